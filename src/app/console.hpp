@@ -1,0 +1,42 @@
+// The run's console: standard output through its buffer, standard input as a
+// source of answers, and standard error for diagnostics. Tests and in-process
+// runs use the memory form, which keeps both output streams as text.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "app/input_source.hpp"
+#include "app/output_buffer.hpp"
+
+namespace velmora {
+
+// Channel numbers that diagnostics name.
+inline constexpr int kDataFileChannel = 1;
+inline constexpr int kStandardInputChannel = 5;
+inline constexpr int kStandardOutputChannel = 6;
+
+struct Console {
+  // The process's standard streams.
+  Console(std::FILE* in, std::FILE* out, std::FILE* err, bool out_is_terminal)
+      : out(out, out_is_terminal), in(in, kStandardInputChannel, "", &this->out), err_file(err) {}
+  // In memory: answers given as text, output kept.
+  explicit Console(std::string answers, std::string_view line_end = kLineEnd)
+      : out(nullptr, false, line_end), in(std::move(answers), kStandardInputChannel, "") {}
+
+  void write_err(std::string_view text) {
+    if (err_file != nullptr) {
+      std::fwrite(text.data(), 1, text.size(), err_file);
+      std::fflush(err_file);
+    } else {
+      err_text += text;
+    }
+  }
+
+  OutputBuffer out;
+  InputSource in;
+  std::FILE* err_file = nullptr;
+  std::string err_text;  // standard error, when held in memory
+};
+
+}  // namespace velmora

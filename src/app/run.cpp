@@ -1,0 +1,34 @@
+// The run sequence: every phase once, always in this order, with RunState as
+// the only data passed between them. A run ends only through stop_run or
+// fail_run, which unwind to here with the exit status.
+#include "app/run.hpp"
+
+#include <memory>
+
+#include "app/console.hpp"
+#include "app/run_end.hpp"
+#include "app/run_state.hpp"
+#include "geometry/moment_directions.hpp"
+#include "scattering/reflection_loop.hpp"
+#include "structure/structure_dialogue.hpp"
+
+namespace velmora {
+
+int run_velmora(Console& console) {
+  auto state = std::make_unique<RunState>();
+  try {
+    load_scattering_tables(console, state->tables);
+    state->pi = kPi;
+    state->eg2mc = kEg2mc;
+    read_structure_dialogue(console, state->pi, state->structure);
+    compute_cell_geometry(console, state->structure.param, state->pi, state->cell);
+    compute_moment_directions(console, state->structure.moments, state->umom);
+    run_reflection_report(console, {state->tables, state->structure, state->cell, state->umom, state->pi,
+                                     state->eg2mc});
+    stop_run(console);
+  } catch (const RunEnded& end) {
+    return end.status;
+  }
+}
+
+}  // namespace velmora

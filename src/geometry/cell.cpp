@@ -1,0 +1,98 @@
+// Cartesian and reciprocal cell. Sines and cosines are the single-precision
+// functions, each rounded before it is squared or multiplied; every other
+// value is computed in double and rounded once when stored.
+#include "geometry/cell.hpp"
+
+#include <cmath>
+
+#include "app/console.hpp"
+#include "app/fixed_layout_writer.hpp"
+#include "app/free_form_writer.hpp"
+
+namespace velmora {
+
+void crossprod(const Vector3& first, const Vector3& second, Vector3& result) {
+  const double fx = first.x, fy = first.y, fz = first.z;
+  const double sx = second.x, sy = second.y, sz = second.z;
+  result.x = static_cast<float>(fy * sz - fz * sy);
+  result.y = static_cast<float>(fz * sx - fx * sz);
+  result.z = static_cast<float>(fx * sy - fy * sx);
+}
+
+float dot(const Vector3& first, const Vector3& second) {
+  return static_cast<float>(static_cast<double>(first.x) * second.x + static_cast<double>(first.y) * second.y +
+                            static_cast<double>(first.z) * second.z);
+}
+
+void write_vector_row(Console& console, const Vector3& v) {
+  constexpr FieldSpec f = fixed_field(8, 4);
+  write_fixed_layout(console, {f, f, f}, {v.x, v.y, v.z});
+}
+
+namespace {
+
+float squared(float v) { return static_cast<float>(static_cast<double>(v) * v); }
+
+}  // namespace
+
+void compute_cell_geometry(Console& console, const LatticeParameters& param, float pi, CellGeometry& g) {
+  g.a = param[0];
+  g.b = param[1];
+  g.c = param[2];
+  g.al = param[3];
+  g.be = param[4];
+  g.ga = param[5];
+
+  g.sg = std::sin(g.ga);
+  g.sa2 = squared(std::sin(g.al));
+  g.sb2 = squared(std::sin(g.be));
+  g.sg2 = squared(std::sin(g.ga));
+  g.ca2 = squared(std::cos(g.al));
+  g.cb2 = squared(std::cos(g.be));
+  g.cg2 = squared(std::cos(g.ga));
+  g.ca = std::cos(g.al);
+  g.cb = std::cos(g.be);
+  g.cg = std::cos(g.ga);
+
+  const double b = g.b, c = g.c, sg = g.sg;
+  const double ca = g.ca, cb = g.cb, cg = g.cg;
+  g.ccel = {};
+  g.ccel[0].x = g.a;
+  g.ccel[1].x = static_cast<float>(b * cg);
+  g.ccel[1].y = static_cast<float>(b * sg);
+  g.ccel[2].x = static_cast<float>(c * cb);
+  g.ccel[2].y = static_cast<float>(c * (ca - cb * cg) / sg);
+  const double root = std::sqrt(1.0 - g.ca2 - g.cb2 - g.cg2 + 2.0 * ca * cb * cg);
+  g.ccel[2].z = static_cast<float>(c * root / sg);
+
+  write_free_form(console, {"Cell in Cartesian"});
+  for (const Vector3& row : g.ccel) write_vector_row(console, row);
+
+  crossprod(g.ccel[0], g.ccel[1], g.axb);
+  crossprod(g.ccel[1], g.ccel[2], g.bxc);
+  crossprod(g.ccel[2], g.ccel[0], g.cxa);
+  write_free_form(console, {"b x c, c x a, a x b"});
+  write_vector_row(console, g.bxc);
+  write_vector_row(console, g.cxa);
+  write_vector_row(console, g.axb);
+
+  g.cvol = dot(g.ccel[0], g.bxc);
+  write_free_form(console, {"Cell vol, a.bxc", g.cvol});
+  g.cvol = dot(g.ccel[1], g.cxa);
+  write_free_form(console, {"Cell vol, b.cxa", g.cvol});
+  g.cvol = dot(g.ccel[2], g.axb);
+  write_free_form(console, {"Cell vol, c.axb", g.cvol});
+
+  const double two_pi = static_cast<double>(pi) + pi;
+  const double cvol = g.cvol;
+  const Vector3* products[3] = {&g.bxc, &g.cxa, &g.axb};
+  for (int i = 0; i < 3; ++i) {
+    g.crec[i].x = static_cast<float>(two_pi * products[i]->x / cvol);
+    g.crec[i].y = static_cast<float>(two_pi * products[i]->y / cvol);
+    g.crec[i].z = static_cast<float>(two_pi * products[i]->z / cvol);
+  }
+  write_free_form(console, {"Recip cell, Cartesian"});
+  for (const Vector3& row : g.crec) write_vector_row(console, row);
+}
+
+}  // namespace velmora

@@ -1,0 +1,32 @@
+// Moment directions: (sin phi cos theta, sin phi sin theta, cos phi), from the
+// single-precision sine and cosine, each product rounded once. The length is
+// 1 up to rounding; it is not normalised further.
+#include "geometry/moment_directions.hpp"
+
+#include <cmath>
+
+#include "app/console.hpp"
+#include "app/fixed_layout_writer.hpp"
+#include "app/free_form_writer.hpp"
+
+namespace velmora {
+
+void compute_moment_directions(Console& console, const std::vector<MomentSpec>& moments,
+                               std::vector<Vector3>& umom) {
+  write_free_form(console, {"Unit vectors for mag moments"});
+  umom.clear();
+  std::int32_t j = 0;
+  for (const MomentSpec& m : moments) {
+    ++j;
+    const double sin_phi = std::sin(m.phi);
+    Vector3 u;
+    u.x = static_cast<float>(sin_phi * std::cos(m.theta));
+    u.y = static_cast<float>(sin_phi * std::sin(m.theta));
+    u.z = std::cos(m.phi);
+    umom.push_back(u);
+    constexpr FieldSpec f = fixed_field(8, 4);
+    write_fixed_layout(console, {integer_field(3), f, f, f}, {j, u.x, u.y, u.z});
+  }
+}
+
+}  // namespace velmora

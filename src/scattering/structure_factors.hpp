@@ -1,0 +1,45 @@
+// Structure-factor sums of one reflection. Every atom adds its neutron
+// nuclear and X-ray contribution, weighted by occupancy and Debye-Waller
+// factor with the phase 2 pi (hx + ky + lz); every magnetic atom adds its
+// moment times the magnetic form factor, of which the part perpendicular to
+// the scattering vector is kept.
+#pragma once
+
+#include "geometry/vector3.hpp"
+#include "scattering/reflection_geometry.hpp"
+#include "structure/structure.hpp"
+#include "tables/scattering_tables.hpp"
+
+namespace velmora {
+
+struct NuclearXraySums {
+  float frn = 0, fin = 0;  // F_N, in the unit of the held lengths (10^-12 cm)
+  float xrn = 0, xin = 0;  // F_X, in electrons
+};
+
+struct MagneticSums {
+  float ax = 0, ay = 0, az = 0;  // real part of the vector structure factor P, Bohr magnetons
+  float bx = 0, by = 0, bz = 0;  // imaginary part
+};
+
+struct MagneticResult {
+  float edotpreal = 0, edotpimag = 0, edotpsquared = 0, psquared = 0;
+  float fmag = 0;  // 0.27 |P - (uq.P) uq|, in 10^-12 cm
+};
+
+void add_nuclear_xray_term(const AtomSite& atom, float bcoh, const std::array<float, 9>& xsf,
+                           const ReflectionGeometry& g, float pi, NuclearXraySums& sums);
+
+void add_magnetic_term(const AtomSite& atom, const MomentSpec& moment, const Vector3& umom,
+                       const std::array<float, 7>& msf, const ReflectionGeometry& g, float pi,
+                       MagneticSums& sums);
+
+// The perpendicular part. Rounding can leave |P|^2 - (uq.P)^2 a little below
+// zero when P is parallel to q; that is taken as zero, not as a square root
+// of a negative number. A not-a-number difference (reflection 0 0 0) stays.
+MagneticResult magnetic_result(const MagneticSums& sums, const Vector3& uq, float eg2mc);
+
+// |F_N| = sqrt(frn^2 + fin^2).
+float nuclear_modulus(const NuclearXraySums& sums);
+
+}  // namespace velmora

@@ -1,0 +1,94 @@
+// Loading of the reference tables. Each file is opened for reading only,
+// read from its start and closed before the next one is opened.
+#include "tables/scattering_tables.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <source_location>
+
+#include "app/console.hpp"
+#include "app/free_form_reader.hpp"
+#include "app/free_form_writer.hpp"
+#include "app/input_source.hpp"
+#include "app/run_end.hpp"
+
+namespace velmora {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens an existing data file for reading; never creates or changes it.
+OpenFile open_data_file(Console& console, std::string_view name,
+                        std::source_location statement = std::source_location::current()) {
+  std::string path(name);
+  errno = 0;
+  OpenFile file(std::fopen(path.c_str(), "rb"));
+  if (!file) {
+    int error = errno != 0 ? errno : ENOENT;
+    fail_run(console, FailurePlace{statement, kDataFileChannel, path, true}, std::strerror(error));
+  }
+  return file;
+}
+
+void load_xray_table(Console& console, ScatteringTables& tables) {
+  OpenFile file = open_data_file(console, kXrayFileName);
+  InputSource source(file.get(), kDataFileChannel, std::string(kXrayFileName));
+  tables.header = read_fixed_text(console, source, kHeaderWidth);
+  write_free_form(console, {"Reading X-ray scattering coefficients"});
+  for (int r = 0; r < kXrayRows; ++r) {
+    XrayCoefficientRow& row = tables.xray[r];
+    auto& x = row.xsf;
+    read_free_form(console, source,
+                   {target(text_span(row.ion)), target(x[0]), target(x[1]), target(x[2]), target(x[3]),
+                    target(x[4]), target(x[5]), target(x[6]), target(x[7]), target(x[8])});
+  }
+}
+
+void load_neutron_table(Console& console, ScatteringTables& tables) {
+  OpenFile file = open_data_file(console, kNeutronFileName);
+  InputSource source(file.get(), kDataFileChannel, std::string(kNeutronFileName));
+  tables.header = read_fixed_text(console, source, kHeaderWidth);
+  write_free_form(console, {"Reading neutron nuclear scattering coefficients"});
+  constexpr float kTenth = 0.1f;
+  for (int r = 0; r < kNeutronRows; ++r) {
+    NeutronLengthRow& row = tables.neutron[r];
+    read_free_form(console, source, {target(text_span(row.nion)), target(tables.tempval)});
+    row.bcoh = static_cast<float>(static_cast<double>(tables.tempval) * kTenth);
+    const Symbol& xray_label = tables.xray[r].ion;
+    if (row.nion != xray_label) {
+      write_free_form(console, {text_of(row.nion), text_of(xray_label), "!!!!!"});
+      write_free_form(console, {"Labels in x-ray scatt factor file must agree with"});
+      write_free_form(console, {"those in neutron scattering length file"});
+      stop_run(console);
+    }
+  }
+}
+
+void load_magnetic_table(Console& console, ScatteringTables& tables) {
+  OpenFile file = open_data_file(console, kMagneticFileName);
+  InputSource source(file.get(), kDataFileChannel, std::string(kMagneticFileName));
+  tables.header = read_fixed_text(console, source, kHeaderWidth);
+  write_free_form(console, {"Reading neutron magnetic scattering coefficients"});
+  for (int r = 0; r < kMagneticRows; ++r) {
+    MagneticFormRow& row = tables.magnetic[r];
+    auto& m = row.msf;
+    read_free_form(console, source,
+                   {target(text_span(row.mion)), target(m[0]), target(m[1]), target(m[2]), target(m[3]),
+                    target(m[4]), target(m[5]), target(m[6])});
+  }
+}
+
+}  // namespace
+
+void load_scattering_tables(Console& console, ScatteringTables& tables) {
+  load_xray_table(console, tables);
+  load_neutron_table(console, tables);
+  load_magnetic_table(console, tables);
+}
+
+}  // namespace velmora

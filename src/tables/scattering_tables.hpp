@@ -1,0 +1,62 @@
+// The three reference tables read at the start of every run: X-ray
+// form-factor coefficients, neutron coherent scattering lengths and neutron
+// magnetic form-factor coefficients, each row keyed by a three-character
+// label. The X-ray and neutron-length tables list the same labels in the same
+// order, so one row number found by label serves both.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "tables/symbol.hpp"
+
+namespace velmora {
+
+struct Console;
+
+// File names in the working directory, and the rows read from each.
+inline constexpr std::string_view kXrayFileName = "x-ray_coefficients_from_int_tables_edited.txt";
+inline constexpr std::string_view kNeutronFileName = "neutron_bcoh_from_international_tables_edited.txt";
+inline constexpr std::string_view kMagneticFileName = "neutron_mag_from_international_tables_edited.txt";
+inline constexpr int kXrayRows = 187;
+inline constexpr int kNeutronRows = 187;
+inline constexpr int kMagneticRows = 95;
+inline constexpr int kHeaderWidth = 90;
+
+// X-ray form factor x1 exp(-x2 s^2) + x3 exp(-x4 s^2) + x5 exp(-x6 s^2)
+// + x7 exp(-x8 s^2) + x9, coefficients in file order.
+struct XrayCoefficientRow {
+  Symbol ion = kBlankSymbol;
+  std::array<float, 9> xsf{};
+};
+
+// Coherent scattering length, held as one tenth of the file's number: a
+// length in femtometres becomes 10^-12 cm.
+struct NeutronLengthRow {
+  Symbol nion = kBlankSymbol;
+  float bcoh = 0.0f;
+};
+
+// Magnetic form factor <j0> = m1 exp(-m2 s^2) + m3 exp(-m4 s^2)
+// + m5 exp(-m6 s^2) + m7, coefficients in file order.
+struct MagneticFormRow {
+  Symbol mion = kBlankSymbol;
+  std::array<float, 7> msf{};
+};
+
+struct ScatteringTables {
+  std::string header;  // first line of the file being read; never used otherwise
+  std::array<XrayCoefficientRow, 220> xray;
+  std::array<NeutronLengthRow, 200> neutron;
+  float tempval = 0.0f;  // a neutron length as read, before scaling
+  std::array<MagneticFormRow, 200> magnetic;
+};
+
+// Reads the three files in order, printing a progress line for each. A label
+// of the neutron-length file that differs from the X-ray label of the same
+// row prints a message and stops the run; a missing, unreadable or short
+// file fails it.
+void load_scattering_tables(Console& console, ScatteringTables& tables);
+
+}  // namespace velmora
