@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <source_location>
 
@@ -22,16 +23,19 @@ struct FileCloser {
 };
 using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens an existing data file for reading; never creates or changes it.
+// Opens an existing data file for reading; never creates or changes it. A
+// folder of that name is refused here on every platform (some systems would
+// open it and fail only at the first read, others refuse it with their own
+// reason), so that the diagnostic is the same everywhere.
 OpenFile open_data_file(Console& console, std::string_view name,
                         std::source_location statement = std::source_location::current()) {
   std::string path(name);
+  const FailurePlace place{statement, kDataFileChannel, path, true};
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) fail_run(console, place, std::strerror(EISDIR));
   errno = 0;
   OpenFile file(std::fopen(path.c_str(), "rb"));
-  if (!file) {
-    int error = errno != 0 ? errno : ENOENT;
-    fail_run(console, FailurePlace{statement, kDataFileChannel, path, true}, std::strerror(error));
-  }
+  if (!file) fail_run(console, place, std::strerror(errno != 0 ? errno : ENOENT));
   return file;
 }
 
