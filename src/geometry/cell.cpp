@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/console.hpp"
+#include "app/single_math.hpp"
 #include "app/fixed_layout_writer.hpp"
 #include "app/free_form_writer.hpp"
 
@@ -43,16 +44,16 @@ void compute_cell_geometry(Console& console, const LatticeParameters& param, flo
   g.be = param[4];
   g.ga = param[5];
 
-  g.sg = std::sin(g.ga);
-  g.sa2 = squared(std::sin(g.al));
-  g.sb2 = squared(std::sin(g.be));
-  g.sg2 = squared(std::sin(g.ga));
-  g.ca2 = squared(std::cos(g.al));
-  g.cb2 = squared(std::cos(g.be));
-  g.cg2 = squared(std::cos(g.ga));
-  g.ca = std::cos(g.al);
-  g.cb = std::cos(g.be);
-  g.cg = std::cos(g.ga);
+  g.sg = sin_f(g.ga);
+  g.sa2 = squared(sin_f(g.al));
+  g.sb2 = squared(sin_f(g.be));
+  g.sg2 = squared(sin_f(g.ga));
+  g.ca2 = squared(cos_f(g.al));
+  g.cb2 = squared(cos_f(g.be));
+  g.cg2 = squared(cos_f(g.ga));
+  g.ca = cos_f(g.al);
+  g.cb = cos_f(g.be);
+  g.cg = cos_f(g.ga);
 
   const double b = g.b, c = g.c, sg = g.sg;
   const double ca = g.ca, cb = g.cb, cg = g.cg;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/console.hpp"
+#include "app/single_math.hpp"
 #include "app/fixed_layout_writer.hpp"
 #include "app/free_form_writer.hpp"
 
@@ -18,11 +19,11 @@ void compute_moment_directions(Console& console, const std::vector<MomentSpec>& 
   std::int32_t j = 0;
   for (const MomentSpec& m : moments) {
     ++j;
-    const double sin_phi = std::sin(m.phi);
+    const double sin_phi = sin_f(m.phi);
     Vector3 u;
-    u.x = static_cast<float>(sin_phi * std::cos(m.theta));
-    u.y = static_cast<float>(sin_phi * std::sin(m.theta));
-    u.z = std::cos(m.phi);
+    u.x = static_cast<float>(sin_phi * cos_f(m.theta));
+    u.y = static_cast<float>(sin_phi * sin_f(m.theta));
+    u.z = cos_f(m.phi);
     umom.push_back(u);
     constexpr FieldSpec f = fixed_field(8, 4);
     write_fixed_layout(console, {integer_field(3), f, f, f}, {j, u.x, u.y, u.z});

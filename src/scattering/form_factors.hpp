@@ -1,17 +1,19 @@
 // Form factors and the Debye-Waller factor at s = sin(theta) / lambda. The
-// exponentials are the single-precision ones, each taken of an argument
+// exponentials are the single-precision ones (exp_f), each taken of an argument
 // computed in double and rounded once.
 #pragma once
 
 #include <array>
 #include <cmath>
 
+#include "app/single_math.hpp"
+
 namespace velmora {
 
 // exp(-coefficient s^2), the argument formed as -(coefficient s s).
 inline float gaussian_term(float coefficient, float s) {
   const float argument = static_cast<float>(-(static_cast<double>(coefficient) * s * s));
-  return std::exp(argument);
+  return exp_f(argument);
 }
 
 // X-ray form factor: four Gaussians and a constant, terms added left to right.
@@ -36,7 +38,7 @@ inline float debye_waller(float biso, float kappa, float pi) {
   const double kappa2 = static_cast<double>(kappa) * kappa;
   const double four_pi = static_cast<double>(pi) * 4.0;
   const float argument = static_cast<float>(-(biso * kappa2) / (four_pi * four_pi));
-  return std::exp(argument);
+  return exp_f(argument);
 }
 
 // h x + k y + l z, summed from zero and rounded at each step.

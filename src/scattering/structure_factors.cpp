@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "scattering/form_factors.hpp"
+#include "app/single_math.hpp"
 
 namespace velmora {
 namespace {
@@ -18,8 +19,8 @@ void add_nuclear_xray_term(const AtomSite& atom, float bcoh, const std::array<fl
   const float hxkylz = phase_sum(g.h, atom.xyz);
   const float dw = debye_waller(atom.biso, g.kappa, pi);
   const float angle = static_cast<float>((static_cast<double>(pi) + pi) * hxkylz);
-  const float rpart = std::cos(angle);
-  const float ipart = std::sin(angle);
+  const float rpart = cos_f(angle);
+  const float ipart = sin_f(angle);
   sums.frn = accumulate(sums.frn, static_cast<double>(bcoh) * rpart * dw * atom.occ);
   sums.fin = accumulate(sums.fin, static_cast<double>(bcoh) * ipart * dw * atom.occ);
   const float formf = xray_form_factor(xsf, g.s);
@@ -33,8 +34,8 @@ void add_magnetic_term(const AtomSite& atom, const MomentSpec& moment, const Vec
   const float hxkylz = phase_sum(g.h, atom.xyz);
   const float dw = debye_waller(atom.biso, g.kappa, pi);
   const float angle = static_cast<float>((static_cast<double>(pi) + pi) * hxkylz);
-  const float rpart = std::cos(angle);
-  const float ipart = std::sin(angle);
+  const float rpart = cos_f(angle);
+  const float ipart = sin_f(angle);
   const float formf = magnetic_form_factor(msf, g.s);
   const double real_weight = static_cast<double>(rpart) * formf * moment.mom * atom.occ;
   const double imag_weight = static_cast<double>(ipart) * formf * moment.mom * atom.occ;

@@ -121,7 +121,8 @@ def main():
 
         before = digest(work)
         command = args.wrapper.split() + [os.path.abspath(args.velmora)]
-        run = subprocess.run(command, input=stdin, cwd=work, capture_output=True, timeout=600)
+        env = dict(os.environ, WINEDEBUG="-all")  # wine's own notes would mix into stderr
+        run = subprocess.run(command, input=stdin, cwd=work, capture_output=True, timeout=600, env=env)
         after = digest(work)
 
         out, err = run.stdout, run.stderr

@@ -1,0 +1,157 @@
+// Sine and cosine reduce the argument modulo pi/2 exactly: the float's
+// integer mantissa is multiplied by a 160-bit window of the binary expansion
+// of 2/pi, which leaves the quadrant and more than 120 correct bits of the
+// fraction for any float. The exponential splits off a power of two. The
+// remaining series are Taylor polynomials evaluated in double; only IEEE
+// double arithmetic is used, which every supported build performs alike.
+#include "app/single_math.hpp"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace velmora {
+namespace {
+
+// 2/pi in binary, 32 bits a word, from the first bit after the point.
+constexpr std::uint32_t kTwoOverPi[] = {
+    0xA2F9836E, 0x4E441529, 0xFC2757D1, 0xF534DDC0, 0xDB629599, 0x3C439041, 0xFE5163AB, 0xDEBBC561,
+    0xB7246E3A, 0x424DD2E0, 0x06492EEA, 0x09D1921C, 0xFE1DEB1C, 0xB129A73E, 0xE88235F5, 0x2EBB4484};
+constexpr int kWindowWords = 5;
+
+constexpr double kHalfPi = 1.5707963267948966;     // pi/2 rounded to double
+constexpr double kQuarterPi = 0.78539816339744831;  // pi/4 rounded to double
+
+// sin r and cos r for |r| <= pi/4 by their Taylor series, truncated where the
+// next term is below 1e-19 of the result.
+double sin_series(double r) {
+  const double r2 = r * r;
+  double p = 1.0 / 355687428096000.0;  // 1/17!
+  p = p * r2 - 1.0 / 1307674368000.0;  // 1/15!
+  p = p * r2 + 1.0 / 6227020800.0;     // 1/13!
+  p = p * r2 - 1.0 / 39916800.0;       // 1/11!
+  p = p * r2 + 1.0 / 362880.0;         // 1/9!
+  p = p * r2 - 1.0 / 5040.0;           // 1/7!
+  p = p * r2 + 1.0 / 120.0;            // 1/5!
+  p = p * r2 - 1.0 / 6.0;              // 1/3!
+  return r + r * r2 * p;
+}
+
+double cos_series(double r) {
+  const double r2 = r * r;
+  double p = 1.0 / 6402373705728000.0;  // 1/18!
+  p = p * r2 - 1.0 / 20922789888000.0;  // 1/16!
+  p = p * r2 + 1.0 / 87178291200.0;     // 1/14!
+  p = p * r2 - 1.0 / 479001600.0;       // 1/12!
+  p = p * r2 + 1.0 / 3628800.0;         // 1/10!
+  p = p * r2 - 1.0 / 40320.0;           // 1/8!
+  p = p * r2 + 1.0 / 720.0;             // 1/6!
+  p = p * r2 - 1.0 / 24.0;              // 1/4!
+  p = p * r2 + 0.5;
+  return 1.0 - r2 * p;
+}
+
+// |x| = (quadrant + r / (pi/2)) * pi/2 with |r| <= pi/4 (up to rounding), for
+// finite |x| > pi/4; returns r and sets quadrant (mod 4).
+double reduce_half_pi(float magnitude, int& quadrant) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &magnitude, sizeof bits);
+  const std::uint32_t m = (bits & 0x7FFFFFu) | 0x800000u;  // |x| >= 0.5: always normal
+  const int e = static_cast<int>(bits >> 23) - 150;      // |x| = m * 2^e
+
+  // Words of 2/pi whose products with m * 2^e are multiples of 4 do not
+  // matter modulo 4; the window starts at the first word that does.
+  const int first = e >= 2 ? (e - 2) / 32 + 1 : 1;  // 1-based word index
+  // P = m * window, little-endian 32-bit limbs; |x| * 2/pi ~ P * 2^-shift.
+  std::uint32_t p[kWindowWords + 1] = {};
+  std::uint64_t carry = 0;
+  for (int i = 0; i < kWindowWords; ++i) {
+    const std::uint64_t t = static_cast<std::uint64_t>(kTwoOverPi[first - 1 + kWindowWords - 1 - i]) * m + carry;
+    p[i] = static_cast<std::uint32_t>(t);
+    carry = t >> 32;
+  }
+  p[kWindowWords] = static_cast<std::uint32_t>(carry);
+  const int shift = 32 * (first + kWindowWords - 1) - e;  // between 127 and 184
+
+  auto limb = [&](int i) -> std::uint64_t { return i >= 0 && i <= kWindowWords ? p[i] : 0u; };
+  auto bit_field = [&](int low) {  // the 64 bits of P from bit `low` up
+    const int word = low >= 0 ? low / 32 : -((31 - low) / 32);
+    const int offset = low - 32 * word;
+    if (offset == 0) return limb(word) | limb(word + 1) << 32;
+    return limb(word) >> offset | limb(word + 1) << (32 - offset) | limb(word + 2) << (64 - offset);
+  };
+  quadrant = static_cast<int>(bit_field(shift) & 3u);
+  std::uint64_t hi = bit_field(shift - 64);
+  std::uint64_t lo = bit_field(shift - 128);
+  double sign = 1.0;
+  if ((hi >> 63) != 0) {  // fraction >= 1/2: take the next quadrant, negative remainder
+    quadrant = (quadrant + 1) & 3;
+    lo = ~lo + 1;
+    hi = ~hi + (lo == 0 ? 1 : 0);
+    sign = -1.0;
+  }
+  const double fraction = static_cast<double>(hi) * 0x1p-64 + static_cast<double>(lo) * 0x1p-128;
+  return sign * fraction * kHalfPi;
+}
+
+float nan_f() { return std::numeric_limits<float>::quiet_NaN(); }
+
+}  // namespace
+
+float sin_f(float x) {
+  if (std::isnan(x) || std::isinf(x)) return nan_f();
+  const double sign = std::signbit(x) ? -1.0 : 1.0;
+  const float magnitude = std::fabs(x);
+  if (magnitude <= kQuarterPi) return static_cast<float>(sin_series(x));
+  int quadrant;
+  const double r = reduce_half_pi(magnitude, quadrant);
+  double v;
+  switch (quadrant) {
+    case 0: v = sin_series(r); break;
+    case 1: v = cos_series(r); break;
+    case 2: v = -sin_series(r); break;
+    default: v = -cos_series(r); break;
+  }
+  return static_cast<float>(sign * v);
+}
+
+float cos_f(float x) {
+  if (std::isnan(x) || std::isinf(x)) return nan_f();
+  const float magnitude = std::fabs(x);
+  if (magnitude <= kQuarterPi) return static_cast<float>(cos_series(magnitude));
+  int quadrant;
+  const double r = reduce_half_pi(magnitude, quadrant);
+  double v;
+  switch (quadrant) {
+    case 0: v = cos_series(r); break;
+    case 1: v = -sin_series(r); break;
+    case 2: v = -cos_series(r); break;
+    default: v = sin_series(r); break;
+  }
+  return static_cast<float>(v);
+}
+
+float exp_f(float x) {
+  if (std::isnan(x)) return x;
+  if (x > 89.0f) return std::numeric_limits<float>::infinity();
+  if (x < -104.0f) return 0.0f;
+  // x = k ln2 + r, |r| <= ln2 / 2; ln2_hi has few enough bits that k * ln2_hi
+  // and x - k * ln2_hi are exact.
+  constexpr double kLn2Hi = 0x1.62e42fefa0000p-1;
+  constexpr double kLn2Lo = 0x1.cf79abc9e3b3ap-40;
+  constexpr double kInvLn2 = 1.4426950408889634;
+  const double k = std::nearbyint(static_cast<double>(x) * kInvLn2);
+  const double r = (static_cast<double>(x) - k * kLn2Hi) - k * kLn2Lo;
+  // e^r by its Taylor series to r^14 (|r| <= 0.35: next term below 1e-19).
+  double p = 1.0 / 87178291200.0;  // 1/14!
+  constexpr double kInverseFactorials[] = {1.0 / 6227020800.0, 1.0 / 479001600.0, 1.0 / 39916800.0,
+                                           1.0 / 3628800.0,    1.0 / 362880.0,    1.0 / 40320.0,
+                                           1.0 / 5040.0,       1.0 / 720.0,       1.0 / 120.0,
+                                           1.0 / 24.0,         1.0 / 6.0,         0.5,
+                                           1.0,                1.0};
+  for (double c : kInverseFactorials) p = p * r + c;
+  return static_cast<float>(std::ldexp(p, static_cast<int>(k)));
+}
+
+}  // namespace velmora

@@ -1,0 +1,18 @@
+// Single-precision sine, cosine and exponential, the same to the last bit on
+// every platform. The systems' own single-precision functions disagree in
+// the last bit for some arguments (the 32-bit Linux and the Windows
+// libraries each differ from the 64-bit Linux one), which would change
+// printed digits; these are computed in double from the float argument with
+// our own argument reduction and series, then rounded once to float, so
+// they are within one unit in the last place of the exact value and, for all
+// but a few arguments whose exact value lies extremely close to a rounding
+// boundary, correctly rounded.
+#pragma once
+
+namespace velmora {
+
+float sin_f(float x);
+float cos_f(float x);
+float exp_f(float x);
+
+}  // namespace velmora
