@@ -21,25 +21,16 @@ namespace {
   stop_run(console);
 }
 
-// Row index (from 0) in the neutron and X-ray tables of every atom.
-std::vector<int> find_nuclear_rows(Console& console, const ReportInputs& in) {
-  std::span<const NeutronLengthRow> rows(in.tables.neutron.data(), kNeutronRows);
+// Row index (from 0) of every atom's symbol among the first `rows` rows of a
+// table; the first atom whose symbol is missing stops the run.
+template <typename Row, std::size_t Capacity, typename Label>
+std::vector<int> find_rows(Console& console, const std::vector<AtomSite>& atoms,
+                           const std::array<Row, Capacity>& table, int rows, Label label) {
+  const std::span<const Row> searched(table.data(), static_cast<std::size_t>(rows));
   std::vector<int> found;
-  found.reserve(in.structure.atoms.size());
-  for (const AtomSite& atom : in.structure.atoms) {
-    int row = find_symbol_row(atom.atype, rows, [](const NeutronLengthRow& r) { return r.nion; });
-    if (row == kUnknownSymbol) unknown_symbol(console, atom.atype);
-    found.push_back(row - 1);
-  }
-  return found;
-}
-
-std::vector<int> find_magnetic_rows(Console& console, const ReportInputs& in) {
-  std::span<const MagneticFormRow> rows(in.tables.magnetic.data(), kMagneticRows);
-  std::vector<int> found;
-  found.reserve(in.structure.magnetic.size());
-  for (const AtomSite& atom : in.structure.magnetic) {
-    int row = find_symbol_row(atom.atype, rows, [](const MagneticFormRow& r) { return r.mion; });
+  found.reserve(atoms.size());
+  for (const AtomSite& atom : atoms) {
+    const int row = find_symbol_row(atom.atype, searched, label);
     if (row == kUnknownSymbol) unknown_symbol(console, atom.atype);
     found.push_back(row - 1);
   }
@@ -54,8 +45,12 @@ void run_reflection_report(Console& console, const ReportInputs& in) {
   write_report_header(console);
   const Structure& st = in.structure;
   if (st.hkl.empty()) return;
-  const std::vector<int> nuclear_rows = find_nuclear_rows(console, in);
-  const std::vector<int> magnetic_rows = find_magnetic_rows(console, in);
+  // The neutron table's row also indexes the X-ray table; the nuclear lookups
+  // all come before the magnetic ones, as in the first reflection's sums.
+  const std::vector<int> nuclear_rows =
+      find_rows(console, st.atoms, in.tables.neutron, kNeutronRows, [](const NeutronLengthRow& r) { return r.nion; });
+  const std::vector<int> magnetic_rows = find_rows(console, st.magnetic, in.tables.magnetic, kMagneticRows,
+                                                   [](const MagneticFormRow& r) { return r.mion; });
 
   for (const Reflection& hkl : st.hkl) {
     const ReflectionGeometry g = compute_reflection_geometry(hkl, in.cell, in.pi);

@@ -39,52 +39,58 @@ OpenFile open_data_file(Console& console, std::string_view name,
   return file;
 }
 
-void load_xray_table(Console& console, ScatteringTables& tables) {
-  OpenFile file = open_data_file(console, kXrayFileName);
-  InputSource source(file.get(), kDataFileChannel, std::string(kXrayFileName));
+// One table file: open it, take its header line, announce it, read `rows`
+// rows through read_row(source, r) and close it.
+template <typename ReadRow>
+void read_table_file(Console& console, ScatteringTables& tables, std::string_view name, const char* progress,
+                     int rows, ReadRow read_row) {
+  OpenFile file = open_data_file(console, name);
+  InputSource source(file.get(), kDataFileChannel, std::string(name));
   tables.header = read_fixed_text(console, source, kHeaderWidth);
-  write_free_form(console, {"Reading X-ray scattering coefficients"});
-  for (int r = 0; r < kXrayRows; ++r) {
-    XrayCoefficientRow& row = tables.xray[r];
-    auto& x = row.xsf;
-    read_free_form(console, source,
-                   {target(text_span(row.ion)), target(x[0]), target(x[1]), target(x[2]), target(x[3]),
-                    target(x[4]), target(x[5]), target(x[6]), target(x[7]), target(x[8])});
-  }
+  write_free_form(console, {progress});
+  for (int r = 0; r < rows; ++r) read_row(source, r);
 }
 
+void load_xray_table(Console& console, ScatteringTables& tables) {
+  read_table_file(console, tables, kXrayFileName, "Reading X-ray scattering coefficients", kXrayRows,
+                  [&](InputSource& source, int r) {
+                    XrayCoefficientRow& row = tables.xray[r];
+                    auto& x = row.xsf;
+                    read_free_form(console, source,
+                                   {target(text_span(row.ion)), target(x[0]), target(x[1]), target(x[2]),
+                                    target(x[3]), target(x[4]), target(x[5]), target(x[6]), target(x[7]),
+                                    target(x[8])});
+                  });
+}
+
+// Reads the lengths and checks each row's label against the X-ray row of
+// the same number, since one row number found by label serves both tables.
 void load_neutron_table(Console& console, ScatteringTables& tables) {
-  OpenFile file = open_data_file(console, kNeutronFileName);
-  InputSource source(file.get(), kDataFileChannel, std::string(kNeutronFileName));
-  tables.header = read_fixed_text(console, source, kHeaderWidth);
-  write_free_form(console, {"Reading neutron nuclear scattering coefficients"});
   constexpr float kTenth = 0.1f;
-  for (int r = 0; r < kNeutronRows; ++r) {
-    NeutronLengthRow& row = tables.neutron[r];
-    read_free_form(console, source, {target(text_span(row.nion)), target(tables.tempval)});
-    row.bcoh = static_cast<float>(static_cast<double>(tables.tempval) * kTenth);
-    const Symbol& xray_label = tables.xray[r].ion;
-    if (row.nion != xray_label) {
-      write_free_form(console, {text_of(row.nion), text_of(xray_label), "!!!!!"});
-      write_free_form(console, {"Labels in x-ray scatt factor file must agree with"});
-      write_free_form(console, {"those in neutron scattering length file"});
-      stop_run(console);
-    }
-  }
+  read_table_file(console, tables, kNeutronFileName, "Reading neutron nuclear scattering coefficients",
+                  kNeutronRows, [&](InputSource& source, int r) {
+                    NeutronLengthRow& row = tables.neutron[r];
+                    read_free_form(console, source, {target(text_span(row.nion)), target(tables.tempval)});
+                    row.bcoh = static_cast<float>(static_cast<double>(tables.tempval) * kTenth);
+                    const Symbol& xray_label = tables.xray[r].ion;
+                    if (row.nion != xray_label) {
+                      write_free_form(console, {text_of(row.nion), text_of(xray_label), "!!!!!"});
+                      write_free_form(console, {"Labels in x-ray scatt factor file must agree with"});
+                      write_free_form(console, {"those in neutron scattering length file"});
+                      stop_run(console);
+                    }
+                  });
 }
 
 void load_magnetic_table(Console& console, ScatteringTables& tables) {
-  OpenFile file = open_data_file(console, kMagneticFileName);
-  InputSource source(file.get(), kDataFileChannel, std::string(kMagneticFileName));
-  tables.header = read_fixed_text(console, source, kHeaderWidth);
-  write_free_form(console, {"Reading neutron magnetic scattering coefficients"});
-  for (int r = 0; r < kMagneticRows; ++r) {
-    MagneticFormRow& row = tables.magnetic[r];
-    auto& m = row.msf;
-    read_free_form(console, source,
-                   {target(text_span(row.mion)), target(m[0]), target(m[1]), target(m[2]), target(m[3]),
-                    target(m[4]), target(m[5]), target(m[6])});
-  }
+  read_table_file(console, tables, kMagneticFileName, "Reading neutron magnetic scattering coefficients",
+                  kMagneticRows, [&](InputSource& source, int r) {
+                    MagneticFormRow& row = tables.magnetic[r];
+                    auto& m = row.msf;
+                    read_free_form(console, source,
+                                   {target(text_span(row.mion)), target(m[0]), target(m[1]), target(m[2]),
+                                    target(m[3]), target(m[4]), target(m[5]), target(m[6])});
+                  });
 }
 
 }  // namespace

@@ -16,8 +16,12 @@ A case is a folder holding:
       "file":      {"xray": "name-in-case-folder"}          use the case's own file
       "crlf_tables": true                                   table files with CR LF line ends
       "crlf_stdin":  true                                   answers with CR LF line ends
-  generate.py          optional: run as `generate.py OUTDIR`, writes stdin.txt and
-                       expected_stdout.txt there (for cases too large to keep)
+      "stdin":     "path"                                   answers from this file instead
+      "generate":  ["script", "arg", ...]                   see below
+  generate.py          optional: run as `generate.py OUTDIR [args]` (or the script that
+                       case.json names, relative to the case folder); writes stdin.txt,
+                       and may write expected_stdout.txt, into OUTDIR (for cases too
+                       large to keep); what it does not write is taken from the case
 
 Options: --wrapper CMD runs velmora under CMD (wine for the Windows build);
 --crlf expects CR LF on every output line (compared after turning them into LF).
@@ -107,15 +111,24 @@ def main():
     work = tempfile.mkdtemp(prefix="velmora-e2e-")
     try:
         prepare_tables(case_dir, work, spec)
-        source_dir = case_dir
-        if os.path.exists(os.path.join(case_dir, "generate.py")):
-            source_dir = os.path.join(work, "generated")
-            os.mkdir(source_dir)
-            subprocess.run([sys.executable, os.path.join(case_dir, "generate.py"), source_dir], check=True)
-        stdin = read(os.path.join(source_dir, "stdin.txt"), b"")
+        generate = spec.get("generate")
+        if generate is None and os.path.exists(os.path.join(case_dir, "generate.py")):
+            generate = ["generate.py"]
+        generated = os.path.join(work, "generated")
+        os.mkdir(generated)
+        if generate:
+            script = os.path.join(case_dir, generate[0])
+            subprocess.run([sys.executable, script, generated] + generate[1:], check=True)
+
+        def case_file(name):
+            made = os.path.join(generated, name)
+            return made if os.path.exists(made) else os.path.join(case_dir, name)
+
+        stdin_path = os.path.join(case_dir, spec["stdin"]) if "stdin" in spec else case_file("stdin.txt")
+        stdin = read(stdin_path, b"")
         if spec.get("crlf_stdin"):
             stdin = stdin.replace(b"\n", b"\r\n")
-        expected_out = read(os.path.join(source_dir, "expected_stdout.txt"), b"")
+        expected_out = read(case_file("expected_stdout.txt"), b"")
         expected_err = read(os.path.join(case_dir, "expected_stderr.txt"), b"")
         expected_status = int(read(os.path.join(case_dir, "expected_status"), b"0"))
 
