@@ -97,40 +97,48 @@ double reduce_half_pi(float magnitude, int& quadrant) {
 
 float nan_f() { return std::numeric_limits<float>::quiet_NaN(); }
 
+// sin and cos of x from one reduction: |x| = quadrant * pi/2 + r.
+void sin_cos(float x, bool want_sin, bool want_cos, float& sine, float& cosine) {
+  if (std::isnan(x) || std::isinf(x)) {
+    sine = cosine = nan_f();
+    return;
+  }
+  const float magnitude = std::fabs(x);
+  const double sign = std::signbit(x) ? -1.0 : 1.0;
+  if (magnitude <= kQuarterPi) {
+    if (want_sin) sine = static_cast<float>(sin_series(x));
+    if (want_cos) cosine = static_cast<float>(cos_series(magnitude));
+    return;
+  }
+  int quadrant;
+  const double r = reduce_half_pi(magnitude, quadrant);
+  // sin(q pi/2 + r) and cos(q pi/2 + r) by quadrant; sine is odd in x.
+  const bool swap = quadrant % 2 == 1;
+  if (want_sin) {
+    const double v = swap ? cos_series(r) : sin_series(r);
+    sine = static_cast<float>(sign * (quadrant >= 2 ? -v : v));
+  }
+  if (want_cos) {
+    const double v = swap ? sin_series(r) : cos_series(r);
+    cosine = static_cast<float>(quadrant == 1 || quadrant == 2 ? -v : v);
+  }
+}
+
 }  // namespace
 
 float sin_f(float x) {
-  if (std::isnan(x) || std::isinf(x)) return nan_f();
-  const double sign = std::signbit(x) ? -1.0 : 1.0;
-  const float magnitude = std::fabs(x);
-  if (magnitude <= kQuarterPi) return static_cast<float>(sin_series(x));
-  int quadrant;
-  const double r = reduce_half_pi(magnitude, quadrant);
-  double v;
-  switch (quadrant) {
-    case 0: v = sin_series(r); break;
-    case 1: v = cos_series(r); break;
-    case 2: v = -sin_series(r); break;
-    default: v = -cos_series(r); break;
-  }
-  return static_cast<float>(sign * v);
+  float s, c;
+  sin_cos(x, true, false, s, c);
+  return s;
 }
 
 float cos_f(float x) {
-  if (std::isnan(x) || std::isinf(x)) return nan_f();
-  const float magnitude = std::fabs(x);
-  if (magnitude <= kQuarterPi) return static_cast<float>(cos_series(magnitude));
-  int quadrant;
-  const double r = reduce_half_pi(magnitude, quadrant);
-  double v;
-  switch (quadrant) {
-    case 0: v = cos_series(r); break;
-    case 1: v = -sin_series(r); break;
-    case 2: v = -cos_series(r); break;
-    default: v = sin_series(r); break;
-  }
-  return static_cast<float>(v);
+  float s, c;
+  sin_cos(x, false, true, s, c);
+  return c;
 }
+
+void sincos_f(float x, float& sine, float& cosine) { sin_cos(x, true, true, sine, cosine); }
 
 float exp_f(float x) {
   if (std::isnan(x)) return x;
@@ -141,7 +149,10 @@ float exp_f(float x) {
   constexpr double kLn2Hi = 0x1.62e42fefa0000p-1;
   constexpr double kLn2Lo = 0x1.cf79abc9e3b3ap-40;
   constexpr double kInvLn2 = 1.4426950408889634;
-  const double k = std::nearbyint(static_cast<double>(x) * kInvLn2);
+  // Rounds to the nearest integer, ties to even (the default rounding of
+  // every build), for the |t| < 2^51 met here.
+  constexpr double kRoundingShift = 0x1.8p52;
+  const double k = (static_cast<double>(x) * kInvLn2 + kRoundingShift) - kRoundingShift;
   const double r = (static_cast<double>(x) - k * kLn2Hi) - k * kLn2Lo;
   // e^r by its Taylor series to r^14 (|r| <= 0.35: next term below 1e-19).
   double p = 1.0 / 87178291200.0;  // 1/14!
@@ -151,7 +162,12 @@ float exp_f(float x) {
                                            1.0 / 24.0,         1.0 / 6.0,         0.5,
                                            1.0,                1.0};
   for (double c : kInverseFactorials) p = p * r + c;
-  return static_cast<float>(std::ldexp(p, static_cast<int>(k)));
+  // Times 2^k, built from its bits (k is between -151 and 129, a normal
+  // double): exact, so the one rounding is the conversion to float.
+  const std::uint64_t scale_bits = static_cast<std::uint64_t>(static_cast<int>(k) + 1023) << 52;
+  double scale;
+  std::memcpy(&scale, &scale_bits, sizeof scale);
+  return static_cast<float>(p * scale);
 }
 
 }  // namespace velmora

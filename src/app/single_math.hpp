@@ -15,4 +15,8 @@ float sin_f(float x);
 float cos_f(float x);
 float exp_f(float x);
 
+// sin_f(x) and cos_f(x) together, for the cost of one argument reduction;
+// the results are those of the separate functions, bit for bit.
+void sincos_f(float x, float& sine, float& cosine);
+
 }  // namespace velmora

@@ -4,11 +4,17 @@
 // without reflections, is the same as searching for every reflection.
 #include "scattering/reflection_loop.hpp"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <span>
+#include <unordered_map>
 
 #include "app/console.hpp"
 #include "app/free_form_writer.hpp"
 #include "app/run_end.hpp"
+#include "scattering/form_factors.hpp"
 #include "scattering/reflection_report.hpp"
 #include "scattering/structure_factors.hpp"
 #include "scattering/symbol_lookup.hpp"
@@ -39,8 +45,43 @@ std::vector<int> find_rows(Console& console, const std::vector<AtomSite>& atoms,
 
 float squared(float v) { return static_cast<float>(static_cast<double>(v) * v); }
 
+std::uint32_t bits_of(float f) {
+  std::uint32_t u;
+  std::memcpy(&u, &f, sizeof u);
+  return u;
+}
+
+// The B values of the atoms, each distinct one once (by its bits, so equal
+// values share a Debye-Waller factor), and each atom's index among them.
+struct DistinctB {
+  std::vector<float> values;
+  std::vector<std::size_t> of_atom;
+};
+
+DistinctB distinct_b_values(const std::vector<AtomSite>& atoms) {
+  DistinctB d;
+  std::unordered_map<std::uint32_t, std::size_t> seen;
+  for (const AtomSite& atom : atoms) {
+    auto [it, added] = seen.try_emplace(bits_of(atom.biso), d.values.size());
+    if (added) d.values.push_back(atom.biso);
+    d.of_atom.push_back(it->second);
+  }
+  return d;
+}
+
+std::vector<int> distinct_rows(std::vector<int> rows) {
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  return rows;
+}
+
 }  // namespace
 
+// Within one reflection, everything that depends only on a table row (form
+// factors), on a B value (Debye-Waller factor) or on a site (the phase, also
+// used by the site's magnetic copy) is computed once and then shared by all
+// the terms that need it: the same values, in the same sums, in the same
+// order as computing each term from scratch.
 void run_reflection_report(Console& console, const ReportInputs& in) {
   write_report_header(console);
   const Structure& st = in.structure;
@@ -51,18 +92,33 @@ void run_reflection_report(Console& console, const ReportInputs& in) {
       find_rows(console, st.atoms, in.tables.neutron, kNeutronRows, [](const NeutronLengthRow& r) { return r.nion; });
   const std::vector<int> magnetic_rows = find_rows(console, st.magnetic, in.tables.magnetic, kMagneticRows,
                                                    [](const MagneticFormRow& r) { return r.mion; });
+  const std::vector<int> xray_rows_used = distinct_rows(nuclear_rows);
+  const std::vector<int> magnetic_rows_used = distinct_rows(magnetic_rows);
+  const DistinctB b = distinct_b_values(st.atoms);
+
+  std::array<float, std::tuple_size_v<decltype(in.tables.xray)>> xray_formf{};
+  std::array<float, std::tuple_size_v<decltype(in.tables.magnetic)>> magnetic_formf{};
+  std::vector<float> dw(b.values.size());
+  std::vector<Phase> phase(st.atoms.size());
 
   for (const Reflection& hkl : st.hkl) {
     const ReflectionGeometry g = compute_reflection_geometry(hkl, in.cell, in.pi);
+    for (int row : xray_rows_used) xray_formf[row] = xray_form_factor(in.tables.xray[row].xsf, g.s);
+    for (int row : magnetic_rows_used) magnetic_formf[row] = magnetic_form_factor(in.tables.magnetic[row].msf, g.s);
+    for (std::size_t k = 0; k < b.values.size(); ++k) dw[k] = debye_waller(b.values[k], g.kappa, in.pi);
+    for (std::size_t i = 0; i < st.atoms.size(); ++i) phase[i] = atom_phase(st.atoms[i].xyz, g, in.pi);
+
     NuclearXraySums nx;
     for (std::size_t i = 0; i < st.atoms.size(); ++i) {
       const int row = nuclear_rows[i];
-      add_nuclear_xray_term(st.atoms[i], in.tables.neutron[row].bcoh, in.tables.xray[row].xsf, g, in.pi, nx);
+      add_nuclear_xray_term(st.atoms[i].occ, in.tables.neutron[row].bcoh, xray_formf[row], dw[b.of_atom[i]],
+                            phase[i], nx);
     }
     MagneticSums ms;
     for (std::size_t m = 0; m < st.magnetic.size(); ++m) {
-      add_magnetic_term(st.magnetic[m], st.moments[m], in.umom[m], in.tables.magnetic[magnetic_rows[m]].msf, g,
-                        in.pi, ms);
+      const std::size_t site = st.magnetic_site[m];
+      add_magnetic_term(st.magnetic[m].occ, st.moments[m], in.umom[m], magnetic_formf[magnetic_rows[m]],
+                        dw[b.of_atom[site]], phase[site], ms);
     }
     const MagneticResult mr = magnetic_result(ms, g.uq, in.eg2mc);
     const float fnucl = nuclear_modulus(nx);

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "scattering/form_factors.hpp"
 #include "app/single_math.hpp"
+#include "scattering/form_factors.hpp"
 
 namespace velmora {
 namespace {
@@ -14,31 +14,25 @@ float accumulate(float sum, double term) { return static_cast<float>(sum + term)
 
 }  // namespace
 
-void add_nuclear_xray_term(const AtomSite& atom, float bcoh, const std::array<float, 9>& xsf,
-                           const ReflectionGeometry& g, float pi, NuclearXraySums& sums) {
-  const float hxkylz = phase_sum(g.h, atom.xyz);
-  const float dw = debye_waller(atom.biso, g.kappa, pi);
+Phase atom_phase(const std::array<float, 3>& xyz, const ReflectionGeometry& g, float pi) {
+  const float hxkylz = phase_sum(g.h, xyz);
   const float angle = static_cast<float>((static_cast<double>(pi) + pi) * hxkylz);
-  const float rpart = cos_f(angle);
-  const float ipart = sin_f(angle);
-  sums.frn = accumulate(sums.frn, static_cast<double>(bcoh) * rpart * dw * atom.occ);
-  sums.fin = accumulate(sums.fin, static_cast<double>(bcoh) * ipart * dw * atom.occ);
-  const float formf = xray_form_factor(xsf, g.s);
-  sums.xrn = accumulate(sums.xrn, static_cast<double>(rpart) * formf * dw * atom.occ);
-  sums.xin = accumulate(sums.xin, static_cast<double>(ipart) * formf * dw * atom.occ);
+  Phase phase;
+  sincos_f(angle, phase.ipart, phase.rpart);
+  return phase;
 }
 
-void add_magnetic_term(const AtomSite& atom, const MomentSpec& moment, const Vector3& u,
-                       const std::array<float, 7>& msf, const ReflectionGeometry& g, float pi,
+void add_nuclear_xray_term(float occ, float bcoh, float formf, float dw, Phase p, NuclearXraySums& sums) {
+  sums.frn = accumulate(sums.frn, static_cast<double>(bcoh) * p.rpart * dw * occ);
+  sums.fin = accumulate(sums.fin, static_cast<double>(bcoh) * p.ipart * dw * occ);
+  sums.xrn = accumulate(sums.xrn, static_cast<double>(p.rpart) * formf * dw * occ);
+  sums.xin = accumulate(sums.xin, static_cast<double>(p.ipart) * formf * dw * occ);
+}
+
+void add_magnetic_term(float occ, const MomentSpec& moment, const Vector3& u, float formf, float dw, Phase p,
                        MagneticSums& sums) {
-  const float hxkylz = phase_sum(g.h, atom.xyz);
-  const float dw = debye_waller(atom.biso, g.kappa, pi);
-  const float angle = static_cast<float>((static_cast<double>(pi) + pi) * hxkylz);
-  const float rpart = cos_f(angle);
-  const float ipart = sin_f(angle);
-  const float formf = magnetic_form_factor(msf, g.s);
-  const double real_weight = static_cast<double>(rpart) * formf * moment.mom * atom.occ;
-  const double imag_weight = static_cast<double>(ipart) * formf * moment.mom * atom.occ;
+  const double real_weight = static_cast<double>(p.rpart) * formf * moment.mom * occ;
+  const double imag_weight = static_cast<double>(p.ipart) * formf * moment.mom * occ;
   sums.ax = accumulate(sums.ax, real_weight * u.x * dw);
   sums.ay = accumulate(sums.ay, real_weight * u.y * dw);
   sums.az = accumulate(sums.az, real_weight * u.z * dw);

@@ -27,11 +27,22 @@ struct MagneticResult {
   float fmag = 0;  // 0.27 |P - (uq.P) uq|, in 10^-12 cm
 };
 
-void add_nuclear_xray_term(const AtomSite& atom, float bcoh, const std::array<float, 9>& xsf,
-                           const ReflectionGeometry& g, float pi, NuclearXraySums& sums);
+// cos and sin of an atom's phase angle 2 pi (hx + ky + lz).
+struct Phase {
+  float rpart = 0;
+  float ipart = 0;
+};
 
-void add_magnetic_term(const AtomSite& atom, const MomentSpec& moment, const Vector3& umom,
-                       const std::array<float, 7>& msf, const ReflectionGeometry& g, float pi,
+Phase atom_phase(const std::array<float, 3>& xyz, const ReflectionGeometry& g, float pi);
+
+// One atom's neutron and X-ray contribution, from its occupancy, the
+// neutron length and X-ray form factor of its table row, its Debye-Waller
+// factor and its phase.
+void add_nuclear_xray_term(float occ, float bcoh, float formf, float dw, Phase phase, NuclearXraySums& sums);
+
+// One magnetic atom's contribution: its moment (size and unit vector) times
+// the magnetic form factor, occupancy, Debye-Waller factor and phase.
+void add_magnetic_term(float occ, const MomentSpec& moment, const Vector3& umom, float formf, float dw, Phase phase,
                        MagneticSums& sums);
 
 // The perpendicular part. Rounding can leave |P|^2 - (uq.P)^2 a little below

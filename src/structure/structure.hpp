@@ -41,6 +41,7 @@ struct Structure {
   std::int32_t mflag = 0;       // flag of the atom last read: 1 means magnetic
   std::int32_t nmagatom = 0;
   std::vector<AtomSite> magnetic;   // matype, mxyz, mocc, mbiso
+  std::vector<std::size_t> magnetic_site;  // index in atoms of each magnetic atom
   std::vector<MomentSpec> moments;  // one per magnetic atom
   std::int32_t nrefn = 0;
   std::vector<Reflection> hkl;

@@ -13,6 +13,7 @@ constexpr const char* kRule = "---------------------------";
 void read_atoms(Console& console, Structure& s) {
   s.atoms.clear();
   s.magnetic.clear();
+  s.magnetic_site.clear();
   std::int32_t m = 0;
   for (std::int32_t i = 0; i < s.natom; ++i) {
     s.mflag = -999;
@@ -24,6 +25,7 @@ void read_atoms(Console& console, Structure& s) {
     if (s.mflag == 1) {
       ++m;
       s.magnetic.push_back(atom);
+      s.magnetic_site.push_back(s.atoms.size() - 1);
     }
   }
   s.nmagatom = m;
