@@ -20,7 +20,7 @@ run() {  # name, then extra cmake arguments
   echo "=== $name"
   cmake -S . -B "$root/$name" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
   cmake --build "$root/$name" -j"$jobs" --target velmora >/dev/null
-  ctest --test-dir "$root/$name" -R '^(e2e|data)\.' --output-on-failure -j"$jobs"
+  ctest --test-dir "$root/$name" -R '^(e2e|data|cross_check)\.' --output-on-failure -j"$jobs"
 }
 
 run linux-x86-64 -DVELMORA_UNIT_TESTS=OFF
