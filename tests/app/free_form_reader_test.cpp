@@ -526,7 +526,8 @@ TEST(NearestFloatRandom, AgreesWithCorrectlyRoundedLibraryConversion) {
       text += static_cast<char>('0' + random() % 10);
     }
     int exponent = static_cast<int>(random() % 100) - 60;
-    text += "e" + std::to_string(exponent);
+    text += 'e';
+    text += std::to_string(exponent);
     float expected = std::strtof(text.c_str(), nullptr);
     Outcome got = read_once(text, "R");
     ASSERT_EQ(got.status, 0) << text << ": " << got.reason();
@@ -810,7 +811,7 @@ TEST(HostileInput, TenMegabyteRealIsConvertedExactly) {
       {"TieWithFarTailRoundsUp", "16777217." + std::string(kLength, '0') + "1\n", 0x4B800001u},
       {"ExactTieRoundsToEven", "16777217" + std::string(kLength, '0') + "e-" + std::to_string(kLength) + "\n",
        0x4B800000u},
-      {"LeadingZerosAfterPoint", "." + std::string(kLength, '0') + "1e" + std::to_string(kLength + 1) + "\n",
+      {"LeadingZerosAfterPoint", std::string(".") + std::string(kLength, '0') + "1e" + std::to_string(kLength + 1) + "\n",
        0x3F800000u},
       {"LongIntegerIsInfinite", std::string(kLength, '3') + "\n", 0x7F800000u},
       {"LongFractionOfThrees", "0." + std::string(kLength, '3') + "\n", 0x3EAAAAABu},
