@@ -105,6 +105,11 @@ void sin_cos(float x, bool want_sin, bool want_cos, float& sine, float& cosine) 
   }
   const float magnitude = std::fabs(x);
   const double sign = std::signbit(x) ? -1.0 : 1.0;
+  if (magnitude == 0.0f) {  // sin keeps the sign of a zero (the series would not)
+    sine = x;
+    cosine = 1.0f;
+    return;
+  }
   if (magnitude <= kQuarterPi) {
     if (want_sin) sine = static_cast<float>(sin_series(x));
     if (want_cos) cosine = static_cast<float>(cos_series(magnitude));
