@@ -6,8 +6,8 @@
 // neighbouring floats.
 #include "app/decimal_to_float.hpp"
 
+#include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "app/big_uint.hpp"
@@ -16,18 +16,6 @@ namespace velmora {
 namespace {
 
 constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
-
-std::uint32_t float_bits(float f) {
-  std::uint32_t u;
-  std::memcpy(&u, &f, sizeof u);
-  return u;
-}
-
-float bits_float(std::uint32_t u) {
-  float f;
-  std::memcpy(&f, &u, sizeof f);
-  return f;
-}
 
 // Sign of (mantissa * 10^exp10) - (2m + 1) * 2^(q - 1), the value against the
 // midpoint above the float m * 2^q.
@@ -93,7 +81,7 @@ float decimal_to_float(const DecimalDigits& value) {
   int approx_digits = value.count < 19 ? value.count : 19;
   approx *= std::pow(10.0, static_cast<double>(value.point - approx_digits));
   float candidate = static_cast<float>(approx);
-  std::uint32_t bits = float_bits(candidate);
+  std::uint32_t bits = std::bit_cast<std::uint32_t>(candidate);
   if (bits > 0x7F7FFFFFu) bits = 0x7F7FFFFFu;  // start from the largest finite float
 
   // Walk to the float whose rounding interval holds the value. The candidate
@@ -117,7 +105,7 @@ float decimal_to_float(const DecimalDigits& value) {
       --bits;
       continue;
     }
-    return bits_float(bits);
+    return std::bit_cast<float>(bits);
   }
 }
 

@@ -3,9 +3,9 @@
 // stored value and never the result of a decimal approximation.
 #include "app/fixed_point.hpp"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 namespace velmora {
 namespace {
@@ -45,8 +45,7 @@ std::string format_fixed_point(float value, int width, int decimals) {
     if (value < 0) return right_aligned("-Inf", width);
     return right_aligned(width == 3 ? "Inf" : "+Inf", width);
   }
-  std::uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
   bool negative = (bits & 0x80000000u) != 0;
   // 2^44 has 14 integer digits: no field in use (width <= 15, one decimal
   // at least) can hold it.

@@ -3,8 +3,8 @@
 // scaled so that each step yields one decimal digit.
 #include "app/shortest_digits.hpp"
 
+#include <bit>
 #include <cmath>
-#include <cstring>
 
 #include "app/big_uint.hpp"
 
@@ -12,9 +12,7 @@ namespace velmora {
 
 ShortestDigits shortest_digits(float value) {
   ShortestDigits out;
-  std::uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  bits &= 0x7FFFFFFFu;
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(value) & 0x7FFFFFFFu;
   if (bits == 0) {
     out.digits[0] = '0';
     out.count = 1;

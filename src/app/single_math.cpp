@@ -6,9 +6,9 @@
 // double arithmetic is used, which every supported build performs alike.
 #include "app/single_math.hpp"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 
 namespace velmora {
@@ -55,8 +55,7 @@ double cos_series(double r) {
 // |x| = (quadrant + r / (pi/2)) * pi/2 with |r| <= pi/4 (up to rounding), for
 // finite |x| > pi/4; returns r and sets quadrant (mod 4).
 double reduce_half_pi(float magnitude, int& quadrant) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &magnitude, sizeof bits);
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(magnitude);
   const std::uint32_t m = (bits & 0x7FFFFFu) | 0x800000u;  // |x| >= 0.5: always normal
   const int e = static_cast<int>(bits >> 23) - 150;      // |x| = m * 2^e
 
@@ -169,9 +168,7 @@ float exp_f(float x) {
   for (double c : kInverseFactorials) p = p * r + c;
   // Times 2^k, built from its bits (k is between -151 and 129, a normal
   // double): exact, so the one rounding is the conversion to float.
-  const std::uint64_t scale_bits = static_cast<std::uint64_t>(static_cast<int>(k) + 1023) << 52;
-  double scale;
-  std::memcpy(&scale, &scale_bits, sizeof scale);
+  const double scale = std::bit_cast<double>(static_cast<std::uint64_t>(static_cast<int>(k) + 1023) << 52);
   return static_cast<float>(p * scale);
 }
 

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <span>
 #include <unordered_map>
 
@@ -45,12 +45,6 @@ std::vector<int> find_rows(Console& console, const std::vector<AtomSite>& atoms,
 
 float squared(float v) { return static_cast<float>(static_cast<double>(v) * v); }
 
-std::uint32_t bits_of(float f) {
-  std::uint32_t u;
-  std::memcpy(&u, &f, sizeof u);
-  return u;
-}
-
 // The B values of the atoms, each distinct one once (by its bits, so equal
 // values share a Debye-Waller factor), and each atom's index among them.
 struct DistinctB {
@@ -62,7 +56,7 @@ DistinctB distinct_b_values(const std::vector<AtomSite>& atoms) {
   DistinctB d;
   std::unordered_map<std::uint32_t, std::size_t> seen;
   for (const AtomSite& atom : atoms) {
-    auto [it, added] = seen.try_emplace(bits_of(atom.biso), d.values.size());
+    auto [it, added] = seen.try_emplace(std::bit_cast<std::uint32_t>(atom.biso), d.values.size());
     if (added) d.values.push_back(atom.biso);
     d.of_atom.push_back(it->second);
   }
