@@ -68,11 +68,7 @@ ShortestDigits shortest_digits(float value) {
   // k is the number of digits before the point in 0.d1d2... * 10^k. The
   // estimate from the leading bit never exceeds the true k; the loop below
   // raises it where needed.
-  int top_bit = e + 31 - (f == 0 ? 31 : [&] {
-    int lead = 0;
-    for (std::uint32_t t = f; (t & 0x80000000u) == 0; t <<= 1) ++lead;
-    return lead;
-  }());
+  const int top_bit = e + std::bit_width(f) - 1;  // the value lies in [2^top_bit, 2^(top_bit+1))
   int k = static_cast<int>(std::ceil(top_bit * 0.30102999566398114 - 1e-10));
   if (k >= 0) {
     s.mul_pow10(k);
