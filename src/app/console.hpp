@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "app/input_source.hpp"
@@ -37,6 +40,10 @@ struct Console {
   InputSource in;
   std::FILE* err_file = nullptr;
   std::string err_text;  // standard error, when held in memory
+  // The data files by name, when a run takes them from memory (in-process
+  // runs): a name that is not here is a missing file, and the working
+  // directory is never looked at. Unset in the program, which reads files.
+  std::optional<std::map<std::string, std::string, std::less<>>> data_files;
 };
 
 }  // namespace velmora

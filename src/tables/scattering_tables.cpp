@@ -23,20 +23,34 @@ struct FileCloser {
 };
 using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
 
+// An open data file and the source that reads it.
+struct DataFile {
+  OpenFile file;  // null when the text comes from the console's memory
+  InputSource source;
+};
+
 // Opens an existing data file for reading; never creates or changes it. A
 // folder of that name is refused here on every platform (some systems would
 // open it and fail only at the first read, others refuse it with their own
-// reason), so that the diagnostic is the same everywhere.
-OpenFile open_data_file(Console& console, std::string_view name,
+// reason), so that the diagnostic is the same everywhere. When the console
+// holds the data files in memory, the file is taken from there and the file
+// system is not touched; a name it lacks fails as a missing file does.
+DataFile open_data_file(Console& console, std::string_view name,
                         std::source_location statement = std::source_location::current()) {
   std::string path(name);
   const FailurePlace place{statement, kDataFileChannel, path, true};
+  if (console.data_files) {
+    auto found = console.data_files->find(name);
+    if (found == console.data_files->end()) fail_run(console, place, std::strerror(ENOENT));
+    return {nullptr, InputSource(found->second, kDataFileChannel, path)};
+  }
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) fail_run(console, place, std::strerror(EISDIR));
   errno = 0;
   OpenFile file(std::fopen(path.c_str(), "rb"));
   if (!file) fail_run(console, place, std::strerror(errno != 0 ? errno : ENOENT));
-  return file;
+  std::FILE* opened = file.get();
+  return {std::move(file), InputSource(opened, kDataFileChannel, path)};
 }
 
 // One table file: open it, take its header line, announce it, read `rows`
@@ -44,8 +58,8 @@ OpenFile open_data_file(Console& console, std::string_view name,
 template <typename ReadRow>
 void read_table_file(Console& console, ScatteringTables& tables, std::string_view name, const char* progress,
                      int rows, ReadRow read_row) {
-  OpenFile file = open_data_file(console, name);
-  InputSource source(file.get(), kDataFileChannel, std::string(name));
+  DataFile file = open_data_file(console, name);
+  InputSource& source = file.source;
   tables.header = read_fixed_text(console, source, kHeaderWidth);
   write_free_form(console, {progress});
   for (int r = 0; r < rows; ++r) read_row(source, r);

@@ -16,6 +16,10 @@ A case is a folder holding:
       "file":      {"xray": "name-in-case-folder"}          use the case's own file
       "crlf_tables": true                                   table files with CR LF line ends
       "crlf_stdin":  true                                   answers with CR LF line ends
+      "unreadable":  [...]                                  the file's permissions taken away
+                                                            (chmod 000); where that does not
+                                                            stop reading (root), the case is
+                                                            skipped: exit status 77
       "stdin":     "path"                                   answers from this file instead
       "generate":  ["script", "arg", ...]                   see below
   generate.py          optional: run as `generate.py OUTDIR [args]` (or the script that
@@ -36,6 +40,7 @@ import subprocess
 import sys
 import tempfile
 
+SKIPPED = 77  # CTest's SKIP_RETURN_CODE for the end-to-end cases
 HERE = os.path.dirname(os.path.abspath(__file__))
 TABLES = {
     "xray": "x-ray_coefficients_from_int_tables_edited.txt",
@@ -82,8 +87,26 @@ def digest(folder):
         path = os.path.join(folder, name)
         if os.path.isfile(path):
             st = os.stat(path)
-            result[name] = (hashlib.sha256(read(path)).hexdigest(), st.st_mtime_ns)
+            try:
+                content = hashlib.sha256(read(path)).hexdigest()
+            except PermissionError:
+                content = "unreadable"
+            result[name] = (content, st.st_mtime_ns, st.st_mode)
     return result
+
+
+def make_unreadable(work, keys):
+    """Takes away every permission of the named files; returns the path of one
+    that can still be read (the runner has the right to read any file), else None."""
+    for key in keys:
+        path = os.path.join(work, TABLES[key])
+        os.chmod(path, 0)
+        try:
+            with open(path, "rb"):
+                return path
+        except PermissionError:
+            pass
+    return None
 
 
 def show_difference(what, expected, actual):
@@ -111,6 +134,11 @@ def main():
     work = tempfile.mkdtemp(prefix="velmora-e2e-")
     try:
         prepare_tables(case_dir, work, spec)
+        still_readable = make_unreadable(work, spec.get("unreadable", []))
+        if still_readable:
+            print(f"SKIPPED: {os.path.basename(still_readable)} can be read after chmod 000 "
+                  f"(running as root or with the right to read any file)")
+            return SKIPPED
         generate = spec.get("generate")
         if generate is None and os.path.exists(os.path.join(case_dir, "generate.py")):
             generate = ["generate.py"]

@@ -1,0 +1,41 @@
+// Fuzz target: a whole run inside the process, from its three table files and
+// its standard input, all carved from one input. The parts are separated by
+// the byte 0x1E (record separator), in the order X-ray file, neutron-length
+// file, magnetic file, standard input; standard input runs to the end of the
+// input, further 0x1E bytes included. A file whose part is absent (fewer
+// separators) or is the single byte 0x1F is missing. The tables come from
+// the console's memory, so the run never touches the file system; it ends
+// by RunEnded, caught in run_velmora, and its ending is checked.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/console.hpp"
+#include "app/run.hpp"
+#include "fuzz_support.hpp"
+#include "tables/scattering_tables.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view rest(reinterpret_cast<const char*>(data), size);
+  constexpr char kSeparator = '\x1e';
+  constexpr std::string_view kMissing = "\x1f";
+  const std::string_view names[] = {velmora::kXrayFileName, velmora::kNeutronFileName, velmora::kMagneticFileName};
+
+  velmora::Console console("");
+  console.data_files.emplace();
+  bool separated = true;
+  for (std::string_view name : names) {
+    if (!separated) break;
+    std::size_t cut = rest.find(kSeparator);
+    separated = cut != std::string_view::npos;
+    std::string_view part = rest.substr(0, cut);
+    rest = separated ? rest.substr(cut + 1) : std::string_view{};
+    if (part != kMissing) console.data_files->emplace(std::string(name), std::string(part));
+  }
+  console.in = velmora::InputSource(std::string(rest), velmora::kStandardInputChannel, "");
+
+  int status = velmora::run_velmora(console);
+  velmora::fuzz::check_ending(status, console);
+  return 0;
+}
