@@ -7,6 +7,7 @@
 // must read back as the same float.
 //
 // Usage: verify_shortest_digits [first_bits last_bits]   (inclusive, hex or decimal)
+#include <bit>
 #include <algorithm>
 #include <atomic>
 #include <charconv>
@@ -26,17 +27,9 @@
 
 namespace {
 
-float bits_float(std::uint32_t u) {
-  float f;
-  std::memcpy(&f, &u, sizeof f);
-  return f;
-}
+float bits_float(std::uint32_t u) { return std::bit_cast<float>(u); }
 
-std::uint32_t float_bits(float f) {
-  std::uint32_t u;
-  std::memcpy(&u, &f, sizeof u);
-  return u;
-}
+std::uint32_t float_bits(float f) { return std::bit_cast<std::uint32_t>(f); }
 
 // Digits and decimal exponent of the first digit, as the printer gives them.
 struct Digits {

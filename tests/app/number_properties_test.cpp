@@ -3,6 +3,7 @@
 // the library's shortest form; fixed-point fields agree with a reference that
 // expands the stored value into its exact decimal digits and rounds the digit
 // string half to even, a method independent of the printer's own.
+#include <bit>
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -24,17 +25,9 @@ namespace {
 constexpr std::uint32_t kSeed = 20240611u;
 constexpr int kRandomPatterns = 1'000'000;
 
-float from_bits(std::uint32_t u) {
-  float f;
-  std::memcpy(&f, &u, sizeof f);
-  return f;
-}
+float from_bits(std::uint32_t u) { return std::bit_cast<float>(u); }
 
-std::uint32_t to_bits(float f) {
-  std::uint32_t u;
-  std::memcpy(&u, &f, sizeof u);
-  return u;
-}
+std::uint32_t to_bits(float f) { return std::bit_cast<std::uint32_t>(f); }
 
 // Significant digits of a decimal text such as "-0.000123", "1200." or
 // "1.5E-7": leading and trailing zeros of the mantissa do not count.

@@ -56,26 +56,26 @@ def read(path, default=None):
         return f.read()
 
 
-def prepare_tables(case_dir, work, spec):
+def prepare_tables(case_dir, work, setup):
     for key, name in TABLES.items():
         target = os.path.join(work, name)
-        if key in spec.get("missing", []):
+        if key in setup.get("missing", []):
             continue
-        if key in spec.get("directory", []):
+        if key in setup.get("directory", []):
             os.mkdir(target)
             continue
-        source = spec.get("file", {}).get(key)
+        source = setup.get("file", {}).get(key)
         data = read(os.path.join(case_dir, source) if source else os.path.join(HERE, "tables", name))
         lines = data.split(b"\n")
-        if key in spec.get("header", {}):
-            lines[0] = spec["header"][key].encode()
-        for row, label in spec.get("label", {}).get(key, {}).items():
+        if key in setup.get("header", {}):
+            lines[0] = setup["header"][key].encode()
+        for row, label in setup.get("label", {}).get(key, {}).items():
             line = lines[int(row)]
             lines[int(row)] = label.encode() + line[line.index(b" "):]
-        if key in spec.get("truncate", {}):
-            lines = lines[: 1 + spec["truncate"][key]] + [b""]
+        if key in setup.get("truncate", {}):
+            lines = lines[: 1 + setup["truncate"][key]] + [b""]
         data = b"\n".join(lines)
-        if spec.get("crlf_tables"):
+        if setup.get("crlf_tables"):
             data = data.replace(b"\n", b"\r\n")
         with open(target, "wb") as f:
             f.write(data)
@@ -130,16 +130,16 @@ def main():
     args = parser.parse_args()
 
     case_dir = os.path.abspath(args.case)
-    spec = json.loads(read(os.path.join(case_dir, "case.json"), b"{}"))
+    setup = json.loads(read(os.path.join(case_dir, "case.json"), b"{}"))
     work = tempfile.mkdtemp(prefix="velmora-e2e-")
     try:
-        prepare_tables(case_dir, work, spec)
-        still_readable = make_unreadable(work, spec.get("unreadable", []))
+        prepare_tables(case_dir, work, setup)
+        still_readable = make_unreadable(work, setup.get("unreadable", []))
         if still_readable:
             print(f"SKIPPED: {os.path.basename(still_readable)} can be read after chmod 000 "
                   f"(running as root or with the right to read any file)")
             return SKIPPED
-        generate = spec.get("generate")
+        generate = setup.get("generate")
         if generate is None and os.path.exists(os.path.join(case_dir, "generate.py")):
             generate = ["generate.py"]
         generated = os.path.join(work, "generated")
@@ -152,9 +152,9 @@ def main():
             made = os.path.join(generated, name)
             return made if os.path.exists(made) else os.path.join(case_dir, name)
 
-        stdin_path = os.path.join(case_dir, spec["stdin"]) if "stdin" in spec else case_file("stdin.txt")
+        stdin_path = os.path.join(case_dir, setup["stdin"]) if "stdin" in setup else case_file("stdin.txt")
         stdin = read(stdin_path, b"")
-        if spec.get("crlf_stdin"):
+        if setup.get("crlf_stdin"):
             stdin = stdin.replace(b"\n", b"\r\n")
         expected_out = read(case_file("expected_stdout.txt"), b"")
         expected_err = read(os.path.join(case_dir, "expected_stderr.txt"), b"")
