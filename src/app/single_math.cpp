@@ -94,70 +94,60 @@ double reduce_half_pi(float magnitude, int& quadrant) {
   return sign * fraction * kHalfPi;
 }
 
-float nan_f() { return std::numeric_limits<float>::quiet_NaN(); }
+// For |x| below 2^20 (every phase of a realistic reflection) the reduction
+// subtracts k pi/2 in three pieces (Cody and Waite): pi/2 = C1 + C2 + C3 with
+// C1 and C2 of 26 and 25 significant bits, so that for |k| < 2^20 the
+// products k C1 and k C2 and both differences are exact in double, and only
+// the last, tiny subtraction rounds. The signed argument is reduced as it
+// is (sin is odd and every step is symmetric in sign, so this equals
+// reducing |x|), and for |x| <= pi/4 it leaves k = 0 and r = x; only a
+// zero's sign is lost, which the callers restore. Written without branches,
+// so that loops over many arguments vectorize.
+constexpr float kModerateLimit = 0x1p20f;
 
-// sin and cos of x from one reduction: |x| = quadrant * pi/2 + r.
-void sin_cos(float x, bool want_sin, bool want_cos, float& sine, float& cosine) {
-  if (std::isnan(x) || std::isinf(x)) {
-    sine = cosine = nan_f();
-    return;
-  }
-  const float magnitude = std::fabs(x);
-  const double sign = std::signbit(x) ? -1.0 : 1.0;
-  if (magnitude == 0.0f) {  // sin keeps the sign of a zero (the series would not)
-    sine = x;
-    cosine = 1.0f;
-    return;
-  }
-  if (magnitude <= kQuarterPi) {
-    if (want_sin) sine = static_cast<float>(sin_series(x));
-    if (want_cos) cosine = static_cast<float>(cos_series(magnitude));
-    return;
-  }
-  int quadrant;
-  const double r = reduce_half_pi(magnitude, quadrant);
-  // sin(q pi/2 + r) and cos(q pi/2 + r) by quadrant; sine is odd in x.
-  const bool swap = quadrant % 2 == 1;
-  if (want_sin) {
-    const double v = swap ? cos_series(r) : sin_series(r);
-    sine = static_cast<float>(sign * (quadrant >= 2 ? -v : v));
-  }
-  if (want_cos) {
-    const double v = swap ? sin_series(r) : cos_series(r);
-    cosine = static_cast<float>(quadrant == 1 || quadrant == 2 ? -v : v);
-  }
+inline void sin_cos_moderate(float x, float& sine, float& cosine) {
+  constexpr double kTwoOverPiD = 0.63661977236758138;  // 2/pi rounded to double
+  constexpr double kC1 = 0x1.921fb5p+0;
+  constexpr double kC2 = 0x1.110b46p-26;
+  constexpr double kC3 = 0x1.1a62633145c07p-54;
+  // Adding and subtracting 1.5 * 2^52 rounds to an integer (ties to even);
+  // the sum's low mantissa bits are that integer modulo 2^51.
+  constexpr double kRoundingShift = 0x1.8p52;
+  const double xd = x;
+  const double shifted = xd * kTwoOverPiD + kRoundingShift;
+  const std::uint64_t quadrant = std::bit_cast<std::uint64_t>(shifted) & 3u;
+  const double k = shifted - kRoundingShift;
+  const double r = ((xd - k * kC1) - k * kC2) - k * kC3;
+  const double s = sin_series(r);
+  const double c = cos_series(r);
+  // sin(q pi/2 + r) and cos(q pi/2 + r) by quadrant q: odd quadrants swap
+  // the two, quadrants 2 and 3 negate the sine, 1 and 2 the cosine (done on
+  // the bits, which keeps the loop free of branches).
+  const std::uint64_t s_bits = std::bit_cast<std::uint64_t>(s);
+  const std::uint64_t c_bits = std::bit_cast<std::uint64_t>(c);
+  const std::uint64_t swap = 0u - (quadrant & 1u);  // all ones in odd quadrants
+  const std::uint64_t sine_sign = (quadrant & 2u) << 62;
+  const std::uint64_t cosine_sign = ((quadrant + 1u) & 2u) << 62;
+  sine = static_cast<float>(std::bit_cast<double>(((c_bits & swap) | (s_bits & ~swap)) ^ sine_sign));
+  cosine = static_cast<float>(std::bit_cast<double>(((s_bits & swap) | (c_bits & ~swap)) ^ cosine_sign));
 }
 
-}  // namespace
+// Beyond these bounds e^x overflows or vanishes in float.
+constexpr float kExpUpper = 89.0f;
+constexpr float kExpLower = -104.0f;
 
-float sin_f(float x) {
-  float s, c;
-  sin_cos(x, true, false, s, c);
-  return s;
-}
-
-float cos_f(float x) {
-  float s, c;
-  sin_cos(x, false, true, s, c);
-  return c;
-}
-
-void sincos_f(float x, float& sine, float& cosine) { sin_cos(x, true, true, sine, cosine); }
-
-float exp_f(float x) {
-  if (std::isnan(x)) return x;
-  if (x > 89.0f) return std::numeric_limits<float>::infinity();
-  if (x < -104.0f) return 0.0f;
+// e^x for kExpLower <= x <= kExpUpper, without branches.
+inline float exp_moderate(float x) {
   // x = k ln2 + r, |r| <= ln2 / 2; ln2_hi has few enough bits that k * ln2_hi
   // and x - k * ln2_hi are exact.
   constexpr double kLn2Hi = 0x1.62e42fefa0000p-1;
   constexpr double kLn2Lo = 0x1.cf79abc9e3b3ap-40;
   constexpr double kInvLn2 = 1.4426950408889634;
-  // Rounds to the nearest integer, ties to even (the default rounding of
-  // every build), for the |t| < 2^51 met here.
-  constexpr double kRoundingShift = 0x1.8p52;
-  const double k = (static_cast<double>(x) * kInvLn2 + kRoundingShift) - kRoundingShift;
-  const double r = (static_cast<double>(x) - k * kLn2Hi) - k * kLn2Lo;
+  constexpr double kRoundingShift = 0x1.8p52;  // as in the sine's reduction
+  const double xd = x;
+  const double shifted = xd * kInvLn2 + kRoundingShift;
+  const double k = shifted - kRoundingShift;
+  const double r = (xd - k * kLn2Hi) - k * kLn2Lo;
   // e^r by its Taylor series to r^14 (|r| <= 0.35: next term below 1e-19).
   double p = 1.0 / 87178291200.0;  // 1/14!
   constexpr double kInverseFactorials[] = {1.0 / 6227020800.0, 1.0 / 479001600.0, 1.0 / 39916800.0,
@@ -166,10 +156,92 @@ float exp_f(float x) {
                                            1.0 / 24.0,         1.0 / 6.0,         0.5,
                                            1.0,                1.0};
   for (double c : kInverseFactorials) p = p * r + c;
-  // Times 2^k, built from its bits (k is between -151 and 129, a normal
-  // double): exact, so the one rounding is the conversion to float.
-  const double scale = std::bit_cast<double>(static_cast<std::uint64_t>(static_cast<int>(k) + 1023) << 52);
-  return static_cast<float>(p * scale);
+  // Times 2^k (k between -151 and 129), built from its bits: the low 12 bits
+  // of the shifted sum are k modulo 4096, so adding the bias and shifting
+  // into the exponent field gives the double 2^k exactly. The one rounding
+  // is the conversion to float.
+  const std::uint64_t scale_bits = (std::bit_cast<std::uint64_t>(shifted) + 1023u) << 52;
+  return static_cast<float>(p * std::bit_cast<double>(scale_bits));
+}
+
+float nan_f() { return std::numeric_limits<float>::quiet_NaN(); }
+
+// sin and cos of x from one reduction.
+void sin_cos(float x, float& sine, float& cosine) {
+  if (std::isnan(x) || std::isinf(x)) {
+    sine = cosine = nan_f();
+    return;
+  }
+  const float magnitude = std::fabs(x);
+  if (magnitude == 0.0f) {  // sin keeps the sign of a zero (the series would not)
+    sine = x;
+    cosine = 1.0f;
+    return;
+  }
+  if (magnitude < kModerateLimit) {
+    sin_cos_moderate(x, sine, cosine);
+    return;
+  }
+  // |x| = quadrant * pi/2 + r; sine is odd in x.
+  int quadrant;
+  const double r = reduce_half_pi(magnitude, quadrant);
+  const double sign = std::signbit(x) ? -1.0 : 1.0;
+  const bool swap = quadrant % 2 == 1;
+  double v = swap ? cos_series(r) : sin_series(r);
+  sine = static_cast<float>(sign * (quadrant >= 2 ? -v : v));
+  v = swap ? sin_series(r) : cos_series(r);
+  cosine = static_cast<float>(quadrant == 1 || quadrant == 2 ? -v : v);
+}
+
+}  // namespace
+
+float sin_f(float x) {
+  float s, c;
+  sin_cos(x, s, c);
+  return s;
+}
+
+float cos_f(float x) {
+  float s, c;
+  sin_cos(x, s, c);
+  return c;
+}
+
+void sincos_f(float x, float& sine, float& cosine) { sin_cos(x, sine, cosine); }
+
+// On x86-64 Linux with GCC the batch loops are also compiled for AVX2, and
+// the wider vectors are taken at run time when the processor has them. IEEE
+// arithmetic gives the same bits either way (the build never fuses a
+// multiply and an add).
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
+#define VELMORA_BATCH_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VELMORA_BATCH_CLONES
+#endif
+
+VELMORA_BATCH_CLONES void sincos_f_many(std::span<const float> x, std::span<float> sine, std::span<float> cosine) {
+  const std::size_t n = x.size();
+  for (std::size_t i = 0; i < n; ++i) sin_cos_moderate(x[i], sine[i], cosine[i]);
+  // Zeros, arguments outside the moderate range and NaN take the general path.
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!(std::fabs(x[i]) < kModerateLimit) || x[i] == 0.0f) sin_cos(x[i], sine[i], cosine[i]);
+  }
+}
+
+float exp_f(float x) {
+  if (std::isnan(x)) return x;
+  if (x > kExpUpper) return std::numeric_limits<float>::infinity();
+  if (x < kExpLower) return 0.0f;
+  return exp_moderate(x);
+}
+
+VELMORA_BATCH_CLONES void exp_f_many(std::span<const float> x, std::span<float> result) {
+  const std::size_t n = x.size();
+  for (std::size_t i = 0; i < n; ++i) result[i] = exp_moderate(x[i]);
+  // Arguments whose result overflows or vanishes (and NaN) take the general path.
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!(x[i] >= kExpLower && x[i] <= kExpUpper)) result[i] = exp_f(x[i]);
+  }
 }
 
 }  // namespace velmora

@@ -9,6 +9,8 @@
 // boundary, correctly rounded.
 #pragma once
 
+#include <span>
+
 namespace velmora {
 
 float sin_f(float x);
@@ -18,5 +20,14 @@ float exp_f(float x);
 // sin_f(x) and cos_f(x) together, for the cost of one argument reduction;
 // the results are those of the separate functions, bit for bit.
 void sincos_f(float x, float& sine, float& cosine);
+
+// sincos_f of every element of x, into sine and cosine (of x's size at
+// least); the same bits as one call per element, computed in a loop that the
+// compiler can vectorize.
+void sincos_f_many(std::span<const float> x, std::span<float> sine, std::span<float> cosine);
+
+// exp_f of every element of x, into result (of x's size at least), in a
+// loop that the compiler can vectorize.
+void exp_f_many(std::span<const float> x, std::span<float> result);
 
 }  // namespace velmora
