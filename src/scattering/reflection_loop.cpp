@@ -14,6 +14,7 @@
 #include "app/console.hpp"
 #include "app/free_form_writer.hpp"
 #include "app/run_end.hpp"
+#include "app/single_math.hpp"
 #include "scattering/form_factors.hpp"
 #include "scattering/reflection_report.hpp"
 #include "scattering/structure_factors.hpp"
@@ -92,27 +93,53 @@ void run_reflection_report(Console& console, const ReportInputs& in) {
 
   std::array<float, std::tuple_size_v<decltype(in.tables.xray)>> xray_formf{};
   std::array<float, std::tuple_size_v<decltype(in.tables.magnetic)>> magnetic_formf{};
-  std::vector<float> dw(b.values.size());
-  std::vector<Phase> phase(st.atoms.size());
+  std::vector<float> gaussian_exponents(4 * xray_rows_used.size() + 3 * magnetic_rows_used.size());
+  std::vector<float> gaussians(gaussian_exponents.size());
+  std::vector<float> dw_exponent(b.values.size()), dw(b.values.size());
+  std::vector<float> angle(st.atoms.size()), sine(st.atoms.size()), cosine(st.atoms.size());
 
   for (const Reflection& hkl : st.hkl) {
     const ReflectionGeometry g = compute_reflection_geometry(hkl, in.cell, in.pi);
-    for (int row : xray_rows_used) xray_formf[row] = xray_form_factor(in.tables.xray[row].xsf, g.s);
-    for (int row : magnetic_rows_used) magnetic_formf[row] = magnetic_form_factor(in.tables.magnetic[row].msf, g.s);
-    for (std::size_t k = 0; k < b.values.size(); ++k) dw[k] = debye_waller(b.values[k], g.kappa, in.pi);
-    for (std::size_t i = 0; i < st.atoms.size(); ++i) phase[i] = atom_phase(st.atoms[i].xyz, g, in.pi);
+    // The exponentials of all form-factor Gaussians in one batch, then each
+    // used row's form factor from its own.
+    std::size_t n = 0;
+    for (int row : xray_rows_used) {
+      for (int t = 1; t < 8; t += 2) gaussian_exponents[n++] = gaussian_exponent(in.tables.xray[row].xsf[t], g.s);
+    }
+    for (int row : magnetic_rows_used) {
+      for (int t = 1; t < 6; t += 2) gaussian_exponents[n++] = gaussian_exponent(in.tables.magnetic[row].msf[t], g.s);
+    }
+    exp_f_many(gaussian_exponents, gaussians);
+    const float* next = gaussians.data();
+    for (int row : xray_rows_used) {
+      xray_formf[row] = xray_form_factor(in.tables.xray[row].xsf, next);
+      next += 4;
+    }
+    for (int row : magnetic_rows_used) {
+      magnetic_formf[row] = magnetic_form_factor(in.tables.magnetic[row].msf, next);
+      next += 3;
+    }
+    for (std::size_t k = 0; k < b.values.size(); ++k) dw_exponent[k] = debye_waller_exponent(b.values[k], g.kappa, in.pi);
+    exp_f_many(dw_exponent, dw);
+    for (std::size_t i = 0; i < st.atoms.size(); ++i) angle[i] = phase_angle(st.atoms[i].xyz, g, in.pi);
+    sincos_f_many(angle, sine, cosine);
 
+    // One pass over the atoms adds each atom's nuclear term and then the
+    // terms of its magnetic copies (they follow the atoms' order), so every
+    // sum sees its terms in the same order as separate passes would give,
+    // while the independent sums overlap in time.
     NuclearXraySums nx;
+    MagneticSums ms;
+    std::size_t m = 0;
     for (std::size_t i = 0; i < st.atoms.size(); ++i) {
       const int row = nuclear_rows[i];
-      add_nuclear_xray_term(st.atoms[i].occ, in.tables.neutron[row].bcoh, xray_formf[row], dw[b.of_atom[i]],
-                            phase[i], nx);
-    }
-    MagneticSums ms;
-    for (std::size_t m = 0; m < st.magnetic.size(); ++m) {
-      const std::size_t site = st.magnetic_site[m];
-      add_magnetic_term(st.magnetic[m].occ, st.moments[m], in.umom[m], magnetic_formf[magnetic_rows[m]],
-                        dw[b.of_atom[site]], phase[site], ms);
+      const float dw_i = dw[b.of_atom[i]];
+      const Phase phase{cosine[i], sine[i]};
+      add_nuclear_xray_term(st.atoms[i].occ, in.tables.neutron[row].bcoh, xray_formf[row], dw_i, phase, nx);
+      for (; m < st.magnetic.size() && st.magnetic_site[m] == i; ++m) {
+        add_magnetic_term(st.magnetic[m].occ, st.moments[m], in.umom[m], magnetic_formf[magnetic_rows[m]], dw_i,
+                          phase, ms);
+      }
     }
     const MagneticResult mr = magnetic_result(ms, g.uq, in.eg2mc);
     const float fnucl = nuclear_modulus(nx);

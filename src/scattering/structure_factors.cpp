@@ -1,44 +1,17 @@
-// Structure-factor terms, each product formed left to right in double and
-// each sum rounded once when stored.
+// What is left of the structure-factor sums once all terms are added: the
+// perpendicular magnetic part and the nuclear modulus; and one atom's phase.
 #include "scattering/structure_factors.hpp"
 
 #include <cmath>
 
 #include "app/single_math.hpp"
-#include "scattering/form_factors.hpp"
 
 namespace velmora {
-namespace {
-
-float accumulate(float sum, double term) { return static_cast<float>(sum + term); }
-
-}  // namespace
 
 Phase atom_phase(const std::array<float, 3>& xyz, const ReflectionGeometry& g, float pi) {
-  const float hxkylz = phase_sum(g.h, xyz);
-  const float angle = static_cast<float>((static_cast<double>(pi) + pi) * hxkylz);
   Phase phase;
-  sincos_f(angle, phase.ipart, phase.rpart);
+  sincos_f(phase_angle(xyz, g, pi), phase.ipart, phase.rpart);
   return phase;
-}
-
-void add_nuclear_xray_term(float occ, float bcoh, float formf, float dw, Phase p, NuclearXraySums& sums) {
-  sums.frn = accumulate(sums.frn, static_cast<double>(bcoh) * p.rpart * dw * occ);
-  sums.fin = accumulate(sums.fin, static_cast<double>(bcoh) * p.ipart * dw * occ);
-  sums.xrn = accumulate(sums.xrn, static_cast<double>(p.rpart) * formf * dw * occ);
-  sums.xin = accumulate(sums.xin, static_cast<double>(p.ipart) * formf * dw * occ);
-}
-
-void add_magnetic_term(float occ, const MomentSpec& moment, const Vector3& u, float formf, float dw, Phase p,
-                       MagneticSums& sums) {
-  const double real_weight = static_cast<double>(p.rpart) * formf * moment.mom * occ;
-  const double imag_weight = static_cast<double>(p.ipart) * formf * moment.mom * occ;
-  sums.ax = accumulate(sums.ax, real_weight * u.x * dw);
-  sums.ay = accumulate(sums.ay, real_weight * u.y * dw);
-  sums.az = accumulate(sums.az, real_weight * u.z * dw);
-  sums.bx = accumulate(sums.bx, imag_weight * u.x * dw);
-  sums.by = accumulate(sums.by, imag_weight * u.y * dw);
-  sums.bz = accumulate(sums.bz, imag_weight * u.z * dw);
 }
 
 MagneticResult magnetic_result(const MagneticSums& p, const Vector3& uq, float eg2mc) {

@@ -5,7 +5,10 @@
 // the scattering vector is kept.
 #pragma once
 
+#include <array>
+
 #include "geometry/vector3.hpp"
+#include "scattering/form_factors.hpp"
 #include "scattering/reflection_geometry.hpp"
 #include "structure/structure.hpp"
 #include "tables/scattering_tables.hpp"
@@ -33,17 +36,42 @@ struct Phase {
   float ipart = 0;
 };
 
+// Adds one term to a single-precision sum: the term in double, one rounding.
+inline float accumulate(float sum, double term) { return static_cast<float>(sum + term); }
+
+// The angle 2 pi (hx + ky + lz), and its cosine and sine.
+inline float phase_angle(const std::array<float, 3>& xyz, const ReflectionGeometry& g, float pi) {
+  const float hxkylz = phase_sum(g.h, xyz);
+  return static_cast<float>((static_cast<double>(pi) + pi) * hxkylz);
+}
+
 Phase atom_phase(const std::array<float, 3>& xyz, const ReflectionGeometry& g, float pi);
 
 // One atom's neutron and X-ray contribution, from its occupancy, the
 // neutron length and X-ray form factor of its table row, its Debye-Waller
 // factor and its phase.
-void add_nuclear_xray_term(float occ, float bcoh, float formf, float dw, Phase phase, NuclearXraySums& sums);
+// Each product is formed left to right in double. Inline, so that the sums
+// stay in registers across a loop over the atoms.
+inline void add_nuclear_xray_term(float occ, float bcoh, float formf, float dw, Phase p, NuclearXraySums& sums) {
+  sums.frn = accumulate(sums.frn, static_cast<double>(bcoh) * p.rpart * dw * occ);
+  sums.fin = accumulate(sums.fin, static_cast<double>(bcoh) * p.ipart * dw * occ);
+  sums.xrn = accumulate(sums.xrn, static_cast<double>(p.rpart) * formf * dw * occ);
+  sums.xin = accumulate(sums.xin, static_cast<double>(p.ipart) * formf * dw * occ);
+}
 
 // One magnetic atom's contribution: its moment (size and unit vector) times
 // the magnetic form factor, occupancy, Debye-Waller factor and phase.
-void add_magnetic_term(float occ, const MomentSpec& moment, const Vector3& umom, float formf, float dw, Phase phase,
-                       MagneticSums& sums);
+inline void add_magnetic_term(float occ, const MomentSpec& moment, const Vector3& u, float formf, float dw, Phase p,
+                              MagneticSums& sums) {
+  const double real_weight = static_cast<double>(p.rpart) * formf * moment.mom * occ;
+  const double imag_weight = static_cast<double>(p.ipart) * formf * moment.mom * occ;
+  sums.ax = accumulate(sums.ax, real_weight * u.x * dw);
+  sums.ay = accumulate(sums.ay, real_weight * u.y * dw);
+  sums.az = accumulate(sums.az, real_weight * u.z * dw);
+  sums.bx = accumulate(sums.bx, imag_weight * u.x * dw);
+  sums.by = accumulate(sums.by, imag_weight * u.y * dw);
+  sums.bz = accumulate(sums.bz, imag_weight * u.z * dw);
+}
 
 // The perpendicular part. Rounding can leave |P|^2 - (uq.P)^2 a little below
 // zero when P is parallel to q; that is taken as zero, not as a square root
