@@ -6,13 +6,19 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <string_view>
 
 namespace velmora {
 namespace {
 
-std::string right_aligned(std::string text, int width) {
-  if (static_cast<int>(text.size()) > width) return std::string(static_cast<std::size_t>(width), '*');
-  return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
+std::string right_aligned(std::string_view text, int width) {
+  std::string field(static_cast<std::size_t>(width), ' ');
+  if (text.size() > field.size()) {
+    field.assign(field.size(), '*');
+  } else {
+    field.replace(field.size() - text.size(), text.size(), text);
+  }
+  return field;
 }
 
 // round(|value| * 10^decimals), ties to even, for |value| < 2^44.
@@ -51,18 +57,26 @@ std::string format_fixed_point(float value, int width, int decimals) {
   // at least) can hold it.
   if ((bits & 0x7FFFFFFFu) >= 0x55800000u) return std::string(static_cast<std::size_t>(width), '*');
   std::uint64_t n = scaled_rounded(bits, decimals);
-  std::uint64_t unit = 1;
-  for (int i = 0; i < decimals; ++i) unit *= 10;
-  std::string frac = std::to_string(n % unit);
-  std::string text = negative ? "-" : "";
-  text += std::to_string(n / unit);
-  text += '.';
-  text += std::string(static_cast<std::size_t>(decimals) - frac.size(), '0') + frac;
-  if (static_cast<int>(text.size()) == width + 1) {
-    std::size_t lead = negative ? 1 : 0;
-    if (text[lead] == '0' && text[lead + 1] == '.') text.erase(lead, 1);
-  }
-  return right_aligned(std::move(text), width);
+  // The digits of n, last first, padded with zeros to decimals + 1 of them
+  // (n < 2^64 has at most 20).
+  char digits[24];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+  while (count < decimals + 1) digits[count++] = '0';
+  // Sign, integer digits, point, decimals; a lone leading zero goes when it
+  // is all that keeps the number from fitting.
+  char text[32];
+  int length = 0;
+  if (negative) text[length++] = '-';
+  const bool drop_zero = count == decimals + 1 && digits[count - 1] == '0' &&
+                         (negative ? 1 : 0) + count + 1 == width + 1;
+  for (int i = drop_zero ? count - 2 : count - 1; i >= decimals; --i) text[length++] = digits[i];
+  text[length++] = '.';
+  for (int i = decimals - 1; i >= 0; --i) text[length++] = digits[i];
+  return right_aligned(std::string_view(text, static_cast<std::size_t>(length)), width);
 }
 
 std::string format_integer_field(int value, int width) {
