@@ -68,6 +68,8 @@ void make_structure(Structure& s, int atoms, int reflections, std::mt19937& rng)
                      i % 11 == 0 ? 0.5f : static_cast<float>(static_cast<int>(rng() % 17) - 8)});
   }
   s.hkl.push_back({0.0f, 0.0f, 0.0f});
+  // Phases far beyond the usual range take the general sine and cosine.
+  s.hkl.push_back({1.0e6f, 3.0f, -7.0e5f});
   s.nrefn = static_cast<std::int32_t>(s.hkl.size());
 }
 
