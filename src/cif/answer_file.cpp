@@ -1,0 +1,80 @@
+// Writing the answers. velmora reads each answer from the start of a new line
+// and skips what stands on the line after the values it asked for, so the
+// site label at the end of an atom or moment line is for the reader only.
+#include "cif/answer_file.hpp"
+
+#include <charconv>
+#include <cmath>
+
+namespace velmora::cif {
+namespace {
+
+// Appends a blank, then text right-aligned in width characters.
+void add_field(std::string& out, const std::string& text, std::size_t width) {
+  out += ' ';
+  if (text.size() < width) out.append(width - text.size(), ' ');
+  out += text;
+}
+
+}  // namespace
+
+std::string float_text(double v) {
+  char text[32];
+  const float f = static_cast<float>(v);
+  auto result = std::to_chars(text, text + sizeof text, f == 0.0f ? 0.0f : f);
+  return std::string(text, result.ptr);
+}
+
+MomentAngles moment_angles(const gemmi::Vec3& moment) {
+  MomentAngles angles;
+  angles.size = moment.length();
+  if (angles.size == 0.0) return angles;
+  // Components that are rounding noise of a zero (cos 90 degrees in the cell
+  // matrix) would turn an azimuth of 0 into 360 or 180.
+  gemmi::Vec3 m = moment;
+  for (int k = 0; k < 3; ++k)
+    if (std::fabs(m.at(k)) <= 1e-12 * angles.size) m.at(k) = 0.0;
+  const double in_plane = std::hypot(m.x, m.y);
+  angles.angle_to_z = gemmi::deg(std::atan2(in_plane, m.z));
+  if (in_plane > 0.0) {
+    angles.angle_to_x = gemmi::deg(std::atan2(m.y, m.x));
+    if (angles.angle_to_x < 0.0) angles.angle_to_x += 360.0;
+    if (static_cast<float>(angles.angle_to_x) >= 360.0f) angles.angle_to_x = 0.0;
+  }
+  return angles;
+}
+
+std::string answer_text(const gemmi::UnitCell& cell, const std::vector<AnswerAtom>& atoms,
+                        const std::vector<Hkl>& reflections) {
+  std::string out = float_text(cell.a);
+  for (double p : {cell.b, cell.c, cell.alpha, cell.beta, cell.gamma}) add_field(out, float_text(p), 0);
+  out += '\n';
+  out += std::to_string(atoms.size());
+  out += '\n';
+  for (const AnswerAtom& atom : atoms) {
+    out += atom.symbol;
+    for (double x : atom.xyz) add_field(out, float_text(x), 10);
+    add_field(out, float_text(atom.occ), 6);
+    add_field(out, float_text(atom.biso), 8);
+    add_field(out, atom.magnetic ? "1" : "0", 1);
+    add_field(out, atom.site, 3);
+    out += '\n';
+  }
+  for (const AnswerAtom& atom : atoms) {
+    if (!atom.magnetic) continue;
+    out += float_text(atom.moment.size);
+    add_field(out, float_text(atom.moment.angle_to_x), 10);
+    add_field(out, float_text(atom.moment.angle_to_z), 10);
+    add_field(out, atom.site, 3);
+    out += '\n';
+  }
+  out += std::to_string(reflections.size());
+  out += '\n';
+  for (const Hkl& hkl : reflections) {
+    for (double index : hkl) add_field(out, float_text(index), 3);
+    out += '\n';
+  }
+  return out;
+}
+
+}  // namespace velmora::cif

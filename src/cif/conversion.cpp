@@ -1,0 +1,141 @@
+// The conversion's steps in order: read the CIF, choose a label for each site
+// (so that a missing table row stops the conversion before any work), expand
+// the sites to the whole cell, list the reflections, write the answers.
+#include "cif/conversion.hpp"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "cif/answer_file.hpp"
+#include "cif/cell_expansion.hpp"
+#include "cif/cif_structure.hpp"
+#include "cif/reflection_list.hpp"
+#include "cif/table_labels.hpp"
+
+namespace velmora::cif {
+namespace {
+
+double dmin_value(const std::string& text) {
+  double value = 0.0;
+  const char* end = text.data() + text.size();
+  auto result = std::from_chars(text.data(), end, value);
+  if (result.ec != std::errc() || result.ptr != end || !std::isfinite(value))
+    fail_conversion("--dmin " + text + ": not a number");
+  return value;
+}
+
+}  // namespace
+
+std::string usage_text() {
+  return "usage: velmora-cif FILE [--dmin D | --hkl HKLFILE] [-o OUT] [--block NAME] [--tables DIR]\n"
+         "Writes velmora's answers for the structure of a CIF or magnetic CIF: every atom of\n"
+         "the cell, the moments of the magnetic atoms and the reflections.\n"
+         "  --dmin D        every h k l with d >= D (angstroms), by decreasing d\n"
+         "  --hkl HKLFILE   the reflections of a file, one h k l a line\n"
+         "  -o OUT          write the answers to OUT instead of standard output\n"
+         "  --block NAME    the data block to read (default: the first with atom sites)\n"
+         "  --tables DIR    the folder of velmora's three tables (default: the working\n"
+         "                  directory when it has them, else the shipped data folder)\n"
+         "Then, in the folder of the tables: velmora < OUT\n";
+}
+
+Options parse_command_line(const std::vector<std::string>& args) {
+  Options options;
+  bool dmin_given = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i], value;
+    const bool takes_value = name == "-o" || name.rfind("--", 0) == 0;
+    const auto equals = name.find('=');
+    if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    } else if (takes_value && name != "--help" && i + 1 < args.size()) {
+      value = args[++i];
+    } else if (takes_value && name != "--help") {
+      fail_conversion(name + " needs a value\n" + usage_text());
+    }
+    if (name == "-h" || name == "--help") {
+      options.help = true;
+    } else if (name == "-o") {
+      options.output = value;
+    } else if (name == "--dmin") {
+      options.dmin = dmin_value(value);
+      dmin_given = true;
+    } else if (name == "--hkl") {
+      options.hkl_file = value;
+    } else if (name == "--block") {
+      options.block = value;
+    } else if (name == "--tables") {
+      options.tables = value;
+    } else if (!name.empty() && name[0] == '-') {
+      fail_conversion("unknown option " + name + "\n" + usage_text());
+    } else if (options.input.empty()) {
+      options.input = name;
+    } else {
+      fail_conversion("one CIF at a time: " + options.input + " and " + name + "\n" + usage_text());
+    }
+  }
+  if (options.help) return options;
+  if (options.input.empty()) fail_conversion("no CIF named\n" + usage_text());
+  if (dmin_given && !options.hkl_file.empty()) fail_conversion("--dmin and --hkl: give one of them");
+  return options;
+}
+
+std::string convert(const Options& options, Warnings& warnings) {
+  gemmi::cif::Document document = read_cif_file(options.input);
+  const CifStructure s = read_cif_structure(document, options.block, warnings);
+  const TableLabels tables = read_table_labels(tables_folder(options.tables));
+  std::vector<std::string> symbols;
+  for (const CifSite& site : s.sites) symbols.push_back(velmora_label(site, tables, s.source, warnings));
+
+  std::vector<AnswerAtom> atoms;
+  for (const CellAtom& cell_atom : expand_cell(s, warnings)) {
+    const CifSite& site = s.sites[cell_atom.site];
+    AnswerAtom atom;
+    atom.symbol = symbols[cell_atom.site];
+    atom.xyz = cell_atom.xyz;
+    atom.occ = site.occ;
+    atom.biso = site.biso;
+    atom.magnetic = site.magnetic;
+    if (site.magnetic) atom.moment = moment_angles(cell_atom.moment);
+    atom.site = site.label;
+    atoms.push_back(atom);
+  }
+
+  std::vector<Hkl> reflections;
+  if (options.dmin) {
+    reflections = reflections_to_dmin(s.cell, *options.dmin);
+  } else if (!options.hkl_file.empty()) {
+    reflections = read_reflection_file(options.hkl_file);
+  } else {
+    warnings.add("no --dmin or --hkl: the answers ask for no reflection");
+  }
+  return answer_text(s.cell, atoms, reflections);
+}
+
+void write_output_file(const std::string& path, const std::string& text) {
+  const std::string temporary = path + ".velmora-cif-" + std::to_string(getpid()) + ".tmp";
+  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+  if (fd < 0) fail_conversion(path + ": cannot write the answers: " + std::strerror(errno));
+  std::size_t written = 0;
+  int error = 0;
+  while (written < text.size() && error == 0) {
+    const ssize_t n = write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno != EINTR) error = errno;
+    if (n > 0) written += static_cast<std::size_t>(n);
+  }
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) {
+    std::remove(temporary.c_str());
+    fail_conversion(path + ": cannot write the answers: " + std::strerror(error));
+  }
+}
+
+}  // namespace velmora::cif

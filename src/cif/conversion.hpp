@@ -1,0 +1,36 @@
+// One conversion from start to end: the command line, the steps from the CIF
+// to the answer text, and the writing of the answers, to a named file only
+// once they are complete.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cif/conversion_error.hpp"
+
+namespace velmora::cif {
+
+struct Options {
+  std::string input;   // the CIF or magnetic CIF
+  std::string output;  // empty: standard output
+  std::string block;   // empty: the first data block with atom sites
+  std::string tables;  // empty: see tables_folder
+  std::optional<double> dmin;
+  std::string hkl_file;
+  bool help = false;
+};
+
+// Reads the arguments after the program's name; a wrong one ends the conversion.
+Options parse_command_line(const std::vector<std::string>& args);
+
+std::string usage_text();
+
+// The whole answer text for the options' input.
+std::string convert(const Options& options, Warnings& warnings);
+
+// Writes the text to the file through a temporary file beside it, renamed
+// into place when complete: a failed write leaves no file and no partial one.
+void write_output_file(const std::string& path, const std::string& text);
+
+}  // namespace velmora::cif

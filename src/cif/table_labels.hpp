@@ -1,0 +1,43 @@
+// The labels of velmora's three tables, read by velmora's own table reader so
+// that a label counts exactly when velmora will find it, and the label each
+// atom of the CIF gets: its ion when the charge is known and the tables have
+// the ion, else its neutral atom (with a warning when a charge was lost).
+#pragma once
+
+#include <set>
+#include <string>
+
+#include <gemmi/elem.hpp>
+
+#include "cif/cif_structure.hpp"
+#include "cif/conversion_error.hpp"
+
+namespace velmora::cif {
+
+struct TableLabels {
+  std::string folder;              // where the tables were read
+  std::set<std::string> nuclear;   // rows of the X-ray and neutron-length tables
+  std::set<std::string> magnetic;  // <j0> rows that velmora reads and that have the other two rows
+};
+
+// The folder to read the tables from: the one given; else the working
+// directory when it holds the three tables (where velmora runs); else the
+// data folder of the source tree this program was built from.
+std::string tables_folder(const std::string& given);
+
+// Reads the three tables as velmora does; a missing file or one that velmora
+// would refuse ends the conversion.
+TableLabels read_table_labels(const std::string& folder);
+
+// Labels as the tables write them: the neutral atom padded with x (Fex, Oxx),
+// an ion with its charge digit and sign cut to three characters (Fe3, O2-).
+std::string neutral_label(gemmi::Element element);
+std::string ion_label(gemmi::Element element, int charge);
+
+// The label of a site's atoms. An atom that no row fits, or a magnetic atom
+// without a row in the magnetic table, ends the conversion with a message
+// that names the atom and the labels that would do.
+std::string velmora_label(const CifSite& site, const TableLabels& tables, const std::string& source,
+                          Warnings& warnings);
+
+}  // namespace velmora::cif
