@@ -7,11 +7,10 @@
 #pragma once
 
 #include <array>
-#include <string>
-#include <vector>
-
 #include <gemmi/math.hpp>
 #include <gemmi/unitcell.hpp>
+#include <string>
+#include <vector>
 
 #include "cif/reflection_list.hpp"
 

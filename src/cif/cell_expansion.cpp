@@ -59,7 +59,9 @@ double distance_sq_within(const gemmi::UnitCell& cell, const std::array<double, 
 std::string axis_components(const gemmi::UnitCell& cell, const gemmi::Vec3& moment) {
   const gemmi::Vec3 f = cell.frac.mat.multiply(moment);
   char text[96];
-  std::snprintf(text, sizeof text, "(%.4g %.4g %.4g)", f.x * cell.a, f.y * cell.b, f.z * cell.c);
+  // Adding 0 turns a negative zero into 0.
+  std::snprintf(text, sizeof text, "(%.4g %.4g %.4g)", f.x * cell.a + 0.0, f.y * cell.b + 0.0,
+                f.z * cell.c + 0.0);
   return text;
 }
 
@@ -72,7 +74,8 @@ gemmi::Vec3 cartesian_moment(const gemmi::UnitCell& cell, const std::array<doubl
 std::vector<CellAtom> expand_cell(const CifStructure& s, Warnings& warnings) {
   std::vector<OperationMatrices> operations;
   operations.reserve(s.operations.size());
-  for (const SymmetryOperation& operation : s.operations) operations.push_back(matrices_of(operation, s.cell));
+  for (const SymmetryOperation& operation : s.operations)
+    operations.push_back(matrices_of(operation, s.cell));
 
   constexpr double limit_sq = kCoincidence * kCoincidence;
   std::vector<CellAtom> atoms;

@@ -7,10 +7,9 @@
 
 #include <array>
 #include <cstddef>
-#include <vector>
-
 #include <gemmi/math.hpp>
 #include <gemmi/unitcell.hpp>
+#include <vector>
 
 #include "cif/cif_structure.hpp"
 #include "cif/conversion_error.hpp"
@@ -23,9 +22,9 @@ namespace velmora::cif {
 inline constexpr double kCoincidence = 0.05;
 
 struct CellAtom {
-  std::size_t site = 0;          // index of its site in CifStructure::sites
-  std::array<double, 3> xyz{};   // fractional, each in [0, 1)
-  gemmi::Vec3 moment;            // Cartesian (x along a, z along c*), Bohr magnetons
+  std::size_t site = 0;         // index of its site in CifStructure::sites
+  std::array<double, 3> xyz{};  // fractional, each in [0, 1)
+  gemmi::Vec3 moment;           // Cartesian (x along a, z along c*), Bohr magnetons
 };
 
 // The moment of components m along a/|a|, b/|b|, c/|c| in the Cartesian frame.

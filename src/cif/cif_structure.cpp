@@ -9,12 +9,11 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
-#include <map>
-#include <system_error>
-
 #include <gemmi/cif.hpp>
 #include <gemmi/numb.hpp>
 #include <gemmi/small.hpp>
+#include <map>
+#include <system_error>
 
 namespace velmora::cif {
 namespace {
@@ -79,7 +78,7 @@ double number_or_fail(const std::string& text, const std::string& where, const s
 }
 
 gemmi::UnitCell read_cell(cif::Block& block, const std::string& source) {
-  static const char* const tags[6] = {"_cell_length_a",   "_cell_length_b",  "_cell_length_c",
+  static const char* const tags[6] = {"_cell_length_a",    "_cell_length_b",   "_cell_length_c",
                                       "_cell_angle_alpha", "_cell_angle_beta", "_cell_angle_gamma"};
   double value[6];
   for (int i = 0; i < 6; ++i) {
@@ -108,14 +107,15 @@ std::vector<SymmetryOperation> read_operation_column(cif::Column column, bool wi
   const Place place{source, column.item()};
   for (int i = 0; i < column.length(); ++i) {
     const std::string where = column.get_loop() ? place.row(i) : place.line();
-    ops.push_back(parse_operation(cif::as_string(column[i]), with_time_reversal,
-                                  where + ": " + *column.get_tag()));
+    ops.push_back(
+        parse_operation(cif::as_string(column[i]), with_time_reversal, where + ": " + *column.get_tag()));
   }
   if (ops.empty()) fail_conversion(place.line() + ": " + *column.get_tag() + " lists no operation");
   return ops;
 }
 
-const std::string* first_value(cif::Block& block, std::initializer_list<const char*> tags, std::string* tag_found) {
+const std::string* first_value(cif::Block& block, std::initializer_list<const char*> tags,
+                               std::string* tag_found) {
   for (const char* tag : tags)
     if (const std::string* value = block.find_value(tag)) {
       if (cif::is_null(*value)) continue;
@@ -129,7 +129,8 @@ const std::string* first_value(cif::Block& block, std::initializer_list<const ch
 // a magnetic CIF; the listed operations; the Hermann-Mauguin symbol; the Hall
 // symbol.
 void read_symmetry(cif::Block& block, CifStructure& s, Warnings& warnings) {
-  if (block.has_tag("_space_group_symop_magn_ssg_operation_algebraic") || block.has_tag("_cell_wave_vector_x"))
+  if (block.has_tag("_space_group_symop_magn_ssg_operation_algebraic") ||
+      block.has_tag("_cell_wave_vector_x"))
     fail_conversion(s.source + ": data_" + block.name +
                     ": an incommensurate magnetic structure (superspace operations) cannot be written"
                     " as the atoms of one cell");
@@ -207,8 +208,10 @@ void read_type(CifSite& site, const std::string& where) {
   const std::string& symbol = site.type_symbol;
   gemmi::split_element_and_charge(symbol, &site);
   if (site.element == gemmi::El::X)
-    fail_conversion(where + ": atom '" + site.label + "': type symbol '" + symbol + "' names no chemical element");
-  const std::size_t letters = symbol.size() > 1 && std::isalpha(static_cast<unsigned char>(symbol[1])) ? 2 : 1;
+    fail_conversion(where + ": atom '" + site.label + "': type symbol '" + symbol +
+                    "' names no chemical element");
+  const std::size_t letters =
+      symbol.size() > 1 && std::isalpha(static_cast<unsigned char>(symbol[1])) ? 2 : 1;
   site.charge_unreadable = !read_charge(symbol.substr(letters), site.charge);
   if (site.charge_unreadable) site.charge = 0;
 }
@@ -220,8 +223,8 @@ void read_sites(cif::Block& block, CifStructure& s, Warnings& warnings) {
   if (!table.ok() || table.length() == 0)
     fail_conversion(s.source + ": data_" + block.name +
                     ": no atoms: no loop of atom sites with _atom_site_label and _atom_site_fract_x, _y, _z");
-  const Place place{s.source, table.loop_item != nullptr ? table.loop_item
-                                                         : &block.items.at(table.positions[0])};
+  const Place place{s.source,
+                    table.loop_item != nullptr ? table.loop_item : &block.items.at(table.positions[0])};
   std::string without_b;
   bool without_type = false;
   for (int i = 0; i < static_cast<int>(table.length()); ++i) {
@@ -233,7 +236,8 @@ void read_sites(cif::Block& block, CifStructure& s, Warnings& warnings) {
     without_type = without_type || !row.has2(kType);
     site.type_symbol = row.has2(kType) ? cif::as_string(row[kType]) : site.label;
     read_type(site, where);
-    static const char* const axis_tags[3] = {"_atom_site_fract_x", "_atom_site_fract_y", "_atom_site_fract_z"};
+    static const char* const axis_tags[3] = {"_atom_site_fract_x", "_atom_site_fract_y",
+                                             "_atom_site_fract_z"};
     for (int k = 0; k < 3; ++k) site.fract[k] = number_or_fail(row[kX + k], where, about + axis_tags[k]);
     if (row.has2(kOcc)) site.occ = number_or_fail(row[kOcc], where, about + "_atom_site_occupancy");
     if (row.has2(kU)) {
@@ -254,19 +258,22 @@ void read_sites(cif::Block& block, CifStructure& s, Warnings& warnings) {
 void read_moments(cif::Block& block, CifStructure& s, Warnings& warnings) {
   if (!block.has_tag("_atom_site_moment_label")) {
     if (s.magnetic_operations)
-      warnings.add(s.source + ": magnetic operations but no moments (_atom_site_moment.label): no atom is magnetic");
+      warnings.add(s.source +
+                   ": magnetic operations but no moments (_atom_site_moment.label): no atom is magnetic");
     return;
   }
-  cif::Table table = block.find("_atom_site_moment_", {"label", "crystalaxis_x", "crystalaxis_y", "crystalaxis_z"});
+  cif::Table table =
+      block.find("_atom_site_moment_", {"label", "crystalaxis_x", "crystalaxis_y", "crystalaxis_z"});
   if (!table.ok())
-    fail_conversion(s.source + ": data_" + block.name +
-                    ": the moments lack _atom_site_moment.crystalaxis_x, _y or _z (components along the axes)");
+    fail_conversion(
+        s.source + ": data_" + block.name +
+        ": the moments lack _atom_site_moment.crystalaxis_x, _y or _z (components along the axes)");
   if (!s.magnetic_operations)
     warnings.add(s.source + ": moments but no magnetic operations: no operation reverses time");
   std::map<std::string, std::size_t> index;
   for (std::size_t i = 0; i < s.sites.size(); ++i) index.emplace(s.sites[i].label, i);
-  const Place place{s.source, table.loop_item != nullptr ? table.loop_item
-                                                         : &block.items.at(table.positions[0])};
+  const Place place{s.source,
+                    table.loop_item != nullptr ? table.loop_item : &block.items.at(table.positions[0])};
   for (int i = 0; i < static_cast<int>(table.length()); ++i) {
     cif::Table::Row row = table[i];
     const std::string where = table.loop_item != nullptr ? place.row(i) : place.line();
@@ -288,7 +295,8 @@ void read_moments(cif::Block& block, CifStructure& s, Warnings& warnings) {
 cif::Document read_cif_file(const std::string& path) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error))
-    fail_conversion(path + ": cannot read: " + (std::filesystem::exists(path, error) ? "not a file" : "no such file"));
+    fail_conversion(
+        path + ": cannot read: " + (std::filesystem::exists(path, error) ? "not a file" : "no such file"));
   try {
     return cif::read_file(path);
   } catch (const std::exception& e) {

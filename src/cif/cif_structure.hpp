@@ -6,12 +6,11 @@
 #pragma once
 
 #include <array>
-#include <string>
-#include <vector>
-
 #include <gemmi/cifdoc.hpp>
 #include <gemmi/elem.hpp>
 #include <gemmi/unitcell.hpp>
+#include <string>
+#include <vector>
 
 #include "cif/conversion_error.hpp"
 #include "cif/symmetry_operation.hpp"
@@ -22,8 +21,8 @@ struct CifSite {
   std::string label;
   std::string type_symbol;  // as written, or the label when the file gives no type
   gemmi::Element element = gemmi::El::X;
-  signed char charge = 0;         // 0 for a neutral atom
-  bool charge_unreadable = false; // text after the element that is no charge (Fe1, Feh)
+  signed char charge = 0;          // 0 for a neutral atom
+  bool charge_unreadable = false;  // text after the element that is no charge (Fe1, Feh)
   std::array<double, 3> fract{};
   double occ = 1.0;
   double biso = 0.0;  // B = 8 pi^2 U, in square angstroms

@@ -3,14 +3,16 @@
 // the sites to the whole cell, list the reflections, write the answers.
 #include "cif/conversion.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-
-#include <fcntl.h>
-#include <unistd.h>
+#include <map>
+#include <set>
 
 #include "cif/answer_file.hpp"
 #include "cif/cell_expansion.hpp"
@@ -46,33 +48,23 @@ std::string usage_text() {
 }
 
 Options parse_command_line(const std::vector<std::string>& args) {
+  static const std::set<std::string> valued = {"-o", "--dmin", "--hkl", "--block", "--tables"};
   Options options;
-  bool dmin_given = false;
+  std::map<std::string, std::string> given;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i], value;
-    const bool takes_value = name == "-o" || name.rfind("--", 0) == 0;
+    std::string name = args[i];
+    std::optional<std::string> value;
     const auto equals = name.find('=');
     if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
       value = name.substr(equals + 1);
       name.resize(equals);
-    } else if (takes_value && name != "--help" && i + 1 < args.size()) {
-      value = args[++i];
-    } else if (takes_value && name != "--help") {
-      fail_conversion(name + " needs a value\n" + usage_text());
     }
     if (name == "-h" || name == "--help") {
       options.help = true;
-    } else if (name == "-o") {
-      options.output = value;
-    } else if (name == "--dmin") {
-      options.dmin = dmin_value(value);
-      dmin_given = true;
-    } else if (name == "--hkl") {
-      options.hkl_file = value;
-    } else if (name == "--block") {
-      options.block = value;
-    } else if (name == "--tables") {
-      options.tables = value;
+    } else if (valued.count(name) != 0) {
+      if (!value && i + 1 < args.size()) value = args[++i];
+      if (!value || value->empty()) fail_conversion(name + " needs a value\n" + usage_text());
+      given[name] = *value;
     } else if (!name.empty() && name[0] == '-') {
       fail_conversion("unknown option " + name + "\n" + usage_text());
     } else if (options.input.empty()) {
@@ -83,7 +75,13 @@ Options parse_command_line(const std::vector<std::string>& args) {
   }
   if (options.help) return options;
   if (options.input.empty()) fail_conversion("no CIF named\n" + usage_text());
-  if (dmin_given && !options.hkl_file.empty()) fail_conversion("--dmin and --hkl: give one of them");
+  if (given.count("--dmin") != 0 && given.count("--hkl") != 0)
+    fail_conversion("--dmin and --hkl: give one of them");
+  if (given.count("--dmin") != 0) options.dmin = dmin_value(given["--dmin"]);
+  options.hkl_file = given["--hkl"];
+  options.output = given["-o"];
+  options.block = given["--block"];
+  options.tables = given["--tables"];
   return options;
 }
 

@@ -77,7 +77,8 @@ std::vector<Hkl> read_reflection_file(const std::string& path) {
     Hkl hkl{};
     bool good = fields.size() == 3;
     for (std::size_t i = 0; good && i < 3; ++i) good = read_number(fields[i], hkl[i]);
-    if (!good) fail_conversion(path + ":" + std::to_string(number) + ": '" + line + "' is not three numbers h k l");
+    if (!good)
+      fail_conversion(path + ":" + std::to_string(number) + ": '" + line + "' is not three numbers h k l");
     list.push_back(hkl);
   }
   if (file.bad()) fail_conversion(path + ": cannot read the reflections");

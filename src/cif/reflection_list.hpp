@@ -3,10 +3,9 @@
 #pragma once
 
 #include <array>
+#include <gemmi/unitcell.hpp>
 #include <string>
 #include <vector>
-
-#include <gemmi/unitcell.hpp>
 
 namespace velmora::cif {
 

@@ -32,7 +32,8 @@ void check_rotation(const gemmi::Op& op, const std::string& text, const std::str
 
 }  // namespace
 
-SymmetryOperation parse_operation(const std::string& text, bool with_time_reversal, const std::string& where) {
+SymmetryOperation parse_operation(const std::string& text, bool with_time_reversal,
+                                  const std::string& where) {
   SymmetryOperation result;
   std::string triplet = text;
   const auto commas = std::count(text.begin(), text.end(), ',');

@@ -3,10 +3,9 @@
 // or -1, the time reversal that the operation applies to magnetic moments.
 #pragma once
 
+#include <gemmi/symmetry.hpp>
 #include <string>
 #include <vector>
-
-#include <gemmi/symmetry.hpp>
 
 namespace velmora::cif {
 

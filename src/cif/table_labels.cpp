@@ -60,7 +60,8 @@ TableLabels read_table_labels(const std::string& folder) {
     std::ostringstream text;
     if (file) text << file.rdbuf();
     if (!file || file.bad())
-      fail_conversion(path.string() + ": cannot read this table of velmora's (name the folder of the tables with"
+      fail_conversion(path.string() +
+                      ": cannot read this table of velmora's (name the folder of the tables with"
                       " --tables DIR)");
     console.data_files->emplace(std::string(name), text.str());
   }
@@ -68,8 +69,8 @@ TableLabels read_table_labels(const std::string& folder) {
   try {
     load_scattering_tables(console, *tables);
   } catch (const RunEnded&) {
-    const std::string why = console.err_text.empty() ? last_line(console.out.kept_text())
-                                                     : last_line(console.err_text);
+    const std::string why =
+        console.err_text.empty() ? last_line(console.out.kept_text()) : last_line(console.err_text);
     fail_conversion(folder + ": velmora cannot use these tables: " + why);
   }
   TableLabels labels;
@@ -89,7 +90,8 @@ std::string neutral_label(gemmi::Element element) {
 }
 
 std::string ion_label(gemmi::Element element, int charge) {
-  std::string label = element.name() + std::to_string(charge < 0 ? -charge : charge) + (charge < 0 ? "-" : "+");
+  std::string label =
+      element.name() + std::to_string(charge < 0 ? -charge : charge) + (charge < 0 ? "-" : "+");
   label.resize(3);
   return label;
 }
@@ -108,8 +110,8 @@ std::string velmora_label(const CifSite& site, const TableLabels& tables, const 
                    " for the ion; the neutral atom " + neutral + " is used");
     }
   } else if (site.charge_unreadable) {
-    warnings.add(source + ": type " + site.type_symbol + ": no charge can be read after the element; the neutral atom " +
-                 neutral + " is used");
+    warnings.add(source + ": type " + site.type_symbol +
+                 ": no charge can be read after the element; the neutral atom " + neutral + " is used");
   }
   if (tables.nuclear.count(label) == 0)
     fail_conversion(atom + ": the tables in " + tables.folder + " have no row " + label + " for it");

@@ -4,10 +4,9 @@
 // the ion, else its neutral atom (with a warning when a charge was lost).
 #pragma once
 
+#include <gemmi/elem.hpp>
 #include <set>
 #include <string>
-
-#include <gemmi/elem.hpp>
 
 #include "cif/cif_structure.hpp"
 #include "cif/conversion_error.hpp"
