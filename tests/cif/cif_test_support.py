@@ -1,7 +1,19 @@
-"""Helpers shared by the velmora-cif end-to-end tests: running the converter and velmora,
-and taking the reflections out of an answer file."""
+"""Helpers shared by the velmora-cif end-to-end tests: their common arguments, running the
+converter (also with the reflections of an example answer file) and velmora."""
+import argparse
 import os
 import subprocess
+import tempfile
+
+
+def arguments(description):
+    """A parser for CIF --converter velmora-cif --velmora velmora --data DATA and more."""
+    parser = argparse.ArgumentParser(description=description)
+    parser.add_argument("cif")
+    parser.add_argument("--converter", required=True)
+    parser.add_argument("--velmora", required=True)
+    parser.add_argument("--data", required=True, help="folder holding velmora's three tables")
+    return parser
 
 
 def reflections_of(answer_path):
@@ -21,6 +33,15 @@ def convert(converter, cif, *args, cwd=None):
     run = subprocess.run([os.path.abspath(converter), cif, *args], capture_output=True, text=True,
                          cwd=cwd, timeout=120)
     return run.returncode, run.stdout, run.stderr
+
+
+def convert_with_reflections_of(converter, cif, example, *args):
+    """Runs velmora-cif on the CIF with the reflections of an example answer file (--hkl)."""
+    with tempfile.TemporaryDirectory() as scratch:
+        hkl = os.path.join(scratch, "reflections.hkl")
+        with open(hkl, "w") as f:
+            f.write("\n".join(reflections_of(example)) + "\n")
+        return convert(converter, cif, "--hkl", hkl, *args)
 
 
 def run_velmora(velmora, data, answers):

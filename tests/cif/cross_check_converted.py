@@ -11,35 +11,28 @@ depend on it.
   cross_check_converted.py --converter velmora-cif --velmora velmora --data DATA
                            --source SOURCE CIF REFERENCE.csv
 """
-import argparse
 import os
 import subprocess
 import sys
 import tempfile
 
-from cif_test_support import convert, reflections_of
+from cif_test_support import arguments, convert_with_reflections_of
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("cif")
+    parser = arguments(__doc__.split("\n")[0])
     parser.add_argument("reference")
-    parser.add_argument("--converter", required=True)
-    parser.add_argument("--velmora", required=True)
-    parser.add_argument("--data", required=True)
-    parser.add_argument("--source", required=True)
+    parser.add_argument("--source", required=True, help="source tree the reference's answer path is in")
     args = parser.parse_args()
 
     with open(args.reference) as f:
         answers_line = next(line for line in f if line.startswith("# answers:"))
     example = answers_line.split(":", 1)[1].strip()
     with tempfile.TemporaryDirectory() as scratch:
-        hkl = os.path.join(scratch, "reflections.hkl")
-        with open(hkl, "w") as f:
-            f.write("\n".join(reflections_of(os.path.join(args.source, example))) + "\n")
         converted = os.path.join(scratch, example)
         os.makedirs(os.path.dirname(converted))
-        status, out, err = convert(args.converter, args.cif, "--hkl", hkl, "-o", converted)
+        status, _, err = convert_with_reflections_of(args.converter, args.cif,
+                                                     os.path.join(args.source, example), "-o", converted)
         sys.stderr.write(err)
         if status != 0:
             print(f"velmora-cif ended with status {status}")

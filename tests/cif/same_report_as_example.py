@@ -11,12 +11,10 @@ with other digits than the example's.
 
   same_report_as_example.py --converter velmora-cif --velmora velmora --data DATA CIF EXAMPLE
 """
-import argparse
 import os
 import sys
-import tempfile
 
-from cif_test_support import convert, reflections_of, run_velmora
+from cif_test_support import arguments, convert_with_reflections_of, run_velmora
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
                                 "cross_check"))
@@ -61,19 +59,11 @@ def compare_rows(converted, example):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("cif")
+    parser = arguments(__doc__.split("\n")[0])
     parser.add_argument("example")
-    parser.add_argument("--converter", required=True)
-    parser.add_argument("--velmora", required=True)
-    parser.add_argument("--data", required=True)
     args = parser.parse_args()
 
-    with tempfile.TemporaryDirectory() as scratch:
-        hkl = os.path.join(scratch, "reflections.hkl")
-        with open(hkl, "w") as f:
-            f.write("\n".join(reflections_of(args.example)) + "\n")
-        status, answers, err = convert(args.converter, args.cif, "--hkl", hkl)
+    status, answers, err = convert_with_reflections_of(args.converter, args.cif, args.example)
     sys.stderr.write(err)
     if status != 0:
         print(f"velmora-cif ended with status {status}")
