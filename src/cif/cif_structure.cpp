@@ -81,13 +81,15 @@ gemmi::UnitCell read_cell(cif::Block& block, const std::string& source) {
   static const char* const tags[6] = {"_cell_length_a",    "_cell_length_b",   "_cell_length_c",
                                       "_cell_angle_alpha", "_cell_angle_beta", "_cell_angle_gamma"};
   double value[6];
+  std::string text[6];
   for (int i = 0; i < 6; ++i) {
     cif::Column column = block.find_values(tags[i]);
     if (!column || column.length() != 1)
       fail_conversion(source + ": data_" + block.name + ": no unit cell: " + tags[i] +
                       (column ? " has more than one value" : " is missing"));
     const Place place{source, column.item()};
-    value[i] = number_or_fail(column[0], place.line(), tags[i]);
+    text[i] = column[0];
+    value[i] = number_or_fail(text[i], place.line(), tags[i]);
     const bool good = i < 3 ? value[i] > 0 : value[i] > 0 && value[i] < 180;
     if (!good)
       fail_conversion(place.line() + ": " + tags[i] + " " + column[0] +
@@ -96,8 +98,8 @@ gemmi::UnitCell read_cell(cif::Block& block, const std::string& source) {
   const double ca = std::cos(gemmi::rad(value[3])), cb = std::cos(gemmi::rad(value[4]));
   const double cg = std::cos(gemmi::rad(value[5]));
   if (1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg <= 0)
-    fail_conversion(source + ": data_" + block.name + ": the cell angles " + std::to_string(value[3]) + " " +
-                    std::to_string(value[4]) + " " + std::to_string(value[5]) + " make no cell");
+    fail_conversion(source + ": data_" + block.name + ": the cell angles " + text[3] + " " + text[4] + " " +
+                    text[5] + " make no cell");
   return gemmi::UnitCell(value[0], value[1], value[2], value[3], value[4], value[5]);
 }
 
@@ -160,16 +162,14 @@ void read_symmetry(cif::Block& block, CifStructure& s, Warnings& warnings) {
       warnings.add(s.source + ": space group '" + symbol + "' has two origin choices; origin choice " +
                    std::string(1, group->ext) + " is used (" + group->xhm() +
                    "); list the operations, or name the setting, for the other");
-    s.operations = operations_of_space_group(*group);
+    s.operations = operations_of_group(group->operations());
     return;
   }
   if (const std::string* value =
           first_value(block, {"_space_group_name_Hall", "_symmetry_space_group_name_Hall"}, &tag)) {
     const std::string symbol = cif::as_string(*value);
     try {
-      const gemmi::GroupOps ops = gemmi::symops_from_hall(symbol.c_str());
-      for (const gemmi::Op::Tran& centering : ops.cen_ops)
-        for (const gemmi::Op& op : ops.sym_ops) s.operations.push_back({op.add_centering(centering), 1});
+      s.operations = operations_of_group(gemmi::symops_from_hall(symbol.c_str()));
     } catch (const std::exception& e) {
       fail_conversion(s.source + ":" + std::to_string(block.find_pair_item(tag)->line_number) + ": " + tag +
                       " '" + symbol + "' cannot be read: " + e.what());
@@ -225,7 +225,7 @@ void read_sites(cif::Block& block, CifStructure& s, Warnings& warnings) {
                     ": no atoms: no loop of atom sites with _atom_site_label and _atom_site_fract_x, _y, _z");
   const Place place{s.source,
                     table.loop_item != nullptr ? table.loop_item : &block.items.at(table.positions[0])};
-  std::string without_b;
+  std::vector<std::string> without_b;
   bool without_type = false;
   for (int i = 0; i < static_cast<int>(table.length()); ++i) {
     cif::Table::Row row = table[i];
@@ -245,14 +245,19 @@ void read_sites(cif::Block& block, CifStructure& s, Warnings& warnings) {
     } else if (row.has2(kB)) {
       site.biso = number_or_fail(row[kB], where, about + "_atom_site_B_iso_or_equiv");
     } else {
-      without_b += (without_b.empty() ? "" : ", ") + site.label;
+      without_b.push_back(site.label);
     }
     s.sites.push_back(site);
   }
   if (without_type)
     warnings.add(s.source + ": atoms without _atom_site_type_symbol are typed by their labels");
-  if (!without_b.empty())
-    warnings.add(s.source + ": B = 0 for atoms without U_iso_or_equiv or B_iso_or_equiv: " + without_b);
+  if (!without_b.empty()) {
+    // A few labels say which atoms; a file without any displacement says so in one line.
+    std::string labels;
+    for (std::size_t i = 0; i < without_b.size() && i < 5; ++i) labels += (i == 0 ? "" : ", ") + without_b[i];
+    if (without_b.size() > 5) labels += " and " + std::to_string(without_b.size() - 5) + " more";
+    warnings.add(s.source + ": B = 0 for atoms without U_iso_or_equiv or B_iso_or_equiv: " + labels);
+  }
 }
 
 void read_moments(cif::Block& block, CifStructure& s, Warnings& warnings) {

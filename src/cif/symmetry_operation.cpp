@@ -74,11 +74,10 @@ std::vector<SymmetryOperation> combine_with_centerings(const std::vector<Symmetr
   return all;
 }
 
-std::vector<SymmetryOperation> operations_of_space_group(const gemmi::SpaceGroup& group) {
-  const gemmi::GroupOps ops = group.operations();
+std::vector<SymmetryOperation> operations_of_group(const gemmi::GroupOps& group) {
   std::vector<SymmetryOperation> all;
-  for (const gemmi::Op::Tran& centering : ops.cen_ops)
-    for (const gemmi::Op& op : ops.sym_ops) all.push_back({op.add_centering(centering), 1});
+  for (const gemmi::Op::Tran& centering : group.cen_ops)
+    for (const gemmi::Op& op : group.sym_ops) all.push_back({op.add_centering(centering), 1});
   return all;
 }
 

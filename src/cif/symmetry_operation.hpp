@@ -26,8 +26,8 @@ SymmetryOperation parse_operation(const std::string& text, bool with_time_revers
 std::vector<SymmetryOperation> combine_with_centerings(const std::vector<SymmetryOperation>& operations,
                                                        const std::vector<SymmetryOperation>& centerings);
 
-// All operations of a tabulated space group (its centring included), none of
-// them reversing time.
-std::vector<SymmetryOperation> operations_of_space_group(const gemmi::SpaceGroup& group);
+// All operations of a space group as gemmi generates them from its symbol,
+// each combined with each centring, none of them reversing time.
+std::vector<SymmetryOperation> operations_of_group(const gemmi::GroupOps& group);
 
 }  // namespace velmora::cif
