@@ -83,6 +83,9 @@ std::vector<CellAtom> expand_cell(const CifStructure& s, Warnings& warnings) {
     const CifSite& site = s.sites[i];
     const gemmi::Vec3 fract(site.fract[0], site.fract[1], site.fract[2]);
     const gemmi::Vec3 moment = site.magnetic ? cartesian_moment(s.cell, site.moment) : gemmi::Vec3();
+    // Components rounded in the file leave the images of an allowed moment a
+    // little apart; a moment the site symmetry forbids differs by its size.
+    const double allowed = 0.01 + 0.005 * moment.length();
     const std::size_t first = atoms.size();
     double largest_merged_sq = 0.0;
     for (const OperationMatrices& operation : operations) {
@@ -97,7 +100,6 @@ std::vector<CellAtom> expand_cell(const CifStructure& s, Warnings& warnings) {
         if (distance_sq >= limit_sq) continue;
         merged = true;
         largest_merged_sq = std::max(largest_merged_sq, distance_sq);
-        const double allowed = 0.01 + 0.005 * moment.length();
         if ((atom.moment - atoms[j].moment).length() > allowed)
           fail_conversion(s.source + ": atom '" + site.label + "': the operations give it the moments " +
                           axis_components(s.cell, atoms[j].moment) + " and " +
