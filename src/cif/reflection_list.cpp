@@ -29,13 +29,20 @@ bool read_number(const std::string& text, double& value) {
   return result.ec == std::errc() && result.ptr == end && std::isfinite(value);
 }
 
+// The value as the user would have written it (shortest form that reads back).
+std::string shortest_text(double value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
 }  // namespace
 
 std::vector<Hkl> reflections_to_dmin(const gemmi::UnitCell& cell, double dmin) {
-  if (!(dmin > 0)) fail_conversion("--dmin " + std::to_string(dmin) + ": the smallest d must be above 0");
+  if (!(dmin > 0)) fail_conversion("--dmin " + shortest_text(dmin) + ": the smallest d must be above 0");
   // About (4 pi / 3) V / dmin^3 reflections lie in the sphere.
   if (4.19 * cell.volume / (dmin * dmin * dmin) > kMostReflections)
-    fail_conversion("--dmin " + std::to_string(dmin) + ": far too many reflections (more than 10 million)");
+    fail_conversion("--dmin " + shortest_text(dmin) + ": far too many reflections (more than 10 million)");
   const double slack = 1e-9;  // d = dmin exactly may come out a rounding below it
   const int hmax = static_cast<int>(std::floor(cell.a / dmin + slack));
   const int kmax = static_cast<int>(std::floor(cell.b / dmin + slack));

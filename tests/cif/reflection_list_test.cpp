@@ -51,11 +51,24 @@ TEST(ReflectionsToDmin, AnObliqueCellMissesNothingAndKeepsFriedelPairs) {
   }
 }
 
+// The message gives the value as written, however small.
 TEST(ReflectionsToDmin, ANonPositiveOrTinyDminFails) {
   const gemmi::UnitCell cell(4, 4, 4, 90, 90, 90);
-  EXPECT_THROW(velmora::cif::reflections_to_dmin(cell, 0.0), ConversionError);
-  EXPECT_THROW(velmora::cif::reflections_to_dmin(cell, -1.0), ConversionError);
-  EXPECT_THROW(velmora::cif::reflections_to_dmin(cell, 0.001), ConversionError);
+  const struct {
+    double dmin;
+    const char* message;
+  } cases[] = {{0.0, "--dmin 0: the smallest d must be above 0"},
+               {-1.0, "--dmin -1: the smallest d must be above 0"},
+               {0.001, "--dmin 0.001: far too many reflections"},
+               {1e-300, "--dmin 1e-300: far too many reflections"}};
+  for (const auto& c : cases) {
+    try {
+      velmora::cif::reflections_to_dmin(cell, c.dmin);
+      ADD_FAILURE() << "no error for " << c.dmin;
+    } catch (const ConversionError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+    }
+  }
 }
 
 std::string file_with(const std::string& text) {
