@@ -8,7 +8,9 @@ gemmi's StructureFactorCalculatorX is called once per reflection, as its users
 would call it, on a P1 structure holding every atom of the answer file with
 its occupancy and B. The wall time of the summation loop (not the reading) is
 printed in seconds. With --check N, also prints |F|^2 of the first N
-reflections, to compare with velmora's X-ray column.
+reflections, to compare with velmora's X-ray column: gemmi takes every atom
+as neutral, so for neutral labels (Oxx, Six, ...) the two agree to the
+printed digits, while for ions (Fe3, Mn2, ...) velmora's ion curves differ.
 
 Needs Debian's python3-gemmi (run with /usr/bin/python3).
 """
