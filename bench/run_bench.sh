@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Times velmora on generated workloads with hyperfine (medians of several
-# runs) and reports peak memory and the cost per atom-reflection term.
+# Times velmora on generated workloads (medians of several interleaved runs,
+# bench/time_runs.py) and reports peak memory and the cost per atom-reflection
+# term.
 #   W0: 100 atoms, all magnetic, no reflections (start-up, tables, dialogue)
 #   W1: the same with 5000 reflections (the full fixed capacity)
 #   W2: 2000 atoms, 200 magnetic, 100000 reflections, triclinic cell (--large),
@@ -18,46 +19,42 @@ trap 'rm -rf "$work"' EXIT
 cp "$here"/../data/*.txt "$work"/
 python3 "$here/make_workload.py" 100 100 0 > "$work/w0.txt"
 python3 "$here/make_workload.py" 100 100 5000 > "$work/w1.txt"
-runs=(w0 w1)
-if [ "$large" = 1 ]; then
-  python3 "$here/make_workload.py" 2000 200 100000 --triclinic > "$work/w2.txt"
-  runs+=(w2)
-fi
+if [ "$large" = 1 ]; then python3 "$here/make_workload.py" 2000 200 100000 --triclinic > "$work/w2.txt"; fi
 cd "$work"
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
+
 declare -A median
-for w in "${runs[@]}"; do
-  case $w in
-    w0) terms=0; count=20 ;;
-    w1) terms=$((5000 * (100 + 100))); count=20 ;;
-    w2) terms=$((100000 * (2000 + 200))); count=5 ;;
-  esac
-  hyperfine --style none --warmup 1 --runs "$count" --export-json "$w.json" --command-name "$w" \
-    "$velmora < $w.txt > /dev/null" >/dev/null 2>&1
-  median[$w]=$(python3 -c "import json;print(json.load(open('$w.json'))['results'][0]['median'])")
-  peak=$( { /usr/bin/time -f '%M' "$velmora" < "$w.txt" > /dev/null; } 2>&1 | tail -1)
-  python3 - "$w" "${median[$w]}" "$peak" "$terms" <<'PY'
+while read -r name seconds; do median[$name]=$seconds; done < <(
+  python3 "$here/time_runs.py" 40 "$velmora" w0=w0.txt w1=w1.txt
+  if [ "$large" = 1 ]; then python3 "$here/time_runs.py" 5 "$velmora" w2=w2.txt; fi)
+
+report() {  # workload, atom-reflection terms
+  local peak
+  peak=$( { /usr/bin/time -f '%M' "$velmora" < "$1.txt" > /dev/null; } 2>&1 | tail -1)
+  python3 - "$1" "${median[$1]}" "$peak" "$2" <<'PY'
 import sys
 name, median, peak, terms = sys.argv[1], float(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
 per_term = "" if terms == 0 else ", %.1f ns per atom-reflection term" % (median * 1e9 / terms)
 print("%s: median %.4f s, peak memory %.1f MB%s" % (name, median, peak / 1024, per_term))
 PY
-done
+}
+report w0 0
+report w1 $((5000 * (100 + 100)))
 python3 -c "print('W1 / W0 = %.1f' % (${median[w1]} / ${median[w0]}))"
+[ "$large" = 1 ] || exit 0
+report w2 $((100000 * (2000 + 200)))
 
-if [ "$large" = 1 ]; then
-  if ! /usr/bin/python3 -c "import gemmi" 2>/dev/null; then
-    echo "gemmi: python3-gemmi is not installed; no comparison"
-    exit 0
-  fi
-  # gemmi times its own summation loop (reading the structure excluded);
-  # median of three runs.
-  gemmi=$(for i in 1 2 3; do /usr/bin/python3 "$here/gemmi_xray.py" w2.txt; done | sort -n | sed -n 2p)
-  python3 - "${median[w2]}" "$gemmi" <<'PY'
+if ! /usr/bin/python3 -c "import gemmi" 2>/dev/null; then
+  echo "gemmi: python3-gemmi is not installed; no comparison"
+  exit 0
+fi
+# gemmi times its own summation loop (reading the structure excluded);
+# median of three runs.
+gemmi=$(for i in 1 2 3; do /usr/bin/python3 "$here/gemmi_xray.py" w2.txt; done | sort -n | sed -n 2p)
+python3 - "${median[w2]}" "$gemmi" <<'PY'
 import sys
 velmora, gemmi = float(sys.argv[1]), float(sys.argv[2])
 terms = 100000 * 2000
 print("gemmi X-ray direct summation of W2: median %.3f s, %.1f ns per atom-reflection term" % (gemmi, gemmi * 1e9 / terms))
 print("velmora W2 (whole run, three moduli) / gemmi (X-ray only) = %.2f" % (velmora / gemmi))
 PY
-fi
