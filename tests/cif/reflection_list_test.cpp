@@ -71,8 +71,11 @@ TEST(ReflectionsToDmin, ANonPositiveOrTinyDminFails) {
   }
 }
 
+// A file of the test's own name: CTest runs the tests of this binary side by
+// side, each in its own process.
 std::string file_with(const std::string& text) {
-  const std::string path = testing::TempDir() + "velmora_cif_reflections.hkl";
+  const std::string path = testing::TempDir() + "velmora_cif_" +
+                           testing::UnitTest::GetInstance()->current_test_info()->name() + ".hkl";
   std::ofstream(path) << text;
   return path;
 }
