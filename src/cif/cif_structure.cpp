@@ -7,11 +7,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <gemmi/cif.hpp>
 #include <gemmi/numb.hpp>
 #include <gemmi/small.hpp>
+#include <iterator>
 #include <map>
 #include <system_error>
 
@@ -302,8 +306,13 @@ cif::Document read_cif_file(const std::string& path) {
   if (!std::filesystem::is_regular_file(path, error))
     fail_conversion(
         path + ": cannot read: " + (std::filesystem::exists(path, error) ? "not a file" : "no such file"));
+  std::ifstream file(path, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (file.bad()) fail_conversion(path + ": cannot read: " + std::strerror(errno));
+  // A byte-order mark, as editors on Windows write one, is not part of the CIF.
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
   try {
-    return cif::read_file(path);
+    return cif::read_memory(text.data(), text.size(), path.c_str());
   } catch (const std::exception& e) {
     const std::string what = e.what();
     fail_conversion(what.find(path) == std::string::npos ? path + ": " + what : what);

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <gemmi/cif.hpp>
 #include <string>
 #include <vector>
@@ -212,6 +214,30 @@ TEST(ReadCif, TheFirstBlockWithAtomsIsReadUnlessOneIsNamed) {
   EXPECT_TRUE(warned(warnings, "test.cif: data_second also lists atom sites; data_first is converted"));
   EXPECT_EQ(velmora::cif::read_cif_structure(document, "second", warnings).operations.size(), 2u);
   EXPECT_THROW(velmora::cif::read_cif_structure(document, "third", warnings), ConversionError);
+}
+
+// read_cif_file reads a file as saved by an editor that puts a byte-order
+// mark first, with the line numbers of its messages unchanged.
+TEST(ReadCifFile, AByteOrderMarkIsPassedOver) {
+  const std::string body = "data_x\n" + kCell + "_space_group_name_H-M_alt 'P 1'\n" + kOneAtom;
+  for (const std::string& prefix : {std::string(), std::string("\xEF\xBB\xBF")}) {
+    const std::string path = testing::TempDir() + "velmora_cif_bom_" + std::to_string(prefix.size()) + ".cif";
+    std::ofstream(path, std::ios::binary) << prefix << body;
+    gemmi::cif::Document document = velmora::cif::read_cif_file(path);
+    Warnings warnings;
+    const CifStructure s = velmora::cif::read_cif_structure(document, "", warnings);
+    EXPECT_EQ(s.block, "x");
+    EXPECT_EQ(s.sites.size(), 1u);
+    std::ofstream(path, std::ios::binary) << prefix << "data_x\n_cell_length_a 5.x\n" << kOneAtom;
+    try {
+      gemmi::cif::Document bad = velmora::cif::read_cif_file(path);
+      velmora::cif::read_cif_structure(bad, "", warnings);
+      ADD_FAILURE() << "no failure";
+    } catch (const ConversionError& e) {
+      EXPECT_NE(std::string(e.what()).find(path + ":2: _cell_length_a '5.x'"), std::string::npos) << e.what();
+    }
+    std::remove(path.c_str());
+  }
 }
 
 }  // namespace
