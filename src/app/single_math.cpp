@@ -1,7 +1,8 @@
-// Sine and cosine reduce the argument modulo pi/2 exactly: the float's
-// integer mantissa is multiplied by a 160-bit window of the binary expansion
-// of 2/pi, which leaves the quadrant and more than 120 correct bits of the
-// fraction for any float. The exponential splits off a power of two. The
+// Sine and cosine reduce the argument modulo pi/2: below 2^20 by subtracting
+// k pi/2 in three pieces, above by multiplying the float's integer mantissa by
+// a 160-bit window of the binary expansion of 2/pi, which leaves the quadrant
+// and more than 120 correct bits of the fraction for any float. The
+// exponential splits off a power of two. The
 // remaining series are Taylor polynomials evaluated in double; only IEEE
 // double arithmetic is used, which every supported build performs alike.
 #include "app/single_math.hpp"
@@ -20,8 +21,11 @@ constexpr std::uint32_t kTwoOverPi[] = {
     0xB7246E3A, 0x424DD2E0, 0x06492EEA, 0x09D1921C, 0xFE1DEB1C, 0xB129A73E, 0xE88235F5, 0x2EBB4484};
 constexpr int kWindowWords = 5;
 
-constexpr double kHalfPi = 1.5707963267948966;     // pi/2 rounded to double
-constexpr double kQuarterPi = 0.78539816339744831;  // pi/4 rounded to double
+constexpr double kHalfPi = 1.5707963267948966;  // pi/2 rounded to double
+// Adding and subtracting 1.5 * 2^52 rounds a double below 2^51 in magnitude
+// to an integer (ties to even); the sum's low mantissa bits are that integer
+// modulo 2^51.
+constexpr double kRoundingShift = 0x1.8p52;
 
 // sin r and cos r for |r| <= pi/4 by their Taylor series, truncated where the
 // next term is below 1e-19 of the result.
@@ -110,9 +114,6 @@ inline void sin_cos_moderate(float x, float& sine, float& cosine) {
   constexpr double kC1 = 0x1.921fb5p+0;
   constexpr double kC2 = 0x1.110b46p-26;
   constexpr double kC3 = 0x1.1a62633145c07p-54;
-  // Adding and subtracting 1.5 * 2^52 rounds to an integer (ties to even);
-  // the sum's low mantissa bits are that integer modulo 2^51.
-  constexpr double kRoundingShift = 0x1.8p52;
   const double xd = x;
   const double shifted = xd * kTwoOverPiD + kRoundingShift;
   const std::uint64_t quadrant = std::bit_cast<std::uint64_t>(shifted) & 3u;
@@ -143,7 +144,6 @@ inline float exp_moderate(float x) {
   constexpr double kLn2Hi = 0x1.62e42fefa0000p-1;
   constexpr double kLn2Lo = 0x1.cf79abc9e3b3ap-40;
   constexpr double kInvLn2 = 1.4426950408889634;
-  constexpr double kRoundingShift = 0x1.8p52;  // as in the sine's reduction
   const double xd = x;
   const double shifted = xd * kInvLn2 + kRoundingShift;
   const double k = shifted - kRoundingShift;
