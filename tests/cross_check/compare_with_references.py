@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs velmora on a structure and compares its reflection report with reference values.
 
-Each reference file (references/<name>.csv, written by tools/make_cross_check.py from
+Each reference file (references/<name>.csv, written by tests/cross_check/make_references.py from
 cctbx, numpy and periodictable) names the answer file it was computed from. velmora is run
 on that answer file with the shipped tables (data/), and every printed d, qx, qy, qz, |q|,
 |Fn|^2, |Fm|^2 and |FX|^2 must lie within the tolerance below of the reference; h k l must

@@ -25,7 +25,7 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-REPO = os.path.dirname(HERE)
+REPO = os.path.dirname(os.path.dirname(HERE))
 E2E = os.path.join(REPO, "tests", "e2e")
 sys.path.insert(0, E2E)
 import run_case  # noqa: E402  (the case runner's own table preparation)

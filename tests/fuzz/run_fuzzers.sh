@@ -4,8 +4,8 @@
 # cases and runs each target in turn, one at a time and under nice, for the
 # given time.
 #
-#   fuzz/run_fuzzers.sh [-b BUILD_DIR] SECONDS                 every target SECONDS
-#   fuzz/run_fuzzers.sh [-b BUILD_DIR] TARGET=SECONDS ...      the targets named
+#   tests/fuzz/run_fuzzers.sh [-b BUILD_DIR] SECONDS                 every target SECONDS
+#   tests/fuzz/run_fuzzers.sh [-b BUILD_DIR] TARGET=SECONDS ...      the targets named
 #
 # Targets: fuzz_free_form_reader, fuzz_fixed_text, fuzz_whole_run. The build
 # directory (default build-fuzz) keeps the corpus each run grows
@@ -14,7 +14,7 @@
 # (BUILD_DIR/fuzz-artifacts/TARGET/). Exits 1 when a target failed, after
 # running the others.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 build=build-fuzz
 if [ "${1:-}" = "-b" ]; then build=$2; shift 2; fi
 all=(fuzz_free_form_reader fuzz_fixed_text fuzz_whole_run)
@@ -32,7 +32,7 @@ fi
 CXX=${CXX:-clang++} CC=${CC:-clang} cmake -S . -B "$build" -DVELMORA_FUZZ=ON -DVELMORA_TESTS=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 nice -n 10 cmake --build "$build" -j2 --target fuzz_targets >/dev/null
-python3 fuzz/make_seeds.py "$build/fuzz-seeds" >/dev/null
+python3 tests/fuzz/make_seeds.py "$build/fuzz-seeds" >/dev/null
 
 # Per target: the largest input tried (the whole run's seeds hold full tables).
 max_len() {
@@ -57,8 +57,8 @@ for item in "${plan[@]}"; do
   mkdir -p "$corpus" "$artifacts"
   echo "=== $target, $seconds s"
   status=0
-  nice -n 10 "$build/fuzz/$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 \
-    -max_len="$(max_len "$target")" -dict=fuzz/velmora.dict -print_final_stats=1 \
+  nice -n 10 "$build/tests/fuzz/$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 \
+    -max_len="$(max_len "$target")" -dict=tests/fuzz/velmora.dict -print_final_stats=1 \
     -artifact_prefix="$artifacts/" "$corpus" "$build/fuzz-seeds/$target" >"$log" 2>&1 || status=$?
   grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)' "$log" | sed 's/^/  /' || true
   grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log" | sed 's/^/  /' || true

@@ -4,7 +4,7 @@
 # same files for all three; the Windows program's output is compared after
 # turning CR LF into LF, and every one of its lines must end with CR LF.
 #
-#   tools/check_all_builds.sh [--skip-windows] [build-root]
+#   tests/check_all_builds.sh [--skip-windows] [build-root]
 #
 # Needs g++-multilib for the 32-bit build, g++-mingw-w64-x86-64 and wine64 for
 # the Windows one.

@@ -31,8 +31,8 @@ each file's header and the error scales in the comparing test.
 Run it with Debian's interpreter, where python3-cctbx, python3-numpy and
 python3-periodictable live:
 
-  /usr/bin/python3 tools/make_cross_check.py            writes the references
-  /usr/bin/python3 tools/make_cross_check.py --check    compares them with a fresh computation
+  /usr/bin/python3 tests/cross_check/make_references.py            writes the references
+  /usr/bin/python3 tests/cross_check/make_references.py --check    compares them with a fresh computation
 
 --check exits 0 when every committed reference is, row for row and character for character,
 what the packages give now, 1 when one differs or is missing, and 77 (skipped) when a
@@ -45,7 +45,7 @@ import os
 import subprocess
 import sys
 
-REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SKIPPED = 77
 ANSWER_DIRS = ("examples", os.path.join("tests", "cross_check", "structures"))
 OUTPUT_DIR = os.path.join("tests", "cross_check", "references")
@@ -58,7 +58,7 @@ VERSION_PREFIX = "# packages: "
 HEADER = """\
 # velmora cross-check reference: {name}
 # answers: {answers}
-# made by tools/make_cross_check.py (run it with /usr/bin/python3; --check compares)
+# made by tests/cross_check/make_references.py (run it with /usr/bin/python3; --check compares)
 # atoms: {natom}; magnetic atoms: {nmag}; reflections: {nrefl}
 {versions}
 # d      cctbx.uctbx.unit_cell.d(h k l), Angstrom; q = 2 pi/d, 1/Angstrom
