@@ -3,7 +3,7 @@
 // its tables from the working directory and its answers from standard input.
 #include <cstdio>
 
-#include "app/console.hpp"
+#include "console/console.hpp"
 #include "app/run.hpp"
 
 #ifdef _WIN32

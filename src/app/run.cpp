@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "app/console.hpp"
-#include "app/run_end.hpp"
+#include "console/console.hpp"
+#include "console/run_end.hpp"
 #include "app/run_state.hpp"
 #include "geometry/moment_directions.hpp"
 #include "scattering/reflection_loop.hpp"

@@ -10,8 +10,8 @@
 #include <memory>
 #include <sstream>
 
-#include "app/console.hpp"
-#include "app/run_end.hpp"
+#include "console/console.hpp"
+#include "console/run_end.hpp"
 #include "tables/scattering_tables.hpp"
 
 namespace velmora::cif {

@@ -5,10 +5,10 @@
 
 #include <cmath>
 
-#include "app/console.hpp"
-#include "app/single_math.hpp"
-#include "app/fixed_layout_writer.hpp"
-#include "app/free_form_writer.hpp"
+#include "console/console.hpp"
+#include "numbers/single_math.hpp"
+#include "console/fixed_layout_writer.hpp"
+#include "console/free_form_writer.hpp"
 
 namespace velmora {
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <cmath>
 
-#include "app/single_math.hpp"
+#include "numbers/single_math.hpp"
 
 namespace velmora {
 

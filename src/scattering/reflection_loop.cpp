@@ -11,10 +11,10 @@
 #include <span>
 #include <unordered_map>
 
-#include "app/console.hpp"
-#include "app/free_form_writer.hpp"
-#include "app/run_end.hpp"
-#include "app/single_math.hpp"
+#include "console/console.hpp"
+#include "console/free_form_writer.hpp"
+#include "console/run_end.hpp"
+#include "numbers/single_math.hpp"
 #include "scattering/form_factors.hpp"
 #include "scattering/reflection_report.hpp"
 #include "scattering/structure_factors.hpp"

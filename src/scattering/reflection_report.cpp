@@ -3,9 +3,9 @@
 // stands four columns left of the right edge of its numbers.
 #include "scattering/reflection_report.hpp"
 
-#include "app/console.hpp"
-#include "app/fixed_layout_writer.hpp"
-#include "app/free_form_writer.hpp"
+#include "console/console.hpp"
+#include "console/fixed_layout_writer.hpp"
+#include "console/free_form_writer.hpp"
 
 namespace velmora {
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/single_math.hpp"
+#include "numbers/single_math.hpp"
 
 namespace velmora {
 

@@ -1,9 +1,9 @@
 // The structure dialogue, step by step in the order the user meets it.
 #include "structure/structure_dialogue.hpp"
 
-#include "app/console.hpp"
-#include "app/free_form_reader.hpp"
-#include "app/free_form_writer.hpp"
+#include "console/console.hpp"
+#include "console/free_form_reader.hpp"
+#include "console/free_form_writer.hpp"
 
 namespace velmora {
 namespace {

@@ -9,11 +9,11 @@
 #include <memory>
 #include <source_location>
 
-#include "app/console.hpp"
-#include "app/free_form_reader.hpp"
-#include "app/free_form_writer.hpp"
-#include "app/input_source.hpp"
-#include "app/run_end.hpp"
+#include "console/console.hpp"
+#include "console/free_form_reader.hpp"
+#include "console/free_form_writer.hpp"
+#include "console/input_source.hpp"
+#include "console/run_end.hpp"
 
 namespace velmora {
 namespace {

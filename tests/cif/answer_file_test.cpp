@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/console.hpp"
-#include "app/run_end.hpp"
+#include "console/console.hpp"
+#include "console/run_end.hpp"
 #include "structure/structure_dialogue.hpp"
 
 namespace {

@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/console.hpp"
-#include "app/free_form_reader.hpp"
-#include "app/input_source.hpp"
-#include "app/run_end.hpp"
+#include "console/console.hpp"
+#include "console/free_form_reader.hpp"
+#include "console/input_source.hpp"
+#include "console/run_end.hpp"
 #include "fuzz_support.hpp"
 #include "tables/scattering_tables.hpp"
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/console.hpp"
-#include "app/run_end.hpp"
+#include "console/console.hpp"
+#include "console/run_end.hpp"
 
 namespace velmora::fuzz {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/console.hpp"
+#include "console/console.hpp"
 #include "app/run.hpp"
 #include "fuzz_support.hpp"
 #include "tables/scattering_tables.hpp"

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/shortest_digits.hpp"
+#include "numbers/shortest_digits.hpp"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/single_math.hpp"
+#include "numbers/single_math.hpp"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <random>
 #include <string>
 
-#include "app/console.hpp"
-#include "app/run_end.hpp"
+#include "console/console.hpp"
+#include "console/run_end.hpp"
 #include "app/run_state.hpp"
 #include "geometry/moment_directions.hpp"
 #include "scattering/form_factors.hpp"

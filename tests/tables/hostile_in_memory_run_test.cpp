@@ -19,7 +19,7 @@
 
 #include <unistd.h>
 
-#include "app/console.hpp"
+#include "console/console.hpp"
 #include "app/run.hpp"
 #include "tables/scattering_tables.hpp"
 

@@ -3,7 +3,7 @@
 // no-trace line, then the output that was still buffered, then the reason
 // line, and ends with status 2; a stop writes out the buffer, prints nothing
 // itself and ends with status 0 unless standard output refuses the text.
-#include "app/run_end.hpp"
+#include "console/run_end.hpp"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/console.hpp"
-#include "app/free_form_reader.hpp"
+#include "console/console.hpp"
+#include "console/free_form_reader.hpp"
 
 namespace {
 

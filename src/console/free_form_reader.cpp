@@ -1,7 +1,7 @@
 // The free-form reader. Values are scanned one character at a time and never
 // held whole, so a line of any length costs no memory; a real keeps only the
 // significant digits that exact rounding needs.
-#include "app/free_form_reader.hpp"
+#include "console/free_form_reader.hpp"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,10 +9,10 @@
 #include <limits>
 #include <string>
 
-#include "app/console.hpp"
-#include "app/decimal_to_float.hpp"
-#include "app/input_source.hpp"
-#include "app/run_end.hpp"
+#include "console/console.hpp"
+#include "numbers/decimal_to_float.hpp"
+#include "console/input_source.hpp"
+#include "console/run_end.hpp"
 
 namespace velmora {
 namespace {

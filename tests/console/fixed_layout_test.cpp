@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/console.hpp"
-#include "app/fixed_layout_writer.hpp"
-#include "app/fixed_point.hpp"
+#include "console/console.hpp"
+#include "console/fixed_layout_writer.hpp"
+#include "numbers/fixed_point.hpp"
 
 namespace {
 

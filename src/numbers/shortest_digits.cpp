@@ -1,12 +1,12 @@
 // Free-format shortest digit generation over exact big integers: the value
 // and the half-distances to its neighbours are held as r/s, m+/s and m-/s,
 // scaled so that each step yields one decimal digit.
-#include "app/shortest_digits.hpp"
+#include "numbers/shortest_digits.hpp"
 
 #include <bit>
 #include <cmath>
 
-#include "app/big_uint.hpp"
+#include "numbers/big_uint.hpp"
 
 namespace velmora {
 

@@ -1,9 +1,9 @@
 // Fixed-layout lines.
-#include "app/fixed_layout_writer.hpp"
+#include "console/fixed_layout_writer.hpp"
 
-#include "app/console.hpp"
-#include "app/fixed_point.hpp"
-#include "app/run_end.hpp"
+#include "console/console.hpp"
+#include "numbers/fixed_point.hpp"
+#include "console/run_end.hpp"
 
 namespace velmora {
 

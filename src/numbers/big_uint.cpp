@@ -1,6 +1,6 @@
 // Exact unsigned arithmetic for the number kernels. Capacity overflow would be
 // a programming error: the callers bound their operands well inside kLimbs.
-#include "app/big_uint.hpp"
+#include "numbers/big_uint.hpp"
 
 #include <cassert>
 

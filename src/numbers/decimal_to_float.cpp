@@ -4,13 +4,13 @@
 // precision. All others get a close candidate from double arithmetic and are
 // then settled by exact big-integer comparisons with the midpoints between
 // neighbouring floats.
-#include "app/decimal_to_float.hpp"
+#include "numbers/decimal_to_float.hpp"
 
 #include <bit>
 #include <cmath>
 #include <limits>
 
-#include "app/big_uint.hpp"
+#include "numbers/big_uint.hpp"
 
 namespace velmora {
 namespace {

@@ -3,7 +3,7 @@
 // discard of the rest of the line, and every failure with its exact reason and
 // item number. One helper runs one read over a given text and reports either
 // the targets and the input left for the next read, or the diagnostic.
-#include "app/free_form_reader.hpp"
+#include "console/free_form_reader.hpp"
 
 #include <gtest/gtest.h>
 
@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "app/console.hpp"
-#include "app/input_source.hpp"
-#include "app/run_end.hpp"
+#include "console/console.hpp"
+#include "console/input_source.hpp"
+#include "console/run_end.hpp"
 
 #if defined(__linux__)
 #include <sys/resource.h>

@@ -3,7 +3,7 @@
 // function rounded once to float), signed zeros and special values as IEEE
 // arithmetic has them, and sincos_f and the batch functions identical to the
 // separate functions.
-#include "app/single_math.hpp"
+#include "numbers/single_math.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Buffered standard output with the platform's line end.
-#include "app/output_buffer.hpp"
+#include "console/output_buffer.hpp"
 
 #include <cerrno>
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/console.hpp"
-#include "app/free_form_writer.hpp"
+#include "console/console.hpp"
+#include "console/free_form_writer.hpp"
 
 namespace {
 

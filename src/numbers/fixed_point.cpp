@@ -1,7 +1,7 @@
 // Fixed-point fields. |value| * 10^d is formed as an exact integer from the
 // float's mantissa and exponent, so the rounding to d decimals sees the exact
 // stored value and never the result of a decimal approximation.
-#include "app/fixed_point.hpp"
+#include "numbers/fixed_point.hpp"
 
 #include <bit>
 #include <cmath>

@@ -2,7 +2,7 @@
 // number of digits, at the midpoints between floats, among the subnormals,
 // at the edge of overflow, and against the library's correctly rounded
 // std::from_chars on random decimal strings.
-#include "app/decimal_to_float.hpp"
+#include "numbers/decimal_to_float.hpp"
 
 #include <gtest/gtest.h>
 

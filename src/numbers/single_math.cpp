@@ -5,7 +5,7 @@
 // exponential splits off a power of two. The
 // remaining series are Taylor polynomials evaluated in double; only IEEE
 // double arithmetic is used, which every supported build performs alike.
-#include "app/single_math.hpp"
+#include "numbers/single_math.hpp"
 
 #include <bit>
 #include <cmath>

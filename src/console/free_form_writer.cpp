@@ -1,12 +1,12 @@
 // Free-form lines and the free-form layout of reals.
-#include "app/free_form_writer.hpp"
+#include "console/free_form_writer.hpp"
 
 #include <cmath>
 #include <cstring>
 
-#include "app/console.hpp"
-#include "app/run_end.hpp"
-#include "app/shortest_digits.hpp"
+#include "console/console.hpp"
+#include "console/run_end.hpp"
+#include "numbers/shortest_digits.hpp"
 
 namespace velmora {
 

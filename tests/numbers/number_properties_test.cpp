@@ -17,8 +17,8 @@
 #include <system_error>
 #include <vector>
 
-#include "app/fixed_point.hpp"
-#include "app/free_form_writer.hpp"
+#include "numbers/fixed_point.hpp"
+#include "console/free_form_writer.hpp"
 
 namespace {
 

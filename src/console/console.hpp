@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "app/input_source.hpp"
-#include "app/output_buffer.hpp"
+#include "console/input_source.hpp"
+#include "console/output_buffer.hpp"
 
 namespace velmora {
 

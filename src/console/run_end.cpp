@@ -1,10 +1,10 @@
 // Ending a run: the only place where an exit status is decided.
-#include "app/run_end.hpp"
+#include "console/run_end.hpp"
 
 #include <cstring>
 #include <string>
 
-#include "app/console.hpp"
+#include "console/console.hpp"
 
 namespace velmora {
 namespace {

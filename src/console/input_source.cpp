@@ -1,9 +1,9 @@
 // Character input over a FILE or an in-memory text.
-#include "app/input_source.hpp"
+#include "console/input_source.hpp"
 
 #include <cerrno>
 
-#include "app/output_buffer.hpp"
+#include "console/output_buffer.hpp"
 
 namespace velmora {
 
