@@ -1,69 +1,42 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang (libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer), writes their seed corpora from the end-to-end
-# cases and runs each target in turn, one at a time and under nice, for the
-# given time.
-#
-#   tests/fuzz/run_fuzzers.sh [-b BUILD_DIR] SECONDS                 every target SECONDS
-#   tests/fuzz/run_fuzzers.sh [-b BUILD_DIR] TARGET=SECONDS ...      the targets named
-#
-# Targets: fuzz_free_form_reader, fuzz_fixed_text, fuzz_whole_run. The build
-# directory (default build-fuzz) keeps the corpus each run grows
-# (BUILD_DIR/fuzz-corpus/TARGET), the seeds (BUILD_DIR/fuzz-seeds/TARGET), the
-# logs (BUILD_DIR/fuzz-logs/TARGET.log) and any input that made a target fail
-# (BUILD_DIR/fuzz-artifacts/TARGET/). Exits 1 when a target failed, after
-# running the others.
+# Builds the fuzz targets with clang (libFuzzer, ASan, UBSan), writes their seeds from the
+# whole-program cases and runs each target in turn under nice for the given seconds:
+#   tests/fuzz/run_fuzzers.sh [-b BUILD_DIR] SECONDS               every target
+#   tests/fuzz/run_fuzzers.sh [-b BUILD_DIR] TARGET=SECONDS ...    the targets named
+# BUILD_DIR (default build-fuzz) keeps fuzz-corpus/, fuzz-seeds/, fuzz-logs/ and, for any input
+# that made a target fail, fuzz-artifacts/TARGET/. Exits 1 when a target failed.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=build-fuzz
 if [ "${1:-}" = "-b" ]; then build=$2; shift 2; fi
 all=(fuzz_free_form_reader fuzz_fixed_text fuzz_whole_run)
-if [ $# -eq 0 ]; then
-  sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'
-  exit 2
-fi
-plan=()
-if [ $# -eq 1 ] && [[ $1 =~ ^[0-9]+$ ]]; then
-  for t in "${all[@]}"; do plan+=("$t=$1"); done
-else
-  plan=("$@")
-fi
+[ $# -gt 0 ] || { sed -n '2,7p' "$0"; exit 2; }
+plan=("$@")
+if [ $# -eq 1 ] && [[ $1 =~ ^[0-9]+$ ]]; then plan=(); for t in "${all[@]}"; do plan+=("$t=$1"); done; fi
 
 CXX=${CXX:-clang++} CC=${CC:-clang} cmake -S . -B "$build" -DVELMORA_FUZZ=ON -DVELMORA_TESTS=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 nice -n 10 cmake --build "$build" -j2 --target fuzz_targets >/dev/null
 python3 tests/fuzz/make_seeds.py "$build/fuzz-seeds" >/dev/null
 
-# Per target: the largest input tried (the whole run's seeds hold full tables).
-max_len() {
-  case $1 in
-    fuzz_free_form_reader) echo 16384 ;;
-    fuzz_fixed_text) echo 4096 ;;
-    *) echo 65536 ;;
-  esac
-}
-
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 failed=0
 mkdir -p "$build/fuzz-logs"
 for item in "${plan[@]}"; do
-  target=${item%%=*}
-  seconds=${item#*=}
-  case " ${all[*]} " in *" $target "*) ;; *) echo "unknown target: $target" >&2; exit 2 ;; esac
-  corpus=$build/fuzz-corpus/$target
-  artifacts=$build/fuzz-artifacts/$target
+  target=${item%%=*} seconds=${item#*=}
+  [[ " ${all[*]} " == *" $target "* ]] || { echo "unknown target: $target" >&2; exit 2; }
+  case $target in fuzz_free_form_reader) max_len=16384 ;; fuzz_fixed_text) max_len=4096 ;; *) max_len=65536 ;; esac
   log=$build/fuzz-logs/$target.log
-  mkdir -p "$corpus" "$artifacts"
+  mkdir -p "$build/fuzz-corpus/$target" "$build/fuzz-artifacts/$target"
   echo "=== $target, $seconds s"
   status=0
   nice -n 10 "$build/tests/fuzz/$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 \
-    -max_len="$(max_len "$target")" -dict=tests/fuzz/velmora.dict -print_final_stats=1 \
-    -artifact_prefix="$artifacts/" "$corpus" "$build/fuzz-seeds/$target" >"$log" 2>&1 || status=$?
-  grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)' "$log" | sed 's/^/  /' || true
-  grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log" | sed 's/^/  /' || true
+    -max_len=$max_len -dict=tests/fuzz/velmora.dict -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/$target/" \
+    "$build/fuzz-corpus/$target" "$build/fuzz-seeds/$target" >"$log" 2>&1 || status=$?
+  grep -E '^#[0-9]+[[:space:]]+DONE|^stat::(number_of_executed_units|peak_rss_mb)' "$log" | sed 's/^/  /' || true
   if [ "$status" -ne 0 ]; then
-    echo "  FAILED (status $status); see $log and $artifacts/"
+    echo "  FAILED (status $status); see $log"
     grep -E 'ERROR|fuzz check failed|runtime error|deadly signal|Test unit written' "$log" | head -5 | sed 's/^/  /'
     failed=1
   fi

@@ -1,8 +1,6 @@
-// Forced into every file of the fuzz build. clang 14, the clang that the
-// build machines have, lacks the builtin that libstdc++'s <source_location>
-// needs, so the header there declares nothing. This supplies the same class
-// from the older builtins, which clang evaluates at the call site, also in
-// a default argument; with a library that has its own, it is not used.
+// Forced into every file of the fuzz build: clang 14 lacks the builtin that libstdc++'s
+// <source_location> needs, so this supplies the class from the older builtins, which clang
+// evaluates at the call site; with a library that has its own, it is not used.
 #pragma once
 
 #include <source_location>
@@ -16,10 +14,7 @@ struct source_location {
                                            unsigned line = __builtin_LINE(),
                                            unsigned column = __builtin_COLUMN()) noexcept {
     source_location place;
-    place.file_ = file;
-    place.function_ = function;
-    place.line_ = line;
-    place.column_ = column;
+    place.file_ = file, place.function_ = function, place.line_ = line, place.column_ = column;
     return place;
   }
   constexpr source_location() noexcept = default;
