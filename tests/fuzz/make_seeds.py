@@ -46,10 +46,8 @@ def main():
         write(out, "fuzz_whole_run", b"\x1e".join(tables + [stdin]))
         write(out, "fuzz_whole_run", b"\x1e".join(small + [stdin]))
         write(out, "fuzz_free_form_reader", DIALOGUE + stdin)
-        write(out, "fuzz_fixed_text", stdin)
         for key, table in zip(KEYS, tables):
             write(out, "fuzz_free_form_reader", ROWS[key] + table[:4096])
-            write(out, "fuzz_fixed_text", b"\n".join(table.split(b"\n")[:4]) + b"\n")
     data = [run_case.read(os.path.join(REPO, "data", run_case.TABLES[k])) for k in KEYS]
     for name in sorted(os.listdir(os.path.join(REPO, "examples"))):
         if name.endswith(".txt"):

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=build-fuzz
 if [ "${1:-}" = "-b" ]; then build=$2; shift 2; fi
-all=(fuzz_free_form_reader fuzz_fixed_text fuzz_whole_run)
+all=(fuzz_free_form_reader fuzz_whole_run)
 [ $# -gt 0 ] || { sed -n '2,7p' "$0"; exit 2; }
 plan=("$@")
 if [ $# -eq 1 ] && [[ $1 =~ ^[0-9]+$ ]]; then plan=(); for t in "${all[@]}"; do plan+=("$t=$1"); done; fi
@@ -26,7 +26,7 @@ mkdir -p "$build/fuzz-logs"
 for item in "${plan[@]}"; do
   target=${item%%=*} seconds=${item#*=}
   [[ " ${all[*]} " == *" $target "* ]] || { echo "unknown target: $target" >&2; exit 2; }
-  case $target in fuzz_free_form_reader) max_len=16384 ;; fuzz_fixed_text) max_len=4096 ;; *) max_len=65536 ;; esac
+  case $target in fuzz_free_form_reader) max_len=16384 ;; *) max_len=65536 ;; esac
   log=$build/fuzz-logs/$target.log
   mkdir -p "$build/fuzz-corpus/$target" "$build/fuzz-artifacts/$target"
   echo "=== $target, $seconds s"
