@@ -5,11 +5,11 @@
 
 #include <memory>
 
+#include "app/run_state.hpp"
 #include "console/console.hpp"
 #include "console/run_end.hpp"
-#include "app/run_state.hpp"
 #include "geometry/moment_directions.hpp"
-#include "scattering/reflection_loop.hpp"
+#include "scattering/reflection_report.hpp"
 #include "structure/structure_dialogue.hpp"
 
 namespace velmora {
@@ -21,10 +21,12 @@ int run_velmora(Console& console) {
     state->pi = kPi;
     state->eg2mc = kEg2mc;
     read_structure_dialogue(console, state->pi, state->structure);
-    compute_cell_geometry(console, state->structure.param, state->pi, state->cell);
-    compute_moment_directions(console, state->structure.moments, state->umom);
-    run_reflection_report(console, {state->tables, state->structure, state->cell, state->umom, state->pi,
-                                     state->eg2mc});
+    state->cell = compute_cell_geometry(state->structure.param, state->pi);
+    write_cell_geometry(console, state->cell);
+    state->umom = compute_moment_directions(state->structure.moments);
+    write_moment_directions(console, state->umom);
+    write_reflection_report(
+        console, {state->tables, state->structure, state->cell, state->umom, state->pi, state->eg2mc}, 1);
     stop_run(console);
   } catch (const RunEnded& end) {
     return end.status;

@@ -1,14 +1,15 @@
-// Cartesian and reciprocal cell. Sines and cosines are the single-precision
-// functions, each rounded before it is squared or multiplied; every other
-// value is computed in double and rounded once when stored.
+// Cartesian and reciprocal cell, and their printed blocks. Sines and cosines
+// are the single-precision functions, each rounded before it is squared or
+// multiplied; every other value is computed in double and rounded once when
+// stored.
 #include "geometry/cell.hpp"
 
 #include <cmath>
 
 #include "console/console.hpp"
-#include "numbers/single_math.hpp"
 #include "console/fixed_layout_writer.hpp"
 #include "console/free_form_writer.hpp"
+#include "numbers/single_math.hpp"
 
 namespace velmora {
 
@@ -21,7 +22,8 @@ void crossprod(const Vector3& first, const Vector3& second, Vector3& result) {
 }
 
 float dot(const Vector3& first, const Vector3& second) {
-  return static_cast<float>(static_cast<double>(first.x) * second.x + static_cast<double>(first.y) * second.y +
+  return static_cast<float>(static_cast<double>(first.x) * second.x +
+                            static_cast<double>(first.y) * second.y +
                             static_cast<double>(first.z) * second.z);
 }
 
@@ -36,7 +38,8 @@ float squared(float v) { return static_cast<float>(static_cast<double>(v) * v); 
 
 }  // namespace
 
-void compute_cell_geometry(Console& console, const LatticeParameters& param, float pi, CellGeometry& g) {
+CellGeometry compute_cell_geometry(const LatticeParameters& param, float pi) {
+  CellGeometry g;
   g.a = param[0];
   g.b = param[1];
   g.c = param[2];
@@ -66,23 +69,12 @@ void compute_cell_geometry(Console& console, const LatticeParameters& param, flo
   const double root = std::sqrt(1.0 - g.ca2 - g.cb2 - g.cg2 + 2.0 * ca * cb * cg);
   g.ccel[2].z = static_cast<float>(c * root / sg);
 
-  write_free_form(console, {"Cell in Cartesian"});
-  for (const Vector3& row : g.ccel) write_vector_row(console, row);
-
   crossprod(g.ccel[0], g.ccel[1], g.axb);
   crossprod(g.ccel[1], g.ccel[2], g.bxc);
   crossprod(g.ccel[2], g.ccel[0], g.cxa);
-  write_free_form(console, {"b x c, c x a, a x b"});
-  write_vector_row(console, g.bxc);
-  write_vector_row(console, g.cxa);
-  write_vector_row(console, g.axb);
 
-  g.cvol = dot(g.ccel[0], g.bxc);
-  write_free_form(console, {"Cell vol, a.bxc", g.cvol});
-  g.cvol = dot(g.ccel[1], g.cxa);
-  write_free_form(console, {"Cell vol, b.cxa", g.cvol});
-  g.cvol = dot(g.ccel[2], g.axb);
-  write_free_form(console, {"Cell vol, c.axb", g.cvol});
+  g.volumes = {dot(g.ccel[0], g.bxc), dot(g.ccel[1], g.cxa), dot(g.ccel[2], g.axb)};
+  g.cvol = g.volumes[2];
 
   const double two_pi = static_cast<double>(pi) + pi;
   const double cvol = g.cvol;
@@ -92,6 +84,19 @@ void compute_cell_geometry(Console& console, const LatticeParameters& param, flo
     g.crec[i].y = static_cast<float>(two_pi * products[i]->y / cvol);
     g.crec[i].z = static_cast<float>(two_pi * products[i]->z / cvol);
   }
+  return g;
+}
+
+void write_cell_geometry(Console& console, const CellGeometry& g) {
+  write_free_form(console, {"Cell in Cartesian"});
+  for (const Vector3& row : g.ccel) write_vector_row(console, row);
+  write_free_form(console, {"b x c, c x a, a x b"});
+  write_vector_row(console, g.bxc);
+  write_vector_row(console, g.cxa);
+  write_vector_row(console, g.axb);
+  write_free_form(console, {"Cell vol, a.bxc", g.volumes[0]});
+  write_free_form(console, {"Cell vol, b.cxa", g.volumes[1]});
+  write_free_form(console, {"Cell vol, c.axb", g.volumes[2]});
   write_free_form(console, {"Recip cell, Cartesian"});
   for (const Vector3& row : g.crec) write_vector_row(console, row);
 }

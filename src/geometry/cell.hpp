@@ -13,19 +13,23 @@ namespace velmora {
 struct Console;
 
 struct CellGeometry {
-  float a = 0, b = 0, c = 0, al = 0, be = 0, ga = 0;  // edges, angles in radians
-  float sg = 0;                                        // sin(gamma)
-  float sa2 = 0, sb2 = 0, sg2 = 0;                     // squared sines of the angles
+  float a = 0, b = 0, c = 0, al = 0, be = 0, ga = 0;        // edges, angles in radians
+  float sg = 0;                                             // sin(gamma)
+  float sa2 = 0, sb2 = 0, sg2 = 0;                          // squared sines of the angles
   float ca = 0, cb = 0, cg = 0, ca2 = 0, cb2 = 0, cg2 = 0;  // cosines and their squares
-  std::array<Vector3, 3> ccel{};  // rows a, b, c
+  std::array<Vector3, 3> ccel{};                            // rows a, b, c
   Vector3 axb, bxc, cxa;
-  float cvol = 0;                 // c . (a x b), the last of the three volumes
-  std::array<Vector3, 3> crec{};  // rows a*, b*, c*, each with the factor 2 pi
+  std::array<float, 3> volumes{};  // a . (b x c), b . (c x a), c . (a x b)
+  float cvol = 0;                  // c . (a x b), the last of the three volumes
+  std::array<Vector3, 3> crec{};   // rows a*, b*, c*, each with the factor 2 pi
 };
 
-// Computes the cell geometry from the lattice parameters and prints its four
-// blocks: Cartesian cell, cross products, the three volumes, reciprocal cell.
-void compute_cell_geometry(Console& console, const LatticeParameters& param, float pi, CellGeometry& cell);
+// The cell geometry of the lattice parameters (angles in radians).
+CellGeometry compute_cell_geometry(const LatticeParameters& param, float pi);
+
+// Prints its four blocks: Cartesian cell, cross products, the three volumes,
+// reciprocal cell.
+void write_cell_geometry(Console& console, const CellGeometry& cell);
 
 // The fixed layout of one vector: three fields of width 8 with 4 decimals.
 void write_vector_row(Console& console, const Vector3& v);

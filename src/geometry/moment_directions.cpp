@@ -6,25 +6,31 @@
 #include <cmath>
 
 #include "console/console.hpp"
-#include "numbers/single_math.hpp"
 #include "console/fixed_layout_writer.hpp"
 #include "console/free_form_writer.hpp"
+#include "numbers/single_math.hpp"
 
 namespace velmora {
 
-void compute_moment_directions(Console& console, const std::vector<MomentSpec>& moments,
-                               std::vector<Vector3>& umom) {
-  write_free_form(console, {"Unit vectors for mag moments"});
-  umom.clear();
-  std::int32_t j = 0;
+std::vector<Vector3> compute_moment_directions(const std::vector<MomentSpec>& moments) {
+  std::vector<Vector3> umom;
+  umom.reserve(moments.size());
   for (const MomentSpec& m : moments) {
-    ++j;
     const double sin_phi = sin_f(m.phi);
     Vector3 u;
     u.x = static_cast<float>(sin_phi * cos_f(m.theta));
     u.y = static_cast<float>(sin_phi * sin_f(m.theta));
     u.z = cos_f(m.phi);
     umom.push_back(u);
+  }
+  return umom;
+}
+
+void write_moment_directions(Console& console, const std::vector<Vector3>& umom) {
+  write_free_form(console, {"Unit vectors for mag moments"});
+  std::int32_t j = 0;
+  for (const Vector3& u : umom) {
+    ++j;
     constexpr FieldSpec f = fixed_field(8, 4);
     write_fixed_layout(console, {integer_field(3), f, f, f}, {j, u.x, u.y, u.z});
   }

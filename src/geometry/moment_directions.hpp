@@ -11,9 +11,11 @@ namespace velmora {
 
 struct Console;
 
-// Fills umom with one vector per moment and prints the heading (always) and
-// one row per magnetic atom: its index and the three components.
-void compute_moment_directions(Console& console, const std::vector<MomentSpec>& moments,
-                               std::vector<Vector3>& umom);
+// One unit vector per moment, in order.
+std::vector<Vector3> compute_moment_directions(const std::vector<MomentSpec>& moments);
+
+// Prints the heading (always) and one row per magnetic atom: its index and
+// the three components.
+void write_moment_directions(Console& console, const std::vector<Vector3>& umom);
 
 }  // namespace velmora

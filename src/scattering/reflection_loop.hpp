@@ -1,20 +1,24 @@
-// The last phase of a run: the report header, then for every reflection in
-// input order its geometry, the nuclear and X-ray sums over all atoms, the
-// magnetic sum over the magnetic atoms, and one report row. An atom symbol
-// missing from a table prints a message after the header and stops the run.
+// The reflection loop: for every reflection in input order its geometry, the
+// nuclear and X-ray sums over all atoms, the magnetic sum over the magnetic
+// atoms, and the three squared moduli. It computes only; what becomes of each
+// reflection's values (the report, a powder pattern) is its caller's choice.
 #pragma once
 
+#include <cstddef>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "geometry/cell.hpp"
+#include "scattering/reflection_geometry.hpp"
+#include "scattering/structure_factors.hpp"
 #include "structure/structure.hpp"
 #include "tables/scattering_tables.hpp"
 
 namespace velmora {
 
-struct Console;
-
-struct ReportInputs {
+// Everything the loop reads. None of it may change while the loop exists.
+struct ScatteringInputs {
   const ScatteringTables& tables;
   const Structure& structure;
   const CellGeometry& cell;
@@ -23,6 +27,34 @@ struct ReportInputs {
   float eg2mc;
 };
 
-void run_reflection_report(Console& console, const ReportInputs& in);
+class ReflectionLoop {
+ public:
+  // Finds each atom's table rows once: every atom in the neutron table, then
+  // every magnetic atom in the magnetic table. The neutron row also indexes
+  // the X-ray table.
+  explicit ReflectionLoop(const ScatteringInputs& in);
+
+  // The first symbol, in the order of the lookups, that its table lacks; the
+  // loop then computes nothing.
+  const std::optional<Symbol>& missing_symbol() const { return missing_; }
+
+  std::size_t reflections() const { return in_.structure.hkl.size(); }
+  // Atom-reflection terms of one reflection: atoms plus magnetic atoms.
+  std::size_t terms_per_reflection() const;
+
+  // The values of reflections first, first + 1, ... into out (one each).
+  // Reads only what the loop holds, so several threads may call it at once.
+  void compute(std::size_t first, std::span<ReflectionValues> out) const;
+
+ private:
+  ScatteringInputs in_;
+  std::optional<Symbol> missing_;
+  std::vector<int> nuclear_rows_;        // table row (from 0) of each atom
+  std::vector<int> magnetic_rows_;       // magnetic-table row of each magnetic atom
+  std::vector<int> xray_rows_used_;      // distinct rows, ascending
+  std::vector<int> magnetic_rows_used_;  // distinct rows, ascending
+  std::vector<float> b_values_;          // distinct B values, by their bits
+  std::vector<std::size_t> b_of_atom_;   // each atom's index in b_values_
+};
 
 }  // namespace velmora

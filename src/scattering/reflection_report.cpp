@@ -6,6 +6,8 @@
 #include "console/console.hpp"
 #include "console/fixed_layout_writer.hpp"
 #include "console/free_form_writer.hpp"
+#include "console/run_end.hpp"
+#include "scattering/reflection_threads.hpp"
 
 namespace velmora {
 
@@ -17,12 +19,23 @@ void write_report_header(Console& console) {
                      {"h", "k", "l", "d", "qx", "qy", "qz", "|q|", "|Fn|^2", "|Fm|^2", "|FX|^2"});
 }
 
-void write_report_row(Console& console, const ReflectionGeometry& g, float fn_squared, float fm_squared,
-                      float fx_squared) {
+void write_report_row(Console& console, const ReflectionValues& v) {
+  const ReflectionGeometry& g = v.geometry;
   constexpr FieldSpec index = fixed_field(5, 1), f7 = fixed_field(7, 3), f8 = fixed_field(8, 3);
-  write_fixed_layout(console, {index, index, index, f7, f7, f7, f7, f7, f8, f8, fixed_field(12, 3)},
-                     {g.h[0], g.h[1], g.h[2], g.d, g.q.x, g.q.y, g.q.z, g.kappa, fn_squared, fm_squared,
-                      fx_squared});
+  write_fixed_layout(
+      console, {index, index, index, f7, f7, f7, f7, f7, f8, f8, fixed_field(12, 3)},
+      {g.h[0], g.h[1], g.h[2], g.d, g.q.x, g.q.y, g.q.z, g.kappa, v.fn_squared, v.fm_squared, v.fx_squared});
+}
+
+void write_reflection_report(Console& console, const ScatteringInputs& in, int threads) {
+  write_report_header(console);
+  if (in.structure.hkl.empty()) return;
+  const ReflectionLoop loop(in);
+  if (loop.missing_symbol()) {
+    write_free_form(console, {text_of(*loop.missing_symbol()), " is unknown symbol"});
+    stop_run(console);
+  }
+  for_each_reflection(loop, threads, [&console](const ReflectionValues& v) { write_report_row(console, v); });
 }
 
 }  // namespace velmora

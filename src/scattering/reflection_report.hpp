@@ -3,7 +3,7 @@
 // the three squared moduli |Fn|^2, |Fm|^2 and |FX|^2.
 #pragma once
 
-#include "scattering/reflection_geometry.hpp"
+#include "scattering/reflection_loop.hpp"
 
 namespace velmora {
 
@@ -11,7 +11,12 @@ struct Console;
 
 void write_report_header(Console& console);
 
-void write_report_row(Console& console, const ReflectionGeometry& g, float fn_squared, float fm_squared,
-                      float fx_squared);
+void write_report_row(Console& console, const ReflectionValues& v);
+
+// The whole report: the header; then, when there are reflections, the atoms'
+// table lookups (a symbol that its table lacks prints "<symbol> is unknown
+// symbol" and stops the run, before any row) and one row per reflection in
+// input order, the reflections computed with the given number of threads.
+void write_reflection_report(Console& console, const ScatteringInputs& in, int threads);
 
 }  // namespace velmora

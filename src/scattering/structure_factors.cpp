@@ -33,7 +33,19 @@ MagneticResult magnetic_result(const MagneticSums& p, const Vector3& uq, float e
 }
 
 float nuclear_modulus(const NuclearXraySums& s) {
-  return static_cast<float>(std::sqrt(static_cast<double>(s.frn) * s.frn + static_cast<double>(s.fin) * s.fin));
+  return static_cast<float>(
+      std::sqrt(static_cast<double>(s.frn) * s.frn + static_cast<double>(s.fin) * s.fin));
+}
+
+namespace {
+float squared(float v) { return static_cast<float>(static_cast<double>(v) * v); }
+}  // namespace
+
+void set_squared_moduli(const NuclearXraySums& nx, const MagneticSums& ms, float eg2mc, ReflectionValues& v) {
+  v.fn_squared = squared(nuclear_modulus(nx));
+  v.fm_squared = squared(magnetic_result(ms, v.geometry.uq, eg2mc).fmag);
+  v.fx_squared =
+      static_cast<float>(static_cast<double>(nx.xrn) * nx.xrn + static_cast<double>(nx.xin) * nx.xin);
 }
 
 }  // namespace velmora

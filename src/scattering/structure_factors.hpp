@@ -52,7 +52,8 @@ Phase atom_phase(const std::array<float, 3>& xyz, const ReflectionGeometry& g, f
 // factor and its phase.
 // Each product is formed left to right in double. Inline, so that the sums
 // stay in registers across a loop over the atoms.
-inline void add_nuclear_xray_term(float occ, float bcoh, float formf, float dw, Phase p, NuclearXraySums& sums) {
+inline void add_nuclear_xray_term(float occ, float bcoh, float formf, float dw, Phase p,
+                                  NuclearXraySums& sums) {
   sums.frn = accumulate(sums.frn, static_cast<double>(bcoh) * p.rpart * dw * occ);
   sums.fin = accumulate(sums.fin, static_cast<double>(bcoh) * p.ipart * dw * occ);
   sums.xrn = accumulate(sums.xrn, static_cast<double>(p.rpart) * formf * dw * occ);
@@ -61,8 +62,8 @@ inline void add_nuclear_xray_term(float occ, float bcoh, float formf, float dw, 
 
 // One magnetic atom's contribution: its moment (size and unit vector) times
 // the magnetic form factor, occupancy, Debye-Waller factor and phase.
-inline void add_magnetic_term(float occ, const MomentSpec& moment, const Vector3& u, float formf, float dw, Phase p,
-                              MagneticSums& sums) {
+inline void add_magnetic_term(float occ, const MomentSpec& moment, const Vector3& u, float formf, float dw,
+                              Phase p, MagneticSums& sums) {
   const double real_weight = static_cast<double>(p.rpart) * formf * moment.mom * occ;
   const double imag_weight = static_cast<double>(p.ipart) * formf * moment.mom * occ;
   sums.ax = accumulate(sums.ax, real_weight * u.x * dw);
@@ -80,5 +81,19 @@ MagneticResult magnetic_result(const MagneticSums& sums, const Vector3& uq, floa
 
 // |F_N| = sqrt(frn^2 + fin^2).
 float nuclear_modulus(const NuclearXraySums& sums);
+
+// One reflection's values: its geometry (h k l, q, |q| = kappa, d) and the
+// squared moduli of the neutron nuclear, neutron magnetic and X-ray
+// structure factors.
+struct ReflectionValues {
+  ReflectionGeometry geometry;
+  float fn_squared = 0;
+  float fm_squared = 0;
+  float fx_squared = 0;
+};
+
+// The three squared moduli from the finished sums of the reflection whose
+// geometry v holds.
+void set_squared_moduli(const NuclearXraySums& nx, const MagneticSums& ms, float eg2mc, ReflectionValues& v);
 
 }  // namespace velmora
