@@ -152,7 +152,12 @@ TEST_P(SharedTermsTest, ReportEqualsTermByTermEvaluationForEveryThreadCountAndPa
 // last lane block of every chunk short.
 INSTANTIATE_TEST_SUITE_P(Structures, SharedTermsTest,
                          ::testing::Values(Generated{1, 150, 600}, Generated{2, 150, 600},
-                                           Generated{3, 333, 10007}));
+                                           Generated{3, 333, 10007}),
+                         [](const auto& info) {
+                           const Generated& g = info.param;
+                           return "Seed" + std::to_string(g.seed) + "Atoms" + std::to_string(g.atoms) +
+                                  "Reflections" + std::to_string(g.reflections);
+                         });
 
 // A consumer that fails (as printing does when standard output fails) ends
 // the loop at once: no value after it, the workers stopped.
