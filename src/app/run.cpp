@@ -3,7 +3,12 @@
 // fail_run, which unwind to here with the exit status.
 #include "app/run.hpp"
 
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <thread>
 
 #include "app/run_state.hpp"
 #include "console/console.hpp"
@@ -13,6 +18,25 @@
 #include "structure/structure_dialogue.hpp"
 
 namespace velmora {
+namespace {
+
+// Threads that compute reflections: VELMORA_THREADS when it holds a whole
+// number from 1 to kMaxThreads (1: the run starts no thread), else as many
+// as the hardware runs at once. The output is the same for every count.
+constexpr int kMaxThreads = 256;
+
+int reflection_threads() {
+  if (const char* text = std::getenv("VELMORA_THREADS")) {
+    int n = 0;
+    const char* end = text + std::strlen(text);
+    const auto [stop, error] = std::from_chars(text, end, n);
+    if (error == std::errc() && stop == end && n >= 1 && n <= kMaxThreads) return n;
+  }
+  const unsigned hardware = std::thread::hardware_concurrency();
+  return hardware == 0 ? 1 : static_cast<int>(std::min<unsigned>(hardware, kMaxThreads));
+}
+
+}  // namespace
 
 int run_velmora(Console& console) {
   auto state = std::make_unique<RunState>();
@@ -26,7 +50,8 @@ int run_velmora(Console& console) {
     state->umom = compute_moment_directions(state->structure.moments);
     write_moment_directions(console, state->umom);
     write_reflection_report(
-        console, {state->tables, state->structure, state->cell, state->umom, state->pi, state->eg2mc}, 1);
+        console, {state->tables, state->structure, state->cell, state->umom, state->pi, state->eg2mc},
+        reflection_threads());
     stop_run(console);
   } catch (const RunEnded& end) {
     return end.status;

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "numbers/vector_path.hpp"
+
 namespace velmora {
 namespace {
 
@@ -61,7 +63,7 @@ double cos_series(double r) {
 double reduce_half_pi(float magnitude, int& quadrant) {
   const std::uint32_t bits = std::bit_cast<std::uint32_t>(magnitude);
   const std::uint32_t m = (bits & 0x7FFFFFu) | 0x800000u;  // |x| >= 0.5: always normal
-  const int e = static_cast<int>(bits >> 23) - 150;      // |x| = m * 2^e
+  const int e = static_cast<int>(bits >> 23) - 150;        // |x| = m * 2^e
 
   // Words of 2/pi whose products with m * 2^e are multiples of 4 do not
   // matter modulo 4; the window starts at the first word that does.
@@ -70,7 +72,8 @@ double reduce_half_pi(float magnitude, int& quadrant) {
   std::uint32_t p[kWindowWords + 1] = {};
   std::uint64_t carry = 0;
   for (int i = 0; i < kWindowWords; ++i) {
-    const std::uint64_t t = static_cast<std::uint64_t>(kTwoOverPi[first - 1 + kWindowWords - 1 - i]) * m + carry;
+    const std::uint64_t t =
+        static_cast<std::uint64_t>(kTwoOverPi[first - 1 + kWindowWords - 1 - i]) * m + carry;
     p[i] = static_cast<std::uint32_t>(t);
     carry = t >> 32;
   }
@@ -150,11 +153,20 @@ inline float exp_moderate(float x) {
   const double r = (xd - k * kLn2Hi) - k * kLn2Lo;
   // e^r by its Taylor series to r^14 (|r| <= 0.35: next term below 1e-19).
   double p = 1.0 / 87178291200.0;  // 1/14!
-  constexpr double kInverseFactorials[] = {1.0 / 6227020800.0, 1.0 / 479001600.0, 1.0 / 39916800.0,
-                                           1.0 / 3628800.0,    1.0 / 362880.0,    1.0 / 40320.0,
-                                           1.0 / 5040.0,       1.0 / 720.0,       1.0 / 120.0,
-                                           1.0 / 24.0,         1.0 / 6.0,         0.5,
-                                           1.0,                1.0};
+  constexpr double kInverseFactorials[] = {1.0 / 6227020800.0,
+                                           1.0 / 479001600.0,
+                                           1.0 / 39916800.0,
+                                           1.0 / 3628800.0,
+                                           1.0 / 362880.0,
+                                           1.0 / 40320.0,
+                                           1.0 / 5040.0,
+                                           1.0 / 720.0,
+                                           1.0 / 120.0,
+                                           1.0 / 24.0,
+                                           1.0 / 6.0,
+                                           0.5,
+                                           1.0,
+                                           1.0};
   for (double c : kInverseFactorials) p = p * r + c;
   // Times 2^k (k between -151 and 129), built from its bits: the low 12 bits
   // of the shifted sum are k modulo 4096, so adding the bias and shifting
@@ -209,17 +221,18 @@ float cos_f(float x) {
 
 void sincos_f(float x, float& sine, float& cosine) { sin_cos(x, sine, cosine); }
 
-// On x86-64 Linux with GCC the batch loops are also compiled for AVX2, and
-// the wider vectors are taken at run time when the processor has them. IEEE
-// arithmetic gives the same bits either way (the build never fuses a
-// multiply and an add).
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
-#define VELMORA_BATCH_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define VELMORA_BATCH_CLONES
-#endif
+float exp_f(float x) {
+  if (std::isnan(x)) return x;
+  if (x > kExpUpper) return std::numeric_limits<float>::infinity();
+  if (x < kExpLower) return 0.0f;
+  return exp_moderate(x);
+}
 
-VELMORA_BATCH_CLONES void sincos_f_many(std::span<const float> x, std::span<float> sine, std::span<float> cosine) {
+namespace {
+
+// The batch loops, compiled once per instruction set (see vector_path.hpp).
+[[gnu::always_inline]] inline void sincos_batch(std::span<const float> x, std::span<float> sine,
+                                                std::span<float> cosine) {
   const std::size_t n = x.size();
   for (std::size_t i = 0; i < n; ++i) sin_cos_moderate(x[i], sine[i], cosine[i]);
   // Zeros, arguments outside the moderate range and NaN take the general path.
@@ -228,20 +241,41 @@ VELMORA_BATCH_CLONES void sincos_f_many(std::span<const float> x, std::span<floa
   }
 }
 
-float exp_f(float x) {
-  if (std::isnan(x)) return x;
-  if (x > kExpUpper) return std::numeric_limits<float>::infinity();
-  if (x < kExpLower) return 0.0f;
-  return exp_moderate(x);
-}
-
-VELMORA_BATCH_CLONES void exp_f_many(std::span<const float> x, std::span<float> result) {
+[[gnu::always_inline]] inline void exp_batch(std::span<const float> x, std::span<float> result) {
   const std::size_t n = x.size();
   for (std::size_t i = 0; i < n; ++i) result[i] = exp_moderate(x[i]);
   // Arguments whose result overflows or vanishes (and NaN) take the general path.
   for (std::size_t i = 0; i < n; ++i) {
     if (!(x[i] >= kExpLower && x[i] <= kExpUpper)) result[i] = exp_f(x[i]);
   }
+}
+
+void sincos_baseline(std::span<const float> x, std::span<float> sine, std::span<float> cosine) {
+  sincos_batch(x, sine, cosine);
+}
+void exp_baseline(std::span<const float> x, std::span<float> result) { exp_batch(x, result); }
+
+#ifdef VELMORA_AVX2_PATH
+VELMORA_AVX2 void sincos_avx2(std::span<const float> x, std::span<float> sine, std::span<float> cosine) {
+  sincos_batch(x, sine, cosine);
+}
+VELMORA_AVX2 void exp_avx2(std::span<const float> x, std::span<float> result) { exp_batch(x, result); }
+#endif
+
+}  // namespace
+
+void sincos_f_many(std::span<const float> x, std::span<float> sine, std::span<float> cosine) {
+#ifdef VELMORA_AVX2_PATH
+  if (vector_path() == VectorPath::avx2) return sincos_avx2(x, sine, cosine);
+#endif
+  sincos_baseline(x, sine, cosine);
+}
+
+void exp_f_many(std::span<const float> x, std::span<float> result) {
+#ifdef VELMORA_AVX2_PATH
+  if (vector_path() == VectorPath::avx2) return exp_avx2(x, result);
+#endif
+  exp_baseline(x, result);
 }
 
 }  // namespace velmora

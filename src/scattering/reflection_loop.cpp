@@ -1,6 +1,9 @@
 // The reflection loop. Atoms and tables do not change while it runs, so each
 // atom's table row is found once, before the first reflection; which symbol
 // is reported missing is the same as searching for every reflection.
+// Reflections are computed in blocks of kLanes, one lane each: every sum
+// still takes its terms one at a time in atom order, rounded after each, and
+// every lane gets the IEEE operations one reflection alone would get.
 #include "scattering/reflection_loop.hpp"
 
 #include <algorithm>
@@ -9,7 +12,9 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "numbers/lanes.hpp"
 #include "numbers/single_math.hpp"
+#include "numbers/vector_path.hpp"
 #include "scattering/form_factors.hpp"
 #include "scattering/symbol_lookup.hpp"
 
@@ -34,26 +39,33 @@ bool find_rows(const std::vector<AtomSite>& atoms, const std::array<Row, Capacit
   return true;
 }
 
-std::vector<int> distinct_rows(std::vector<int> rows) {
-  std::sort(rows.begin(), rows.end());
-  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-  return rows;
+// The distinct rows, ascending, and each atom's index among them.
+void index_rows(const std::vector<int>& rows, std::vector<int>& used, std::vector<std::size_t>& of_atom) {
+  used = rows;
+  std::sort(used.begin(), used.end());
+  used.erase(std::unique(used.begin(), used.end()), used.end());
+  of_atom.reserve(rows.size());
+  for (int row : rows) {
+    of_atom.push_back(
+        static_cast<std::size_t>(std::lower_bound(used.begin(), used.end(), row) - used.begin()));
+  }
 }
 
 }  // namespace
 
 ReflectionLoop::ReflectionLoop(const ScatteringInputs& in) : in_(in) {
   const Structure& st = in.structure;
+  std::vector<int> nuclear_rows, magnetic_rows;
   if (!find_rows(
           st.atoms, in.tables.neutron, kNeutronRows, [](const NeutronLengthRow& r) { return r.nion; },
-          nuclear_rows_, missing_) ||
+          nuclear_rows, missing_) ||
       !find_rows(
           st.magnetic, in.tables.magnetic, kMagneticRows, [](const MagneticFormRow& r) { return r.mion; },
-          magnetic_rows_, missing_)) {
+          magnetic_rows, missing_)) {
     return;
   }
-  xray_rows_used_ = distinct_rows(nuclear_rows_);
-  magnetic_rows_used_ = distinct_rows(magnetic_rows_);
+  index_rows(nuclear_rows, xray_rows_used_, xray_of_atom_);
+  index_rows(magnetic_rows, magnetic_rows_used_, magnetic_of_atom_);
   // Equal B values (by their bits) share one Debye-Waller factor.
   std::unordered_map<std::uint32_t, std::size_t> seen;
   for (const AtomSite& atom : st.atoms) {
@@ -67,71 +79,149 @@ std::size_t ReflectionLoop::terms_per_reflection() const {
   return in_.structure.atoms.size() + in_.structure.magnetic.size();
 }
 
-// Within one reflection, everything that depends only on a table row (form
-// factors), on a B value (Debye-Waller factor) or on a site (the phase, also
-// used by the site's magnetic copy) is computed once and then shared by all
-// the terms that need it: the same values, in the same sums, in the same
-// order as computing each term from scratch.
-void ReflectionLoop::compute(std::size_t first, std::span<ReflectionValues> out) const {
-  const Structure& st = in_.structure;
-  const ScatteringTables& tables = in_.tables;
-  std::array<float, std::tuple_size_v<decltype(tables.xray)>> xray_formf{};
-  std::array<float, std::tuple_size_v<decltype(tables.magnetic)>> magnetic_formf{};
-  std::vector<float> gaussian_exponents(4 * xray_rows_used_.size() + 3 * magnetic_rows_used_.size());
-  std::vector<float> gaussians(gaussian_exponents.size());
-  std::vector<float> dw_exponent(b_values_.size()), dw(b_values_.size());
-  std::vector<float> angle(st.atoms.size()), sine(st.atoms.size()), cosine(st.atoms.size());
+// Within a block, everything that depends only on a table row (form factors),
+// on a B value (Debye-Waller factor) or on a site (the phase, also used by the
+// site's magnetic copy) is computed once per reflection and then shared by
+// all the terms that need it: the same values, in the same sums, in the same
+// order as computing each term from scratch. Values are laid out item by
+// item, the lanes of an item side by side.
+struct ReflectionLoop::Lanes {
+  // Reflections per block: two groups of lanes, whose sums are independent
+  // chains that overlap in time.
+  static constexpr std::size_t kGroups = 2;
+  static constexpr std::size_t B = kGroups * kLanes;
 
-  for (std::size_t r = 0; r < out.size(); ++r) {
-    const ReflectionGeometry g = compute_reflection_geometry(st.hkl[first + r], in_.cell, in_.pi);
-    // The exponentials of all form-factor Gaussians in one batch, then each
-    // used row's form factor from its own.
-    std::size_t n = 0;
-    for (int row : xray_rows_used_) {
-      for (int t = 1; t < 8; t += 2)
-        gaussian_exponents[n++] = gaussian_exponent(tables.xray[row].xsf[t], g.s);
-    }
-    for (int row : magnetic_rows_used_) {
-      for (int t = 1; t < 6; t += 2)
-        gaussian_exponents[n++] = gaussian_exponent(tables.magnetic[row].msf[t], g.s);
-    }
-    exp_f_many(gaussian_exponents, gaussians);
-    const float* next = gaussians.data();
-    for (int row : xray_rows_used_) {
-      xray_formf[row] = xray_form_factor(tables.xray[row].xsf, next);
-      next += 4;
-    }
-    for (int row : magnetic_rows_used_) {
-      magnetic_formf[row] = magnetic_form_factor(tables.magnetic[row].msf, next);
-      next += 3;
-    }
-    for (std::size_t k = 0; k < b_values_.size(); ++k) {
-      dw_exponent[k] = debye_waller_exponent(b_values_[k], g.kappa, in_.pi);
-    }
-    exp_f_many(dw_exponent, dw);
-    for (std::size_t i = 0; i < st.atoms.size(); ++i) angle[i] = phase_angle(st.atoms[i].xyz, g, in_.pi);
-    sincos_f_many(angle, sine, cosine);
+  [[gnu::always_inline]] static void compute(const ReflectionLoop& loop, std::size_t first,
+                                             std::span<ReflectionValues> out) {
+    const ScatteringInputs& in = loop.in_;
+    const Structure& st = in.structure;
+    const ScatteringTables& tables = in.tables;
+    const std::size_t xray_rows = loop.xray_rows_used_.size(),
+                      magnetic_rows = loop.magnetic_rows_used_.size();
+    const std::size_t atoms = st.atoms.size(), distinct_b = loop.b_values_.size();
+    // Each reflection's Gaussians of one row lie together, as the form factors take them.
+    std::vector<float> gaussian_exponents((4 * xray_rows + 3 * magnetic_rows) * B);
+    std::vector<float> gaussians(gaussian_exponents.size());
+    std::vector<float> xray_formf(xray_rows * B), magnetic_formf(magnetic_rows * B);
+    std::vector<float> dw_exponent(distinct_b * B), dw(distinct_b * B);
+    std::vector<float> angle(atoms * B), sine(atoms * B), cosine(atoms * B);
 
-    // One pass over the atoms adds each atom's nuclear term and then the
-    // terms of its magnetic copies (they follow the atoms' order), so every
-    // sum sees its terms in the same order as separate passes would give,
-    // while the independent sums overlap in time.
-    NuclearXraySums nx;
-    MagneticSums ms;
-    std::size_t m = 0;
-    for (std::size_t i = 0; i < st.atoms.size(); ++i) {
-      const int row = nuclear_rows_[i];
-      const float dw_i = dw[b_of_atom_[i]];
-      const Phase phase{cosine[i], sine[i]};
-      add_nuclear_xray_term(st.atoms[i].occ, tables.neutron[row].bcoh, xray_formf[row], dw_i, phase, nx);
-      for (; m < st.magnetic.size() && st.magnetic_site[m] == i; ++m) {
-        add_magnetic_term(st.magnetic[m].occ, st.moments[m], in_.umom[m], magnetic_formf[magnetic_rows_[m]],
-                          dw_i, phase, ms);
+    for (std::size_t block = 0; block < out.size(); block += B) {
+      const std::size_t count = std::min(B, out.size() - block);
+      // A short last block repeats its last reflection in the spare lanes.
+      std::array<ReflectionGeometry, B> g;
+      for (std::size_t r = 0; r < B; ++r) {
+        g[r] =
+            r < count ? compute_reflection_geometry(st.hkl[first + block + r], in.cell, in.pi) : g[count - 1];
+      }
+      std::array<float, 4 * B> column;  // h, k, l and kappa of each reflection
+      for (std::size_t r = 0; r < B; ++r) {
+        for (std::size_t k = 0; k < 3; ++k) column[k * B + r] = g[r].h[k];
+        column[3 * B + r] = g[r].kappa;
+      }
+      std::array<std::array<FloatLanes, 3>, kGroups> h;
+      std::array<FloatLanes, kGroups> kappa;
+      for (std::size_t k = 0; k < kGroups; ++k) {
+        for (std::size_t j = 0; j < 3; ++j) h[k][j] = load_lanes(&column[j * B + k * kLanes]);
+        kappa[k] = load_lanes(&column[3 * B + k * kLanes]);
+      }
+
+      // The exponentials of all form-factor Gaussians in one batch, then each
+      // used row's form factor from its own.
+      float* e = gaussian_exponents.data();
+      for (int row : loop.xray_rows_used_) {
+        for (std::size_t r = 0; r < B; ++r) {
+          for (int t = 1; t < 8; t += 2) *e++ = gaussian_exponent(tables.xray[row].xsf[t], g[r].s);
+        }
+      }
+      for (int row : loop.magnetic_rows_used_) {
+        for (std::size_t r = 0; r < B; ++r) {
+          for (int t = 1; t < 6; t += 2) *e++ = gaussian_exponent(tables.magnetic[row].msf[t], g[r].s);
+        }
+      }
+      exp_f_many(gaussian_exponents, gaussians);
+      const float* next = gaussians.data();
+      for (std::size_t j = 0; j < xray_rows; ++j) {
+        for (std::size_t r = 0; r < B; ++r, next += 4) {
+          xray_formf[j * B + r] = xray_form_factor(tables.xray[loop.xray_rows_used_[j]].xsf, next);
+        }
+      }
+      for (std::size_t j = 0; j < magnetic_rows; ++j) {
+        for (std::size_t r = 0; r < B; ++r, next += 3) {
+          magnetic_formf[j * B + r] =
+              magnetic_form_factor(tables.magnetic[loop.magnetic_rows_used_[j]].msf, next);
+        }
+      }
+      for (std::size_t j = 0; j < distinct_b; ++j) {
+        for (std::size_t k = 0; k < kGroups; ++k) {
+          store_lanes(&dw_exponent[j * B + k * kLanes],
+                      debye_waller_exponent(loop.b_values_[j], kappa[k], in.pi));
+        }
+      }
+      exp_f_many(dw_exponent, dw);
+      for (std::size_t i = 0; i < atoms; ++i) {
+        for (std::size_t k = 0; k < kGroups; ++k) {
+          store_lanes(&angle[i * B + k * kLanes], phase_angle(st.atoms[i].xyz, h[k], in.pi));
+        }
+      }
+      sincos_f_many(angle, sine, cosine);
+
+      // One pass over the atoms adds each atom's nuclear term and then the
+      // terms of its magnetic copies (they follow the atoms' order), so every
+      // sum sees its terms in the same order as separate passes would give,
+      // while the independent sums overlap in time.
+      std::array<NuclearXraySumsOf<FloatLanes>, kGroups> nx;
+      std::array<MagneticSumsOf<FloatLanes>, kGroups> ms;
+      std::size_t m = 0;
+      for (std::size_t i = 0; i < atoms; ++i) {
+        const std::size_t slot = loop.xray_of_atom_[i];
+        const float bcoh = tables.neutron[loop.xray_rows_used_[slot]].bcoh;
+        const std::size_t dw_at = loop.b_of_atom_[i] * B;
+        for (std::size_t k = 0; k < kGroups; ++k) {
+          const std::size_t at = i * B + k * kLanes;
+          add_nuclear_xray_term(st.atoms[i].occ, bcoh, load_lanes(&xray_formf[slot * B + k * kLanes]),
+                                load_lanes(&dw[dw_at + k * kLanes]),
+                                PhaseOf<FloatLanes>{load_lanes(&cosine[at]), load_lanes(&sine[at])}, nx[k]);
+        }
+        for (; m < st.magnetic.size() && st.magnetic_site[m] == i; ++m) {
+          const std::size_t formf_at = loop.magnetic_of_atom_[m] * B;
+          for (std::size_t k = 0; k < kGroups; ++k) {
+            const std::size_t at = i * B + k * kLanes;
+            add_magnetic_term(st.magnetic[m].occ, st.moments[m], in.umom[m],
+                              load_lanes(&magnetic_formf[formf_at + k * kLanes]),
+                              load_lanes(&dw[dw_at + k * kLanes]),
+                              PhaseOf<FloatLanes>{load_lanes(&cosine[at]), load_lanes(&sine[at])}, ms[k]);
+          }
+        }
+      }
+      for (std::size_t r = 0; r < count; ++r) {
+        const auto& n = nx[r / kLanes];
+        const auto& p = ms[r / kLanes];
+        const std::size_t l = r % kLanes;
+        ReflectionValues& v = out[block + r];
+        v.geometry = g[r];
+        set_squared_moduli({n.frn[l], n.fin[l], n.xrn[l], n.xin[l]},
+                           {p.ax[l], p.ay[l], p.az[l], p.bx[l], p.by[l], p.bz[l]}, in.eg2mc, v);
       }
     }
-    out[r].geometry = g;
-    set_squared_moduli(nx, ms, in_.eg2mc, out[r]);
   }
+
+  static void baseline(const ReflectionLoop& loop, std::size_t first, std::span<ReflectionValues> out) {
+    compute(loop, first, out);
+  }
+#ifdef VELMORA_AVX2_PATH
+  VELMORA_AVX2 static void avx2(const ReflectionLoop& loop, std::size_t first,
+                                std::span<ReflectionValues> out) {
+    compute(loop, first, out);
+  }
+#endif
+};
+
+void ReflectionLoop::compute(std::size_t first, std::span<ReflectionValues> out) const {
+#ifdef VELMORA_AVX2_PATH
+  if (vector_path() == VectorPath::avx2) return Lanes::avx2(*this, first, out);
+#endif
+  Lanes::baseline(*this, first, out);
 }
 
 }  // namespace velmora

@@ -47,14 +47,15 @@ class ReflectionLoop {
   void compute(std::size_t first, std::span<ReflectionValues> out) const;
 
  private:
+  struct Lanes;  // the kernel, compiled per instruction set
   ScatteringInputs in_;
   std::optional<Symbol> missing_;
-  std::vector<int> nuclear_rows_;        // table row (from 0) of each atom
-  std::vector<int> magnetic_rows_;       // magnetic-table row of each magnetic atom
-  std::vector<int> xray_rows_used_;      // distinct rows, ascending
-  std::vector<int> magnetic_rows_used_;  // distinct rows, ascending
-  std::vector<float> b_values_;          // distinct B values, by their bits
-  std::vector<std::size_t> b_of_atom_;   // each atom's index in b_values_
+  std::vector<int> xray_rows_used_;            // distinct table rows (from 0) of the atoms, ascending
+  std::vector<int> magnetic_rows_used_;        // the same for the magnetic atoms in the magnetic table
+  std::vector<std::size_t> xray_of_atom_;      // each atom's index in xray_rows_used_
+  std::vector<std::size_t> magnetic_of_atom_;  // each magnetic atom's in magnetic_rows_used_
+  std::vector<float> b_values_;                // distinct B values, by their bits
+  std::vector<std::size_t> b_of_atom_;         // each atom's index in b_values_
 };
 
 }  // namespace velmora

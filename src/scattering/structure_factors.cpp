@@ -10,7 +10,7 @@ namespace velmora {
 
 Phase atom_phase(const std::array<float, 3>& xyz, const ReflectionGeometry& g, float pi) {
   Phase phase;
-  sincos_f(phase_angle(xyz, g, pi), phase.ipart, phase.rpart);
+  sincos_f(phase_angle(xyz, g.h, pi), phase.ipart, phase.rpart);
   return phase;
 }
 

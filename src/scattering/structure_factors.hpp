@@ -15,15 +15,20 @@
 
 namespace velmora {
 
-struct NuclearXraySums {
-  float frn = 0, fin = 0;  // F_N, in the unit of the held lengths (10^-12 cm)
-  float xrn = 0, xin = 0;  // F_X, in electrons
+// The sums of one reflection (Real = float) or of lanes of reflections.
+template <typename Real>
+struct NuclearXraySumsOf {
+  Real frn{}, fin{};  // F_N, in the unit of the held lengths (10^-12 cm)
+  Real xrn{}, xin{};  // F_X, in electrons
 };
+using NuclearXraySums = NuclearXraySumsOf<float>;
 
-struct MagneticSums {
-  float ax = 0, ay = 0, az = 0;  // real part of the vector structure factor P, Bohr magnetons
-  float bx = 0, by = 0, bz = 0;  // imaginary part
+template <typename Real>
+struct MagneticSumsOf {
+  Real ax{}, ay{}, az{};  // real part of the vector structure factor P, Bohr magnetons
+  Real bx{}, by{}, bz{};  // imaginary part
 };
+using MagneticSums = MagneticSumsOf<float>;
 
 struct MagneticResult {
   float edotpreal = 0, edotpimag = 0, edotpsquared = 0, psquared = 0;
@@ -31,18 +36,17 @@ struct MagneticResult {
 };
 
 // cos and sin of an atom's phase angle 2 pi (hx + ky + lz).
-struct Phase {
-  float rpart = 0;
-  float ipart = 0;
+template <typename Real>
+struct PhaseOf {
+  Real rpart{};
+  Real ipart{};
 };
+using Phase = PhaseOf<float>;
 
 // Adds one term to a single-precision sum: the term in double, one rounding.
-inline float accumulate(float sum, double term) { return static_cast<float>(sum + term); }
-
-// The angle 2 pi (hx + ky + lz), and its cosine and sine.
-inline float phase_angle(const std::array<float, 3>& xyz, const ReflectionGeometry& g, float pi) {
-  const float hxkylz = phase_sum(g.h, xyz);
-  return static_cast<float>((static_cast<double>(pi) + pi) * hxkylz);
+template <typename Real, typename Wide>
+Real accumulate(const Real& sum, const Wide& term) {
+  return narrow(widen(sum) + term);
 }
 
 Phase atom_phase(const std::array<float, 3>& xyz, const ReflectionGeometry& g, float pi);
@@ -52,26 +56,33 @@ Phase atom_phase(const std::array<float, 3>& xyz, const ReflectionGeometry& g, f
 // factor and its phase.
 // Each product is formed left to right in double. Inline, so that the sums
 // stay in registers across a loop over the atoms.
-inline void add_nuclear_xray_term(float occ, float bcoh, float formf, float dw, Phase p,
-                                  NuclearXraySums& sums) {
-  sums.frn = accumulate(sums.frn, static_cast<double>(bcoh) * p.rpart * dw * occ);
-  sums.fin = accumulate(sums.fin, static_cast<double>(bcoh) * p.ipart * dw * occ);
-  sums.xrn = accumulate(sums.xrn, static_cast<double>(p.rpart) * formf * dw * occ);
-  sums.xin = accumulate(sums.xin, static_cast<double>(p.ipart) * formf * dw * occ);
+template <typename Real>
+void add_nuclear_xray_term(float occ, float bcoh, const Real& formf, const Real& dw, const PhaseOf<Real>& p,
+                           NuclearXraySumsOf<Real>& sums) {
+  const auto rpart = widen(p.rpart), ipart = widen(p.ipart), dw_d = widen(dw), formf_d = widen(formf);
+  const auto occ_d = widen_each<Real>(occ), bcoh_d = widen_each<Real>(bcoh);
+  sums.frn = accumulate(sums.frn, bcoh_d * rpart * dw_d * occ_d);
+  sums.fin = accumulate(sums.fin, bcoh_d * ipart * dw_d * occ_d);
+  sums.xrn = accumulate(sums.xrn, rpart * formf_d * dw_d * occ_d);
+  sums.xin = accumulate(sums.xin, ipart * formf_d * dw_d * occ_d);
 }
 
 // One magnetic atom's contribution: its moment (size and unit vector) times
 // the magnetic form factor, occupancy, Debye-Waller factor and phase.
-inline void add_magnetic_term(float occ, const MomentSpec& moment, const Vector3& u, float formf, float dw,
-                              Phase p, MagneticSums& sums) {
-  const double real_weight = static_cast<double>(p.rpart) * formf * moment.mom * occ;
-  const double imag_weight = static_cast<double>(p.ipart) * formf * moment.mom * occ;
-  sums.ax = accumulate(sums.ax, real_weight * u.x * dw);
-  sums.ay = accumulate(sums.ay, real_weight * u.y * dw);
-  sums.az = accumulate(sums.az, real_weight * u.z * dw);
-  sums.bx = accumulate(sums.bx, imag_weight * u.x * dw);
-  sums.by = accumulate(sums.by, imag_weight * u.y * dw);
-  sums.bz = accumulate(sums.bz, imag_weight * u.z * dw);
+template <typename Real>
+void add_magnetic_term(float occ, const MomentSpec& moment, const Vector3& u, const Real& formf,
+                       const Real& dw, const PhaseOf<Real>& p, MagneticSumsOf<Real>& sums) {
+  const auto mom = widen_each<Real>(moment.mom), occ_d = widen_each<Real>(occ);
+  const auto ux = widen_each<Real>(u.x), uy = widen_each<Real>(u.y), uz = widen_each<Real>(u.z);
+  const auto formf_d = widen(formf), dw_d = widen(dw);
+  const auto real_weight = widen(p.rpart) * formf_d * mom * occ_d;
+  const auto imag_weight = widen(p.ipart) * formf_d * mom * occ_d;
+  sums.ax = accumulate(sums.ax, real_weight * ux * dw_d);
+  sums.ay = accumulate(sums.ay, real_weight * uy * dw_d);
+  sums.az = accumulate(sums.az, real_weight * uz * dw_d);
+  sums.bx = accumulate(sums.bx, imag_weight * ux * dw_d);
+  sums.by = accumulate(sums.by, imag_weight * uy * dw_d);
+  sums.bz = accumulate(sums.bz, imag_weight * uz * dw_d);
 }
 
 // The perpendicular part. Rounding can leave |P|^2 - (uq.P)^2 a little below

@@ -1,9 +1,12 @@
 // The reflection loop shares form factors, Debye-Waller factors and phases
-// among the terms that need them. These tests compare its report, byte for
+// among the terms that need them, computes reflections in lanes and spreads
+// chunks of them over threads. These tests compare its report, byte for
 // byte, with the straightforward evaluation that computes every term of
-// every atom from scratch, on structures made to exercise the sharing:
-// repeated species and B values, magnetic atoms among the others, labels
-// that occur twice in a table, a general triclinic cell.
+// every atom from scratch, one reflection at a time, for several thread
+// counts and both instruction-set paths, on structures made to exercise the
+// sharing: repeated species and B values, magnetic atoms among the others
+// (also first and last), labels that occur twice in a table, a general
+// triclinic cell, and counts that leave chunks and lane blocks ragged.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -13,8 +16,10 @@
 #include "console/console.hpp"
 #include "console/run_end.hpp"
 #include "geometry/moment_directions.hpp"
+#include "numbers/vector_path.hpp"
 #include "scattering/form_factors.hpp"
 #include "scattering/reflection_report.hpp"
+#include "scattering/reflection_threads.hpp"
 #include "scattering/structure_factors.hpp"
 #include "scattering/symbol_lookup.hpp"
 #include "structure/structure_dialogue.hpp"
@@ -53,7 +58,7 @@ void make_structure(Structure& s, int atoms, int reflections, std::mt19937& rng)
     a.occ = i % 5 == 0 ? 0.5f : 1.0f;
     a.biso = i % 7 == 0 ? unit(rng) : b_values[i % 5];
     s.atoms.push_back(a);
-    if (i % 3 == 1) {
+    if (i % 3 == 1 || i == 0 || i == atoms - 1) {
       s.magnetic.push_back(a);
       s.magnetic_site.push_back(s.atoms.size() - 1);
       s.moments.push_back(
@@ -105,30 +110,70 @@ std::string straightforward_report(const RunState& st) {
   return out.out.kept_text();
 }
 
-std::string loop_report(const RunState& st) {
+std::string loop_report(const RunState& st, int threads) {
   Console out("");
-  write_reflection_report(out, {st.tables, st.structure, st.cell, st.umom, st.pi, st.eg2mc}, 1);
+  write_reflection_report(out, {st.tables, st.structure, st.cell, st.umom, st.pi, st.eg2mc}, threads);
   return out.out.kept_text();
 }
 
-class SharedTermsTest : public ::testing::TestWithParam<int> {};
-
-TEST_P(SharedTermsTest, ReportEqualsTermByTermEvaluation) {
-  std::mt19937 rng(static_cast<unsigned>(GetParam()));
+std::unique_ptr<RunState> generated_run(unsigned seed, int atoms, int reflections) {
+  std::mt19937 rng(seed);
   auto st = std::make_unique<RunState>();
   st->pi = kPi;
   st->eg2mc = kEg2mc;
   fill_tables(st->tables, rng);
-  make_structure(st->structure, 150, 600, rng);
+  make_structure(st->structure, atoms, reflections, rng);
   st->cell = compute_cell_geometry(st->structure.param, st->pi);
   st->umom = compute_moment_directions(st->structure.moments);
-
-  const std::string expected = straightforward_report(*st);
-  ASSERT_GT(expected.size(), 600u * 78u);
-  EXPECT_EQ(loop_report(*st), expected);
+  return st;
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, SharedTermsTest, ::testing::Values(1, 2, 3));
+struct Generated {
+  unsigned seed;
+  int atoms, reflections;
+};
+
+class SharedTermsTest : public ::testing::TestWithParam<Generated> {};
+
+TEST_P(SharedTermsTest, ReportEqualsTermByTermEvaluationForEveryThreadCountAndPath) {
+  const auto st = generated_run(GetParam().seed, GetParam().atoms, GetParam().reflections);
+  const std::string expected = straightforward_report(*st);
+  ASSERT_GT(expected.size(), st->structure.hkl.size() * 78u);
+  for (VectorPath path : {VectorPath::baseline, VectorPath::avx2}) {
+    const VectorPath taken = set_vector_path(path);
+    for (int threads : {1, 2, 3, 7}) {
+      EXPECT_EQ(loop_report(*st, threads), expected)
+          << threads << " threads, path " << static_cast<int>(taken);
+    }
+  }
+}
+
+// Chunks of 146 reflections (448 terms each) leave the last chunk and the
+// last lane block of every chunk short.
+INSTANTIATE_TEST_SUITE_P(Structures, SharedTermsTest,
+                         ::testing::Values(Generated{1, 150, 600}, Generated{2, 150, 600},
+                                           Generated{3, 333, 10007}),
+                         [](const auto& info) {
+                           const Generated& g = info.param;
+                           return "Seed" + std::to_string(g.seed) + "Atoms" + std::to_string(g.atoms) +
+                                  "Reflections" + std::to_string(g.reflections);
+                         });
+
+// A consumer that fails (as printing does when standard output fails) ends
+// the loop at once: no value after it, the workers stopped.
+TEST(SharedTermsTest, FailingConsumerStopsTheThreads) {
+  const auto st = generated_run(4, 333, 2000);
+  const ReflectionLoop loop({st->tables, st->structure, st->cell, st->umom, st->pi, st->eg2mc});
+  std::vector<float> seen;
+  EXPECT_THROW(for_each_reflection(loop, 3,
+                                   [&](const ReflectionValues& v) {
+                                     if (seen.size() == 700) throw RunEnded{2};
+                                     seen.push_back(v.geometry.h[0]);
+                                   }),
+               RunEnded);
+  ASSERT_EQ(seen.size(), 700u);
+  for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], st->structure.hkl[i][0]);
+}
 
 TEST(SharedTermsTest, MissingMagneticSymbolStopsAfterHeaderWithoutRows) {
   std::mt19937 rng(7);

@@ -1,0 +1,52 @@
+// Lanes: four single-precision values worked on side by side, one per
+// reflection, with exactly the IEEE operations that one value would get;
+// widen and narrow are the conversions to double and back (one rounding).
+// The same formulas, written once as templates over Real, serve one float and
+// a set of lanes.
+#pragma once
+
+#include <cstring>
+#include <type_traits>
+
+namespace velmora {
+
+inline constexpr int kLanes = 4;
+
+using FloatLanes = float __attribute__((vector_size(kLanes * sizeof(float))));
+using DoubleLanes = double __attribute__((vector_size(kLanes * sizeof(double))));
+
+inline double widen(float x) { return x; }
+inline float narrow(double x) { return static_cast<float>(x); }
+inline DoubleLanes widen(FloatLanes x) { return __builtin_convertvector(x, DoubleLanes); }
+inline FloatLanes narrow(DoubleLanes x) { return __builtin_convertvector(x, FloatLanes); }
+
+// x in double, in every lane of Real's double counterpart (converted once,
+// exactly, then spread).
+template <typename Real>
+auto widen_each(float x) {
+  if constexpr (std::is_same_v<Real, float>) {
+    return static_cast<double>(x);
+  } else {
+    return widen(FloatLanes{x, x, x, x});
+  }
+}
+
+// A double in every lane.
+template <typename Real>
+auto spread(double x) {
+  if constexpr (std::is_same_v<Real, float>) {
+    return x;
+  } else {
+    return DoubleLanes{x, x, x, x};
+  }
+}
+
+// kLanes floats from memory (any alignment), and back.
+inline FloatLanes load_lanes(const float* p) {
+  FloatLanes v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void store_lanes(float* p, FloatLanes v) { std::memcpy(p, &v, sizeof v); }
+
+}  // namespace velmora
