@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -139,10 +140,13 @@ void write_output_file(const std::string& path, const std::string& text) {
     if (n > 0) written += static_cast<std::size_t>(n);
   }
   if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
+  // Replaces an existing file on every system (std::rename does not on Windows).
+  std::error_code renamed;
+  if (error == 0) std::filesystem::rename(temporary, path, renamed);
+  if (error != 0 || renamed) {
     std::remove(temporary.c_str());
-    fail_conversion(path + ": cannot write the answers: " + std::strerror(error));
+    fail_conversion(path + ": cannot write the answers: " +
+                    (renamed ? renamed.message() : std::string(std::strerror(error))));
   }
 }
 

@@ -97,16 +97,16 @@ def check(args):
         os.mkdir(unrelated)
 
         def report(answers):
-            """velmora's status and output in the installed data folder, LF line ends."""
+            """velmora's status and output in the installed data folder."""
             status, out, err = run([velmora], data, answers, wrapper)
             if windows and out.count(b"\n") != out.count(b"\r\n"):
                 problems.append("velmora.exe printed a line without CR LF")
-            return status, out.replace(b"\r\n", b"\n"), err
+            return status, out, err
 
         with open(os.path.join(examples, "iron_bcc.txt"), "rb") as f:
             status, out, _ = report(f.read())
         with open(os.path.join(args.source, "tests/e2e/cases/x_iron_bcc/expected_stdout.txt"), "rb") as f:
-            if (status, out) != (0, f.read()):
+            if (status, out.replace(b"\r\n", b"\n")) != (0, f.read()):
                 problems.append(f"velmora on iron_bcc.txt: status {status}, not the expected report")
 
         status, out, _ = run([converter, "--version"], unrelated, wrapper=wrapper)
@@ -124,7 +124,7 @@ def check(args):
                                wrapper=wrapper)
         with open(os.path.join(unrelated, "mno.txt"), "rb") as f:
             expected = report(f.read())
-        if (status, out.replace(b"\r\n", b"\n")) != expected[:2] or b"|Fm|^2" not in expected[1]:
+        if (status, out) != expected[:2] or b"|Fm|^2" not in expected[1]:
             problems.append(f"velmora-cif --run on mno.mcif: status {status}, not velmora's report")
 
         if man is not None:
