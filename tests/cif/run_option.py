@@ -1,47 +1,24 @@
 #!/usr/bin/env python3
-"""velmora-cif --run prints what velmora prints for the answers: byte for byte on standard
-output, the same exit status, and velmora's standard error after the converter's warnings.
+"""velmora-cif --run, from an empty folder, prints byte for byte what velmora prints for the
+answers in the tables' folder, with its status, and velmora's stderr after the warnings.
 
-For each CIF the converter runs in an empty folder (so it finds the tables itself) with
---dmin, -o and --run; velmora then reads the saved answers in the folder of the tables.
-
-  run_option.py --converter velmora-cif --velmora velmora --data DATA CIF...
+  run_option.py --converter velmora-cif --velmora velmora --data DATA CIF
 """
-import argparse
 import os
 import subprocess
 import sys
 import tempfile
 
+from cif_test_support import arguments
 
-def run(command, cwd, stdin=b""):
-    done = subprocess.run(command, cwd=cwd, input=stdin, capture_output=True, timeout=120)
-    return done.returncode, done.stdout, done.stderr
-
-
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("cifs", nargs="+")
-    parser.add_argument("--converter", required=True)
-    parser.add_argument("--velmora", required=True)
-    parser.add_argument("--data", required=True)
-    args = parser.parse_args()
-    failures = 0
-    for cif in args.cifs:
-        with tempfile.TemporaryDirectory() as scratch:
-            status, out, err = run([os.path.abspath(args.converter), os.path.abspath(cif), "--dmin", "2",
-                                    "-o", "answers.txt", "--run"], scratch)
-            with open(os.path.join(scratch, "answers.txt"), "rb") as f:
-                expected = run([os.path.abspath(args.velmora)], args.data, f.read())
-        name = os.path.basename(cif)
-        if (status, out) != expected[:2] or not err.endswith(expected[2]) or b"|FX|^2" not in out:
-            failures += 1
-            print(f"FAIL {name}: --run gave status {status} and {len(out)} bytes; velmora gave status"
-                  f" {expected[0]} and {len(expected[1])} bytes; stderr {err[-300:]!r}")
-        else:
-            print(f"ok   {name}: {len(out.splitlines())} lines, status {status}")
-    sys.exit(1 if failures else 0)
-
-
-if __name__ == "__main__":
-    main()
+args = arguments(__doc__.split("\n")[0]).parse_args()
+with tempfile.TemporaryDirectory() as scratch:
+    run = subprocess.run([os.path.abspath(args.converter), os.path.abspath(args.cif), "--dmin", "2", "-o",
+                          "answers.txt", "--run"], cwd=scratch, capture_output=True, timeout=120)
+    with open(os.path.join(scratch, "answers.txt"), "rb") as f:
+        velmora = subprocess.run([os.path.abspath(args.velmora)], cwd=args.data, input=f.read(),
+                                 capture_output=True, timeout=120)
+if ((run.returncode, run.stdout) != (velmora.returncode, velmora.stdout)
+        or not run.stderr.endswith(velmora.stderr) or b"|FX|^2" not in run.stdout):
+    sys.exit(f"--run: status {run.returncode}, {len(run.stdout)} bytes; velmora: status {velmora.returncode},"
+             f" {len(velmora.stdout)} bytes; --run's stderr: {run.stderr[-300:]!r}")
