@@ -5,24 +5,10 @@
 
 #include "console/console.hpp"
 #include "app/run.hpp"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "console/standard_streams.hpp"
 
 int main() {
-#ifdef _WIN32
-  // The program writes its own CR LF line ends and reads CR LF itself.
-  _setmode(_fileno(stdin), _O_BINARY);
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-  const bool terminal = _isatty(_fileno(stdout)) != 0;
-#else
-  const bool terminal = isatty(fileno(stdout)) != 0;
-#endif
+  const bool terminal = velmora::prepare_standard_streams();
   velmora::Console console(stdin, stdout, stderr, terminal);
   return velmora::run_velmora(console);
 }

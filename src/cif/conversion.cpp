@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -35,7 +36,8 @@ double dmin_value(const std::string& text) {
 }  // namespace
 
 std::string usage_text() {
-  return "usage: velmora-cif FILE [--dmin D | --hkl HKLFILE] [-o OUT] [--block NAME] [--tables DIR]\n"
+  return "usage: velmora-cif FILE [--dmin D | --hkl HKLFILE] [-o OUT] [--block NAME] [--tables DIR] [--run]\n"
+         "       velmora-cif --version\n"
          "Writes velmora's answers for the structure of a CIF or magnetic CIF: every atom of\n"
          "the cell, the moments of the magnetic atoms and the reflections.\n"
          "  --dmin D        every h k l with d >= D (angstroms), by decreasing d\n"
@@ -43,8 +45,10 @@ std::string usage_text() {
          "  -o OUT          write the answers to OUT instead of standard output\n"
          "  --block NAME    the data block to read (default: the first with atom sites)\n"
          "  --tables DIR    the folder of velmora's three tables (default: the working\n"
-         "                  directory when it has them, else the shipped data folder)\n"
-         "Then, in the folder of the tables: velmora < OUT\n";
+         "                  directory when it has them, else the installed data folder)\n"
+         "  --run           print velmora's report for the answers, as `velmora < OUT` run in\n"
+         "                  the folder of the tables prints it, and exit with velmora's status\n"
+         "Without --run, in the folder of the tables: velmora < OUT\n";
 }
 
 Options parse_command_line(const std::vector<std::string>& args) {
@@ -59,8 +63,14 @@ Options parse_command_line(const std::vector<std::string>& args) {
       value = name.substr(equals + 1);
       name.resize(equals);
     }
+    const bool flag = name == "-h" || name == "--help" || name == "--version" || name == "--run";
+    if (flag && value) fail_conversion(name + " takes no value\n" + usage_text());
     if (name == "-h" || name == "--help") {
       options.help = true;
+    } else if (name == "--version") {
+      options.version = true;
+    } else if (name == "--run") {
+      options.run = true;
     } else if (valued.count(name) != 0) {
       if (!value && i + 1 < args.size()) value = args[++i];
       if (!value || value->empty()) fail_conversion(name + " needs a value\n" + usage_text());
@@ -73,7 +83,7 @@ Options parse_command_line(const std::vector<std::string>& args) {
       fail_conversion("one CIF at a time: " + options.input + " and " + name + "\n" + usage_text());
     }
   }
-  if (options.help) return options;
+  if (options.help || options.version) return options;
   if (options.input.empty()) fail_conversion("no CIF named\n" + usage_text());
   if (given.count("--dmin") != 0 && given.count("--hkl") != 0)
     fail_conversion("--dmin and --hkl: give one of them");
@@ -85,10 +95,11 @@ Options parse_command_line(const std::vector<std::string>& args) {
   return options;
 }
 
-std::string convert(const Options& options, Warnings& warnings) {
+std::string convert(const Options& options, Warnings& warnings, TableFiles* tables_used) {
   gemmi::cif::Document document = read_cif_file(options.input);
   const CifStructure s = read_cif_structure(document, options.block, warnings);
-  const TableLabels tables = read_table_labels(tables_folder(options.tables));
+  TableLabels tables = read_table_labels(tables_folder(options.tables));
+  if (tables_used != nullptr) *tables_used = std::move(tables.files);
   std::vector<std::string> symbols;
   for (const CifSite& site : s.sites) symbols.push_back(velmora_label(site, tables, s.source, warnings));
 
@@ -129,10 +140,13 @@ void write_output_file(const std::string& path, const std::string& text) {
     if (n > 0) written += static_cast<std::size_t>(n);
   }
   if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
+  // Replaces an existing file on every system (std::rename does not on Windows).
+  std::error_code renamed;
+  if (error == 0) std::filesystem::rename(temporary, path, renamed);
+  if (error != 0 || renamed) {
     std::remove(temporary.c_str());
-    fail_conversion(path + ": cannot write the answers: " + std::strerror(error));
+    fail_conversion(path + ": cannot write the answers: " +
+                    (renamed ? renamed.message() : std::string(std::strerror(error))));
   }
 }
 

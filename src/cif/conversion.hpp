@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cif/conversion_error.hpp"
+#include "tables/table_folder.hpp"
 
 namespace velmora::cif {
 
@@ -19,6 +20,8 @@ struct Options {
   std::optional<double> dmin;
   std::string hkl_file;
   bool help = false;
+  bool version = false;
+  bool run = false;  // run velmora on the answers instead of printing them
 };
 
 // Reads the arguments after the program's name; a wrong one ends the conversion.
@@ -26,8 +29,9 @@ Options parse_command_line(const std::vector<std::string>& args);
 
 std::string usage_text();
 
-// The whole answer text for the options' input.
-std::string convert(const Options& options, Warnings& warnings);
+// The whole answer text for the options' input; the tables it was made with
+// go to tables_used when given.
+std::string convert(const Options& options, Warnings& warnings, TableFiles* tables_used = nullptr);
 
 // Writes the text to the file through a temporary file beside it, renamed
 // into place when complete: a failed write leaves no file and no partial one.

@@ -1,18 +1,22 @@
 // velmora-cif: the answers to velmora's dialogue from a CIF or magnetic CIF.
 // The only place that prints to standard error and decides the exit status:
-// 0 when the answers are written, 1 after any error, with nothing written.
+// 0 when the answers are written, 1 after any error, with nothing written;
+// with --run, velmora's own status after its report.
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
 
 #include "cif/conversion.hpp"
+#include "cif/velmora_run.hpp"
 
 namespace {
 
-void print_warnings(const velmora::cif::Warnings& warnings) {
+// Prints the warnings so far, each once even when an error follows.
+void print_warnings(velmora::cif::Warnings& warnings) {
   for (const std::string& line : warnings.lines)
     std::fprintf(stderr, "velmora-cif: warning: %s\n", line.c_str());
+  warnings.lines.clear();
 }
 
 }  // namespace
@@ -26,12 +30,17 @@ int main(int argc, char** argv) {
       std::fputs(usage_text().c_str(), stdout);
       return 0;
     }
-    const std::string answers = convert(options, warnings);
+    if (options.version) {
+      std::printf("velmora-cif %s\n", VELMORA_VERSION);
+      return 0;
+    }
+    velmora::TableFiles tables;
+    std::string answers = convert(options, warnings, &tables);
     print_warnings(warnings);
-    if (!options.output.empty()) {
-      write_output_file(options.output, answers);
-    } else if (std::fwrite(answers.data(), 1, answers.size(), stdout) != answers.size() ||
-               std::fflush(stdout) != 0) {
+    if (!options.output.empty()) write_output_file(options.output, answers);
+    if (options.run) return run_velmora_on(std::move(answers), std::move(tables));
+    if (options.output.empty() && (std::fwrite(answers.data(), 1, answers.size(), stdout) != answers.size() ||
+                                   std::fflush(stdout) != 0)) {
       fail_conversion("cannot write the answers to standard output");
     }
     return 0;

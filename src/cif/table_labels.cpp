@@ -6,25 +6,16 @@
 
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <sstream>
 
 #include "console/console.hpp"
 #include "console/run_end.hpp"
 #include "tables/scattering_tables.hpp"
+#include "tables/table_folder.hpp"
 
 namespace velmora::cif {
 namespace {
-
-const std::string_view kTableFiles[3] = {kXrayFileName, kNeutronFileName, kMagneticFileName};
-
-bool holds_tables(const std::filesystem::path& folder) {
-  std::error_code error;
-  for (std::string_view name : kTableFiles)
-    if (!std::filesystem::is_regular_file(folder / name, error)) return false;
-  return true;
-}
 
 std::string last_line(const std::string& text) {
   std::string line, last;
@@ -47,24 +38,21 @@ bool label_of(const std::string& label, gemmi::Element element) {
 
 std::string tables_folder(const std::string& given) {
   if (!given.empty()) return given;
-  if (holds_tables(".")) return ".";
-  return VELMORA_CIF_SHIPPED_TABLES;
+  if (const auto found = find_table_folder()) return found->string();
+  std::string message = "velmora's tables are in none of";
+  for (const std::filesystem::path& folder : table_folder_candidates())
+    message.append(" ").append(folder.string());
+  fail_conversion(message + " (name their folder with --tables DIR)");
 }
 
 TableLabels read_table_labels(const std::string& folder) {
   Console console{std::string()};
-  console.data_files.emplace();
-  for (std::string_view name : kTableFiles) {
-    const std::filesystem::path path = std::filesystem::path(folder) / name;
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    if (file) text << file.rdbuf();
-    if (!file || file.bad())
-      fail_conversion(path.string() +
-                      ": cannot read this table of velmora's (name the folder of the tables with"
-                      " --tables DIR)");
-    console.data_files->emplace(std::string(name), text.str());
-  }
+  std::filesystem::path unreadable;
+  console.data_files = read_table_files(folder, unreadable);
+  if (!console.data_files)
+    fail_conversion(unreadable.string() +
+                    ": cannot read this table of velmora's (name the folder of the tables with"
+                    " --tables DIR)");
   auto tables = std::make_unique<ScatteringTables>();
   try {
     load_scattering_tables(console, *tables);
@@ -75,6 +63,7 @@ TableLabels read_table_labels(const std::string& folder) {
   }
   TableLabels labels;
   labels.folder = folder;
+  labels.files = std::move(*console.data_files);
   for (int r = 0; r < kXrayRows; ++r) labels.nuclear.emplace(text_of(tables->xray[r].ion));
   for (int r = 0; r < kMagneticRows; ++r) {
     std::string label(text_of(tables->magnetic[r].mion));

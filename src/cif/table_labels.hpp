@@ -10,6 +10,7 @@
 
 #include "cif/cif_structure.hpp"
 #include "cif/conversion_error.hpp"
+#include "tables/table_folder.hpp"
 
 namespace velmora::cif {
 
@@ -17,11 +18,11 @@ struct TableLabels {
   std::string folder;              // where the tables were read
   std::set<std::string> nuclear;   // rows of the X-ray and neutron-length tables
   std::set<std::string> magnetic;  // <j0> rows that velmora reads and that have the other two rows
+  TableFiles files;                // the three files as read, for a run of velmora on the answers
 };
 
-// The folder to read the tables from: the one given; else the working
-// directory when it holds the three tables (where velmora runs); else the
-// data folder of the source tree this program was built from.
+// The folder to read the tables from: the one given, else the first folder
+// of velmora's tables found (see table_folder.hpp).
 std::string tables_folder(const std::string& given);
 
 // Reads the three tables as velmora does; a missing file or one that velmora

@@ -23,6 +23,9 @@ struct Console {
   // The process's standard streams.
   Console(std::FILE* in, std::FILE* out, std::FILE* err, bool out_is_terminal)
       : out(out, out_is_terminal), in(in, kStandardInputChannel, "", &this->out), err_file(err) {}
+  // Answers given as text, output to the process's streams (in-process runs).
+  Console(std::string answers, std::FILE* out, std::FILE* err, bool out_is_terminal)
+      : out(out, out_is_terminal), in(std::move(answers), kStandardInputChannel, ""), err_file(err) {}
   // In memory: answers given as text, output kept.
   explicit Console(std::string answers, std::string_view line_end = kLineEnd)
       : out(nullptr, false, line_end), in(std::move(answers), kStandardInputChannel, "") {}

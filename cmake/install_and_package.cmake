@@ -1,0 +1,82 @@
+# Install rules and packages. `cmake --install` puts the programs, the three
+# tables with their README, the examples and the manual pages in the usual tree
+# (Linux) or in one folder (Windows); `cpack` makes a Debian package on Linux and
+# a ZIP from the Windows cross build.
+install(TARGETS velmora RUNTIME DESTINATION ${VELMORA_INSTALL_BINDIR})
+if(TARGET velmora-cif)
+  install(TARGETS velmora-cif RUNTIME DESTINATION ${VELMORA_INSTALL_BINDIR})
+endif()
+
+install(FILES data/x-ray_coefficients_from_int_tables_edited.txt
+              data/neutron_bcoh_from_international_tables_edited.txt
+              data/neutron_mag_from_international_tables_edited.txt
+        DESTINATION ${VELMORA_INSTALL_DATADIR})
+file(GLOB example_answers ${PROJECT_SOURCE_DIR}/examples/*.txt)
+# The CIFs of four examples, for velmora-cif.
+install(FILES ${example_answers} examples/README.md tests/cif/data/mno.mcif tests/cif/data/magnetite.mcif
+              tests/cif/data/nacl.cif tests/cif/data/silicon.cif
+        DESTINATION ${VELMORA_INSTALL_EXAMPLESDIR})
+
+if(WIN32)
+  install(FILES data/README.md DESTINATION ${VELMORA_INSTALL_DATADIR} RENAME tables_README.md)
+  configure_file(packaging/README-windows.txt ${CMAKE_BINARY_DIR}/packaging/README.txt @ONLY
+                 NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/README.txt DESTINATION ${VELMORA_INSTALL_DOCDIR})
+else()
+  install(FILES data/README.md DESTINATION ${VELMORA_INSTALL_DATADIR})
+  # Manual pages and the Debian changelog, with the version filled in and
+  # compressed as Debian wants them (gzip -9n: no name or time stamp inside).
+  set(man_pages velmora.1)
+  if(TARGET velmora-cif)
+    list(APPEND man_pages velmora-cif.1)
+  endif()
+  set(compressed)
+  set(out ${CMAKE_BINARY_DIR}/packaging)
+  foreach(file ${man_pages} changelog)
+    if(file STREQUAL "changelog")
+      configure_file(packaging/changelog.in ${out}/filled/${file} @ONLY)
+    else()
+      configure_file(doc/${file} ${out}/filled/${file} @ONLY)
+    endif()
+    add_custom_command(OUTPUT ${out}/${file}.gz
+                       COMMAND ${CMAKE_COMMAND} -E copy filled/${file} ${file}
+                       COMMAND gzip -9nf ${file}
+                       WORKING_DIRECTORY ${out}
+                       DEPENDS ${out}/filled/${file} VERBATIM)
+    list(APPEND compressed ${out}/${file}.gz)
+  endforeach()
+  add_custom_target(velmora_compressed_docs ALL DEPENDS ${compressed})
+  list(TRANSFORM man_pages PREPEND ${out}/)
+  list(TRANSFORM man_pages APPEND .gz)
+  install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES packaging/copyright ${out}/changelog.gz
+          DESTINATION ${VELMORA_INSTALL_DOCDIR})
+endif()
+
+set(VELMORA_PACKAGE_MAINTAINER "velmora maintainers <maintainers@velmora.example.org>"
+    CACHE STRING "Maintainer named in the Debian package")
+set(CPACK_PACKAGE_NAME velmora)
+set(CPACK_PACKAGE_VENDOR velmora)
+set(CPACK_PACKAGE_CONTACT ${VELMORA_PACKAGE_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "structure factors of crystals for neutrons and X-rays")
+set(CPACK_PACKAGE_DESCRIPTION
+    "velmora prints, for one crystal structure and a list of reflections, each\n"
+    "reflection's d-spacing and scattering vector and its squared neutron nuclear,\n"
+    "neutron magnetic and X-ray structure factors. It holds a fixed question-and-\n"
+    "answer dialogue on standard input and reads its scattering tables from the\n"
+    "working directory.\n"
+    "velmora-cif writes velmora's answers from a CIF or magnetic CIF and can run\n"
+    "velmora on them in one command.")
+string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_STRIP_FILES ON)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME velmora-${PROJECT_VERSION}-windows-x86-64)
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION science)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+include(CPack)

@@ -1,0 +1,84 @@
+#!/usr/bin/env python3
+"""The installed programs run from an empty folder, in a temporary prefix (install), the .deb
+unpacked with dpkg-deb -x (deb) or the Windows ZIP under wine (zip), both made by cpack in
+BUILD/packages: velmora's iron report, velmora-cif --version, the installed tables used (an
+error names their folder), --run equal to velmora. Exits 77 (skipped) when a tool is missing.
+
+  installed_programs.py install|deb|zip --build BUILD --source SOURCE --version VERSION
+"""
+import argparse
+import glob
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+parser.add_argument("mode", choices=["install", "deb", "zip"])
+for option in ("--build", "--source", "--version"):
+    parser.add_argument(option, required=True)
+args = parser.parse_args()
+for tool in {"install": [], "deb": ["dpkg-deb", "dpkg-shlibdeps"], "zip": ["wine"]}[args.mode]:
+    if shutil.which(tool) is None:
+        sys.exit(print(f"SKIPPED: {tool} is missing (Debian: dpkg-dev or wine64)") or 77)
+windows, wrapper = (True, ["wine"]) if args.mode == "zip" else (False, [])
+
+
+def run(command, cwd, stdin=b""):
+    return subprocess.run(wrapper + command, cwd=cwd, input=stdin, capture_output=True, timeout=300,
+                          env=dict(os.environ, WINEDEBUG="-all"))
+
+
+def package(generator):
+    out = os.path.join(args.build, "packages")
+    shutil.rmtree(out, ignore_errors=True)
+    subprocess.run(["cpack", "-G", generator, "--config", "CPackConfig.cmake", "-B", out], cwd=args.build,
+                   check=True, capture_output=True)
+    (made,) = glob.glob(os.path.join(out, "*." + generator.lower()))
+    return made
+
+
+problems = []
+with tempfile.TemporaryDirectory() as scratch:
+    scratch = os.path.realpath(scratch)
+    if args.mode == "install":
+        subprocess.run(["cmake", "--install", args.build, "--prefix", scratch + "/usr"], check=True,
+                       capture_output=True)
+    elif args.mode == "deb":
+        deb = package("DEB")
+        depends = subprocess.run(["dpkg-deb", "-f", deb, "Depends"], capture_output=True, text=True).stdout
+        problems += [f"Depends names no {lib}: {depends}" for lib in ("libc6", "libstdc++6") if lib not in depends]
+        subprocess.run(["dpkg-deb", "-x", deb, scratch], check=True)
+    else:
+        with zipfile.ZipFile(package("ZIP")) as archive:
+            archive.extractall(scratch)
+            top = os.path.join(scratch, archive.namelist()[0].split("/")[0])
+    programs, data, examples, exe = (
+        (top, top, top + "/examples", ".exe") if windows else
+        (scratch + "/usr/bin", scratch + "/usr/share/velmora/data", scratch + "/usr/share/velmora/examples", ""))
+    converter, empty = [os.path.join(programs, "velmora-cif" + exe)], os.path.join(scratch, "empty")
+    os.mkdir(empty)
+
+    velmora = [os.path.join(programs, "velmora" + exe)]
+    with open(examples + "/iron_bcc.txt", "rb") as f:
+        iron = run(velmora, data, f.read())
+    with open(os.path.join(args.source, "tests/e2e/cases/x_iron_bcc/expected_stdout.txt"), "rb") as f:
+        lf = iron.stdout.replace(b"\r\n", b"\n")  # every line ends with CR LF on Windows
+        if (iron.returncode, lf) != (0, f.read()) or windows == (lf == iron.stdout):
+            problems.append(f"velmora on iron_bcc.txt: status {iron.returncode}, not the expected report")
+    version = run(converter + ["--version"], empty).stdout.strip()
+    if version != f"velmora-cif {args.version}".encode():
+        problems.append(f"velmora-cif --version printed {version!r}")
+    bad = run(converter + [os.path.join(args.source, "tests/cif/bad/no_table_row.cif")], empty).stderr
+    if f"{data} have no row".encode() not in bad.replace(b"\\", b"/"):
+        problems.append(f"velmora-cif did not use the installed tables {data}: {bad!r}")
+    report = run(converter + [examples + "/mno.mcif", "--dmin", "3", "-o", "mno.txt", "--run"], empty)
+    with open(os.path.join(empty, "mno.txt"), "rb") as f:
+        expected = run(velmora, data, f.read())
+    if (report.returncode, report.stdout) != (expected.returncode, expected.stdout) or b"|Fm|^2" not in report.stdout:
+        problems.append(f"velmora-cif --run on mno.mcif: status {report.returncode}, not velmora's report")
+for problem in problems:
+    print("FAIL:", problem)
+sys.exit(1 if problems else 0)
