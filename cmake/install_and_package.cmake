@@ -17,6 +17,10 @@ install(FILES ${example_answers} examples/README.md tests/cif/data/mno.mcif test
               tests/cif/data/nacl.cif tests/cif/data/silicon.cif
         DESTINATION ${VELMORA_INSTALL_EXAMPLESDIR})
 
+# Set before the changelog that names the maintainer is written.
+set(VELMORA_PACKAGE_MAINTAINER "velmora maintainers <maintainers@velmora.example.org>"
+    CACHE STRING "Maintainer named in the Debian package")
+
 if(WIN32)
   install(FILES data/README.md DESTINATION ${VELMORA_INSTALL_DATADIR} RENAME tables_README.md)
   configure_file(packaging/README-windows.txt ${CMAKE_BINARY_DIR}/packaging/README.txt @ONLY
@@ -53,8 +57,6 @@ else()
           DESTINATION ${VELMORA_INSTALL_DOCDIR})
 endif()
 
-set(VELMORA_PACKAGE_MAINTAINER "velmora maintainers <maintainers@velmora.example.org>"
-    CACHE STRING "Maintainer named in the Debian package")
 set(CPACK_PACKAGE_NAME velmora)
 set(CPACK_PACKAGE_VENDOR velmora)
 set(CPACK_PACKAGE_CONTACT ${VELMORA_PACKAGE_MAINTAINER})
