@@ -21,19 +21,18 @@ inline std::string token_text(std::string_view token) {
   if (token.empty() || token[0] != '"') return std::string(token);
   std::string out;
   for (std::size_t i = 1; i + 1 < token.size(); ++i) {
-    char c = token[i];
-    if (c == '\\' && token[++i] == 'x') {
+    if (token[i] != '\\') {
+      out += token[i];
+    } else if (token[++i] == 'x') {
       out += static_cast<char>(std::stoi(std::string(token.substr(i + 1, 2)), nullptr, 16));
       i += 2;
-    } else if (c == '\\' && token[i] == '{') {
+    } else if (token[i] == '{') {
       std::size_t end = token.find('}', i);
       out.append(std::stoul(std::string(token.substr(i + 1, end - i - 1))) - 1, out.back());
       i = end;
-    } else if (c == '\\') {
-      c = token[i];
-      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c == '0' ? '\0' : c;
     } else {
-      out += c;
+      std::size_t k = std::string_view("nrt0").find(token[i]);
+      out += k == std::string_view::npos ? token[i] : "\n\r\t\0"[k];
     }
   }
   return out;

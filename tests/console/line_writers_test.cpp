@@ -2,8 +2,8 @@
 // of a row), each printed with LF and with CR LF as the console's line end.
 #include <gtest/gtest.h>
 
-#include <charconv>
 #include <sstream>
+#include <utility>
 
 #include "console/console.hpp"
 #include "console/fixed_layout_writer.hpp"
@@ -12,69 +12,52 @@
 
 namespace {
 
-// Calls f with the elements of v as the initializer list that the writers take.
+// Calls f with the elements of v (at most six) as the initializer list that the writers take.
 template <typename T, typename F>
 void as_list(const std::vector<T>& v, F f) {
-  switch (v.size()) {
-    case 0:
-      return f({});
-    case 1:
-      return f({v[0]});
-    case 2:
-      return f({v[0], v[1]});
-    case 3:
-      return f({v[0], v[1], v[2]});
-    case 4:
-      return f({v[0], v[1], v[2], v[3]});
-    case 5:
-      return f({v[0], v[1], v[2], v[3], v[4]});
-    case 6:
-      return f({v[0], v[1], v[2], v[3], v[4], v[5]});
+  [&]<std::size_t... N>(std::index_sequence<N...>) {
+    auto call = [&]<std::size_t... I>(std::index_sequence<I...>) { f({v[I]...}); };
+    ((v.size() == N ? call(std::make_index_sequence<N>()) : void()), ...);
   }
-  ADD_FAILURE() << "more than six items";
+  (std::make_index_sequence<7>());
 }
 
-bool is_integer(const std::string& text) {
-  std::int32_t value = 0;
-  auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  return result.ec == std::errc() && result.ptr == text.data() + text.size();
+// A value of kind I (integer), F (real) or A (text) as the item or field value of a line.
+template <typename Item>
+Item item(char kind, const std::string& text) {
+  return kind == 'A'   ? Item(std::string_view(text))
+         : kind == 'I' ? Item(std::stoi(text))
+                       : Item(std::strtof(text.c_str(), nullptr));
 }
 
 std::string printed(const std::vector<std::string>& t, std::string_view line_end) {
-  std::vector<std::string> texts;
-  for (std::size_t i = 1; t[i] != "=>"; ++i) texts.push_back(token_text(t[i]));
+  std::vector<std::string> specs, texts;  // the fields (for free form: the kind of each value)
+  std::istringstream fields(t[0] == "*" ? "" : t[0]);
+  for (std::string field; std::getline(fields, field, ',');) specs.push_back(field);
+  for (std::size_t i = 1; t[i] != "=>"; ++i) {
+    texts.push_back(token_text(t[i]));
+    bool integer = texts.back().find_first_not_of("-0123456789") == std::string::npos;
+    if (t[0] == "*") specs.push_back(t[i][0] == '"' ? "A" : integer ? "I" : "F");
+  }
+  std::vector<velmora::FreeItem> items;
+  std::vector<velmora::FieldValue> values;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    items.push_back(item<velmora::FreeItem>(specs[i][0], texts[i]));
+    values.push_back(item<velmora::FieldValue>(specs[i][0], texts[i]));
+  }
   velmora::Console console("", line_end);
   if (t[0] == "*") {
-    std::vector<velmora::FreeItem> items;
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-      if (t[i + 1][0] == '"')
-        items.emplace_back(std::string_view(texts[i]));
-      else if (is_integer(texts[i]))
-        items.emplace_back(std::stoi(texts[i]));
-      else
-        items.emplace_back(std::strtof(texts[i].c_str(), nullptr));
-    }
     as_list(items, [&](std::initializer_list<velmora::FreeItem> list) { write_free_form(console, list); });
     return console.out.kept_text();
   }
-  std::vector<velmora::FieldSpec> fields;
-  std::istringstream specs(t[0]);
-  for (std::string f; std::getline(specs, f, ',');) {
+  std::vector<velmora::FieldSpec> field_specs;
+  for (const std::string& f : specs) {
     int width = std::stoi(f.substr(1));
-    fields.push_back(f[0] == 'I'   ? velmora::integer_field(width)
-                     : f[0] == 'A' ? velmora::text_field(width)
-                                   : velmora::fixed_field(width, std::stoi(f.substr(f.find('.') + 1))));
+    field_specs.push_back(f[0] == 'I'   ? velmora::integer_field(width)
+                          : f[0] == 'A' ? velmora::text_field(width)
+                                        : velmora::fixed_field(width, std::stoi(f.substr(f.find('.') + 1))));
   }
-  std::vector<velmora::FieldValue> values;
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    if (fields[i].kind == velmora::FieldSpec::Kind::integer)
-      values.emplace_back(std::stoi(texts[i]));
-    else if (fields[i].kind == velmora::FieldSpec::Kind::text)
-      values.emplace_back(std::string_view(texts[i]));
-    else
-      values.emplace_back(std::strtof(texts[i].c_str(), nullptr));
-  }
-  as_list(fields, [&](std::initializer_list<velmora::FieldSpec> field_list) {
+  as_list(field_specs, [&](std::initializer_list<velmora::FieldSpec> field_list) {
     as_list(values, [&](std::initializer_list<velmora::FieldValue> list) {
       write_fixed_layout(console, field_list, list);
     });

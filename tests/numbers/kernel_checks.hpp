@@ -1,6 +1,6 @@
 // Checks of the number kernels against the standard library, shared by the property tests and
 // the exhaustive verifiers: one float's shortest digits, and the sine, cosine and exponential
-// of a batch of arguments; plus a runner that shares a range of bit patterns among the cores.
+// of a batch of arguments; and the verifiers' runner over all floats.
 #pragma once
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <span>
 #include <string>
 #include <thread>
@@ -60,14 +61,12 @@ inline std::string shortest_digits_fault(float value) {
 }
 
 // sin_f, cos_f and exp_f of every x against the double-precision library rounded once to float,
-// and sincos_f and the batch functions against them. Returns the number of arguments with a
-// wrong result; seen(x, results, right) is called for each argument.
+// and sincos_f and the batch functions against them: seen(x, results, right) for each argument.
 template <typename Seen>
-std::uint64_t single_math_faults(std::span<const float> x, Seen&& seen) {
+void check_single_math(std::span<const float> x, Seen&& seen) {
   std::vector<float> s(x.size()), c(x.size()), e(x.size());
   velmora::sincos_f_many(x, s, c);
   velmora::exp_f_many(x, e);
-  std::uint64_t faults = 0;
   for (std::size_t i = 0; i < x.size(); ++i) {
     const double xd = x[i];
     const float ours[3] = {velmora::sin_f(x[i]), velmora::cos_f(x[i]), velmora::exp_f(x[i])};
@@ -79,16 +78,32 @@ std::uint64_t single_math_faults(std::span<const float> x, Seen&& seen) {
     bool ok = true;
     for (int k = 0; k < 3; ++k) ok = ok && canonical(ours[k]) == canonical(want[k]);
     for (int k = 0; k < 5; ++k) ok = ok && canonical(again[k]) == canonical(ours[k % 3]);
-    faults += ok ? 0 : 1;
     seen(x[i], ours, ok);
   }
-  return faults;
 }
 
-// Runs check(first, last, tally) over blocks of 2^24 bit patterns of [first, last] on every
-// core; the tallies come back in the order of the blocks, whichever thread did them.
-template <typename Tally, typename Check>
-std::vector<Tally> over_blocks(std::uint64_t first, std::uint64_t last, Check check) {
+// What a verifier found in a range of floats.
+struct Tally {
+  std::uint64_t checked = 0, faults = 0, ties = 0, hash = 0;
+  std::vector<std::string> examples;  // the first faults
+  void fault(float value, const std::string& what) {
+    char head[48];
+    std::snprintf(head, sizeof head, "%a (%.9g): ", static_cast<double>(value), static_cast<double>(value));
+    if (++faults <= 5) examples.push_back(head + what);
+  }
+};
+
+// Runs check(first, last, tally) over the bit patterns first to last given on the command line, or
+// all 2^32, in blocks of 2^24 shared among the cores; prints the faults and returns the sum of the
+// tallies, taken in block order (so that the hash does not depend on the sharing).
+template <typename Check>
+Tally verify_floats(int argc, char** argv, Check check) {
+  const std::uint64_t first = argc == 3 ? std::strtoull(argv[1], nullptr, 0) : 0;
+  const std::uint64_t last = argc == 3 ? std::strtoull(argv[2], nullptr, 0) : 0xFFFFFFFFu;
+  if ((argc != 1 && argc != 3) || first > last || last > 0xFFFFFFFFu) {
+    std::fprintf(stderr, "usage: %s [first_bits last_bits]   (inclusive, hex or decimal)\n", argv[0]);
+    std::exit(2);
+  }
   constexpr std::uint64_t kBlock = std::uint64_t{1} << 24;
   std::vector<Tally> tallies((last - first) / kBlock + 1);
   std::atomic<std::size_t> next{0};
@@ -102,23 +117,18 @@ std::vector<Tally> over_blocks(std::uint64_t first, std::uint64_t last, Check ch
     });
   }
   for (std::thread& t : threads) t.join();
-  std::fprintf(stderr, "\n");
-  return tallies;
-}
-
-// [first last] from the command line (hex or decimal), or every bit pattern.
-inline bool bit_range(int argc, char** argv, std::uint64_t& first, std::uint64_t& last) {
-  first = 0;
-  last = 0xFFFFFFFFu;
-  if (argc == 3) {
-    first = std::strtoull(argv[1], nullptr, 0);
-    last = std::strtoull(argv[2], nullptr, 0);
+  Tally total;
+  total.hash = 1469598103934665603ull;
+  for (const Tally& t : tallies) {
+    total.checked += t.checked, total.faults += t.faults, total.ties += t.ties;
+    total.hash = (total.hash ^ t.hash) * 1099511628211ull;
+    total.examples.insert(total.examples.end(), t.examples.begin(), t.examples.end());
   }
-  if ((argc != 1 && argc != 3) || first > last || last > 0xFFFFFFFFu) {
-    std::fprintf(stderr, "usage: %s [first_bits last_bits]   (inclusive, hex or decimal)\n", argv[0]);
-    return false;
-  }
-  return true;
+  std::printf("\n%llu floats checked, %llu faults\n", static_cast<unsigned long long>(total.checked),
+              static_cast<unsigned long long>(total.faults));
+  for (std::size_t i = 0; i < total.examples.size() && i < 10; ++i)
+    std::printf("  %s\n", total.examples[i].c_str());
+  return total;
 }
 
 }  // namespace kernel_checks
