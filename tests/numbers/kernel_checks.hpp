@@ -1,0 +1,134 @@
+// Checks of the number kernels against the standard library, shared by the property tests and
+// the exhaustive verifiers: one float's shortest digits, and the sine, cosine and exponential
+// of a batch of arguments; and the verifiers' runner over all floats.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "numbers/shortest_digits.hpp"
+#include "numbers/single_math.hpp"
+
+namespace kernel_checks {
+
+inline std::uint32_t bits(float f) { return std::bit_cast<std::uint32_t>(f); }
+inline float from_bits(std::uint64_t b) { return std::bit_cast<float>(static_cast<std::uint32_t>(b)); }
+// NaN results compare equal whatever their payload.
+inline std::uint32_t canonical(float f) { return std::isnan(f) ? 0x7FC00000u : bits(f); }
+
+// Significant digits and the decimal exponent of the first, from a form "d.ddde+XX".
+inline std::string mantissa_digits(const std::string& scientific, int& exponent) {
+  std::size_t e = scientific.find('e');
+  exponent = std::stoi(scientific.substr(e + 1));
+  std::string digits = scientific.substr(0, 1) + (e > 2 ? scientific.substr(2, e - 2) : "");
+  return digits.erase(std::max<std::size_t>(1, digits.find_last_not_of('0') + 1));
+}
+
+// The shortest digits of a finite value must read back as that value, and equal the library's
+// shortest form, except where the exact value lies halfway between that form and the next
+// string of as many digits: the printer then takes the upper one. Returns "" or "tie" or a fault.
+inline std::string shortest_digits_fault(float value) {
+  const float magnitude = std::fabs(value);
+  velmora::ShortestDigits ours = velmora::shortest_digits(value);
+  std::string digits(ours.digits, static_cast<std::size_t>(ours.count));
+  std::string text = digits + "e" + std::to_string(ours.exponent - ours.count + 1);
+  float back = -1.0f;
+  std::from_chars(text.data(), text.data() + text.size(), back);
+  if (bits(back) != bits(magnitude)) return text + " reads back as another float";
+  char buf[160];
+  int lib_exponent = 0, exact_exponent = 0;
+  std::string lib = mantissa_digits(
+      std::string(buf, std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific).ptr),
+      lib_exponent);
+  if (lib == digits && lib_exponent == ours.exponent) return "";
+  std::snprintf(buf, sizeof buf, "%.130e", static_cast<double>(magnitude));  // exact, then zeros
+  std::string upper = lib;
+  for (std::size_t i = upper.size(); i-- > 0 && ++upper[i] > '9';) upper[i] = '0';
+  if (upper == digits && lib_exponent == ours.exponent && mantissa_digits(buf, exact_exponent) == lib + "5" &&
+      exact_exponent == lib_exponent)
+    return "tie";
+  return text + " differs from the library's shortest " + lib + "e" + std::to_string(lib_exponent);
+}
+
+// sin_f, cos_f and exp_f of every x against the double-precision library rounded once to float,
+// and sincos_f and the batch functions against them: seen(x, results, right) for each argument.
+template <typename Seen>
+void check_single_math(std::span<const float> x, Seen&& seen) {
+  std::vector<float> s(x.size()), c(x.size()), e(x.size());
+  velmora::sincos_f_many(x, s, c);
+  velmora::exp_f_many(x, e);
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    const double xd = x[i];
+    const float ours[3] = {velmora::sin_f(x[i]), velmora::cos_f(x[i]), velmora::exp_f(x[i])};
+    const float want[3] = {static_cast<float>(std::sin(xd)), static_cast<float>(std::cos(xd)),
+                           static_cast<float>(std::exp(xd))};
+    float sine = 0, cosine = 0;
+    velmora::sincos_f(x[i], sine, cosine);
+    const float again[5] = {s[i], c[i], e[i], sine, cosine};  // the same results by other routes
+    bool ok = true;
+    for (int k = 0; k < 3; ++k) ok = ok && canonical(ours[k]) == canonical(want[k]);
+    for (int k = 0; k < 5; ++k) ok = ok && canonical(again[k]) == canonical(ours[k % 3]);
+    seen(x[i], ours, ok);
+  }
+}
+
+// What a verifier found in a range of floats.
+struct Tally {
+  std::uint64_t checked = 0, faults = 0, ties = 0, hash = 0;
+  std::vector<std::string> examples;  // the first faults
+  void fault(float value, const std::string& what) {
+    char head[48];
+    std::snprintf(head, sizeof head, "%a (%.9g): ", static_cast<double>(value), static_cast<double>(value));
+    if (++faults <= 5) examples.push_back(head + what);
+  }
+};
+
+// Runs check(first, last, tally) over the bit patterns first to last given on the command line, or
+// all 2^32, in blocks of 2^24 shared among the cores; prints the faults and returns the sum of the
+// tallies, taken in block order (so that the hash does not depend on the sharing).
+template <typename Check>
+Tally verify_floats(int argc, char** argv, Check check) {
+  const std::uint64_t first = argc == 3 ? std::strtoull(argv[1], nullptr, 0) : 0;
+  const std::uint64_t last = argc == 3 ? std::strtoull(argv[2], nullptr, 0) : 0xFFFFFFFFu;
+  if ((argc != 1 && argc != 3) || first > last || last > 0xFFFFFFFFu) {
+    std::fprintf(stderr, "usage: %s [first_bits last_bits]   (inclusive, hex or decimal)\n", argv[0]);
+    std::exit(2);
+  }
+  constexpr std::uint64_t kBlock = std::uint64_t{1} << 24;
+  std::vector<Tally> tallies((last - first) / kBlock + 1);
+  std::atomic<std::size_t> next{0};
+  std::vector<std::thread> threads;
+  for (unsigned t = 0; t < std::max(1u, std::thread::hardware_concurrency()); ++t) {
+    threads.emplace_back([&] {
+      for (std::size_t i; (i = next++) < tallies.size();) {
+        check(first + i * kBlock, std::min(last, first + (i + 1) * kBlock - 1), tallies[i]);
+        std::fprintf(stderr, "\rblock %zu of %zu", i + 1, tallies.size());
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  Tally total;
+  total.hash = 1469598103934665603ull;
+  for (const Tally& t : tallies) {
+    total.checked += t.checked, total.faults += t.faults, total.ties += t.ties;
+    total.hash = (total.hash ^ t.hash) * 1099511628211ull;
+    total.examples.insert(total.examples.end(), t.examples.begin(), t.examples.end());
+  }
+  std::printf("\n%llu floats checked, %llu faults\n", static_cast<unsigned long long>(total.checked),
+              static_cast<unsigned long long>(total.faults));
+  for (std::size_t i = 0; i < total.examples.size() && i < 10; ++i)
+    std::printf("  %s\n", total.examples[i].c_str());
+  return total;
+}
+
+}  // namespace kernel_checks
