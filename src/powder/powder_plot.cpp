@@ -60,8 +60,6 @@ struct Frame {
   double row_height;
 };
 
-std::vector<double> as_doubles(const std::vector<float>& v) { return {v.begin(), v.end()}; }
-
 // The 2-theta of the observable peaks of one kind (chosen by `of`) within
 // the range; one tick where several meet.
 template <typename Of>
@@ -74,24 +72,43 @@ std::vector<double> tick_positions(const std::vector<PowderPeak>& peaks, double 
   return {at.begin(), at.end()};
 }
 
+// The points of a curve that shape it. Values that are not observable beside
+// the highest are drawn as zero (they lie within a millionth of the frame's
+// height of it); inside a run of equal values (the baseline between peaks)
+// only the run's ends are kept, which draws the same line with far fewer points.
+struct Polyline {
+  std::vector<double> x, y;
+};
+
+Polyline shape_points(const std::vector<double>& x, const std::vector<float>& values, float highest) {
+  const auto drawn = [&](std::size_t i) { return observable(values[i], highest) ? values[i] : 0.0f; };
+  Polyline line;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    if (i > 0 && i + 1 < x.size() && drawn(i) == drawn(i - 1) && drawn(i) == drawn(i + 1)) continue;
+    line.x.push_back(x[i]);
+    line.y.push_back(drawn(i));
+  }
+  return line;
+}
+
 // Shaded areas first, then the lines in order, so that a later curve is drawn
 // over an earlier one where they meet.
-void draw_curves(const std::vector<double>& x, const std::vector<Curve>& curves) {
+void draw_curves(const std::vector<double>& x, const std::vector<Curve>& curves, float highest) {
   for (const Curve& c : curves) {
     if (!c.filled) continue;
-    std::vector<double> px{x.front()}, py{0.0};
-    px.insert(px.end(), x.begin(), x.end());
-    py.insert(py.end(), c.values.begin(), c.values.end());
-    px.push_back(x.back());
-    py.push_back(0.0);
+    Polyline area = shape_points(x, c.values, highest);
+    area.x.insert(area.x.begin(), x.front());
+    area.y.insert(area.y.begin(), 0.0);
+    area.x.push_back(x.back());
+    area.y.push_back(0.0);
     plcol0(kMagneticFill);
-    plfill(static_cast<PLINT>(px.size()), px.data(), py.data());
+    plfill(static_cast<PLINT>(area.x.size()), area.x.data(), area.y.data());
   }
   plwidth(1.3);
   for (const Curve& c : curves) {
-    const std::vector<double> y = as_doubles(c.values);
+    const Polyline line = shape_points(x, c.values, highest);
     plcol0(c.colour);
-    plline(static_cast<PLINT>(x.size()), x.data(), y.data());
+    plline(static_cast<PLINT>(line.x.size()), line.x.data(), line.y.data());
   }
   plwidth(1.0);
 }
@@ -141,7 +158,7 @@ void draw_panel(const Frame& frame, double bottom, double top, const std::vector
   plbox("bcst", xtick, 0, "bcnstv", 0, 0);
   plmtex("l", 5.2, 0.5, 0.5, y_label);
   if (!title.empty()) plmtex("t", 1.2, 0.5, 0.5, title.c_str());
-  draw_curves(x, curves);
+  draw_curves(x, curves, highest);
   draw_legend(curves);
 
   plvpor(frame.left, frame.right, bottom, strip_top);
@@ -177,7 +194,7 @@ bool plot_supported() { return svg_driver_present(); }
 bool draw_powder_plot(const std::string& file, const std::string& title, const PowderPattern& pattern,
                       const std::vector<PowderPeak>& peaks, Radiation radiation) {
   const bool neutron = radiation != Radiation::xray, xray = radiation != Radiation::neutron;
-  const std::vector<double> x = as_doubles(pattern.two_theta);
+  const std::vector<double> x(pattern.two_theta.begin(), pattern.two_theta.end());
   const double x0 = x.front(), x1 = x.back();
 
   std::vector<TickRow> neutron_rows;
@@ -203,7 +220,8 @@ bool draw_powder_plot(const std::string& file, const std::string& title, const P
   const Frame frame{.row_height = 44.0 / height};
   const double panel = neutron && xray ? 0.5 : 1.0;
   if (neutron) {
-    std::vector<Curve> curves{{pattern.total, kNeutron, "neutron, nuclear + magnetic", false}};
+    std::vector<Curve> curves{
+        {pattern.total, kNeutron, magnetic ? "neutron, nuclear + magnetic" : "neutron, nuclear", false}};
     if (magnetic) curves.push_back({pattern.magnetic, kMagnetic, "magnetic part", true});
     draw_panel(frame, 1.0 - panel + 80.0 / height, 1.0 - 50.0 / height, x, curves, neutron_rows,
                "Neutron intensity (barn/degree)", title);
