@@ -30,13 +30,19 @@ int InputSource::get() {
   int c = raw_get();
   if (c == '\r') {
     int next = raw_get();
-    if (next == '\n') return '\n';
-    putback_[putback_count_++] = next;
+    if (next == '\n')
+      c = next;
+    else
+      putback_[putback_count_++] = next;
   }
+  if (c == '\n') ++line_;
   return c;
 }
 
-void InputSource::unget(int c) { putback_[putback_count_++] = c; }
+void InputSource::unget(int c) {
+  if (c == '\n') --line_;
+  putback_[putback_count_++] = c;
+}
 
 void InputSource::before_read() {
   if (echo_flush_ != nullptr) echo_flush_->flush();

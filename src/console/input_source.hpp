@@ -41,6 +41,9 @@ class InputSource {
   // rather than the end of the input, else 0.
   int read_error() const { return read_error_; }
   int channel() const { return channel_; }
+  // The line the next character belongs to: 1 plus the line ends read so
+  // far (and not put back), so that a diagnostic can name the answer's line.
+  long line() const { return line_; }
   const std::string& name() const { return name_; }
 
  private:
@@ -54,6 +57,7 @@ class InputSource {
   int putback_[2] = {};
   int putback_count_ = 0;
   int read_error_ = 0;
+  long line_ = 1;
 };
 
 }  // namespace velmora

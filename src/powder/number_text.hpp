@@ -1,0 +1,23 @@
+// Numbers as velmora-powder writes them in its files and messages: a stored
+// single-precision value in the fewest digits that read back as the same
+// float (so a CSV file holds exactly what was computed), and h k l as a triple.
+#pragma once
+
+#include <charconv>
+#include <string>
+
+#include "structure/structure.hpp"
+
+namespace velmora::powder {
+
+inline std::string float_text(float value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+inline std::string hkl_text(const Reflection& h) {
+  return float_text(h[0]) + " " + float_text(h[1]) + " " + float_text(h[2]);
+}
+
+}  // namespace velmora::powder

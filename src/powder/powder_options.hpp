@@ -1,0 +1,31 @@
+// velmora-powder's command line: the answer file, the wavelength, the tables,
+// the 2-theta grid, the peak width, the radiations to plot and the outputs.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "powder/powder_profile.hpp"
+
+namespace velmora::powder {
+
+enum class Radiation { neutron, xray, both };
+
+struct PowderOptions {
+  std::string answers;
+  double wavelength = 0;             // angstroms
+  std::string tables;                // empty: see powder_tables_folder
+  std::optional<TwoThetaGrid> grid;  // empty: default_grid
+  PeakWidth width;
+  Radiation radiation = Radiation::neutron;  // what the plot shows
+  std::string csv, reflections, plot;        // empty: not written
+  bool help = false;
+};
+
+// Reads the arguments after the program's name; a wrong one ends the run.
+PowderOptions parse_powder_command_line(const std::vector<std::string>& args);
+
+std::string powder_usage_text();
+
+}  // namespace velmora::powder

@@ -1,0 +1,35 @@
+// Powder peaks of a Debye-Scherrer measurement: each reflection's 2-theta at
+// the wavelength from Bragg's law and its integrated intensities, the squared
+// moduli times the Lorentz factor (and, for X-rays, the polarisation factor of
+// an unpolarised beam). The multiplicity is the list's own: every listed h k l
+// is one peak, so a list with all equivalents gives the powder average.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "powder/powder_error.hpp"
+#include "scattering/structure_factors.hpp"
+
+namespace velmora::powder {
+
+struct PowderPeak {
+  Reflection h{};
+  float d = 0;
+  float two_theta = 0;  // degrees
+  float tan_theta = 0;
+  float fn_squared = 0, fm_squared = 0, fx_squared = 0;  // as velmora computes them
+  float nuclear = 0, magnetic = 0, xray = 0;             // integrated intensities
+};
+
+// Whether an intensity makes a peak: above a millionth of the strongest of
+// its kind. Below that lies only the rounding left of an extinct reflection.
+inline bool observable(float intensity, float strongest) { return intensity > 1e-6f * strongest; }
+
+// The peaks of the reflections within reach of the wavelength (angstroms), in
+// list order. Notes the reflections left out (beyond reach, and 0 0 0, the
+// direct beam) and warns when h k l are listed without -h -k -l.
+std::vector<PowderPeak> powder_peaks(const std::vector<ReflectionValues>& values, double wavelength,
+                                     Remarks& remarks);
+
+}  // namespace velmora::powder

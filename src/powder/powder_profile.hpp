@@ -1,0 +1,51 @@
+// The powder pattern on a 2-theta grid: every peak a Gaussian of unit area
+// times its integrated intensity, with a full width at half maximum that is
+// constant or follows Caglioti's law, summed point by point in list order.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "powder/powder_error.hpp"
+#include "powder/powder_peaks.hpp"
+
+namespace velmora::powder {
+
+// Points from, from + step, ... up to to (within a millionth of a step), degrees.
+struct TwoThetaGrid {
+  double from = 0, to = 0, step = 0;
+  std::size_t points() const;
+  double at(std::size_t i) const { return from + static_cast<double>(i) * step; }
+};
+
+// Full width at half maximum in degrees of 2-theta: a constant, or from
+// Caglioti's law FWHM^2 = U tan^2 theta + V tan theta + W.
+struct PeakWidth {
+  double fwhm = 0.3;
+  std::optional<std::array<double, 3>> caglioti;  // U, V, W in degrees squared
+
+  // The width at a peak; a Caglioti law that gives no positive width there
+  // ends the run naming the reflection.
+  double at(const PowderPeak& peak) const;
+};
+
+// The grid the pattern is drawn on when none is asked for: every observable
+// peak with room for its tails (whole degrees, within 0 to 180; all of it when
+// there is no peak), steps of 0.02 degrees.
+TwoThetaGrid default_grid(const std::vector<PowderPeak>& peaks, const PeakWidth& width);
+
+// The five columns of the pattern file: 2-theta, neutron nuclear, neutron
+// magnetic, neutron total, X-ray.
+struct PowderPattern {
+  std::vector<float> two_theta, nuclear, magnetic, total, xray;
+};
+
+// The pattern of the peaks on the grid. Each peak is evaluated within six
+// standard deviations of its centre (all but 2e-9 of its area), also when the
+// centre lies outside the grid. Warns when peaks are narrower than three steps.
+PowderPattern powder_pattern(const std::vector<PowderPeak>& peaks, const TwoThetaGrid& grid,
+                             const PeakWidth& width, Remarks& remarks);
+
+}  // namespace velmora::powder

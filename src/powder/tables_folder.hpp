@@ -1,0 +1,12 @@
+// Where velmora-powder reads velmora's three tables from.
+#pragma once
+
+#include <string>
+
+namespace velmora::powder {
+
+// The folder given with --tables; without it, the working directory (where
+// velmora itself reads them).
+std::string powder_tables_folder(const std::string& given);
+
+}  // namespace velmora::powder

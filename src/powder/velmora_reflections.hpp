@@ -1,0 +1,20 @@
+// The reflections of a velmora answer file, computed by velmora's own code:
+// its table loader, its dialogue reader (prompts held in memory and dropped),
+// its cell and moment geometry and its reflection loop. Every value is the
+// single-precision value velmora prints.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "scattering/structure_factors.hpp"
+
+namespace velmora::powder {
+
+// Every reflection of the answers, in their order. Anything velmora would
+// refuse (an unreadable file, a wrong answer, a symbol no table has) ends the
+// run naming the file and the line or the symbol.
+std::vector<ReflectionValues> velmora_reflections(const std::string& answers_path,
+                                                  const std::string& tables_folder);
+
+}  // namespace velmora::powder

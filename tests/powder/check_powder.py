@@ -1,0 +1,239 @@
+#!/usr/bin/env python3
+"""Whole-program checks of velmora-powder, one concern per command:
+
+  report    every value equals velmora's printed report of the same answers, rounded as printed
+  formulas  2theta and integrated intensities against numpy from the cross-check references
+  profile   the pattern's area, peaks at the edges of the range, a wavelength that reaches nothing
+  plot      the SVG parses as XML and renders to PNG (rsvg-convert)
+  refusals  the cases of refusals.txt: status, message, and no file written
+
+  check_powder.py COMMAND --powder velmora-powder --velmora velmora --source SOURCE_TREE
+"""
+import argparse, csv, io, math, os, shutil, subprocess, sys, tempfile
+
+SKIP = 77
+args = None
+
+
+def powder(*options, cwd=None):
+    tables = [] if "--tables" in options else ["--tables", os.path.join(args.source, "data")]
+    run = subprocess.run([args.powder, *map(str, options), *tables],
+                         capture_output=True, text=True, cwd=cwd, timeout=120)
+    return run.returncode, run.stdout, run.stderr
+
+
+def reflections(answers, wavelength):
+    status, out, err = powder(answers, "--wavelength", wavelength)
+    assert status == 0, err
+    return list(csv.DictReader(io.StringIO(out)))
+
+
+def example(name):
+    return os.path.join(args.source, "examples", name + ".txt")
+
+
+def check_report():
+    """The reflections CSV holds velmora's single-precision values: each, rounded as velmora's
+    report prints it, is the printed text (a field of asterisks: a value too wide for it)."""
+    import struct
+    fields = [("d_angstrom", 15, 22), ("Fn2_barn", 50, 58), ("Fm2_barn", 58, 66), ("FX2_electron2", 66, 78)]
+    problems = []
+    for name in sorted(os.listdir(os.path.join(args.source, "examples"))):
+        if not name.endswith(".txt"):
+            continue
+        answers = os.path.join(args.source, "examples", name)
+        with open(answers, "rb") as f:
+            report = subprocess.run([args.velmora], stdin=f, capture_output=True, text=True,
+                                    cwd=os.path.join(args.source, "data")).stdout
+        rows = [line for line in report.split("\n") if len(line) == 78]
+        got = reflections(answers, 0.1)
+        if len(got) != len(rows):
+            problems.append(f"{name}: {len(got)} reflections, velmora printed {len(rows)}")
+            continue
+        for row, line in zip(got, rows):
+            if [float(row[c]) for c in "hkl"] != [float(x) for x in line[:15].split()]:
+                problems.append(f"{name}: h k l {row['h']} {row['k']} {row['l']}, velmora has {line[:15]}")
+            for column, first, last in fields:
+                value = struct.unpack("f", struct.pack("f", float(row[column])))[0]
+                text = f"{value:{last - first}.3f}"
+                printed = line[first:last]
+                if text != printed and not (set(printed) == {"*"} and len(text) > last - first):
+                    problems.append(f"{name} {line[:15]}: {column} {text.strip()}, velmora printed {printed}")
+    return problems
+
+
+def check_formulas():
+    """2theta = 2 asin(L / 2d); I = |F|^2 / (sin^2 theta cos theta), times (1 + cos^2 2theta) / 2
+    for X-rays, from the d and |F|^2 that cctbx and numpy computed for the cross-check."""
+    try:
+        import numpy as np
+    except ImportError:
+        return None
+    problems = []
+    for name, wavelength in (("silicon", 1.5406), ("mno_antiferromagnet", 2.4)):
+        path = os.path.join(args.source, "tests", "cross_check", "references", name + ".csv")
+        lines = [line for line in open(path) if not line.startswith("#")]
+        ref = {tuple(float(r[c]) for c in "hkl"): r for r in csv.DictReader(lines)}
+        got = reflections(example(name), wavelength)
+        hkl = [tuple(float(r[c]) for c in "hkl") for r in got]
+        d, fn2, fm2, fx2 = (np.array([float(ref[h][c]) for h in hkl]) for c in ("d", "Fn2", "Fm2", "FX2"))
+        s = wavelength / (2 * d)
+        two_theta = np.degrees(2 * np.arcsin(s))
+        lorentz = 1 / (s ** 2 * np.sqrt(1 - s ** 2))
+        cos2 = np.cos(np.radians(two_theta))
+        want = {"two_theta_deg": two_theta, "I_nuclear_barn": fn2 * lorentz, "I_magnetic_barn": fm2 * lorentz,
+                "I_xray_electron2": fx2 * lorentz * (1 + cos2 ** 2) / 2}
+        for column, expected in want.items():
+            value = np.array([float(r[column]) for r in got])
+            # single precision: some units of 2^-24 of the value, and of the largest one for cancellations
+            tolerance = 1e-5 * np.abs(expected) + 1e-6 * np.max(np.abs(expected))
+            if column == "two_theta_deg":
+                tolerance = np.full(len(expected), 1e-4)
+            for h, v, e, t in zip(hkl, value, expected, tolerance):
+                if not abs(v - e) <= t:
+                    problems.append(f"{name} {h}: {column} {v}, the formula gives {e}")
+        if len(got) != len(ref) - ((0.0, 0.0, 0.0) in ref):
+            problems.append(f"{name}: {len(got)} reflections within reach, the reference has {len(ref)}")
+    return problems
+
+
+def pattern(answers, *options, cwd):
+    width = [] if {"--fwhm", "--caglioti"} & set(options) else ["--fwhm", 0.3]
+    status, _, err = powder(answers, *width, "--csv", "pattern.csv", *options, cwd=cwd)
+    assert status == 0, err
+    with open(os.path.join(cwd, "pattern.csv")) as f:
+        rows = list(csv.DictReader(f))
+    return rows, err
+
+
+def area(rows, column):
+    """Trapezoid rule over the grid."""
+    x = [float(r["two_theta_deg"]) for r in rows]
+    y = [float(r[column]) for r in rows]
+    return sum((x[i + 1] - x[i]) * (y[i] + y[i + 1]) / 2 for i in range(len(x) - 1))
+
+
+def check_profile():
+    problems = []
+    iron = example("iron_bcc")
+    peaks = reflections(iron, 1.5)
+    intensity = lambda p, *kinds: sum(float(p["I_" + kind]) for kind in kinds)
+    with tempfile.TemporaryDirectory() as scratch:
+        rows, _ = pattern(iron, "--wavelength", 1.5, "--two-theta", "20:175:0.005", cwd=scratch)
+        for column, kinds in (("neutron_nuclear", ["nuclear_barn"]), ("neutron_magnetic", ["magnetic_barn"]),
+                              ("neutron_total", ["nuclear_barn", "magnetic_barn"]),
+                              ("xray", ["xray_electron2"])):
+            want = sum(intensity(p, *kinds) for p in peaks)
+            if abs(area(rows, column) - want) > 1e-5 * want:
+                problems.append(f"{column}: area {area(rows, column)}, integrated intensities {want}")
+        # The two peaks at 2theta of 110: a range that starts k FWHM after them holds
+        # erfc(k FWHM / (sigma sqrt 2)) / 2 of their area, also when the centre is outside.
+        centre = float(peaks[2]["two_theta_deg"])
+        both = sum(intensity(p, "nuclear_barn", "magnetic_barn") for p in peaks[2:4])
+        fwhm_per_sigma = 2 * math.sqrt(2 * math.log(2))
+        for k in (-1.0, -0.5, 0.0, 0.5, 1.0):
+            grid = f"{centre + 0.3 * k:.6f}:55:0.001"
+            rows, _ = pattern(iron, "--wavelength", 1.5, "--two-theta", grid, cwd=scratch)
+            want = both * math.erfc(k * fwhm_per_sigma / math.sqrt(2)) / 2
+            if abs(area(rows, "neutron_total") - want) > 2e-4 * both:
+                problems.append(f"from {k} FWHM after a peak: area {area(rows, 'neutron_total')}, not {want}")
+        # The width: the height of a Gaussian of unit area is 1 / (sigma sqrt(2 pi)).
+        t = math.tan(math.radians(centre / 2))
+        for option, value, fwhm in (("--fwhm", "0.25", 0.25),
+                                    ("--caglioti", "0.4,-0.3,0.2", math.sqrt(0.4 * t * t - 0.3 * t + 0.2))):
+            rows, _ = pattern(iron, "--wavelength", 1.5, option, value,
+                              "--two-theta", f"{centre - 1:.6f}:{centre + 1:.6f}:0.0005", cwd=scratch)
+            height = max(float(r["neutron_total"]) for r in rows)
+            got = both / (height * math.sqrt(2 * math.pi)) * fwhm_per_sigma
+            if abs(got - fwhm) > 1e-4 * fwhm:
+                problems.append(f"{option} {value}: FWHM {got}, not {fwhm}")
+        # 6 angstrom reaches no reflection of iron (largest d 2.87): an empty pattern, and a note.
+        rows, err = pattern(iron, "--wavelength", 6, "--reflections", "peaks.csv", "--two-theta", "0:180:1",
+                            cwd=scratch)
+        with open(os.path.join(scratch, "peaks.csv")) as f:
+            empty = len(f.readlines()) == 1
+        if "no reflection is within reach" not in err or not empty or len(rows) != 181 or \
+                any(float(v) != 0 for r in rows for k, v in r.items() if k != "two_theta_deg"):
+            problems.append(f"6 angstrom: expected an empty pattern and a note, got {err!r}")
+    return problems
+
+
+def check_plot():
+    """With PLplot (--drawing yes): each plot parses as XML, holds its texts and renders to PNG
+    (where rsvg-convert is). Without it: --plot is refused and nothing is written."""
+    import xml.etree.ElementTree as ET
+    renderer = shutil.which("rsvg-convert")
+    cases = [(example("mno_antiferromagnet"), 2.4, ["mno_antiferromagnet.txt", "λ = 2.4 Å", "magnetic part",
+                                                   "X-ray", "2θ (degrees)"]),
+             (example("iron_bcc"), 6, ["iron_bcc.txt", "λ = 6 Å"])]  # reaches no reflection
+    problems = []
+    for answers, wavelength, words in cases:
+        with tempfile.TemporaryDirectory() as scratch:
+            status, _, err = powder(answers, "--wavelength", wavelength, "--radiation", "both",
+                                    "--plot", "p.svg", cwd=scratch)
+            if args.drawing == "no":
+                if status != 1 or "cannot draw" not in err or os.listdir(scratch):
+                    problems.append(f"a build without PLplot: status {status}, {err!r}")
+                continue
+            root = ET.parse(os.path.join(scratch, "p.svg")).getroot()
+            texts = " ".join("".join(t.itertext()) for t in root.iter("{http://www.w3.org/2000/svg}text"))
+            problems += [f"{answers}: no {word!r} in the plot's texts" for word in words if word not in texts]
+            if renderer is None:
+                continue
+            render = subprocess.run([renderer, "p.svg", "-o", "p.png"], cwd=scratch, capture_output=True,
+                                    text=True)
+            with open(os.path.join(scratch, "p.png"), "rb") as f:
+                if render.returncode != 0 or render.stderr or f.read(8) != b"\x89PNG\r\n\x1a\n":
+                    problems.append(f"{answers}: rsvg-convert did not render the plot: {render.stderr}")
+    return None if renderer is None and not problems and args.drawing == "yes" else problems
+
+
+def check_refusals():
+    """Each case of refusals.txt: `args | expected status | expected text on standard error`,
+    run in a folder with the iron example as answers.txt, the files of answers/ and, in
+    broken_tables/, the tables with a letter for a number; a failed run leaves the folder as it was."""
+    problems = []
+    for line in open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "refusals.txt")):
+        if not line.strip() or line.startswith("#"):
+            continue
+        options, status, message = (part.strip() for part in line.split("|"))
+        with tempfile.TemporaryDirectory() as scratch:
+            shutil.copytree(os.path.join(os.path.dirname(os.path.abspath(__file__)), "answers"), scratch,
+                            dirs_exist_ok=True)
+            shutil.copy(example("iron_bcc"), os.path.join(scratch, "answers.txt"))
+            broken = shutil.copytree(os.path.join(args.source, "data"), os.path.join(scratch, "broken_tables"))
+            xray = os.path.join(broken, "x-ray_coefficients_from_int_tables_edited.txt")
+            with open(xray) as f:
+                text = f.read()
+            with open(xray, "w") as f:
+                f.write(text.replace("0.322912", "0.3x2912", 1))
+            before = sorted(os.listdir(scratch))
+            got, _, err = powder(*options.split(), cwd=scratch)
+            left = sorted(os.listdir(scratch))
+            if got != int(status) or message not in err or (got != 0 and left != before):
+                problems.append(f"{options}: status {got}, files {left}, message {err!r}")
+    return problems
+
+
+def main():
+    global args
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("command", choices=["report", "formulas", "profile", "plot", "refusals"])
+    parser.add_argument("--powder", required=True)
+    parser.add_argument("--velmora", required=True)
+    parser.add_argument("--source", required=True)
+    parser.add_argument("--drawing", choices=["yes", "no"], default="yes", help="whether the build has PLplot")
+    args = parser.parse_args()
+    args.powder, args.velmora, args.source = map(os.path.abspath, (args.powder, args.velmora, args.source))
+    problems = globals()["check_" + args.command]()
+    if problems is None:
+        print("skipped: numpy, PLplot or rsvg-convert missing")
+        return SKIP
+    for problem in problems[:40]:
+        print(problem)
+    print(f"{args.command}: " + ("agree" if not problems else f"{len(problems)} problems"))
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
