@@ -3,9 +3,11 @@
 # (Linux) or in one folder (Windows); `cpack` makes a Debian package on Linux and
 # a ZIP from the Windows cross build.
 install(TARGETS velmora RUNTIME DESTINATION ${VELMORA_INSTALL_BINDIR})
-if(TARGET velmora-cif)
-  install(TARGETS velmora-cif RUNTIME DESTINATION ${VELMORA_INSTALL_BINDIR})
-endif()
+foreach(companion velmora-cif velmora-powder)
+  if(TARGET ${companion})
+    install(TARGETS ${companion} RUNTIME DESTINATION ${VELMORA_INSTALL_BINDIR})
+  endif()
+endforeach()
 
 install(FILES data/x-ray_coefficients_from_int_tables_edited.txt
               data/neutron_bcoh_from_international_tables_edited.txt
@@ -31,9 +33,11 @@ else()
   # Manual pages and the Debian changelog, with the version filled in and
   # compressed as Debian wants them (gzip -9n: no name or time stamp inside).
   set(man_pages velmora.1)
-  if(TARGET velmora-cif)
-    list(APPEND man_pages velmora-cif.1)
-  endif()
+  foreach(companion velmora-cif velmora-powder)
+    if(TARGET ${companion})
+      list(APPEND man_pages ${companion}.1)
+    endif()
+  endforeach()
   set(compressed)
   set(out ${CMAKE_BINARY_DIR}/packaging)
   foreach(file ${man_pages} changelog)
@@ -68,7 +72,7 @@ set(CPACK_PACKAGE_DESCRIPTION
     "answer dialogue on standard input and reads its scattering tables from the\n"
     "working directory.\n"
     "velmora-cif writes velmora's answers from a CIF or magnetic CIF and can run\n"
-    "velmora on them in one command.")
+    "velmora on them in one command; velmora-powder draws the powder pattern.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_STRIP_FILES ON)
 if(WIN32)

@@ -37,12 +37,9 @@ bool label_of(const std::string& label, gemmi::Element element) {
 }  // namespace
 
 std::string tables_folder(const std::string& given) {
-  if (!given.empty()) return given;
-  if (const auto found = find_table_folder()) return found->string();
-  std::string message = "velmora's tables are in none of";
-  for (const std::filesystem::path& folder : table_folder_candidates())
-    message.append(" ").append(folder.string());
-  fail_conversion(message + " (name their folder with --tables DIR)");
+  std::string why;
+  if (const auto folder = choose_table_folder(given, why)) return folder->string();
+  fail_conversion(why);
 }
 
 TableLabels read_table_labels(const std::string& folder) {

@@ -74,6 +74,10 @@ int main(int argc, char** argv) {
       std::fputs(powder_usage_text().c_str(), stdout);
       return 0;
     }
+    if (options.version) {
+      std::printf("velmora-powder %s\n", VELMORA_VERSION);
+      return 0;
+    }
     run(options, remarks);
     print_remarks(remarks);
     return 0;

@@ -81,7 +81,8 @@ std::string powder_usage_text() {
          "                      [--fwhm W | --caglioti U,V,W] [--radiation neutron|xray|both]\n"
          "                      [--reflections OUT.csv] [--csv OUT.csv] [--plot OUT.svg]\n"
          "The powder pattern of the structure in a velmora answer file at wavelength L (angstroms).\n"
-         "  --tables DIR          the folder of velmora's three tables (default: the working directory)\n"
+         "  --tables DIR          the folder of velmora's three tables (default: the working directory when\n"
+         "                        it has them, else the installed data folder)\n"
          "  --two-theta F:T:S     the pattern's grid in degrees (default: around every peak, step 0.02)\n"
          "  --fwhm W              peak width in degrees of 2theta (default 0.3)\n"
          "  --caglioti U,V,W      peak width from FWHM^2 = U tan^2(theta) + V tan(theta) + W\n"
@@ -105,8 +106,9 @@ PowderOptions parse_powder_command_line(const std::vector<std::string>& args) {
       value = name.substr(equals + 1);
       name.resize(equals);
     }
-    if (name == "-h" || name == "--help") {
-      options.help = true;
+    if (name == "-h" || name == "--help" || name == "--version") {
+      if (value) fail_powder(name + " takes no value");
+      (name == "--version" ? options.version : options.help) = true;
       return options;
     }
     if (std::find(valued.begin(), valued.end(), name) != valued.end()) {

@@ -21,6 +21,7 @@ struct PowderOptions {
   Radiation radiation = Radiation::neutron;  // what the plot shows
   std::string csv, reflections, plot;        // empty: not written
   bool help = false;
+  bool version = false;
 };
 
 // Reads the arguments after the program's name; a wrong one ends the run.

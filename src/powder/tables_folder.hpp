@@ -5,8 +5,8 @@
 
 namespace velmora::powder {
 
-// The folder given with --tables; without it, the working directory (where
-// velmora itself reads them).
+// The folder given with --tables; without it, the working directory when it holds the
+// tables, else the installed data folder, else the source tree's.
 std::string powder_tables_folder(const std::string& given);
 
 }  // namespace velmora::powder

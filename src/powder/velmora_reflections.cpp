@@ -20,6 +20,7 @@
 #include "scattering/reflection_threads.hpp"
 #include "scattering/symbol_lookup.hpp"
 #include "structure/structure_dialogue.hpp"
+#include "tables/table_folder.hpp"
 
 namespace velmora::powder {
 namespace {
@@ -72,12 +73,11 @@ std::string failed_table(const Console& console, const std::string& folder) {
 
 void load_tables(const std::string& folder, ScatteringTables& tables) {
   Console console{std::string()};
-  console.data_files.emplace();
-  for (std::string_view name : {kXrayFileName, kNeutronFileName, kMagneticFileName})
-    console.data_files->emplace(
-        std::string(name),
-        file_text(std::filesystem::path(folder) / name,
-                  "this table of velmora's (name the folder of the tables with --tables DIR)"));
+  std::filesystem::path unreadable;
+  console.data_files = read_table_files(folder, unreadable);
+  if (!console.data_files)
+    fail_powder(unreadable.string() + ": cannot read this table of velmora's (name the folder of the tables with"
+                                      " --tables DIR)");
   try {
     load_scattering_tables(console, tables);
   } catch (const RunEnded&) {

@@ -62,6 +62,15 @@ std::optional<std::filesystem::path> find_table_folder() {
   return std::nullopt;
 }
 
+std::optional<std::filesystem::path> choose_table_folder(const std::string& given, std::string& why) {
+  if (!given.empty()) return std::filesystem::path(given);
+  if (auto found = find_table_folder()) return found;
+  why = "velmora's tables are in none of";
+  for (const std::filesystem::path& folder : table_folder_candidates()) why.append(" ").append(folder.string());
+  why += " (name their folder with --tables DIR)";
+  return std::nullopt;
+}
+
 std::optional<TableFiles> read_table_files(const std::filesystem::path& folder,
                                            std::filesystem::path& unreadable) {
   TableFiles files;

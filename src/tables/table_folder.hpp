@@ -27,6 +27,10 @@ std::vector<std::filesystem::path> table_folder_candidates();
 // The first candidate that holds the three tables, or nothing.
 std::optional<std::filesystem::path> find_table_folder();
 
+// The folder named (when `given` is not empty), else the first candidate that holds the
+// tables. When none does, nothing, and `why` says where the tables were looked for.
+std::optional<std::filesystem::path> choose_table_folder(const std::string& given, std::string& why);
+
 // Reads the three tables of a folder. When one cannot be read, returns
 // nothing and puts its path in `unreadable`.
 std::optional<TableFiles> read_table_files(const std::filesystem::path& folder,
