@@ -24,23 +24,11 @@ VERSION_PREFIX = "# packages: "
 HEADER = """\
 # velmora cross-check reference: {name}
 # answers: {answers}
-# made by tests/cross_check/make_references.py (run it with /usr/bin/python3; --check compares)
+# made by tests/cross_check/make_references.py (its docstring says how each column is computed)
 # atoms: {natom}; magnetic atoms: {nmag}; reflections: {nrefl}
 {versions}
-# d      cctbx.uctbx.unit_cell.d(h k l), Angstrom; q = 2 pi/d, 1/Angstrom
-# qx qy qz  2 pi * cctbx reciprocal_space_vector (x along a, y in a-b plane, z along c*)
-# FX2    |F|^2, cctbx direct summation, it1992 form factors, u_iso = B/(8 pi^2), occupancy
-# Fn2    |F|^2, cctbx direct summation with cctbx.eltbx.neutron lengths (fm), / 100 = barn
-# Fm2    0.27^2 |Q x (M x Q)|^2/|Q|^4, numpy, <j0> from periodictable, moments from the
-#        angles to x (azimuth) and to z (polar) in the same Cartesian frame
-# 0 0 0: d = inf, q = 0, Fm2 = nan (no direction); Fn2, FX2 the forward values
-# error scales (double, from the same inputs), used by the comparing test:
-# d_cond   sum|terms|/|sum| of 1/d^2 = h.G*.h plus the same for the cell's V^2/(abc)^2
-# q_scale  sum_i |h_i| |a*_i| (with 2 pi)
-# S*       sum over atoms of |amplitude_j| (X-ray: sum|a_i|exp(-b_i s^2) + |c|; magnetic:
-#          moment * sum|A|exp(..) + |D|), times |occ| exp(-B s^2): n neutron, m magnetic, x X-ray
-# P*       the same sum weighted by each atom's phase size 2 pi sum_i |h_i x_i|
-# Y*       the same sum weighted by each atom's exponent sizes B s^2 (+ b_i s^2 of its form factor)"""
+# error scales for the comparing test: d_cond (cancellation of 1/d^2), q_scale (sum |h_i| |a*_i|),
+# and per sum n, m, x: S (sum of |terms|), P (weighted by phase sizes), Y (by exponent sizes)"""
 
 
 def fail(message):
