@@ -10,6 +10,8 @@ A case is a folder holding:
   case.json            optional changes to the synthetic tables in tables/:
       "missing":   ["xray" | "neutron" | "magnetic", ...]   file left out
       "directory": [...]                                    a folder of that name instead
+      "device":    [...]                                    a link to /dev/zero instead (skipped,
+                                                            exit status 77, under a --wrapper)
       "truncate":  {"xray": 186}                            keep the header and so many rows
       "label":     {"neutron": {"5": "CXX"}}                replace the label of a row (from 1)
       "header":    {"xray": "text"}                         replace the header line
@@ -63,6 +65,9 @@ def prepare_tables(case_dir, work, setup):
             continue
         if key in setup.get("directory", []):
             os.mkdir(target)
+            continue
+        if key in setup.get("device", []):
+            os.symlink("/dev/zero", target)
             continue
         source = setup.get("file", {}).get(key)
         data = read(os.path.join(case_dir, source) if source else os.path.join(HERE, "tables", name))
@@ -131,6 +136,9 @@ def main():
 
     case_dir = os.path.abspath(args.case)
     setup = json.loads(read(os.path.join(case_dir, "case.json"), b"{}"))
+    if setup.get("device") and args.wrapper:
+        print("SKIPPED: no /dev/zero for a program under a wrapper")
+        return SKIPPED
     work = tempfile.mkdtemp(prefix="velmora-e2e-")
     try:
         prepare_tables(case_dir, work, setup)
