@@ -11,7 +11,7 @@
 namespace {
 
 void print_warnings(const velmora::cif::Warnings& warnings) {
-  for (const std::string& line : warnings.lines)
+  for (const std::string& line : warnings.lines())
     std::fprintf(stderr, "velmora-cif: warning: %s\n", line.c_str());
 }
 

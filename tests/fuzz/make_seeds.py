@@ -14,6 +14,7 @@ OUTDIR/<target>/ receives one file per seed (named by its content's hash):
                          them with the dialogue's lists, and the start of each table
                          file behind one that reads its header and rows
   fuzz_fixed_text        the first lines of each table file and every case's answers
+  fuzz_cif_conversion    every CIF of velmora-cif's cases (tests/cif/cases), the refused ones too
 
 Cases that generate their answers (too large for seeds) are left out.
 """
@@ -90,7 +91,11 @@ def compact(table, reals):
 
 def main():
     out = sys.argv[1]
-    for target in ("fuzz_whole_run", "fuzz_free_form_reader", "fuzz_fixed_text"):
+    cif_cases = os.path.join(REPO, "tests", "cif", "cases")
+    for name in sorted(os.listdir(cif_cases)):
+        write(os.path.join(out, "fuzz_cif_conversion"), run_case.read(os.path.join(cif_cases, name)))
+
+    for target in ("fuzz_whole_run", "fuzz_free_form_reader", "fuzz_fixed_text", "fuzz_cif_conversion"):
         shutil.rmtree(os.path.join(out, target), ignore_errors=True)
     whole = os.path.join(out, "fuzz_whole_run")
     reader = os.path.join(out, "fuzz_free_form_reader")
@@ -122,7 +127,11 @@ def main():
         if name.endswith(".txt"):
             write(whole, SEPARATOR.join(data + [run_case.read(os.path.join(examples, name))]))
 
-    for target in ("fuzz_whole_run", "fuzz_free_form_reader", "fuzz_fixed_text"):
+    cif_cases = os.path.join(REPO, "tests", "cif", "cases")
+    for name in sorted(os.listdir(cif_cases)):
+        write(os.path.join(out, "fuzz_cif_conversion"), run_case.read(os.path.join(cif_cases, name)))
+
+    for target in ("fuzz_whole_run", "fuzz_free_form_reader", "fuzz_fixed_text", "fuzz_cif_conversion"):
         print(f"{target}: {len(os.listdir(os.path.join(out, target)))} seeds")
 
 
