@@ -18,7 +18,7 @@ import time
 
 from run_cases import finish
 
-LIMIT, LIMIT_RSS = 300, 20
+LIMIT, LIMIT_RSS = 500, 40
 CELL = "_cell_length_a {}\n_cell_length_b {}\n_cell_length_c {}\n_cell_angle_alpha {}\n" \
        "_cell_angle_beta {}\n_cell_angle_gamma {}\n"
 SITES = "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n" \
