@@ -57,7 +57,7 @@ def check(case, args):
     keys = []
     with open(case, encoding="latin-1") as f:
         for line in f:
-            m = re.match(r"# (\w+): (.*)", line)
+            m = re.match(r"(?:\xef\xbb\xbf)?# (\w+): (.*)", line)  # after a byte-order mark too
             if not m:
                 break
             keys.append((m.group(1), m.group(2).rstrip()))
