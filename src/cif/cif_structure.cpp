@@ -19,6 +19,7 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <sstream>
 #include <system_error>
 
 #include "cif/cell_expansion.hpp"
@@ -187,6 +188,21 @@ const gemmi::SpaceGroup* find_group(std::string symbol, const gemmi::UnitCell& c
   return gemmi::find_spacegroup_by_name(name, cell.alpha, cell.gamma);
 }
 
+// gemmi's Hall parser indexes an axis that a one-fold symbol with a screw
+// subscript (1 2) lacks: such a symbol is refused first.
+void check_hall(const std::string& symbol) {
+  std::string text = symbol.substr(0, symbol.find('('));
+  std::replace(text.begin(), text.end(), '_', ' ');  // gemmi reads _ as a blank
+  std::istringstream words(text);
+  std::string word;
+  for (words >> word; words >> word;) {
+    const std::size_t order = word[0] == '-' ? 1 : 0;
+    if (order < word.size() && word[order] == '1' &&
+        word.find_first_of("12345", order + 1) != std::string::npos)
+      throw std::runtime_error("a one-fold axis with a screw subscript: " + word);
+  }
+}
+
 std::string symbol_value(const std::string& value) {
   std::string symbol = cif::as_string(value);
   // A symbol quoted twice ("'-P 2ybc'") keeps its inner quotes.
@@ -244,6 +260,7 @@ void read_symmetry(cif::Block& block, CifStructure& s, Warnings& warnings) {
     const std::string symbol = symbol_value(*hall);
     gemmi::GroupOps ops;
     try {
+      check_hall(symbol);
       ops = gemmi::symops_from_hall(symbol.c_str());
     } catch (const std::exception& e) {
       fail_conversion(place(hall_tag) + " '" + symbol + "' cannot be read: " + e.what());
