@@ -10,6 +10,7 @@ as '# KEY: VALUE' comments, how to run it and what must come out:
   warning: TEXT      exactly one warning holds TEXT; no warning is left unmatched
   atoms: L=N ...     the cell holds N atoms of site L
   line: REGEX        an answer line matches REGEX
+  reflections: N: h k l, ...   the answers list N reflections, beginning with these
   equal: COLUMN      velmora's report gives every reflection the same COLUMN (|FX|^2 ...)
   zero: COLUMN       ... a COLUMN of 0
   example: FILE      velmora's report equals that of the answer file FILE (source tree), moment
@@ -111,6 +112,12 @@ def check(case, args):
         for label, n in (pair.split("=") for key, value in keys if key == "atoms" for pair in value.split()):
             if count.get(label, 0) != int(n):
                 problems.append(f"{count.get(label, 0)} atoms of {label}, not {n}")
+        listed = [" ".join(line.split()) for line in out.split("\n") if re.fullmatch(r"( +-?\d+){3}", line)]
+        if "reflections" in given:
+            count, _, first = given["reflections"].partition(":")
+            first = [h.strip() for h in first.split(",") if h.strip()]
+            if len(listed) != int(count) or listed[:len(first)] != first:
+                problems.append(f"{len(listed)} reflections, beginning {listed[:6]}, not {given['reflections']}")
         for key, value in keys:
             if key == "line" and not any(re.search(value, line) for line in out.split("\n")):
                 problems.append(f"no answer line matches {value!r}")
