@@ -259,17 +259,24 @@ void read_symmetry(cif::Block& block, CifStructure& s, Warnings& warnings) {
   if (hall) {
     const std::string symbol = symbol_value(*hall);
     gemmi::GroupOps ops;
+    bool read = true;
     try {
       check_hall(symbol);
       ops = gemmi::symops_from_hall(symbol.c_str());
     } catch (const std::exception& e) {
-      fail_conversion(place(hall_tag) + " '" + symbol + "' cannot be read: " + e.what());
+      if (group == nullptr)
+        fail_conversion(place(hall_tag) + " '" + symbol + "' cannot be read: " + e.what());
+      warnings.add(place(hall_tag) + " '" + symbol + "' cannot be read (" + e.what() + "); the symbol '" +
+                   hm_symbol + "' is used");
+      read = false;
     }
-    if (group != nullptr && !group->operations().is_same_as(ops))
+    if (read && group != nullptr && !group->operations().is_same_as(ops))
       warnings.add(s.source + ": the Hall symbol '" + symbol + "' and the symbol '" + hm_symbol +
                    "' (read as " + group->xhm() + ") give different operations; the Hall symbol's are used");
-    s.operations = checked_group(operations_of_group(ops), where, warnings);
-    return;
+    if (read) {
+      s.operations = checked_group(operations_of_group(ops), where, warnings);
+      return;
+    }
   }
   if (group != nullptr) {
     if (respelt) {
