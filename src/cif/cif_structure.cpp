@@ -188,18 +188,27 @@ const gemmi::SpaceGroup* find_group(std::string symbol, const gemmi::UnitCell& c
   return gemmi::find_spacegroup_by_name(name, cell.alpha, cell.gamma);
 }
 
-// gemmi's Hall parser indexes an axis that a one-fold symbol with a screw
-// subscript (1 2) lacks: such a symbol is refused first.
+// gemmi's Hall parser adds a screw subscript (4_1) along the principal axis,
+// which a symbol may lack (a diagonal axis, a one-fold axis after the first):
+// it would index outside the translation. Such a symbol is refused first,
+// with the axes found as gemmi finds them: written (x, y, z), or implied for
+// the first symbol and for a two-fold after a two- or four-fold.
 void check_hall(const std::string& symbol) {
   std::string text = symbol.substr(0, symbol.find('('));
   std::replace(text.begin(), text.end(), '_', ' ');  // gemmi reads _ as a blank
   std::istringstream words(text);
   std::string word;
+  int position = 0, previous = 0;
   for (words >> word; words >> word;) {
-    const std::size_t order = word[0] == '-' ? 1 : 0;
-    if (order < word.size() && word[order] == '1' &&
-        word.find_first_of("12345", order + 1) != std::string::npos)
-      throw std::runtime_error("a one-fold axis with a screw subscript: " + word);
+    ++position;
+    const std::size_t at = word[0] == '-' ? 1 : 0;
+    if (word == "1" || at >= word.size() || word[at] < '1' || word[at] > '6') continue;
+    const int order = word[at] - '0';
+    const bool axis = word.find_first_of("xyz", at + 1) != std::string::npos || position == 1 ||
+                      (position == 2 && order == 2 && (previous == 2 || previous == 4));
+    if (!axis && word.find_first_of("12345", at + 1) != std::string::npos)
+      throw std::runtime_error("a screw subscript without a principal axis: " + word);
+    previous = order;
   }
 }
 
