@@ -96,9 +96,8 @@ std::vector<Hkl> reflections_to_dmin(const gemmi::UnitCell& cell, double dmin) {
         const double l_last = std::min(lmax, std::floor((-lz + wl) / f[2][2]));
         for (double l = std::max(-lmax, std::ceil((-lz - wl) / f[2][2])); l <= l_last; ++l) {
           if (h == 0 && k == 0 && l == 0) continue;
-          if (!keep) {  // counting: |s| from the rows, a bound a little above 1/dmin
-            const double sz = lz + f[2][2] * l;
-            if (sz * sz <= rest_k * (1 + 1e-6) && ++count > kMostReflections) fail_conversion(too_many);
+          if (!keep) {  // counting: every l of the range lies in the sphere
+            if (++count > kMostReflections) fail_conversion(too_many);
             continue;
           }
           const double d = cell.calculate_d({int(h), int(k), int(l)});
