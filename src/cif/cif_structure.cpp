@@ -194,6 +194,10 @@ const gemmi::SpaceGroup* find_group(std::string symbol, const gemmi::UnitCell& c
 // with the axes found as gemmi finds them: written (x, y, z), or implied for
 // the first symbol and for a two-fold after a two- or four-fold.
 void check_hall(const std::string& symbol) {
+  // gemmi reads the symbol as a C string, to its first NUL.
+  for (char c : symbol)
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
+      throw std::runtime_error("a control character in the symbol");
   std::string text = symbol.substr(0, symbol.find('('));
   std::replace(text.begin(), text.end(), '_', ' ');  // gemmi reads _ as a blank
   std::istringstream words(text);

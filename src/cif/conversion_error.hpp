@@ -17,7 +17,25 @@ struct ConversionError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-[[noreturn]] inline void fail_conversion(const std::string& message) { throw ConversionError(message); }
+// A message quotes text of the file: its control characters are shown as \xNN
+// (a NUL would end the message where it is printed).
+inline std::string printable(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if ((u < 0x20 && c != '\n' && c != '\t') || u == 0x7f) {
+      const char* hex = "0123456789abcdef";
+      out += std::string("\\x") + hex[u >> 4] + hex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+[[noreturn]] inline void fail_conversion(const std::string& message) {
+  throw ConversionError(printable(message));
+}
 
 class Warnings {
  public:
@@ -37,7 +55,7 @@ class Warnings {
         line += (i == 0 ? (e.atoms.size() == 1 ? " (atom " : " (atoms ") : ", ") + e.atoms[i];
       if (e.atoms.size() > kNamed) line += " and " + std::to_string(e.atoms.size() - kNamed) + " more";
       if (!e.atoms.empty()) line += ")";
-      out.push_back(line);
+      out.push_back(printable(line));
     }
     return out;
   }
