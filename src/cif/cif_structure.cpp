@@ -191,9 +191,12 @@ const gemmi::SpaceGroup* find_group(std::string symbol, const gemmi::UnitCell& c
 // gemmi's Hall parser adds a screw subscript (4_1) along the principal axis,
 // which a symbol may lack (a diagonal axis, a one-fold axis after the first):
 // it would index outside the translation. Such a symbol is refused first,
-// with the axes found as gemmi finds them: written (x, y, z), or implied for
-// the first symbol and for a two-fold after a two- or four-fold.
+// with the axes found as gemmi finds them: written (x, y, z), or, for a
+// symbol without a diagonal mark (' " *), implied for the first symbol and
+// for a two-fold after a two- or four-fold. A long symbol is refused too:
+// each translation letter adds to an int.
 void check_hall(const std::string& symbol) {
+  if (symbol.size() > 100) throw std::runtime_error("more than 100 characters");
   // gemmi reads the symbol as a C string, to its first NUL.
   for (char c : symbol)
     if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
@@ -208,8 +211,10 @@ void check_hall(const std::string& symbol) {
     const std::size_t at = word[0] == '-' ? 1 : 0;
     if (word == "1" || at >= word.size() || word[at] < '1' || word[at] > '6') continue;
     const int order = word[at] - '0';
-    const bool axis = word.find_first_of("xyz", at + 1) != std::string::npos || position == 1 ||
-                      (position == 2 && order == 2 && (previous == 2 || previous == 4));
+    const bool diagonal = word.find_first_of("'\"*", at + 1) != std::string::npos;
+    const bool axis =
+        word.find_first_of("xyz", at + 1) != std::string::npos ||
+        (!diagonal && (position == 1 || (position == 2 && order == 2 && (previous == 2 || previous == 4))));
     if (!axis && word.find_first_of("12345", at + 1) != std::string::npos)
       throw std::runtime_error("a screw subscript without a principal axis: " + word);
     previous = order;
