@@ -15,8 +15,8 @@ install(FILES data/x-ray_coefficients_from_int_tables_edited.txt
         DESTINATION ${VELMORA_INSTALL_DATADIR})
 file(GLOB example_answers ${PROJECT_SOURCE_DIR}/examples/*.txt)
 # The CIFs of four examples, for velmora-cif.
-install(FILES ${example_answers} examples/README.md tests/cif/data/mno.mcif tests/cif/data/magnetite.mcif
-              tests/cif/data/nacl.cif tests/cif/data/silicon.cif
+install(FILES ${example_answers} examples/README.md tests/cif/cases/mno.mcif tests/cif/cases/magnetite.mcif
+              tests/cif/cases/nacl.cif tests/cif/cases/silicon.cif
         DESTINATION ${VELMORA_INSTALL_EXAMPLESDIR})
 
 # Set before the changelog that names the maintainer is written.

@@ -1,7 +1,8 @@
-// Expansion of the atom sites over the symmetry operations. The comparison of
-// images is first made along each axis alone: a fractional difference du
-// along a means a distance of at least |du| / |a*|, which settles most pairs
-// without the Cartesian distance.
+// Expansion of the atom sites over the symmetry operations, which form a
+// group: each site is placed on its special position, then gives one atom per
+// coset of its site-symmetry group, so the work is linear in the operations.
+// Distances are first compared along each axis alone: a fractional difference
+// du along a means a distance of at least |du| / |a*|.
 #include "cif/cell_expansion.hpp"
 
 #include <algorithm>
@@ -76,9 +77,12 @@ std::vector<CellAtom> expand_cell(const CifStructure& s, Warnings& warnings) {
   operations.reserve(s.operations.size());
   for (const SymmetryOperation& operation : s.operations)
     operations.push_back(matrices_of(operation, s.cell));
+  const OperationIndex index(s.operations);
 
   constexpr double limit_sq = kCoincidence * kCoincidence;
   std::vector<CellAtom> atoms;
+  std::vector<std::size_t> stabilizer;
+  std::vector<bool> covered(s.operations.size());
   for (std::size_t i = 0; i < s.sites.size(); ++i) {
     const CifSite& site = s.sites[i];
     const gemmi::Vec3 fract(site.fract[0], site.fract[1], site.fract[2]);
@@ -86,34 +90,47 @@ std::vector<CellAtom> expand_cell(const CifStructure& s, Warnings& warnings) {
     // Components rounded in the file leave the images of an allowed moment a
     // little apart; a moment the site symmetry forbids differs by its size.
     const double allowed = 0.01 + 0.005 * moment.length();
-    const std::size_t first = atoms.size();
-    double largest_merged_sq = 0.0;
-    for (const OperationMatrices& operation : operations) {
-      const gemmi::Vec3 image = operation.rot.multiply(fract) + operation.tran;
+    // The operations that leave the site in place (to within kCoincidence):
+    // the site is put exactly on its special position, the average of its
+    // images under them, and its moment is averaged the same way.
+    stabilizer.clear();
+    gemmi::Vec3 sum_position, sum_moment;
+    double largest_sq = 0.0;
+    for (std::size_t g = 0; g < operations.size(); ++g) {
+      gemmi::Vec3 image = operations[g].rot.multiply(fract) + operations[g].tran;
+      const std::array<double, 3> a = {image.x, image.y, image.z}, b = {fract.x, fract.y, fract.z};
+      const double distance_sq = distance_sq_within(s.cell, a, b, limit_sq);
+      if (distance_sq >= limit_sq) continue;
+      stabilizer.push_back(g);
+      largest_sq = std::max(largest_sq, distance_sq);
+      for (int k = 0; k < 3; ++k) image.at(k) -= std::nearbyint(image.at(k) - fract.at(k));
+      sum_position += image;
+      const gemmi::Vec3 turned = site.magnetic ? operations[g].axial.multiply(moment) : gemmi::Vec3();
+      if ((turned - moment).length() > allowed)
+        fail_conversion(s.source + ": atom '" + site.label + "': the operations give it the moments " +
+                        axis_components(s.cell, moment) + " and " + axis_components(s.cell, turned) +
+                        " (along the axes) at one place: its moment breaks the symmetry of its site,"
+                        " or an operation has the wrong time reversal");
+      sum_moment += turned;
+    }
+    const double n = static_cast<double>(stabilizer.size());  // at least 1: the identity
+    const gemmi::Vec3 placed = sum_position / n, placed_moment = sum_moment / n;
+    if (largest_sq > 1e-6)
+      warnings.add(s.source + ": atoms within 0.05 A of a special position are moved onto it", site.label);
+    // One atom per coset g S of the stabilizer S: g s gives the image of g.
+    std::fill(covered.begin(), covered.end(), false);
+    for (std::size_t g = 0; g < operations.size(); ++g) {
+      if (covered[g]) continue;
+      for (std::size_t h : stabilizer) {
+        const std::size_t gh = index.find(product(s.operations[g], s.operations[h]));
+        if (gh < covered.size()) covered[gh] = true;
+      }
+      const gemmi::Vec3 image = operations[g].rot.multiply(placed) + operations[g].tran;
       CellAtom atom;
       atom.site = i;
       atom.xyz = {reduced(image.x), reduced(image.y), reduced(image.z)};
-      if (site.magnetic) atom.moment = operation.axial.multiply(moment);
-      bool merged = false;
-      for (std::size_t j = first; j < atoms.size() && !merged; ++j) {
-        const double distance_sq = distance_sq_within(s.cell, atom.xyz, atoms[j].xyz, limit_sq);
-        if (distance_sq >= limit_sq) continue;
-        merged = true;
-        largest_merged_sq = std::max(largest_merged_sq, distance_sq);
-        if ((atom.moment - atoms[j].moment).length() > allowed)
-          fail_conversion(s.source + ": atom '" + site.label + "': the operations give it the moments " +
-                          axis_components(s.cell, atoms[j].moment) + " and " +
-                          axis_components(s.cell, atom.moment) +
-                          " (along the axes) at one place: its moment breaks the symmetry of its site,"
-                          " or an operation has the wrong time reversal");
-      }
-      if (!merged) atoms.push_back(atom);
-    }
-    if (largest_merged_sq > 1e-6) {
-      char distance[32];
-      std::snprintf(distance, sizeof distance, "%.3f", std::sqrt(largest_merged_sq));
-      warnings.add(s.source + ": atom '" + site.label + "': images " + distance +
-                   " A apart are taken as one atom on a special position");
+      if (site.magnetic) atom.moment = operations[g].axial.multiply(placed_moment);
+      atoms.push_back(atom);
     }
   }
   return atoms;

@@ -1,8 +1,9 @@
-// Every atom of the cell from the atom sites and the symmetry operations. Each
-// site's images are reduced to [0, 1) and merged where they coincide, so that
-// a site on a special position gives its true multiplicity; only a site's own
-// images are compared, never two sites. A moment turns with each image as an
-// axial vector: the rotation times its determinant, times the time reversal.
+// Every atom of the cell from the atom sites and the symmetry operations. A
+// site within kCoincidence of a special position is placed exactly on it (the
+// average of its images under the operations that keep it there, its moment
+// averaged alike) and gives its true multiplicity, positions reduced to
+// [0, 1). A moment turns with each image as an axial vector: the rotation
+// times its determinant, times the time reversal.
 #pragma once
 
 #include <array>
@@ -31,8 +32,9 @@ struct CellAtom {
 gemmi::Vec3 cartesian_moment(const gemmi::UnitCell& cell, const std::array<double, 3>& m);
 
 // The atoms of the cell, site after site, each site's images in the order of
-// the operations. Images of a magnetic site that coincide with different
-// moments end the conversion: the moment breaks the symmetry of its site.
+// the operations (which must form a group). Images of a magnetic site that
+// coincide with different moments end the conversion: the moment breaks the
+// symmetry of its site.
 std::vector<CellAtom> expand_cell(const CifStructure& s, Warnings& warnings);
 
 }  // namespace velmora::cif

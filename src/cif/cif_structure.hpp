@@ -6,7 +6,6 @@
 #pragma once
 
 #include <array>
-#include <gemmi/cifdoc.hpp>
 #include <gemmi/elem.hpp>
 #include <gemmi/unitcell.hpp>
 #include <string>
@@ -14,6 +13,10 @@
 
 #include "cif/conversion_error.hpp"
 #include "cif/symmetry_operation.hpp"
+
+namespace gemmi::cif {
+struct Document;  // gemmi/cifdoc.hpp, left out here: table_labels.cpp needs no CIF parser
+}
 
 namespace velmora::cif {
 
@@ -42,6 +45,11 @@ struct CifStructure {
 
 // Parses the file; a file that cannot be read or is no CIF ends the conversion.
 gemmi::cif::Document read_cif_file(const std::string& path);
+
+// Parses a CIF held in memory (name: as messages name it). Line ends may be
+// LF, CR LF or CR alone; a byte-order mark is passed over, and so is any other
+// byte beyond ASCII (velmora uses no text whose letters matter).
+gemmi::cif::Document parse_cif_text(std::string text, const std::string& name);
 
 // The structure of the named data block, or, when block_name is empty, of the
 // first block that lists atom sites. Tags are read in both spellings, with a

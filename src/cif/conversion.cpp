@@ -4,6 +4,7 @@
 #include "cif/conversion.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <gemmi/cifdoc.hpp>
 #include <map>
 #include <set>
 
@@ -33,10 +35,23 @@ double dmin_value(const std::string& text) {
   return value;
 }
 
+// A site label as the answers carry it, after the values on an atom line:
+// velmora skips it, but a blank, control character or line break in it would
+// shift every later answer, so each such character becomes _.
+std::string site_text(const std::string& label, const std::string& source, Warnings& warnings) {
+  std::string text = label;
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) <= ' ' || c == '\x7f') c = '_';
+  if (text != label)
+    warnings.add(source + ": blanks and control characters in site labels are written as _", text);
+  return text.empty() ? "_" : text;
+}
+
 }  // namespace
 
 std::string usage_text() {
-  return "usage: velmora-cif FILE [--dmin D | --hkl HKLFILE] [-o OUT] [--block NAME] [--tables DIR] [--run]\n"
+  return "usage: velmora-cif FILE [--dmin D | --hkl HKLFILE] [-o OUT] [--block NAME] [--tables DIR]\n"
+         "                   [--ion NAME=LABEL ...] [--run]\n"
          "       velmora-cif --version\n"
          "Writes velmora's answers for the structure of a CIF or magnetic CIF: every atom of\n"
          "the cell, the moments of the magnetic atoms and the reflections.\n"
@@ -46,13 +61,15 @@ std::string usage_text() {
          "  --block NAME    the data block to read (default: the first with atom sites)\n"
          "  --tables DIR    the folder of velmora's three tables (default: the working\n"
          "                  directory when it has them, else the installed data folder)\n"
+         "  --ion NAME=LABEL  the table label of the atoms of an element or a site\n"
+         "                  (--ion Mn=Mn3, --ion Mn1=Mn3; repeatable)\n"
          "  --run           print velmora's report for the answers, as `velmora < OUT` run in\n"
          "                  the folder of the tables prints it, and exit with velmora's status\n"
          "Without --run, in the folder of the tables: velmora < OUT\n";
 }
 
 Options parse_command_line(const std::vector<std::string>& args) {
-  static const std::set<std::string> valued = {"-o", "--dmin", "--hkl", "--block", "--tables"};
+  static const std::set<std::string> valued = {"-o", "--dmin", "--hkl", "--block", "--tables", "--ion"};
   Options options;
   std::map<std::string, std::string> given;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -75,6 +92,12 @@ Options parse_command_line(const std::vector<std::string>& args) {
       if (!value && i + 1 < args.size()) value = args[++i];
       if (!value || value->empty()) fail_conversion(name + " needs a value\n" + usage_text());
       given[name] = *value;
+      if (name == "--ion") {
+        const auto equals_at = value->find('=');
+        if (equals_at == 0 || equals_at == std::string::npos || equals_at + 1 == value->size())
+          fail_conversion("--ion " + *value + ": give NAME=LABEL, such as Mn=Mn3 or Mn1=Mn3");
+        options.ions[value->substr(0, equals_at)] = value->substr(equals_at + 1);
+      }
     } else if (!name.empty() && name[0] == '-') {
       fail_conversion("unknown option " + name + "\n" + usage_text());
     } else if (options.input.empty()) {
@@ -99,9 +122,18 @@ std::string convert(const Options& options, Warnings& warnings, TableFiles* tabl
   gemmi::cif::Document document = read_cif_file(options.input);
   const CifStructure s = read_cif_structure(document, options.block, warnings);
   TableLabels tables = read_table_labels(tables_folder(options.tables));
+  std::string answers = answers_for(s, tables, options, warnings);
   if (tables_used != nullptr) *tables_used = std::move(tables.files);
-  std::vector<std::string> symbols;
-  for (const CifSite& site : s.sites) symbols.push_back(velmora_label(site, tables, s.source, warnings));
+  return answers;
+}
+
+std::string answers_for(const CifStructure& s, const TableLabels& tables, const Options& options,
+                        Warnings& warnings) {
+  std::vector<std::string> symbols, sites;
+  for (const CifSite& site : s.sites) {
+    symbols.push_back(velmora_label(site, tables, options.ions, s.source, warnings));
+    sites.push_back(site_text(site.label, s.source, warnings));
+  }
 
   std::vector<AnswerAtom> atoms;
   for (const CellAtom& cell_atom : expand_cell(s, warnings)) {
@@ -113,7 +145,7 @@ std::string convert(const Options& options, Warnings& warnings, TableFiles* tabl
     atom.biso = site.biso;
     atom.magnetic = site.magnetic;
     if (site.magnetic) atom.moment = moment_angles(cell_atom.moment);
-    atom.site = site.label;
+    atom.site = sites[cell_atom.site];
     atoms.push_back(atom);
   }
 
@@ -128,12 +160,28 @@ std::string convert(const Options& options, Warnings& warnings, TableFiles* tabl
   return answer_text(s.cell, atoms, reflections);
 }
 
-void write_output_file(const std::string& path, const std::string& text) {
+void write_output_file(const std::string& given, const std::string& text) {
+  // A symbolic link is followed to the file it names, which is replaced.
+  std::error_code error_code;
+  std::string path = given;
+  for (int links = 0; links < 40 && std::filesystem::is_symlink(path, error_code); ++links) {
+    const std::filesystem::path target = std::filesystem::read_symlink(path, error_code);
+    path = (target.is_absolute() ? target : std::filesystem::path(path).parent_path() / target).string();
+  }
+  struct stat existing {};
+  const bool exists = stat(path.c_str(), &existing) == 0;
+  if (exists && !S_ISREG(existing.st_mode))
+    fail_conversion(given +
+                    ": cannot write the answers: not a regular file (write to standard output for a"
+                    " pipe or a device)");
   const std::string temporary = path + ".velmora-cif-" + std::to_string(getpid()) + ".tmp";
   const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-  if (fd < 0) fail_conversion(path + ": cannot write the answers: " + std::strerror(errno));
-  std::size_t written = 0;
+  if (fd < 0) fail_conversion(given + ": cannot write the answers: " + std::strerror(errno));
   int error = 0;
+#ifndef _WIN32
+  if (exists && fchmod(fd, existing.st_mode & 07777) != 0) error = errno;
+#endif
+  std::size_t written = 0;
   while (written < text.size() && error == 0) {
     const ssize_t n = write(fd, text.data() + written, text.size() - written);
     if (n < 0 && errno != EINTR) error = errno;
@@ -145,7 +193,7 @@ void write_output_file(const std::string& path, const std::string& text) {
   if (error == 0) std::filesystem::rename(temporary, path, renamed);
   if (error != 0 || renamed) {
     std::remove(temporary.c_str());
-    fail_conversion(path + ": cannot write the answers: " +
+    fail_conversion(given + ": cannot write the answers: " +
                     (renamed ? renamed.message() : std::string(std::strerror(error))));
   }
 }

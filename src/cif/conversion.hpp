@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "cif/cif_structure.hpp"
 #include "cif/conversion_error.hpp"
+#include "cif/table_labels.hpp"
 #include "tables/table_folder.hpp"
 
 namespace velmora::cif {
@@ -19,6 +21,7 @@ struct Options {
   std::string tables;  // empty: see tables_folder
   std::optional<double> dmin;
   std::string hkl_file;
+  IonChoices ions;  // --ion NAME=LABEL, by site label or element
   bool help = false;
   bool version = false;
   bool run = false;  // run velmora on the answers instead of printing them
@@ -33,8 +36,15 @@ std::string usage_text();
 // go to tables_used when given.
 std::string convert(const Options& options, Warnings& warnings, TableFiles* tables_used = nullptr);
 
+// The answer text for a structure already read, with the reflections the
+// options ask for.
+std::string answers_for(const CifStructure& s, const TableLabels& tables, const Options& options,
+                        Warnings& warnings);
+
 // Writes the text to the file through a temporary file beside it, renamed
 // into place when complete: a failed write leaves no file and no partial one.
+// A symbolic link is written through to its target, an existing file keeps
+// its permissions, and a path that exists and is no regular file is refused.
 void write_output_file(const std::string& path, const std::string& text);
 
 }  // namespace velmora::cif

@@ -14,9 +14,9 @@ namespace {
 
 // Prints the warnings so far, each once even when an error follows.
 void print_warnings(velmora::cif::Warnings& warnings) {
-  for (const std::string& line : warnings.lines)
+  for (const std::string& line : warnings.lines())
     std::fprintf(stderr, "velmora-cif: warning: %s\n", line.c_str());
-  warnings.lines.clear();
+  warnings = velmora::cif::Warnings();
 }
 
 }  // namespace

@@ -1,10 +1,16 @@
-// Reflection lists. The search box for d >= dmin is exact: h = a . s with s
-// the reciprocal vector, so |h| <= |a| |s| <= a / dmin, and likewise k and l.
+// Reflection lists. The reflections with d >= dmin are found row by row inside
+// the sphere |s| <= 1/dmin of the reciprocal lattice, so the work follows the
+// number of reflections, and both the reflections and the rows searched are
+// counted against a limit before memory grows.
 #include "cif/reflection_list.hpp"
 
 #include <algorithm>
+#include <cerrno>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -13,8 +19,10 @@
 namespace velmora::cif {
 namespace {
 
-// More reflections than this are refused rather than written.
-constexpr double kMostReflections = 1e7;
+// More reflections than this are refused rather than written, and the
+// search stops after this many rows of indices, however few they hold.
+constexpr std::size_t kMostReflections = 10000000;
+constexpr double kMostRows = 1e8;
 
 struct Candidate {
   double d;
@@ -26,7 +34,23 @@ bool read_number(const std::string& text, double& value) {
   const char* end = begin + text.size();
   if (begin != end && *begin == '+') ++begin;
   auto result = std::from_chars(begin, end, value);
-  return result.ec == std::errc() && result.ptr == end && std::isfinite(value);
+  return result.ec == std::errc() && result.ptr == end && std::fabs(value) <= FLT_MAX;
+}
+
+// A line as a message may show it: at most 40 characters, any byte that is
+// no printable ASCII character written as \xNN.
+std::string shown(const std::string& line) {
+  std::string out;
+  for (std::size_t i = 0; i < line.size() && i < 40; ++i) {
+    const unsigned char c = static_cast<unsigned char>(line[i]);
+    if (c >= 0x20 && c < 0x7f) {
+      out += static_cast<char>(c);
+    } else {
+      const char* hex = "0123456789abcdef";
+      out += std::string("\\x") + hex[c >> 4] + hex[c & 15];
+    }
+  }
+  return line.size() > 40 ? out + "..." : out;
 }
 
 // The value as the user would have written it (shortest form that reads back).
@@ -40,21 +64,51 @@ std::string shortest_text(double value) {
 
 std::vector<Hkl> reflections_to_dmin(const gemmi::UnitCell& cell, double dmin) {
   if (!(dmin > 0)) fail_conversion("--dmin " + shortest_text(dmin) + ": the smallest d must be above 0");
-  // About (4 pi / 3) V / dmin^3 reflections lie in the sphere.
-  if (4.19 * cell.volume / (dmin * dmin * dmin) > kMostReflections)
-    fail_conversion("--dmin " + shortest_text(dmin) + ": far too many reflections (more than 10 million)");
+  const std::string too_many =
+      "--dmin " + shortest_text(dmin) + ": far too many reflections (more than 10 million)";
+  // s = F^T (h, k, l) with F the fractionalisation matrix, upper triangular:
+  // s_x = F00 h, s_y = F01 h + F11 k, s_z = F02 h + F12 k + F22 l. For each h
+  // the k that keep |s| <= 1/dmin form one range, and for each h, k the l.
+  const gemmi::Mat33& f = cell.frac.mat;
   const double slack = 1e-9;  // d = dmin exactly may come out a rounding below it
-  const int hmax = static_cast<int>(std::floor(cell.a / dmin + slack));
-  const int kmax = static_cast<int>(std::floor(cell.b / dmin + slack));
-  const int lmax = static_cast<int>(std::floor(cell.c / dmin + slack));
+  const double r_sq = (1 + 4 * slack) / (dmin * dmin);
+  // |h| <= a / dmin, as h = a . s; likewise k and l.
+  const double hmax = std::floor(std::sqrt(r_sq) * cell.a), kmax = std::floor(std::sqrt(r_sq) * cell.b);
+  const double lmax = std::floor(std::sqrt(r_sq) * cell.c);
+  if (!(std::max({hmax, kmax, lmax}) <= kMostRows))
+    fail_conversion("--dmin " + shortest_text(dmin) + ": the indices h k l would run beyond 100 million");
+  // Two passes over the sphere: the first counts, so that a list beyond the
+  // limit is refused before any memory is taken; the second keeps.
   std::vector<Candidate> found;
-  for (int h = -hmax; h <= hmax; ++h)
-    for (int k = -kmax; k <= kmax; ++k)
-      for (int l = -lmax; l <= lmax; ++l) {
-        if (h == 0 && k == 0 && l == 0) continue;
-        const double d = cell.calculate_d({h, k, l});
-        if (d >= dmin * (1 - slack)) found.push_back({d, {double(h), double(k), double(l)}});
+  auto search = [&](bool keep) {
+    std::size_t count = 0;
+    double rows = 0;  // rows of l searched: bounded like the reflections
+    for (double h = -hmax; h <= hmax; ++h) {
+      const double rest_h = r_sq - f[0][0] * h * f[0][0] * h;
+      if (rest_h < 0) continue;
+      const double ky = f[0][1] * h, wk = std::sqrt(rest_h);
+      const double k_last = std::min(kmax, std::floor((-ky + wk) / f[1][1]));
+      for (double k = std::max(-kmax, std::ceil((-ky - wk) / f[1][1])); k <= k_last; ++k) {
+        if (++rows > kMostRows) fail_conversion(too_many);
+        const double sy = ky + f[1][1] * k, rest_k = rest_h - sy * sy;
+        if (rest_k < 0) continue;
+        const double lz = f[0][2] * h + f[1][2] * k, wl = std::sqrt(rest_k);
+        const double l_last = std::min(lmax, std::floor((-lz + wl) / f[2][2]));
+        for (double l = std::max(-lmax, std::ceil((-lz - wl) / f[2][2])); l <= l_last; ++l) {
+          if (h == 0 && k == 0 && l == 0) continue;
+          if (!keep) {  // counting: every l of the range lies in the sphere
+            if (++count > kMostReflections) fail_conversion(too_many);
+            continue;
+          }
+          const double d = cell.calculate_d({int(h), int(k), int(l)});
+          if (d >= dmin * (1 - slack)) found.push_back({d, {h, k, l}});
+        }
       }
+    }
+    return count;
+  };
+  found.reserve(search(false));
+  search(true);
   std::sort(found.begin(), found.end(), [](const Candidate& x, const Candidate& y) { return x.d > y.d; });
   // Reflections of one d differ only by rounding in the last bits: each run
   // of them is sorted by its indices.
@@ -71,24 +125,31 @@ std::vector<Hkl> reflections_to_dmin(const gemmi::UnitCell& cell, double dmin) {
 }
 
 std::vector<Hkl> read_reflection_file(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    fail_conversion(path + ": cannot read the reflections: not a regular file");
   std::ifstream file(path);
-  if (!file) fail_conversion(path + ": cannot read the reflections");
+  if (!file) fail_conversion(path + ": cannot read the reflections: " + std::strerror(errno));
   std::vector<Hkl> list;
   std::string line;
   for (int number = 1; std::getline(file, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     std::istringstream words(line);
     std::vector<std::string> fields;
-    for (std::string word; words >> word;) fields.push_back(word);
+    for (std::string word; fields.size() < 4 && words >> word;) fields.push_back(word);
     if (fields.empty() || fields[0][0] == '#') continue;
     Hkl hkl{};
     bool good = fields.size() == 3;
     for (std::size_t i = 0; good && i < 3; ++i) good = read_number(fields[i], hkl[i]);
     if (!good)
-      fail_conversion(path + ":" + std::to_string(number) + ": '" + line + "' is not three numbers h k l");
+      fail_conversion(path + ":" + std::to_string(number) + ": '" + shown(line) +
+                      "' is not three numbers h k l");
+    if (list.size() == kMostReflections)
+      fail_conversion(path + ":" + std::to_string(number) + ": more than 10 million reflections");
     list.push_back(hkl);
   }
-  if (file.bad()) fail_conversion(path + ": cannot read the reflections");
+  if (file.bad()) fail_conversion(path + ": cannot read the reflections: " + std::strerror(errno));
   return list;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <gemmi/elem.hpp>
+#include <map>
 #include <set>
 #include <string>
 
@@ -30,14 +31,22 @@ std::string tables_folder(const std::string& given);
 TableLabels read_table_labels(const std::string& folder);
 
 // Labels as the tables write them: the neutral atom padded with x (Fex, Oxx),
-// an ion with its charge digit and sign cut to three characters (Fe3, O2-).
+// an ion with its charge digit and sign cut to three characters (Fe3, O2-);
+// empty for an ion whose cut label would be that of the other sign (Sb3-).
 std::string neutral_label(gemmi::Element element);
 std::string ion_label(gemmi::Element element, int charge);
 
-// The label of a site's atoms. An atom that no row fits, or a magnetic atom
-// without a row in the magnetic table, ends the conversion with a message
-// that names the atom and the labels that would do.
-std::string velmora_label(const CifSite& site, const TableLabels& tables, const std::string& source,
-                          Warnings& warnings);
+// Table labels named on the command line (--ion Mn=Mn3, --ion Mn1=Mn3): by
+// site label or by element.
+using IonChoices = std::map<std::string, std::string>;
+
+// The label of a site's atoms: the one named for it, else its ion's, else its
+// neutral atom's (with a warning when a charge was lost). A magnetic atom
+// typed without a charge takes its element's only <j0> row when the neutral
+// atom has none. An atom that no row fits, or a magnetic atom without a row
+// in the magnetic table, ends the conversion with a message that names the
+// atom and the labels that would do.
+std::string velmora_label(const CifSite& site, const TableLabels& tables, const IonChoices& ions,
+                          const std::string& source, Warnings& warnings);
 
 }  // namespace velmora::cif

@@ -76,8 +76,7 @@ void load_tables(const std::string& folder, ScatteringTables& tables) {
   std::filesystem::path unreadable;
   console.data_files = read_table_files(folder, unreadable);
   if (!console.data_files)
-    fail_powder(unreadable.string() + ": cannot read this table of velmora's (name the folder of the tables with"
-                                      " --tables DIR)");
+    fail_powder(unreadable_table_text(unreadable));
   try {
     load_scattering_tables(console, tables);
   } catch (const RunEnded&) {

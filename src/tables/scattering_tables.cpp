@@ -30,9 +30,9 @@ struct DataFile {
 };
 
 // Opens an existing data file for reading; never creates or changes it. A
-// folder of that name is refused here on every platform (some systems would
-// open it and fail only at the first read, others refuse it with their own
-// reason), so that the diagnostic is the same everywhere. When the console
+// folder or a device of that name is refused here on every platform (some
+// systems would open a folder and fail only at the first read, others refuse
+// it with their own reason), so that the diagnostic is the same everywhere. When the console
 // holds the data files in memory, the file is taken from there and the file
 // system is not touched; a name it lacks fails as a missing file does.
 DataFile open_data_file(Console& console, std::string_view name,
@@ -45,7 +45,12 @@ DataFile open_data_file(Console& console, std::string_view name,
     return {nullptr, InputSource(found->second, kDataFileChannel, path)};
   }
   std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) fail_run(console, place, std::strerror(EISDIR));
+  const std::filesystem::file_status status = std::filesystem::status(path, ignored);
+  if (std::filesystem::is_directory(status)) fail_run(console, place, std::strerror(EISDIR));
+  // A device (a table linked to /dev/zero) would be read without end.
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+      !std::filesystem::is_fifo(status))
+    fail_run(console, place, "Not a regular file");
   errno = 0;
   OpenFile file(std::fopen(path.c_str(), "rb"));
   if (!file) fail_run(console, place, std::strerror(errno != 0 ? errno : ENOENT));

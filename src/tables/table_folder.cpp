@@ -76,6 +76,13 @@ std::optional<TableFiles> read_table_files(const std::filesystem::path& folder,
   TableFiles files;
   for (std::string_view name : kTableFiles) {
     const std::filesystem::path path = folder / name;
+    // A device or a FIFO under a table's name could be read for ever.
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+      unreadable = path;
+      return std::nullopt;
+    }
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
     if (file) text << file.rdbuf();
@@ -86,6 +93,15 @@ std::optional<TableFiles> read_table_files(const std::filesystem::path& folder,
     files.emplace(std::string(name), text.str());
   }
   return files;
+}
+
+std::string unreadable_table_text(const std::filesystem::path& unreadable) {
+  std::error_code error;
+  const auto status = std::filesystem::status(unreadable, error);
+  return unreadable.string() + ": cannot read this table of velmora's" +
+         (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)
+              ? ": not a regular file"
+              : " (name the folder of the tables with --tables DIR)");
 }
 
 }  // namespace velmora

@@ -36,4 +36,7 @@ std::optional<std::filesystem::path> choose_table_folder(const std::string& give
 std::optional<TableFiles> read_table_files(const std::filesystem::path& folder,
                                            std::filesystem::path& unreadable);
 
+// What to say of a table that could not be read: its path and why.
+std::string unreadable_table_text(const std::filesystem::path& unreadable);
+
 }  // namespace velmora

@@ -5,6 +5,7 @@ A case folder holds stdin.txt (the answers, bytes as they are), expected_stdout.
 they are not empty or 0, expected_stderr.txt (the place line's source line written as N) and
 expected_status. An optional case.json changes the synthetic tables in tables/:
   "missing" / "directory": [key...]   file left out / a folder of that name instead
+  "device": [key...]                  a link to /dev/zero instead (skipped, status 77, under a --wrapper)
   "truncate": {key: rows}             keep the header and so many rows
   "label": {key: {"row": "LBL"}}      replace the label of a row (from 1)
   "header": {key: "text"}             replace the header line
@@ -40,6 +41,9 @@ def prepare_tables(case_dir, work, setup):
             continue
         if key in setup.get("directory", []):
             os.mkdir(target)
+            continue
+        if key in setup.get("device", []):
+            os.symlink("/dev/zero", target)
             continue
         own = setup.get("file", {}).get(key)
         lines = read(os.path.join(case_dir, own) if own else os.path.join(HERE, "tables", name)).split(b"\n")
@@ -117,6 +121,9 @@ def main():
     args = parser.parse_args()
     case_dir = os.path.abspath(args.case)
     setup = json.loads(read(os.path.join(case_dir, "case.json"), b"{}"))
+    if setup.get("device") and args.wrapper:
+        print("SKIPPED: no /dev/zero for a program under a wrapper")
+        return SKIPPED
     work = tempfile.mkdtemp(prefix="velmora-e2e-")
     try:
         prepare_tables(case_dir, work, setup)

@@ -52,6 +52,9 @@ def main():
     for name in sorted(os.listdir(os.path.join(REPO, "examples"))):
         if name.endswith(".txt"):
             write(out, "fuzz_whole_run", b"\x1e".join(data + [run_case.read(os.path.join(REPO, "examples", name))]))
+    cif_cases = os.path.join(REPO, "tests", "cif", "cases")
+    for name in sorted(os.listdir(cif_cases)):
+        write(out, "fuzz_cif_conversion", run_case.read(os.path.join(cif_cases, name)))
     for target in sorted(os.listdir(out)):
         print(f"{target}: {len(os.listdir(os.path.join(out, target)))} seeds")
 

@@ -72,7 +72,7 @@ with tempfile.TemporaryDirectory() as scratch:
         version = run([os.path.join(programs, program + exe), "--version"], empty).stdout.strip()
         if version != f"{program} {args.version}".encode():
             problems.append(f"{program} --version printed {version!r}")
-    bad = run(converter + [os.path.join(args.source, "tests/cif/bad/no_table_row.cif")], empty).stderr
+    bad = run(converter + [os.path.join(args.source, "tests/cif/cases/no_table_row.cif")], empty).stderr
     if f"{data} have no row".encode() not in bad.replace(b"\\", b"/"):
         problems.append(f"velmora-cif did not use the installed tables {data}: {bad!r}")
     report = run(converter + [examples + "/mno.mcif", "--dmin", "3", "-o", "mno.txt", "--run"], empty)

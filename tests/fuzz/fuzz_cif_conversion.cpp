@@ -1,0 +1,34 @@
+// Fuzz target: velmora-cif's conversion inside the process, from the input as
+// a CIF to the answer text, with the shipped tables and a smallest d that
+// keeps the reflections to some thousands in any cell. The conversion may
+// refuse the input, with a message; any other exception, a crash or a
+// sanitizer report is a failure.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <gemmi/cifdoc.hpp>
+#include <string>
+
+#include "cif/conversion.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace velmora::cif;
+  static const TableLabels tables = read_table_labels(VELMORA_CIF_SHIPPED_TABLES);
+  Warnings warnings;
+  try {
+    gemmi::cif::Document document =
+        parse_cif_text(std::string(reinterpret_cast<const char*>(data), size), "f.cif");
+    const CifStructure s = read_cif_structure(document, "", warnings);
+    Options options;
+    options.dmin = std::max(0.5, std::cbrt(4.19 * s.cell.volume / 3000));
+    if (answers_for(s, tables, options, warnings).empty()) std::abort();
+  } catch (const ConversionError& e) {
+    if (e.what()[0] == '\0') std::abort();
+  }
+  for (const std::string& line : warnings.lines())
+    if (line.empty()) std::abort();
+  return 0;
+}
