@@ -123,7 +123,7 @@ def main():
     setup = json.loads(read(os.path.join(case_dir, "case.json"), b"{}"))
     if setup.get("device") and args.wrapper:
         print("SKIPPED: no /dev/zero for a program under a wrapper")
-        return SKIPPED
+        return 77
     work = tempfile.mkdtemp(prefix="velmora-e2e-")
     try:
         prepare_tables(case_dir, work, setup)
