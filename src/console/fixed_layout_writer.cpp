@@ -13,13 +13,13 @@ void write_fixed_layout(Console& console, std::initializer_list<FieldSpec> field
   auto value = values.begin();
   for (const FieldSpec& field : fields) {
     if (value == values.end()) break;
+    char text[kMaxFieldWidth];
     switch (field.kind) {
-      case FieldSpec::Kind::integer: out.append(format_integer_field(value->integer, field.width)); break;
-      case FieldSpec::Kind::fixed_point:
-        out.append(format_fixed_point(value->real, field.width, field.decimals));
-        break;
-      case FieldSpec::Kind::text: out.append(format_text_field(value->text, field.width)); break;
+      case FieldSpec::Kind::integer: put_integer_field(text, value->integer, field.width); break;
+      case FieldSpec::Kind::fixed_point: put_fixed_point(text, value->real, field.width, field.decimals); break;
+      case FieldSpec::Kind::text: put_text_field(text, value->text, field.width); break;
     }
+    out.append(std::string_view(text, static_cast<std::size_t>(field.width)));
     ++value;
   }
   end_output_line(console, statement);

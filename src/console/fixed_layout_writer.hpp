@@ -14,7 +14,7 @@ struct Console;
 
 struct FieldSpec {
   enum class Kind { integer, fixed_point, text } kind;
-  int width;
+  int width;  // at most kMaxFieldWidth
   int decimals = 0;
 };
 

@@ -1,24 +1,28 @@
 // Fixed-point fields. |value| * 10^d is formed as an exact integer from the
 // float's mantissa and exponent, so the rounding to d decimals sees the exact
-// stored value and never the result of a decimal approximation.
+// stored value and never the result of a decimal approximation. The text is
+// built right to left in a small buffer, without allocating.
 #include "numbers/fixed_point.hpp"
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <string_view>
+#include <cstring>
 
 namespace velmora {
 namespace {
 
-std::string right_aligned(std::string_view text, int width) {
-  std::string field(static_cast<std::size_t>(width), ' ');
-  if (text.size() > field.size()) {
-    field.assign(field.size(), '*');
-  } else {
-    field.replace(field.size() - text.size(), text.size(), text);
+constexpr std::uint64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000};
+
+void put_right_aligned(char* field, std::string_view text, int width) {
+  const auto size = static_cast<int>(text.size());
+  if (size > width) {
+    std::memset(field, '*', static_cast<std::size_t>(width));
+    return;
   }
-  return field;
+  std::memset(field, ' ', static_cast<std::size_t>(width - size));
+  std::memcpy(field + (width - size), text.data(), text.size());
 }
 
 // round(|value| * 10^decimals), ties to even, for |value| < 2^44.
@@ -32,8 +36,8 @@ std::uint64_t scaled_rounded(std::uint32_t bits, int decimals) {
     m |= 0x800000u;
     e = static_cast<int>(biased) - 150;
   }
-  for (int i = 0; i < decimals; ++i) m *= 10;  // below 2^41
-  if (e >= 0) return m << e;                   // e <= 20 here
+  m *= kPowersOfTen[decimals];  // below 2^41
+  if (e >= 0) return m << e;    // e <= 20 here
   int shift = -e;
   if (shift >= 63) return 0;  // m < 2^41 is far below half of 2^shift
   std::uint64_t q = m >> shift;
@@ -43,49 +47,56 @@ std::uint64_t scaled_rounded(std::uint32_t bits, int decimals) {
   return q;
 }
 
+// The digits of n / 10^decimals with its point, at least one integer digit,
+// written to end before p; returns the first character. Narrow integers
+// divide faster, so the common values take the 32-bit loop.
+template <typename Unsigned>
+char* digits_with_point(char* p, Unsigned n, int decimals) {
+  int written = 0;
+  do {
+    *--p = static_cast<char>('0' + n % 10);
+    n /= 10;
+    if (++written == decimals) *--p = '.';
+  } while (n != 0 || written <= decimals);
+  return p;
+}
+
 }  // namespace
 
-std::string format_fixed_point(float value, int width, int decimals) {
-  if (std::isnan(value)) return right_aligned("NaN", width);
+void put_fixed_point(char* field, float value, int width, int decimals) {
+  if (std::isnan(value)) return put_right_aligned(field, "NaN", width);
   if (std::isinf(value)) {
-    if (value < 0) return right_aligned("-Inf", width);
-    return right_aligned(width == 3 ? "Inf" : "+Inf", width);
+    if (value < 0) return put_right_aligned(field, "-Inf", width);
+    return put_right_aligned(field, width == 3 ? "Inf" : "+Inf", width);
   }
   const std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
-  bool negative = (bits & 0x80000000u) != 0;
   // 2^44 has 14 integer digits: no field in use (width <= 15, one decimal
   // at least) can hold it.
-  if ((bits & 0x7FFFFFFFu) >= 0x55800000u) return std::string(static_cast<std::size_t>(width), '*');
-  std::uint64_t n = scaled_rounded(bits, decimals);
-  // The digits of n, last first, padded with zeros to decimals + 1 of them
-  // (n < 2^64 has at most 20).
-  char digits[24];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + n % 10);
-    n /= 10;
-  } while (n != 0);
-  while (count < decimals + 1) digits[count++] = '0';
-  // Sign, integer digits, point, decimals; a lone leading zero goes when it
-  // is all that keeps the number from fitting.
+  if ((bits & 0x7FFFFFFFu) >= 0x55800000u) {
+    std::memset(field, '*', static_cast<std::size_t>(width));
+    return;
+  }
+  const std::uint64_t n = scaled_rounded(bits, decimals);
   char text[32];
-  int length = 0;
-  if (negative) text[length++] = '-';
-  const bool drop_zero = count == decimals + 1 && digits[count - 1] == '0' &&
-                         (negative ? 1 : 0) + count + 1 == width + 1;
-  for (int i = drop_zero ? count - 2 : count - 1; i >= decimals; --i) text[length++] = digits[i];
-  text[length++] = '.';
-  for (int i = decimals - 1; i >= 0; --i) text[length++] = digits[i];
-  return right_aligned(std::string_view(text, static_cast<std::size_t>(length)), width);
+  char* const end = text + sizeof text;
+  char* first = n <= 0xFFFFFFFFu ? digits_with_point(end, static_cast<std::uint32_t>(n), decimals)
+                                 : digits_with_point(end, n, decimals);
+  const bool negative = (bits & 0x80000000u) != 0;
+  // A lone leading zero goes when it is all that keeps the number from
+  // fitting.
+  if (first[0] == '0' && first[1] == '.' && (end - first) + (negative ? 1 : 0) == width + 1) ++first;
+  if (negative) *--first = '-';
+  put_right_aligned(field, std::string_view(first, static_cast<std::size_t>(end - first)), width);
 }
 
-std::string format_integer_field(int value, int width) {
-  return right_aligned(std::to_string(value), width);
+void put_integer_field(char* field, int value, int width) {
+  char text[16];
+  const char* end = std::to_chars(text, text + sizeof text, value).ptr;
+  put_right_aligned(field, std::string_view(text, static_cast<std::size_t>(end - text)), width);
 }
 
-std::string format_text_field(std::string_view text, int width) {
-  if (static_cast<int>(text.size()) >= width) return std::string(text.substr(0, static_cast<std::size_t>(width)));
-  return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + std::string(text);
+void put_text_field(char* field, std::string_view text, int width) {
+  put_right_aligned(field, text.substr(0, static_cast<std::size_t>(width)), width);
 }
 
 }  // namespace velmora

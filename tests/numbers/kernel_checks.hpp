@@ -1,5 +1,5 @@
 // Checks of the number kernels against the standard library, shared by the property tests and
-// the exhaustive verifiers: one float's shortest digits, and the sine, cosine and exponential
+// the exhaustive verifiers: one float's shortest digits and fixed-point fields, and the sine, cosine and exponential
 // of a batch of arguments; and the verifiers' runner over all floats.
 #pragma once
 
@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "numbers/fixed_point.hpp"
 #include "numbers/shortest_digits.hpp"
 #include "numbers/single_math.hpp"
 
@@ -58,6 +59,31 @@ inline std::string shortest_digits_fault(float value) {
       exact_exponent == lib_exponent)
     return "tie";
   return text + " differs from the library's shortest " + lib + "e" + std::to_string(lib_exponent);
+}
+
+// A finite value in the fields the program prints and a few narrower ones, against the library's
+// exactly rounded "%.*f": a lone leading zero goes when the text is one too long, and a text that
+// still does not fit gives asterisks (as every field does from 1e9 up). Returns "" or the faults.
+inline std::string fixed_point_fault(float value) {
+  constexpr int kinds[][2] = {{5, 1}, {7, 3}, {8, 3}, {12, 3}, {4, 3}, {5, 3}, {8, 4}};
+  const bool huge = std::fabs(value) >= 1e9f;
+  char library[80];
+  int length = 0, decimals = -1;
+  std::string fault;
+  for (auto [width, d] : kinds) {
+    if (d != decimals && !huge)
+      length = std::snprintf(library, sizeof library, "%.*f", decimals = d, static_cast<double>(value));
+    std::string want = huge ? "" : std::string(library, static_cast<std::size_t>(length));
+    const std::size_t zero = want[0] == '-' ? 1 : 0;
+    if (static_cast<int>(want.size()) == width + 1 && want.compare(zero, 2, "0.") == 0) want.erase(zero, 1);
+    if (static_cast<int>(want.size()) > width || huge) want.assign(static_cast<std::size_t>(width), '*');
+    want.insert(0, static_cast<std::size_t>(width) - want.size(), ' ');
+    char got[velmora::kMaxFieldWidth];
+    velmora::put_fixed_point(got, value, width, d);
+    if (want.compare(0, want.size(), got, static_cast<std::size_t>(width)) != 0)
+      fault += " \"" + std::string(got, static_cast<std::size_t>(width)) + "\" for \"" + want + "\"";
+  }
+  return fault;
 }
 
 // sin_f, cos_f and exp_f of every x against the double-precision library rounded once to float,
