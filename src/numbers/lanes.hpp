@@ -1,4 +1,4 @@
-// Lanes: four single-precision values worked on side by side, one per
+// Lanes: eight single-precision values worked on side by side, one per
 // reflection, with exactly the IEEE operations that one value would get;
 // widen and narrow are the conversions to double and back (one rounding).
 // The same formulas, written once as templates over Real, serve one float and
@@ -10,7 +10,9 @@
 
 namespace velmora {
 
-inline constexpr int kLanes = 4;
+// Eight lanes fill an AVX-512 register with doubles (two AVX2 registers);
+// narrower paths take the same lanes in more instructions.
+inline constexpr int kLanes = 8;
 
 using FloatLanes = float __attribute__((vector_size(kLanes * sizeof(float))));
 using DoubleLanes = double __attribute__((vector_size(kLanes * sizeof(double))));
@@ -27,7 +29,9 @@ auto widen_each(float x) {
   if constexpr (std::is_same_v<Real, float>) {
     return static_cast<double>(x);
   } else {
-    return widen(FloatLanes{x, x, x, x});
+    FloatLanes lanes;
+    for (int i = 0; i < kLanes; ++i) lanes[i] = x;
+    return widen(lanes);
   }
 }
 
@@ -37,7 +41,9 @@ auto spread(double x) {
   if constexpr (std::is_same_v<Real, float>) {
     return x;
   } else {
-    return DoubleLanes{x, x, x, x};
+    DoubleLanes lanes;
+    for (int i = 0; i < kLanes; ++i) lanes[i] = x;
+    return lanes;
   }
 }
 

@@ -255,24 +255,30 @@ void sincos_baseline(std::span<const float> x, std::span<float> sine, std::span<
 }
 void exp_baseline(std::span<const float> x, std::span<float> result) { exp_batch(x, result); }
 
-#ifdef VELMORA_AVX2_PATH
+#ifdef VELMORA_X86_PATHS
 VELMORA_AVX2 void sincos_avx2(std::span<const float> x, std::span<float> sine, std::span<float> cosine) {
   sincos_batch(x, sine, cosine);
 }
 VELMORA_AVX2 void exp_avx2(std::span<const float> x, std::span<float> result) { exp_batch(x, result); }
+VELMORA_AVX512 void sincos_avx512(std::span<const float> x, std::span<float> sine, std::span<float> cosine) {
+  sincos_batch(x, sine, cosine);
+}
+VELMORA_AVX512 void exp_avx512(std::span<const float> x, std::span<float> result) { exp_batch(x, result); }
 #endif
 
 }  // namespace
 
 void sincos_f_many(std::span<const float> x, std::span<float> sine, std::span<float> cosine) {
-#ifdef VELMORA_AVX2_PATH
+#ifdef VELMORA_X86_PATHS
+  if (vector_path() == VectorPath::avx512) return sincos_avx512(x, sine, cosine);
   if (vector_path() == VectorPath::avx2) return sincos_avx2(x, sine, cosine);
 #endif
   sincos_baseline(x, sine, cosine);
 }
 
 void exp_f_many(std::span<const float> x, std::span<float> result) {
-#ifdef VELMORA_AVX2_PATH
+#ifdef VELMORA_X86_PATHS
+  if (vector_path() == VectorPath::avx512) return exp_avx512(x, result);
   if (vector_path() == VectorPath::avx2) return exp_avx2(x, result);
 #endif
   exp_baseline(x, result);

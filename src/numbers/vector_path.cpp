@@ -1,22 +1,27 @@
-// The choice between the baseline and the AVX2 batch kernels, made once from
-// the processor's features and kept in an atomic so that any thread may read it.
+// The choice among the baseline, AVX2 and AVX-512 batch kernels, made once
+// from the processor's features and kept in an atomic so that any thread may
+// read it.
 #include "numbers/vector_path.hpp"
 
+#include <algorithm>
 #include <atomic>
 
 namespace velmora {
 namespace {
 
-bool avx2_available() {
-#ifdef VELMORA_AVX2_PATH
-  return __builtin_cpu_supports("avx2");
-#else
-  return false;
+VectorPath widest_available() {
+#ifdef VELMORA_X86_PATHS
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw")) {
+    return VectorPath::avx512;
+  }
+  if (__builtin_cpu_supports("avx2")) return VectorPath::avx2;
 #endif
+  return VectorPath::baseline;
 }
 
 std::atomic<VectorPath>& chosen() {
-  static std::atomic<VectorPath> path{avx2_available() ? VectorPath::avx2 : VectorPath::baseline};
+  static std::atomic<VectorPath> path{widest_available()};
   return path;
 }
 
@@ -25,7 +30,7 @@ std::atomic<VectorPath>& chosen() {
 VectorPath vector_path() { return chosen().load(std::memory_order_relaxed); }
 
 VectorPath set_vector_path(VectorPath path) {
-  if (path == VectorPath::avx2 && !avx2_available()) path = VectorPath::baseline;
+  path = std::min(path, widest_available());
   chosen().store(path, std::memory_order_relaxed);
   return path;
 }

@@ -209,16 +209,21 @@ struct ReflectionLoop::Lanes {
   static void baseline(const ReflectionLoop& loop, std::size_t first, std::span<ReflectionValues> out) {
     compute(loop, first, out);
   }
-#ifdef VELMORA_AVX2_PATH
+#ifdef VELMORA_X86_PATHS
   VELMORA_AVX2 static void avx2(const ReflectionLoop& loop, std::size_t first,
                                 std::span<ReflectionValues> out) {
+    compute(loop, first, out);
+  }
+  VELMORA_AVX512 static void avx512(const ReflectionLoop& loop, std::size_t first,
+                                    std::span<ReflectionValues> out) {
     compute(loop, first, out);
   }
 #endif
 };
 
 void ReflectionLoop::compute(std::size_t first, std::span<ReflectionValues> out) const {
-#ifdef VELMORA_AVX2_PATH
+#ifdef VELMORA_X86_PATHS
+  if (vector_path() == VectorPath::avx512) return Lanes::avx512(*this, first, out);
   if (vector_path() == VectorPath::avx2) return Lanes::avx2(*this, first, out);
 #endif
   Lanes::baseline(*this, first, out);

@@ -3,7 +3,7 @@
 // chunks of them over threads. These tests compare its report, byte for
 // byte, with the straightforward evaluation that computes every term of
 // every atom from scratch, one reflection at a time, for several thread
-// counts and both instruction-set paths, on structures made to exercise the
+// counts and every instruction-set path, on structures made to exercise the
 // sharing: repeated species and B values, magnetic atoms among the others
 // (also first and last), labels that occur twice in a table, a general
 // triclinic cell, and counts that leave chunks and lane blocks ragged.
@@ -139,7 +139,7 @@ TEST_P(SharedTermsTest, ReportEqualsTermByTermEvaluationForEveryThreadCountAndPa
   const auto st = generated_run(GetParam().seed, GetParam().atoms, GetParam().reflections);
   const std::string expected = straightforward_report(*st);
   ASSERT_GT(expected.size(), st->structure.hkl.size() * 78u);
-  for (VectorPath path : {VectorPath::baseline, VectorPath::avx2}) {
+  for (VectorPath path : {VectorPath::baseline, VectorPath::avx2, VectorPath::avx512}) {
     const VectorPath taken = set_vector_path(path);
     for (int threads : {1, 2, 3, 7}) {
       EXPECT_EQ(loop_report(*st, threads), expected)
