@@ -23,7 +23,10 @@ if [ "$large" = 1 ]; then python3 "$here/make_workload.py" 2000 200 100000 --tri
 cd "$work"
 all=$(nproc)
 isa=baseline
-if [ "$(uname -m)" = x86_64 ] && grep -qw avx2 /proc/cpuinfo; then isa="AVX2 (x86-64 Linux build)"; fi
+if [ "$(uname -m)" = x86_64 ]; then
+  if grep -qw avx512bw /proc/cpuinfo && grep -qw avx512vl /proc/cpuinfo; then isa="AVX-512 (x86-64 Linux build)"
+  elif grep -qw avx2 /proc/cpuinfo; then isa="AVX2 (x86-64 Linux build)"; fi
+fi
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $all cores; instruction set: $isa"
 
 declare -A median

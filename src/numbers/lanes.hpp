@@ -13,6 +13,9 @@ namespace velmora {
 // Eight lanes fill an AVX-512 register with doubles (two AVX2 registers);
 // narrower paths take the same lanes in more instructions.
 inline constexpr int kLanes = 8;
+// The spreads below are written out lane by lane: a plain initializer
+// compiles to one broadcast, where a generated one did not.
+static_assert(kLanes == 8, "write the spreads for the new number of lanes");
 
 using FloatLanes = float __attribute__((vector_size(kLanes * sizeof(float))));
 using DoubleLanes = double __attribute__((vector_size(kLanes * sizeof(double))));
@@ -29,9 +32,7 @@ auto widen_each(float x) {
   if constexpr (std::is_same_v<Real, float>) {
     return static_cast<double>(x);
   } else {
-    FloatLanes lanes;
-    for (int i = 0; i < kLanes; ++i) lanes[i] = x;
-    return widen(lanes);
+    return widen(FloatLanes{x, x, x, x, x, x, x, x});
   }
 }
 
@@ -41,9 +42,7 @@ auto spread(double x) {
   if constexpr (std::is_same_v<Real, float>) {
     return x;
   } else {
-    DoubleLanes lanes;
-    for (int i = 0; i < kLanes; ++i) lanes[i] = x;
-    return lanes;
+    return DoubleLanes{x, x, x, x, x, x, x, x};
   }
 }
 
