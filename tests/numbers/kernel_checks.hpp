@@ -1,19 +1,16 @@
 // Checks of the number kernels against the standard library, shared by the property tests and
-// the exhaustive verifiers: one float's shortest digits and fixed-point fields, and the sine, cosine and exponential
-// of a batch of arguments; and the verifiers' runner over all floats.
+// the exhaustive verifier: one float's shortest digits and fixed-point fields, and the sine,
+// cosine and exponential of a batch of arguments.
 #pragma once
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "numbers/fixed_point.hpp"
@@ -106,55 +103,6 @@ void check_single_math(std::span<const float> x, Seen&& seen) {
     for (int k = 0; k < 5; ++k) ok = ok && canonical(again[k]) == canonical(ours[k % 3]);
     seen(x[i], ours, ok);
   }
-}
-
-// What a verifier found in a range of floats.
-struct Tally {
-  std::uint64_t checked = 0, faults = 0, ties = 0, hash = 0;
-  std::vector<std::string> examples;  // the first faults
-  void fault(float value, const std::string& what) {
-    char head[48];
-    std::snprintf(head, sizeof head, "%a (%.9g): ", static_cast<double>(value), static_cast<double>(value));
-    if (++faults <= 5) examples.push_back(head + what);
-  }
-};
-
-// Runs check(first, last, tally) over the bit patterns first to last given on the command line, or
-// all 2^32, in blocks of 2^24 shared among the cores; prints the faults and returns the sum of the
-// tallies, taken in block order (so that the hash does not depend on the sharing).
-template <typename Check>
-Tally verify_floats(int argc, char** argv, Check check) {
-  const std::uint64_t first = argc == 3 ? std::strtoull(argv[1], nullptr, 0) : 0;
-  const std::uint64_t last = argc == 3 ? std::strtoull(argv[2], nullptr, 0) : 0xFFFFFFFFu;
-  if ((argc != 1 && argc != 3) || first > last || last > 0xFFFFFFFFu) {
-    std::fprintf(stderr, "usage: %s [first_bits last_bits]   (inclusive, hex or decimal)\n", argv[0]);
-    std::exit(2);
-  }
-  constexpr std::uint64_t kBlock = std::uint64_t{1} << 24;
-  std::vector<Tally> tallies((last - first) / kBlock + 1);
-  std::atomic<std::size_t> next{0};
-  std::vector<std::thread> threads;
-  for (unsigned t = 0; t < std::max(1u, std::thread::hardware_concurrency()); ++t) {
-    threads.emplace_back([&] {
-      for (std::size_t i; (i = next++) < tallies.size();) {
-        check(first + i * kBlock, std::min(last, first + (i + 1) * kBlock - 1), tallies[i]);
-        std::fprintf(stderr, "\rblock %zu of %zu", i + 1, tallies.size());
-      }
-    });
-  }
-  for (std::thread& t : threads) t.join();
-  Tally total;
-  total.hash = 1469598103934665603ull;
-  for (const Tally& t : tallies) {
-    total.checked += t.checked, total.faults += t.faults, total.ties += t.ties;
-    total.hash = (total.hash ^ t.hash) * 1099511628211ull;
-    total.examples.insert(total.examples.end(), t.examples.begin(), t.examples.end());
-  }
-  std::printf("\n%llu floats checked, %llu faults\n", static_cast<unsigned long long>(total.checked),
-              static_cast<unsigned long long>(total.faults));
-  for (std::size_t i = 0; i < total.examples.size() && i < 10; ++i)
-    std::printf("  %s\n", total.examples[i].c_str());
-  return total;
 }
 
 }  // namespace kernel_checks
