@@ -1,10 +1,5 @@
 #!/usr/bin/env python3
-"""velmora-cif against hostile input: huge or absurd structures made at run time, files of
-odd kinds, and -o paths that must not be replaced. Each row of CASES makes its input in a
-scratch folder and says how the run must end: refused with status 1 and a message holding
-a text (nothing on standard output), or converted. No run may take more than LIMIT times
-the time, nor more than LIMIT_RSS times the memory, of a small control conversion by the
-same build (so the limits hold for sanitizer builds too), nor report a sanitizer error.
+"""velmora-cif against hostile input (README.md): one row of CASES per input.
 
   hostile_input.py --converter velmora-cif --data DATA --cases CASES
 """

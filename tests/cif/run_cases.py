@@ -1,23 +1,5 @@
 #!/usr/bin/env python3
-"""velmora-cif on case files, as a user runs it. Each case is a CIF whose first lines say,
-as '# KEY: VALUE' comments, how to run it and what must come out:
-
-  args: ...          the options (default --dmin 2); run in the case's folder
-  hkl: h k l, ...    reflections given with --hkl
-  error: TEXT        status 1, nothing on standard output, the last line on standard error
-                     is 'velmora-cif: error: ...' holding TEXT, and with -o an existing answer
-                     file is left as it was
-  warning: TEXT      exactly one warning holds TEXT; no warning is left unmatched
-  atoms: L=N ...     the cell holds N atoms of site L
-  line: REGEX        an answer line matches REGEX
-  reflections: N: h k l, ...   the answers list N reflections, beginning with these
-  equal: COLUMN      velmora's report gives every reflection the same COLUMN (|FX|^2 ...)
-  zero: COLUMN       ... a COLUMN of 0
-  example: FILE      velmora's report equals that of the answer file FILE (source tree), moment
-                     directions as a set, reflection rows within a unit of their last digit
-  reference: FILE    velmora's report agrees with a cross-check reference (compare_with_references)
-
-A converted case is also written with -o: the same answers, no other file left.
+"""velmora-cif on case files, as a user runs it; README.md gives the keys of a case.
 
   run_cases.py --converter C --velmora V --data DATA --source SRC CASE...
 """
@@ -99,6 +81,13 @@ def check(case, args):
             problems.append(f"status {status}: {err}")
         elif status_o != 0 or out_o or written != out or os.listdir(os.path.dirname(target)) != ["answers.txt"]:
             problems.append("-o wrote other answers than standard output, or left another file")
+        if status == 0:  # --run, from an empty folder: velmora's own output for these answers
+            os.mkdir(os.path.join(scratch, "empty"))
+            ran = run([args.converter, os.path.join(folder, name), *options, "-o", "a.txt", "--run"],
+                      os.path.join(scratch, "empty"))
+            own = run([args.velmora], args.data, out.encode())
+            if ran[:2] != own[:2] or not ran[2].endswith(own[2]) or "|FX|^2" not in own[1]:
+                problems.append(f"--run: status {ran[0]}, {len(ran[1])} characters; velmora: {own[0]}, {len(own[1])}")
         expected = [value for key, value in keys if key == "warning"]
         matched = [[w for w in warnings if text in w] for text in expected]
         problems += [f"{len(m)} warnings hold {text!r}: {warnings}" for text, m in zip(expected, matched) if len(m) != 1]
@@ -123,7 +112,7 @@ def check(case, args):
                 problems.append(f"no answer line matches {value!r}")
         if status != 0 or not {"equal", "zero", "example", "reference"} & set(given):
             return problems
-        report = run([args.velmora], args.data, out.encode())[1]
+        report = own[1]
         rows = report_parts(report)[2]
         for key, value in keys:
             if key in ("equal", "zero"):

@@ -1,24 +1,6 @@
 #!/usr/bin/env python3
-"""Runs velmora on one whole-program case folder and compares what it prints.
-
-A case folder holds stdin.txt (the answers, bytes as they are), expected_stdout.txt, and when
-they are not empty or 0, expected_stderr.txt (the place line's source line written as N) and
-expected_status. An optional case.json changes the synthetic tables in tables/:
-  "missing" / "directory": [key...]   file left out / a folder of that name instead
-  "device": [key...]                  a link to /dev/zero instead (skipped, status 77, under a --wrapper)
-  "truncate": {key: rows}             keep the header and so many rows
-  "label": {key: {"row": "LBL"}}      replace the label of a row (from 1)
-  "header": {key: "text"}             replace the header line
-  "file": {key: "path"}               the case's own file (relative to the case folder)
-  "crlf_tables", "crlf_stdin": true   CR LF line ends
-  "unreadable": [key...]              chmod 000 (skipped, status 77, where that cannot stop reading)
-  "stdin": "path"                     answers from this file
-  "long_line": [head, fill, size, tail]  answers made here: head, fill up to size bytes, tail
-(keys: xray, neutron, magnetic). The working directory must be unchanged afterwards.
---wrapper CMD runs velmora under CMD (wine); --crlf expects CR LF at the end of every line;
---strace also checks, under strace (Linux), that velmora opens every file read-only, writes only
-to standard output and error, and removes, renames or changes no file (status 77 without strace).
-"""
+"""Runs velmora on one whole-program case folder and compares what it prints; README.md gives
+the form of a case and the options."""
 import argparse, codecs, hashlib, json, os, re, shutil, subprocess, sys, tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))

@@ -1,11 +1,5 @@
 #!/usr/bin/env python3
-"""Whole-program checks of velmora-powder, one concern per command:
-
-  report    every value equals velmora's printed report of the same answers, rounded as printed
-  formulas  2theta and integrated intensities against numpy from the cross-check references
-  profile   the pattern's area, peaks at the edges of the range, a wavelength that reaches nothing
-  plot      the SVG parses as XML and renders to PNG (rsvg-convert)
-  refusals  the cases of refusals.txt: status, message, and no file written
+"""Whole-program checks of velmora-powder, one concern per command (README.md).
 
   check_powder.py COMMAND --powder velmora-powder --velmora velmora --source SOURCE_TREE
 """
@@ -33,8 +27,6 @@ def example(name):
 
 
 def check_report():
-    """The reflections CSV holds velmora's single-precision values: each, rounded as velmora's
-    report prints it, is the printed text (a field of asterisks: a value too wide for it)."""
     import struct
     fields = [("d_angstrom", 15, 22), ("Fn2_barn", 50, 58), ("Fm2_barn", 58, 66), ("FX2_electron2", 66, 78)]
     problems = []
@@ -63,8 +55,6 @@ def check_report():
 
 
 def check_formulas():
-    """2theta = 2 asin(L / 2d); I = |F|^2 / (sin^2 theta cos theta), times (1 + cos^2 2theta) / 2
-    for X-rays, from the d and |F|^2 that cctbx and numpy computed for the cross-check."""
     try:
         import numpy as np
     except ImportError:
@@ -159,8 +149,6 @@ def check_profile():
 
 
 def check_plot():
-    """With PLplot (--drawing yes): each plot parses as XML, holds its texts and renders to PNG
-    (where rsvg-convert is). Without it: --plot is refused and nothing is written."""
     import xml.etree.ElementTree as ET
     renderer = shutil.which("rsvg-convert")
     cases = [(example("mno_antiferromagnet"), 2.4, ["mno_antiferromagnet.txt", "λ = 2.4 Å", "magnetic part",
@@ -189,9 +177,6 @@ def check_plot():
 
 
 def check_refusals():
-    """Each case of refusals.txt: `args | expected status | expected text on standard error`,
-    run in a folder with the iron example as answers.txt, the files of answers/ and, in
-    broken_tables/, the tables with a letter for a number; a failed run leaves the folder as it was."""
     problems = []
     for line in open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "refusals.txt")):
         if not line.strip() or line.startswith("#"):
