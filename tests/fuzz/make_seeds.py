@@ -9,9 +9,6 @@ sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
 import run_case  # noqa: E402  (the case runner's own table preparation)
 
 KEYS = ("xray", "neutron", "magnetic")
-DIALOGUE = bytes([0, 0, 1, 2, 2, 3, 1, 3, 3])  # standard input; lattice, count, atoms, moment, count, hkl
-ROWS = {"xray": bytes([1, 7, 4, 4, 4, 4, 4, 4, 4]), "neutron": bytes([1, 7, 5, 5, 5, 5, 5, 5, 5]),
-        "magnetic": bytes([1, 7, 6, 6, 6, 6, 6, 6, 6])}  # a data file; header, rows
 
 
 def write(out, target, data):
@@ -45,9 +42,6 @@ def main():
         stdin, tables = run_case.answers(folder, setup), case_tables(folder, setup)
         write(out, "fuzz_whole_run", b"\x1e".join(tables + [stdin]))
         write(out, "fuzz_whole_run", b"\x1e".join(small + [stdin]))
-        write(out, "fuzz_free_form_reader", DIALOGUE + stdin)
-        for key, table in zip(KEYS, tables):
-            write(out, "fuzz_free_form_reader", ROWS[key] + table[:4096])
     data = [run_case.read(os.path.join(REPO, "data", run_case.TABLES[k])) for k in KEYS]
     for name in sorted(os.listdir(os.path.join(REPO, "examples"))):
         if name.endswith(".txt"):

@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=build-fuzz
 if [ "${1:-}" = "-b" ]; then build=$2; shift 2; fi
-all=(fuzz_free_form_reader fuzz_whole_run)
+all=(fuzz_whole_run)
 [ $# -gt 0 ] || { sed -n '2,7p' "$0"; exit 2; }
 plan=("$@")
 

@@ -128,36 +128,22 @@ std::unique_ptr<RunState> generated_run(unsigned seed, int atoms, int reflection
   return st;
 }
 
-struct Generated {
-  unsigned seed;
-  int atoms, reflections;
-};
-
-class SharedTermsTest : public ::testing::TestWithParam<Generated> {};
-
-TEST_P(SharedTermsTest, ReportEqualsTermByTermEvaluationForEveryThreadCountAndPath) {
-  const auto st = generated_run(GetParam().seed, GetParam().atoms, GetParam().reflections);
-  const std::string expected = straightforward_report(*st);
-  ASSERT_GT(expected.size(), st->structure.hkl.size() * 78u);
-  for (VectorPath path : {VectorPath::baseline, VectorPath::avx2, VectorPath::avx512}) {
-    const VectorPath taken = set_vector_path(path);
-    for (int threads : {1, 2, 3, 7}) {
-      EXPECT_EQ(loop_report(*st, threads), expected)
-          << threads << " threads, path " << static_cast<int>(taken);
+// Chunks of 146 reflections (448 terms each) leave the last chunk and the last lane block of
+// every chunk short.
+TEST(SharedTermsTest, ReportEqualsTermByTermEvaluationForEveryThreadCountAndPath) {
+  for (auto [seed, atoms, reflections] : {std::array{1, 150, 600}, {2, 150, 600}, {3, 333, 10007}}) {
+    const auto st = generated_run(static_cast<unsigned>(seed), atoms, reflections);
+    const std::string expected = straightforward_report(*st);
+    ASSERT_GT(expected.size(), st->structure.hkl.size() * 78u);
+    for (VectorPath path : {VectorPath::baseline, VectorPath::avx2, VectorPath::avx512}) {
+      const VectorPath taken = set_vector_path(path);
+      for (int threads : {1, 2, 3, 7}) {
+        EXPECT_EQ(loop_report(*st, threads), expected)
+            << "seed " << seed << ", " << threads << " threads, path " << static_cast<int>(taken);
+      }
     }
   }
 }
-
-// Chunks of 146 reflections (448 terms each) leave the last chunk and the
-// last lane block of every chunk short.
-INSTANTIATE_TEST_SUITE_P(Structures, SharedTermsTest,
-                         ::testing::Values(Generated{1, 150, 600}, Generated{2, 150, 600},
-                                           Generated{3, 333, 10007}),
-                         [](const auto& info) {
-                           const Generated& g = info.param;
-                           return "Seed" + std::to_string(g.seed) + "Atoms" + std::to_string(g.atoms) +
-                                  "Reflections" + std::to_string(g.reflections);
-                         });
 
 // A consumer that fails (as printing does when standard output fails) ends
 // the loop at once: no value after it, the workers stopped.
