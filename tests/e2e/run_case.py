@@ -51,11 +51,8 @@ def answers(case_dir, setup):
 
 
 def digest(folder):
-    def content(path):
-        try:
-            return hashlib.sha256(read(path)).hexdigest()
-        except PermissionError:
-            return "unreadable"
+    """Each file's content, time and mode (an unreadable file's content as such)."""
+    content = lambda p: hashlib.sha256(read(p)).hexdigest() if os.access(p, os.R_OK) else "unreadable"
     return {n: (content(p), os.stat(p).st_mtime_ns, os.stat(p).st_mode)
             for n in sorted(os.listdir(folder)) for p in [os.path.join(folder, n)] if os.path.isfile(p)}
 
@@ -85,12 +82,9 @@ def strace_violations(trace):
 
 
 def first_difference(what, expected, actual):
-    e, a = expected.decode(errors="replace").split("\n"), actual.decode(errors="replace").split("\n")
-    for i in range(max(len(e), len(a))):
-        if i >= len(e) or i >= len(a) or e[i] != a[i]:
-            return (f"{what} differs at line {i + 1}:\n  expected: {e[i] if i < len(e) else None!r}\n"
-                    f"  actual:   {a[i] if i < len(a) else None!r}")
-    return f"{what} differs"
+    e, a = (text.decode(errors="replace").split("\n") + [None] for text in (expected, actual))
+    i = next(i for i in range(max(len(e), len(a))) if i >= len(e) - 1 or i >= len(a) - 1 or e[i] != a[i])
+    return f"{what} differs at line {i + 1}:\n  expected: {e[i]!r}\n  actual:   {a[i]!r}"
 
 
 def main():

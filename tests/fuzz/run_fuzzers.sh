@@ -14,7 +14,7 @@ all=(fuzz_whole_run)
 [ $# -gt 0 ] || { sed -n '2,7p' "$0"; exit 2; }
 plan=("$@")
 
-CXX=${CXX:-clang++} CC=${CC:-clang} cmake -S . -B "$build" -DVELMORA_FUZZ=ON -DVELMORA_TESTS=OFF \
+CXX=${CXX:-clang++-16} CC=${CC:-clang-16} cmake -S . -B "$build" -DVELMORA_FUZZ=ON -DVELMORA_TESTS=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 nice -n 10 cmake --build "$build" -j2 --target fuzz_targets >/dev/null
 python3 tests/fuzz/make_seeds.py "$build/fuzz-seeds" >/dev/null
