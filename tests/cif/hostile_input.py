@@ -33,33 +33,24 @@ def magnetic_ops(n, m):
             + "loop_\n_space_group_symop_magn_centering.xyz\n" + "x,y,z,+1\n" * m)
 
 
-def existing(folder, name, mode):
+def existing(folder, name, mode=0o644, data=b"old\n"):
     path = os.path.join(folder, name)
-    with open(path, "w") as f:
-        f.write("old\n")
+    with open(path, "wb") as f:
+        f.write(data)
     os.chmod(path, mode)
     return path
 
 
 def tables_with_device(folder, data):
-    tables = os.path.join(folder, "tables")
-    os.mkdir(tables)
+    os.mkdir(os.path.join(folder, "tables"))
     for name in os.listdir(data):
-        os.symlink(os.path.join(data, name), os.path.join(tables, name))
-    os.remove(os.path.join(tables, "x-ray_coefficients_from_int_tables_edited.txt"))
-    os.symlink("/dev/zero", os.path.join(tables, "x-ray_coefficients_from_int_tables_edited.txt"))
-    return tables
-
-
-def binary_hkl(folder):
-    path = os.path.join(folder, "list.hkl")
-    with open(path, "wb") as f:
-        f.write(b"1 0 0\n1 \x00\xff" + b"7" * 100000 + b"\n")
-    return path
+        device = name == "x-ray_coefficients_from_int_tables_edited.txt"
+        os.symlink("/dev/zero" if device else os.path.join(data, name), os.path.join(folder, "tables", name))
+    return os.path.join(folder, "tables")
 
 
 def link_to_file(folder):
-    os.symlink(existing(folder, "target", 0o644), os.path.join(folder, "link"))
+    os.symlink(existing(folder, "target"), os.path.join(folder, "link"))
     return os.path.join(folder, "link")
 
 
@@ -91,7 +82,9 @@ CASES = [
     ("table_is_device", lambda f, d: [cif(f), "--dmin", "4", "--tables", tables_with_device(f, d)],
      "not a regular file", None),
     ("hkl_is_device", lambda f, d: [cif(f), "--hkl", "/dev/zero"], "not a regular file", None),
-    ("hkl_binary_line", lambda f, d: [cif(f), "--hkl", binary_hkl(f)], r"list.hkl:2: '1 \x00\xff7777", None),
+    ("hkl_binary_line",
+     lambda f, d: [cif(f), "--hkl", existing(f, "list.hkl", data=b"1 0 0\n1 \x00\xff" + b"7" * 100000 + b"\n")],
+     r"list.hkl:2: '1 \x00\xff7777", None),
 ]
 
 

@@ -3,7 +3,7 @@
 
   check_powder.py COMMAND --powder velmora-powder --velmora velmora --source SOURCE_TREE
 """
-import argparse, csv, io, math, os, shutil, subprocess, sys, tempfile
+import argparse, csv, glob, io, math, os, shutil, subprocess, sys, tempfile
 
 SKIP = 77
 args = None
@@ -28,29 +28,22 @@ def example(name):
 
 def check_report():
     import struct
-    fields = [("d_angstrom", 15, 22), ("Fn2_barn", 50, 58), ("Fm2_barn", 58, 66), ("FX2_electron2", 66, 78)]
+    fields = [("h", 0, 5), ("k", 5, 10), ("l", 10, 15), ("d_angstrom", 15, 22), ("Fn2_barn", 50, 58),
+              ("Fm2_barn", 58, 66), ("FX2_electron2", 66, 78)]
     problems = []
-    for name in sorted(os.listdir(os.path.join(args.source, "examples"))):
-        if not name.endswith(".txt"):
-            continue
-        answers = os.path.join(args.source, "examples", name)
+    for answers in sorted(glob.glob(os.path.join(args.source, "examples", "*.txt"))):
         with open(answers, "rb") as f:
             report = subprocess.run([args.velmora], stdin=f, capture_output=True, text=True,
                                     cwd=os.path.join(args.source, "data")).stdout
-        rows = [line for line in report.split("\n") if len(line) == 78]
-        got = reflections(answers, 0.1)
+        rows, got = [line for line in report.split("\n") if len(line) == 78], reflections(answers, 0.1)
         if len(got) != len(rows):
-            problems.append(f"{name}: {len(got)} reflections, velmora printed {len(rows)}")
-            continue
+            problems.append(f"{answers}: {len(got)} reflections, velmora printed {len(rows)}")
         for row, line in zip(got, rows):
-            if [float(row[c]) for c in "hkl"] != [float(x) for x in line[:15].split()]:
-                problems.append(f"{name}: h k l {row['h']} {row['k']} {row['l']}, velmora has {line[:15]}")
-            for column, first, last in fields:
+            for column, first, last in fields:  # the single-precision value, rounded as velmora prints it
                 value = struct.unpack("f", struct.pack("f", float(row[column])))[0]
-                text = f"{value:{last - first}.3f}"
-                printed = line[first:last]
+                text, printed = f"{value:{last - first}.{1 if column in 'hkl' else 3}f}", line[first:last]
                 if text != printed and not (set(printed) == {"*"} and len(text) > last - first):
-                    problems.append(f"{name} {line[:15]}: {column} {text.strip()}, velmora printed {printed}")
+                    problems.append(f"{answers} {line[:15]}: {column} {text.strip()}, velmora printed {printed}")
     return problems
 
 
@@ -177,26 +170,23 @@ def check_plot():
 
 
 def check_refusals():
-    problems = []
-    for line in open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "refusals.txt")):
+    problems, here = [], os.path.dirname(os.path.abspath(__file__))
+    for line in open(os.path.join(here, "refusals.txt")):
         if not line.strip() or line.startswith("#"):
             continue
         options, status, message = (part.strip() for part in line.split("|"))
         with tempfile.TemporaryDirectory() as scratch:
-            shutil.copytree(os.path.join(os.path.dirname(os.path.abspath(__file__)), "answers"), scratch,
-                            dirs_exist_ok=True)
+            shutil.copytree(os.path.join(here, "answers"), scratch, dirs_exist_ok=True)
             shutil.copy(example("iron_bcc"), os.path.join(scratch, "answers.txt"))
             broken = shutil.copytree(os.path.join(args.source, "data"), os.path.join(scratch, "broken_tables"))
             xray = os.path.join(broken, "x-ray_coefficients_from_int_tables_edited.txt")
-            with open(xray) as f:
-                text = f.read()
+            text = open(xray).read()
             with open(xray, "w") as f:
                 f.write(text.replace("0.322912", "0.3x2912", 1))
             before = sorted(os.listdir(scratch))
             got, _, err = powder(*options.split(), cwd=scratch)
-            left = sorted(os.listdir(scratch))
-            if got != int(status) or message not in err or (got != 0 and left != before):
-                problems.append(f"{options}: status {got}, files {left}, message {err!r}")
+            if got != int(status) or message not in err or (got != 0 and sorted(os.listdir(scratch)) != before):
+                problems.append(f"{options}: status {got}, files {sorted(os.listdir(scratch))}, message {err!r}")
     return problems
 
 
