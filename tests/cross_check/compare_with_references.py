@@ -1,19 +1,7 @@
 #!/usr/bin/env python3
-"""Runs velmora on a structure and compares its report with values computed by other software.
-
-Each reference (references/<name>.csv, written by make_references.py from cctbx, numpy and
-periodictable) names its answer file. velmora runs on it with the shipped tables, and every
-printed value must lie within half a unit of the last printed decimal (0.0005) plus a bound on
-the single-precision rounding, counted with u = 2^-24 from the reference's error scales:
-  d, |q|     relative 64 u d_cond (|q| 4 u more), d_cond the cancellation of 1/d^2 and of the cell;
-  qx qy qz   absolute 64 u d_cond q_scale, q_scale = sum |h_i| |a*_i|;
-  amplitude  dF = u ((N - 1 + K) S + 8 P + (2 e_d / u + 8) Y): N - 1 roundings of the running
-             sum and K per term (16 nuclear and X-ray, 32 magnetic) of the term sizes S, the
-             phase error on P, and the exponent error on Y (e_d the relative error of d);
-  |F|^2      2 |F| dF + dF^2 + 8 u |F|^2; |Fm|^2 also 16 u S^2 for its squares and 2 S^2 |d uq|
-             for the direction of q.
-A field of asterisks passes where the reference does not fit the field either; 0 0 0 must
-print +Inf and NaN exactly. --wrapper CMD runs velmora under CMD; --crlf is accepted.
+"""Runs velmora on a structure and compares its report with values computed by other software
+(references/<name>.csv, made by make_references.py), within the tolerance README.md derives.
+--wrapper CMD runs velmora under CMD; --crlf is accepted.
 """
 import argparse, math, os, subprocess, sys
 

@@ -1,17 +1,8 @@
 #!/usr/bin/env python3
-"""Reference values for velmora's report, computed by software that shares no code with it.
-
-For every answer file in examples/ and tests/cross_check/structures/, and each of its h k l:
-  d, |q|    cctbx.uctbx.unit_cell.d; |q| = 2 pi / d
-  qx qy qz  2 pi times cctbx's reciprocal-space vector (x along a, y in the a-b plane, z along
-            c*), checked against a Cholesky frame of the metric tensor built here with numpy
-  |FX|^2    cctbx's direct summation in P1 (occupancy, u_iso = B / 8 pi^2), it1992 form factors
-  |Fn|^2    the same with Sears' (1992) bound coherent lengths (cctbx.eltbx.neutron, fm) / 100
-  |Fm|^2    0.27^2 |Q x (M x Q)|^2 / |Q|^4, M = sum mu e occ <j0>(Q) exp(-B s^2) exp(2 pi i h.x)
-            in numpy, <j0> from python3-periodictable, e from the angles to z and to x
-with the error scales the comparing test uses. Nothing is read from data/ or from velmora.
-Run with Debian's interpreter (python3-cctbx, python3-numpy, python3-periodictable):
-  /usr/bin/python3 tests/cross_check/make_references.py [--check]
+"""Reference values for velmora's report, computed by software that shares no code with it
+(cctbx, numpy, periodictable; README.md says how each column is computed), with the error
+scales the comparing test uses. Nothing is read from data/ or from velmora. Run with Debian's
+interpreter:  /usr/bin/python3 tests/cross_check/make_references.py [--check]
 --check compares with the committed files (0 same, 1 different, 77 packages missing).
 """
 import argparse, glob, math, os, subprocess, sys
@@ -24,15 +15,11 @@ VERSION_PREFIX = "# packages: "
 HEADER = """\
 # velmora cross-check reference: {name}
 # answers: {answers}
-# made by tests/cross_check/make_references.py (its docstring says how each column is computed)
+# made by tests/cross_check/make_references.py (tests/cross_check/README.md says how each column is computed)
 # atoms: {natom}; magnetic atoms: {nmag}; reflections: {nrefl}
 {versions}
 # error scales for the comparing test: d_cond (cancellation of 1/d^2), q_scale (sum |h_i| |a*_i|),
 # and per sum n, m, x: S (sum of |terms|), P (weighted by phase sizes), Y (by exponent sizes)"""
-
-
-def fail(message):
-    sys.exit(message)
 
 
 def parse_answers(path):
@@ -43,7 +30,7 @@ def parse_answers(path):
         items = []
         while len(items) < count:
             if at[0] >= len(lines) or any(c in lines[at[0]] for c in "*/'\""):
-                fail(f"{path}: answers end early or use more than blanks and commas")
+                sys.exit(f"{path}: answers end early or use more than blanks and commas")
             items += lines[at[0]].replace(",", " ").split()
             at[0] += 1
         return items[:count]
@@ -57,7 +44,7 @@ def parse_answers(path):
             atom["moment"] = tuple(float(v) for v in read(3))
     reflections = [tuple(float(v) for v in read(3)) for _ in range(max(int(read(1)[0]), 0))]
     if any(v != int(v) for h in reflections for v in h):
-        fail(f"{path}: fractional indices have no cctbx reference")
+        sys.exit(f"{path}: fractional indices have no cctbx reference")
     return lattice, atoms, [tuple(int(v) for v in h) for h in reflections]
 
 
@@ -134,7 +121,7 @@ def magnetic_and_scales(lattice, atoms, reflections, names, cell):
         q = h @ reciprocal
         if not np.allclose(q, 2 * math.pi * np.array(cell.reciprocal_space_vector(hkl)), rtol=0,
                            atol=1e-12 * (1 + np.abs(q).max())):
-            fail(f"cctbx's frame and the Cholesky frame disagree at {hkl}")
+            sys.exit(f"cctbx's frame and the Cholesky frame disagree at {hkl}")
         origin = hkl == (0, 0, 0)
         d = math.inf if origin else cell.d(hkl)
         qlen, s = (0.0, 0.0) if origin else (2 * math.pi / d, 1 / (2 * d))
@@ -187,7 +174,7 @@ def reference_text(path, versions):
     lattice, atoms, reflections = parse_answers(path)
     missing = [a["label"] for a in atoms if a["label"] not in names]
     if missing:
-        fail(f"{path}: no package entry for {missing}")
+        sys.exit(f"{path}: no package entry for {missing}")
     factors = structure_factors(lattice, atoms, reflections, names)
     name = os.path.splitext(os.path.basename(path))[0]
     lines = [HEADER.format(name=name, answers=os.path.relpath(path, REPO).replace(os.sep, "/"), natom=len(atoms),

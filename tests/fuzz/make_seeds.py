@@ -18,13 +18,10 @@ def write(out, target, data):
 
 
 def case_tables(folder, setup):
-    work = tempfile.mkdtemp(prefix="velmora-seeds-")
-    try:
+    with tempfile.TemporaryDirectory(prefix="velmora-seeds-") as work:
         run_case.prepare_tables(folder, work, setup)
-        return [run_case.read(os.path.join(work, run_case.TABLES[k]), b"\x1f") if
-                os.path.isfile(os.path.join(work, run_case.TABLES[k])) else b"\x1f" for k in KEYS]
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
+        paths = [os.path.join(work, run_case.TABLES[k]) for k in KEYS]
+        return [run_case.read(p) if os.path.isfile(p) else b"\x1f" for p in paths]
 
 
 def main():

@@ -1,15 +1,8 @@
-// Checks one number kernel over every float, or a range of bit patterns, on all cores:
-//   fixed_point      the fields the program prints (and a few narrower) against the library's
-//                    exact "%.*f"
-//   shortest_digits  the digits read back as the same float and equal the library's shortest
-//                    std::to_chars form, except where the exact value lies halfway between that
-//                    form and the next string of as many digits (the printer then takes the
-//                    upper one, the library the even one); every such tie is confirmed from the
-//                    exact decimal expansion and counted
-//   single_math      sine, cosine and exponential equal the C library's double-precision
-//                    functions rounded once to float, and sincos_f and the batch functions (on
-//                    the widest path the processor has) give the same bits; a hash of all
-//                    results is printed, so that builds for other platforms can be compared
+// Checks one number kernel over every float, or a range of bit patterns, on all cores, with the
+// checks of the property tests (kernel_checks.hpp): fixed_point against the library's "%.*f",
+// shortest_digits against std::to_chars (counting the exact ties, where the printer takes the
+// upper digit), single_math against the double-precision functions rounded once, on the widest
+// path the processor has, with a hash of all results to compare builds for other platforms.
 //
 // Usage: verify_kernels KERNEL [first_bits last_bits]   (inclusive, hex or decimal)
 #include <atomic>
