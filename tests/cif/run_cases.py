@@ -4,6 +4,7 @@
   run_cases.py --converter C --velmora V --data DATA --source SRC CASE...
 """
 import argparse
+import collections
 import os
 import re
 import subprocess
@@ -93,11 +94,7 @@ def check(case, args):
         problems += [f"{len(m)} warnings hold {text!r}: {warnings}" for text, m in zip(expected, matched) if len(m) != 1]
         if "error" not in given and len(warnings) > sum(map(len, matched)):
             problems.append(f"unexpected warnings: {warnings}")
-        count = {}
-        for line in out.split("\n"):
-            words = line.split()
-            if len(words) == 8 and words[6] in "01":
-                count[words[7]] = count.get(words[7], 0) + 1
+        count = collections.Counter(w[7] for w in map(str.split, out.split("\n")) if len(w) == 8 and w[6] in "01")
         for label, n in (pair.split("=") for key, value in keys if key == "atoms" for pair in value.split()):
             if count.get(label, 0) != int(n):
                 problems.append(f"{count.get(label, 0)} atoms of {label}, not {n}")
@@ -146,8 +143,8 @@ def main():
         parser.add_argument(option, required=True)
     parser.add_argument("cases", nargs="+")
     args = parser.parse_args()
-    for option in ("converter", "velmora", "data", "source"):
-        setattr(args, option, os.path.abspath(getattr(args, option)))
+    args.converter, args.velmora, args.data, args.source = map(os.path.abspath, (args.converter, args.velmora,
+                                                                                 args.data, args.source))
     return finish((os.path.basename(case), check(case, args)) for case in args.cases)
 
 

@@ -59,15 +59,12 @@ def check_files(data):
 def run_velmora(args, atoms, flag):
     lines = ["5 5 5 90 90 90", str(len(atoms))] + [f"{a} 0 0 0 1 0 {flag}" for a in atoms]
     lines += ["1 0 90"] * (len(atoms) * flag) + ["1", "1 0 0"]
-    work = tempfile.mkdtemp(prefix="velmora-data-")
-    try:
+    with tempfile.TemporaryDirectory(prefix="velmora-data-") as work:
         for name in NAMES.values():
             shutil.copy(os.path.join(args.data, name), work)
         run = subprocess.run(args.wrapper.split() + [os.path.abspath(args.velmora)], cwd=work, timeout=300,
                              input="\n".join(lines).encode() + b"\n", capture_output=True)
-        return run.returncode, run.stdout.decode(errors="replace").replace("\r\n", "\n")
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
+    return run.returncode, run.stdout.decode(errors="replace").replace("\r\n", "\n")
 
 
 def main():
