@@ -58,11 +58,12 @@ inline std::string shortest_digits_fault(float value) {
   return text + " differs from the library's shortest " + lib + "e" + std::to_string(lib_exponent);
 }
 
-// A finite value in the fields the program prints and a few narrower ones, against the library's
-// exactly rounded "%.*f": a lone leading zero goes when the text is one too long, and a text that
-// still does not fit gives asterisks (as every field does from 1e9 up). Returns "" or the faults.
+// A finite value in the fields the program prints and others (every count of decimals the
+// printer takes, narrow fields that drop a leading zero), against the library's exactly rounded
+// "%.*f": a lone leading zero goes when the text is one too long, and a text that still does not
+// fit gives asterisks (as every field does from 1e9 up). Returns "" or the faults.
 inline std::string fixed_point_fault(float value) {
-  constexpr int kinds[][2] = {{5, 1}, {7, 3}, {8, 3}, {12, 3}, {4, 3}, {5, 3}, {8, 4}};
+  constexpr int kinds[][2] = {{5, 1}, {6, 2}, {7, 3}, {8, 3}, {12, 3}, {4, 3}, {5, 3}, {8, 4}, {15, 5}};
   const bool huge = std::fabs(value) >= 1e9f;
   char library[80];
   int length = 0, decimals = -1;
