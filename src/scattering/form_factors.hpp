@@ -50,7 +50,7 @@ inline float magnetic_form_factor(const std::array<float, 7>& m, float s) {
 // Debye-Waller factor exp(-B s^2), written as exp(-B kappa^2 / (4 pi)^2),
 // and its exponent alone.
 template <typename Real>
-Real debye_waller_exponent(float biso, const Real& kappa, float pi) {
+[[gnu::always_inline]] inline Real debye_waller_exponent(float biso, const Real& kappa, float pi) {
   const auto kappa2 = widen(kappa) * widen(kappa);
   const double four_pi = static_cast<double>(pi) * 4.0;
   return narrow(-(widen_each<Real>(biso) * kappa2) / spread<Real>(four_pi * four_pi));
@@ -62,7 +62,7 @@ inline float debye_waller(float biso, float kappa, float pi) {
 
 // h x + k y + l z, summed from zero and rounded at each step.
 template <typename Real>
-Real phase_sum(const std::array<Real, 3>& h, const std::array<float, 3>& x) {
+[[gnu::always_inline]] inline Real phase_sum(const std::array<Real, 3>& h, const std::array<float, 3>& x) {
   Real sum{};
   for (int k = 0; k < 3; ++k) sum = narrow(widen(sum) + widen(h[k]) * widen_each<Real>(x[k]));
   return sum;
@@ -70,7 +70,8 @@ Real phase_sum(const std::array<Real, 3>& h, const std::array<float, 3>& x) {
 
 // The phase angle 2 pi (hx + ky + lz) of a site.
 template <typename Real>
-Real phase_angle(const std::array<float, 3>& xyz, const std::array<Real, 3>& h, float pi) {
+[[gnu::always_inline]] inline Real phase_angle(const std::array<float, 3>& xyz, const std::array<Real, 3>& h,
+                                               float pi) {
   return narrow((widen_each<Real>(pi) + widen_each<Real>(pi)) * widen(phase_sum(h, xyz)));
 }
 

@@ -45,7 +45,7 @@ using Phase = PhaseOf<float>;
 
 // Adds one term to a single-precision sum: the term in double, one rounding.
 template <typename Real, typename Wide>
-Real accumulate(const Real& sum, const Wide& term) {
+[[gnu::always_inline]] inline Real accumulate(const Real& sum, const Wide& term) {
   return narrow(widen(sum) + term);
 }
 
@@ -58,8 +58,9 @@ Phase atom_phase(const std::array<float, 3>& xyz, const ReflectionGeometry& g, f
 // sums stay in registers across a loop over the atoms and the code is that of
 // the caller's instruction set.
 template <typename Real>
-[[gnu::always_inline]] inline void add_nuclear_xray_term(float occ, float bcoh, const Real& formf, const Real& dw,
-                                                         const PhaseOf<Real>& p, NuclearXraySumsOf<Real>& sums) {
+[[gnu::always_inline]] inline void add_nuclear_xray_term(float occ, float bcoh, const Real& formf,
+                                                         const Real& dw, const PhaseOf<Real>& p,
+                                                         NuclearXraySumsOf<Real>& sums) {
   const auto rpart = widen(p.rpart), ipart = widen(p.ipart), dw_d = widen(dw), formf_d = widen(formf);
   const auto occ_d = widen_each<Real>(occ), bcoh_d = widen_each<Real>(bcoh);
   sums.frn = accumulate(sums.frn, bcoh_d * rpart * dw_d * occ_d);
@@ -72,8 +73,8 @@ template <typename Real>
 // the magnetic form factor, occupancy, Debye-Waller factor and phase.
 template <typename Real>
 [[gnu::always_inline]] inline void add_magnetic_term(float occ, const MomentSpec& moment, const Vector3& u,
-                                                     const Real& formf, const Real& dw, const PhaseOf<Real>& p,
-                                                     MagneticSumsOf<Real>& sums) {
+                                                     const Real& formf, const Real& dw,
+                                                     const PhaseOf<Real>& p, MagneticSumsOf<Real>& sums) {
   const auto mom = widen_each<Real>(moment.mom), occ_d = widen_each<Real>(occ);
   const auto ux = widen_each<Real>(u.x), uy = widen_each<Real>(u.y), uz = widen_each<Real>(u.z);
   const auto formf_d = widen(formf), dw_d = widen(dw);

@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
   const std::uint64_t last = argc == 4 ? std::strtoull(argv[3], nullptr, 0) : 0xFFFFFFFFu;
   if ((argc != 2 && argc != 4) || first > last || last > 0xFFFFFFFFu ||
       (kernel != "fixed_point" && kernel != "shortest_digits" && kernel != "single_math")) {
-    std::fprintf(stderr, "usage: %s fixed_point|shortest_digits|single_math [first_bits last_bits]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s fixed_point|shortest_digits|single_math [first_bits last_bits]\n",
+                 argv[0]);
     return 2;
   }
   // Blocks of 2^24 shared among the cores; the tallies are summed in block order, so that the
@@ -87,10 +88,13 @@ int main(int argc, char** argv) {
   }
   std::printf("\n%llu floats checked, %llu faults\n", static_cast<unsigned long long>(total.checked),
               static_cast<unsigned long long>(total.faults));
-  for (std::size_t i = 0; i < total.examples.size() && i < 10; ++i) std::printf("  %s\n", total.examples[i].c_str());
+  for (std::size_t i = 0; i < total.examples.size() && i < 10; ++i)
+    std::printf("  %s\n", total.examples[i].c_str());
   if (kernel == "shortest_digits")
-    std::printf("exact ties, where the upper digit is taken: %llu\n", static_cast<unsigned long long>(total.ties));
-  if (kernel == "single_math") std::printf("hash of all results: %016llx\n", static_cast<unsigned long long>(total.hash));
+    std::printf("exact ties, where the upper digit is taken: %llu\n",
+                static_cast<unsigned long long>(total.ties));
+  if (kernel == "single_math")
+    std::printf("hash of all results: %016llx\n", static_cast<unsigned long long>(total.hash));
   std::printf("%s\n", total.faults == 0 ? "PASS" : "FAIL");
   return total.faults == 0 ? 0 : 1;
 }
