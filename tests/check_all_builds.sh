@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
-# Builds velmora for Linux x86-64, Linux 32-bit x86 and Windows x86-64 and runs
-# the whole end-to-end suite against each build. The expected outputs are the
-# same files for all three; the Windows program's output is compared after
-# turning CR LF into LF, and every one of its lines must end with CR LF.
+# Builds velmora for Linux x86-64, Linux 32-bit x86 and Windows x86-64 (g++-multilib,
+# g++-mingw-w64-x86-64, wine64) and runs the end-to-end, data and cross-check cases against
+# each; the Windows program's lines must end with CR LF and are compared as LF.
 #
 #   tests/check_all_builds.sh [--skip-windows] [build-root]
-#
-# Needs g++-multilib for the 32-bit build, g++-mingw-w64-x86-64 and wine64 for
-# the Windows one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 skip_windows=0

@@ -3,16 +3,10 @@
 // the sites to the whole cell, list the reflections, write the answers.
 #include "cif/conversion.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <gemmi/cifdoc.hpp>
 #include <map>
 #include <set>
@@ -158,44 +152,6 @@ std::string answers_for(const CifStructure& s, const TableLabels& tables, const 
     warnings.add("no --dmin or --hkl: the answers ask for no reflection");
   }
   return answer_text(s.cell, atoms, reflections);
-}
-
-void write_output_file(const std::string& given, const std::string& text) {
-  // A symbolic link is followed to the file it names, which is replaced.
-  std::error_code error_code;
-  std::string path = given;
-  for (int links = 0; links < 40 && std::filesystem::is_symlink(path, error_code); ++links) {
-    const std::filesystem::path target = std::filesystem::read_symlink(path, error_code);
-    path = (target.is_absolute() ? target : std::filesystem::path(path).parent_path() / target).string();
-  }
-  struct stat existing {};
-  const bool exists = stat(path.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode))
-    fail_conversion(given +
-                    ": cannot write the answers: not a regular file (write to standard output for a"
-                    " pipe or a device)");
-  const std::string temporary = path + ".velmora-cif-" + std::to_string(getpid()) + ".tmp";
-  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-  if (fd < 0) fail_conversion(given + ": cannot write the answers: " + std::strerror(errno));
-  int error = 0;
-#ifndef _WIN32
-  if (exists && fchmod(fd, existing.st_mode & 07777) != 0) error = errno;
-#endif
-  std::size_t written = 0;
-  while (written < text.size() && error == 0) {
-    const ssize_t n = write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno != EINTR) error = errno;
-    if (n > 0) written += static_cast<std::size_t>(n);
-  }
-  if (close(fd) != 0 && error == 0) error = errno;
-  // Replaces an existing file on every system (std::rename does not on Windows).
-  std::error_code renamed;
-  if (error == 0) std::filesystem::rename(temporary, path, renamed);
-  if (error != 0 || renamed) {
-    std::remove(temporary.c_str());
-    fail_conversion(given + ": cannot write the answers: " +
-                    (renamed ? renamed.message() : std::string(std::strerror(error))));
-  }
 }
 
 }  // namespace velmora::cif

@@ -41,10 +41,4 @@ std::string convert(const Options& options, Warnings& warnings, TableFiles* tabl
 std::string answers_for(const CifStructure& s, const TableLabels& tables, const Options& options,
                         Warnings& warnings);
 
-// Writes the text to the file through a temporary file beside it, renamed
-// into place when complete: a failed write leaves no file and no partial one.
-// A symbolic link is written through to its target, an existing file keeps
-// its permissions, and a path that exists and is no regular file is refused.
-void write_output_file(const std::string& path, const std::string& text);
-
 }  // namespace velmora::cif

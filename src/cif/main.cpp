@@ -9,6 +9,7 @@
 
 #include "cif/conversion.hpp"
 #include "cif/velmora_run.hpp"
+#include "files/pending_outputs.hpp"
 
 namespace {
 
@@ -37,7 +38,16 @@ int main(int argc, char** argv) {
     velmora::TableFiles tables;
     std::string answers = convert(options, warnings, &tables);
     print_warnings(warnings);
-    if (!options.output.empty()) write_output_file(options.output, answers);
+    if (!options.output.empty()) {
+      velmora::PendingOutputs output("velmora-cif", "the answers",
+                                     "(write to standard output for a pipe or a device)");
+      try {
+        output.write(options.output, answers);
+        output.commit();
+      } catch (const velmora::OutputFileError& e) {
+        fail_conversion(e.what());  // with the path made printable
+      }
+    }
     if (options.run) return run_velmora_on(std::move(answers), std::move(tables));
     if (options.output.empty() && (std::fwrite(answers.data(), 1, answers.size(), stdout) != answers.size() ||
                                    std::fflush(stdout) != 0)) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "files/pending_outputs.hpp"
 #include "powder/number_text.hpp"
-#include "powder/pending_outputs.hpp"
 #include "powder/powder_files.hpp"
 #include "powder/powder_plot.hpp"
 #include "powder/tables_folder.hpp"
@@ -46,7 +46,7 @@ void run(const PowderOptions& options, Remarks& remarks) {
         " is missing (Debian: libplplot-dev); --csv and --reflections work without it");
   const auto values = velmora_reflections(options.answers, powder_tables_folder(options.tables));
   const std::vector<PowderPeak> peaks = powder_peaks(values, options.wavelength, remarks);
-  PendingOutputs outputs;
+  velmora::PendingOutputs outputs("velmora-powder", "this output");
   if (!options.reflections.empty()) outputs.write(options.reflections, reflections_csv(peaks));
   if (!options.csv.empty() || !options.plot.empty()) {
     const TwoThetaGrid grid = options.grid ? *options.grid : default_grid(peaks, options.width);

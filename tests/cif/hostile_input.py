@@ -118,7 +118,6 @@ def main():
 
 
 def hostile_case(name, converter, data, control, control_rss, arguments, error, after):
-    """The problems of one case."""
     with tempfile.TemporaryDirectory() as folder:
         status, out, err, seconds, rss = run([converter, *arguments(folder, data)], data)
         print(f"{name}: {seconds:.2f} s, {rss} KiB")

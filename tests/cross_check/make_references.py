@@ -159,8 +159,7 @@ def magnetic_and_scales(lattice, atoms, reflections, names, cell):
 
 
 def number(value, noise=0.0):
-    """Twelve significant digits (the same characters from another build of the packages);
-    rounding residue of sums that cancel, below `noise`, as 0."""
+    """Twelve significant digits; rounding residue of sums that cancel, below `noise`, as 0."""
     if math.isnan(value):
         return "nan"
     if math.isinf(value):

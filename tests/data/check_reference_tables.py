@@ -1,11 +1,10 @@
 #!/usr/bin/env python3
-"""Checks the reference tables shipped in data/ and that velmora reads them as meant.
-
-The files: a header line, 187 X-ray and neutron rows with the same labels in the same order, at
-least 95 magnetic rows (the first 49, and only they, also in the other two), unique
-three-character labels, plain decimal numbers, and spot values as printed in Int. Tables Vol. C
-(1992) Tables 6.1.1.4 and 4.4.5.1 and in Sears, Neutron News 3 (1992). velmora must load all
-three, know every X-ray label and every usable magnetic label, and stop on an unusable one.
+"""Checks the reference tables shipped in data/ and that velmora reads them as meant: a header
+line, 187 X-ray and neutron rows with the same labels in the same order, at least 95 magnetic
+rows (the first 49, and only they, also in the other two), unique three-character labels, plain
+decimal numbers, and spot values as printed in Int. Tables Vol. C (1992) Tables 6.1.1.4 and
+4.4.5.1 and in Sears, Neutron News 3 (1992). velmora must load all three, know every X-ray label
+and every usable magnetic label, and stop on an unusable one.
 """
 import argparse, os, shutil, subprocess, sys, tempfile
 from decimal import Decimal

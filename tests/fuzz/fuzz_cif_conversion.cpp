@@ -1,8 +1,5 @@
-// Fuzz target: velmora-cif's conversion inside the process, from the input as
-// a CIF to the answer text, with the shipped tables and a smallest d that
-// keeps the reflections to some thousands in any cell. The conversion may
-// refuse the input, with a message; any other exception, a crash or a
-// sanitizer report is a failure.
+// Fuzz target: velmora-cif's conversion inside the process, the input as a CIF (README.md); the
+// conversion may refuse the input with a message, and nothing else may go wrong.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>

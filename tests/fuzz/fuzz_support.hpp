@@ -1,7 +1,4 @@
-// What every fuzz target checks about the way a run ended: a stop prints nothing on standard
-// error and has status 0; a failure has status 2 and exactly three lines: a place line naming
-// standard input or a data file, the no-trace line, and a reason from the known set. Anything
-// else aborts, which libFuzzer reports as a crash with the input that caused it.
+// How a run may end (README.md); anything else aborts, which libFuzzer reports with the input.
 #pragma once
 
 #include <cerrno>

@@ -1,11 +1,5 @@
-// Fuzz target: a whole run inside the process, from its three table files and
-// its standard input, all carved from one input. The parts are separated by
-// the byte 0x1E (record separator), in the order X-ray file, neutron-length
-// file, magnetic file, standard input; standard input runs to the end of the
-// input, further 0x1E bytes included. A file whose part is absent (fewer
-// separators) or is the single byte 0x1F is missing. The tables come from
-// the console's memory, so the run never touches the file system; it ends
-// by RunEnded, caught in run_velmora, and its ending is checked.
+// Fuzz target: a whole run inside the process, its three tables and standard input carved from
+// one input (README.md gives the form), the tables kept in the console's memory.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -25,14 +25,12 @@ if [ $# -eq 1 ] && [[ $1 =~ ^[0-9]+$ ]]; then plan=(); for t in "${all[@]}"; do 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 failed=0
-mkdir -p "$build/fuzz-logs"
 for item in "${plan[@]}"; do
   target=${item%%=*} seconds=${item#*=}
   [[ " ${all[*]} " == *" $target "* ]] || { echo "unknown target: $target" >&2; exit 2; }
-  case $target in fuzz_whole_run) max_len=65536 ;; *) max_len=16384 ;; esac
-  dict=velmora.dict; [ "$target" = fuzz_cif_conversion ] && dict=cif.dict
+  case $target in fuzz_whole_run) max_len=65536 dict=velmora.dict ;; *) max_len=16384 dict=cif.dict ;; esac
   log=$build/fuzz-logs/$target.log
-  mkdir -p "$build/fuzz-corpus/$target" "$build/fuzz-artifacts/$target"
+  mkdir -p "$build/fuzz-corpus/$target" "$build/fuzz-artifacts/$target" "$build/fuzz-logs"
   echo "=== $target, $seconds s"
   status=0
   nice -n 10 "$build/tests/fuzz/$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 \

@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
-"""The installed programs run from an empty folder, in a temporary prefix (install), the .deb
-unpacked with dpkg-deb -x (deb) or the Windows ZIP under wine (zip), both made by cpack in
-BUILD/packages: velmora's iron report, velmora-cif --version, the installed tables used (an
-error names their folder), --run equal to velmora. Exits 77 (skipped) when a tool is missing.
+"""The installed programs from an empty folder (a temporary prefix, the .deb unpacked, or the
+Windows ZIP under wine; cpack makes both in BUILD/packages): velmora's iron report, --version,
+the installed tables used, velmora-cif --run equal to velmora. 77 (skipped) without a tool.
 
   installed_programs.py install|deb|zip --build BUILD --source SOURCE --version VERSION
 """

@@ -178,6 +178,7 @@ def check_refusals():
         with tempfile.TemporaryDirectory() as scratch:
             shutil.copytree(os.path.join(here, "answers"), scratch, dirs_exist_ok=True)
             shutil.copy(example("iron_bcc"), os.path.join(scratch, "answers.txt"))
+            os.mkfifo(os.path.join(scratch, "fifo"))
             broken = shutil.copytree(os.path.join(args.source, "data"), os.path.join(scratch, "broken_tables"))
             xray = os.path.join(broken, "x-ray_coefficients_from_int_tables_edited.txt")
             text = open(xray).read()

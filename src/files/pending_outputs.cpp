@@ -1,0 +1,89 @@
+// Temporary files are created exclusively (O_EXCL), so that an existing file
+// of that name is never opened, and written with the system's own calls, so
+// that every failed write is seen. std::filesystem::rename replaces an
+// existing file on every system (std::rename does not on Windows).
+#include "files/pending_outputs.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace velmora {
+namespace {
+
+// The file a path names, after following up to 40 symbolic links.
+std::string link_target(const std::string& given) {
+  std::error_code error;
+  std::string path = given;
+  for (int links = 0; links < 40 && std::filesystem::is_symlink(path, error); ++links) {
+    const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+    path = (target.is_absolute() ? target : std::filesystem::path(path).parent_path() / target).string();
+  }
+  return path;
+}
+
+}  // namespace
+
+PendingOutputs::PendingOutputs(std::string program, std::string what, std::string not_regular_hint)
+    : program_(std::move(program)), what_(std::move(what)), not_regular_hint_(std::move(not_regular_hint)) {}
+
+PendingOutputs::~PendingOutputs() {
+  for (const Pending& file : files_) std::remove(file.temporary.c_str());
+}
+
+void PendingOutputs::fail(const std::string& path, const std::string& reason) const {
+  throw OutputFileError(path + ": cannot write " + what_ + ": " + reason);
+}
+
+std::string PendingOutputs::reserve(const std::string& path) {
+  const std::string target = link_target(path);
+  struct stat existing {};
+  const bool exists = stat(target.c_str(), &existing) == 0;
+  if (exists && !S_ISREG(existing.st_mode)) {
+    fail(path, "not a regular file" + (not_regular_hint_.empty() ? "" : " " + not_regular_hint_));
+  }
+  const std::string temporary = target + "." + program_ + "-" + std::to_string(getpid()) + "-" +
+                                std::to_string(files_.size()) + ".tmp";
+  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+  if (fd < 0) fail(path, std::strerror(errno));
+  files_.push_back({path, target, temporary});
+  int error = 0;
+#ifndef _WIN32
+  if (exists && fchmod(fd, existing.st_mode & 07777) != 0) error = errno;
+#endif
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) fail(path, std::strerror(error));
+  return temporary;
+}
+
+void PendingOutputs::write(const std::string& path, const std::string& text) {
+  const std::string temporary = reserve(path);
+  const int fd = open(temporary.c_str(), O_WRONLY | O_TRUNC);
+  if (fd < 0) fail(path, std::strerror(errno));
+  std::size_t written = 0;
+  int error = 0;
+  while (written < text.size() && error == 0) {
+    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno != EINTR) error = errno;
+    if (n > 0) written += static_cast<std::size_t>(n);
+  }
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) fail(path, std::strerror(error));
+}
+
+void PendingOutputs::commit() {
+  while (!files_.empty()) {
+    const Pending& file = files_.front();
+    std::error_code renamed;
+    std::filesystem::rename(file.temporary, file.target, renamed);
+    if (renamed) fail(file.given, renamed.message());
+    files_.erase(files_.begin());
+  }
+}
+
+}  // namespace velmora
