@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the fuzz targets' seed corpora into OUTDIR/<target>/ from the whole-program cases, the
-shipped examples and velmora-cif's cases. Usage: make_seeds.py OUTDIR"""
+"""Writes the fuzz targets' seed corpora into OUTDIR/<target>/ from the whole-program cases (also
+with compact tables whose rows each hold one repeat count), the shipped examples and
+velmora-cif's cases. Usage: make_seeds.py OUTDIR"""
 import hashlib, json, os, shutil, sys, tempfile
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -26,6 +27,9 @@ def case_tables(folder, setup):
 def main():
     out = sys.argv[1]
     shutil.rmtree(out, ignore_errors=True)
+    default = [run_case.read(os.path.join(REPO, "tests", "e2e", "tables", run_case.TABLES[k])) for k in KEYS]
+    small = [b"\n".join([t.split(b"\n")[0]] + [line.split()[0] + b" %d*1.5" % n for line in t.split(b"\n")[1:]
+                                                 if line.split()]) + b"\n" for t, n in zip(default, (9, 1, 7))]
     cases = os.path.join(REPO, "tests", "e2e", "cases")
     for name in sorted(os.listdir(cases)):
         folder = os.path.join(cases, name)
@@ -34,6 +38,7 @@ def main():
             continue
         stdin, tables = run_case.answers(folder, setup), case_tables(folder, setup)
         write(out, "fuzz_whole_run", b"\x1e".join(tables + [stdin]))
+        write(out, "fuzz_whole_run", b"\x1e".join(small + [stdin]))
     data = [run_case.read(os.path.join(REPO, "data", run_case.TABLES[k])) for k in KEYS]
     for name in sorted(os.listdir(os.path.join(REPO, "examples"))):
         if name.endswith(".txt"):
