@@ -42,9 +42,9 @@ void end_output_line(Console& console, std::source_location statement) {
   if (console.out.write_error() != 0) fail_output(console, statement);
 }
 
-void stop_run(Console& console) {
+void stop_run(Console& console, StopKind kind) {
   if (!console.out.flush()) fail_output(console, std::source_location::current());
-  throw RunEnded{0};
+  throw RunEnded{kind == StopKind::own_error ? kStatusOwnError : kStatusNormalEnd};
 }
 
 void fail_run(Console& console, const FailurePlace& place, std::string_view reason) {
@@ -53,7 +53,7 @@ void fail_run(Console& console, const FailurePlace& place, std::string_view reas
   console.write_err(std::string(kNoTraceLine) + eol);
   console.out.flush();
   console.write_err(std::string(kReasonPrefix) + ": " + std::string(reason) + eol);
-  throw RunEnded{2};
+  throw RunEnded{kStatusFailure};
 }
 
 }  // namespace velmora

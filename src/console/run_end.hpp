@@ -1,7 +1,8 @@
-// The two ways a run ends. stop_run is the normal end, also used right after
-// the program's own messages (exit status 0). fail_run is the end after a
-// failed open or read: a diagnostic on standard error naming the place and the
-// reason, exit status 2. Both write out buffered standard output first and end
+// The two ways a run ends. stop_run is the normal end (exit status 0) and the
+// stop right after one of the program's own error messages (exit status 1:
+// nothing was computed, so a script must not take it for success). fail_run
+// is the end after a failed open or read: a diagnostic on standard error
+// naming the place and the reason, exit status 2. Both write out buffered standard output first and end
 // the run by throwing RunEnded, which only the entry point catches, so the
 // whole run can also be driven inside one process (tests, fuzzing).
 #pragma once
@@ -18,6 +19,13 @@ struct RunEnded {
   int status;
 };
 
+// The exit statuses of a run.
+inline constexpr int kStatusNormalEnd = 0;
+inline constexpr int kStatusOwnError = 1;  // stop after the program's own error message
+inline constexpr int kStatusFailure = 2;   // failed open, read or write
+
+enum class StopKind { normal_end, own_error };
+
 // Where a failing operation stands: its statement in the program's source and
 // the channel it was working on (with the data file's name for channel 1).
 struct FailurePlace {
@@ -27,7 +35,7 @@ struct FailurePlace {
   bool opening = false;    // the failure was the opening of file_name
 };
 
-[[noreturn]] void stop_run(Console& console);
+[[noreturn]] void stop_run(Console& console, StopKind kind = StopKind::normal_end);
 [[noreturn]] void fail_run(Console& console, const FailurePlace& place, std::string_view reason);
 
 // Ends the line being printed; a refused write of standard output fails the

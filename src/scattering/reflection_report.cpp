@@ -33,7 +33,7 @@ void write_reflection_report(Console& console, const ScatteringInputs& in, int t
   const ReflectionLoop loop(in);
   if (loop.missing_symbol()) {
     write_free_form(console, {text_of(*loop.missing_symbol()), " is unknown symbol"});
-    stop_run(console);
+    stop_run(console, StopKind::own_error);
   }
   for_each_reflection(loop, threads, [&console](const ReflectionValues& v) { write_report_row(console, v); });
 }

@@ -96,7 +96,7 @@ void load_neutron_table(Console& console, ScatteringTables& tables) {
                       write_free_form(console, {text_of(row.nion), text_of(xray_label), "!!!!!"});
                       write_free_form(console, {"Labels in x-ray scatt factor file must agree with"});
                       write_free_form(console, {"those in neutron scattering length file"});
-                      stop_run(console);
+                      stop_run(console, StopKind::own_error);
                     }
                   });
 }
