@@ -1,0 +1,124 @@
+// Taking the operations of a data block from the first source that gives
+// them, with a warning where a symbol is read in another spelling or setting.
+#include "cif/symmetry_reading.hpp"
+
+#include "cif/cif_values.hpp"
+#include "cif/space_group_symbol.hpp"
+
+namespace velmora::cif {
+namespace {
+
+namespace cif = gemmi::cif;
+
+std::vector<SymmetryOperation> read_operation_column(cif::Column column, bool with_time_reversal,
+                                                     const std::string& source) {
+  std::vector<SymmetryOperation> ops;
+  const Place place{source, column.item()};
+  for (int i = 0; i < column.length(); ++i) {
+    const std::string where = column.get_loop() ? place.row(i) : place.line();
+    ops.push_back(
+        parse_operation(cif::as_string(column[i]), with_time_reversal, where + ": " + *column.get_tag()));
+  }
+  if (ops.empty()) fail_conversion(place.line() + ": " + *column.get_tag() + " lists no operation");
+  return ops;
+}
+
+const std::string* first_value(cif::Block& block, std::initializer_list<const char*> tags,
+                               std::string* tag_found) {
+  for (const char* tag : tags)
+    if (const std::string* value = block.find_value(tag)) {
+      if (cif::is_null(*value)) continue;
+      *tag_found = tag;
+      return value;
+    }
+  return nullptr;
+}
+
+}  // namespace
+
+// The operations, from the first of: the magnetic operations and centrings of
+// a magnetic CIF; the listed operations; the Hall symbol, which fixes the
+// setting; the Hermann-Mauguin symbol.
+void read_symmetry(cif::Block& block, CifStructure& s, Warnings& warnings) {
+  if (block.has_tag("_space_group_symop_magn_ssg_operation_algebraic") ||
+      block.has_tag("_cell_wave_vector_x"))
+    fail_conversion(s.source + ": data_" + block.name +
+                    ": an incommensurate magnetic structure (superspace operations) cannot be written"
+                    " as the atoms of one cell");
+  const std::string where = s.source + ": data_" + block.name;
+  if (cif::Column magnetic = block.find_values("_space_group_symop_magn_operation_xyz")) {
+    s.magnetic_operations = true;
+    std::vector<SymmetryOperation> ops = read_operation_column(magnetic, true, s.source);
+    std::vector<SymmetryOperation> centerings = {{gemmi::Op::identity(), 1}};
+    if (cif::Column column = block.find_values("_space_group_symop_magn_centering_xyz"))
+      centerings = read_operation_column(column, true, s.source);
+    if (ops.size() * centerings.size() > kMostOperations)
+      fail_conversion(where + ": " + std::to_string(ops.size()) + " operations times " +
+                      std::to_string(centerings.size()) + " centrings; at most " +
+                      std::to_string(kMostOperations) + " operations are taken");
+    s.operations = checked_group(combine_with_centerings(ops, centerings), where, warnings);
+    return;
+  }
+  for (const char* tag : {"_space_group_symop_operation_xyz", "_symmetry_equiv_pos_as_xyz"})
+    if (cif::Column column = block.find_values(tag)) {
+      s.operations = checked_group(read_operation_column(column, false, s.source), where, warnings);
+      return;
+    }
+  std::string hm_tag, hall_tag;
+  const std::string* hm =
+      first_value(block, {"_space_group_name_H-M_alt", "_symmetry_space_group_name_H-M"}, &hm_tag);
+  const std::string* hall =
+      first_value(block, {"_space_group_name_Hall", "_symmetry_space_group_name_Hall"}, &hall_tag);
+  auto place = [&](const std::string& tag) {
+    return s.source + ":" + std::to_string(block.find_pair_item(tag)->line_number) + ": " + tag;
+  };
+  const gemmi::SpaceGroup* group = nullptr;
+  std::string hm_symbol;
+  bool respelt = false;
+  if (hm) {
+    hm_symbol = symbol_value(*hm);
+    group = find_group(hm_symbol, s.cell, respelt);
+    if (group == nullptr && hall == nullptr)
+      fail_conversion(place(hm_tag) + " '" + hm_symbol + "' is no space-group symbol that gemmi knows");
+  }
+  if (hall) {
+    const std::string symbol = symbol_value(*hall);
+    gemmi::GroupOps ops;
+    bool read = true;
+    try {
+      check_hall(symbol);
+      ops = gemmi::symops_from_hall(symbol.c_str());
+    } catch (const std::exception& e) {
+      if (group == nullptr)
+        fail_conversion(place(hall_tag) + " '" + symbol + "' cannot be read: " + e.what());
+      warnings.add(place(hall_tag) + " '" + symbol + "' cannot be read (" + e.what() + "); the symbol '" +
+                   hm_symbol + "' is used");
+      read = false;
+    }
+    if (read && group != nullptr && !group->operations().is_same_as(ops))
+      warnings.add(s.source + ": the Hall symbol '" + symbol + "' and the symbol '" + hm_symbol +
+                   "' (read as " + group->xhm() + ") give different operations; the Hall symbol's are used");
+    if (read) {
+      s.operations = checked_group(operations_of_group(ops), where, warnings);
+      return;
+    }
+  }
+  if (group != nullptr) {
+    if (respelt) {
+      warnings.add(s.source + ": space group '" + hm_symbol + "' is read as " + group->xhm());
+    } else if ((group->ext == '1' || group->ext == '2') && hm_symbol.find(':') == std::string::npos) {
+      warnings.add(s.source + ": space group '" + hm_symbol + "' has two origin choices; origin choice " +
+                   std::string(1, group->ext) + " is used (" + group->xhm() +
+                   "); list the operations, or name the setting, for the other");
+    }
+    s.operations = checked_group(operations_of_group(group->operations()), where, warnings);
+    return;
+  }
+  fail_conversion(
+      where +
+      ": no symmetry: neither operations (_space_group_symop_operation_xyz,"
+      " _symmetry_equiv_pos_as_xyz, _space_group_symop_magn_operation_xyz) nor a space-group"
+      " symbol (_space_group_name_H-M_alt, _symmetry_space_group_name_H-M, _space_group_name_Hall)");
+}
+
+}  // namespace velmora::cif
