@@ -84,125 +84,189 @@ std::size_t ReflectionLoop::terms_per_reflection() const {
 // site's magnetic copy) is computed once per reflection and then shared by
 // all the terms that need it: the same values, in the same sums, in the same
 // order as computing each term from scratch. Values are laid out item by
-// item, the lanes of an item side by side.
+// item, the lanes of an item side by side. Each phase of a block is its own
+// always-inline function, so every instruction-set copy of the kernel below
+// is still one function compiled for that set.
 struct ReflectionLoop::Lanes {
   // Reflections per block: two groups of lanes, whose sums are independent
   // chains that overlap in time.
   static constexpr std::size_t kGroups = 2;
   static constexpr std::size_t B = kGroups * kLanes;
 
-  [[gnu::always_inline]] static void compute(const ReflectionLoop& loop, std::size_t first,
-                                             std::span<ReflectionValues> out) {
-    const ScatteringInputs& in = loop.in_;
-    const Structure& st = in.structure;
-    const ScatteringTables& tables = in.tables;
-    const std::size_t xray_rows = loop.xray_rows_used_.size(),
-                      magnetic_rows = loop.magnetic_rows_used_.size();
-    const std::size_t atoms = st.atoms.size(), distinct_b = loop.b_values_.size();
+  // A block's reflections: each one's geometry, and h, k, l and kappa as lanes.
+  struct BlockGeometry {
+    std::array<ReflectionGeometry, B> g;
+    std::array<std::array<FloatLanes, 3>, kGroups> h;
+    std::array<FloatLanes, kGroups> kappa;
+  };
+
+  // Storage that every block of one call reuses: B values per used table row,
+  // per distinct B value and per site.
+  struct Shared {
     // Each reflection's Gaussians of one row lie together, as the form factors take them.
-    std::vector<float> gaussian_exponents((4 * xray_rows + 3 * magnetic_rows) * B);
-    std::vector<float> gaussians(gaussian_exponents.size());
-    std::vector<float> xray_formf(xray_rows * B), magnetic_formf(magnetic_rows * B);
-    std::vector<float> dw_exponent(distinct_b * B), dw(distinct_b * B);
-    std::vector<float> angle(atoms * B), sine(atoms * B), cosine(atoms * B);
+    std::vector<float> gaussian_exponents, gaussians;
+    std::vector<float> xray_formf, magnetic_formf;
+    std::vector<float> dw_exponent, dw;
+    std::vector<float> angle, sine, cosine;
 
-    for (std::size_t block = 0; block < out.size(); block += B) {
-      const std::size_t count = std::min(B, out.size() - block);
-      // A short last block repeats its last reflection in the spare lanes.
-      std::array<ReflectionGeometry, B> g;
+    explicit Shared(const ReflectionLoop& loop) {
+      const std::size_t xray_rows = loop.xray_rows_used_.size(),
+                        magnetic_rows = loop.magnetic_rows_used_.size();
+      const std::size_t atoms = loop.in_.structure.atoms.size(), distinct_b = loop.b_values_.size();
+      gaussian_exponents.resize((4 * xray_rows + 3 * magnetic_rows) * B);
+      gaussians.resize(gaussian_exponents.size());
+      xray_formf.resize(xray_rows * B);
+      magnetic_formf.resize(magnetic_rows * B);
+      dw_exponent.resize(distinct_b * B);
+      dw.resize(distinct_b * B);
+      angle.resize(atoms * B);
+      sine.resize(atoms * B);
+      cosine.resize(atoms * B);
+    }
+  };
+
+  // A block's nuclear, X-ray and magnetic sums, one set per group of lanes.
+  struct BlockSums {
+    std::array<NuclearXraySumsOf<FloatLanes>, kGroups> nx;
+    std::array<MagneticSumsOf<FloatLanes>, kGroups> ms;
+  };
+
+  // Geometry of reflections first, first + 1, ..., count of them; a short
+  // last block repeats its last reflection in the spare lanes.
+  [[gnu::always_inline]] static void load_geometry(const ReflectionLoop& loop, std::size_t first,
+                                                   std::size_t count, BlockGeometry& b) {
+    const ScatteringInputs& in = loop.in_;
+    for (std::size_t r = 0; r < B; ++r) {
+      b.g[r] = r < count ? compute_reflection_geometry(in.structure.hkl[first + r], in.cell, in.pi)
+                         : b.g[count - 1];
+    }
+    std::array<float, 4 * B> column;  // h, k, l and kappa of each reflection
+    for (std::size_t r = 0; r < B; ++r) {
+      for (std::size_t k = 0; k < 3; ++k) column[k * B + r] = b.g[r].h[k];
+      column[3 * B + r] = b.g[r].kappa;
+    }
+    for (std::size_t k = 0; k < kGroups; ++k) {
+      for (std::size_t j = 0; j < 3; ++j) b.h[k][j] = load_lanes(&column[j * B + k * kLanes]);
+      b.kappa[k] = load_lanes(&column[3 * B + k * kLanes]);
+    }
+  }
+
+  // The exponentials of all form-factor Gaussians in one batch, then each
+  // used row's form factor from its own.
+  [[gnu::always_inline]] static void compute_form_factors(const ReflectionLoop& loop,
+                                                          const std::array<ReflectionGeometry, B>& g,
+                                                          Shared& v) {
+    const ScatteringTables& tables = loop.in_.tables;
+    float* e = v.gaussian_exponents.data();
+    for (int row : loop.xray_rows_used_) {
       for (std::size_t r = 0; r < B; ++r) {
-        g[r] =
-            r < count ? compute_reflection_geometry(st.hkl[first + block + r], in.cell, in.pi) : g[count - 1];
+        for (int t = 1; t < 8; t += 2) *e++ = gaussian_exponent(tables.xray[row].xsf[t], g[r].s);
       }
-      std::array<float, 4 * B> column;  // h, k, l and kappa of each reflection
+    }
+    for (int row : loop.magnetic_rows_used_) {
       for (std::size_t r = 0; r < B; ++r) {
-        for (std::size_t k = 0; k < 3; ++k) column[k * B + r] = g[r].h[k];
-        column[3 * B + r] = g[r].kappa;
+        for (int t = 1; t < 6; t += 2) *e++ = gaussian_exponent(tables.magnetic[row].msf[t], g[r].s);
       }
-      std::array<std::array<FloatLanes, 3>, kGroups> h;
-      std::array<FloatLanes, kGroups> kappa;
+    }
+    exp_f_many(v.gaussian_exponents, v.gaussians);
+    const float* next = v.gaussians.data();
+    for (std::size_t j = 0; j < loop.xray_rows_used_.size(); ++j) {
+      for (std::size_t r = 0; r < B; ++r, next += 4) {
+        v.xray_formf[j * B + r] = xray_form_factor(tables.xray[loop.xray_rows_used_[j]].xsf, next);
+      }
+    }
+    for (std::size_t j = 0; j < loop.magnetic_rows_used_.size(); ++j) {
+      for (std::size_t r = 0; r < B; ++r, next += 3) {
+        v.magnetic_formf[j * B + r] =
+            magnetic_form_factor(tables.magnetic[loop.magnetic_rows_used_[j]].msf, next);
+      }
+    }
+  }
+
+  // The Debye-Waller factor of every distinct B value, the exponentials in one batch.
+  [[gnu::always_inline]] static void compute_debye_waller(const ReflectionLoop& loop,
+                                                          const std::array<FloatLanes, kGroups>& kappa,
+                                                          Shared& v) {
+    for (std::size_t j = 0; j < loop.b_values_.size(); ++j) {
       for (std::size_t k = 0; k < kGroups; ++k) {
-        for (std::size_t j = 0; j < 3; ++j) h[k][j] = load_lanes(&column[j * B + k * kLanes]);
-        kappa[k] = load_lanes(&column[3 * B + k * kLanes]);
+        store_lanes(&v.dw_exponent[j * B + k * kLanes],
+                    debye_waller_exponent(loop.b_values_[j], kappa[k], loop.in_.pi));
       }
+    }
+    exp_f_many(v.dw_exponent, v.dw);
+  }
 
-      // The exponentials of all form-factor Gaussians in one batch, then each
-      // used row's form factor from its own.
-      float* e = gaussian_exponents.data();
-      for (int row : loop.xray_rows_used_) {
-        for (std::size_t r = 0; r < B; ++r) {
-          for (int t = 1; t < 8; t += 2) *e++ = gaussian_exponent(tables.xray[row].xsf[t], g[r].s);
-        }
+  // The phase of every site, sines and cosines in one batch.
+  [[gnu::always_inline]] static void compute_phases(const ReflectionLoop& loop,
+                                                    const std::array<std::array<FloatLanes, 3>, kGroups>& h,
+                                                    Shared& v) {
+    const std::vector<AtomSite>& atoms = loop.in_.structure.atoms;
+    for (std::size_t i = 0; i < atoms.size(); ++i) {
+      for (std::size_t k = 0; k < kGroups; ++k) {
+        store_lanes(&v.angle[i * B + k * kLanes], phase_angle(atoms[i].xyz, h[k], loop.in_.pi));
       }
-      for (int row : loop.magnetic_rows_used_) {
-        for (std::size_t r = 0; r < B; ++r) {
-          for (int t = 1; t < 6; t += 2) *e++ = gaussian_exponent(tables.magnetic[row].msf[t], g[r].s);
-        }
-      }
-      exp_f_many(gaussian_exponents, gaussians);
-      const float* next = gaussians.data();
-      for (std::size_t j = 0; j < xray_rows; ++j) {
-        for (std::size_t r = 0; r < B; ++r, next += 4) {
-          xray_formf[j * B + r] = xray_form_factor(tables.xray[loop.xray_rows_used_[j]].xsf, next);
-        }
-      }
-      for (std::size_t j = 0; j < magnetic_rows; ++j) {
-        for (std::size_t r = 0; r < B; ++r, next += 3) {
-          magnetic_formf[j * B + r] =
-              magnetic_form_factor(tables.magnetic[loop.magnetic_rows_used_[j]].msf, next);
-        }
-      }
-      for (std::size_t j = 0; j < distinct_b; ++j) {
-        for (std::size_t k = 0; k < kGroups; ++k) {
-          store_lanes(&dw_exponent[j * B + k * kLanes],
-                      debye_waller_exponent(loop.b_values_[j], kappa[k], in.pi));
-        }
-      }
-      exp_f_many(dw_exponent, dw);
-      for (std::size_t i = 0; i < atoms; ++i) {
-        for (std::size_t k = 0; k < kGroups; ++k) {
-          store_lanes(&angle[i * B + k * kLanes], phase_angle(st.atoms[i].xyz, h[k], in.pi));
-        }
-      }
-      sincos_f_many(angle, sine, cosine);
+    }
+    sincos_f_many(v.angle, v.sine, v.cosine);
+  }
 
-      // One pass over the atoms adds each atom's nuclear term and then the
-      // terms of its magnetic copies (they follow the atoms' order), so every
-      // sum sees its terms in the same order as separate passes would give,
-      // while the independent sums overlap in time.
-      std::array<NuclearXraySumsOf<FloatLanes>, kGroups> nx;
-      std::array<MagneticSumsOf<FloatLanes>, kGroups> ms;
-      std::size_t m = 0;
-      for (std::size_t i = 0; i < atoms; ++i) {
-        const std::size_t slot = loop.xray_of_atom_[i];
-        const float bcoh = tables.neutron[loop.xray_rows_used_[slot]].bcoh;
-        const std::size_t dw_at = loop.b_of_atom_[i] * B;
+  // One pass over the atoms adds each atom's nuclear term and then the
+  // terms of its magnetic copies (they follow the atoms' order), so every
+  // sum sees its terms in the same order as separate passes would give,
+  // while the independent sums overlap in time.
+  [[gnu::always_inline]] static void add_terms(const ReflectionLoop& loop, const Shared& v, BlockSums& sums) {
+    const Structure& st = loop.in_.structure;
+    std::size_t m = 0;
+    for (std::size_t i = 0; i < st.atoms.size(); ++i) {
+      const std::size_t slot = loop.xray_of_atom_[i];
+      const float bcoh = loop.in_.tables.neutron[loop.xray_rows_used_[slot]].bcoh;
+      const std::size_t dw_at = loop.b_of_atom_[i] * B;
+      for (std::size_t k = 0; k < kGroups; ++k) {
+        const std::size_t at = i * B + k * kLanes;
+        add_nuclear_xray_term(st.atoms[i].occ, bcoh, load_lanes(&v.xray_formf[slot * B + k * kLanes]),
+                              load_lanes(&v.dw[dw_at + k * kLanes]),
+                              PhaseOf<FloatLanes>{load_lanes(&v.cosine[at]), load_lanes(&v.sine[at])},
+                              sums.nx[k]);
+      }
+      for (; m < st.magnetic.size() && st.magnetic_site[m] == i; ++m) {
+        const std::size_t formf_at = loop.magnetic_of_atom_[m] * B;
         for (std::size_t k = 0; k < kGroups; ++k) {
           const std::size_t at = i * B + k * kLanes;
-          add_nuclear_xray_term(st.atoms[i].occ, bcoh, load_lanes(&xray_formf[slot * B + k * kLanes]),
-                                load_lanes(&dw[dw_at + k * kLanes]),
-                                PhaseOf<FloatLanes>{load_lanes(&cosine[at]), load_lanes(&sine[at])}, nx[k]);
-        }
-        for (; m < st.magnetic.size() && st.magnetic_site[m] == i; ++m) {
-          const std::size_t formf_at = loop.magnetic_of_atom_[m] * B;
-          for (std::size_t k = 0; k < kGroups; ++k) {
-            const std::size_t at = i * B + k * kLanes;
-            add_magnetic_term(st.magnetic[m].occ, st.moments[m], in.umom[m],
-                              load_lanes(&magnetic_formf[formf_at + k * kLanes]),
-                              load_lanes(&dw[dw_at + k * kLanes]),
-                              PhaseOf<FloatLanes>{load_lanes(&cosine[at]), load_lanes(&sine[at])}, ms[k]);
-          }
+          add_magnetic_term(
+              st.magnetic[m].occ, st.moments[m], loop.in_.umom[m],
+              load_lanes(&v.magnetic_formf[formf_at + k * kLanes]), load_lanes(&v.dw[dw_at + k * kLanes]),
+              PhaseOf<FloatLanes>{load_lanes(&v.cosine[at]), load_lanes(&v.sine[at])}, sums.ms[k]);
         }
       }
-      for (std::size_t r = 0; r < count; ++r) {
-        const auto& n = nx[r / kLanes];
-        const auto& p = ms[r / kLanes];
-        const std::size_t l = r % kLanes;
-        ReflectionValues& v = out[block + r];
-        v.geometry = g[r];
-        set_squared_moduli({n.frn[l], n.fin[l], n.xrn[l], n.xin[l]},
-                           {p.ax[l], p.ay[l], p.az[l], p.bx[l], p.by[l], p.bz[l]}, in.eg2mc, v);
-      }
+    }
+  }
+
+  // Each reflection's geometry and squared moduli, from its lane of the sums.
+  [[gnu::always_inline]] static void store_moduli(const ReflectionLoop& loop, const BlockGeometry& b,
+                                                  const BlockSums& sums, std::span<ReflectionValues> out) {
+    for (std::size_t r = 0; r < out.size(); ++r) {
+      const auto& n = sums.nx[r / kLanes];
+      const auto& p = sums.ms[r / kLanes];
+      const std::size_t l = r % kLanes;
+      ReflectionValues& v = out[r];
+      v.geometry = b.g[r];
+      set_squared_moduli({n.frn[l], n.fin[l], n.xrn[l], n.xin[l]},
+                         {p.ax[l], p.ay[l], p.az[l], p.bx[l], p.by[l], p.bz[l]}, loop.in_.eg2mc, v);
+    }
+  }
+
+  [[gnu::always_inline]] static void compute(const ReflectionLoop& loop, std::size_t first,
+                                             std::span<ReflectionValues> out) {
+    Shared shared(loop);
+    for (std::size_t block = 0; block < out.size(); block += B) {
+      const std::size_t count = std::min(B, out.size() - block);
+      BlockGeometry geometry;
+      load_geometry(loop, first + block, count, geometry);
+      compute_form_factors(loop, geometry.g, shared);
+      compute_debye_waller(loop, geometry.kappa, shared);
+      compute_phases(loop, geometry.h, shared);
+      BlockSums sums;
+      add_terms(loop, shared, sums);
+      store_moduli(loop, geometry, sums, out.subspan(block, count));
     }
   }
 
