@@ -23,6 +23,7 @@
 #include <system_error>
 
 #include "cif/cell_expansion.hpp"
+#include "frontend/input_file.hpp"
 
 namespace velmora::cif {
 namespace {
@@ -506,15 +507,7 @@ void read_moments(cif::Block& block, CifStructure& s, Warnings& warnings) {
 }  // namespace
 
 cif::Document read_cif_file(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error))
-    fail_conversion(path + ": cannot read: " +
-                    (std::filesystem::exists(path, error) ? "not a regular file" : "no such file"));
-  std::ifstream file(path, std::ios::binary);
-  if (!file) fail_conversion(path + ": cannot read: " + std::strerror(errno));
-  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) fail_conversion(path + ": cannot read: " + std::strerror(errno));
-  return parse_cif_text(std::move(text), path);
+  return parse_cif_text(frontend::read_input_file(path, "the CIF", frontend::kMostInputBytes), path);
 }
 
 namespace {
