@@ -3,40 +3,19 @@
 // fail_run, which unwind to here with the exit status.
 #include "app/run.hpp"
 
-#include <algorithm>
-#include <charconv>
-#include <cstdlib>
-#include <cstring>
+#include <cstdio>
 #include <memory>
-#include <thread>
 
 #include "app/run_state.hpp"
 #include "console/console.hpp"
 #include "console/run_end.hpp"
+#include "console/standard_streams.hpp"
 #include "geometry/moment_directions.hpp"
 #include "scattering/reflection_report.hpp"
+#include "scattering/reflection_threads.hpp"
 #include "structure/structure_dialogue.hpp"
 
 namespace velmora {
-namespace {
-
-// Threads that compute reflections: VELMORA_THREADS when it holds a whole
-// number from 1 to kMaxThreads (1: the run starts no thread), else as many
-// as the hardware runs at once. The output is the same for every count.
-constexpr int kMaxThreads = 256;
-
-int reflection_threads() {
-  if (const char* text = std::getenv("VELMORA_THREADS")) {
-    int n = 0;
-    const char* end = text + std::strlen(text);
-    const auto [stop, error] = std::from_chars(text, end, n);
-    if (error == std::errc() && stop == end && n >= 1 && n <= kMaxThreads) return n;
-  }
-  const unsigned hardware = std::thread::hardware_concurrency();
-  return hardware == 0 ? 1 : static_cast<int>(std::min<unsigned>(hardware, kMaxThreads));
-}
-
-}  // namespace
 
 int run_velmora(Console& console) {
   auto state = std::make_unique<RunState>();
@@ -56,6 +35,16 @@ int run_velmora(Console& console) {
   } catch (const RunEnded& end) {
     return end.status;
   }
+}
+
+int run_velmora_on_standard_streams(std::optional<std::string> answers, std::optional<TableFiles> tables) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const bool terminal = prepare_standard_streams();
+  Console console = answers ? Console(std::move(*answers), stdout, stderr, terminal)
+                            : Console(stdin, stdout, stderr, terminal);
+  console.data_files = std::move(tables);
+  return run_velmora(console);
 }
 
 }  // namespace velmora

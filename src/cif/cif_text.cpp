@@ -1,15 +1,10 @@
 // Reading a CIF file and parsing its text with gemmi's parser, after the
 // repairs of line ends and bytes that velmora makes; a parse failure is told
 // as what stands where the parser stopped.
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <gemmi/cif.hpp>
-#include <iterator>
-#include <system_error>
 
 #include "cif/cif_structure.hpp"
+#include "frontend/input_file.hpp"
 
 namespace velmora::cif {
 namespace {
@@ -37,15 +32,7 @@ std::string what_stands(const std::string& text, std::size_t at) {
 }  // namespace
 
 cif::Document read_cif_file(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error))
-    fail_conversion(path + ": cannot read: " +
-                    (std::filesystem::exists(path, error) ? "not a regular file" : "no such file"));
-  std::ifstream file(path, std::ios::binary);
-  if (!file) fail_conversion(path + ": cannot read: " + std::strerror(errno));
-  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) fail_conversion(path + ": cannot read: " + std::strerror(errno));
-  return parse_cif_text(std::move(text), path);
+  return parse_cif_text(frontend::read_input_file(path, "the CIF", frontend::kMostInputBytes), path);
 }
 
 cif::Document parse_cif_text(std::string text, const std::string& name) {

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <gemmi/cifdoc.hpp>
 #include <map>
-#include <set>
 
 #include "cif/answer_file.hpp"
 #include "cif/cell_expansion.hpp"
@@ -62,53 +61,32 @@ std::string usage_text() {
          "Without --run, in the folder of the tables: velmora < OUT\n";
 }
 
-Options parse_command_line(const std::vector<std::string>& args) {
-  static const std::set<std::string> valued = {"-o", "--dmin", "--hkl", "--block", "--tables", "--ion"};
+const frontend::ProgramSpec& program_spec() {
+  static const frontend::ProgramSpec spec{
+      "velmora-cif",
+      "CIF",
+      {{"-o"}, {"--dmin"}, {"--hkl"}, {"--block"}, {"--tables"}, {"--ion", true, true}, {"--run", false}},
+      usage_text()};
+  return spec;
+}
+
+Options options_of(const frontend::CommandLine& line) {
   Options options;
-  std::map<std::string, std::string> given;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> value;
-    const auto equals = name.find('=');
-    if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    }
-    const bool flag = name == "-h" || name == "--help" || name == "--version" || name == "--run";
-    if (flag && value) fail_conversion(name + " takes no value\n" + usage_text());
-    if (name == "-h" || name == "--help") {
-      options.help = true;
-    } else if (name == "--version") {
-      options.version = true;
-    } else if (name == "--run") {
-      options.run = true;
-    } else if (valued.count(name) != 0) {
-      if (!value && i + 1 < args.size()) value = args[++i];
-      if (!value || value->empty()) fail_conversion(name + " needs a value\n" + usage_text());
-      given[name] = *value;
-      if (name == "--ion") {
-        const auto equals_at = value->find('=');
-        if (equals_at == 0 || equals_at == std::string::npos || equals_at + 1 == value->size())
-          fail_conversion("--ion " + *value + ": give NAME=LABEL, such as Mn=Mn3 or Mn1=Mn3");
-        options.ions[value->substr(0, equals_at)] = value->substr(equals_at + 1);
-      }
-    } else if (!name.empty() && name[0] == '-') {
-      fail_conversion("unknown option " + name + "\n" + usage_text());
-    } else if (options.input.empty()) {
-      options.input = name;
-    } else {
-      fail_conversion("one CIF at a time: " + options.input + " and " + name + "\n" + usage_text());
-    }
+  options.input = line.operand;
+  frontend::check_exclusive(line, "--dmin", "--hkl");
+  if (line.has("--dmin")) options.dmin = dmin_value(line.value("--dmin"));
+  for (const std::string& ion : line.values("--ion")) {
+    const auto equals_at = ion.find('=');
+    if (equals_at == 0 || equals_at == std::string::npos || equals_at + 1 == ion.size())
+      fail_conversion("--ion " + ion + ": give NAME=LABEL, such as Mn=Mn3 or Mn1=Mn3");
+    if (!options.ions.emplace(ion.substr(0, equals_at), ion.substr(equals_at + 1)).second)
+      fail_conversion("--ion " + ion + ": " + ion.substr(0, equals_at) + " is given a label twice");
   }
-  if (options.help || options.version) return options;
-  if (options.input.empty()) fail_conversion("no CIF named\n" + usage_text());
-  if (given.count("--dmin") != 0 && given.count("--hkl") != 0)
-    fail_conversion("--dmin and --hkl: give one of them");
-  if (given.count("--dmin") != 0) options.dmin = dmin_value(given["--dmin"]);
-  options.hkl_file = given["--hkl"];
-  options.output = given["-o"];
-  options.block = given["--block"];
-  options.tables = given["--tables"];
+  options.hkl_file = line.value("--hkl");
+  options.output = line.value("-o");
+  options.block = line.value("--block");
+  options.tables = line.value("--tables");
+  options.run = line.has("--run");
   return options;
 }
 

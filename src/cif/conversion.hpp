@@ -10,6 +10,7 @@
 #include "cif/cif_structure.hpp"
 #include "cif/conversion_error.hpp"
 #include "cif/table_labels.hpp"
+#include "frontend/command_line.hpp"
 #include "tables/table_folder.hpp"
 
 namespace velmora::cif {
@@ -22,13 +23,12 @@ struct Options {
   std::optional<double> dmin;
   std::string hkl_file;
   IonChoices ions;  // --ion NAME=LABEL, by site label or element
-  bool help = false;
-  bool version = false;
   bool run = false;  // run velmora on the answers instead of printing them
 };
 
-// Reads the arguments after the program's name; a wrong one ends the conversion.
-Options parse_command_line(const std::vector<std::string>& args);
+// The command line velmora-cif takes, and the options it gives.
+const frontend::ProgramSpec& program_spec();
+Options options_of(const frontend::CommandLine& line);
 
 std::string usage_text();
 

@@ -6,36 +6,21 @@
 #pragma once
 
 #include <cstddef>
-#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "frontend/escaping.hpp"
+#include "frontend/failure.hpp"
+
 namespace velmora::cif {
 
-struct ConversionError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+// A conversion fails the way every companion does (frontend/failure.hpp); its
+// messages are escaped where they are printed.
+using ConversionError = frontend::Error;
+using frontend::printable;
 
-// A message quotes text of the file: its control characters are shown as \xNN
-// (a NUL would end the message where it is printed).
-inline std::string printable(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if ((u < 0x20 && c != '\n' && c != '\t') || u == 0x7f) {
-      const char* hex = "0123456789abcdef";
-      out += std::string("\\x") + hex[u >> 4] + hex[u & 15];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-[[noreturn]] inline void fail_conversion(const std::string& message) {
-  throw ConversionError(printable(message));
-}
+[[noreturn]] inline void fail_conversion(const std::string& message) { frontend::fail(message); }
 
 class Warnings {
  public:

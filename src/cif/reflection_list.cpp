@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "cif/conversion_error.hpp"
+#include "frontend/input_file.hpp"
 
 namespace velmora::cif {
 namespace {
@@ -125,12 +126,7 @@ std::vector<Hkl> reflections_to_dmin(const gemmi::UnitCell& cell, double dmin) {
 }
 
 std::vector<Hkl> read_reflection_file(const std::string& path) {
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
-  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-    fail_conversion(path + ": cannot read the reflections: not a regular file");
-  std::ifstream file(path);
-  if (!file) fail_conversion(path + ": cannot read the reflections: " + std::strerror(errno));
+  std::istringstream file(frontend::read_input_file(path, "the reflections", frontend::kMostInputBytes));
   std::vector<Hkl> list;
   std::string line;
   for (int number = 1; std::getline(file, line); ++number) {
@@ -149,7 +145,6 @@ std::vector<Hkl> read_reflection_file(const std::string& path) {
       fail_conversion(path + ":" + std::to_string(number) + ": more than 10 million reflections");
     list.push_back(hkl);
   }
-  if (file.bad()) fail_conversion(path + ": cannot read the reflections: " + std::strerror(errno));
   return list;
 }
 

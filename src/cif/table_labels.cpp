@@ -7,23 +7,15 @@
 #include <cctype>
 #include <filesystem>
 #include <memory>
-#include <sstream>
 
 #include "console/console.hpp"
 #include "console/run_end.hpp"
+#include "frontend/velmora_failure.hpp"
 #include "tables/scattering_tables.hpp"
 #include "tables/table_folder.hpp"
 
 namespace velmora::cif {
 namespace {
-
-std::string last_line(const std::string& text) {
-  std::string line, last;
-  std::istringstream lines(text);
-  while (std::getline(lines, line))
-    if (line.find_first_not_of(' ') != std::string::npos) last = line;
-  return last.substr(last.find_first_not_of(' ') == std::string::npos ? 0 : last.find_first_not_of(' '));
-}
 
 // A label is of an element when it is its neutral label or its symbol
 // followed by a charge digit (Fe2 is of Fe; Cr2 is not of C).
@@ -52,9 +44,7 @@ TableLabels read_table_labels(const std::string& folder) {
   try {
     load_scattering_tables(console, *tables);
   } catch (const RunEnded&) {
-    const std::string why =
-        console.err_text.empty() ? last_line(console.out.kept_text()) : last_line(console.err_text);
-    fail_conversion(folder + ": velmora cannot use these tables: " + why);
+    frontend::fail(frontend::table_failure(console, *tables, folder));
   }
   TableLabels labels;
   labels.folder = folder;

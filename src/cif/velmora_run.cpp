@@ -3,21 +3,12 @@
 // output, diagnostics and exit status exactly those of the program.
 #include "cif/velmora_run.hpp"
 
-#include <cstdio>
-
-#include "console/console.hpp"
 #include "app/run.hpp"
-#include "console/standard_streams.hpp"
 
 namespace velmora::cif {
 
 int run_velmora_on(std::string answers, TableFiles tables) {
-  std::fflush(stdout);
-  std::fflush(stderr);
-  const bool terminal = prepare_standard_streams();
-  Console console(std::move(answers), stdout, stderr, terminal);
-  console.data_files = std::move(tables);
-  return run_velmora(console);
+  return run_velmora_on_standard_streams(std::move(answers), std::move(tables));
 }
 
 }  // namespace velmora::cif

@@ -3,6 +3,7 @@
 // runs use the memory form, which keeps both output streams as text.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -18,6 +19,24 @@ namespace velmora {
 inline constexpr int kDataFileChannel = 1;
 inline constexpr int kStandardInputChannel = 5;
 inline constexpr int kStandardOutputChannel = 6;
+
+// The answer of the dialogue being read, for a caller that runs the dialogue
+// in memory and names the answer in its own messages.
+struct DialogueAnswer {
+  enum class Kind { none, lattice, atom_count, atom, moment, reflection_count, reflection };
+  Kind kind = Kind::none;
+  std::int64_t index = 0;  // from 0, of count
+  std::int64_t count = 0;
+};
+
+// The failure that ended a run, as values: what fail_run also prints.
+struct RunFailure {
+  std::string reason;
+  int channel = 0;
+  std::string file_name;  // the data file, for channel 1 and for openings
+  bool opening = false;
+  long line = 0;  // the line being read, from 1; 0: none
+};
 
 struct Console {
   // The process's standard streams.
@@ -47,6 +66,8 @@ struct Console {
   // runs): a name that is not here is a missing file, and the working
   // directory is never looked at. Unset in the program, which reads files.
   std::optional<std::map<std::string, std::string, std::less<>>> data_files;
+  DialogueAnswer answer;              // set by the dialogue before each read
+  std::optional<RunFailure> failure;  // set by fail_run
 };
 
 }  // namespace velmora

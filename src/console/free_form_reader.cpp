@@ -90,7 +90,7 @@ class Reader {
 
  private:
   [[noreturn]] void fail(std::string_view reason) {
-    FailurePlace place{statement_, source_.channel(), {}, false};
+    FailurePlace place{statement_, source_.channel(), {}, false, source_.line()};
     if (source_.channel() == kDataFileChannel) place.file_name = source_.name();
     fail_run(console_, place, reason);
   }
@@ -372,7 +372,7 @@ std::string read_fixed_text(Console& console, InputSource& source, int width, st
   std::string line;
   int c = source.get();
   if (c == kEnd) {
-    FailurePlace place{statement, source.channel(), {}, false};
+    FailurePlace place{statement, source.channel(), {}, false, source.line()};
     if (source.channel() == kDataFileChannel) place.file_name = source.name();
     fail_run(console, place, source.read_error() != 0 ? std::strerror(source.read_error()) : "End of file");
   }

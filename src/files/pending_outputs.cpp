@@ -13,6 +13,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "frontend/failure.hpp"
+
 namespace velmora {
 namespace {
 
@@ -37,7 +39,7 @@ PendingOutputs::~PendingOutputs() {
 }
 
 void PendingOutputs::fail(const std::string& path, const std::string& reason) const {
-  throw OutputFileError(path + ": cannot write " + what_ + ": " + reason);
+  frontend::fail_file(path, "cannot write " + what_ + ": " + reason);
 }
 
 std::string PendingOutputs::reserve(const std::string& path) {
@@ -84,6 +86,12 @@ void PendingOutputs::commit() {
     if (renamed) fail(file.given, renamed.message());
     files_.erase(files_.begin());
   }
+}
+
+void write_standard_output(const std::string& text, const std::string& what) {
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+    frontend::fail("cannot write " + what + " to standard output: " + std::strerror(errno != 0 ? errno : EIO));
 }
 
 }  // namespace velmora

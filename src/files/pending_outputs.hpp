@@ -6,17 +6,11 @@
 // is no regular file (a pipe, a device, a folder) is refused.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace velmora {
-
-// "PATH: cannot write WHAT: reason".
-struct OutputFileError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
 
 class PendingOutputs {
  public:
@@ -37,6 +31,7 @@ class PendingOutputs {
   void commit();
 
  private:
+  // A failure "PATH: cannot write WHAT: reason" (frontend/failure.hpp).
   [[noreturn]] void fail(const std::string& path, const std::string& reason) const;
 
   struct Pending {
@@ -45,5 +40,8 @@ class PendingOutputs {
   std::string program_, what_, not_regular_hint_;
   std::vector<Pending> files_;
 };
+
+// Writes the text to standard output whole, or fails naming what it is.
+void write_standard_output(const std::string& text, const std::string& what);
 
 }  // namespace velmora

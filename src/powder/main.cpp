@@ -1,16 +1,15 @@
 // velmora-powder: the powder diffraction pattern of the structure in a velmora
-// answer file, at one wavelength. The only place that prints to standard error
-// and decides the exit status: 0 when every output is written, 1 after any
-// error, with no output written.
-#include <cstdio>
-#include <exception>
+// answer file, at one wavelength. Exit status 0 when every output is written,
+// 1 after any error, with no output written.
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "files/pending_outputs.hpp"
+#include "frontend/program.hpp"
 #include "powder/number_text.hpp"
 #include "powder/powder_files.hpp"
+#include "powder/powder_options.hpp"
 #include "powder/powder_plot.hpp"
 #include "powder/tables_folder.hpp"
 #include "powder/velmora_reflections.hpp"
@@ -18,10 +17,6 @@
 namespace {
 
 using namespace velmora::powder;
-
-void print_remarks(const Remarks& remarks) {
-  for (const std::string& line : remarks.lines) std::fprintf(stderr, "velmora-powder: %s\n", line.c_str());
-}
 
 // The plot's title: file, wavelength and peak width, '#' doubled (PLplot's escape).
 std::string plot_title(const PowderOptions& options) {
@@ -39,7 +34,7 @@ std::string plot_title(const PowderOptions& options) {
   return escaped;
 }
 
-void run(const PowderOptions& options, Remarks& remarks) {
+int run(const PowderOptions& options, Remarks& remarks) {
   if (!options.plot.empty() && !plot_supported())
     fail_powder(
         "--plot: this velmora-powder cannot draw: it was built without PLplot, or PLplot's SVG driver"
@@ -56,34 +51,16 @@ void run(const PowderOptions& options, Remarks& remarks) {
                                                    pattern, peaks, options.radiation))
       fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");
   }
-  if (options.reflections.empty() && options.csv.empty() && options.plot.empty()) {
-    const std::string text = reflections_csv(peaks);
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
-      fail_powder("cannot write the reflections to standard output");
-  }
+  if (options.reflections.empty() && options.csv.empty() && options.plot.empty())
+    velmora::write_standard_output(reflections_csv(peaks), "the reflections");
   outputs.commit();
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   Remarks remarks;
-  try {
-    const PowderOptions options = parse_powder_command_line(std::vector<std::string>(argv + 1, argv + argc));
-    if (options.help) {
-      std::fputs(powder_usage_text().c_str(), stdout);
-      return 0;
-    }
-    if (options.version) {
-      std::printf("velmora-powder %s\n", VELMORA_VERSION);
-      return 0;
-    }
-    run(options, remarks);
-    print_remarks(remarks);
-    return 0;
-  } catch (const std::exception& e) {
-    print_remarks(remarks);
-    std::fprintf(stderr, "velmora-powder: error: %s\n", e.what());
-    return 1;
-  }
+  return velmora::frontend::run_program(powder_program_spec(), argc, argv, remarks,
+                                        [&](const auto& line) { return run(powder_options_of(line), remarks); });
 }

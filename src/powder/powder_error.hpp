@@ -1,28 +1,19 @@
 // How velmora-powder reports trouble: every error ends the run through
-// fail_powder with the whole message (the file, option or reflection, and what
-// is wrong); only the entry point catches it, prints it and exits with status
-// 1, before any output file is in place. Notes and warnings do not stop the run.
+// fail_powder, the companions' one failure (frontend/failure.hpp), before any
+// output file is in place; notes and warnings, which do not stop the run, are
+// the companions' remarks.
 #pragma once
 
-#include <stdexcept>
 #include <string>
-#include <vector>
+
+#include "frontend/failure.hpp"
+#include "frontend/program.hpp"
 
 namespace velmora::powder {
 
-struct PowderError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+using PowderError = frontend::Error;
+using Remarks = frontend::Remarks;
 
-[[noreturn]] inline void fail_powder(const std::string& message) { throw PowderError(message); }
-
-// Lines for standard error that do not stop the run, each with its kind
-// ("note" or "warning").
-struct Remarks {
-  std::vector<std::string> lines;
-
-  void note(const std::string& text) { lines.push_back("note: " + text); }
-  void warn(const std::string& text) { lines.push_back("warning: " + text); }
-};
+[[noreturn]] inline void fail_powder(const std::string& message) { frontend::fail(message); }
 
 }  // namespace velmora::powder

@@ -93,59 +93,46 @@ std::string powder_usage_text() {
          "  --plot OUT.svg        the pattern drawn as SVG\n";
 }
 
-PowderOptions parse_powder_command_line(const std::vector<std::string>& args) {
-  static const std::vector<std::string> valued = {"--wavelength",  "--tables",   "--two-theta",
-                                                  "--fwhm",        "--caglioti", "--csv",
-                                                  "--reflections", "--plot",     "--radiation"};
+const frontend::ProgramSpec& powder_program_spec() {
+  static const frontend::ProgramSpec spec{"velmora-powder",
+                                          "answer file",
+                                          {{"--wavelength"},
+                                           {"--tables"},
+                                           {"--two-theta"},
+                                           {"--fwhm"},
+                                           {"--caglioti"},
+                                           {"--csv"},
+                                           {"--reflections"},
+                                           {"--plot"},
+                                           {"--radiation"}},
+                                          powder_usage_text()};
+  return spec;
+}
+
+PowderOptions powder_options_of(const frontend::CommandLine& line) {
   PowderOptions options;
-  std::map<std::string, std::string> given;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> value;
-    if (const auto equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    }
-    if (name == "-h" || name == "--help" || name == "--version") {
-      if (value) fail_powder(name + " takes no value");
-      (name == "--version" ? options.version : options.help) = true;
-      return options;
-    }
-    if (std::find(valued.begin(), valued.end(), name) != valued.end()) {
-      if (!value && i + 1 < args.size()) value = args[++i];
-      if (!value || value->empty()) fail_powder(name + " needs a value\n" + powder_usage_text());
-      if (!given.emplace(name, *value).second) fail_powder(name + " is given twice");
-    } else if (!name.empty() && name[0] == '-') {
-      fail_powder("unknown option " + name + "\n" + powder_usage_text());
-    } else if (!options.answers.empty()) {
-      fail_powder("one answer file at a time: " + options.answers + " and " + name);
-    } else {
-      options.answers = name;
-    }
-  }
-  if (options.answers.empty()) fail_powder("no answer file named\n" + powder_usage_text());
-  if (given.count("--wavelength") == 0) fail_powder("--wavelength L (angstroms) is required");
-  options.wavelength = positive("--wavelength", given["--wavelength"]);
-  options.tables = given["--tables"];
-  if (given.count("--two-theta")) options.grid = grid_of(given["--two-theta"]);
-  if (given.count("--fwhm") && given.count("--caglioti"))
-    fail_powder("--fwhm and --caglioti: give one of them");
-  if (given.count("--fwhm")) options.width.fwhm = positive("--fwhm", given["--fwhm"]);
-  if (given.count("--caglioti")) {
-    const std::vector<double> uvw = numbers_of("--caglioti", given["--caglioti"], ',', 3);
+  options.answers = line.operand;
+  if (!line.has("--wavelength")) fail_powder("--wavelength L (angstroms) is required");
+  options.wavelength = positive("--wavelength", line.value("--wavelength"));
+  options.tables = line.value("--tables");
+  if (line.has("--two-theta")) options.grid = grid_of(line.value("--two-theta"));
+  frontend::check_exclusive(line, "--fwhm", "--caglioti");
+  if (line.has("--fwhm")) options.width.fwhm = positive("--fwhm", line.value("--fwhm"));
+  if (line.has("--caglioti")) {
+    const std::vector<double> uvw = numbers_of("--caglioti", line.value("--caglioti"), ',', 3);
     options.width.caglioti = {uvw[0], uvw[1], uvw[2]};
   }
-  if (given.count("--radiation")) {
+  if (line.has("--radiation")) {
     static const std::map<std::string, Radiation> kinds = {
         {"neutron", Radiation::neutron}, {"xray", Radiation::xray}, {"both", Radiation::both}};
-    const auto kind = kinds.find(given["--radiation"]);
+    const auto kind = kinds.find(line.value("--radiation"));
     if (kind == kinds.end())
-      fail_powder("--radiation " + given["--radiation"] + ": one of neutron, xray, both");
+      fail_powder("--radiation " + line.value("--radiation") + ": one of neutron, xray, both");
     options.radiation = kind->second;
   }
-  options.csv = given["--csv"];
-  options.reflections = given["--reflections"];
-  options.plot = given["--plot"];
+  options.csv = line.value("--csv");
+  options.reflections = line.value("--reflections");
+  options.plot = line.value("--plot");
   check_distinct_files(options);
   const std::string svg = ".svg";
   if (!options.plot.empty() &&

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "frontend/command_line.hpp"
 #include "powder/powder_profile.hpp"
 
 namespace velmora::powder {
@@ -20,12 +21,12 @@ struct PowderOptions {
   PeakWidth width;
   Radiation radiation = Radiation::neutron;  // what the plot shows
   std::string csv, reflections, plot;        // empty: not written
-  bool help = false;
-  bool version = false;
 };
 
-// Reads the arguments after the program's name; a wrong one ends the run.
-PowderOptions parse_powder_command_line(const std::vector<std::string>& args);
+// The command line velmora-powder takes, and the options it gives; a wrong
+// value ends the run.
+const frontend::ProgramSpec& powder_program_spec();
+PowderOptions powder_options_of(const frontend::CommandLine& line);
 
 std::string powder_usage_text();
 

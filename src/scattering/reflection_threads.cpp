@@ -5,6 +5,9 @@
 #include "scattering/reflection_threads.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -141,6 +144,17 @@ void for_each_reflection(const ReflectionLoop& loop, int threads,
     for (const ReflectionValues& v : ring.wait_for(k)) consume(v);
     ring.release(k);
   }
+}
+
+int reflection_threads() {
+  if (const char* text = std::getenv("VELMORA_THREADS")) {
+    int n = 0;
+    const char* end = text + std::strlen(text);
+    const auto [stop, error] = std::from_chars(text, end, n);
+    if (error == std::errc() && stop == end && n >= 1 && n <= kMostThreads) return n;
+  }
+  const unsigned hardware = std::thread::hardware_concurrency();
+  return hardware == 0 ? 1 : static_cast<int>(std::min<unsigned>(hardware, kMostThreads));
 }
 
 }  // namespace velmora

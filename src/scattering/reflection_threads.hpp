@@ -10,6 +10,13 @@
 
 namespace velmora {
 
+// The one thread policy of every program and test that computes reflections:
+// VELMORA_THREADS when it holds a whole number from 1 to kMostThreads (1: no
+// thread is started), else as many as the hardware runs at once. The values
+// are the same for every count.
+inline constexpr int kMostThreads = 256;
+int reflection_threads();
+
 // The values of every reflection, in input order, to consume (called on the
 // calling thread only). threads <= 1 computes on the calling thread alone.
 // When consume throws, the workers are stopped and joined and the exception

@@ -18,6 +18,7 @@ void read_atoms(Console& console, Structure& s) {
   for (std::int32_t i = 0; i < s.natom; ++i) {
     s.mflag = -999;
     AtomSite atom;
+    console.answer = {DialogueAnswer::Kind::atom, i, s.natom};
     read_free_form(console, console.in,
                    {target(text_span(atom.atype)), target(atom.xyz[0]), target(atom.xyz[1]),
                     target(atom.xyz[2]), target(atom.occ), target(atom.biso), target(s.mflag)});
@@ -44,9 +45,11 @@ void read_structure_dialogue(Console& console, float pi, Structure& s) {
 
   write_free_form(console, {"Lattice params, a b c al be ga (angles in deg)"});
   auto& p = s.param;
+  console.answer = {DialogueAnswer::Kind::lattice, 0, 1};
   read_free_form(console, console.in,
                  {target(p[0]), target(p[1]), target(p[2]), target(p[3]), target(p[4]), target(p[5])});
   write_free_form(console, {"num atoms (in largest cell):"});
+  console.answer = {DialogueAnswer::Kind::atom_count, 0, 1};
   read_free_form(console, console.in, {target(s.natom)});
   for (int k = 3; k < 6; ++k) p[k] = to_radians(p[k], pi);
   write_free_form(console, {p[0], p[1], p[2], p[3], p[4], p[5]});
@@ -65,6 +68,7 @@ void read_structure_dialogue(Console& console, float pi, Structure& s) {
   s.moments.clear();
   for (std::int32_t m = 0; m < s.nmagatom; ++m) {
     MomentSpec moment;
+    console.answer = {DialogueAnswer::Kind::moment, m, s.nmagatom};
     read_free_form(console, console.in, {target(moment.mom), target(moment.theta), target(moment.phi)});
     s.moments.push_back(moment);
   }
@@ -74,14 +78,17 @@ void read_structure_dialogue(Console& console, float pi, Structure& s) {
   }
 
   write_free_form(console, {"How many refns?"});
+  console.answer = {DialogueAnswer::Kind::reflection_count, 0, 1};
   read_free_form(console, console.in, {target(s.nrefn)});
   write_free_form(console, {"hkl (reals)"});
   s.hkl.clear();
   for (std::int32_t i = 0; i < s.nrefn; ++i) {
     Reflection h{};
+    console.answer = {DialogueAnswer::Kind::reflection, i, s.nrefn};
     read_free_form(console, console.in, {target(h[0]), target(h[1]), target(h[2])});
     s.hkl.push_back(h);
   }
+  console.answer = {};
 }
 
 }  // namespace velmora
