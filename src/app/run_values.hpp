@@ -1,0 +1,37 @@
+// velmora's run without its printed report, for programs that take the numbers
+// themselves: tables and answers held in memory are read by velmora's own
+// readers, the cell and moment geometry computed as the run computes them, and
+// the values of every reflection handed back in input order.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/run_state.hpp"
+#include "scattering/structure_factors.hpp"
+#include "tables/table_folder.hpp"
+
+namespace velmora {
+
+// Where velmora itself would have stopped: a table it cannot use, an answer it
+// cannot read, an atom type no table has. what() is velmora's reason.
+struct RunStopped : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// The tables and the answers read, the cell geometry and the moment
+// directions computed. The line of the answers where reading stopped is in
+// the reason.
+std::unique_ptr<RunState> prepare_run(const TableFiles& tables, std::string answers);
+
+// The first atom type, in velmora's order of lookups, that its table lacks.
+std::optional<Symbol> missing_symbol(const RunState& state);
+
+// The values of the reflections of state.structure.hkl, by velmora's
+// reflection loop on the given number of threads.
+std::vector<ReflectionValues> compute_reflections(const RunState& state, int threads);
+
+}  // namespace velmora
