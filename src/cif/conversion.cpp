@@ -44,7 +44,7 @@ std::string site_text(const std::string& label, const std::string& source, Warni
 
 std::string usage_text() {
   return "usage: velmora-cif FILE [--dmin D | --hkl HKLFILE] [-o OUT] [--block NAME] [--tables DIR]\n"
-         "                   [--ion NAME=LABEL ...] [--run]\n"
+         "                   [--ion NAME=LABEL ...] [--run [--format csv|json [--unique]]]\n"
          "       velmora-cif --version\n"
          "Writes velmora's answers for the structure of a CIF or magnetic CIF: every atom of\n"
          "the cell, the moments of the magnetic atoms and the reflections.\n"
@@ -58,6 +58,10 @@ std::string usage_text() {
          "                  (--ion Mn=Mn3, --ion Mn1=Mn3; repeatable)\n"
          "  --run           print velmora's report for the answers, as `velmora < OUT` run in\n"
          "                  the folder of the tables prints it, and exit with velmora's status\n"
+         "  --format F      with --run: velmora's values as a table, F = csv or json, every\n"
+         "                  number in the fewest digits that read back as it, with the model\n"
+         "  --unique        with --format: one row per set of equivalent reflections, with\n"
+         "                  its multiplicity (Laue group of the nuclear and magnetic structure)\n"
          "Without --run, in the folder of the tables: velmora < OUT\n";
 }
 
@@ -65,7 +69,8 @@ const frontend::ProgramSpec& program_spec() {
   static const frontend::ProgramSpec spec{
       "velmora-cif",
       "CIF",
-      {{"-o"}, {"--dmin"}, {"--hkl"}, {"--block"}, {"--tables"}, {"--ion", true, true}, {"--run", false}},
+      {{"-o"}, {"--dmin"}, {"--hkl"}, {"--block"}, {"--tables"}, {"--ion", true, true}, {"--run", false},
+       {"--format"}, {"--unique", false}},
       usage_text()};
   return spec;
 }
@@ -87,15 +92,25 @@ Options options_of(const frontend::CommandLine& line) {
   options.block = line.value("--block");
   options.tables = line.value("--tables");
   options.run = line.has("--run");
+  options.format = line.value("--format");
+  options.unique = line.has("--unique");
+  if (!options.format.empty() && options.format != "csv" && options.format != "json")
+    fail_conversion("--format " + options.format + ": give csv or json");
+  if (!options.format.empty() && !options.run)
+    fail_conversion("--format " + options.format + ": the table holds the values of velmora's run; add --run");
+  if (options.unique && options.format.empty())
+    fail_conversion("--unique: velmora's report has no multiplicity column; add --format csv or --format json");
   return options;
 }
 
-std::string convert(const Options& options, Warnings& warnings, TableFiles* tables_used) {
+std::string convert(const Options& options, Warnings& warnings, TableFiles* tables_used,
+                    ConversionModel* model) {
   gemmi::cif::Document document = read_cif_file(options.input);
   const CifStructure s = read_cif_structure(document, options.block, warnings);
   TableLabels tables = read_table_labels(tables_folder(options.tables));
   std::string answers = answers_for(s, tables, options, warnings);
   if (tables_used != nullptr) *tables_used = std::move(tables.files);
+  if (model != nullptr) *model = {s.source, s.block, tables.folder, s.cell, s.operations};
   return answers;
 }
 

@@ -24,6 +24,17 @@ struct Options {
   std::string hkl_file;
   IonChoices ions;  // --ion NAME=LABEL, by site label or element
   bool run = false;  // run velmora on the answers instead of printing them
+  std::string format;  // with run: "csv" or "json", a table of the values instead of the report
+  bool unique = false;  // with format: one row per set of equivalent reflections
+};
+
+// What the answers were made from, for a table of their values.
+struct ConversionModel {
+  std::string source;  // the CIF
+  std::string block;
+  std::string tables_folder;
+  gemmi::UnitCell cell;
+  std::vector<SymmetryOperation> operations;
 };
 
 // The command line velmora-cif takes, and the options it gives.
@@ -33,8 +44,9 @@ Options options_of(const frontend::CommandLine& line);
 std::string usage_text();
 
 // The whole answer text for the options' input; the tables it was made with
-// go to tables_used when given.
-std::string convert(const Options& options, Warnings& warnings, TableFiles* tables_used = nullptr);
+// go to tables_used, and what else it was made from to model, when given.
+std::string convert(const Options& options, Warnings& warnings, TableFiles* tables_used = nullptr,
+                    ConversionModel* model = nullptr);
 
 // The answer text for a structure already read, with the reflections the
 // options ask for.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cif/conversion.hpp"
+#include "cif/table_report.hpp"
 #include "cif/velmora_run.hpp"
 #include "files/pending_outputs.hpp"
 #include "frontend/program.hpp"
@@ -20,9 +21,10 @@ int main(int argc, char** argv) {
       warnings = Warnings();
     };
     velmora::TableFiles tables;
+    ConversionModel model;
     std::string answers;
     try {
-      answers = convert(options, warnings, &tables);
+      answers = convert(options, warnings, &tables, &model);
     } catch (...) {
       take_warnings();
       throw;
@@ -34,6 +36,10 @@ int main(int argc, char** argv) {
                                      "(write to standard output for a pipe or a device)");
       output.write(options.output, answers);
       output.commit();
+    }
+    if (options.run && !options.format.empty()) {
+      velmora::write_standard_output(table_report(options, std::move(answers), tables, model), "the table");
+      return 0;
     }
     if (options.run) return run_velmora_on(std::move(answers), std::move(tables));
     if (options.output.empty()) velmora::write_standard_output(answers, "the answers");

@@ -1,0 +1,67 @@
+// The run is velmora's own phases (run_values.hpp) on the answer text, so the
+// table holds the very floats that velmora's report prints rounded.
+#include "cif/table_report.hpp"
+
+#include "app/run_values.hpp"
+#include "cif/reflection_table.hpp"
+#include "scattering/reflection_threads.hpp"
+
+namespace velmora::cif {
+namespace {
+
+// The values as the answers hold them (single precision).
+std::string numbers(const std::vector<double>& values) {
+  std::string out = "[";
+  for (double v : values) out += (out.size() == 1 ? "" : ", ") + shortest_float_text(static_cast<float>(v));
+  return out + "]";
+}
+
+}  // namespace
+
+SpaceOperation space_operation(const SymmetryOperation& op) {
+  SpaceOperation out;
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) out.rot[i][j] = op.op.rot[i][j] / gemmi::Op::DEN;
+    out.tran[i] = static_cast<double>(op.op.tran[i]) / gemmi::Op::DEN;
+  }
+  return out;
+}
+
+std::string table_report(const Options& options, std::string answers, const TableFiles& tables,
+                         const ConversionModel& model) {
+  std::unique_ptr<RunState> state;
+  std::vector<ReflectionValues> values;
+  try {
+    state = prepare_run(tables, std::move(answers));
+    values = compute_reflections(*state, reflection_threads_from_environment());
+  } catch (const RunStopped& stop) {
+    fail_conversion(model.source + ": velmora stops on the answers made from it: " + stop.what());
+  }
+  const Structure& s = state->structure;
+  std::vector<ModelEntry> entries = {
+      {"program", std::string("velmora-cif ") + VELMORA_VERSION},
+      {"source", model.source},
+      {"block", model.block},
+      {"tables", model.tables_folder},
+      {"cell", numbers({model.cell.a, model.cell.b, model.cell.c, model.cell.alpha, model.cell.beta,
+                        model.cell.gamma}), false},
+      {"atoms", std::to_string(s.atoms.size()), false},
+      {"magnetic_atoms", std::to_string(s.magnetic.size()), false},
+      {"magnetic_form_factor", "<j0>"},
+      {"symmetry_operations", std::to_string(model.operations.size()), false},
+      {"reflections", std::to_string(values.size()), false},
+  };
+  std::vector<EquivalentSet> sets;
+  if (options.unique) {
+    std::vector<SpaceOperation> ops;
+    for (const SymmetryOperation& op : model.operations) ops.push_back(space_operation(op));
+    const std::vector<Rotation> laue = laue_group(s, state->cell, state->umom, ops);
+    sets = unique_reflections(s.hkl, laue);
+    entries.push_back({"laue_group_order", std::to_string(laue.size()), false});
+    entries.push_back({"unique_reflections", std::to_string(sets.size()), false});
+  }
+  return reflection_table(options.format == "csv" ? TableFormat::csv : TableFormat::json, values,
+                          options.unique ? &sets : nullptr, entries);
+}
+
+}  // namespace velmora::cif
