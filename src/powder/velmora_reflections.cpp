@@ -53,8 +53,7 @@ void read_answers(const std::string& path, float pi, Structure& structure) {
 
 }  // namespace
 
-std::vector<ReflectionValues> velmora_reflections(const std::string& answers_path,
-                                                  const std::string& tables_folder) {
+std::unique_ptr<RunState> velmora_structure(const std::string& answers_path, const std::string& tables_folder) {
   auto state = std::make_unique<RunState>();
   state->pi = kPi;
   state->eg2mc = kEg2mc;
@@ -62,11 +61,18 @@ std::vector<ReflectionValues> velmora_reflections(const std::string& answers_pat
   read_answers(answers_path, state->pi, state->structure);
   state->cell = compute_cell_geometry(state->structure.param, state->pi);
   state->umom = compute_moment_directions(state->structure.moments);
-
   const ReflectionLoop loop(
       {state->tables, state->structure, state->cell, state->umom, state->pi, state->eg2mc});
   if (loop.missing_symbol())
     fail_missing_symbol(answers_path, state->tables, tables_folder, *loop.missing_symbol());
+  return state;
+}
+
+std::vector<ReflectionValues> velmora_reflections(const std::string& answers_path,
+                                                  const std::string& tables_folder) {
+  const std::unique_ptr<RunState> state = velmora_structure(answers_path, tables_folder);
+  const ReflectionLoop loop(
+      {state->tables, state->structure, state->cell, state->umom, state->pi, state->eg2mc});
   std::vector<ReflectionValues> values;
   values.reserve(loop.reflections());
   for_each_reflection(loop, reflection_threads(), [&values](const ReflectionValues& v) { values.push_back(v); });

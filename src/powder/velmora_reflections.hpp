@@ -4,12 +4,19 @@
 // single-precision value velmora prints.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/run_state.hpp"
 #include "scattering/structure_factors.hpp"
 
 namespace velmora::powder {
+
+// velmora's state once the answers are read: tables, structure (with the
+// answers' reflections), cell geometry and moment directions. Fails as
+// velmora_reflections does, also on a symbol that no table has.
+std::unique_ptr<RunState> velmora_structure(const std::string& answers_path, const std::string& tables_folder);
 
 // Every reflection of the answers, in their order. Anything velmora would
 // refuse (an unreadable file, a wrong answer, a symbol no table has) ends the
