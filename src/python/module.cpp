@@ -1,0 +1,279 @@
+// The Python module velmora: structures from a CIF, an answer file or Python
+// values; their reflections as numpy arrays of velmora's single-precision
+// values, one row per reflection or per set of equivalents; their powder
+// pattern by velmora-powder's computation. Computing releases the GIL.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <charconv>
+#include <functional>
+
+#include "app/run_values.hpp"
+#include "cif/conversion_error.hpp"
+#include "powder/powder_error.hpp"
+#include "python/structure_model.hpp"
+
+namespace py = pybind11;
+
+namespace {
+
+using velmora::EquivalentSet;
+using velmora::Reflection;
+using velmora::ReflectionValues;
+using velmora::python::StructureModel;
+
+std::string shortest(double v) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, v);
+  return std::string(text, result.ptr);
+}
+
+py::array_t<float> float_array(std::size_t n, const std::function<float(std::size_t)>& value) {
+  py::array_t<float> out(static_cast<py::ssize_t>(n));
+  auto view = out.mutable_unchecked<1>();
+  for (std::size_t i = 0; i < n; ++i) view(static_cast<py::ssize_t>(i)) = value(i);
+  return out;
+}
+
+void warn_all(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) PyErr_WarnEx(PyExc_UserWarning, line.c_str(), 1);
+}
+
+// The rows of a reflection table, by column name.
+py::dict reflection_arrays(const std::vector<ReflectionValues>& values, const std::vector<std::size_t>& rows) {
+  const auto column = [&](const std::function<float(const ReflectionValues&)>& of) {
+    return float_array(rows.size(), [&](std::size_t i) { return of(values[rows[i]]); });
+  };
+  py::dict r;
+  r["h"] = column([](const ReflectionValues& v) { return v.geometry.h[0]; });
+  r["k"] = column([](const ReflectionValues& v) { return v.geometry.h[1]; });
+  r["l"] = column([](const ReflectionValues& v) { return v.geometry.h[2]; });
+  r["d"] = column([](const ReflectionValues& v) { return v.geometry.d; });
+  r["qx"] = column([](const ReflectionValues& v) { return v.geometry.q.x; });
+  r["qy"] = column([](const ReflectionValues& v) { return v.geometry.q.y; });
+  r["qz"] = column([](const ReflectionValues& v) { return v.geometry.q.z; });
+  r["q"] = column([](const ReflectionValues& v) { return v.geometry.kappa; });
+  r["fn2"] = column([](const ReflectionValues& v) { return v.fn_squared; });
+  r["fm2"] = column([](const ReflectionValues& v) { return v.fm_squared; });
+  r["fx2"] = column([](const ReflectionValues& v) { return v.fx_squared; });
+  return r;
+}
+
+std::vector<Reflection> hkl_of(const py::object& hkl) {
+  const auto a = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(hkl);
+  if (!a || a.ndim() != 2 || a.shape(1) != 3)
+    throw py::value_error("hkl: give an (n, 3) array of h k l");
+  std::vector<Reflection> out;
+  const auto view = a.unchecked<2>();
+  for (py::ssize_t i = 0; i < view.shape(0); ++i)
+    out.push_back({static_cast<float>(view(i, 0)), static_cast<float>(view(i, 1)), static_cast<float>(view(i, 2))});
+  return out;
+}
+
+py::dict reflections(const StructureModel& m, const py::object& dmin, const py::object& hkl, bool unique) {
+  if (!dmin.is_none() && !hkl.is_none()) throw py::value_error("reflections: give dmin or hkl, not both");
+  std::vector<Reflection> list;
+  if (!dmin.is_none()) {
+    const double d = dmin.cast<double>();
+    py::gil_scoped_release unlocked;
+    list = velmora::python::reflections_to(m, d);
+  } else if (!hkl.is_none()) {
+    list = hkl_of(hkl);
+  } else {
+    list = m.state->structure.hkl;
+  }
+  std::vector<ReflectionValues> values;
+  std::vector<EquivalentSet> sets;
+  {
+    py::gil_scoped_release unlocked;
+    values = velmora::python::compute(m, list);
+    if (unique) sets = velmora::python::equivalent_sets(m, list);
+  }
+  std::vector<std::size_t> rows;
+  if (unique) {
+    for (const EquivalentSet& s : sets) rows.push_back(s.representative);
+  } else {
+    for (std::size_t i = 0; i < values.size(); ++i) rows.push_back(i);
+  }
+  py::dict r = reflection_arrays(values, rows);
+  if (unique) {
+    py::array_t<long> multiplicity(static_cast<py::ssize_t>(sets.size()));
+    auto view = multiplicity.mutable_unchecked<1>();
+    for (std::size_t i = 0; i < sets.size(); ++i) view(static_cast<py::ssize_t>(i)) = static_cast<long>(sets[i].multiplicity);
+    r["multiplicity"] = multiplicity;
+  }
+  return r;
+}
+
+py::dict powder(const StructureModel& m, double wavelength, const py::object& two_theta, const py::object& fwhm,
+                const py::object& caglioti) {
+  std::vector<std::string> args = {"structure", "--wavelength", shortest(wavelength)};
+  if (!two_theta.is_none()) {
+    const auto t = two_theta.cast<std::array<double, 3>>();
+    args.insert(args.end(), {"--two-theta", shortest(t[0]) + ":" + shortest(t[1]) + ":" + shortest(t[2])});
+  }
+  if (!fwhm.is_none()) args.insert(args.end(), {"--fwhm", shortest(fwhm.cast<double>())});
+  if (!caglioti.is_none()) {
+    const auto c = caglioti.cast<std::array<double, 3>>();
+    args.insert(args.end(), {"--caglioti", shortest(c[0]) + "," + shortest(c[1]) + "," + shortest(c[2])});
+  }
+  velmora::python::PowderRun run;
+  {
+    py::gil_scoped_release unlocked;
+    run = velmora::python::compute_powder(m, args);
+  }
+  warn_all(run.remarks);
+  const auto& p = run.pattern;
+  const auto column = [](const std::vector<float>& v) {
+    return float_array(v.size(), [&v](std::size_t i) { return v[i]; });
+  };
+  py::dict out;
+  out["two_theta"] = column(p.two_theta);
+  out["neutron_nuclear"] = column(p.nuclear);
+  out["neutron_magnetic"] = column(p.magnetic);
+  out["neutron"] = column(p.total);
+  out["xray"] = column(p.xray);
+  const auto& peaks = run.peaks;
+  const auto peak_column = [&peaks](const std::function<float(const velmora::powder::PowderPeak&)>& of) {
+    return float_array(peaks.size(), [&](std::size_t i) { return of(peaks[i]); });
+  };
+  py::dict table;
+  table["h"] = peak_column([](const auto& q) { return q.h[0]; });
+  table["k"] = peak_column([](const auto& q) { return q.h[1]; });
+  table["l"] = peak_column([](const auto& q) { return q.h[2]; });
+  table["d"] = peak_column([](const auto& q) { return q.d; });
+  table["two_theta"] = peak_column([](const auto& q) { return q.two_theta; });
+  table["fn2"] = peak_column([](const auto& q) { return q.fn_squared; });
+  table["fm2"] = peak_column([](const auto& q) { return q.fm_squared; });
+  table["fx2"] = peak_column([](const auto& q) { return q.fx_squared; });
+  table["neutron_nuclear"] = peak_column([](const auto& q) { return q.nuclear; });
+  table["neutron_magnetic"] = peak_column([](const auto& q) { return q.magnetic; });
+  table["xray"] = peak_column([](const auto& q) { return q.xray; });
+  out["peaks"] = table;
+  return out;
+}
+
+StructureModel finished(StructureModel m) {
+  warn_all(m.warnings);
+  return m;
+}
+
+velmora::python::AtomValues atom_of(const py::handle& item, std::size_t index) {
+  const auto fields = item.cast<std::vector<py::object>>();
+  if (fields.size() < 4 || fields.size() > 7)
+    throw py::value_error("atom " + std::to_string(index + 1) +
+                          ": give (type, x, y, z[, occ[, B[, (moment, angle to x, angle to z)]]])");
+  velmora::python::AtomValues a;
+  a.type = fields[0].cast<std::string>();
+  for (int i = 0; i < 3; ++i) a.xyz[i] = fields[1 + i].cast<double>();
+  if (fields.size() > 4) a.occ = fields[4].cast<double>();
+  if (fields.size() > 5) a.biso = fields[5].cast<double>();
+  if (fields.size() > 6 && !fields[6].is_none()) a.moment = fields[6].cast<std::array<double, 3>>();
+  return a;
+}
+
+py::dict model_dict(const StructureModel& m) {
+  py::dict d;
+  for (const auto& e : m.model) d[py::str(e.name)] = e.text ? py::object(py::str(e.value)) : py::module_::import("json").attr("loads")(e.value);
+  d["atoms"] = m.state->structure.atoms.size();
+  d["magnetic_atoms"] = m.state->structure.magnetic.size();
+  d["symmetry_operations"] = m.operation_text;
+  return d;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(velmora, m) {
+  m.doc() = "velmora's structure factors from Python: reflections as numpy arrays, powder patterns";
+  m.attr("__version__") = VELMORA_VERSION;
+  static py::exception<std::runtime_error> error(m, "VelmoraError");
+  py::register_exception_translator([](std::exception_ptr p) {
+    try {
+      if (p) std::rethrow_exception(p);
+    } catch (const velmora::cif::ConversionError& e) {
+      error(e.what());
+    } catch (const velmora::powder::PowderError& e) {
+      error(e.what());
+    } catch (const velmora::RunStopped& e) {
+      error(e.what());
+    } catch (const velmora::python::ModelError& e) {
+      error(e.what());
+    }
+  });
+
+  py::class_<StructureModel>(m, "Structure",
+                             "A crystal structure as velmora computes it. Made by read_cif, read_answers or\n"
+                             "Structure(cell, atoms, symmetry=None, tables=None): cell = (a, b, c, alpha, beta,\n"
+                             "gamma) in angstroms and degrees; atoms = [(type, x, y, z, occ, B, moment), ...] with\n"
+                             "occ, B and moment optional, moment = (size in Bohr magnetons, angle to x, angle to z\n"
+                             "in degrees; x along a, z along c*), type a table label (Fe2, Oxx); symmetry = the\n"
+                             "operations of the structure as triplets (\"-y,x,z\"), used by unique reflections.")
+      .def(py::init([](const std::array<double, 6>& cell, const py::sequence& atoms, const std::vector<std::string>& symmetry,
+                       const py::object& tables) {
+             std::vector<velmora::python::AtomValues> values;
+             for (std::size_t i = 0; i < atoms.size(); ++i) values.push_back(atom_of(atoms[i], i));
+             return finished(velmora::python::model_from_values(
+                 cell, values, symmetry, tables.is_none() ? std::string() : tables.cast<std::string>()));
+           }),
+           py::arg("cell"), py::arg("atoms"), py::arg("symmetry") = std::vector<std::string>(),
+           py::arg("tables") = py::none())
+      .def("reflections", &reflections, py::arg("dmin") = py::none(), py::arg("hkl") = py::none(),
+           py::arg("unique") = false,
+           "velmora's values as numpy arrays h k l d qx qy qz q fn2 fm2 fx2 (float32: |q| = 2 pi / d in\n"
+           "1/angstrom, |Fn|^2 and |Fm|^2 in barn, |FX|^2 in electrons squared), for every h k l with\n"
+           "d >= dmin (both Friedel mates, by decreasing d), for the rows of hkl (an (n, 3) array), or\n"
+           "for the structure's own list. unique=True: one row per set of equivalents (the greatest\n"
+           "h k l listed) and its multiplicity, by the Laue group of the nuclear and magnetic structure.")
+      .def("powder", &powder, py::arg("wavelength"), py::arg("two_theta") = py::none(),
+           py::arg("fwhm") = py::none(), py::arg("caglioti") = py::none(),
+           "velmora-powder's pattern at the wavelength (angstroms) of every reflection within reach:\n"
+           "two_theta (degrees) and neutron_nuclear, neutron_magnetic, neutron, xray per degree;\n"
+           "two_theta = (from, to, step); fwhm in degrees, or caglioti = (U, V, W). 'peaks' holds\n"
+           "each reflection's 2-theta and integrated intensities.")
+      .def_property_readonly("cell", [](const StructureModel& s) { return s.cell; })
+      .def_property_readonly("model", &model_dict)
+      .def_property_readonly("warnings", [](const StructureModel& s) { return s.warnings; })
+      .def("__repr__", [](const StructureModel& s) {
+        return "<velmora.Structure of " + std::to_string(s.state->structure.atoms.size()) + " atoms, " +
+               std::to_string(s.state->structure.magnetic.size()) + " magnetic>";
+      });
+
+  m.def(
+      "read_cif",
+      [](const std::string& path, const py::object& block, const std::map<std::string, std::string>& ions,
+         const py::object& tables, const py::object& magnetic_form_factor) {
+        // The magnetic form factor is <j0> (the dipole approximation's spin part); other models
+        // are to come as values of this option.
+        if (!magnetic_form_factor.is_none() && magnetic_form_factor.cast<std::string>() != "j0")
+          throw py::value_error("magnetic_form_factor: only \"j0\" (<j0>) is available");
+        const std::string block_name = block.is_none() ? "" : block.cast<std::string>();
+        const std::string folder = tables.is_none() ? "" : tables.cast<std::string>();
+        StructureModel model;
+        {
+          py::gil_scoped_release unlocked;
+          model = velmora::python::model_from_cif(path, block_name, ions, folder);
+        }
+        return finished(std::move(model));
+      },
+      py::arg("path"), py::kw_only(), py::arg("block") = py::none(),
+      py::arg("ions") = std::map<std::string, std::string>(), py::arg("tables") = py::none(),
+      py::arg("magnetic_form_factor") = py::none(),
+      "The structure of a CIF or magnetic CIF, as velmora-cif converts it: block (default: the\n"
+      "first with atom sites), ions = {element or site: table label} as --ion, tables (the folder\n"
+      "of velmora's tables), magnetic_form_factor (\"j0\", the only model so far).");
+  m.def(
+      "read_answers",
+      [](const std::string& path, const py::object& tables) {
+        const std::string folder = tables.is_none() ? "" : tables.cast<std::string>();
+        StructureModel model;
+        {
+          py::gil_scoped_release unlocked;
+          model = velmora::python::model_from_answers(path, folder);
+        }
+        return finished(std::move(model));
+      },
+      py::arg("path"), py::kw_only(), py::arg("tables") = py::none(),
+      "The structure of a velmora answer file, with its reflections (reflections() with no\n"
+      "argument). Tables: the folder given, else as the companions find them.");
+}

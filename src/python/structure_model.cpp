@@ -1,0 +1,221 @@
+// The three ways to a structure share one ending: velmora's state read from
+// answer text and tables by velmora's own readers (app/run_values.hpp). Values
+// given in Python become answer text in their shortest round-trip digits, so
+// that velmora's reader rounds each of them once, as it rounds a typed answer.
+#include "python/structure_model.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <dlfcn.h>
+#include <filesystem>
+
+#include "app/run_values.hpp"
+#include "cif/conversion.hpp"
+#include "cif/reflection_list.hpp"
+#include "cif/table_report.hpp"
+#include "powder/powder_options.hpp"
+#include "powder/velmora_reflections.hpp"
+#include "scattering/reflection_threads.hpp"
+#include "tables/table_folder.hpp"
+
+namespace velmora::python {
+namespace {
+
+// Answers velmora-cif writes without reflections are no concern here: the
+// reflections are asked for later.
+constexpr std::string_view kNoReflections = "no --dmin or --hkl";
+
+std::string number_text(double v) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, v);
+  return std::string(text, result.ptr);
+}
+
+std::string float_entry(const std::vector<double>& values) {
+  std::string out = "[";
+  for (double v : values) out += (out.size() == 1 ? "" : ", ") + cif::shortest_float_text(static_cast<float>(v));
+  return out + "]";
+}
+
+// The folder of the data installed with the module: <prefix>/share/velmora/data
+// from <prefix>/lib/python3/dist-packages.
+std::optional<std::filesystem::path> installed_data_folder() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&module_tables_folder), &info) == 0 || info.dli_fname == nullptr)
+    return std::nullopt;
+  return (std::filesystem::path(info.dli_fname).parent_path() / "../../../share/velmora/data").lexically_normal();
+}
+
+std::shared_ptr<const RunState> state_of(const TableFiles& tables, std::string answers, const std::string& folder,
+                                         const std::string& source) {
+  std::shared_ptr<RunState> state;
+  try {
+    state = prepare_run(tables, std::move(answers));
+  } catch (const RunStopped& stop) {
+    throw ModelError(source + ": " + stop.what());
+  }
+  if (const auto missing = missing_symbol(*state))
+    throw ModelError(source + ": atom type \"" + std::string(text_of(*missing)) + "\" has no row in the tables of " +
+                     folder + " (see data/README.md for the labels)");
+  return state;
+}
+
+TableFiles table_files(const std::string& folder) {
+  std::filesystem::path unreadable;
+  auto files = read_table_files(folder, unreadable);
+  if (!files) throw ModelError(unreadable_table_text(unreadable));
+  return *files;
+}
+
+std::array<double, 6> cell_of(const RunState& state) {
+  const LatticeParameters& p = state.structure.param;
+  std::array<double, 6> cell{p[0], p[1], p[2]};
+  for (int i = 3; i < 6; ++i) cell[i] = p[i] * 180.0 / M_PI;
+  return cell;
+}
+
+void check_finite(double v, const std::string& what) {
+  if (!std::isfinite(v)) throw ModelError(what + ": " + number_text(v) + " is no finite number");
+}
+
+// A type goes into the answers as one field: no blank, separator or control character.
+void check_type(const std::string& type, std::size_t atom) {
+  bool fine = !type.empty();
+  for (char c : type)
+    fine = fine && static_cast<unsigned char>(c) > ' ' && static_cast<unsigned char>(c) < 0x7f && c != ',' &&
+           c != '/' && c != '*';
+  if (!fine)
+    throw ModelError("atom " + std::to_string(atom + 1) + ": type \"" + type +
+                     "\" must be a table label such as Fe2 or Oxx (no blank, comma, / or *)");
+}
+
+}  // namespace
+
+std::string module_tables_folder(const std::string& given) {
+  if (given.empty()) {
+    if (holds_tables(std::filesystem::current_path())) return std::filesystem::current_path().string();
+    if (const auto installed = installed_data_folder(); installed && holds_tables(*installed))
+      return installed->string();
+  }
+  std::string why;
+  if (const auto folder = choose_table_folder(given, why)) return folder->string();
+  throw ModelError(why);
+}
+
+StructureModel model_from_cif(const std::string& path, const std::string& block,
+                              const std::map<std::string, std::string>& ions, const std::string& tables) {
+  cif::Options options;
+  options.input = path;
+  options.block = block;
+  options.tables = module_tables_folder(tables);
+  for (const auto& [name, label] : ions) options.ions[name] = label;
+  cif::Warnings warnings;
+  TableFiles files;
+  cif::ConversionModel conversion;
+  std::string answers = cif::convert(options, warnings, &files, &conversion);
+  StructureModel m;
+  m.state = state_of(files, std::move(answers), conversion.tables_folder, path);
+  const gemmi::UnitCell& c = conversion.cell;
+  m.cell = {c.a, c.b, c.c, c.alpha, c.beta, c.gamma};
+  for (const cif::SymmetryOperation& op : conversion.operations) {
+    m.operations.push_back(cif::space_operation(op));
+    m.operation_text.push_back(op.op.triplet() + (op.time_reversal < 0 ? ",-1" : ""));
+  }
+  for (const std::string& line : warnings.lines())
+    if (line.rfind(kNoReflections, 0) != 0) m.warnings.push_back(line);
+  m.model = {{"source", path},
+             {"block", conversion.block},
+             {"tables", conversion.tables_folder},
+             {"cell", float_entry({c.a, c.b, c.c, c.alpha, c.beta, c.gamma}), false},
+             {"magnetic_form_factor", "<j0>"}};
+  return m;
+}
+
+StructureModel model_from_answers(const std::string& path, const std::string& tables) {
+  const std::string folder = module_tables_folder(tables);
+  StructureModel m;
+  m.state = powder::velmora_structure(path, folder);
+  m.cell = cell_of(*m.state);
+  m.model = {{"source", path}, {"tables", folder}, {"magnetic_form_factor", "<j0>"}};
+  return m;
+}
+
+StructureModel model_from_values(const std::array<double, 6>& cell, const std::vector<AtomValues>& atoms,
+                                 const std::vector<std::string>& symmetry, const std::string& tables) {
+  std::string answers;
+  for (std::size_t i = 0; i < 6; ++i) {
+    check_finite(cell[i], "cell");
+    answers += number_text(cell[i]) + (i < 5 ? " " : "\n");
+  }
+  answers += std::to_string(atoms.size()) + "\n";
+  std::string moments;
+  for (std::size_t i = 0; i < atoms.size(); ++i) {
+    const AtomValues& a = atoms[i];
+    check_type(a.type, i);
+    const std::string what = "atom " + std::to_string(i + 1) + " (" + a.type + ")";
+    for (double v : {a.xyz[0], a.xyz[1], a.xyz[2], a.occ, a.biso}) check_finite(v, what);
+    answers += a.type;
+    for (double v : {a.xyz[0], a.xyz[1], a.xyz[2], a.occ, a.biso}) answers.append(" ").append(number_text(v));
+    answers += a.moment ? " 1\n" : " 0\n";
+    if (a.moment) {
+      for (double v : *a.moment) check_finite(v, what + " moment");
+      moments += number_text((*a.moment)[0]) + " " + number_text((*a.moment)[1]) + " " +
+                 number_text((*a.moment)[2]) + "\n";
+    }
+  }
+  answers += moments + "0\n";
+  const std::string folder = module_tables_folder(tables);
+  StructureModel m;
+  m.state = state_of(table_files(folder), std::move(answers), folder, "Structure");
+  m.cell = cell;
+  cif::Warnings warnings;
+  std::vector<cif::SymmetryOperation> ops;
+  for (std::size_t i = 0; i < symmetry.size(); ++i)
+    ops.push_back(cif::parse_operation(symmetry[i], false, "symmetry operation " + std::to_string(i + 1) + " \"" +
+                                                              symmetry[i] + "\""));
+  if (!ops.empty()) ops = cif::checked_group(ops, "symmetry", warnings);
+  for (const cif::SymmetryOperation& op : ops) {
+    m.operations.push_back(cif::space_operation(op));
+    m.operation_text.push_back(op.op.triplet());
+  }
+  m.warnings = warnings.lines();
+  m.model = {{"source", "Python values"}, {"tables", folder}, {"magnetic_form_factor", "<j0>"}};
+  return m;
+}
+
+std::vector<Reflection> reflections_to(const StructureModel& m, double dmin) {
+  const gemmi::UnitCell cell(m.cell[0], m.cell[1], m.cell[2], m.cell[3], m.cell[4], m.cell[5]);
+  std::vector<Reflection> out;
+  for (const cif::Hkl& h : cif::reflections_to_dmin(cell, dmin))
+    out.push_back({static_cast<float>(h[0]), static_cast<float>(h[1]), static_cast<float>(h[2])});
+  return out;
+}
+
+std::vector<ReflectionValues> compute(const StructureModel& m, std::vector<Reflection> hkl) {
+  RunState state = *m.state;
+  state.structure.hkl = std::move(hkl);
+  state.structure.nrefn = static_cast<std::int32_t>(state.structure.hkl.size());
+  return compute_reflections(state, reflection_threads_from_environment());
+}
+
+std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::vector<Reflection>& hkl,
+                                           std::size_t* laue_order) {
+  const RunState& s = *m.state;
+  const std::vector<Rotation> laue = laue_group(s.structure, s.cell, s.umom, m.operations);
+  if (laue_order != nullptr) *laue_order = laue.size();
+  return unique_reflections(hkl, laue);
+}
+
+PowderRun compute_powder(const StructureModel& m, const std::vector<std::string>& options) {
+  const powder::PowderOptions o = powder::parse_powder_command_line(options);
+  PowderRun run;
+  powder::Remarks remarks;
+  const std::vector<ReflectionValues> values = compute(m, reflections_to(m, o.wavelength / 2));
+  run.peaks = powder::powder_peaks(values, o.wavelength, remarks);
+  const powder::TwoThetaGrid grid = o.grid ? *o.grid : powder::default_grid(run.peaks, o.width);
+  run.pattern = powder::powder_pattern(run.peaks, grid, o.width, remarks);
+  run.remarks = remarks.lines;
+  return run;
+}
+
+}  // namespace velmora::python

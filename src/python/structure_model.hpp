@@ -1,0 +1,81 @@
+// What the Python module's Structure holds, and the ways one is made: from a
+// CIF by velmora-cif's conversion, from an answer file by velmora-powder's
+// reader, or from values given in Python, each ending in velmora's own state
+// (tables, structure, cell and moment geometry), so that every value computed
+// from it is the float velmora prints. Failures carry the programs' messages.
+#pragma once
+
+#include <array>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/run_state.hpp"
+#include "cif/reflection_table.hpp"
+#include "powder/powder_peaks.hpp"
+#include "powder/powder_profile.hpp"
+#include "scattering/structure_factors.hpp"
+#include "scattering/unique_reflections.hpp"
+
+namespace velmora::python {
+
+// A failure of the module's own making (the programs' failures keep their types).
+struct ModelError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct StructureModel {
+  std::shared_ptr<const RunState> state;  // its reflections: the answer file's, or none
+  std::array<double, 6> cell{};           // a b c alpha beta gamma, angstroms and degrees
+  std::vector<SpaceOperation> operations;
+  std::vector<std::string> operation_text;
+  std::vector<cif::ModelEntry> model;  // what the structure was made from
+  std::vector<std::string> warnings;
+};
+
+// The tables folder: the one given, else the working directory when it holds
+// the tables, else the data folder installed beside the module, else the
+// companions' own choice (installed beside the program, or the source tree).
+std::string module_tables_folder(const std::string& given);
+
+StructureModel model_from_cif(const std::string& path, const std::string& block,
+                              const std::map<std::string, std::string>& ions, const std::string& tables);
+
+StructureModel model_from_answers(const std::string& path, const std::string& tables);
+
+// An atom as Python gives it; a magnetic atom has a moment (size in Bohr
+// magnetons, angle to x and angle to z in degrees, as velmora's dialogue).
+struct AtomValues {
+  std::string type;
+  std::array<double, 3> xyz{};
+  double occ = 1.0;
+  double biso = 0.0;
+  std::optional<std::array<double, 3>> moment;
+};
+
+StructureModel model_from_values(const std::array<double, 6>& cell, const std::vector<AtomValues>& atoms,
+                                 const std::vector<std::string>& symmetry, const std::string& tables);
+
+// Every h k l but 0 0 0 with d >= dmin, both Friedel mates, by decreasing d.
+std::vector<Reflection> reflections_to(const StructureModel& m, double dmin);
+
+// velmora's values of the reflections, on VELMORA_THREADS threads.
+std::vector<ReflectionValues> compute(const StructureModel& m, std::vector<Reflection> hkl);
+
+// One set of equivalents per row, the Laue group of the structure.
+std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::vector<Reflection>& hkl,
+                                           std::size_t* laue_order = nullptr);
+
+// velmora-powder's computation for every reflection within reach of the
+// wavelength: its peaks and its pattern, with its notes and warnings.
+struct PowderRun {
+  std::vector<powder::PowderPeak> peaks;
+  powder::PowderPattern pattern;
+  std::vector<std::string> remarks;
+};
+PowderRun compute_powder(const StructureModel& m, const std::vector<std::string>& options);
+
+}  // namespace velmora::python
