@@ -186,8 +186,9 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
 std::vector<Reflection> reflections_to(const StructureModel& m, double dmin) {
   const gemmi::UnitCell cell(m.cell[0], m.cell[1], m.cell[2], m.cell[3], m.cell[4], m.cell[5]);
   std::vector<Reflection> out;
+  // As velmora-cif writes them: a zero is 0, never -0.
   for (const cif::Hkl& h : cif::reflections_to_dmin(cell, dmin))
-    out.push_back({static_cast<float>(h[0]), static_cast<float>(h[1]), static_cast<float>(h[2])});
+    out.push_back({static_cast<float>(h[0]) + 0.0f, static_cast<float>(h[1]) + 0.0f, static_cast<float>(h[2]) + 0.0f});
   return out;
 }
 

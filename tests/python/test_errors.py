@@ -1,0 +1,45 @@
+"""A failure is a velmora.VelmoraError carrying the message the program prints after
+"error: " for the same input: velmora-cif for read_cif, velmora-powder for read_answers."""
+import os
+import subprocess
+
+import pytest
+import velmora
+from conftest import SOURCE
+
+DATA = os.path.join(SOURCE, "data")
+CASES = os.path.join(SOURCE, "tests", "cif", "cases")
+
+# (reader, input file or answer text, the program and its arguments after the input)
+FAILURES = [
+    ("cif", os.path.join(CASES, "no_table_row.cif"), "velmora-cif", ["--tables", DATA]),
+    ("cif", os.path.join(CASES, "broken_syntax.cif"), "velmora-cif", ["--tables", DATA]),
+    ("cif", os.path.join(CASES, "missing_file.cif"), "velmora-cif", ["--tables", DATA]),
+    ("answers", "3 3 3 90 90 90\n1\nFex 0 0 zero 1 0 0\n", "velmora-powder", ["--wavelength", "1", "--tables", DATA]),
+    ("answers", "3 3 3 90 90 90\n1\nQqq 0 0 0 1 0 0\n1\n1 0 0\n", "velmora-powder",
+     ["--wavelength", "1", "--tables", DATA]),
+    ("answers", "3 3 3 90 90 90\n2\nFex 0 0 0 1 0 0\n", "velmora-powder", ["--wavelength", "1", "--tables", DATA]),
+]
+
+
+@pytest.mark.parametrize("reader, given, program, args", FAILURES)
+def test_error_is_exception_with_programs_message(programs, tmp_path, reader, given, program, args):
+    path = given
+    if reader == "answers":
+        path = str(tmp_path / "answers.txt")
+        with open(path, "w") as f:
+            f.write(given)
+    printed = subprocess.run([programs[program], path] + args, capture_output=True, text=True).stderr
+    message = printed.strip().splitlines()[-1].split(": error: ", 1)[1]
+    with pytest.raises(velmora.VelmoraError) as raised:
+        (velmora.read_cif if reader == "cif" else velmora.read_answers)(path, tables=DATA)
+    assert str(raised.value) == message
+
+
+def test_values_refused_before_any_computation():
+    with pytest.raises(velmora.VelmoraError, match='"Qqq" has no row'):
+        velmora.Structure((3, 3, 3, 90, 90, 90), [("Qqq", 0, 0, 0)], tables=DATA)
+    with pytest.raises(velmora.VelmoraError, match="atom 1 .*no finite number"):
+        velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", float("nan"), 0, 0)], tables=DATA)
+    with pytest.raises(ValueError, match="dmin or hkl"):
+        velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", 0, 0, 0)], tables=DATA).reflections(dmin=1, hkl=[[1, 0, 0]])
