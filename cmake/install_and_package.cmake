@@ -72,7 +72,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "answer dialogue on standard input and reads its scattering tables from the\n"
     "working directory.\n"
     "velmora-cif writes velmora's answers from a CIF or magnetic CIF and can run\n"
-    "velmora on them in one command; velmora-powder draws the powder pattern.")
+    "velmora on them in one command; velmora-powder draws the powder pattern; the\n"
+    "Python module velmora gives the same values as numpy arrays.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_STRIP_FILES ON)
 if(WIN32)
@@ -84,5 +85,11 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION science)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  if(TARGET velmora_python)
+    # The Python module is built for one python3 version and hands back numpy arrays.
+    math(EXPR python_next "${Python_VERSION_MINOR} + 1")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS
+        "python3 (>= ${Python_VERSION_MAJOR}.${Python_VERSION_MINOR}~), python3 (<< ${Python_VERSION_MAJOR}.${python_next}), python3-numpy")
+  endif()
 endif()
 include(CPack)

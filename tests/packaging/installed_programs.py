@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The installed programs from an empty folder (a temporary prefix, the .deb unpacked, or the
 Windows ZIP under wine; cpack makes both in BUILD/packages): velmora's iron report, --version,
-the installed tables used, velmora-cif --run equal to velmora. 77 (skipped) without a tool.
+the installed tables used, velmora-cif --run equal to velmora, and the Python module (when built)
+in Debian's python3 with the installed tables and velmora-cif's values. 77 (skipped) without a tool.
 
   installed_programs.py install|deb|zip --build BUILD --source SOURCE --version VERSION
 """
@@ -9,6 +10,7 @@ import argparse
 import glob
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -79,6 +81,19 @@ with tempfile.TemporaryDirectory() as scratch:
         expected = run(velmora, data, f.read())
     if (report.returncode, report.stdout) != (expected.returncode, expected.stdout) or b"|Fm|^2" not in report.stdout:
         problems.append(f"velmora-cif --run on mno.mcif: status {report.returncode}, not velmora's report")
+    # The Python module, when built, in Debian's python3: the installed tables, velmora-cif's values.
+    site = scratch + "/usr/lib/python3/dist-packages"
+    if not windows and glob.glob(site + "/velmora.*.so"):
+        table = run(converter + [examples + "/mno.mcif", "--dmin", "3", "--run", "--format", "csv"], empty).stdout
+        fm2 = [line.split(b",")[9] for line in table.splitlines()[1:] if not line.startswith(b"#")]
+        script = ("import velmora, sys; s = velmora.read_cif(sys.argv[1]); print(s.model['tables']);"
+                  "print(*(repr(v) for v in s.reflections(dmin=3)['fm2'].tolist()))")
+        module = subprocess.run(["/usr/bin/python3", "-W", "ignore", "-c", script, examples + "/mno.mcif"], cwd=empty,
+                                capture_output=True, env=dict(os.environ, PYTHONPATH=site))
+        lines = module.stdout.split(b"\n")
+        single = lambda texts: [struct.unpack("f", struct.pack("f", float(v)))[0] for v in texts]  # noqa: E731
+        if module.returncode != 0 or lines[0] != data.encode() or single(lines[1].split()) != single(fm2):
+            problems.append(f"the Python module from {site}: {module.stdout[:200]!r} {module.stderr[-300:]!r}")
 for problem in problems:
     print("FAIL:", problem)
 sys.exit(1 if problems else 0)
