@@ -160,6 +160,14 @@ Key image_of(const Reflection& h, const Rotation& r) {
 
 Key key_of(const Reflection& h) { return {ordered(h[0]), ordered(h[1]), ordered(h[2])}; }
 
+Rotation product(const Rotation& a, const Rotation& b) {
+  Rotation out{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      for (int k = 0; k < 3; ++k) out[i][j] += a[i][k] * b[k][j];
+  return out;
+}
+
 }  // namespace
 
 std::vector<Rotation> laue_group(const Structure& s, const CellGeometry& cell, const std::vector<Vector3>& umom,
@@ -177,13 +185,14 @@ std::vector<Rotation> laue_group(const Structure& s, const CellGeometry& cell, c
     if (std::find(group.begin(), group.end(), op.rot) != group.end()) continue;  // its rotation is in already
     if (is_symmetry(op, s, xyz, moments, finder, cell)) add(op.rot);
   }
-  const std::size_t proper = group.size();
-  for (std::size_t i = 0; i < proper; ++i) {
-    Rotation minus = group[i];
-    for (auto& row : minus)
-      for (int& v : row) v = -v;
-    add(minus);
-  }
+  add({{{-1, 0, 0}, {0, -1, 0}, {0, 0, -1}}});
+  // Products of symmetries are symmetries: the group is closed, also when the
+  // operations given were only its generators.
+  for (std::size_t i = 0; i < group.size(); ++i)
+    for (std::size_t j = 0; j <= i; ++j) {
+      add(product(group[i], group[j]));
+      add(product(group[j], group[i]));
+    }
   return group;
 }
 

@@ -34,9 +34,9 @@ inline constexpr double kSamePosition = 1e-3;
 inline constexpr double kSameValue = 1e-4;
 inline constexpr double kSameMoment = 1e-2;
 
-// The rotations of the Laue group: those of the operations that are symmetries
-// of the structure (atoms, occupancies, B, moments), each also times -1, without
-// repeats, the identity first. No operations given: the group -1.
+// The rotations of the Laue group: the group made by the rotations of the
+// operations that are symmetries of the structure (atoms, occupancies, B,
+// moments) and -1, without repeats, the identity first. No operations: -1.
 std::vector<Rotation> laue_group(const Structure& s, const CellGeometry& cell, const std::vector<Vector3>& umom,
                                  const std::vector<SpaceOperation>& ops);
 
