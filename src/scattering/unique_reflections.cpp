@@ -34,9 +34,10 @@ class AtomFinder {
   template <typename Visit>
   bool find(const Vec& x, Visit&& accept) const {
     const std::array<int, 3> b = bin(x);
-    for (int di = -1; di <= 1; ++di)
-      for (int dj = -1; dj <= 1; ++dj)
-        for (int dk = -1; dk <= 1; ++dk) {
+    constexpr int kOffsets[3] = {0, -1, 1};  // the atom's own bin first, where it nearly always is
+    for (int di : kOffsets)
+      for (int dj : kOffsets)
+        for (int dk : kOffsets) {
           const auto [first, last] = bins_.equal_range(key({b[0] + di, b[1] + dj, b[2] + dk}));
           for (auto at = first; at != last; ++at)
             if (near(x, xyz_[at->second]) && accept(at->second)) return true;
