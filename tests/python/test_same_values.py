@@ -67,3 +67,14 @@ def test_cif_arrays_are_the_report_and_the_tables(programs, cif, tmp_path):
     assert whole["model"]["source"] == path and whole["model"]["atoms"] > 0
     for name, values in whole["reflections"].items():
         assert np.array_equal(np.array(values, dtype=np.float32), r[name]), name
+
+
+def test_values_the_same_on_one_thread_and_on_several(monkeypatch):
+    s = velmora.read_cif(os.path.join(CIFS, "magnetite.mcif"), tables=DATA)
+    runs = []
+    for threads in ("1", "3"):
+        monkeypatch.setenv("VELMORA_THREADS", threads)
+        runs.append(s.reflections(dmin=1.0))
+    assert len(runs[0]["h"]) > 1000
+    for name in runs[0]:
+        assert np.array_equal(runs[0][name], runs[1][name]), name
