@@ -110,7 +110,13 @@ std::string convert(const Options& options, Warnings& warnings, TableFiles* tabl
   TableLabels tables = read_table_labels(tables_folder(options.tables));
   std::string answers = answers_for(s, tables, options, warnings);
   if (tables_used != nullptr) *tables_used = std::move(tables.files);
-  if (model != nullptr) *model = {s.source, s.block, tables.folder, s.cell, s.operations};
+  if (model != nullptr) {
+    *model = {s.source, s.block, tables.folder, s.cell, s.operations, ""};
+    Warnings given_already;
+    for (const CifSite& site : s.sites)
+      model->labels += (model->labels.empty() ? "" : " ") + site.label + "=" +
+                       velmora_label(site, tables, options.ions, s.source, given_already);
+  }
   return answers;
 }
 

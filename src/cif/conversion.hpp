@@ -35,6 +35,7 @@ struct ConversionModel {
   std::string tables_folder;
   gemmi::UnitCell cell;
   std::vector<SymmetryOperation> operations;
+  std::string labels;  // each site's table label: "Mn1=Mn2 O1=Oxx"
 };
 
 // The command line velmora-cif takes, and the options it gives.

@@ -47,6 +47,7 @@ std::string table_report(const Options& options, std::string answers, const Tabl
                         model.cell.gamma}), false},
       {"atoms", std::to_string(s.atoms.size()), false},
       {"magnetic_atoms", std::to_string(s.magnetic.size()), false},
+      {"labels", model.labels},
       {"magnetic_form_factor", "<j0>"},
       {"symmetry_operations", std::to_string(model.operations.size()), false},
       {"reflections", std::to_string(values.size()), false},

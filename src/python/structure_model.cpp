@@ -127,6 +127,7 @@ StructureModel model_from_cif(const std::string& path, const std::string& block,
              {"block", conversion.block},
              {"tables", conversion.tables_folder},
              {"cell", float_entry({c.a, c.b, c.c, c.alpha, c.beta, c.gamma}), false},
+             {"labels", conversion.labels},
              {"magnetic_form_factor", "<j0>"}};
   return m;
 }
