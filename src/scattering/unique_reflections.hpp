@@ -1,12 +1,7 @@
-// Reflections merged into sets of equivalents, as a powder sample sees them:
-// one set per distinct intensity by symmetry, with its multiplicity. Two h k l
-// are equivalent when a rotation of the Laue group of the structure takes one
-// into the other. That group comes from the symmetry operations the structure
-// was built with, keeping only those that map every atom onto an atom of the
-// same kind and every moment onto the moment found there (or every moment onto
-// its reverse: time reversal, which leaves unpolarised intensities alone), so
-// that it belongs to the nuclear and the magnetic structure together; the
-// inversion is added (Friedel's law: velmora has no anomalous scattering).
+// Reflections merged into sets of equivalents, as a powder sample sees them,
+// each with its multiplicity. Equivalents are related by the Laue group of the
+// nuclear and the magnetic structure together, so reflections whose |Fm|^2
+// differ because the moments lower the symmetry of the atoms are never merged.
 #pragma once
 
 #include <array>
@@ -34,9 +29,12 @@ inline constexpr double kSamePosition = 1e-3;
 inline constexpr double kSameValue = 1e-4;
 inline constexpr double kSameMoment = 1e-2;
 
-// The rotations of the Laue group: the group made by the rotations of the
-// operations that are symmetries of the structure (atoms, occupancies, B,
-// moments) and -1, without repeats, the identity first. No operations: -1.
+// The rotations of the Laue group: the group made by -1 and the rotations of
+// the operations that are symmetries of the structure, that is, that map every
+// atom onto an atom of the same type, occupancy and B and every moment onto the
+// moment there (or every moment onto its reverse: time reversal, which leaves
+// unpolarised intensities alone). -1 stands for Friedel's law (velmora has no
+// anomalous scattering). Without repeats, the identity first.
 std::vector<Rotation> laue_group(const Structure& s, const CellGeometry& cell, const std::vector<Vector3>& umom,
                                  const std::vector<SpaceOperation>& ops);
 
