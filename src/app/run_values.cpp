@@ -59,7 +59,8 @@ std::optional<Symbol> missing_symbol(const RunState& state) {
 std::vector<ReflectionValues> compute_reflections(const RunState& state, int threads) {
   if (state.structure.hkl.empty()) return {};  // velmora looks up no atom then
   const ReflectionLoop loop({state.tables, state.structure, state.cell, state.umom, state.pi, state.eg2mc});
-  if (loop.missing_symbol()) throw RunStopped(std::string(text_of(*loop.missing_symbol())) + " is unknown symbol");
+  if (loop.missing_symbol())
+    throw RunStopped(std::string(text_of(*loop.missing_symbol())) + " is unknown symbol");
   std::vector<ReflectionValues> values;
   values.reserve(loop.reflections());
   for_each_reflection(loop, threads, [&values](const ReflectionValues& v) { values.push_back(v); });

@@ -112,7 +112,8 @@ std::string json_table(const std::vector<ReflectionValues>& values, const std::v
   out += "},\n  \"reflections\": {";
   const std::vector<std::size_t> rows = row_indices(values, sets);
   for (const Column& c : columns()) {
-    out += std::string(c.name == columns().front().name ? "\n" : ",\n") + "    " + json_string(c.name) + ": [";
+    out +=
+        std::string(c.name == columns().front().name ? "\n" : ",\n") + "    " + json_string(c.name) + ": [";
     for (std::size_t r = 0; r < rows.size(); ++r)
       out.append(r == 0 ? "" : ", ").append(json_number(c.value(values[rows[r]])));
     out += "]";

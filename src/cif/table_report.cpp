@@ -43,8 +43,10 @@ std::string table_report(const Options& options, std::string answers, const Tabl
       {"source", model.source},
       {"block", model.block},
       {"tables", model.tables_folder},
-      {"cell", numbers({model.cell.a, model.cell.b, model.cell.c, model.cell.alpha, model.cell.beta,
-                        model.cell.gamma}), false},
+      {"cell",
+       numbers(
+           {model.cell.a, model.cell.b, model.cell.c, model.cell.alpha, model.cell.beta, model.cell.gamma}),
+       false},
       {"atoms", std::to_string(s.atoms.size()), false},
       {"magnetic_atoms", std::to_string(s.magnetic.size()), false},
       {"labels", model.labels},

@@ -41,7 +41,8 @@ void warn_all(const std::vector<std::string>& lines) {
 }
 
 // The rows of a reflection table, by column name.
-py::dict reflection_arrays(const std::vector<ReflectionValues>& values, const std::vector<std::size_t>& rows) {
+py::dict reflection_arrays(const std::vector<ReflectionValues>& values,
+                           const std::vector<std::size_t>& rows) {
   const auto column = [&](const std::function<float(const ReflectionValues&)>& of) {
     return float_array(rows.size(), [&](std::size_t i) { return of(values[rows[i]]); });
   };
@@ -62,12 +63,12 @@ py::dict reflection_arrays(const std::vector<ReflectionValues>& values, const st
 
 std::vector<Reflection> hkl_of(const py::object& hkl) {
   const auto a = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(hkl);
-  if (!a || a.ndim() != 2 || a.shape(1) != 3)
-    throw py::value_error("hkl: give an (n, 3) array of h k l");
+  if (!a || a.ndim() != 2 || a.shape(1) != 3) throw py::value_error("hkl: give an (n, 3) array of h k l");
   std::vector<Reflection> out;
   const auto view = a.unchecked<2>();
   for (py::ssize_t i = 0; i < view.shape(0); ++i)
-    out.push_back({static_cast<float>(view(i, 0)), static_cast<float>(view(i, 1)), static_cast<float>(view(i, 2))});
+    out.push_back(
+        {static_cast<float>(view(i, 0)), static_cast<float>(view(i, 1)), static_cast<float>(view(i, 2))});
   return out;
 }
 
@@ -100,14 +101,15 @@ py::dict reflections(const StructureModel& m, const py::object& dmin, const py::
   if (unique) {
     py::array_t<long> multiplicity(static_cast<py::ssize_t>(sets.size()));
     auto view = multiplicity.mutable_unchecked<1>();
-    for (std::size_t i = 0; i < sets.size(); ++i) view(static_cast<py::ssize_t>(i)) = static_cast<long>(sets[i].multiplicity);
+    for (std::size_t i = 0; i < sets.size(); ++i)
+      view(static_cast<py::ssize_t>(i)) = static_cast<long>(sets[i].multiplicity);
     r["multiplicity"] = multiplicity;
   }
   return r;
 }
 
-py::dict powder(const StructureModel& m, double wavelength, const py::object& two_theta, const py::object& fwhm,
-                const py::object& caglioti) {
+py::dict powder(const StructureModel& m, double wavelength, const py::object& two_theta,
+                const py::object& fwhm, const py::object& caglioti) {
   std::vector<std::string> args = {"structure", "--wavelength", shortest(wavelength)};
   if (!two_theta.is_none()) {
     const auto t = two_theta.cast<std::array<double, 3>>();
@@ -175,7 +177,9 @@ velmora::python::AtomValues atom_of(const py::handle& item, std::size_t index) {
 
 py::dict model_dict(const StructureModel& m) {
   py::dict d;
-  for (const auto& e : m.model) d[py::str(e.name)] = e.text ? py::object(py::str(e.value)) : py::module_::import("json").attr("loads")(e.value);
+  for (const auto& e : m.model)
+    d[py::str(e.name)] =
+        e.text ? py::object(py::str(e.value)) : py::module_::import("json").attr("loads")(e.value);
   d["atoms"] = m.state->structure.atoms.size();
   d["magnetic_atoms"] = m.state->structure.magnetic.size();
   d["symmetry_operations"] = m.operation_text;
@@ -202,15 +206,16 @@ PYBIND11_MODULE(velmora, m) {
     }
   });
 
-  py::class_<StructureModel>(m, "Structure",
-                             "A crystal structure as velmora computes it. Made by read_cif, read_answers or\n"
-                             "Structure(cell, atoms, symmetry=None, tables=None): cell = (a, b, c, alpha, beta,\n"
-                             "gamma) in angstroms and degrees; atoms = [(type, x, y, z, occ, B, moment), ...] with\n"
-                             "occ, B and moment optional, moment = (size in Bohr magnetons, angle to x, angle to z\n"
-                             "in degrees; x along a, z along c*), type a table label (Fe2, Oxx); symmetry = the\n"
-                             "operations of the structure as triplets (\"-y,x,z\"), used by unique reflections.")
-      .def(py::init([](const std::array<double, 6>& cell, const py::sequence& atoms, const std::vector<std::string>& symmetry,
-                       const py::object& tables) {
+  py::class_<StructureModel>(
+      m, "Structure",
+      "A crystal structure as velmora computes it. Made by read_cif, read_answers or\n"
+      "Structure(cell, atoms, symmetry=None, tables=None): cell = (a, b, c, alpha, beta,\n"
+      "gamma) in angstroms and degrees; atoms = [(type, x, y, z, occ, B, moment), ...] with\n"
+      "occ, B and moment optional, moment = (size in Bohr magnetons, angle to x, angle to z\n"
+      "in degrees; x along a, z along c*), type a table label (Fe2, Oxx); symmetry = the\n"
+      "operations of the structure as triplets (\"-y,x,z\"), used by unique reflections.")
+      .def(py::init([](const std::array<double, 6>& cell, const py::sequence& atoms,
+                       const std::vector<std::string>& symmetry, const py::object& tables) {
              std::vector<velmora::python::AtomValues> values;
              for (std::size_t i = 0; i < atoms.size(); ++i) values.push_back(atom_of(atoms[i], i));
              return finished(velmora::python::model_from_values(

@@ -4,9 +4,10 @@
 // that velmora's reader rounds each of them once, as it rounds a typed answer.
 #include "python/structure_model.hpp"
 
+#include <dlfcn.h>
+
 #include <charconv>
 #include <cmath>
-#include <dlfcn.h>
 #include <filesystem>
 
 #include "app/run_values.hpp"
@@ -33,7 +34,8 @@ std::string number_text(double v) {
 
 std::string float_entry(const std::vector<double>& values) {
   std::string out = "[";
-  for (double v : values) out += (out.size() == 1 ? "" : ", ") + cif::shortest_float_text(static_cast<float>(v));
+  for (double v : values)
+    out += (out.size() == 1 ? "" : ", ") + cif::shortest_float_text(static_cast<float>(v));
   return out + "]";
 }
 
@@ -43,11 +45,12 @@ std::optional<std::filesystem::path> installed_data_folder() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&module_tables_folder), &info) == 0 || info.dli_fname == nullptr)
     return std::nullopt;
-  return (std::filesystem::path(info.dli_fname).parent_path() / "../../../share/velmora/data").lexically_normal();
+  return (std::filesystem::path(info.dli_fname).parent_path() / "../../../share/velmora/data")
+      .lexically_normal();
 }
 
-std::shared_ptr<const RunState> state_of(const TableFiles& tables, std::string answers, const std::string& folder,
-                                         const std::string& source) {
+std::shared_ptr<const RunState> state_of(const TableFiles& tables, std::string answers,
+                                         const std::string& folder, const std::string& source) {
   std::shared_ptr<RunState> state;
   try {
     state = prepare_run(tables, std::move(answers));
@@ -55,8 +58,8 @@ std::shared_ptr<const RunState> state_of(const TableFiles& tables, std::string a
     throw ModelError(source + ": " + stop.what());
   }
   if (const auto missing = missing_symbol(*state))
-    throw ModelError(source + ": atom type \"" + std::string(text_of(*missing)) + "\" has no row in the tables of " +
-                     folder + " (see data/README.md for the labels)");
+    throw ModelError(source + ": atom type \"" + std::string(text_of(*missing)) +
+                     "\" has no row in the tables of " + folder + " (see data/README.md for the labels)");
   return state;
 }
 
@@ -172,8 +175,8 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
   cif::Warnings warnings;
   std::vector<cif::SymmetryOperation> ops;
   for (std::size_t i = 0; i < symmetry.size(); ++i)
-    ops.push_back(cif::parse_operation(symmetry[i], false, "symmetry operation " + std::to_string(i + 1) + " \"" +
-                                                              symmetry[i] + "\""));
+    ops.push_back(cif::parse_operation(
+        symmetry[i], false, "symmetry operation " + std::to_string(i + 1) + " \"" + symmetry[i] + "\""));
   if (!ops.empty()) ops = cif::checked_group(ops, "symmetry", warnings);
   for (const cif::SymmetryOperation& op : ops) {
     m.operations.push_back(cif::space_operation(op));
@@ -189,7 +192,8 @@ std::vector<Reflection> reflections_to(const StructureModel& m, double dmin) {
   std::vector<Reflection> out;
   // As velmora-cif writes them: a zero is 0, never -0.
   for (const cif::Hkl& h : cif::reflections_to_dmin(cell, dmin))
-    out.push_back({static_cast<float>(h[0]) + 0.0f, static_cast<float>(h[1]) + 0.0f, static_cast<float>(h[2]) + 0.0f});
+    out.push_back(
+        {static_cast<float>(h[0]) + 0.0f, static_cast<float>(h[1]) + 0.0f, static_cast<float>(h[2]) + 0.0f});
   return out;
 }
 

@@ -74,7 +74,8 @@ bool same_kind(const AtomSite& a, const AtomSite& b) {
 }
 
 int determinant(const Rotation& r) {
-  return r[0][0] * (r[1][1] * r[2][2] - r[1][2] * r[2][1]) - r[0][1] * (r[1][0] * r[2][2] - r[1][2] * r[2][0]) +
+  return r[0][0] * (r[1][1] * r[2][2] - r[1][2] * r[2][1]) -
+         r[0][1] * (r[1][0] * r[2][2] - r[1][2] * r[2][0]) +
          r[0][2] * (r[1][0] * r[2][1] - r[1][1] * r[2][0]);
 }
 
@@ -124,11 +125,13 @@ bool is_symmetry(const SpaceOperation& op, const Structure& s, const std::vector
     std::optional<Vec> turned;
     if (moments[i]) turned = moment_image(*moments[i], op.rot, cell);
     const bool found = finder.find(image, [&](std::size_t j) {
-      if (!same_kind(s.atoms[i], s.atoms[j]) || moments[i].has_value() != moments[j].has_value()) return false;
+      if (!same_kind(s.atoms[i], s.atoms[j]) || moments[i].has_value() != moments[j].has_value())
+        return false;
       if (!turned) return true;
       for (double candidate : {1.0, -1.0}) {
         if ((!sign || *sign == candidate) && same_moment(*turned, *moments[j], candidate)) {
-          if (!same_moment(*turned, *moments[j], -candidate)) sign = candidate;  // a zero moment decides nothing
+          if (!same_moment(*turned, *moments[j], -candidate))
+            sign = candidate;  // a zero moment decides nothing
           return true;
         }
       }
@@ -171,8 +174,8 @@ Rotation product(const Rotation& a, const Rotation& b) {
 
 }  // namespace
 
-std::vector<Rotation> laue_group(const Structure& s, const CellGeometry& cell, const std::vector<Vector3>& umom,
-                                 const std::vector<SpaceOperation>& ops) {
+std::vector<Rotation> laue_group(const Structure& s, const CellGeometry& cell,
+                                 const std::vector<Vector3>& umom, const std::vector<SpaceOperation>& ops) {
   std::vector<Vec> xyz;
   for (const AtomSite& atom : s.atoms) xyz.push_back({atom.xyz[0], atom.xyz[1], atom.xyz[2]});
   const std::vector<std::optional<Vec>> moments = atom_moments(s, umom);

@@ -35,8 +35,8 @@ inline constexpr double kSameMoment = 1e-2;
 // moment there (or every moment onto its reverse: time reversal, which leaves
 // unpolarised intensities alone). -1 stands for Friedel's law (velmora has no
 // anomalous scattering). Without repeats, the identity first.
-std::vector<Rotation> laue_group(const Structure& s, const CellGeometry& cell, const std::vector<Vector3>& umom,
-                                 const std::vector<SpaceOperation>& ops);
+std::vector<Rotation> laue_group(const Structure& s, const CellGeometry& cell,
+                                 const std::vector<Vector3>& umom, const std::vector<SpaceOperation>& ops);
 
 struct EquivalentSet {
   std::size_t representative = 0;  // index in the list: the greatest listed h k l of the set

@@ -1,10 +1,11 @@
 // Sets of equivalents where cctbx has no say: an h k l listed twice, 0 0 0, the greatest
 // listed member as representative, and operations that the atoms or the moments refuse.
+#include "scattering/unique_reflections.hpp"
+
 #include <gtest/gtest.h>
 
 #include "app/run_state.hpp"
 #include "geometry/moment_directions.hpp"
-#include "scattering/unique_reflections.hpp"
 
 namespace velmora {
 namespace {
@@ -13,7 +14,8 @@ constexpr SpaceOperation kFourFold{{{{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}}, {0, 0, 
 
 // A tetragonal cell of atoms of one kind at the given positions, each with a moment of
 // 2 Bohr magnetons at the given angles (degrees) when it has one.
-std::size_t laue_order(const std::vector<std::array<float, 3>>& xyz, std::optional<std::array<float, 2>> angles) {
+std::size_t laue_order(const std::vector<std::array<float, 3>>& xyz,
+                       std::optional<std::array<float, 2>> angles) {
   Structure s;
   s.param = {4, 4, 6, kPi / 2, kPi / 2, kPi / 2};
   for (const auto& x : xyz) {
@@ -30,10 +32,11 @@ std::size_t laue_order(const std::vector<std::array<float, 3>>& xyz, std::option
 
 TEST(UniqueReflections, FriedelMatesAloneWithoutOperations) {
   const std::vector<Reflection> hkl = {{-1, 0, 0}, {1, 0, 0}, {0, 0, 0}, {1, 0, 0}, {2, 1, 0}};
-  const std::vector<EquivalentSet> sets = unique_reflections(hkl, {{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}},
-                                                                   {{{-1, 0, 0}, {0, -1, 0}, {0, 0, -1}}}});
+  const std::vector<EquivalentSet> sets =
+      unique_reflections(hkl, {{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {{{-1, 0, 0}, {0, -1, 0}, {0, 0, -1}}}});
   ASSERT_EQ(sets.size(), 3u);
-  const std::size_t expected[3][3] = {{1, 2, 2}, {2, 1, 1}, {4, 2, 1}};  // representative, multiplicity, listed
+  const std::size_t expected[3][3] = {
+      {1, 2, 2}, {2, 1, 1}, {4, 2, 1}};  // representative, multiplicity, listed
   for (std::size_t i = 0; i < 3; ++i)
     EXPECT_EQ((std::array{sets[i].representative, sets[i].multiplicity, sets[i].listed}),
               (std::array{expected[i][0], expected[i][1], expected[i][2]}))
@@ -41,12 +44,12 @@ TEST(UniqueReflections, FriedelMatesAloneWithoutOperations) {
 }
 
 TEST(UniqueReflections, OperationKeptOnlyWhenAtomsAndMomentsFollow) {
-  const std::vector<std::array<float, 3>> square = {{0.1f, 0.2f, 0.3f}, {0.8f, 0.1f, 0.3f}, {0.9f, 0.8f, 0.3f},
-                                                    {0.2f, 0.9f, 0.3f}};
-  EXPECT_EQ(laue_order(square, std::nullopt), 8u);               // 4/m
+  const std::vector<std::array<float, 3>> square = {
+      {0.1f, 0.2f, 0.3f}, {0.8f, 0.1f, 0.3f}, {0.9f, 0.8f, 0.3f}, {0.2f, 0.9f, 0.3f}};
+  EXPECT_EQ(laue_order(square, std::nullopt), 8u);                  // 4/m
   EXPECT_EQ(laue_order({square[0], square[1]}, std::nullopt), 2u);  // no atom at the image: -1
-  EXPECT_EQ(laue_order(square, std::array<float, 2>{0, 0}), 8u);   // moments along c turn with the axis
-  EXPECT_EQ(laue_order(square, std::array<float, 2>{0, 90}), 2u);  // moments along a do not
+  EXPECT_EQ(laue_order(square, std::array<float, 2>{0, 0}), 8u);    // moments along c turn with the axis
+  EXPECT_EQ(laue_order(square, std::array<float, 2>{0, 90}), 2u);   // moments along a do not
 }
 
 }  // namespace
