@@ -33,7 +33,7 @@ std::string table_report(const Options& options, std::string answers, const Tabl
   std::vector<ReflectionValues> values;
   try {
     state = prepare_run(tables, std::move(answers));
-    values = compute_reflections(*state, reflection_threads_from_environment());
+    values = compute_reflections(*state, reflection_threads());
   } catch (const RunStopped& stop) {
     fail_conversion(model.source + ": velmora stops on the answers made from it: " + stop.what());
   }

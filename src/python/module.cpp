@@ -10,8 +10,7 @@
 #include <functional>
 
 #include "app/run_values.hpp"
-#include "cif/conversion_error.hpp"
-#include "powder/powder_error.hpp"
+#include "frontend/failure.hpp"
 #include "python/structure_model.hpp"
 
 namespace py = pybind11;
@@ -191,18 +190,31 @@ py::dict model_dict(const StructureModel& m) {
 PYBIND11_MODULE(velmora, m) {
   m.doc() = "velmora's structure factors from Python: reflections as numpy arrays, powder patterns";
   m.attr("__version__") = VELMORA_VERSION;
+  // A failure as the programs report it: the message they print after "error: ", and its
+  // parts as values (file, line, answer, option, reason; empty or 0 when not concerned).
   static py::exception<std::runtime_error> error(m, "VelmoraError");
   py::register_exception_translator([](std::exception_ptr p) {
+    const auto raise = [](const std::string& message, const velmora::frontend::Failure& f) {
+      py::object raised = py::handle(error.ptr())(message);
+      raised.attr("file") = f.file;
+      raised.attr("line") = f.line;
+      raised.attr("answer") = f.answer;
+      raised.attr("option") = f.option;
+      raised.attr("reason") = f.reason;
+      PyErr_SetObject(error.ptr(), raised.ptr());
+    };
     try {
       if (p) std::rethrow_exception(p);
-    } catch (const velmora::cif::ConversionError& e) {
-      error(e.what());
-    } catch (const velmora::powder::PowderError& e) {
-      error(e.what());
+    } catch (const velmora::frontend::Error& e) {
+      raise(e.what(), e.failure());
     } catch (const velmora::RunStopped& e) {
-      error(e.what());
+      velmora::frontend::Failure f;
+      f.reason = e.what();
+      raise(e.what(), f);
     } catch (const velmora::python::ModelError& e) {
-      error(e.what());
+      velmora::frontend::Failure f;
+      f.reason = e.what();
+      raise(e.what(), f);
     }
   });
 

@@ -14,6 +14,7 @@
 #include "cif/conversion.hpp"
 #include "cif/reflection_list.hpp"
 #include "cif/table_report.hpp"
+#include "frontend/command_line.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/velmora_reflections.hpp"
 #include "scattering/reflection_threads.hpp"
@@ -201,7 +202,7 @@ std::vector<ReflectionValues> compute(const StructureModel& m, std::vector<Refle
   RunState state = *m.state;
   state.structure.hkl = std::move(hkl);
   state.structure.nrefn = static_cast<std::int32_t>(state.structure.hkl.size());
-  return compute_reflections(state, reflection_threads_from_environment());
+  return compute_reflections(state, reflection_threads());
 }
 
 std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::vector<Reflection>& hkl,
@@ -213,7 +214,8 @@ std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::v
 }
 
 PowderRun compute_powder(const StructureModel& m, const std::vector<std::string>& options) {
-  const powder::PowderOptions o = powder::parse_powder_command_line(options);
+  const powder::PowderOptions o = powder::powder_options_of(
+      frontend::parse_command_line(powder::powder_program_spec(), options));
   PowderRun run;
   powder::Remarks remarks;
   const std::vector<ReflectionValues> values = compute(m, reflections_to(m, o.wavelength / 2));

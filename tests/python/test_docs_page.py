@@ -1,5 +1,6 @@
-"""docs/python.md runs as written, in a folder holding the CIF it names; the figure step needs
+"""docs/python.md runs as written, in a folder holding the CIF it names and the tables; the figure step needs
 matplotlib (Debian python3-matplotlib, drawn with Agg) and is skipped, saying so, without it."""
+import glob
 import os
 import re
 import shutil
@@ -15,6 +16,8 @@ def test_docs_page_code_runs(tmp_path, monkeypatch):
         blocks = re.findall(r"```python\n(.*?)```", f.read(), re.S)
     assert blocks
     shutil.copy(os.path.join(SOURCE, "tests", "cif", "cases", "mno.mcif"), tmp_path)
+    for table in glob.glob(os.path.join(SOURCE, "data", "*_edited.txt")):  # as installed beside the module
+        shutil.copy(table, tmp_path)
     monkeypatch.chdir(tmp_path)
     for block in blocks:
         assert len([line for line in block.splitlines() if line.strip()]) <= 10  # the page promises ten lines
