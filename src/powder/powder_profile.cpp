@@ -32,6 +32,10 @@ double PeakWidth::at(const PowderPeak& peak) const {
     fail_powder("--caglioti: the width at reflection " + hkl_text(peak.h) + " (2theta " +
                 float_text(peak.two_theta) + " degrees) would be the square root of " +
                 float_text(static_cast<float>(squared)) + ", which is no width");
+  if (!(squared >= kNarrowestFwhm * kNarrowestFwhm && squared <= kWidestFwhm * kWidestFwhm))
+    fail_powder("--caglioti: the width at reflection " + hkl_text(peak.h) + " (2theta " +
+                float_text(peak.two_theta) + " degrees) would be " + float_text(static_cast<float>(std::sqrt(squared))) +
+                " degrees, not from " + limit_text(kNarrowestFwhm) + " to " + limit_text(kWidestFwhm));
   return std::sqrt(squared);
 }
 
