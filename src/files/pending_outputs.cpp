@@ -42,17 +42,37 @@ void PendingOutputs::fail(const std::string& path, const std::string& reason) co
   frontend::fail_file(path, "cannot write " + what_ + ": " + reason);
 }
 
+// True when path names the file standard output already writes (`--csv /dev/stdout
+// >> log`, or a pipe): replacing that file would lose what it holds.
+bool is_standard_output(const std::string& path) {
+  struct stat named {}, out {};
+  return stat(path.c_str(), &named) == 0 && fstat(1, &out) == 0 && named.st_dev == out.st_dev &&
+         named.st_ino == out.st_ino;
+}
+
 std::string PendingOutputs::reserve(const std::string& path) {
+  if (is_standard_output(path))
+    fail(path, "this is standard output itself; leave the option out to write " + what_ + " there");
   const std::string target = link_target(path);
   struct stat existing {};
   const bool exists = stat(target.c_str(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode)) {
     fail(path, "not a regular file" + (not_regular_hint_.empty() ? "" : " " + not_regular_hint_));
   }
-  const std::string temporary = target + "." + program_ + "-" + std::to_string(getpid()) + "-" +
-                                std::to_string(files_.size()) + ".tmp";
+  // The temporary's name is short and fixed, so that a long output name is not
+  // blamed on it, and holds no character a writer might interpret.
+  const std::filesystem::path folder = std::filesystem::path(target).parent_path();
+  const std::string temporary = (folder / ("." + program_ + "-" + std::to_string(getpid()) + "-" +
+                                           std::to_string(files_.size()) + ".tmp"))
+                                    .string();
   const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-  if (fd < 0) fail(path, std::strerror(errno));
+  if (fd < 0) {
+    const int error = errno;
+    if (error == EACCES || error == EROFS || error == ENOENT || error == ENOTDIR)
+      fail(path, "cannot create a file in the folder " + (folder.empty() ? std::string(".") : folder.string()) +
+                     ": " + std::strerror(error) + " (the output is written there and renamed into place)");
+    fail(path, std::strerror(error));
+  }
   files_.push_back({path, target, temporary});
   int error = 0;
 #ifndef _WIN32
@@ -83,7 +103,8 @@ void PendingOutputs::commit() {
     const Pending& file = files_.front();
     std::error_code renamed;
     std::filesystem::rename(file.temporary, file.target, renamed);
-    if (renamed) fail(file.given, renamed.message());
+    if (renamed) fail(file.given, renamed.message() + (committed_ > 0 ? " (the outputs before it are in place)" : ""));
+    ++committed_;
     files_.erase(files_.begin());
   }
 }
