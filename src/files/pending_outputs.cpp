@@ -7,8 +7,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <signal.h>
+#endif
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -29,13 +33,65 @@ std::string link_target(const std::string& given) {
   return path;
 }
 
+// The temporaries not yet put in place, in fixed storage that a signal handler may
+// read: Ctrl-C or a termination during a long run removes them before the process
+// ends as the signal says. Slots are filled and emptied by the program's thread only.
+constexpr int kMostTemporaries = 16;
+constexpr std::size_t kLongestTemporary = 4096;
+char temporaries[kMostTemporaries][kLongestTemporary];
+volatile std::sig_atomic_t temporary_used[kMostTemporaries];
+
+void remember_temporary(const std::string& name) {
+  for (int i = 0; i < kMostTemporaries; ++i) {
+    if (temporary_used[i] != 0) continue;
+    if (name.size() >= kLongestTemporary) return;
+    std::memcpy(temporaries[i], name.c_str(), name.size() + 1);
+    temporary_used[i] = 1;
+    return;
+  }
+}
+
+void forget_temporary(const std::string& name) {
+  for (int i = 0; i < kMostTemporaries; ++i)
+    if (temporary_used[i] != 0 && name == temporaries[i]) temporary_used[i] = 0;
+}
+
+extern "C" void remove_temporaries_and_end(int signal_number) {
+  remove_pending_temporaries();
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+void handle_ending_signals() {
+#ifndef _WIN32
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction now {}, before {};
+    now.sa_handler = remove_temporaries_and_end;
+    sigemptyset(&now.sa_mask);
+    // A signal the caller ignores (nohup) stays ignored.
+    if (sigaction(signal_number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+      sigaction(signal_number, &now, nullptr);
+  }
+#endif
+}
+
 }  // namespace
 
+void remove_pending_temporaries() {
+  for (int i = 0; i < kMostTemporaries; ++i)
+    if (temporary_used[i] != 0) unlink(temporaries[i]);
+}
+
 PendingOutputs::PendingOutputs(std::string program, std::string what, std::string not_regular_hint)
-    : program_(std::move(program)), what_(std::move(what)), not_regular_hint_(std::move(not_regular_hint)) {}
+    : program_(std::move(program)), what_(std::move(what)), not_regular_hint_(std::move(not_regular_hint)) {
+  handle_ending_signals();
+}
 
 PendingOutputs::~PendingOutputs() {
-  for (const Pending& file : files_) std::remove(file.temporary.c_str());
+  for (const Pending& file : files_) {
+    std::remove(file.temporary.c_str());
+    forget_temporary(file.temporary);
+  }
 }
 
 void PendingOutputs::fail(const std::string& path, const std::string& reason) const {
@@ -74,6 +130,7 @@ std::string PendingOutputs::reserve(const std::string& path) {
     fail(path, std::strerror(error));
   }
   files_.push_back({path, target, temporary});
+  remember_temporary(temporary);
   int error = 0;
 #ifndef _WIN32
   if (exists && fchmod(fd, existing.st_mode & 07777) != 0) error = errno;
@@ -105,6 +162,7 @@ void PendingOutputs::commit() {
     std::filesystem::rename(file.temporary, file.target, renamed);
     if (renamed) fail(file.given, renamed.message() + (committed_ > 0 ? " (the outputs before it are in place)" : ""));
     ++committed_;
+    forget_temporary(file.temporary);
     files_.erase(files_.begin());
   }
 }

@@ -45,6 +45,10 @@ class PendingOutputs {
   std::size_t committed_ = 0;
 };
 
+// Removes every temporary file not yet put in place; safe in a signal handler and
+// in a library's exit handler.
+void remove_pending_temporaries();
+
 // Writes the text to standard output whole, or fails naming what it is.
 void write_standard_output(const std::string& text, const std::string& what);
 
