@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/pending_outputs.hpp"
+#include "frontend/escaping.hpp"
 #include "frontend/program.hpp"
 #include "powder/number_text.hpp"
 #include "powder/powder_files.hpp"
@@ -20,7 +21,7 @@ using namespace velmora::powder;
 
 // The plot's title: file, wavelength and peak width, '#' doubled (PLplot's escape).
 std::string plot_title(const PowderOptions& options) {
-  std::string title = std::filesystem::path(options.answers).filename().string() +
+  std::string title = velmora::frontend::valid_utf8(std::filesystem::path(options.answers).filename().string()) +
                       "   λ = " + float_text(static_cast<float>(options.wavelength)) + " Å   ";
   if (options.width.caglioti) {
     const auto& [u, v, w] = *options.width.caglioti;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <charconv>
+#include <cstdio>
 #include <string>
 
 #include "structure/structure.hpp"
@@ -14,6 +15,13 @@ inline std::string float_text(float value) {
   char text[32];
   const auto result = std::to_chars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
+}
+
+// A limit as a person writes it (0.0001, 1000).
+inline std::string limit_text(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
 }
 
 inline std::string hkl_text(const Reflection& h) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 
+#include "powder/number_text.hpp"
 #include "powder/powder_error.hpp"
 
 namespace velmora::powder {
@@ -15,6 +16,12 @@ namespace {
 
 // Beyond this many points a pattern no longer fits a file anyone would read.
 constexpr double kMostGridPoints = 1e7;
+// Wavelengths of X-rays, neutrons and electrons lie well within this range (angstroms);
+// beyond it single-precision angles and Lorentz factors overflow or lose every digit.
+constexpr double kShortestWavelength = 1e-3, kLongestWavelength = 1e3;
+// 2theta is stored in single precision: neighbouring grid points must be at least
+// this many units of its last place apart, or several rows would carry one angle.
+constexpr double kLeastStepUlps = 4;
 
 std::vector<double> numbers_of(const std::string& option, const std::string& text, char separator,
                                std::size_t count) {
@@ -50,6 +57,11 @@ TwoThetaGrid grid_of(const std::string& text) {
     fail_powder("--two-theta " + text + ": needs 0 <= FROM < TO <= 180 (degrees)");
   if (!(grid.step > 0) || (grid.to - grid.from) / grid.step > kMostGridPoints)
     fail_powder("--two-theta " + text + ": STEP must be above 0 and give at most 10^7 points");
+  const float top = static_cast<float>(grid.to);
+  const double least = kLeastStepUlps * (std::nextafter(top, INFINITY) - top);
+  if (grid.step < least)
+    fail_powder("--two-theta " + text + ": STEP below " + float_text(static_cast<float>(least)) +
+                " degrees, which single-precision 2theta near " + float_text(top) + " degrees cannot hold apart");
   return grid;
 }
 
@@ -114,10 +126,18 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
   options.answers = line.operand;
   if (!line.has("--wavelength")) fail_powder("--wavelength L (angstroms) is required");
   options.wavelength = positive("--wavelength", line.value("--wavelength"));
+  if (options.wavelength < kShortestWavelength || options.wavelength > kLongestWavelength)
+    fail_powder("--wavelength " + line.value("--wavelength") + ": must be from " + limit_text(kShortestWavelength) +
+                " to " + limit_text(kLongestWavelength) + " angstroms");
   options.tables = line.value("--tables");
   if (line.has("--two-theta")) options.grid = grid_of(line.value("--two-theta"));
   frontend::check_exclusive(line, "--fwhm", "--caglioti");
-  if (line.has("--fwhm")) options.width.fwhm = positive("--fwhm", line.value("--fwhm"));
+  if (line.has("--fwhm")) {
+    options.width.fwhm = positive("--fwhm", line.value("--fwhm"));
+    if (options.width.fwhm < kNarrowestFwhm || options.width.fwhm > kWidestFwhm)
+      fail_powder("--fwhm " + line.value("--fwhm") + ": must be from " + limit_text(kNarrowestFwhm) + " to " +
+                  limit_text(kWidestFwhm) + " degrees");
+  }
   if (line.has("--caglioti")) {
     const std::vector<double> uvw = numbers_of("--caglioti", line.value("--caglioti"), ',', 3);
     options.width.caglioti = {uvw[0], uvw[1], uvw[2]};
@@ -138,6 +158,9 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
   if (!options.plot.empty() &&
       (options.plot.size() <= svg.size() || options.plot.compare(options.plot.size() - 4, 4, svg) != 0))
     fail_powder("--plot " + options.plot + ": the plot is SVG; name it OUT.svg");
+  // The plotting library rewrites %-sequences in the names it opens; the folder is part of it.
+  if (std::filesystem::path(options.plot).parent_path().string().find('%') != std::string::npos)
+    fail_powder("--plot " + options.plot + ": a folder whose name holds % cannot take the plot");
   return options;
 }
 

@@ -3,6 +3,8 @@
 // the run, what it recorded (the answer, the line, the reason) makes the message.
 #include "powder/velmora_reflections.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "app/run_state.hpp"
@@ -11,6 +13,7 @@
 #include "frontend/input_file.hpp"
 #include "frontend/velmora_failure.hpp"
 #include "geometry/moment_directions.hpp"
+#include "powder/number_text.hpp"
 #include "powder/powder_error.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "scattering/symbol_lookup.hpp"
@@ -32,8 +35,27 @@ void load_tables(const std::string& folder, ScatteringTables& tables) {
   }
 }
 
+// Text velmora would misread without a word: a byte-order mark becomes part of the
+// first number, and lines ended by CR alone run together into one.
+void check_line_form(const std::string& path, const std::string& text) {
+  if (text.rfind("\xef\xbb\xbf", 0) == 0)
+    frontend::fail_file(path, "starts with a UTF-8 byte-order mark, which velmora reads as part of the first "
+                              "answer; save the file without it");
+  for (std::size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 1)) {
+    if (at + 1 < text.size() && text[at + 1] == '\n') continue;
+    frontend::Failure failure;
+    failure.file = path;
+    failure.line = 1 + static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n'));
+    failure.reason = "a line ends with CR alone, which velmora does not read as a line end; save the file "
+                     "with LF or CR LF line ends";
+    frontend::fail(std::move(failure));
+  }
+}
+
 void read_answers(const std::string& path, float pi, Structure& structure) {
-  Console console(frontend::read_input_file(path, "the answers", frontend::kMostInputBytes));
+  std::string text = frontend::read_input_file(path, "the answers", frontend::kMostInputBytes);
+  check_line_form(path, text);
+  Console console(std::move(text));
   try {
     read_structure_dialogue(console, pi, structure);
   } catch (const RunEnded&) {
@@ -61,6 +83,15 @@ std::vector<ReflectionValues> velmora_reflections(const std::string& answers_pat
   load_tables(tables_folder, state->tables);
   read_answers(answers_path, state->pi, state->structure);
   state->cell = compute_cell_geometry(state->structure.param, state->pi);
+  if (!(state->cell.cvol > 0.0f) || !std::isfinite(state->cell.cvol)) {
+    frontend::Failure failure;
+    failure.file = answers_path;
+    failure.answer = "the lattice parameters a b c alpha beta gamma";
+    failure.reason = std::isfinite(state->cell.cvol)
+                         ? "they close no cell (its volume is " + float_text(state->cell.cvol) + ")"
+                         : "they close no cell (its volume is not a real number)";
+    frontend::fail(std::move(failure));
+  }
   state->umom = compute_moment_directions(state->structure.moments);
 
   const ReflectionLoop loop(

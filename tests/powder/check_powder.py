@@ -191,10 +191,27 @@ def check_refusals():
     return problems
 
 
+def check_interrupted():
+    """Ctrl-C during a long pattern leaves no temporary file and ends the run as the signal says."""
+    import signal, time
+    answers = os.path.join(os.path.dirname(os.path.abspath(__file__)), "answers", "many_peaks.txt")
+    with tempfile.TemporaryDirectory() as scratch:
+        run = subprocess.Popen([args.powder, answers, "--wavelength", "1.5", "--fwhm", "100", "--two-theta",
+                                "0:180:0.00015", "--reflections", "r.csv", "--csv", "p.csv", "--tables",
+                                os.path.join(args.source, "data")], cwd=scratch, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 60
+        while not any(n.endswith(".tmp") for n in os.listdir(scratch)) and time.monotonic() < deadline:
+            time.sleep(0.01)
+        run.send_signal(signal.SIGINT)
+        status = run.wait(timeout=120)
+        left = os.listdir(scratch)
+    return [] if status == -signal.SIGINT and not left else [f"status {status}, files left {left}"]
+
+
 def main():
     global args
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("command", choices=["report", "formulas", "profile", "plot", "refusals"])
+    parser.add_argument("command", choices=["report", "formulas", "profile", "plot", "refusals", "interrupted"])
     parser.add_argument("--powder", required=True)
     parser.add_argument("--velmora", required=True)
     parser.add_argument("--source", required=True)
