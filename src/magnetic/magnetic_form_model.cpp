@@ -30,6 +30,15 @@ bool f_block(std::string_view ion) {
   return elements.count(ion.substr(0, letters)) != 0;
 }
 
+// Whether the ion's ground state has an orbital moment (L > 0), which <j0>
+// alone leaves out; unknown ions are taken to have one.
+bool orbital_moment(const MagneticIonTable& table, const std::string& name) {
+  const auto rows = table.rows_of(name.substr(0, name.find(':')));
+  if (rows.size() != 1) return true;
+  const auto term = read_term(rows.front()->term);
+  return !term || term->l > 0;
+}
+
 std::string spin_only_warning(const std::string& who, MagneticModel model) {
   return who + " is computed spin-only (<j0> alone), without the orbital part of its moment" +
          (model == MagneticModel::j0 ? " (" + std::string(kMagneticModelOption) + " dipole adds <j2>)" : "");
@@ -78,7 +87,7 @@ const MagneticIonTable& MagneticFormChooser::table() {
 
 MagneticForm MagneticFormChooser::form_of(const MagneticAtom& atom, std::vector<std::string>& warnings) {
   if (model_ == MagneticModel::j0 && atom.in_velmora_table && !atom.g) {
-    if (f_block(atom.ion)) warnings.push_back(spin_only_warning(atom.ion, model_));
+    if (f_block(atom.ion) && orbital_moment(table(), atom.ion)) warnings.push_back(spin_only_warning(atom.ion, model_));
     return {};
   }
   const MagneticIon& ion = table().named(atom.ion);
@@ -104,7 +113,8 @@ MagneticForm MagneticFormChooser::form_of(const MagneticAtom& atom, std::vector<
     }
     if (form.g) form.j2_weight = 2.0 / *form.g - 1.0;
   }
-  if (f_block(ion.label) && form.j2_weight == 0) warnings.push_back(spin_only_warning(who, model_));
+  if (f_block(ion.label) && form.j2_weight == 0 && orbital_moment(table(), atom.ion))
+    warnings.push_back(spin_only_warning(who, model_));
   return form;
 }
 

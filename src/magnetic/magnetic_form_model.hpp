@@ -58,12 +58,15 @@ class MagneticFormChooser {
 
   MagneticModel model() const { return model_; }
 
+  // The ion table, read on first use (fails with MagneticModelError when it
+  // cannot be found or read).
+  const MagneticIonTable& table();
+
   // One line for the report: the model and, for every ion it took from the
   // ion table, its name (and g); empty when every form is velmora's own.
   static std::string describe(MagneticModel model, const std::vector<MagneticForm>& forms);
 
  private:
-  const MagneticIonTable& table();
   MagneticModel model_;
   std::filesystem::path tables_folder_;
   std::unique_ptr<MagneticIonTable> table_;
