@@ -44,8 +44,6 @@ std::string spin_only_warning(const std::string& who, MagneticModel model) {
          (model == MagneticModel::j0 ? " (" + std::string(kMagneticModelOption) + " dipole adds <j2>)" : "");
 }
 
-std::string short_source(const MagneticIon& ion) { return ion.source.substr(0, ion.source.find(',')); }
-
 std::string number_text(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.4g", value);
@@ -98,7 +96,7 @@ MagneticForm MagneticFormChooser::form_of(const MagneticAtom& atom, std::vector<
       throw MagneticModelError("--g for " + ion.label + " needs " + std::string(kMagneticModelOption) +
                                " dipole: the j0 model has no orbital part to weigh");
     warnings.push_back("velmora's <j0> table has no " + ion.label + ": its <j0> from " +
-                       std::string(kMagneticIonFileName) + " (" + short_source(ion) + ") is used");
+                       std::string(kMagneticIonFileName) + " (" + ion.source + ") is used");
   } else {
     if (atom.g) {
       form.g = atom.g;
