@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
+#include <algorithm>
 #include <unordered_map>
 
 namespace velmora::cif {
@@ -52,56 +53,55 @@ std::vector<int> common_oxidation_states(gemmi::Element element) {
 }
 
 std::map<int, int> balanced_charges(const std::vector<SiteContent>& content) {
-  // The fixed charge, and the count of atoms of each uncharged element.
+  // The fixed charge, and each uncharged element's atoms and states.
   double fixed = 0, scale = 0;
   std::map<int, double> unknown;
-  std::map<int, std::vector<int>> states;
   for (const SiteContent& site : content) {
     if (site.charge) {
       fixed += *site.charge * site.count;
       scale += std::abs(*site.charge) * site.count;
-      continue;
+    } else {
+      unknown[site.element.atomic_number()] += site.count;
     }
-    const int z = site.element.atomic_number();
-    unknown[z] += site.count;
-    if (states.count(z) == 0) {
-      states[z] = common_oxidation_states(site.element);
-      if (states[z].empty()) return {};
-    }
-  }
-  long assignments = 1;
-  for (const auto& [z, list] : states) {
-    assignments *= static_cast<long>(list.size());
-    if (assignments > kMaxAssignments) return {};
   }
   std::vector<int> zs;
-  for (const auto& [z, count] : unknown) zs.push_back(z);
-  std::map<int, int> agreed;
-  std::map<int, bool> differs;
+  std::vector<double> counts;
+  std::vector<std::vector<int>> states;
+  long assignments = 1;
+  for (const auto& [z, count] : unknown) {
+    zs.push_back(z);
+    counts.push_back(count);
+    states.push_back(common_oxidation_states(gemmi::Element(z)));
+    assignments *= static_cast<long>(states.back().size());
+    if (assignments == 0 || assignments > kMaxAssignments) return {};
+  }
+  std::vector<int> agreed(zs.size(), 0);
+  std::vector<bool> differs(zs.size(), false);
   bool any = false;
   std::vector<std::size_t> pick(zs.size(), 0);
   for (long n = 0; n < assignments; ++n) {
     double total = fixed, size = scale;
     for (std::size_t i = 0; i < zs.size(); ++i) {
-      const int q = states[zs[i]][pick[i]];
-      total += q * unknown[zs[i]];
-      size += std::abs(q) * unknown[zs[i]];
+      const int q = states[i][pick[i]];
+      total += q * counts[i];
+      size += std::abs(q) * counts[i];
     }
     // Balanced within a part in 500 of the charges, and within 0.02 of an
     // electron for small cells.
     if (std::fabs(total) <= std::max(0.02, 0.002 * size)) {
       for (std::size_t i = 0; i < zs.size(); ++i) {
-        const int q = states[zs[i]][pick[i]];
-        if (!any) agreed[zs[i]] = q;
-        else if (agreed[zs[i]] != q) differs[zs[i]] = true;
+        const int q = states[i][pick[i]];
+        if (!any) agreed[i] = q;
+        else if (agreed[i] != q) differs[i] = true;
       }
       any = true;
     }
-    for (std::size_t i = 0; i < pick.size() && ++pick[i] == states[zs[i]].size(); ++i) pick[i] = 0;
+    for (std::size_t i = 0; i < pick.size() && ++pick[i] == states[i].size(); ++i) pick[i] = 0;
   }
-  for (const auto& [z, yes] : differs)
-    if (yes) agreed.erase(z);
-  return agreed;
+  std::map<int, int> charges;
+  for (std::size_t i = 0; any && i < zs.size(); ++i)
+    if (!differs[i]) charges[zs[i]] = agreed[i];
+  return charges;
 }
 
 bool two_common_charges(gemmi::Element element) {
