@@ -1,14 +1,15 @@
 // Table labels: the three files are read into memory and handed to velmora's
 // table loader, which then reads exactly the rows that velmora reads (all
 // rows of the X-ray and neutron-length tables, the first 95 of the magnetic
-// one) and refuses what velmora would refuse.
+// one) and refuses what velmora would refuse. A magnetic ion those rows lack
+// is looked up in the companions' ion table instead.
 #include "cif/table_labels.hpp"
-
-#include "cif/charge_balance.hpp"
 
 #include <cctype>
 #include <filesystem>
 #include <memory>
+
+#include "cif/charge_balance.hpp"
 
 #include "console/console.hpp"
 #include "console/run_end.hpp"
@@ -134,7 +135,14 @@ SiteLabel site_label(const CifSite& site, LabelChoice& choice, Warnings& warning
   // A magnetic ion velmora's <j0> table lacks: X-ray and nuclear rows of the
   // ion where the tables have them, else of the element.
   const auto from_ion_table = [&](int charge, const std::string& name) {
-    const MagneticIon& ion = choice.forms.table().named(name);
+    const MagneticIon* found = nullptr;
+    try {
+      found = &choice.forms.table().named(name);
+    } catch (const MagneticModelError& e) {
+      fail_conversion(atom + ": " + e.what() + " (--ion " + element + "=" + name.substr(0, name.find(':')) +
+                      ":CONFIGURATION)");
+    }
+    const MagneticIon& ion = *found;
     std::string label = charge == 0 ? neutral : ion_label(site.element, charge);
     if (label.empty() || tables.nuclear.count(label) == 0) {
       if (label != neutral)
