@@ -183,7 +183,7 @@ std::string answers_for(const CifStructure& s, const TableLabels& tables, const 
     labels.push_back(site_label(site, choice, warnings));
     sites.push_back(site_text(site.label, s.source, warnings));
     if (!site.magnetic) continue;
-    MagneticAtom atom{labels.back().ion, labels.back().velmora_form, std::nullopt};
+    MagneticAtom atom{labels.back().ion, labels.back().velmora_form, std::nullopt, false};
     if (auto g = options.g.find(site.label); g != options.g.end()) atom.g = g->second;
     else if (auto by_element = options.g.find(site.element.name()); by_element != options.g.end())
       atom.g = by_element->second;

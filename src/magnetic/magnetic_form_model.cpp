@@ -84,7 +84,7 @@ const MagneticIonTable& MagneticFormChooser::table() {
 }
 
 MagneticForm MagneticFormChooser::form_of(const MagneticAtom& atom, std::vector<std::string>& warnings) {
-  if (model_ == MagneticModel::j0 && atom.in_velmora_table && !atom.g) {
+  if (model_ == MagneticModel::j0 && atom.in_velmora_table && !atom.named) {
     if (f_block(atom.ion) && orbital_moment(table(), atom.ion)) warnings.push_back(spin_only_warning(atom.ion, model_));
     return {};
   }
@@ -95,8 +95,9 @@ MagneticForm MagneticFormChooser::form_of(const MagneticAtom& atom, std::vector<
     if (atom.g)
       throw MagneticModelError("--g for " + ion.label + " needs " + std::string(kMagneticModelOption) +
                                " dipole: the j0 model has no orbital part to weigh");
-    warnings.push_back("velmora's <j0> table has no " + ion.label + ": its <j0> from " +
-                       std::string(kMagneticIonFileName) + " (" + ion.source + ") is used");
+    warnings.push_back((atom.in_velmora_table ? ion.label + " as named: " : "velmora's <j0> table has no " + ion.label + ": ") +
+                       std::string("its <j0> from ") + std::string(kMagneticIonFileName) + " (" + ion.source +
+                       ") is used");
   } else {
     if (atom.g) {
       form.g = atom.g;

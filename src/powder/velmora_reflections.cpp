@@ -87,10 +87,10 @@ std::vector<MagneticForm> magnetic_forms(const Structure& structure, const Scatt
     MagneticAtom wanted{ion, find_symbol_row(atom.atype, velmora_rows, [](const MagneticFormRow& r) {
                                return r.mion;
                              }) != kUnknownSymbol,
-                        std::nullopt};
+                        std::nullopt, false};
     if (const auto named = options.ions.find(label); named != options.ions.end()) {
       wanted.ion = named->second;
-      wanted.in_velmora_table = false;
+      wanted.named = true;
     }
     if (auto g = options.g.find(label); g != options.g.end()) wanted.g = g->second;
     else if (auto by_element = options.g.find(element); by_element != options.g.end()) wanted.g = by_element->second;
