@@ -5,11 +5,10 @@
 // guess the user is told of, never a silent choice.
 #pragma once
 
+#include <gemmi/elem.hpp>
 #include <map>
 #include <optional>
 #include <vector>
-
-#include <gemmi/elem.hpp>
 
 namespace velmora::cif {
 

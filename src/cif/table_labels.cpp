@@ -10,7 +10,6 @@
 #include <memory>
 
 #include "cif/charge_balance.hpp"
-
 #include "console/console.hpp"
 #include "console/run_end.hpp"
 #include "frontend/velmora_failure.hpp"
@@ -166,7 +165,8 @@ SiteLabel site_label(const CifSite& site, LabelChoice& choice, Warnings& warning
     const int charge = site.magnetic ? ion_name_charge(label, site.element) : -1;
     if (charge >= 0 && !choice.forms.table().rows_of(label.substr(0, element.size() + 1)).empty()) {
       std::string name = label;
-      if (name.size() > element.size() + 1 && name[element.size() + 1] == '+') name.erase(element.size() + 1, 1);
+      if (name.size() > element.size() + 1 && name[element.size() + 1] == '+')
+        name.erase(element.size() + 1, 1);
       return from_ion_table(charge, name);
     }
     fail_conversion(atom + ": --ion " + chosen->first + "=" + label + ": the tables have no " +
@@ -180,19 +180,22 @@ SiteLabel site_label(const CifSite& site, LabelChoice& choice, Warnings& warning
   std::string why;  // how a charge the file does not give was chosen
   if (site.magnetic && charge == 0) {
     const std::map<int, int> balanced = choice.balanced();
-    if (const auto found = balanced.find(site.element.atomic_number()); found != balanced.end() && found->second > 0) {
+    if (const auto found = balanced.find(site.element.atomic_number());
+        found != balanced.end() && found->second > 0) {
       charge = found->second;
       why = "the charge balance of the cell";
     } else if (const auto usual = default_charge(site.element)) {
       charge = *usual;
       why = "the usual charge of a rare earth";
     } else if (two_common_charges(site.element)) {
-      fail_conversion(atom + " is magnetic and has no charge: " + element + "2+ and " + element +
-                      "3+ are both common and the charges of the cell do not decide; name the ion with --ion " +
-                      element + "=" + element + "2 or --ion " + element + "=" + element + "3");
+      fail_conversion(
+          atom + " is magnetic and has no charge: " + element + "2+ and " + element +
+          "3+ are both common and the charges of the cell do not decide; name the ion with --ion " + element +
+          "=" + element + "2 or --ion " + element + "=" + element + "3");
     }
   }
-  const std::string option = "; name another with --ion " + element + "=LABEL or --ion " + site.label + "=LABEL";
+  const std::string option =
+      "; name another with --ion " + element + "=LABEL or --ion " + site.label + "=LABEL";
   if (charge != 0) {
     const std::string ion = ion_label(site.element, charge);
     if (!site.magnetic) {
@@ -219,11 +222,12 @@ SiteLabel site_label(const CifSite& site, LabelChoice& choice, Warnings& warning
                       ion_table_names(choice.forms, site.element, tables) + option);
     }
     if (charge != 0 && !why.empty())
-      warnings.add(source + ": magnetic " + element + " without a charge: " + element + std::to_string(charge) +
-                       "+ from " + why + " is used for its magnetic form factor" +
-                       (result.label == neutral ? "" : " and for its X-ray and nuclear rows (" + result.label + ")") +
-                       option,
-                   site.label);
+      warnings.add(
+          source + ": magnetic " + element + " without a charge: " + element + std::to_string(charge) +
+              "+ from " + why + " is used for its magnetic form factor" +
+              (result.label == neutral ? "" : " and for its X-ray and nuclear rows (" + result.label + ")") +
+              option,
+          site.label);
     if (charge != 0) return result;
   }
   if (site.charge_unreadable && site.type_symbol != site.label) {

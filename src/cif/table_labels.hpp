@@ -56,8 +56,8 @@ struct LabelChoice {
   const TableLabels& tables;
   const IonChoices& ions;
   const std::string& source;
-  MagneticFormChooser& forms;                       // its ion table, read when first needed
-  std::function<std::map<int, int>()> balanced;     // the cell's balanced charges, by atomic number
+  MagneticFormChooser& forms;                    // its ion table, read when first needed
+  std::function<std::map<int, int>()> balanced;  // the cell's balanced charges, by atomic number
 };
 
 // The label of a site's atoms: the one named for it, else its ion's, else its

@@ -15,7 +15,8 @@ namespace {
 // A Gaussians-and-constant fit A exp(-a s^2) + ... + D exp(-d s^2) + E.
 double gaussian_fit(const std::array<float, 9>& c, double s2) {
   double sum = 0;
-  for (int k = 0; k < 8; k += 2) sum += static_cast<double>(c[k]) * std::exp(-static_cast<double>(c[k + 1]) * s2);
+  for (int k = 0; k < 8; k += 2)
+    sum += static_cast<double>(c[k]) * std::exp(-static_cast<double>(c[k + 1]) * s2);
   return sum + c[8];
 }
 
@@ -85,7 +86,8 @@ const MagneticIonTable& MagneticFormChooser::table() {
 
 MagneticForm MagneticFormChooser::form_of(const MagneticAtom& atom, std::vector<std::string>& warnings) {
   if (model_ == MagneticModel::j0 && atom.in_velmora_table && !atom.named) {
-    if (f_block(atom.ion) && orbital_moment(table(), atom.ion)) warnings.push_back(spin_only_warning(atom.ion, model_));
+    if (f_block(atom.ion) && orbital_moment(table(), atom.ion))
+      warnings.push_back(spin_only_warning(atom.ion, model_));
     return {};
   }
   const MagneticIon& ion = table().named(atom.ion);
@@ -95,7 +97,8 @@ MagneticForm MagneticFormChooser::form_of(const MagneticAtom& atom, std::vector<
     if (atom.g)
       throw MagneticModelError("--g for " + ion.label + " needs " + std::string(kMagneticModelOption) +
                                " dipole: the j0 model has no orbital part to weigh");
-    warnings.push_back((atom.in_velmora_table ? ion.label + " as named: " : "velmora's <j0> table has no " + ion.label + ": ") +
+    warnings.push_back((atom.in_velmora_table ? ion.label + " as named: "
+                                              : "velmora's <j0> table has no " + ion.label + ": ") +
                        std::string("its <j0> from ") + std::string(kMagneticIonFileName) + " (" + ion.source +
                        ") is used");
   } else {
@@ -104,7 +107,8 @@ MagneticForm MagneticFormChooser::form_of(const MagneticAtom& atom, std::vector<
     } else if (const auto term = read_term(ion.term)) {
       form.g = lande_factor(*term);
       if (!form.g)
-        warnings.push_back(who + " has J = 0 and no Landé factor: its form factor is <j0> alone, spin-only"
+        warnings.push_back(who +
+                           " has J = 0 and no Landé factor: its form factor is <j0> alone, spin-only"
                            " (give g with --g NAME=G)");
     } else {
       throw MagneticModelError(table().path + ": " + ion.label + ": the term '" + ion.term +
@@ -127,11 +131,10 @@ std::string MagneticFormChooser::describe(MagneticModel model, const std::vector
     if (named.insert(text).second) ions += (ions.empty() ? "" : ", ") + text;
   }
   if (ions.empty()) return "";
-  return model == MagneticModel::dipole
-             ? "|Fm|^2 in the dipole approximation <j0> + (2/g - 1) <j2> (" + std::string(kMagneticIonFileName) +
-                   "): " + ions
-             : "|Fm|^2 with <j0> from velmora's table, and from " + std::string(kMagneticIonFileName) + " for " +
-                   ions;
+  return model == MagneticModel::dipole ? "|Fm|^2 in the dipole approximation <j0> + (2/g - 1) <j2> (" +
+                                              std::string(kMagneticIonFileName) + "): " + ions
+                                        : "|Fm|^2 with <j0> from velmora's table, and from " +
+                                              std::string(kMagneticIonFileName) + " for " + ions;
 }
 
 }  // namespace velmora

@@ -40,7 +40,7 @@ struct MagneticForm {
 
 // What a companion knows of one magnetic atom.
 struct MagneticAtom {
-  std::string ion;               // name in the ion table: Fe3, Fe0, W0:6s1
+  std::string ion;                // name in the ion table: Fe3, Fe0, W0:6s1
   bool in_velmora_table = false;  // velmora's <j0> table has the atom's label
   std::optional<double> g;        // given by the user
   bool named = false;             // the user named the ion: the ion table's row even under j0

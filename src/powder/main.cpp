@@ -50,17 +50,19 @@ int run(const PowderOptions& options, Remarks& remarks) {
         "--plot: this velmora-powder cannot draw: it was built without PLplot, or PLplot's SVG driver"
         " is missing (Debian: libplplot-dev); --csv and --reflections work without it");
   std::string model_line;
-  const auto values =
-      velmora_reflections(options.answers, powder_tables_folder(options.tables), options, remarks, model_line);
+  const auto values = velmora_reflections(options.answers, powder_tables_folder(options.tables), options,
+                                          remarks, model_line);
   const std::vector<PowderPeak> peaks = powder_peaks(values, options.wavelength, remarks);
   velmora::PendingOutputs outputs("velmora-powder", "this output");
-  if (!options.reflections.empty()) outputs.write(options.reflections, with_model(reflections_csv(peaks), model_line));
+  if (!options.reflections.empty())
+    outputs.write(options.reflections, with_model(reflections_csv(peaks), model_line));
   if (!options.csv.empty() || !options.plot.empty()) {
     const TwoThetaGrid grid = options.grid ? *options.grid : default_grid(peaks, options.width);
     const PowderPattern pattern = powder_pattern(peaks, grid, options.width, remarks);
     if (!options.csv.empty()) outputs.write(options.csv, with_model(pattern_csv(pattern), model_line));
-    if (!options.plot.empty() && !draw_powder_plot(outputs.reserve(options.plot), plot_title(options, model_line),
-                                                   pattern, peaks, options.radiation))
+    if (!options.plot.empty() &&
+        !draw_powder_plot(outputs.reserve(options.plot), plot_title(options, model_line), pattern, peaks,
+                          options.radiation))
       fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");
   }
   if (options.reflections.empty() && options.csv.empty() && options.plot.empty())

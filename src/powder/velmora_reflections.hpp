@@ -20,7 +20,8 @@ namespace velmora::powder {
 // magnetic/magnetic_form_model.hpp); model_line then says which model gave
 // |Fm|^2, or stays empty when velmora's own table gave every one.
 std::vector<ReflectionValues> velmora_reflections(const std::string& answers_path,
-                                                  const std::string& tables_folder, const PowderOptions& options,
-                                                  Remarks& remarks, std::string& model_line);
+                                                  const std::string& tables_folder,
+                                                  const PowderOptions& options, Remarks& remarks,
+                                                  std::string& model_line);
 
 }  // namespace velmora::powder
