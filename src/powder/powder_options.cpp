@@ -140,7 +140,7 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
       fail_powder("--radiation " + line.value("--radiation") + ": one of neutron, xray, both");
     options.radiation = kind->second;
   }
-  for (const std::string& option : {"--g", "--ion"}) {
+  for (const char* option : {"--g", "--ion"}) {
     for (const std::string& value : line.values(option)) {
       const std::size_t equals = value.find('=');
       if (equals == 0 || equals == std::string::npos || equals + 1 == value.size())
