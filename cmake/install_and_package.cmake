@@ -12,6 +12,7 @@ endforeach()
 install(FILES data/x-ray_coefficients_from_int_tables_edited.txt
               data/neutron_bcoh_from_international_tables_edited.txt
               data/neutron_mag_from_international_tables_edited.txt
+              data/magnetic_form_factors.csv
         DESTINATION ${VELMORA_INSTALL_DATADIR})
 file(GLOB example_answers ${PROJECT_SOURCE_DIR}/examples/*.txt)
 # The CIFs of four examples, for velmora-cif.

@@ -20,9 +20,10 @@ int main(int argc, char** argv) {
       warnings = Warnings();
     };
     velmora::TableFiles tables;
+    MagneticForms magnetic;
     std::string answers;
     try {
-      answers = convert(options, warnings, &tables);
+      answers = convert(options, warnings, &tables, &magnetic);
     } catch (...) {
       take_warnings();
       throw;
@@ -35,7 +36,7 @@ int main(int argc, char** argv) {
       output.write(options.output, answers);
       output.commit();
     }
-    if (options.run) return run_velmora_on(std::move(answers), std::move(tables));
+    if (options.run) return run_velmora_on(std::move(answers), std::move(tables), magnetic);
     if (options.output.empty()) velmora::write_standard_output(answers, "the answers");
     return 0;
   });

@@ -92,6 +92,7 @@ std::string powder_usage_text() {
   return "usage: velmora-powder ANSWERS --wavelength L [--tables DIR] [--two-theta FROM:TO:STEP]\n"
          "                      [--fwhm W | --caglioti U,V,W] [--radiation neutron|xray|both]\n"
          "                      [--reflections OUT.csv] [--csv OUT.csv] [--plot OUT.svg]\n"
+         "                      [--magnetic-model j0|dipole] [--g NAME=G ...] [--ion LABEL=ION ...]\n"
          "The powder pattern of the structure in a velmora answer file at wavelength L (angstroms).\n"
          "  --tables DIR          the folder of velmora's three tables (default: the working directory when\n"
          "                        it has them, else the installed data folder)\n"
@@ -102,7 +103,13 @@ std::string powder_usage_text() {
          "  --reflections OUT     per reflection: h k l, d, 2theta, |Fn|^2 |Fm|^2 |FX|^2 and\n"
          "                        the integrated intensities (standard output when no output is named)\n"
          "  --csv OUT             the pattern: 2theta, neutron nuclear, magnetic, total, X-ray\n"
-         "  --plot OUT.svg        the pattern drawn as SVG\n";
+         "  --plot OUT.svg        the pattern drawn as SVG\n"
+         "  --magnetic-model M    the magnetic form factor: j0 (default), velmora's <j0> where its table\n"
+         "                        has the atom's label, else <j0> of magnetic_form_factors.csv; dipole,\n"
+         "                        <j0> + (2/g - 1) <j2> with g from the ion's term\n"
+         "  --g NAME=G            the Lande factor of the atoms of a label or element (dipole; --g Fe3=2)\n"
+         "  --ion LABEL=ION       the ion of magnetic_form_factors.csv for the magnetic atoms of an answer\n"
+         "                        label (--ion Irx=Ir0:6s1, where the ion has several configurations)\n";
 }
 
 const frontend::ProgramSpec& powder_program_spec() {
@@ -116,7 +123,10 @@ const frontend::ProgramSpec& powder_program_spec() {
                                            {"--csv"},
                                            {"--reflections"},
                                            {"--plot"},
-                                           {"--radiation"}},
+                                           {"--radiation"},
+                                           {std::string(kMagneticModelOption)},
+                                           {"--g", true, true},
+                                           {"--ion", true, true}},
                                           powder_usage_text()};
   return spec;
 }
@@ -150,6 +160,31 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
       fail_powder("--radiation " + line.value("--radiation") + ": one of neutron, xray, both");
     options.radiation = kind->second;
   }
+  for (const char* option : {"--g", "--ion"}) {
+    for (const std::string& value : line.values(option)) {
+      const std::size_t equals = value.find('=');
+      if (equals == 0 || equals == std::string::npos || equals + 1 == value.size())
+        fail_powder(std::string(option) + " " + value + ": give NAME=VALUE, such as " +
+                    (option == std::string("--g") ? "Fe3=2" : "Irx=Ir4"));
+      const std::string key = value.substr(0, equals), text = value.substr(equals + 1);
+      if (option == std::string("--ion")) {
+        options.ions[key] = text;
+      } else {
+        const double g = numbers_of("--g", text, ',', 1)[0];
+        if (!(g > 0)) fail_powder("--g " + value + ": the Lande factor must be above 0");
+        options.g[key] = g;
+      }
+    }
+  }
+  if (line.has(std::string(kMagneticModelOption))) {
+    const std::string name = line.value(std::string(kMagneticModelOption));
+    const auto named = magnetic_model_named(name);
+    if (!named) fail_powder(std::string(kMagneticModelOption) + " " + name + ": give j0 or dipole");
+    options.model = *named;
+  }
+  if (!options.g.empty() && options.model != MagneticModel::dipole)
+    fail_powder("--g needs " + std::string(kMagneticModelOption) +
+                " dipole: the j0 model has no orbital part to weigh");
   options.csv = line.value("--csv");
   options.reflections = line.value("--reflections");
   options.plot = line.value("--plot");
