@@ -7,6 +7,7 @@
 
 #include "cif/atom_sites.hpp"
 #include "cif/block_choice.hpp"
+#include "cif/centring_repair.hpp"
 #include "cif/moments.hpp"
 #include "cif/symmetry_reading.hpp"
 #include "cif/unit_cell.hpp"
@@ -23,6 +24,7 @@ CifStructure read_cif_structure(cif::Document& document, const std::string& bloc
   s.cell = read_cell(block, s.source);
   read_symmetry(block, s, warnings);
   read_sites(block, s, warnings);
+  complete_centring(block, s, warnings);
   read_moments(block, s, warnings);
   return s;
 }
