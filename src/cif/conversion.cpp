@@ -33,9 +33,15 @@ double dmin_value(const std::string& text) {
 // shift every later answer, so each such character becomes _.
 std::string site_text(const std::string& label, const std::string& source, Warnings& warnings) {
   std::string text = label;
-  for (char& c : text)
-    if (static_cast<unsigned char>(c) <= ' ' || c == '\x7f') c = '_';
-  if (text != label)
+  bool beyond_ascii = false;
+  for (char& c : text) {
+    beyond_ascii = beyond_ascii || static_cast<unsigned char>(c) >= 0x80;
+    if (static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7f) c = '_';
+  }
+  // The answers are ASCII: velmora's tables and reports are.
+  if (beyond_ascii)
+    warnings.add(source + ": letters beyond ASCII in site labels are written as _", label);
+  else if (text != label)
     warnings.add(source + ": blanks and control characters in site labels are written as _", text);
   return text.empty() ? "_" : text;
 }
@@ -91,7 +97,7 @@ Options options_of(const frontend::CommandLine& line) {
 }
 
 std::string convert(const Options& options, Warnings& warnings, TableFiles* tables_used) {
-  gemmi::cif::Document document = read_cif_file(options.input);
+  gemmi::cif::Document document = read_cif_file(options.input, warnings);
   const CifStructure s = read_cif_structure(document, options.block, warnings);
   TableLabels tables = read_table_labels(tables_folder(options.tables));
   std::string answers = answers_for(s, tables, options, warnings);
