@@ -41,6 +41,8 @@ struct CifStructure {
   bool magnetic_operations = false;  // from a magnetic CIF, with their time reversal
   std::vector<SymmetryOperation> operations;
   std::vector<CifSite> sites;
+  std::string formula_sum;     // _chemical_formula_sum, when Z is given too
+  double formula_units_z = 0;  // _cell_formula_units_Z
 };
 
 // Parses the file; a file that cannot be read or is no CIF ends the conversion.

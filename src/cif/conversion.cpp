@@ -13,6 +13,7 @@
 #include "cif/answer_file.hpp"
 #include "cif/cell_expansion.hpp"
 #include "cif/cif_structure.hpp"
+#include "cif/content_check.hpp"
 #include "cif/reflection_list.hpp"
 #include "cif/table_labels.hpp"
 
@@ -114,7 +115,9 @@ std::string answers_for(const CifStructure& s, const TableLabels& tables, const 
   }
 
   std::vector<AnswerAtom> atoms;
-  for (const CellAtom& cell_atom : expand_cell(s, warnings)) {
+  const std::vector<CellAtom> cell_atoms = expand_cell(s, warnings);
+  check_content(s, cell_atoms, warnings);
+  for (const CellAtom& cell_atom : cell_atoms) {
     const CifSite& site = s.sites[cell_atom.site];
     AnswerAtom atom;
     atom.symbol = symbols[cell_atom.site];
