@@ -65,7 +65,8 @@ void restore_bytes(cif::Document& document, const std::string& parsed, const std
       } else if (item.type == cif::ItemType::Loop &&
                  std::any_of(item.loop.values.begin(), item.loop.values.end(),
                              [](const std::string& v) { return v.find('~') != std::string::npos; })) {
-        for (const std::string& tag : item.loop.tags) cursor = parsed.find(tag, cursor) + tag.size();
+        for (const std::string& tag : item.loop.tags)
+          if (const std::size_t at = parsed.find(tag, cursor); at != std::string::npos) cursor = at + tag.size();
         for (std::string& value : item.loop.values) restore(value, cursor);
       }
     }

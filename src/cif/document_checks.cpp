@@ -16,6 +16,10 @@ std::string lower_underscored(std::string tag) {
   return tag;
 }
 
+// Tags as written, in lower case: a tag in both spellings (_atom_site.label
+// and _atom_site_label) is no repeat; the first found is read.
+std::string lower(const std::string& tag) { return gemmi::to_lower(tag); }
+
 // The first tag of an item that velmora reads, or empty.
 std::string read_tag(const cif::Item& item) {
   if (item.type == cif::ItemType::Pair && velmora_reads(item.pair[0])) return item.pair[0];
@@ -57,7 +61,7 @@ void check_block(cif::Block& block, const std::string& source, Warnings& warning
   for (cif::Item& item : block.items) {
     if (item.type == cif::ItemType::Pair) {
       const std::string& tag = item.pair[0];
-      const std::string key = lower_underscored(tag);
+      const std::string key = lower(tag);
       const bool used = velmora_reads(tag);
       if (item.pair[1].empty()) {
         if (used) fail_conversion(place(item) + tag + " has no value");
@@ -79,7 +83,7 @@ void check_block(cif::Block& block, const std::string& source, Warnings& warning
       seen.emplace(key, &item);
     } else if (item.type == cif::ItemType::Loop) {
       for (const std::string& tag : item.loop.tags) {
-        const std::string key = lower_underscored(tag);
+        const std::string key = lower(tag);
         if (seen.count(key) == 0) {
           seen.emplace(key, &item);
           continue;
