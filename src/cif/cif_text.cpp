@@ -3,6 +3,7 @@
 // as what stands where the parser stopped.
 #include <algorithm>
 #include <cctype>
+#include <cstddef>
 #include <gemmi/cif.hpp>
 
 #include "cif/cif_structure.hpp"
@@ -66,7 +67,8 @@ void restore_bytes(cif::Document& document, const std::string& parsed, const std
                  std::any_of(item.loop.values.begin(), item.loop.values.end(),
                              [](const std::string& v) { return v.find('~') != std::string::npos; })) {
         for (const std::string& tag : item.loop.tags)
-          if (const std::size_t at = parsed.find(tag, cursor); at != std::string::npos) cursor = at + tag.size();
+          if (const std::size_t at = parsed.find(tag, cursor); at != std::string::npos)
+            cursor = at + tag.size();
         for (std::string& value : item.loop.values) restore(value, cursor);
       }
     }
@@ -114,7 +116,7 @@ cif::Document parse_cif_text(std::string text, const std::string& name, Warnings
       const unsigned char c = at < parsed.size() ? static_cast<unsigned char>(parsed[at]) : ' ';
       if ((c < 0x20 && c != '\t' && c != '\n') && attempt < kMostControlCharacters) {
         // One at the end (a DOS end-of-file mark) stands in no item.
-        const bool at_end = std::all_of(parsed.begin() + static_cast<long>(at), parsed.end(),
+        const bool at_end = std::all_of(parsed.begin() + static_cast<std::ptrdiff_t>(at), parsed.end(),
                                         [](char b) { return static_cast<unsigned char>(b) <= ' '; });
         const char* hex = "0123456789abcdef";
         repairs.push_back({line_of(parsed, at),

@@ -4,11 +4,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstddef>
 
 namespace velmora::cif {
 
 int line_of(const std::string& text, std::size_t at) {
-  return 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n'));
+  return 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
 }
 
 namespace {
@@ -72,7 +73,8 @@ std::string repaired_text(const std::string& text, std::vector<TextRepair>& repa
   if (content < start && start < out.size()) {
     for (std::size_t i = 0; i < start; ++i)
       if (out[i] != '\n') out[i] = ' ';
-    repairs.push_back({line_of(text, content), "text before the first data_", "belongs to no data block and is not read", true});
+    repairs.push_back({line_of(text, content), "text before the first data_",
+                       "belongs to no data block and is not read", true});
   }
   return out;
 }
