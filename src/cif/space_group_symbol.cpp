@@ -61,8 +61,8 @@ const gemmi::SpaceGroup* find_group(std::string symbol, const std::string& code,
   }
   if (const auto open = symbol.find('('); open != std::string::npos) {
     const std::string note = gemmi::to_lower(symbol.substr(open));
-    if (note.find("hex") != std::string::npos) setting = "H";
-    if (note.find("rhomb") != std::string::npos) setting = "R";
+    if (note.find("hex") != std::string::npos) setting.assign(1, 'H');
+    if (note.find("rhomb") != std::string::npos) setting.assign(1, 'R');
     symbol.resize(open);
   }
   std::vector<std::string> words;

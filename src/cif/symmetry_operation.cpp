@@ -186,16 +186,18 @@ std::string SeitzOp::triplet() const {
     for (int j = 0; j < 3; ++j) {
       const int c = rot[i][j];
       if (c == 0) continue;
-      field += c < 0 ? "-" : field.empty() ? "" : "+";
-      if (std::abs(c) != 1) field += std::to_string(std::abs(c)) + "*";
-      field += static_cast<char>('x' + j);
+      if (c < 0 || !field.empty()) field.push_back(c < 0 ? '-' : '+');
+      if (std::abs(c) != 1) field.append(std::to_string(std::abs(c))).push_back('*');
+      field.push_back(static_cast<char>('x' + j));
     }
     if (num[i] != 0) {
       const long long g = std::gcd(num[i], den);
-      field += (field.empty() ? "" : "+") + std::to_string(num[i] / g);
-      if (den / g != 1) field += "/" + std::to_string(den / g);
+      if (!field.empty()) field.push_back('+');
+      field.append(std::to_string(num[i] / g));
+      if (den / g != 1) field.append(1, '/').append(std::to_string(den / g));
     }
-    out += (i == 0 ? "" : ",") + (field.empty() ? std::string("0") : field);
+    if (i > 0) out.push_back(',');
+    out.append(field.empty() ? std::string(1, '0') : field);
   }
   return out;
 }
