@@ -14,6 +14,7 @@
 #include "cif/cell_expansion.hpp"
 #include "cif/charge_balance.hpp"
 #include "cif/cif_structure.hpp"
+#include "cif/content_check.hpp"
 #include "cif/reflection_list.hpp"
 #include "cif/table_labels.hpp"
 
@@ -34,9 +35,15 @@ double dmin_value(const std::string& text) {
 // shift every later answer, so each such character becomes _.
 std::string site_text(const std::string& label, const std::string& source, Warnings& warnings) {
   std::string text = label;
-  for (char& c : text)
-    if (static_cast<unsigned char>(c) <= ' ' || c == '\x7f') c = '_';
-  if (text != label)
+  bool beyond_ascii = false;
+  for (char& c : text) {
+    beyond_ascii = beyond_ascii || static_cast<unsigned char>(c) >= 0x80;
+    if (static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7f) c = '_';
+  }
+  // The answers are ASCII: velmora's tables and reports are.
+  if (beyond_ascii)
+    warnings.add(source + ": letters beyond ASCII in site labels are written as _", label);
+  else if (text != label)
     warnings.add(source + ": blanks and control characters in site labels are written as _", text);
   return text.empty() ? "_" : text;
 }
@@ -123,7 +130,7 @@ Options options_of(const frontend::CommandLine& line) {
 
 std::string convert(const Options& options, Warnings& warnings, TableFiles* tables_used,
                     MagneticForms* magnetic) {
-  gemmi::cif::Document document = read_cif_file(options.input);
+  gemmi::cif::Document document = read_cif_file(options.input, warnings);
   const CifStructure s = read_cif_structure(document, options.block, warnings);
   TableLabels tables = read_table_labels(tables_folder(options.tables));
   MagneticForms forms;
@@ -198,6 +205,7 @@ std::string answers_for(const CifStructure& s, const TableLabels& tables, const 
   }
 
   std::vector<AnswerAtom> atoms;
+  check_content(s, expanded(), warnings);
   for (const CellAtom& cell_atom : expanded()) {
     const CifSite& site = s.sites[cell_atom.site];
     AnswerAtom atom;
