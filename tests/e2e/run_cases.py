@@ -1,7 +1,12 @@
 #!/usr/bin/env python3
-"""Runs velmora on one whole-program case folder and compares what it prints; README.md gives
-the form of a case and the options."""
-import argparse, codecs, hashlib, json, os, re, shutil, subprocess, sys, tempfile
+"""Runs velmora on whole-program case folders, several at once, and compares what it prints;
+README.md gives the form of a case and the options. Each argument is a case folder or a folder
+of them; every failing case is reported by name with what differed, every skipped one with why,
+then the counts.
+
+  run_cases.py --velmora V [--wrapper CMD] [--crlf] [--strace] [--jobs N] FOLDER...
+"""
+import argparse, codecs, concurrent.futures, hashlib, json, os, re, shutil, subprocess, sys, tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TABLES = {"xray": "x-ray_coefficients_from_int_tables_edited.txt",
@@ -26,6 +31,9 @@ def prepare_tables(case_dir, work, setup):
             continue
         if key in setup.get("device", []):
             os.symlink("/dev/zero", target)
+            continue
+        if key in setup.get("loop", []):  # a link to itself: no one can open it, root included
+            os.symlink(name, target)
             continue
         own = setup.get("file", {}).get(key)
         lines = read(os.path.join(case_dir, own) if own else os.path.join(HERE, "tables", name)).split(b"\n")
@@ -87,32 +95,20 @@ def first_difference(what, expected, actual):
     return f"{what} differs at line {i + 1}:\n  expected: {e[i]!r}\n  actual:   {a[i]!r}"
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--velmora", required=True)
-    parser.add_argument("--wrapper", default="")
-    parser.add_argument("--crlf", action="store_true")
-    parser.add_argument("--strace", action="store_true")
-    parser.add_argument("case")
-    args = parser.parse_args()
-    case_dir = os.path.abspath(args.case)
+class Skipped(Exception):
+    """A case that cannot be set up here; its message says why."""
+
+
+def run_case(case_dir, args):
+    """The list of what differed (empty when the case passes); raises Skipped."""
     setup = json.loads(read(os.path.join(case_dir, "case.json"), b"{}"))
     if setup.get("device") and args.wrapper:
-        print("SKIPPED: no /dev/zero for a program under a wrapper")
-        return 77
+        raise Skipped("no /dev/zero for a program under a wrapper")
     work = tempfile.mkdtemp(prefix="velmora-e2e-")
     try:
         prepare_tables(case_dir, work, setup)
-        for key in setup.get("unreadable", []):
-            os.chmod(os.path.join(work, TABLES[key]), 0)
-            if os.access(os.path.join(work, TABLES[key]), os.R_OK):
-                print(f"SKIPPED: {TABLES[key]} stays readable after chmod 000 (running as root)")
-                return 77
         wrapper, trace = args.wrapper.split(), os.path.join(work, "..", os.path.basename(work) + ".trace")
         if args.strace:
-            if not shutil.which("strace") or subprocess.run(["strace", "-o", os.devnull, "true"]).returncode:
-                print("SKIPPED: strace is missing or cannot trace here")
-                return 77
             wrapper = ["strace", "-f", "-qq", "-o", trace, "-e", "trace=%file,%desc"]
         before = digest(work)
         # wine's own notes would mix into stderr; LeakSanitizer stops under ptrace
@@ -137,10 +133,58 @@ def main():
         status = int(read(os.path.join(case_dir, "expected_status"), b"0"))
         if run.returncode != status:
             problems.append(f"exit status {run.returncode}, expected {status}")
-        print("\n".join(problems))
-        return 1 if problems else 0
+        return problems
     finally:
         shutil.rmtree(work, ignore_errors=True)
+
+
+def case_folders(folders):
+    """Each folder that holds a case (its answers or its case.json), else the cases inside it."""
+    found = []
+    for folder in map(os.path.abspath, folders):
+        if any(os.path.exists(os.path.join(folder, f)) for f in ("stdin.txt", "case.json")):
+            found.append(folder)
+        else:
+            found += sorted(e.path for e in os.scandir(folder) if e.is_dir())
+    return found
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--velmora", required=True)
+    parser.add_argument("--wrapper", default="")
+    parser.add_argument("--crlf", action="store_true")
+    parser.add_argument("--strace", action="store_true")
+    parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1, help="cases run at once")
+    parser.add_argument("folders", nargs="+")
+    args = parser.parse_args()
+    cases = case_folders(args.folders)
+    if not cases:
+        sys.exit("no case folders in " + " ".join(args.folders))
+    if args.strace and (not shutil.which("strace") or subprocess.run(["strace", "-o", os.devnull, "true"]).returncode):
+        print("SKIPPED: strace is missing or cannot trace here")
+        return 77
+
+    def outcome(case):
+        try:
+            return run_case(case, args), None
+        except Skipped as why:
+            return [], str(why)
+
+    passed = failed = skipped = 0
+    with concurrent.futures.ThreadPoolExecutor(max(1, args.jobs)) as pool:
+        for case, (problems, skip) in zip(cases, pool.map(outcome, cases)):
+            name = os.path.basename(case)
+            if skip:
+                skipped += 1
+                print(f"{name}: SKIPPED: {skip}")
+            elif problems:
+                failed += 1
+                print(f"{name}: FAILED\n  " + "\n  ".join("\n  ".join(p.split("\n")) for p in problems))
+            else:
+                passed += 1
+    print(f"{passed} passed, {failed} failed" + (f", {skipped} skipped" if skipped else ""))
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":
