@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cfloat>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +15,7 @@
 
 #include "cif/conversion_error.hpp"
 #include "frontend/input_file.hpp"
+#include "numbers/shortest_text.hpp"
 
 namespace velmora::cif {
 namespace {
@@ -52,13 +52,6 @@ std::string shown(const std::string& line) {
     }
   }
   return line.size() > 40 ? out + "..." : out;
-}
-
-// The value as the user would have written it (shortest form that reads back).
-std::string shortest_text(double value) {
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
 }
 
 }  // namespace

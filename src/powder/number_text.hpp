@@ -3,18 +3,14 @@
 // float (so a CSV file holds exactly what was computed), and h k l as a triple.
 #pragma once
 
-#include <charconv>
 #include <string>
 
+#include "numbers/shortest_text.hpp"
 #include "structure/structure.hpp"
 
 namespace velmora::powder {
 
-inline std::string float_text(float value) {
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
-}
+inline std::string float_text(float value) { return shortest_text(value); }
 
 inline std::string hkl_text(const Reflection& h) {
   return float_text(h[0]) + " " + float_text(h[1]) + " " + float_text(h[2]);
