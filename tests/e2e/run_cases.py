@@ -95,15 +95,11 @@ def first_difference(what, expected, actual):
     return f"{what} differs at line {i + 1}:\n  expected: {e[i]!r}\n  actual:   {a[i]!r}"
 
 
-class Skipped(Exception):
-    """A case that cannot be set up here; its message says why."""
-
-
 def run_case(case_dir, args):
-    """The list of what differed (empty when the case passes); raises Skipped."""
+    """The list of what differed (empty when the case passes), or why the case cannot run here."""
     setup = json.loads(read(os.path.join(case_dir, "case.json"), b"{}"))
     if setup.get("device") and args.wrapper:
-        raise Skipped("no /dev/zero for a program under a wrapper")
+        return "SKIPPED: no /dev/zero for a program under a wrapper"
     work = tempfile.mkdtemp(prefix="velmora-e2e-")
     try:
         prepare_tables(case_dir, work, setup)
@@ -140,13 +136,9 @@ def run_case(case_dir, args):
 
 def case_folders(folders):
     """Each folder that holds a case (its answers or its case.json), else the cases inside it."""
-    found = []
-    for folder in map(os.path.abspath, folders):
-        if any(os.path.exists(os.path.join(folder, f)) for f in ("stdin.txt", "case.json")):
-            found.append(folder)
-        else:
-            found += sorted(e.path for e in os.scandir(folder) if e.is_dir())
-    return found
+    is_case = lambda f: any(os.path.exists(os.path.join(f, n)) for n in ("stdin.txt", "case.json"))
+    return [c for f in map(os.path.abspath, folders)
+            for c in ([f] if is_case(f) else sorted(e.path for e in os.scandir(f) if e.is_dir()))]
 
 
 def main():
@@ -164,27 +156,15 @@ def main():
     if args.strace and (not shutil.which("strace") or subprocess.run(["strace", "-o", os.devnull, "true"]).returncode):
         print("SKIPPED: strace is missing or cannot trace here")
         return 77
-
-    def outcome(case):
-        try:
-            return run_case(case, args), None
-        except Skipped as why:
-            return [], str(why)
-
-    passed = failed = skipped = 0
+    count = {"passed": 0, "failed": 0, "skipped": 0}
     with concurrent.futures.ThreadPoolExecutor(max(1, args.jobs)) as pool:
-        for case, (problems, skip) in zip(cases, pool.map(outcome, cases)):
-            name = os.path.basename(case)
-            if skip:
-                skipped += 1
-                print(f"{name}: SKIPPED: {skip}")
-            elif problems:
-                failed += 1
-                print(f"{name}: FAILED\n  " + "\n  ".join("\n  ".join(p.split("\n")) for p in problems))
-            else:
-                passed += 1
-    print(f"{passed} passed, {failed} failed" + (f", {skipped} skipped" if skipped else ""))
-    return 1 if failed else 0
+        for case, result in zip(cases, pool.map(lambda case: run_case(case, args), cases)):
+            count["skipped" if isinstance(result, str) else "failed" if result else "passed"] += 1
+            if result:  # what differed, or why it was skipped
+                print(f"{os.path.basename(case)}: " + (result if isinstance(result, str) else
+                      "FAILED\n  " + "\n".join(result).replace("\n", "\n  ")))
+    print("{passed} passed, {failed} failed, {skipped} skipped".format(**count))
+    return 1 if count["failed"] else 0
 
 
 if __name__ == "__main__":

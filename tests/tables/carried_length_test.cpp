@@ -1,6 +1,5 @@
 // The neutron-length table is read through one variable for every row, so a row that ends at a
-// slash before its length takes the length of the row before it; the X-ray and magnetic rows
-// each have their own coefficients, which such a row leaves at zero.
+// slash before its length takes the length of the row before it.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -46,13 +45,6 @@ TEST(TableReader, RowEndingAtASlashCarriesTheLengthOfTheRowBefore) {
   EXPECT_EQ(cut.neutron[2].nion, whole.neutron[2].nion);
   EXPECT_EQ(cut.neutron[2].bcoh, whole.neutron[1].bcoh);
   EXPECT_EQ(cut.neutron[3].bcoh, whole.neutron[3].bcoh);
-}
-
-TEST(TableReader, RowEndingAtASlashKeepsItsOwnCoefficientsAtZero) {
-  const ScatteringTables xray = tables_with_slash(kXrayFileName, 3);
-  EXPECT_EQ(xray.xray[2].xsf, (std::array<float, 9>{}));
-  const ScatteringTables magnetic = tables_with_slash(kMagneticFileName, 3);
-  EXPECT_EQ(magnetic.magnetic[2].msf, (std::array<float, 7>{}));
 }
 
 }  // namespace
