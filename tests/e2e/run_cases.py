@@ -100,6 +100,8 @@ def run_case(case_dir, args):
     setup = json.loads(read(os.path.join(case_dir, "case.json"), b"{}"))
     if setup.get("device") and args.wrapper:
         return "SKIPPED: no /dev/zero for a program under a wrapper"
+    if setup.get("loop") and args.wrapper:
+        return "SKIPPED: under a wrapper (wine) a link to itself fails with another reason"
     work = tempfile.mkdtemp(prefix="velmora-e2e-")
     try:
         prepare_tables(case_dir, work, setup)
