@@ -95,9 +95,13 @@ const gemmi::SpaceGroup* find_group(std::string symbol, const std::string& code,
 // with the axes found as gemmi finds them: written (x, y, z), or, for a
 // symbol without a diagonal mark (' " *), implied for the first symbol and
 // for a two-fold after a two- or four-fold. A long symbol is refused too:
-// each translation letter adds to an int.
+// each translation letter adds to an int, which kLongestHallSymbol keeps far
+// from overflowing (real Hall symbols are under 20 characters).
+constexpr std::size_t kLongestHallSymbol = 100;
+
 void check_hall(const std::string& symbol) {
-  if (symbol.size() > 100) throw std::runtime_error("more than 100 characters");
+  if (symbol.size() > kLongestHallSymbol)
+    throw std::runtime_error("more than " + std::to_string(kLongestHallSymbol) + " characters");
   // gemmi reads the symbol as a C string, to its first NUL.
   for (char c : symbol)
     if (static_cast<unsigned char>(c) < 0x20 && c != '\t')

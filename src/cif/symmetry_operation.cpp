@@ -28,11 +28,14 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
-// Numbers of at most three digits and a text of at most 200 characters keep
-// every sum and product the parser forms far inside its integers.
+// Numbers of at most three digits and a text of at most kLongestOperation
+// characters keep every sum and product the parser forms far inside its integers.
+constexpr std::size_t kLongestOperation = 200;
+
 void check_text(const std::string& text, const std::string& where) {
-  if (text.size() > 200)
-    fail_conversion(where + ": an operation of " + std::to_string(text.size()) + " characters");
+  if (text.size() > kLongestOperation)
+    fail_conversion(where + ": an operation of " + std::to_string(text.size()) + " characters (at most " +
+                    std::to_string(kLongestOperation) + ")");
   std::size_t digits = 0;
   for (char c : text) {
     digits = std::isdigit(static_cast<unsigned char>(c)) ? digits + 1 : 0;

@@ -5,6 +5,7 @@
 """
 import argparse
 import collections
+import concurrent.futures
 import os
 import re
 import subprocess
@@ -156,7 +157,8 @@ def main():
     args = parser.parse_args()
     args.converter, args.velmora, args.data, args.source = map(os.path.abspath, (args.converter, args.velmora,
                                                                                  args.data, args.source))
-    return finish((os.path.basename(case), check(case, args)) for case in args.cases)
+    with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 1) as pool:  # cases run at once
+        return finish(zip(map(os.path.basename, args.cases), pool.map(lambda case: check(case, args), args.cases)))
 
 
 def finish(results):
