@@ -12,6 +12,7 @@ endforeach()
 install(FILES data/x-ray_coefficients_from_int_tables_edited.txt
               data/neutron_bcoh_from_international_tables_edited.txt
               data/neutron_mag_from_international_tables_edited.txt
+              data/magnetic_form_factors.csv
         DESTINATION ${VELMORA_INSTALL_DATADIR})
 file(GLOB example_answers ${PROJECT_SOURCE_DIR}/examples/*.txt)
 # The CIFs of four examples, for velmora-cif.
@@ -64,17 +65,15 @@ endif()
 set(CPACK_PACKAGE_NAME velmora)
 set(CPACK_PACKAGE_VENDOR velmora)
 set(CPACK_PACKAGE_CONTACT ${VELMORA_PACKAGE_MAINTAINER})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "structure factors of crystals for neutrons and X-rays")
-set(CPACK_PACKAGE_DESCRIPTION
-    "velmora prints, for one crystal structure and a list of reflections, each\n"
-    "reflection's d-spacing and scattering vector and its squared neutron nuclear,\n"
-    "neutron magnetic and X-ray structure factors. It holds a fixed question-and-\n"
-    "answer dialogue on standard input and reads its scattering tables from the\n"
-    "working directory.\n"
-    "velmora-cif writes velmora's answers from a CIF or magnetic CIF and can run\n"
-    "velmora on them in one command; velmora-powder draws the powder pattern; the\n"
-    "Python module velmora gives the same values as numpy arrays.")
-string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+# The package's description, read whole from its file (its first line is the summary), so that
+# no character of it is taken for CMake syntax.
+file(READ packaging/description.txt description)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS packaging/description.txt)
+string(FIND "${description}" "\n" end_of_summary)
+string(SUBSTRING "${description}" 0 ${end_of_summary} CPACK_PACKAGE_DESCRIPTION_SUMMARY)
+math(EXPR start_of_text "${end_of_summary} + 1")
+string(SUBSTRING "${description}" ${start_of_text} -1 CPACK_PACKAGE_DESCRIPTION)
+string(STRIP "${CPACK_PACKAGE_DESCRIPTION}" CPACK_PACKAGE_DESCRIPTION)
 set(CPACK_STRIP_FILES ON)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)

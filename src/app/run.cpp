@@ -17,7 +17,7 @@
 
 namespace velmora {
 
-int run_velmora(Console& console) {
+int run_velmora(Console& console, const GivenFormsOf& given_forms) {
   auto state = std::make_unique<RunState>();
   try {
     load_scattering_tables(console, state->tables);
@@ -28,23 +28,27 @@ int run_velmora(Console& console) {
     write_cell_geometry(console, state->cell);
     state->umom = compute_moment_directions(state->structure.moments);
     write_moment_directions(console, state->umom);
-    write_reflection_report(
-        console, {state->tables, state->structure, state->cell, state->umom, state->pi, state->eg2mc},
-        reflection_threads());
+    GivenMagneticForms given;
+    if (given_forms) given = given_forms(state->structure, state->cell, state->pi);
+    write_reflection_report(console,
+                            {state->tables, state->structure, state->cell, state->umom, state->pi,
+                             state->eg2mc, given_forms ? &given : nullptr},
+                            reflection_threads());
     stop_run(console);
   } catch (const RunEnded& end) {
     return end.status;
   }
 }
 
-int run_velmora_on_standard_streams(std::optional<std::string> answers, std::optional<TableFiles> tables) {
+int run_velmora_on_standard_streams(std::optional<std::string> answers, std::optional<TableFiles> tables,
+                                    const GivenFormsOf& given_forms) {
   std::fflush(stdout);
   std::fflush(stderr);
   const bool terminal = prepare_standard_streams();
   Console console = answers ? Console(std::move(*answers), stdout, stderr, terminal)
                             : Console(stdin, stdout, stderr, terminal);
   console.data_files = std::move(tables);
-  return run_velmora(console);
+  return run_velmora(console, given_forms);
 }
 
 }  // namespace velmora

@@ -2,22 +2,33 @@
 // directions, reflection report, end. Returns the exit status.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
+#include "geometry/cell.hpp"
+#include "scattering/given_magnetic_forms.hpp"
+#include "structure/structure.hpp"
 #include "tables/table_folder.hpp"
 
 namespace velmora {
 
 struct Console;
 
-int run_velmora(Console& console);
+// A companion's magnetic form factors for the structure the dialogue read.
+using GivenFormsOf = std::function<GivenMagneticForms(const Structure&, const CellGeometry&, float pi)>;
+
+// velmora's run; given_forms, when set (never by velmora itself), supplies
+// the form factors of magnetic atoms that velmora's <j0> table does not give.
+int run_velmora(Console& console, const GivenFormsOf& given_forms = {});
 
 // The one set-up of a run on this process's standard streams, for velmora and
 // for a companion that runs it in-process: the answers from standard input, or
 // the text given; the tables from the working directory, or those given (then
 // the working directory is never read). Returns the exit status.
+// given_forms as for run_velmora.
 int run_velmora_on_standard_streams(std::optional<std::string> answers = std::nullopt,
-                                    std::optional<TableFiles> tables = std::nullopt);
+                                    std::optional<TableFiles> tables = std::nullopt,
+                                    const GivenFormsOf& given_forms = {});
 
 }  // namespace velmora

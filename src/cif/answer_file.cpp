@@ -3,8 +3,9 @@
 // site label at the end of an atom or moment line is for the reader only.
 #include "cif/answer_file.hpp"
 
-#include <charconv>
 #include <cmath>
+
+#include "numbers/shortest_text.hpp"
 
 namespace velmora::cif {
 namespace {
@@ -19,10 +20,8 @@ void add_field(std::string& out, const std::string& text, std::size_t width) {
 }  // namespace
 
 std::string float_text(double v) {
-  char text[32];
   const float f = static_cast<float>(v);
-  auto result = std::to_chars(text, text + sizeof text, f == 0.0f ? 0.0f : f);
-  return std::string(text, result.ptr);
+  return shortest_text(f == 0.0f ? 0.0f : f);  // -0 written as 0
 }
 
 MomentAngles moment_angles(const gemmi::Vec3& moment) {

@@ -2,7 +2,9 @@
 // site whose type or displacement had to be taken from elsewhere.
 #include "cif/atom_sites.hpp"
 
+#include <gemmi/elem.hpp>
 #include <gemmi/math.hpp>
+#include <map>
 
 #include "cif/cif_values.hpp"
 #include "cif/displacements.hpp"
@@ -12,13 +14,39 @@ namespace velmora::cif {
 
 namespace cif = gemmi::cif;
 
+namespace {
+
+// Displacements beyond these are no thermal motion of an ordered crystal but
+// a U written where a B was meant, or the reverse (B = 8 pi^2 U, so the two
+// differ by a factor near 79): the numbers then change without a sign.
+constexpr double kMostPlausibleB = 20.0;  // square angstroms
+constexpr double kLeastPlausibleB = 0.1;  // a typical U (0.005 - 0.05) read as B falls below
+
+void warn_implausible_b(const CifSite& site, const std::string& given_as, const std::string& source,
+                        Warnings& warnings) {
+  if (site.biso > kMostPlausibleB)
+    warnings.add(source + ": B above 20 A^2 is implausible" +
+                     (given_as == "U" ? std::string(" (a B given as _atom_site_U_iso_or_equiv?)") : "") +
+                     "; it is used as it stands",
+                 site.label);
+  if (given_as == "B" && site.biso > 0 && site.biso < kLeastPlausibleB)
+    warnings.add(source +
+                     ": _atom_site_B_iso_or_equiv below 0.1 A^2 is implausible (a U given as B?);"
+                     " it is used as it stands",
+                 site.label);
+}
+
+}  // namespace
+
 void read_sites(cif::Block& block, CifStructure& s, Warnings& warnings) {
-  enum { kLabel, kType, kX, kY, kZ, kOcc, kU, kB };
-  cif::Table table = block.find("_atom_site_", {"label", "?type_symbol", "fract_x", "fract_y", "fract_z",
+  enum { kX, kY, kZ, kLabel, kType, kOcc, kU, kB };
+  cif::Table table = block.find("_atom_site_", {"fract_x", "fract_y", "fract_z", "?label", "?type_symbol",
                                                 "?occupancy", "?U_iso_or_equiv", "?B_iso_or_equiv"});
-  if (!table.ok() || table.length() == 0)
+  if (!table.ok() || table.length() == 0 || (!table.has_column(kLabel) && !table.has_column(kType)))
     fail_conversion(s.source + ": data_" + block.name +
-                    ": no atoms: no loop of atom sites with _atom_site_label and _atom_site_fract_x, _y, _z");
+                    ": no atoms: no loop of atom sites with _atom_site_label (or _atom_site_type_symbol) and"
+                    " _atom_site_fract_x, _y, _z");
+  std::map<std::string, int> unlabelled;  // sites named so far by element
   const Place place{s.source,
                     table.loop_item != nullptr ? table.loop_item : &block.items.at(table.positions[0])};
   const std::map<std::string, int> type_charges = charges_of_types(block);
@@ -27,7 +55,19 @@ void read_sites(cif::Block& block, CifStructure& s, Warnings& warnings) {
     cif::Table::Row row = table[i];
     const std::string where = table.loop_item != nullptr ? place.row(i) : place.line();
     CifSite site;
-    site.label = cif::as_string(row[kLabel]);
+    if (row.has2(kLabel)) {
+      site.label = cif::as_string(row[kLabel]);
+    } else if (row.has2(kType)) {
+      // Named as a labelled file would name it: the element and a count (Se1, Se2).
+      const std::string type = cif::as_string(row[kType]);
+      std::string stem = type.substr(0, 2);
+      if (stem.size() < 2 || gemmi::find_element(stem.c_str()) == gemmi::El::X) stem = type.substr(0, 1);
+      site.label = stem + std::to_string(++unlabelled[stem]);
+      warnings.add(s.source + ": atom sites without _atom_site_label are named by their type symbols",
+                   site.label);
+    } else {
+      fail_conversion(where + ": an atom site with neither _atom_site_label nor _atom_site_type_symbol");
+    }
     const std::string about = "atom '" + site.label + "': ";
     if (!row.has2(kType))
       warnings.add(s.source + ": atoms without _atom_site_type_symbol are typed by their labels", site.label);
@@ -56,6 +96,7 @@ void read_sites(cif::Block& block, CifStructure& s, Warnings& warnings) {
     } else {
       warnings.add(s.source + ": B = 0 for atoms without U_iso_or_equiv or B_iso_or_equiv", site.label);
     }
+    warn_implausible_b(site, row.has2(kU) ? "U" : row.has2(kB) ? "B" : "", s.source, warnings);
     s.sites.push_back(site);
   }
 }

@@ -23,8 +23,10 @@ struct OperationMatrices {
 
 OperationMatrices matrices_of(const SymmetryOperation& operation, const gemmi::UnitCell& cell) {
   OperationMatrices m;
-  m.rot = gemmi::rot_as_mat33(operation.op);
-  m.tran = gemmi::tran_as_vec3(operation.op);
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) m.rot[i][j] = operation.op.rot[i][j];
+    m.tran.at(i) = operation.op.tran(i);
+  }
   // The rotation in the Cartesian frame, A R A^-1 with A the orthogonalisation
   // matrix; a moment is an axial vector, so an improper rotation (determinant
   // -1) does not reverse it, and time reversal does.

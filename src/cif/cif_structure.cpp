@@ -7,6 +7,8 @@
 
 #include "cif/atom_sites.hpp"
 #include "cif/block_choice.hpp"
+#include "cif/centring_repair.hpp"
+#include "cif/content_check.hpp"
 #include "cif/moments.hpp"
 #include "cif/symmetry_reading.hpp"
 #include "cif/unit_cell.hpp"
@@ -23,7 +25,9 @@ CifStructure read_cif_structure(cif::Document& document, const std::string& bloc
   s.cell = read_cell(block, s.source);
   read_symmetry(block, s, warnings);
   read_sites(block, s, warnings);
+  complete_centring(block, s, warnings);
   read_moments(block, s, warnings);
+  read_formula(block, s);
   return s;
 }
 

@@ -41,15 +41,18 @@ struct CifStructure {
   bool magnetic_operations = false;  // from a magnetic CIF, with their time reversal
   std::vector<SymmetryOperation> operations;
   std::vector<CifSite> sites;
+  std::string formula_sum;     // _chemical_formula_sum, when Z is given too
+  double formula_units_z = 0;  // _cell_formula_units_Z
 };
 
 // Parses the file; a file that cannot be read or is no CIF ends the conversion.
-gemmi::cif::Document read_cif_file(const std::string& path);
+gemmi::cif::Document read_cif_file(const std::string& path, Warnings& warnings);
 
 // Parses a CIF held in memory (name: as messages name it). Line ends may be
-// LF, CR LF or CR alone; a byte-order mark is passed over, and so is any other
-// byte beyond ASCII (velmora uses no text whose letters matter).
-gemmi::cif::Document parse_cif_text(std::string text, const std::string& name);
+// LF, CR LF or CR alone; a byte-order mark is passed over; bytes beyond ASCII
+// are kept in the values as the file has them. Text faults that CIF readers
+// forgive are mended with a warning, unless they fall in an item velmora reads.
+gemmi::cif::Document parse_cif_text(std::string text, const std::string& name, Warnings& warnings);
 
 // The structure of the named data block, or, when block_name is empty, of the
 // first block that lists atom sites. Tags are read in both spellings, with a

@@ -3,6 +3,8 @@
 // once they are complete.
 #pragma once
 
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "cif/conversion_error.hpp"
 #include "cif/table_labels.hpp"
 #include "frontend/command_line.hpp"
+#include "magnetic/magnetic_form_model.hpp"
 #include "tables/table_folder.hpp"
 
 namespace velmora::cif {
@@ -23,6 +26,8 @@ struct Options {
   std::optional<double> dmin;
   std::string hkl_file;
   IonChoices ions;  // --ion NAME=LABEL, by site label or element
+  MagneticModel model = MagneticModel::j0;  // --magnetic-model
+  std::map<std::string, double> g;          // --g NAME=G, by site label or element
   bool run = false;  // run velmora on the answers instead of printing them
   std::string format;  // with run: "csv" or "json", a table of the values instead of the report
   bool unique = false;  // with format: one row per set of equivalent reflections
@@ -44,14 +49,22 @@ Options options_of(const frontend::CommandLine& line);
 
 std::string usage_text();
 
+struct MagneticForms {
+  std::unique_ptr<MagneticFormChooser> chooser;  // holds the ion table the forms point into
+  std::vector<MagneticForm> forms;
+  std::string report_line;  // which model gave |Fm|^2; empty when velmora's table gave all
+};
+
 // The whole answer text for the options' input; the tables it was made with
-// go to tables_used, and what else it was made from to model, when given.
+// go to tables_used, the magnetic form factors to magnetic, and what else it
+// was made from to model, when given.
 std::string convert(const Options& options, Warnings& warnings, TableFiles* tables_used = nullptr,
-                    ConversionModel* model = nullptr);
+                    MagneticForms* magnetic = nullptr, ConversionModel* model = nullptr);
 
 // The answer text for a structure already read, with the reflections the
-// options ask for.
+// options ask for, and the magnetic atoms' form factors; each site's table
+// label ("Mn1=Mn2 O1=Oxx") to site_labels, when given.
 std::string answers_for(const CifStructure& s, const TableLabels& tables, const Options& options,
-                        Warnings& warnings);
+                        Warnings& warnings, MagneticForms& magnetic, std::string* site_labels = nullptr);
 
 }  // namespace velmora::cif

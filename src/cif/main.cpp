@@ -21,10 +21,11 @@ int main(int argc, char** argv) {
       warnings = Warnings();
     };
     velmora::TableFiles tables;
+    MagneticForms magnetic;
     ConversionModel model;
     std::string answers;
     try {
-      answers = convert(options, warnings, &tables, &model);
+      answers = convert(options, warnings, &tables, &magnetic, &model);
     } catch (...) {
       take_warnings();
       throw;
@@ -38,10 +39,13 @@ int main(int argc, char** argv) {
       output.commit();
     }
     if (options.run && !options.format.empty()) {
+      if (!magnetic.report_line.empty())
+        fail_conversion("--format " + options.format + ": the table is computed with velmora's own form factors only, "
+                        "and this structure needs another (" + magnetic.report_line + "); leave out --format");
       velmora::write_standard_output(table_report(options, std::move(answers), tables, model), "the table");
       return 0;
     }
-    if (options.run) return run_velmora_on(std::move(answers), std::move(tables));
+    if (options.run) return run_velmora_on(std::move(answers), std::move(tables), magnetic);
     if (options.output.empty()) velmora::write_standard_output(answers, "the answers");
     return 0;
   });

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cfloat>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -16,14 +15,21 @@
 
 #include "cif/conversion_error.hpp"
 #include "frontend/input_file.hpp"
+#include "numbers/shortest_text.hpp"
 
 namespace velmora::cif {
 namespace {
 
-// More reflections than this are refused rather than written, and the
-// search stops after this many rows of indices, however few they hold.
-constexpr std::size_t kMostReflections = 10000000;
+// More reflections than this are refused rather than written: velmora holds
+// every reflection in memory and prints one line each, so a list this long is
+// a mistaken --dmin, not a calculation anyone wants.
+constexpr std::size_t kMostReflections = 10'000'000;
+// The search stops after this many rows of indices, however few they hold, so
+// that a needle-shaped cell cannot keep it going for hours.
 constexpr double kMostRows = 1e8;
+
+// A limit as its messages write it: in millions.
+std::string millions(double count) { return shortest_text(count / 1e6) + " million"; }
 
 struct Candidate {
   double d;
@@ -54,19 +60,12 @@ std::string shown(const std::string& line) {
   return line.size() > 40 ? out + "..." : out;
 }
 
-// The value as the user would have written it (shortest form that reads back).
-std::string shortest_text(double value) {
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
-}
-
 }  // namespace
 
 std::vector<Hkl> reflections_to_dmin(const gemmi::UnitCell& cell, double dmin) {
   if (!(dmin > 0)) fail_conversion("--dmin " + shortest_text(dmin) + ": the smallest d must be above 0");
-  const std::string too_many =
-      "--dmin " + shortest_text(dmin) + ": far too many reflections (more than 10 million)";
+  const std::string too_many = "--dmin " + shortest_text(dmin) + ": far too many reflections (more than " +
+                               millions(static_cast<double>(kMostReflections)) + ")";
   // s = F^T (h, k, l) with F the fractionalisation matrix, upper triangular:
   // s_x = F00 h, s_y = F01 h + F11 k, s_z = F02 h + F12 k + F22 l. For each h
   // the k that keep |s| <= 1/dmin form one range, and for each h, k the l.
@@ -77,7 +76,8 @@ std::vector<Hkl> reflections_to_dmin(const gemmi::UnitCell& cell, double dmin) {
   const double hmax = std::floor(std::sqrt(r_sq) * cell.a), kmax = std::floor(std::sqrt(r_sq) * cell.b);
   const double lmax = std::floor(std::sqrt(r_sq) * cell.c);
   if (!(std::max({hmax, kmax, lmax}) <= kMostRows))
-    fail_conversion("--dmin " + shortest_text(dmin) + ": the indices h k l would run beyond 100 million");
+    fail_conversion("--dmin " + shortest_text(dmin) + ": the indices h k l would run beyond " +
+                    millions(kMostRows));
   // Two passes over the sphere: the first counts, so that a list beyond the
   // limit is refused before any memory is taken; the second keeps.
   std::vector<Candidate> found;
@@ -142,7 +142,8 @@ std::vector<Hkl> read_reflection_file(const std::string& path) {
       fail_conversion(path + ":" + std::to_string(number) + ": '" + shown(line) +
                       "' is not three numbers h k l");
     if (list.size() == kMostReflections)
-      fail_conversion(path + ":" + std::to_string(number) + ": more than 10 million reflections");
+      fail_conversion(path + ":" + std::to_string(number) + ": more than " +
+                      millions(static_cast<double>(kMostReflections)) + " reflections");
     list.push_back(hkl);
   }
   return list;

@@ -12,21 +12,57 @@ namespace velmora::cif {
 
 namespace cif = gemmi::cif;
 
+namespace {
+
+// SHELXTL and XD write a screw axis 2_1 as 2(1): the digits are joined.
+std::string joined_subscripts(const std::string& symbol) {
+  std::string out;
+  for (std::size_t i = 0; i < symbol.size(); ++i) {
+    if (i + 3 < symbol.size() && symbol[i] >= '2' && symbol[i] <= '6' && symbol[i + 1] == '(' &&
+        symbol[i + 2] >= '1' && symbol[i + 2] <= '5' && symbol[i + 3] == ')') {
+      out += symbol[i];
+      out += symbol[i + 2];
+      i += 3;
+    } else {
+      out += symbol[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 // A space-group symbol as files write it, mapped to gemmi's: first as it
-// stands; else with the old cubic spellings (m3m for m-3m), the full symbols'
-// 2/m reduced to m, an origin or axes suffix (Z or S: origin choice 2 or 1;
-// H or R, or "(hexagonal axes)": the axes) turned into gemmi's ":2" form.
-const gemmi::SpaceGroup* find_group(std::string symbol, const gemmi::UnitCell& cell, bool& respelt) {
+// stands (with the setting code when the file gives one); else with screw
+// subscripts in parentheses joined (2(1) for 21), a compact full monoclinic
+// symbol completed (P121/n for P121/n1), the old cubic spellings (m3m for
+// m-3m), the full symbols' 2/m reduced to m, an origin or axes suffix (Z or
+// S: origin choice 2 or 1; H or R, or "(hexagonal axes)": the axes) turned
+// into gemmi's ":2" form.
+const gemmi::SpaceGroup* find_group(std::string symbol, const std::string& code, const gemmi::UnitCell& cell,
+                                    bool& respelt) {
   respelt = false;
-  if (const gemmi::SpaceGroup* group = gemmi::find_spacegroup_by_name(symbol, cell.alpha, cell.gamma))
+  std::string setting = code;
+  if (symbol.find(':') != std::string::npos) setting.clear();
+  const std::string coded = setting.empty() ? symbol : symbol + ":" + setting;
+  if (const gemmi::SpaceGroup* group = gemmi::find_spacegroup_by_name(coded, cell.alpha, cell.gamma))
     return group;
   respelt = true;
-  std::string setting;
+  symbol = joined_subscripts(symbol);
+  if (const auto colon = symbol.find(':'); colon != std::string::npos) {
+    setting = symbol.substr(colon + 1);
+    symbol.resize(colon);
+  }
+  for (const std::string& name : {symbol, symbol + "1"}) {
+    const std::string with = setting.empty() ? name : name + ":" + setting;
+    if (name.find(' ') == std::string::npos)
+      if (const gemmi::SpaceGroup* group = gemmi::find_spacegroup_by_name(with, cell.alpha, cell.gamma))
+        return group;
+  }
   if (const auto open = symbol.find('('); open != std::string::npos) {
     const std::string note = gemmi::to_lower(symbol.substr(open));
-    setting = note.find("hex") != std::string::npos     ? "H"
-              : note.find("rhomb") != std::string::npos ? "R"
-                                                        : "";
+    if (note.find("hex") != std::string::npos) setting.assign(1, 'H');
+    if (note.find("rhomb") != std::string::npos) setting.assign(1, 'R');
     symbol.resize(open);
   }
   std::vector<std::string> words;
@@ -59,9 +95,13 @@ const gemmi::SpaceGroup* find_group(std::string symbol, const gemmi::UnitCell& c
 // with the axes found as gemmi finds them: written (x, y, z), or, for a
 // symbol without a diagonal mark (' " *), implied for the first symbol and
 // for a two-fold after a two- or four-fold. A long symbol is refused too:
-// each translation letter adds to an int.
+// each translation letter adds to an int, which kLongestHallSymbol keeps far
+// from overflowing (real Hall symbols are under 20 characters).
+constexpr std::size_t kLongestHallSymbol = 100;
+
 void check_hall(const std::string& symbol) {
-  if (symbol.size() > 100) throw std::runtime_error("more than 100 characters");
+  if (symbol.size() > kLongestHallSymbol)
+    throw std::runtime_error("more than " + std::to_string(kLongestHallSymbol) + " characters");
   // gemmi reads the symbol as a C string, to its first NUL.
   for (char c : symbol)
     if (static_cast<unsigned char>(c) < 0x20 && c != '\t')

@@ -9,9 +9,11 @@
 
 namespace velmora::cif {
 
-// The group a Hermann-Mauguin symbol names, or null; respelt says whether the
-// symbol had to be read in another spelling than it stands.
-const gemmi::SpaceGroup* find_group(std::string symbol, const gemmi::UnitCell& cell, bool& respelt);
+// The group a Hermann-Mauguin symbol names, or null; code is the setting the
+// file names apart (1 or 2: the origin choice, H or R: the axes), or empty.
+// respelt says whether the symbol had to be read in another spelling.
+const gemmi::SpaceGroup* find_group(std::string symbol, const std::string& code, const gemmi::UnitCell& cell,
+                                    bool& respelt);
 
 // Throws std::runtime_error, saying why, for a Hall symbol that gemmi's parser
 // cannot read safely.

@@ -4,6 +4,7 @@
 // the ion, else its neutral atom (with a warning when a charge was lost).
 #pragma once
 
+#include <functional>
 #include <gemmi/elem.hpp>
 #include <map>
 #include <set>
@@ -11,6 +12,7 @@
 
 #include "cif/cif_structure.hpp"
 #include "cif/conversion_error.hpp"
+#include "magnetic/magnetic_form_model.hpp"
 #include "tables/table_folder.hpp"
 
 namespace velmora::cif {
@@ -36,17 +38,37 @@ TableLabels read_table_labels(const std::string& folder);
 std::string neutral_label(gemmi::Element element);
 std::string ion_label(gemmi::Element element, int charge);
 
-// Table labels named on the command line (--ion Mn=Mn3, --ion Mn1=Mn3): by
-// site label or by element.
+// Table labels named on the command line (--ion Mn=Mn3, --ion Mn1=Mn3, and
+// for a magnetic atom any ion of the ion table: --ion W=W0:6s1): by site
+// label or by element.
 using IonChoices = std::map<std::string, std::string>;
+
+// What a site's atoms are written as, and for a magnetic site where its
+// magnetic form factor comes from.
+struct SiteLabel {
+  std::string label;          // velmora's label, for every table it has
+  std::string ion;            // magnetic: the ion's name in the ion table (Fe3, Fe0, W0:6s1)
+  bool velmora_form = false;  // magnetic: velmora's <j0> table has the label
+};
+
+// What the choice of a label may consult besides the site.
+struct LabelChoice {
+  const TableLabels& tables;
+  const IonChoices& ions;
+  const std::string& source;
+  MagneticFormChooser& forms;                    // its ion table, read when first needed
+  std::function<std::map<int, int>()> balanced;  // the cell's balanced charges, by atomic number
+};
 
 // The label of a site's atoms: the one named for it, else its ion's, else its
 // neutral atom's (with a warning when a charge was lost). A magnetic atom
-// typed without a charge takes its element's only <j0> row when the neutral
-// atom has none. An atom that no row fits, or a magnetic atom without a row
-// in the magnetic table, ends the conversion with a message that names the
-// atom and the labels that would do.
-std::string velmora_label(const CifSite& site, const TableLabels& tables, const IonChoices& ions,
-                          const std::string& source, Warnings& warnings);
+// typed without a charge takes, in this order, the charge that balances the
+// cell, the usual charge of a rare earth, the neutral atom's <j0> row, or its
+// element's only <j0> row, each with a warning naming the choice and --ion.
+// A magnetic ion that velmora's <j0> table lacks takes its form factor from
+// the ion table and its X-ray and nuclear rows from its ion's or element's
+// rows. An atom that no row fits ends the conversion with a message that
+// names the atom and the labels that would do.
+SiteLabel site_label(const CifSite& site, LabelChoice& choice, Warnings& warnings);
 
 }  // namespace velmora::cif

@@ -21,8 +21,8 @@ std::string numbers(const std::vector<double>& values) {
 SpaceOperation space_operation(const SymmetryOperation& op) {
   SpaceOperation out;
   for (int i = 0; i < 3; ++i) {
-    for (int j = 0; j < 3; ++j) out.rot[i][j] = op.op.rot[i][j] / gemmi::Op::DEN;
-    out.tran[i] = static_cast<double>(op.op.tran[i]) / gemmi::Op::DEN;
+    for (int j = 0; j < 3; ++j) out.rot[i][j] = op.op.rot[i][j];
+    out.tran[i] = op.op.tran(i);
   }
   return out;
 }

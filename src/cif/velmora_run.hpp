@@ -5,11 +5,14 @@
 
 #include <string>
 
+#include "cif/conversion.hpp"
 #include "tables/table_folder.hpp"
 
 namespace velmora::cif {
 
-// Runs velmora; returns its exit status.
-int run_velmora_on(std::string answers, TableFiles tables);
+// Runs velmora, with the magnetic form factors of the conversion; returns its
+// exit status. When a form factor is not velmora's own, the report's first
+// line says which model gave |Fm|^2.
+int run_velmora_on(std::string answers, TableFiles tables, const MagneticForms& magnetic);
 
 }  // namespace velmora::cif

@@ -7,17 +7,19 @@
 
 namespace velmora {
 
-void write_fixed_layout(Console& console, std::initializer_list<FieldSpec> fields,
+void write_fixed_layout(Console& console, std::initializer_list<FieldFormat> fields,
                         std::initializer_list<FieldValue> values, std::source_location statement) {
   OutputBuffer& out = console.out;
   auto value = values.begin();
-  for (const FieldSpec& field : fields) {
+  for (const FieldFormat& field : fields) {
     if (value == values.end()) break;
     char text[kMaxFieldWidth];
     switch (field.kind) {
-      case FieldSpec::Kind::integer: put_integer_field(text, value->integer, field.width); break;
-      case FieldSpec::Kind::fixed_point: put_fixed_point(text, value->real, field.width, field.decimals); break;
-      case FieldSpec::Kind::text: put_text_field(text, value->text, field.width); break;
+      case FieldFormat::Kind::integer: put_integer_field(text, value->integer, field.width); break;
+      case FieldFormat::Kind::fixed_point:
+        put_fixed_point(text, value->real, field.width, field.decimals);
+        break;
+      case FieldFormat::Kind::text: put_text_field(text, value->text, field.width); break;
     }
     out.append(std::string_view(text, static_cast<std::size_t>(field.width)));
     ++value;

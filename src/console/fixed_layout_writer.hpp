@@ -12,17 +12,17 @@ namespace velmora {
 
 struct Console;
 
-struct FieldSpec {
+struct FieldFormat {
   enum class Kind { integer, fixed_point, text } kind;
   int width;  // at most kMaxFieldWidth
   int decimals = 0;
 };
 
-inline constexpr FieldSpec integer_field(int width) { return {FieldSpec::Kind::integer, width, 0}; }
-inline constexpr FieldSpec fixed_field(int width, int decimals) {
-  return {FieldSpec::Kind::fixed_point, width, decimals};
+inline constexpr FieldFormat integer_field(int width) { return {FieldFormat::Kind::integer, width, 0}; }
+inline constexpr FieldFormat fixed_field(int width, int decimals) {
+  return {FieldFormat::Kind::fixed_point, width, decimals};
 }
-inline constexpr FieldSpec text_field(int width) { return {FieldSpec::Kind::text, width, 0}; }
+inline constexpr FieldFormat text_field(int width) { return {FieldFormat::Kind::text, width, 0}; }
 
 // One value of a fixed-layout line; its kind must match its field's.
 struct FieldValue {
@@ -38,7 +38,7 @@ struct FieldValue {
 
 // Pairs values with fields from the left; when the values run out the line
 // ends there.
-void write_fixed_layout(Console& console, std::initializer_list<FieldSpec> fields,
+void write_fixed_layout(Console& console, std::initializer_list<FieldFormat> fields,
                         std::initializer_list<FieldValue> values,
                         std::source_location statement = std::source_location::current());
 

@@ -7,8 +7,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <signal.h>
+#endif
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -29,31 +33,104 @@ std::string link_target(const std::string& given) {
   return path;
 }
 
+// The temporaries not yet put in place, in fixed storage that a signal handler may
+// read: Ctrl-C or a termination during a long run removes them before the process
+// ends as the signal says. Slots are filled and emptied by the program's thread only.
+constexpr int kMostTemporaries = 16;
+constexpr std::size_t kLongestTemporary = 4096;
+char temporaries[kMostTemporaries][kLongestTemporary];
+volatile std::sig_atomic_t temporary_used[kMostTemporaries];
+
+void remember_temporary(const std::string& name) {
+  for (int i = 0; i < kMostTemporaries; ++i) {
+    if (temporary_used[i] != 0) continue;
+    if (name.size() >= kLongestTemporary) return;
+    std::memcpy(temporaries[i], name.c_str(), name.size() + 1);
+    temporary_used[i] = 1;
+    return;
+  }
+}
+
+void forget_temporary(const std::string& name) {
+  for (int i = 0; i < kMostTemporaries; ++i)
+    if (temporary_used[i] != 0 && name == temporaries[i]) temporary_used[i] = 0;
+}
+
+extern "C" void remove_temporaries_and_end(int signal_number) {
+  remove_pending_temporaries();
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+void handle_ending_signals() {
+#ifndef _WIN32
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction now {}, before {};
+    now.sa_handler = remove_temporaries_and_end;
+    sigemptyset(&now.sa_mask);
+    // A signal the caller ignores (nohup) stays ignored.
+    if (sigaction(signal_number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+      sigaction(signal_number, &now, nullptr);
+  }
+#endif
+}
+
 }  // namespace
 
+void remove_pending_temporaries() {
+  for (int i = 0; i < kMostTemporaries; ++i)
+    if (temporary_used[i] != 0) unlink(temporaries[i]);
+}
+
 PendingOutputs::PendingOutputs(std::string program, std::string what, std::string not_regular_hint)
-    : program_(std::move(program)), what_(std::move(what)), not_regular_hint_(std::move(not_regular_hint)) {}
+    : program_(std::move(program)), what_(std::move(what)), not_regular_hint_(std::move(not_regular_hint)) {
+  handle_ending_signals();
+}
 
 PendingOutputs::~PendingOutputs() {
-  for (const Pending& file : files_) std::remove(file.temporary.c_str());
+  for (const Pending& file : files_) {
+    std::remove(file.temporary.c_str());
+    forget_temporary(file.temporary);
+  }
 }
 
 void PendingOutputs::fail(const std::string& path, const std::string& reason) const {
   frontend::fail_file(path, "cannot write " + what_ + ": " + reason);
 }
 
+// True when path names the file standard output already writes (`--csv /dev/stdout
+// >> log`, or a pipe): replacing that file would lose what it holds.
+bool is_standard_output(const std::string& path) {
+  struct stat named {}, out {};
+  return stat(path.c_str(), &named) == 0 && fstat(1, &out) == 0 && named.st_dev == out.st_dev &&
+         named.st_ino == out.st_ino;
+}
+
 std::string PendingOutputs::reserve(const std::string& path) {
+  if (is_standard_output(path))
+    fail(path, "this is standard output itself; leave the option out to write " + what_ + " there");
   const std::string target = link_target(path);
   struct stat existing {};
   const bool exists = stat(target.c_str(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode)) {
     fail(path, "not a regular file" + (not_regular_hint_.empty() ? "" : " " + not_regular_hint_));
   }
-  const std::string temporary = target + "." + program_ + "-" + std::to_string(getpid()) + "-" +
-                                std::to_string(files_.size()) + ".tmp";
+  // The temporary's name is short and fixed, so that a long output name is not
+  // blamed on it, and holds no character a writer might interpret.
+  const std::filesystem::path folder = std::filesystem::path(target).parent_path();
+  const std::string temporary = (folder / ("." + program_ + "-" + std::to_string(getpid()) + "-" +
+                                           std::to_string(files_.size()) + ".tmp"))
+                                    .string();
   const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-  if (fd < 0) fail(path, std::strerror(errno));
+  if (fd < 0) {
+    const int error = errno;
+    if (error == EACCES || error == EROFS || error == ENOENT || error == ENOTDIR)
+      fail(path, "cannot create a file in the folder " + (folder.empty() ? std::string(".") : folder.string()) +
+                     ": " + std::strerror(error) + " (the output is written there and renamed into place)");
+    fail(path, std::strerror(error));
+  }
   files_.push_back({path, target, temporary});
+  remember_temporary(temporary);
   int error = 0;
 #ifndef _WIN32
   if (exists && fchmod(fd, existing.st_mode & 07777) != 0) error = errno;
@@ -83,7 +160,9 @@ void PendingOutputs::commit() {
     const Pending& file = files_.front();
     std::error_code renamed;
     std::filesystem::rename(file.temporary, file.target, renamed);
-    if (renamed) fail(file.given, renamed.message());
+    if (renamed) fail(file.given, renamed.message() + (committed_ > 0 ? " (the outputs before it are in place)" : ""));
+    ++committed_;
+    forget_temporary(file.temporary);
     files_.erase(files_.begin());
   }
 }

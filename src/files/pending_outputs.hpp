@@ -1,7 +1,10 @@
 // The companions' output files. Each is written under a temporary name beside
 // its own and put in place by renaming, all of them together, once every one
-// is complete: a run that fails leaves no output and no partial one, and
-// replaces no file early. A symbolic link is written through to the file it
+// is complete: a run that fails before that leaves no output and no partial
+// one, and replaces no file early; a rename that fails after others (a full
+// or read-only file system between two renames) says the earlier outputs are in
+// place. A path that names standard output itself is refused, since replacing
+// its file would lose what it holds. A symbolic link is written through to the file it
 // names, an existing file keeps its permissions, and a path that exists and
 // is no regular file (a pipe, a device, a folder) is refused.
 #pragma once
@@ -39,7 +42,12 @@ class PendingOutputs {
   };
   std::string program_, what_, not_regular_hint_;
   std::vector<Pending> files_;
+  std::size_t committed_ = 0;
 };
+
+// Removes every temporary file not yet put in place; safe in a signal handler and
+// in a library's exit handler.
+void remove_pending_temporaries();
 
 // Writes the text to standard output whole, or fails naming what it is.
 void write_standard_output(const std::string& text, const std::string& what);

@@ -28,7 +28,7 @@ float dot(const Vector3& first, const Vector3& second) {
 }
 
 void write_vector_row(Console& console, const Vector3& v) {
-  constexpr FieldSpec f = fixed_field(8, 4);
+  constexpr FieldFormat f = fixed_field(8, 4);
   write_fixed_layout(console, {f, f, f}, {v.x, v.y, v.z});
 }
 

@@ -12,10 +12,10 @@
 
 namespace velmora {
 
-std::vector<Vector3> compute_moment_directions(const std::vector<MomentSpec>& moments) {
+std::vector<Vector3> compute_moment_directions(const std::vector<MomentAngles>& moments) {
   std::vector<Vector3> umom;
   umom.reserve(moments.size());
-  for (const MomentSpec& m : moments) {
+  for (const MomentAngles& m : moments) {
     const double sin_phi = sin_f(m.phi);
     Vector3 u;
     u.x = static_cast<float>(sin_phi * cos_f(m.theta));
@@ -31,7 +31,7 @@ void write_moment_directions(Console& console, const std::vector<Vector3>& umom)
   std::int32_t j = 0;
   for (const Vector3& u : umom) {
     ++j;
-    constexpr FieldSpec f = fixed_field(8, 4);
+    constexpr FieldFormat f = fixed_field(8, 4);
     write_fixed_layout(console, {integer_field(3), f, f, f}, {j, u.x, u.y, u.z});
   }
 }

@@ -12,7 +12,7 @@ namespace velmora {
 struct Console;
 
 // One unit vector per moment, in order.
-std::vector<Vector3> compute_moment_directions(const std::vector<MomentSpec>& moments);
+std::vector<Vector3> compute_moment_directions(const std::vector<MomentAngles>& moments);
 
 // Prints the heading (always) and one row per magnetic atom: its index and
 // the three components.

@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "numbers/big_uint.hpp"
+#include "numbers/float_bits.hpp"
 
 namespace velmora {
 namespace {
@@ -34,18 +35,6 @@ int compare_with_midpoint(const BigUint& mantissa, int exp10, std::uint32_t m, i
     rhs.shift_left(-twos);
   }
   return compare(lhs, rhs);
-}
-
-// Mantissa and binary exponent of a finite positive float: value = m * 2^q.
-void decompose(std::uint32_t bits, std::uint32_t& m, int& q) {
-  std::uint32_t biased = bits >> 23;
-  m = bits & 0x7FFFFFu;
-  if (biased == 0) {
-    q = -149;
-  } else {
-    m |= 0x800000u;
-    q = static_cast<int>(biased) - 150;
-  }
 }
 
 }  // namespace
@@ -81,25 +70,21 @@ float decimal_to_float(const DecimalDigits& value) {
   int approx_digits = value.count < 19 ? value.count : 19;
   approx *= std::pow(10.0, static_cast<double>(value.point - approx_digits));
   float candidate = static_cast<float>(approx);
-  std::uint32_t bits = std::bit_cast<std::uint32_t>(candidate);
-  if (bits > 0x7F7FFFFFu) bits = 0x7F7FFFFFu;  // start from the largest finite float
+  std::uint32_t bits = float_bits(candidate);
+  if (bits > kLargestFiniteFloatBits) bits = kLargestFiniteFloatBits;  // start from the largest finite float
 
   // Walk to the float whose rounding interval holds the value. The candidate
   // is within a step or two, so these loops are short.
   for (;;) {
-    std::uint32_t m;
-    int q;
-    decompose(bits, m, q);
+    const auto [m, q] = float_parts(bits);
     int above = compare_with_midpoint(mantissa, exp10, m, q);
     if (above > 0 || (above == 0 && (m & 1u) != 0)) {
-      if (bits == 0x7F7FFFFFu) return std::numeric_limits<float>::infinity();
+      if (bits == kLargestFiniteFloatBits) return std::numeric_limits<float>::infinity();
       ++bits;
       continue;
     }
     if (bits == 0) return 0.0f;
-    std::uint32_t m_below;
-    int q_below;
-    decompose(bits - 1, m_below, q_below);
+    const auto [m_below, q_below] = float_parts(bits - 1);
     int below = compare_with_midpoint(mantissa, exp10, m_below, q_below);
     if (below < 0 || (below == 0 && (m_below & 1u) == 0)) {
       --bits;

@@ -4,11 +4,12 @@
 // built right to left in a small buffer, without allocating.
 #include "numbers/fixed_point.hpp"
 
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+
+#include "numbers/float_bits.hpp"
 
 namespace velmora {
 namespace {
@@ -27,16 +28,8 @@ void put_right_aligned(char* field, std::string_view text, int width) {
 
 // round(|value| * 10^decimals), ties to even, for |value| < 2^44.
 std::uint64_t scaled_rounded(std::uint32_t bits, int decimals) {
-  std::uint32_t biased = (bits >> 23) & 0xFFu;
-  std::uint64_t m = bits & 0x7FFFFFu;
-  int e;
-  if (biased == 0) {
-    e = -149;
-  } else {
-    m |= 0x800000u;
-    e = static_cast<int>(biased) - 150;
-  }
-  m *= kPowersOfTen[decimals];  // below 2^41
+  const auto [mantissa, e] = float_parts(bits);
+  const std::uint64_t m = std::uint64_t{mantissa} * kPowersOfTen[decimals];  // below 2^41
   if (e >= 0) return m << e;    // e <= 20 here
   int shift = -e;
   if (shift >= 63) return 0;  // m < 2^41 is far below half of 2^shift
@@ -69,10 +62,10 @@ void put_fixed_point(char* field, float value, int width, int decimals) {
     if (value < 0) return put_right_aligned(field, "-Inf", width);
     return put_right_aligned(field, width == 3 ? "Inf" : "+Inf", width);
   }
-  const std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
+  const std::uint32_t bits = float_bits(value);
   // 2^44 has 14 integer digits: no field in use (width <= 15, one decimal
   // at least) can hold it.
-  if ((bits & 0x7FFFFFFFu) >= 0x55800000u) {
+  if ((bits & kFloatMagnitudeBits) >= 0x55800000u) {
     std::memset(field, '*', static_cast<std::size_t>(width));
     return;
   }

@@ -3,35 +3,28 @@
 // scaled so that each step yields one decimal digit.
 #include "numbers/shortest_digits.hpp"
 
-#include <bit>
 #include <cmath>
 
 #include "numbers/big_uint.hpp"
+#include "numbers/float_bits.hpp"
 
 namespace velmora {
 
 ShortestDigits shortest_digits(float value) {
   ShortestDigits out;
-  const std::uint32_t bits = std::bit_cast<std::uint32_t>(value) & 0x7FFFFFFFu;
+  const std::uint32_t bits = float_bits(value) & kFloatMagnitudeBits;
   if (bits == 0) {
     out.digits[0] = '0';
     out.count = 1;
     return out;
   }
-  std::uint32_t biased = bits >> 23;
-  std::uint32_t f = bits & 0x7FFFFFu;
-  int e;
-  if (biased == 0) {
-    e = -149;
-  } else {
-    f |= 0x800000u;
-    e = static_cast<int>(biased) - 150;
-  }
+  const auto [f, e] = float_parts(bits);
   // Reading rounds to nearest with ties to even, so an even mantissa owns
   // the end points of its rounding interval.
   const bool even = (f & 1u) == 0;
   // The gap below a power of two is half the gap above it.
-  const bool unequal_gaps = f == 0x800000u && biased > 1;
+  // (The smallest normal's gap below is the subnormals', the same.)
+  const bool unequal_gaps = f == kFloatHiddenBit && e > kFloatLeastExponent;
 
   BigUint r, s, m_plus, m_minus;
   if (e >= 0) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "numbers/float_bits.hpp"
 #include "numbers/vector_path.hpp"
 
 namespace velmora {
@@ -61,9 +62,8 @@ double cos_series(double r) {
 // |x| = (quadrant + r / (pi/2)) * pi/2 with |r| <= pi/4 (up to rounding), for
 // finite |x| > pi/4; returns r and sets quadrant (mod 4).
 double reduce_half_pi(float magnitude, int& quadrant) {
-  const std::uint32_t bits = std::bit_cast<std::uint32_t>(magnitude);
-  const std::uint32_t m = (bits & 0x7FFFFFu) | 0x800000u;  // |x| >= 0.5: always normal
-  const int e = static_cast<int>(bits >> 23) - 150;        // |x| = m * 2^e
+  // |x| = m * 2^e; |x| >= 0.5, always normal
+  const auto [m, e] = float_parts(float_bits(magnitude));
 
   // Words of 2/pi whose products with m * 2^e are multiples of 4 do not
   // matter modulo 4; the window starts at the first word that does.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/pending_outputs.hpp"
+#include "frontend/escaping.hpp"
 #include "frontend/program.hpp"
 #include "powder/number_text.hpp"
 #include "powder/powder_files.hpp"
@@ -18,9 +19,15 @@ namespace {
 
 using namespace velmora::powder;
 
+// A CSV file's text, after a comment line naming the magnetic model when it
+// is not velmora's own table.
+std::string with_model(const std::string& text, const std::string& model_line) {
+  return model_line.empty() ? text : "# " + model_line + "\n" + text;
+}
+
 // The plot's title: file, wavelength and peak width, '#' doubled (PLplot's escape).
-std::string plot_title(const PowderOptions& options) {
-  std::string title = std::filesystem::path(options.answers).filename().string() +
+std::string plot_title(const PowderOptions& options, const std::string& model_line) {
+  std::string title = velmora::frontend::valid_utf8(std::filesystem::path(options.answers).filename().string()) +
                       "   λ = " + float_text(static_cast<float>(options.wavelength)) + " Å   ";
   if (options.width.caglioti) {
     const auto& [u, v, w] = *options.width.caglioti;
@@ -29,6 +36,10 @@ std::string plot_title(const PowderOptions& options) {
   } else {
     title += "FWHM " + float_text(static_cast<float>(options.width.fwhm)) + "°";
   }
+  if (!model_line.empty())
+    title += options.model == velmora::MagneticModel::dipole
+                 ? "   |Fm|²: dipole <j0> + (2/g − 1) <j2>"
+                 : "   |Fm|²: <j0>, ions velmora lacks from the ion table";
   std::string escaped;
   for (char c : title) escaped += c == '#' ? std::string("##") : std::string(1, c);
   return escaped;
@@ -39,20 +50,24 @@ int run(const PowderOptions& options, Remarks& remarks) {
     fail_powder(
         "--plot: this velmora-powder cannot draw: it was built without PLplot, or PLplot's SVG driver"
         " is missing (Debian: libplplot-dev); --csv and --reflections work without it");
-  const auto values = velmora_reflections(options.answers, powder_tables_folder(options.tables));
+  std::string model_line;
+  const auto values = velmora_reflections(options.answers, powder_tables_folder(options.tables), options,
+                                          remarks, model_line);
   const std::vector<PowderPeak> peaks = powder_peaks(values, options.wavelength, remarks);
   velmora::PendingOutputs outputs("velmora-powder", "this output");
-  if (!options.reflections.empty()) outputs.write(options.reflections, reflections_csv(peaks));
+  if (!options.reflections.empty())
+    outputs.write(options.reflections, with_model(reflections_csv(peaks), model_line));
   if (!options.csv.empty() || !options.plot.empty()) {
     const TwoThetaGrid grid = options.grid ? *options.grid : default_grid(peaks, options.width);
     const PowderPattern pattern = powder_pattern(peaks, grid, options.width, remarks);
-    if (!options.csv.empty()) outputs.write(options.csv, pattern_csv(pattern));
-    if (!options.plot.empty() && !draw_powder_plot(outputs.reserve(options.plot), plot_title(options),
-                                                   pattern, peaks, options.radiation))
+    if (!options.csv.empty()) outputs.write(options.csv, with_model(pattern_csv(pattern), model_line));
+    if (!options.plot.empty() &&
+        !draw_powder_plot(outputs.reserve(options.plot), plot_title(options, model_line), pattern, peaks,
+                          options.radiation))
       fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");
   }
   if (options.reflections.empty() && options.csv.empty() && options.plot.empty())
-    velmora::write_standard_output(reflections_csv(peaks), "the reflections");
+    velmora::write_standard_output(with_model(reflections_csv(peaks), model_line), "the reflections");
   outputs.commit();
   return 0;
 }

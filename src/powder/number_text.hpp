@@ -3,17 +3,21 @@
 // float (so a CSV file holds exactly what was computed), and h k l as a triple.
 #pragma once
 
-#include <charconv>
+#include <cstdio>
 #include <string>
 
+#include "numbers/shortest_text.hpp"
 #include "structure/structure.hpp"
 
 namespace velmora::powder {
 
-inline std::string float_text(float value) {
+inline std::string float_text(float value) { return shortest_text(value); }
+
+// A limit as a person writes it (0.0001, 1000).
+inline std::string limit_text(double value) {
   char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
 }
 
 inline std::string hkl_text(const Reflection& h) {

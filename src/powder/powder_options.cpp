@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 
+#include "powder/number_text.hpp"
 #include "powder/powder_error.hpp"
 
 namespace velmora::powder {
@@ -15,6 +16,12 @@ namespace {
 
 // Beyond this many points a pattern no longer fits a file anyone would read.
 constexpr double kMostGridPoints = 1e7;
+// Wavelengths of X-rays, neutrons and electrons lie well within this range (angstroms);
+// beyond it single-precision angles and Lorentz factors overflow or lose every digit.
+constexpr double kShortestWavelength = 1e-3, kLongestWavelength = 1e3;
+// 2theta is stored in single precision: neighbouring grid points must be at least
+// this many units of its last place apart, or several rows would carry one angle.
+constexpr double kLeastStepUlps = 4;
 
 std::vector<double> numbers_of(const std::string& option, const std::string& text, char separator,
                                std::size_t count) {
@@ -50,6 +57,11 @@ TwoThetaGrid grid_of(const std::string& text) {
     fail_powder("--two-theta " + text + ": needs 0 <= FROM < TO <= 180 (degrees)");
   if (!(grid.step > 0) || (grid.to - grid.from) / grid.step > kMostGridPoints)
     fail_powder("--two-theta " + text + ": STEP must be above 0 and give at most 10^7 points");
+  const float top = static_cast<float>(grid.to);
+  const double least = kLeastStepUlps * (std::nextafter(top, INFINITY) - top);
+  if (grid.step < least)
+    fail_powder("--two-theta " + text + ": STEP below " + float_text(static_cast<float>(least)) +
+                " degrees, which single-precision 2theta near " + float_text(top) + " degrees cannot hold apart");
   return grid;
 }
 
@@ -80,6 +92,7 @@ std::string powder_usage_text() {
   return "usage: velmora-powder ANSWERS --wavelength L [--tables DIR] [--two-theta FROM:TO:STEP]\n"
          "                      [--fwhm W | --caglioti U,V,W] [--radiation neutron|xray|both]\n"
          "                      [--reflections OUT.csv] [--csv OUT.csv] [--plot OUT.svg]\n"
+         "                      [--magnetic-model j0|dipole] [--g NAME=G ...] [--ion LABEL=ION ...]\n"
          "The powder pattern of the structure in a velmora answer file at wavelength L (angstroms).\n"
          "  --tables DIR          the folder of velmora's three tables (default: the working directory when\n"
          "                        it has them, else the installed data folder)\n"
@@ -90,7 +103,13 @@ std::string powder_usage_text() {
          "  --reflections OUT     per reflection: h k l, d, 2theta, |Fn|^2 |Fm|^2 |FX|^2 and\n"
          "                        the integrated intensities (standard output when no output is named)\n"
          "  --csv OUT             the pattern: 2theta, neutron nuclear, magnetic, total, X-ray\n"
-         "  --plot OUT.svg        the pattern drawn as SVG\n";
+         "  --plot OUT.svg        the pattern drawn as SVG\n"
+         "  --magnetic-model M    the magnetic form factor: j0 (default), velmora's <j0> where its table\n"
+         "                        has the atom's label, else <j0> of magnetic_form_factors.csv; dipole,\n"
+         "                        <j0> + (2/g - 1) <j2> with g from the ion's term\n"
+         "  --g NAME=G            the Lande factor of the atoms of a label or element (dipole; --g Fe3=2)\n"
+         "  --ion LABEL=ION       the ion of magnetic_form_factors.csv for the magnetic atoms of an answer\n"
+         "                        label (--ion Irx=Ir0:6s1, where the ion has several configurations)\n";
 }
 
 const frontend::ProgramSpec& powder_program_spec() {
@@ -104,7 +123,10 @@ const frontend::ProgramSpec& powder_program_spec() {
                                            {"--csv"},
                                            {"--reflections"},
                                            {"--plot"},
-                                           {"--radiation"}},
+                                           {"--radiation"},
+                                           {std::string(kMagneticModelOption)},
+                                           {"--g", true, true},
+                                           {"--ion", true, true}},
                                           powder_usage_text()};
   return spec;
 }
@@ -114,10 +136,18 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
   options.answers = line.operand;
   if (!line.has("--wavelength")) fail_powder("--wavelength L (angstroms) is required");
   options.wavelength = positive("--wavelength", line.value("--wavelength"));
+  if (options.wavelength < kShortestWavelength || options.wavelength > kLongestWavelength)
+    fail_powder("--wavelength " + line.value("--wavelength") + ": must be from " + limit_text(kShortestWavelength) +
+                " to " + limit_text(kLongestWavelength) + " angstroms");
   options.tables = line.value("--tables");
   if (line.has("--two-theta")) options.grid = grid_of(line.value("--two-theta"));
   frontend::check_exclusive(line, "--fwhm", "--caglioti");
-  if (line.has("--fwhm")) options.width.fwhm = positive("--fwhm", line.value("--fwhm"));
+  if (line.has("--fwhm")) {
+    options.width.fwhm = positive("--fwhm", line.value("--fwhm"));
+    if (options.width.fwhm < kNarrowestFwhm || options.width.fwhm > kWidestFwhm)
+      fail_powder("--fwhm " + line.value("--fwhm") + ": must be from " + limit_text(kNarrowestFwhm) + " to " +
+                  limit_text(kWidestFwhm) + " degrees");
+  }
   if (line.has("--caglioti")) {
     const std::vector<double> uvw = numbers_of("--caglioti", line.value("--caglioti"), ',', 3);
     options.width.caglioti = {uvw[0], uvw[1], uvw[2]};
@@ -130,6 +160,31 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
       fail_powder("--radiation " + line.value("--radiation") + ": one of neutron, xray, both");
     options.radiation = kind->second;
   }
+  for (const char* option : {"--g", "--ion"}) {
+    for (const std::string& value : line.values(option)) {
+      const std::size_t equals = value.find('=');
+      if (equals == 0 || equals == std::string::npos || equals + 1 == value.size())
+        fail_powder(std::string(option) + " " + value + ": give NAME=VALUE, such as " +
+                    (option == std::string("--g") ? "Fe3=2" : "Irx=Ir4"));
+      const std::string key = value.substr(0, equals), text = value.substr(equals + 1);
+      if (option == std::string("--ion")) {
+        options.ions[key] = text;
+      } else {
+        const double g = numbers_of("--g", text, ',', 1)[0];
+        if (!(g > 0)) fail_powder("--g " + value + ": the Lande factor must be above 0");
+        options.g[key] = g;
+      }
+    }
+  }
+  if (line.has(std::string(kMagneticModelOption))) {
+    const std::string name = line.value(std::string(kMagneticModelOption));
+    const auto named = magnetic_model_named(name);
+    if (!named) fail_powder(std::string(kMagneticModelOption) + " " + name + ": give j0 or dipole");
+    options.model = *named;
+  }
+  if (!options.g.empty() && options.model != MagneticModel::dipole)
+    fail_powder("--g needs " + std::string(kMagneticModelOption) +
+                " dipole: the j0 model has no orbital part to weigh");
   options.csv = line.value("--csv");
   options.reflections = line.value("--reflections");
   options.plot = line.value("--plot");
@@ -138,6 +193,9 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
   if (!options.plot.empty() &&
       (options.plot.size() <= svg.size() || options.plot.compare(options.plot.size() - 4, 4, svg) != 0))
     fail_powder("--plot " + options.plot + ": the plot is SVG; name it OUT.svg");
+  // The plotting library rewrites %-sequences in the names it opens; the folder is part of it.
+  if (std::filesystem::path(options.plot).parent_path().string().find('%') != std::string::npos)
+    fail_powder("--plot " + options.plot + ": a folder whose name holds % cannot take the plot");
   return options;
 }
 

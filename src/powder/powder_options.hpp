@@ -2,11 +2,13 @@
 // the 2-theta grid, the peak width, the radiations to plot and the outputs.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "frontend/command_line.hpp"
+#include "magnetic/magnetic_form_model.hpp"
 #include "powder/powder_profile.hpp"
 
 namespace velmora::powder {
@@ -21,6 +23,9 @@ struct PowderOptions {
   PeakWidth width;
   Radiation radiation = Radiation::neutron;  // what the plot shows
   std::string csv, reflections, plot;        // empty: not written
+  MagneticModel model = MagneticModel::j0;   // --magnetic-model
+  std::map<std::string, double> g;           // --g NAME=G, by answer label or element
+  std::map<std::string, std::string> ions;   // --ion LABEL=ION: the ion-table ion of an answer label
 };
 
 // The command line velmora-powder takes, and the options it gives; a wrong

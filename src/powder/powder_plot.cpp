@@ -14,6 +14,10 @@
 #include <set>
 #include <sstream>
 #include <string_view>
+#include <cstdio>
+
+#include "files/pending_outputs.hpp"
+#include "frontend/escaping.hpp"
 
 namespace velmora::powder {
 namespace {
@@ -189,6 +193,16 @@ bool svg_driver_present() {
 
 }  // namespace
 
+// PLplot ends the process itself after a fatal error: the temporaries go first, and
+// the error is told as every other failure is, with status 1.
+int plot_library_exit(const char* message) {
+  velmora::remove_pending_temporaries();
+  std::fprintf(stderr, "velmora-powder: error: --plot: the plotting library stopped: %s\n",
+               velmora::frontend::printable(message == nullptr ? "" : message).c_str());
+  std::fflush(stderr);
+  return 1;
+}
+
 bool plot_supported() { return svg_driver_present(); }
 
 bool draw_powder_plot(const std::string& file, const std::string& title, const PowderPattern& pattern,
@@ -207,6 +221,7 @@ bool draw_powder_plot(const std::string& file, const std::string& title, const P
   if (magnetic) neutron_rows.push_back({std::move(magnetic_ticks), kMagnetic, "magnetic"});
 
   const int height = neutron && xray ? 2 * kPanelHeight - 80 : kPanelHeight;
+  plsexit(plot_library_exit);
   plsdev("svg");
   plsfnam(file.c_str());
   plspage(0, 0, 900, height, 0, 0);

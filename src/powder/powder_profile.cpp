@@ -16,6 +16,18 @@ namespace {
 const double kFwhmPerSigma = 2.0 * std::sqrt(2.0 * std::numbers::ln2);
 constexpr double kTailSigmas = 6.0;
 constexpr double kDefaultStep = 0.02;
+// The most peak-times-point terms one pattern sums: about a second of work. The
+// grid's cap alone does not bound it, since every peak may span the whole grid.
+constexpr double kMostProfileTerms = 5e8;
+
+// The terms the pattern would sum: each peak over the grid points within its tails.
+double profile_terms(const std::vector<PowderPeak>& peaks, const TwoThetaGrid& grid, const PeakWidth& width) {
+  const double n = static_cast<double>(grid.points());
+  double terms = 0;
+  for (const PowderPeak& peak : peaks)
+    terms += std::min(n, 2.0 * kTailSigmas * width.at(peak) / kFwhmPerSigma / grid.step + 1.0);
+  return terms;
+}
 
 }  // namespace
 
@@ -32,6 +44,10 @@ double PeakWidth::at(const PowderPeak& peak) const {
     fail_powder("--caglioti: the width at reflection " + hkl_text(peak.h) + " (2theta " +
                 float_text(peak.two_theta) + " degrees) would be the square root of " +
                 float_text(static_cast<float>(squared)) + ", which is no width");
+  if (!(squared >= kNarrowestFwhm * kNarrowestFwhm && squared <= kWidestFwhm * kWidestFwhm))
+    fail_powder("--caglioti: the width at reflection " + hkl_text(peak.h) + " (2theta " +
+                float_text(peak.two_theta) + " degrees) would be " + float_text(static_cast<float>(std::sqrt(squared))) +
+                " degrees, not from " + limit_text(kNarrowestFwhm) + " to " + limit_text(kWidestFwhm));
   return std::sqrt(squared);
 }
 
@@ -57,6 +73,10 @@ TwoThetaGrid default_grid(const std::vector<PowderPeak>& peaks, const PeakWidth&
 
 PowderPattern powder_pattern(const std::vector<PowderPeak>& peaks, const TwoThetaGrid& grid,
                              const PeakWidth& width, Remarks& remarks) {
+  if (const double terms = profile_terms(peaks, grid, width); terms > kMostProfileTerms)
+    fail_powder(std::to_string(peaks.size()) + " peaks of this width on " + std::to_string(grid.points()) +
+                " points are " + limit_text(terms) + " terms to sum, beyond the " + limit_text(kMostProfileTerms) +
+                " this program sums (use a coarser --two-theta step, a narrower range or narrower peaks)");
   const std::size_t n = grid.points();
   PowderPattern p;
   p.two_theta.resize(n);

@@ -20,6 +20,10 @@ struct TwoThetaGrid {
   double at(std::size_t i) const { return from + static_cast<double>(i) * step; }
 };
 
+// The widths a peak may have, in degrees of 2-theta: narrower, its height
+// overflows single precision and no grid resolves it; wider, it is no peak.
+inline constexpr double kNarrowestFwhm = 1e-4, kWidestFwhm = 180;
+
 // Full width at half maximum in degrees of 2-theta: a constant, or from
 // Caglioti's law FWHM^2 = U tan^2 theta + V tan theta + W.
 struct PeakWidth {

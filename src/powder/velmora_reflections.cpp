@@ -3,7 +3,11 @@
 // the run, what it recorded (the answer, the line, the reason) makes the message.
 #include "powder/velmora_reflections.hpp"
 
+#include <algorithm>
+#include <cmath>
+#include <cctype>
 #include <memory>
+#include <set>
 
 #include "app/run_state.hpp"
 #include "console/console.hpp"
@@ -11,6 +15,8 @@
 #include "frontend/input_file.hpp"
 #include "frontend/velmora_failure.hpp"
 #include "geometry/moment_directions.hpp"
+#include "magnetic/magnetic_form_model.hpp"
+#include "powder/number_text.hpp"
 #include "powder/powder_error.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "scattering/symbol_lookup.hpp"
@@ -32,8 +38,27 @@ void load_tables(const std::string& folder, ScatteringTables& tables) {
   }
 }
 
+// Text velmora would misread without a word: a byte-order mark becomes part of the
+// first number, and lines ended by CR alone run together into one.
+void check_line_form(const std::string& path, const std::string& text) {
+  if (text.rfind("\xef\xbb\xbf", 0) == 0)
+    frontend::fail_file(path, "starts with a UTF-8 byte-order mark, which velmora reads as part of the first "
+                              "answer; save the file without it");
+  for (std::size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 1)) {
+    if (at + 1 < text.size() && text[at + 1] == '\n') continue;
+    frontend::Failure failure;
+    failure.file = path;
+    failure.line = 1 + static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n'));
+    failure.reason = "a line ends with CR alone, which velmora does not read as a line end; save the file "
+                     "with LF or CR LF line ends";
+    frontend::fail(std::move(failure));
+  }
+}
+
 void read_answers(const std::string& path, float pi, Structure& structure) {
-  Console console(frontend::read_input_file(path, "the answers", frontend::kMostInputBytes));
+  std::string text = frontend::read_input_file(path, "the answers", frontend::kMostInputBytes);
+  check_line_form(path, text);
+  Console console(std::move(text));
   try {
     read_structure_dialogue(console, pi, structure);
   } catch (const RunEnded&) {
@@ -51,28 +76,111 @@ void read_answers(const std::string& path, float pi, Structure& structure) {
               folder + " (see data/README.md for the labels)");
 }
 
+// The element of an answer label (Fe of Fex, Fe3; V of V3+; O of Oxx) and the
+// ion-table name of its ion (Fe0, Fe3, V3); empty for a label of no such form.
+std::pair<std::string, std::string> element_and_ion(const std::string& label) {
+  if (label.empty() || !std::isupper(static_cast<unsigned char>(label[0]))) return {};
+  const bool two = label.size() > 1 && std::islower(static_cast<unsigned char>(label[1])) && label[1] != 'x';
+  const std::string element = label.substr(0, two ? 2 : 1), rest = label.substr(element.size());
+  if (rest.find_first_not_of('x') == std::string::npos) return {element, element + "0"};
+  if (std::isdigit(static_cast<unsigned char>(rest[0])) && (rest.size() == 1 || rest.substr(1) == "+"))
+    return {element, element + rest[0]};
+  return {};
+}
+
+// Each magnetic atom's form factor by the options; warnings become remarks.
+std::vector<MagneticForm> magnetic_forms(const Structure& structure, const ScatteringTables& tables,
+                                         const std::string& folder, const PowderOptions& options,
+                                         Remarks& remarks, std::unique_ptr<MagneticFormChooser>& chooser) {
+  chooser = std::make_unique<MagneticFormChooser>(options.model, folder);
+  const auto velmora_rows = std::span(tables.magnetic).first(kMagneticRows);
+  std::vector<MagneticForm> forms;
+  std::set<std::string> said;
+  const auto nuclear_rows = std::span(tables.neutron).first(kNeutronRows);
+  for (const AtomSite& atom : structure.magnetic) {
+    const std::string label(text_of(atom.atype));
+    // A label the X-ray and neutron tables lack is the reflection loop's to report.
+    if (find_symbol_row(atom.atype, nuclear_rows, [](const NeutronLengthRow& r) { return r.nion; }) ==
+        kUnknownSymbol) {
+      forms.emplace_back();
+      continue;
+    }
+    const auto [element, ion] = element_and_ion(label);
+    MagneticAtom wanted{ion, find_symbol_row(atom.atype, velmora_rows, [](const MagneticFormRow& r) {
+                               return r.mion;
+                             }) != kUnknownSymbol,
+                        std::nullopt, false};
+    if (const auto named = options.ions.find(label); named != options.ions.end()) {
+      wanted.ion = named->second;
+      wanted.named = true;
+    }
+    if (auto g = options.g.find(label); g != options.g.end()) wanted.g = g->second;
+    else if (auto by_element = options.g.find(element); by_element != options.g.end()) wanted.g = by_element->second;
+    if (wanted.ion.empty() && (options.model == MagneticModel::dipole || !wanted.in_velmora_table))
+      fail_powder("magnetic atom type \"" + label + "\" names no ion of " + std::string(kMagneticIonFileName) +
+                  "; name one with --ion " + label + "=ION");
+    std::vector<std::string> notes;
+    try {
+      forms.push_back(chooser->form_of(wanted, notes));
+    } catch (const MagneticModelError& e) {
+      fail_powder("magnetic atom type \"" + label + "\": " + e.what() + " (name the ion with --ion " + label +
+                  "=ION)");
+    }
+    for (const std::string& note : notes)
+      if (said.insert(note).second) remarks.warn(note);
+  }
+  return forms;
+}
+
 }  // namespace
 
-std::unique_ptr<RunState> velmora_structure(const std::string& answers_path, const std::string& tables_folder) {
+namespace {
+
+// The state of velmora_structure, its symbols not yet looked up: a magnetic
+// atom may take its form factor from the companions' model instead.
+std::unique_ptr<RunState> read_structure(const std::string& answers_path, const std::string& tables_folder) {
   auto state = std::make_unique<RunState>();
   state->pi = kPi;
   state->eg2mc = kEg2mc;
   load_tables(tables_folder, state->tables);
   read_answers(answers_path, state->pi, state->structure);
   state->cell = compute_cell_geometry(state->structure.param, state->pi);
+  if (!(state->cell.cvol > 0.0f) || !std::isfinite(state->cell.cvol)) {
+    frontend::Failure failure;
+    failure.file = answers_path;
+    failure.answer = "the lattice parameters a b c alpha beta gamma";
+    failure.reason = std::isfinite(state->cell.cvol)
+                         ? "they close no cell (its volume is " + float_text(state->cell.cvol) + ")"
+                         : "they close no cell (its volume is not a real number)";
+    frontend::fail(std::move(failure));
+  }
   state->umom = compute_moment_directions(state->structure.moments);
-  const ReflectionLoop loop(
-      {state->tables, state->structure, state->cell, state->umom, state->pi, state->eg2mc});
+  return state;
+}
+
+}  // namespace
+
+std::unique_ptr<RunState> velmora_structure(const std::string& answers_path, const std::string& tables_folder) {
+  std::unique_ptr<RunState> state = read_structure(answers_path, tables_folder);
+  const ReflectionLoop loop({state->tables, state->structure, state->cell, state->umom, state->pi, state->eg2mc});
   if (loop.missing_symbol())
     fail_missing_symbol(answers_path, state->tables, tables_folder, *loop.missing_symbol());
   return state;
 }
 
 std::vector<ReflectionValues> velmora_reflections(const std::string& answers_path,
-                                                  const std::string& tables_folder) {
-  const std::unique_ptr<RunState> state = velmora_structure(answers_path, tables_folder);
-  const ReflectionLoop loop(
-      {state->tables, state->structure, state->cell, state->umom, state->pi, state->eg2mc});
+                                                  const std::string& tables_folder, const PowderOptions& options,
+                                                  Remarks& remarks, std::string& model_line) {
+  const std::unique_ptr<RunState> state = read_structure(answers_path, tables_folder);
+  std::unique_ptr<MagneticFormChooser> chooser;
+  const std::vector<MagneticForm> forms =
+      magnetic_forms(state->structure, state->tables, tables_folder, options, remarks, chooser);
+  model_line = MagneticFormChooser::describe(options.model, forms);
+  const GivenMagneticForms given = tabulate_magnetic_forms(forms, state->structure, state->cell, state->pi);
+  const ReflectionLoop loop({state->tables, state->structure, state->cell, state->umom, state->pi,
+                             state->eg2mc, model_line.empty() ? nullptr : &given});
+  if (loop.missing_symbol())
+    fail_missing_symbol(answers_path, state->tables, tables_folder, *loop.missing_symbol());
   std::vector<ReflectionValues> values;
   values.reserve(loop.reflections());
   for_each_reflection(loop, reflection_threads(), [&values](const ReflectionValues& v) { values.push_back(v); });

@@ -116,7 +116,11 @@ StructureModel model_from_cif(const std::string& path, const std::string& block,
   cif::Warnings warnings;
   TableFiles files;
   cif::ConversionModel conversion;
-  std::string answers = cif::convert(options, warnings, &files, &conversion);
+  cif::MagneticForms magnetic;
+  std::string answers = cif::convert(options, warnings, &files, &magnetic, &conversion);
+  if (!magnetic.report_line.empty())
+    throw ModelError(path + ": the module computes with velmora's own form factors only, and this structure "
+                     "needs another (" + magnetic.report_line + ")");
   StructureModel m;
   m.state = state_of(files, std::move(answers), conversion.tables_folder, path);
   const gemmi::UnitCell& c = conversion.cell;
@@ -175,9 +179,12 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
   m.cell = cell;
   cif::Warnings warnings;
   std::vector<cif::SymmetryOperation> ops;
-  for (std::size_t i = 0; i < symmetry.size(); ++i)
-    ops.push_back(cif::parse_operation(
-        symmetry[i], false, "symmetry operation " + std::to_string(i + 1) + " \"" + symmetry[i] + "\""));
+  for (std::size_t i = 0; i < symmetry.size(); ++i) {
+    bool starless = false;  // 2x-y read as 2*x-y, as in a CIF
+    ops.push_back(cif::parse_operation(symmetry[i], false,
+                                       "symmetry operation " + std::to_string(i + 1) + " \"" + symmetry[i] + "\"",
+                                       starless));
+  }
   if (!ops.empty()) ops = cif::checked_group(ops, "symmetry", warnings);
   for (const cif::SymmetryOperation& op : ops) {
     m.operations.push_back(cif::space_operation(op));

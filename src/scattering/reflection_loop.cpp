@@ -39,6 +39,9 @@ bool find_rows(const std::vector<AtomSite>& atoms, const std::array<Row, Capacit
   return true;
 }
 
+// Given form factors stand after every table row, as rows kGivenRow + form.
+constexpr int kGivenRow = 1 << 20;
+
 // The distinct rows, ascending, and each atom's index among them.
 void index_rows(const std::vector<int>& rows, std::vector<int>& used, std::vector<std::size_t>& of_atom) {
   used = rows;
@@ -56,16 +59,32 @@ void index_rows(const std::vector<int>& rows, std::vector<int>& used, std::vecto
 ReflectionLoop::ReflectionLoop(const ScatteringInputs& in) : in_(in) {
   const Structure& st = in.structure;
   std::vector<int> nuclear_rows, magnetic_rows;
+  // Magnetic atoms with a given form factor are not looked up.
+  std::vector<AtomSite> looked_up;
+  for (std::size_t m = 0; m < st.magnetic.size(); ++m)
+    if (!in.given_forms || in.given_forms->form_of_atom[m] == GivenMagneticForms::kTableRow)
+      looked_up.push_back(st.magnetic[m]);
   if (!find_rows(
           st.atoms, in.tables.neutron, kNeutronRows, [](const NeutronLengthRow& r) { return r.nion; },
           nuclear_rows, missing_) ||
       !find_rows(
-          st.magnetic, in.tables.magnetic, kMagneticRows, [](const MagneticFormRow& r) { return r.mion; },
-          magnetic_rows, missing_)) {
+          in.given_forms ? looked_up : st.magnetic, in.tables.magnetic, kMagneticRows,
+          [](const MagneticFormRow& r) { return r.mion; }, magnetic_rows, missing_)) {
     return;
+  }
+  if (in.given_forms) {
+    std::vector<int> all;
+    for (std::size_t m = 0, next = 0; m < st.magnetic.size(); ++m) {
+      const int form = in.given_forms->form_of_atom[m];
+      all.push_back(form == GivenMagneticForms::kTableRow ? magnetic_rows[next++] : kGivenRow + form);
+    }
+    magnetic_rows = std::move(all);
   }
   index_rows(nuclear_rows, xray_rows_used_, xray_of_atom_);
   index_rows(magnetic_rows, magnetic_rows_used_, magnetic_of_atom_);
+  magnetic_table_rows_ = static_cast<std::size_t>(
+      std::lower_bound(magnetic_rows_used_.begin(), magnetic_rows_used_.end(), kGivenRow) -
+      magnetic_rows_used_.begin());
   // Equal B values (by their bits) share one Debye-Waller factor.
   std::unordered_map<std::uint32_t, std::size_t> seen;
   for (const AtomSite& atom : st.atoms) {
@@ -113,7 +132,7 @@ struct ReflectionLoop::Lanes {
       const std::size_t xray_rows = loop.xray_rows_used_.size(),
                         magnetic_rows = loop.magnetic_rows_used_.size();
       const std::size_t atoms = loop.in_.structure.atoms.size(), distinct_b = loop.b_values_.size();
-      gaussian_exponents.resize((4 * xray_rows + 3 * magnetic_rows) * B);
+      gaussian_exponents.resize((4 * xray_rows + 3 * loop.magnetic_table_rows_) * B);
       gaussians.resize(gaussian_exponents.size());
       xray_formf.resize(xray_rows * B);
       magnetic_formf.resize(magnetic_rows * B);
@@ -163,7 +182,8 @@ struct ReflectionLoop::Lanes {
         for (int t = 1; t < 8; t += 2) *e++ = gaussian_exponent(tables.xray[row].xsf[t], g[r].s);
       }
     }
-    for (int row : loop.magnetic_rows_used_) {
+    for (std::size_t j = 0; j < loop.magnetic_table_rows_; ++j) {
+      const int row = loop.magnetic_rows_used_[j];
       for (std::size_t r = 0; r < B; ++r) {
         for (int t = 1; t < 6; t += 2) *e++ = gaussian_exponent(tables.magnetic[row].msf[t], g[r].s);
       }
@@ -175,11 +195,21 @@ struct ReflectionLoop::Lanes {
         v.xray_formf[j * B + r] = xray_form_factor(tables.xray[loop.xray_rows_used_[j]].xsf, next);
       }
     }
-    for (std::size_t j = 0; j < loop.magnetic_rows_used_.size(); ++j) {
+    for (std::size_t j = 0; j < loop.magnetic_table_rows_; ++j) {
       for (std::size_t r = 0; r < B; ++r, next += 3) {
         v.magnetic_formf[j * B + r] =
             magnetic_form_factor(tables.magnetic[loop.magnetic_rows_used_[j]].msf, next);
       }
+    }
+  }
+
+  // The given form factors of reflections first, first + 1, ..., count of
+  // them, the last repeated in spare lanes as the geometry is.
+  [[gnu::always_inline]] static void take_given_forms(const ReflectionLoop& loop, std::size_t first,
+                                                      std::size_t count, Shared& v) {
+    for (std::size_t j = loop.magnetic_table_rows_; j < loop.magnetic_rows_used_.size(); ++j) {
+      const std::vector<float>& given = loop.in_.given_forms->values[loop.magnetic_rows_used_[j] - kGivenRow];
+      for (std::size_t r = 0; r < B; ++r) v.magnetic_formf[j * B + r] = given[first + std::min(r, count - 1)];
     }
   }
 
@@ -262,6 +292,7 @@ struct ReflectionLoop::Lanes {
       BlockGeometry geometry;
       load_geometry(loop, first + block, count, geometry);
       compute_form_factors(loop, geometry.g, shared);
+      take_given_forms(loop, first + block, count, shared);
       compute_debye_waller(loop, geometry.kappa, shared);
       compute_phases(loop, geometry.h, shared);
       BlockSums sums;

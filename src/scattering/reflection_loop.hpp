@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geometry/cell.hpp"
+#include "scattering/given_magnetic_forms.hpp"
 #include "scattering/reflection_geometry.hpp"
 #include "scattering/structure_factors.hpp"
 #include "structure/structure.hpp"
@@ -25,6 +26,9 @@ struct ScatteringInputs {
   const std::vector<Vector3>& umom;
   float pi;
   float eg2mc;
+  // Form factors of some magnetic atoms given by a companion's model; velmora
+  // itself gives none and every magnetic atom takes its table row.
+  const GivenMagneticForms* given_forms = nullptr;
 };
 
 class ReflectionLoop {
@@ -51,7 +55,9 @@ class ReflectionLoop {
   ScatteringInputs in_;
   std::optional<Symbol> missing_;
   std::vector<int> xray_rows_used_;            // distinct table rows (from 0) of the atoms, ascending
-  std::vector<int> magnetic_rows_used_;        // the same for the magnetic atoms in the magnetic table
+  std::vector<int> magnetic_rows_used_;        // the same for the magnetic atoms in the magnetic table,
+                                               // then kGivenRow + form for the given forms
+  std::size_t magnetic_table_rows_ = 0;        // how many of them are table rows
   std::vector<std::size_t> xray_of_atom_;      // each atom's index in xray_rows_used_
   std::vector<std::size_t> magnetic_of_atom_;  // each magnetic atom's in magnetic_rows_used_
   std::vector<float> b_values_;                // distinct B values, by their bits

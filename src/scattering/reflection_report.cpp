@@ -14,14 +14,14 @@ namespace velmora {
 void write_report_header(Console& console) {
   write_free_form(console, {"Output:"});
   write_free_form(console, {"---------------------------"});
-  constexpr FieldSpec t5 = text_field(5), t7 = text_field(7), t8 = text_field(8);
+  constexpr FieldFormat t5 = text_field(5), t7 = text_field(7), t8 = text_field(8);
   write_fixed_layout(console, {t5, t5, t5, t7, t7, t7, t7, t7, t8, t8, t8},
                      {"h", "k", "l", "d", "qx", "qy", "qz", "|q|", "|Fn|^2", "|Fm|^2", "|FX|^2"});
 }
 
 void write_report_row(Console& console, const ReflectionValues& v) {
   const ReflectionGeometry& g = v.geometry;
-  constexpr FieldSpec index = fixed_field(5, 1), f7 = fixed_field(7, 3), f8 = fixed_field(8, 3);
+  constexpr FieldFormat index = fixed_field(5, 1), f7 = fixed_field(7, 3), f8 = fixed_field(8, 3);
   write_fixed_layout(
       console, {index, index, index, f7, f7, f7, f7, f7, f8, f8, fixed_field(12, 3)},
       {g.h[0], g.h[1], g.h[2], g.d, g.q.x, g.q.y, g.q.z, g.kappa, v.fn_squared, v.fm_squared, v.fx_squared});

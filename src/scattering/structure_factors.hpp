@@ -72,7 +72,7 @@ template <typename Real>
 // One magnetic atom's contribution: its moment (size and unit vector) times
 // the magnetic form factor, occupancy, Debye-Waller factor and phase.
 template <typename Real>
-[[gnu::always_inline]] inline void add_magnetic_term(float occ, const MomentSpec& moment, const Vector3& u,
+[[gnu::always_inline]] inline void add_magnetic_term(float occ, const MomentAngles& moment, const Vector3& u,
                                                      const Real& formf, const Real& dw,
                                                      const PhaseOf<Real>& p, MagneticSumsOf<Real>& sums) {
   const auto mom = widen_each<Real>(moment.mom), occ_d = widen_each<Real>(occ);

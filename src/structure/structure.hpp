@@ -26,7 +26,7 @@ struct AtomSite {
 // Size of a magnetic moment in Bohr magnetons and its direction in the
 // Cartesian frame: theta the angle to x (azimuth), phi the angle to z (polar
 // angle), both in radians after the dialogue.
-struct MomentSpec {
+struct MomentAngles {
   float mom = 0.0f;
   float theta = 0.0f;
   float phi = 0.0f;
@@ -42,7 +42,7 @@ struct Structure {
   std::int32_t nmagatom = 0;
   std::vector<AtomSite> magnetic;   // matype, mxyz, mocc, mbiso
   std::vector<std::size_t> magnetic_site;  // index in atoms of each magnetic atom
-  std::vector<MomentSpec> moments;  // one per magnetic atom
+  std::vector<MomentAngles> moments;  // one per magnetic atom
   std::int32_t nrefn = 0;
   std::vector<Reflection> hkl;
 };

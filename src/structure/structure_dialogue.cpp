@@ -67,12 +67,12 @@ void read_structure_dialogue(Console& console, float pi, Structure& s) {
   }
   s.moments.clear();
   for (std::int32_t m = 0; m < s.nmagatom; ++m) {
-    MomentSpec moment;
+    MomentAngles moment;
     console.answer = {DialogueAnswer::Kind::moment, m, s.nmagatom};
     read_free_form(console, console.in, {target(moment.mom), target(moment.theta), target(moment.phi)});
     s.moments.push_back(moment);
   }
-  for (MomentSpec& moment : s.moments) {
+  for (MomentAngles& moment : s.moments) {
     moment.theta = to_radians(moment.theta, pi);
     moment.phi = to_radians(moment.phi, pi);
   }

@@ -49,14 +49,17 @@ struct ScatteringTables {
   std::string header;  // first line of the file being read; never used otherwise
   std::array<XrayCoefficientRow, 220> xray;
   std::array<NeutronLengthRow, 200> neutron;
-  float tempval = 0.0f;  // a neutron length as read, before scaling
+  // The neutron length as read, before scaling: one variable for every row, so
+  // a row that ends at a slash before its length takes the previous row's (the
+  // X-ray and magnetic rows have their own coefficients, which stay zero).
+  float tempval = 0.0f;
   std::array<MagneticFormRow, 200> magnetic;
 };
 
 // Reads the three files in order, printing a progress line for each. A label
 // of the neutron-length file that differs from the X-ray label of the same
 // row prints a message and stops the run; a missing, unreadable or short
-// file fails it.
+// file fails it. A row may end early at a slash (see tempval).
 void load_scattering_tables(Console& console, ScatteringTables& tables);
 
 }  // namespace velmora

@@ -45,6 +45,17 @@ bool holds_tables(const std::filesystem::path& folder) {
   return true;
 }
 
+// True when the program runs from the build tree it was built in: only then may it
+// read the source tree's tables. An installed or copied program never does, since
+// whoever can write that path on another machine would choose its tables.
+bool in_build_tree(const std::filesystem::path& program) {
+  std::error_code error;
+  const std::filesystem::path build = std::filesystem::weakly_canonical(VELMORA_BUILD_TREE, error);
+  if (error || program.empty()) return false;
+  const std::filesystem::path relative = program.lexically_normal().lexically_relative(build);
+  return !relative.empty() && *relative.begin() != "..";
+}
+
 std::vector<std::filesystem::path> table_folder_candidates() {
   std::vector<std::filesystem::path> folders{"."};
   const std::filesystem::path program = program_file();
@@ -52,7 +63,7 @@ std::vector<std::filesystem::path> table_folder_candidates() {
     std::filesystem::path installed = (program.parent_path() / VELMORA_DATA_FROM_PROGRAM).lexically_normal();
     folders.push_back(installed.has_filename() ? installed : installed.parent_path());
   }
-  folders.emplace_back(VELMORA_SOURCE_DATA);
+  if (in_build_tree(program)) folders.emplace_back(VELMORA_SOURCE_DATA);
   return folders;
 }
 
@@ -64,6 +75,18 @@ std::optional<std::filesystem::path> find_table_folder() {
 
 std::optional<std::filesystem::path> choose_table_folder(const std::string& given, std::string& why) {
   if (!given.empty()) return std::filesystem::path(given);
+  // Some tables of the working directory, but not all: velmora would fail here, and
+  // taking another folder's three would silently ignore the user's own.
+  std::string present, missing;
+  std::error_code error;
+  for (std::string_view name : kTableFiles)
+    (std::filesystem::exists(std::filesystem::path(name), error) ? present : missing).append(" ").append(name);
+  if (!present.empty() && !missing.empty()) {
+    why = "the working directory holds" + present + " but not" + missing +
+          ": velmora run here would fail, and no other folder's tables are taken in their place"
+          " (name the folder of all three with --tables DIR)";
+    return std::nullopt;
+  }
   if (auto found = find_table_folder()) return found;
   why = "velmora's tables are in none of";
   for (const std::filesystem::path& folder : table_folder_candidates()) why.append(" ").append(folder.string());

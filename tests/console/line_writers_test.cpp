@@ -50,14 +50,14 @@ std::string printed(const std::vector<std::string>& t, std::string_view line_end
     as_list(items, [&](std::initializer_list<velmora::FreeItem> list) { write_free_form(console, list); });
     return console.out.kept_text();
   }
-  std::vector<velmora::FieldSpec> field_specs;
+  std::vector<velmora::FieldFormat> field_specs;
   for (const std::string& f : specs) {
     int width = std::stoi(f.substr(1));
     field_specs.push_back(f[0] == 'I'   ? velmora::integer_field(width)
                           : f[0] == 'A' ? velmora::text_field(width)
                                         : velmora::fixed_field(width, std::stoi(f.substr(f.find('.') + 1))));
   }
-  as_list(field_specs, [&](std::initializer_list<velmora::FieldSpec> field_list) {
+  as_list(field_specs, [&](std::initializer_list<velmora::FieldFormat> field_list) {
     as_list(values, [&](std::initializer_list<velmora::FieldValue> list) {
       write_fixed_layout(console, field_list, list);
     });

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Warnings warnings;
   try {
     gemmi::cif::Document document =
-        parse_cif_text(std::string(reinterpret_cast<const char*>(data), size), "f.cif");
+        parse_cif_text(std::string(reinterpret_cast<const char*>(data), size), "f.cif", warnings);
     const CifStructure s = read_cif_structure(document, "", warnings);
     Options options;
     options.dmin = std::max(0.5, std::cbrt(4.19 * s.cell.volume / 3000));

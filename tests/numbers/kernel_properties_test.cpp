@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "each_vector_path.hpp"
 #include "kernel_checks.hpp"
 #include "numbers/decimal_to_float.hpp"
 #include "numbers/vector_path.hpp"
@@ -117,10 +118,12 @@ constexpr float kHardArguments[] = {
     0x1.f37c8ap+96f,  0x1.f37c8ap+97f, 0x1.f37c8ap+98f, 0x1.f37c8ap+99f, 0x1.7f4134p+101f, 0x1.b08c4ap+111f,
     0x1.b08c4ap+112f, 0x1.7b9b4p+126f};
 
-// On every instruction-set path (the widest last, so it stays chosen). Also infinities and NaN,
-// arguments of 2^20 and above (reduced by the long product with 2/pi), and multiples of pi/2
-// below it; the batches in lengths that end inside and after a vector.
-TEST(NumberKernelProperty, SineCosineAndExponentialAreTheDoubleLibraryRoundedOnce) {
+// On every instruction-set path. Also infinities and NaN, arguments of 2^20 and above (reduced by
+// the long product with 2/pi), and multiples of pi/2 below it; the batches in lengths that end
+// inside and after a vector.
+class BatchKernelProperty : public velmora::EachVectorPath {};
+
+TEST_P(BatchKernelProperty, SineCosineAndExponentialAreTheDoubleLibraryRoundedOnce) {
   std::vector<float> x = test_floats(400'000, 2026u);
   for (float hard : kHardArguments) x.insert(x.end(), {hard, -hard});
   x.insert(x.end(), {INFINITY, -INFINITY, NAN});
@@ -129,18 +132,15 @@ TEST(NumberKernelProperty, SineCosineAndExponentialAreTheDoubleLibraryRoundedOnc
     x.push_back(from_bits((147 + rng() % 107) << 23 | (rng() & 0x807FFFFFu)));
     x.push_back(static_cast<float>((rng() % 600'000) * 1.5707963267948966));
   }
-  for (velmora::VectorPath path : {velmora::VectorPath::baseline, velmora::VectorPath::avx2,
-                                   velmora::VectorPath::avx512}) {
-    const velmora::VectorPath taken = velmora::set_vector_path(path);
-    int faults = 0;
-    for (std::size_t at = 0, length = 1; at < x.size(); at += length, length = length * 3 % 4099) {
-      check_single_math(std::span<const float>(x.data() + at, std::min(length, x.size() - at)),
-                        [&](float arg, const float*, bool right) {
-                          if (!right && ++faults <= 10) ADD_FAILURE() << "argument " << std::hexfloat << arg;
-                        });
-    }
-    EXPECT_EQ(faults, 0) << "path " << static_cast<int>(taken);
+  int faults = 0;
+  for (std::size_t at = 0, length = 1; at < x.size(); at += length, length = length * 3 % 4099) {
+    check_single_math(std::span<const float>(x.data() + at, std::min(length, x.size() - at)),
+                      [&](float arg, const float*, bool right) {
+                        if (!right && ++faults <= 10) ADD_FAILURE() << "argument " << std::hexfloat << arg;
+                      });
   }
+  EXPECT_EQ(faults, 0);
 }
+VELMORA_ON_EVERY_VECTOR_PATH(BatchKernelProperty);
 
 }  // namespace

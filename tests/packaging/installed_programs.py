@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The installed programs from an empty folder (a temporary prefix, the .deb unpacked, or the
 Windows ZIP under wine; cpack makes both in BUILD/packages): velmora's iron report, --version,
-the installed tables used, velmora-cif --run equal to velmora, and the Python module (when built)
-in Debian's python3 with the installed tables and velmora-cif's values. 77 (skipped) without a tool.
+the installed tables used, velmora-cif --run equal to velmora, the Python module (when built)
+in Debian's python3 with the installed tables and velmora-cif's values; the .deb's description
+is packaging/description.txt character for character. 77 (skipped) without a tool.
 
   installed_programs.py install|deb|zip --build BUILD --source SOURCE --version VERSION
 """
@@ -51,6 +52,10 @@ with tempfile.TemporaryDirectory() as scratch:
         deb = package("DEB")
         depends = subprocess.run(["dpkg-deb", "-f", deb, "Depends"], capture_output=True, text=True).stdout
         problems += [f"Depends names no {lib}: {depends}" for lib in ("libc6", "libstdc++6") if lib not in depends]
+        described = subprocess.run(["dpkg-deb", "-f", deb, "Description"], capture_output=True, text=True).stdout
+        with open(os.path.join(args.source, "packaging", "description.txt")) as f:
+            if described.replace("\n ", "\n").strip() != f.read().strip():
+                problems.append(f"the package's description is not packaging/description.txt: {described!r}")
         subprocess.run(["dpkg-deb", "-x", deb, scratch], check=True)
     else:
         with zipfile.ZipFile(package("ZIP")) as archive:

@@ -169,6 +169,39 @@ def check_plot():
     return None if renderer is None and not problems and args.drawing == "yes" else problems
 
 
+def check_magnetic():
+    """The dipole model against numpy over the ion table: Dy3+ (g = 4/3) at the origin, so
+    |Fm|^2 grows by ((<j0> + <j2>/2) / <j0>)^2; --g 2 gives <j0> alone; the files name the model."""
+    try:
+        import numpy as np
+    except ImportError:
+        return None
+    answers = os.path.join(os.path.dirname(os.path.abspath(__file__)), "answers", "dysprosium.txt")
+    row = next(r for r in csv.DictReader(open(os.path.join(args.source, "data", "magnetic_form_factors.csv"),
+                                               encoding="utf-8")) if r["label"] == "Dy3")
+    fit = lambda k, s: sum(float(row[f"{k}_{a}"]) * np.exp(-float(row[f"{k}_{b}"]) * s * s)
+                           for a, b in ("Aa", "Bb", "Cc", "Dd")) + float(row[f"{k}_E"])
+    runs = {}
+    for name, options in (("j0", []), ("dipole", ["--magnetic-model", "dipole"]),
+                          ("g2", ["--magnetic-model", "dipole", "--g", "Dy=2"])):
+        status, out, err = powder(answers, "--wavelength", 1.5, *options)
+        if status != 0:
+            return [f"{name}: {err}"]
+        runs[name] = out
+    problems = []
+    if runs["j0"].startswith("#") or "dipole approximation" not in runs["dipole"].split("\n")[0]:
+        problems.append("the reflections do not name the model: " + runs["dipole"].split("\n")[0])
+    table = {k: list(csv.DictReader(io.StringIO(v.split("\n", 1)[1] if v.startswith("#") else v)))
+             for k, v in runs.items()}
+    for j0, dipole, g2 in zip(table["j0"], table["dipole"], table["g2"]):
+        s = 1 / (2 * float(j0["d_angstrom"]))
+        want = float(j0["Fm2_barn"]) * ((fit("j0", s) + 0.5 * s * s * fit("j2", s)) / fit("j0", s)) ** 2
+        if not math.isclose(float(dipole["Fm2_barn"]), want, rel_tol=1e-4) or g2["Fm2_barn"] != j0["Fm2_barn"]:
+            problems.append(f"s = {s}: |Fm|^2 {dipole['Fm2_barn']} (dipole), {g2['Fm2_barn']} (g = 2), "
+                            f"{j0['Fm2_barn']} (j0); dipole wanted {want}")
+    return problems
+
+
 def check_refusals():
     problems, here = [], os.path.dirname(os.path.abspath(__file__))
     for line in open(os.path.join(here, "refusals.txt")):
@@ -191,10 +224,28 @@ def check_refusals():
     return problems
 
 
+def check_interrupted():
+    """Ctrl-C during a long pattern leaves no temporary file and ends the run as the signal says."""
+    import signal, time
+    answers = os.path.join(os.path.dirname(os.path.abspath(__file__)), "answers", "many_peaks.txt")
+    with tempfile.TemporaryDirectory() as scratch:
+        run = subprocess.Popen([args.powder, answers, "--wavelength", "1.5", "--fwhm", "100", "--two-theta",
+                                "0:180:0.00015", "--reflections", "r.csv", "--csv", "p.csv", "--tables",
+                                os.path.join(args.source, "data")], cwd=scratch, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 60
+        while not any(n.endswith(".tmp") for n in os.listdir(scratch)) and time.monotonic() < deadline:
+            time.sleep(0.01)
+        run.send_signal(signal.SIGINT)
+        status = run.wait(timeout=120)
+        left = os.listdir(scratch)
+    return [] if status == -signal.SIGINT and not left else [f"status {status}, files left {left}"]
+
+
 def main():
     global args
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("command", choices=["report", "formulas", "profile", "plot", "refusals"])
+    parser.add_argument("command", choices=["report", "formulas", "profile", "plot", "refusals", "interrupted",
+                                            "magnetic"])
     parser.add_argument("--powder", required=True)
     parser.add_argument("--velmora", required=True)
     parser.add_argument("--source", required=True)

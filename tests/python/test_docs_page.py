@@ -1,4 +1,4 @@
-"""docs/python.md runs as written, in a folder holding the CIF it names and the tables; the figure step needs
+"""doc/python.md runs as written, in a folder holding the CIF it names and the tables; the figure step needs
 matplotlib (Debian python3-matplotlib, drawn with Agg) and is skipped, saying so, without it."""
 import glob
 import os
@@ -12,7 +12,7 @@ from conftest import SOURCE
 def test_docs_page_code_runs(tmp_path, monkeypatch):
     pytest.importorskip("matplotlib", reason="python3-matplotlib is missing: the page's figure is not drawn")
     monkeypatch.setenv("MPLBACKEND", "Agg")
-    with open(os.path.join(SOURCE, "docs", "python.md"), encoding="utf-8") as f:
+    with open(os.path.join(SOURCE, "doc", "python.md"), encoding="utf-8") as f:
         blocks = re.findall(r"```python\n(.*?)```", f.read(), re.S)
     assert blocks
     shutil.copy(os.path.join(SOURCE, "tests", "cif", "cases", "mno.mcif"), tmp_path)
@@ -22,5 +22,5 @@ def test_docs_page_code_runs(tmp_path, monkeypatch):
     for block in blocks:
         assert len([line for line in block.splitlines() if line.strip()]) <= 10  # the page promises ten lines
         with pytest.warns(UserWarning, match="B = 0"):
-            exec(compile(block, "docs/python.md", "exec"), {})
+            exec(compile(block, "doc/python.md", "exec"), {})
     assert os.path.getsize(tmp_path / "mno.png") > 10000

@@ -1,0 +1,172 @@
+// Choosing and evaluating a magnetic atom's form factor. The fits are summed
+// in double from the stored float coefficients and rounded once to float,
+// the value a structure-factor sum takes.
+#include "magnetic/magnetic_form_model.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <set>
+
+#include "magnetic/lande_factor.hpp"
+
+namespace velmora {
+namespace {
+
+// A Gaussians-and-constant fit A exp(-a s^2) + ... + D exp(-d s^2) + E.
+double gaussian_fit(const std::array<float, 9>& c, double s2) {
+  double sum = 0;
+  for (int k = 0; k < 8; k += 2)
+    sum += static_cast<double>(c[k]) * std::exp(-static_cast<double>(c[k + 1]) * s2);
+  return sum + c[8];
+}
+
+// Rare earths and actinides (an open 4f or 5f shell), whose moments carry a
+// large orbital part, by the element of an ion's name.
+bool f_block(std::string_view ion) {
+  static const std::set<std::string, std::less<>> elements = {
+      "La", "Ce", "Pr", "Nd", "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu",
+      "Ac", "Th", "Pa", "U",  "Np", "Pu", "Am", "Cm", "Bk", "Cf", "Es", "Fm", "Md", "No", "Lr"};
+  std::size_t letters = 1;
+  while (letters < ion.size() && ion[letters] >= 'a' && ion[letters] <= 'z') ++letters;
+  return elements.count(ion.substr(0, letters)) != 0;
+}
+
+// Whether the ion's ground state has an orbital moment (L > 0), which <j0>
+// alone leaves out; unknown ions are taken to have one.
+bool orbital_moment(const MagneticIonTable& table, const std::string& name) {
+  const auto rows = table.rows_of(name.substr(0, name.find(':')));
+  if (rows.size() != 1) return true;
+  const auto term = read_term(rows.front()->term);
+  return !term || term->l > 0;
+}
+
+std::string spin_only_warning(const std::string& who, MagneticModel model) {
+  return who + " is computed spin-only (<j0> alone), without the orbital part of its moment" +
+         (model == MagneticModel::j0 ? " (" + std::string(kMagneticModelOption) + " dipole adds <j2>)" : "");
+}
+
+std::string number_text(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4g", value);
+  return text;
+}
+
+}  // namespace
+
+std::optional<MagneticModel> magnetic_model_named(std::string_view name) {
+  if (name == "j0") return MagneticModel::j0;
+  if (name == "dipole") return MagneticModel::dipole;
+  return std::nullopt;
+}
+
+std::string_view magnetic_model_name(MagneticModel model) {
+  return model == MagneticModel::dipole ? "dipole" : "j0";
+}
+
+float MagneticForm::at(float s) const {
+  const double s2 = static_cast<double>(s) * s;
+  double f = gaussian_fit(ion->j0, s2);
+  if (j2_weight != 0) f += j2_weight * s2 * gaussian_fit(ion->j2, s2);
+  return static_cast<float>(f);
+}
+
+MagneticFormChooser::MagneticFormChooser(MagneticModel model, std::filesystem::path tables_folder)
+    : model_(model), tables_folder_(std::move(tables_folder)) {}
+
+const MagneticIonTable& MagneticFormChooser::table() {
+  if (!table_) {
+    const std::filesystem::path path = find_magnetic_ion_file(tables_folder_);
+    if (path.empty())
+      throw MagneticModelError(std::string(kMagneticIonFileName) + ": not in " + tables_folder_.string() +
+                               " nor in velmora's data folders (it ships in data/)");
+    table_ = std::make_unique<MagneticIonTable>(read_magnetic_ion_table(path));
+  }
+  return *table_;
+}
+
+MagneticForm MagneticFormChooser::form_of(const MagneticAtom& atom, std::vector<std::string>& warnings) {
+  if (model_ == MagneticModel::j0 && atom.in_velmora_table && !atom.named) {
+    if (f_block(atom.ion) && orbital_moment(table(), atom.ion))
+      warnings.push_back(spin_only_warning(atom.ion, model_));
+    return {};
+  }
+  const MagneticIon& ion = table().named(atom.ion);
+  MagneticForm form{&ion, 0, std::nullopt};
+  const std::string who = ion.label + " (" + ion.configuration + ", " + ion.term + ")";
+  if (model_ == MagneticModel::j0) {
+    if (atom.g)
+      throw MagneticModelError("--g for " + ion.label + " needs " + std::string(kMagneticModelOption) +
+                               " dipole: the j0 model has no orbital part to weigh");
+    warnings.push_back((atom.in_velmora_table ? ion.label + " as named: "
+                                              : "velmora's <j0> table has no " + ion.label + ": ") +
+                       std::string("its <j0> from ") + std::string(kMagneticIonFileName) + " (" + ion.source +
+                       ") is used");
+  } else {
+    if (atom.g) {
+      form.g = atom.g;
+    } else if (const auto term = read_term(ion.term)) {
+      form.g = lande_factor(*term);
+      if (!form.g)
+        warnings.push_back(who +
+                           " has J = 0 and no Landé factor: its form factor is <j0> alone, spin-only"
+                           " (give g with --g NAME=G)");
+    } else {
+      throw MagneticModelError(table().path + ": " + ion.label + ": the term '" + ion.term +
+                               "' cannot be read");
+    }
+    if (form.g) form.j2_weight = 2.0 / *form.g - 1.0;
+  }
+  if (f_block(ion.label) && form.j2_weight == 0 && orbital_moment(table(), atom.ion))
+    warnings.push_back(spin_only_warning(who, model_));
+  return form;
+}
+
+std::string MagneticFormChooser::describe(MagneticModel model, const std::vector<MagneticForm>& forms) {
+  std::string ions;
+  std::set<std::string> named;
+  for (const MagneticForm& form : forms) {
+    if (!form.ion) continue;
+    std::string text = form.ion->name();
+    if (model == MagneticModel::dipole) text += form.g ? " g=" + number_text(*form.g) : " spin-only";
+    if (named.insert(text).second) ions += (ions.empty() ? "" : ", ") + text;
+  }
+  if (ions.empty()) return "";
+  return model == MagneticModel::dipole ? "|Fm|^2 in the dipole approximation <j0> + (2/g - 1) <j2> (" +
+                                              std::string(kMagneticIonFileName) + "): " + ions
+                                        : "|Fm|^2 with <j0> from velmora's table, and from " +
+                                              std::string(kMagneticIonFileName) + " for " + ions;
+}
+
+}  // namespace velmora
+
+#include "scattering/reflection_geometry.hpp"
+
+namespace velmora {
+
+GivenMagneticForms tabulate_magnetic_forms(const std::vector<MagneticForm>& forms, const Structure& structure,
+                                           const CellGeometry& cell, float pi) {
+  GivenMagneticForms given;
+  std::vector<MagneticForm> distinct;
+  for (const MagneticForm& form : forms) {
+    if (!form.ion) {
+      given.form_of_atom.push_back(GivenMagneticForms::kTableRow);
+      continue;
+    }
+    std::size_t at = 0;
+    while (at < distinct.size() && !(distinct[at] == form)) ++at;
+    if (at == distinct.size()) distinct.push_back(form);
+    given.form_of_atom.push_back(static_cast<int>(at));
+  }
+  if (distinct.empty()) return given;
+  std::vector<float> s;
+  s.reserve(structure.hkl.size());
+  for (const Reflection& h : structure.hkl) s.push_back(compute_reflection_geometry(h, cell, pi).s);
+  for (const MagneticForm& form : distinct) {
+    std::vector<float>& values = given.values.emplace_back();
+    values.reserve(s.size());
+    for (float at : s) values.push_back(form.at(at));
+  }
+  return given;
+}
+
+}  // namespace velmora

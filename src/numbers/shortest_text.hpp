@@ -1,0 +1,25 @@
+// A number as the companions write it in their files and messages: the fewest
+// digits that read back as the same value (a float as the float, so a file
+// holds exactly what was computed; a double as given on a command line).
+// velmora's own console output has its printer (shortest_digits.hpp, the
+// free-form layout); this is the plain text of the C++ library.
+#pragma once
+
+#include <charconv>
+#include <string>
+
+namespace velmora {
+
+inline std::string shortest_text(float value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+inline std::string shortest_text(double value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+}  // namespace velmora

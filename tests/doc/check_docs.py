@@ -1,0 +1,74 @@
+#!/usr/bin/env python3
+"""The documentation against the programs.
+
+readme: every ```sh block of the README runs, in order, in a scratch copy of the tree whose build/
+is the build under test, and must succeed; blocks needing sudo, the installed tree or the Windows
+build are skipped and named; configuring and building build/ and the test command are not run
+again. Every fenced block is sh (commands) or text (shown output).
+man: each companion's page describes every option its --help names; every page's SEE ALSO names
+the others.
+
+  check_docs.py readme SOURCE BUILD | check_docs.py man DOC PROGRAM...
+"""
+import os, re, shutil, subprocess, sys, tempfile
+
+DONE = re.compile(r"cmake -S \. -B build|cmake --build build( -j\d+)?|ctest --test-dir build( .*)?")
+NEEDS = [(r"\bsudo\b", "needs sudo"), (r"/usr/local/share/velmora", "needs the tree installed with sudo"),
+         (r"build-win|\bwine", "needs the Windows cross build and wine")]
+
+
+def readme(source, build):
+    text = open(os.path.join(source, "README.md"), encoding="utf-8").read()
+    blocks = re.findall(r"^```(.*)\n((?:(?!```).*\n)*?)```$", text, re.M)
+    lines = [text[:m.start()].count("\n") + 1 for m in re.finditer(r"^```.*\n(?:(?!```).*\n)*?```$", text, re.M)]
+    counts = {"passed": 0, "failed": 0, "skipped": 0}
+    with tempfile.TemporaryDirectory() as scratch:
+        tree = os.path.join(scratch, "velmora")
+        shutil.copytree(source, tree, ignore=lambda d, names: [n for n in names if d == source and
+                                                                (n == ".git" or n.startswith("build"))])
+        os.symlink(os.path.abspath(build), os.path.join(tree, "build"))
+        for line, (info, body) in zip(lines, blocks):
+            why = next((r for p, r in NEEDS if re.search(p, body)), None) if info == "sh" else None
+            steps = [" && ".join(s for s in map(str.strip, c.split("&&")) if not DONE.fullmatch(s))
+                     for c in body.splitlines() if c.strip()]
+            script = "".join(f"{c} || exit $?\n" for c in steps if c)  # a cd holds for the lines after it
+            if info not in ("sh", "text"):
+                result = f"FAILED: a block is ```sh (commands) or ```text, not ```{info}"
+            elif info == "text":
+                continue
+            elif why or not script:
+                result = "SKIPPED: " + (why or "only the build under test and the command running this test")
+            else:
+                run = subprocess.run(["bash", "-c", script], cwd=tree, capture_output=True, timeout=600)
+                result = "ok" if run.returncode == 0 else f"FAILED: status {run.returncode}\n{script}" + \
+                    run.stderr.decode(errors="replace")[-2000:]
+            counts[{"o": "passed", "F": "failed", "S": "skipped"}[result[0]]] += 1
+            print(f"README.md line {line}: {result}")
+    print("{passed} passed, {failed} failed, {skipped} skipped".format(**counts))
+    return 1 if counts["failed"] or not counts["passed"] else 0
+
+
+def man(doc, programs):
+    names, problems = [os.path.basename(p) for p in programs], []
+    for program, name in zip(programs, names):
+        page = re.sub(r"\\f[BIRP]", "", open(os.path.join(doc, name + ".1"), encoding="utf-8").read())
+        parts = re.split(r"^\.SH +(.*)$", page.replace("\\-", "-"), flags=re.M)
+        section = dict(zip((p.strip('"') for p in parts[1::2]), parts[2::2]))
+        problems += [f"{name}.1: SEE ALSO does not name {other}(1)" for other in names if other != name and
+                     not re.search(rf"^\.BR {re.escape(other)} \(1\)", section.get("SEE ALSO", ""), re.M)]
+        if name == "velmora":  # the dialogue program takes no options
+            continue
+        helped = subprocess.run([program, "--help"], capture_output=True, text=True, timeout=60)
+        options = set(re.findall(r"(?<![\w-])(--?[a-z][a-z-]*)", helped.stdout))
+        if helped.returncode != 0 or not options:
+            problems.append(f"{name} --help: status {helped.returncode}, options {sorted(options)}")
+        described = set(re.findall(r"^\.[BIR]+ +(--?[a-z][a-z-]*)", section.get("OPTIONS", ""), re.M))
+        problems += [f"{name}.1: OPTIONS does not describe {o}" for o in sorted(options - described)]
+    print("\n".join(problems) or f"{len(names)} pages agree with their programs")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 4 or sys.argv[1] not in ("readme", "man"):
+        sys.exit(__doc__)
+    sys.exit(readme(*sys.argv[2:4]) if sys.argv[1] == "readme" else man(sys.argv[2], sys.argv[3:]))
