@@ -7,6 +7,7 @@
 
 #include "app/run.hpp"
 #include "magnetic/magnetic_form_model.hpp"
+#include "magnetic/tabulated_forms.hpp"
 
 namespace velmora::cif {
 

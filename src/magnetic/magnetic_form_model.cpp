@@ -8,6 +8,7 @@
 #include <set>
 
 #include "magnetic/lande_factor.hpp"
+#include "magnetic/tabulated_forms.hpp"
 
 namespace velmora {
 namespace {

@@ -22,6 +22,7 @@
 #include "scattering/symbol_lookup.hpp"
 #include "structure/structure_dialogue.hpp"
 #include "tables/table_folder.hpp"
+#include "magnetic/tabulated_forms.hpp"
 
 namespace velmora::powder {
 namespace {

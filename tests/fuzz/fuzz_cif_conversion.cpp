@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const CifStructure s = read_cif_structure(document, "", warnings);
     Options options;
     options.dmin = std::max(0.5, std::cbrt(4.19 * s.cell.volume / 3000));
-    if (answers_for(s, tables, options, warnings).empty()) std::abort();
+    MagneticForms magnetic;
+    if (answers_for(s, tables, options, warnings, magnetic).empty()) std::abort();
   } catch (const ConversionError& e) {
     if (e.what()[0] == '\0') std::abort();
   }
