@@ -22,8 +22,9 @@ inline void check(bool ok, const char* what, std::string_view detail = {}) {
 
 inline void check_ending(int status, const Console& console) {
   const std::string& err = console.err_text;
-  if (status == 0) return check(err.empty(), "a stop wrote to standard error", err);
-  check(status == 2, "a run ended with a status other than 0 and 2");
+  if (status == kStatusNormalEnd || status == kStatusOwnError)
+    return check(err.empty(), "a stop wrote to standard error", err);
+  check(status == kStatusFailure, "a run ended with a status other than 0, 1 and 2");
   static const std::string tail = "\n" + std::string(kNoTraceLine) + "\n" + std::string(kReasonPrefix) + ": ";
   static const std::regex diagnostic(
       "At line \\d+ of [^,\\n]+, (channel 5|channel 1, file \"[^\\n]*\")" + tail +
