@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <numbers>
 
 #include "app/run_values.hpp"
 #include "cif/conversion.hpp"
@@ -74,7 +75,7 @@ TableFiles table_files(const std::string& folder) {
 std::array<double, 6> cell_of(const RunState& state) {
   const LatticeParameters& p = state.structure.param;
   std::array<double, 6> cell{p[0], p[1], p[2]};
-  for (int i = 3; i < 6; ++i) cell[i] = p[i] * 180.0 / M_PI;
+  for (int i = 3; i < 6; ++i) cell[i] = p[i] * 180.0 / std::numbers::pi;
   return cell;
 }
 

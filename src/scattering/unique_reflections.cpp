@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <numbers>
 #include <optional>
 #include <set>
 #include <unordered_map>
@@ -95,7 +96,7 @@ std::vector<std::optional<Vec>> atom_moments(const Structure& s, const std::vect
 Vec moment_image(const Vec& m, const Rotation& r, const CellGeometry& cell) {
   Vec along{};
   for (int i = 0; i < 3; ++i)
-    along[i] = (cell.crec[i].x * m[0] + cell.crec[i].y * m[1] + cell.crec[i].z * m[2]) / (2 * M_PI);
+    along[i] = (cell.crec[i].x * m[0] + cell.crec[i].y * m[1] + cell.crec[i].z * m[2]) / (2 * std::numbers::pi);
   Vec out{};
   const int det = determinant(r);
   for (int i = 0; i < 3; ++i) {
