@@ -4,7 +4,8 @@
 readme: every ```sh block of the README runs, in order, in a scratch copy of the tree whose build/
 is the build under test, and must succeed; blocks needing sudo, the installed tree or the Windows
 build are skipped and named; configuring and building build/ and the test command are not run
-again. Every fenced block is sh (commands) or text (shown output).
+again. Every fenced block is sh (commands) or text (shown output). Every path of the tree that
+the prose names in backquotes (`tests/...`, `build/...`) exists.
 man: each companion's page describes every option its --help names; every page's SEE ALSO names
 the others.
 
@@ -12,6 +13,7 @@ the others.
 """
 import os, re, shutil, subprocess, sys, tempfile
 
+TREE_PATH = re.compile(r"`((?:tests|src|data|examples|doc|bench|tools|packaging|cmake|build)/[^`\s<*|]*)")
 DONE = re.compile(r"cmake -S \. -B build|cmake --build build( -j\d+)?|ctest --test-dir build( .*)?")
 NEEDS = [(r"\bsudo\b", "needs sudo"), (r"/usr/local/share/velmora", "needs the tree installed with sudo"),
          (r"build-win|\bwine", "needs the Windows cross build and wine")]
@@ -44,6 +46,11 @@ def readme(source, build):
                     run.stderr.decode(errors="replace")[-2000:]
             counts[{"o": "passed", "F": "failed", "S": "skipped"}[result[0]]] += 1
             print(f"README.md line {line}: {result}")
+        prose = re.sub(r"^```.*\n(?:(?!```).*\n)*?```$", "", text, flags=re.M)
+        for path in sorted(set(TREE_PATH.findall(prose))):
+            if not os.path.exists(os.path.join(tree, path.rstrip(".,;:)"))):
+                counts["failed"] += 1
+                print(f"README.md: FAILED: `{path}` names no file of the tree or the build")
     print("{passed} passed, {failed} failed, {skipped} skipped".format(**counts))
     return 1 if counts["failed"] or not counts["passed"] else 0
 
