@@ -32,8 +32,8 @@ void load_tables(const std::string& folder, ScatteringTables& tables) {
   }
 }
 
-void read_answers(const std::string& path, float pi, Structure& structure) {
-  Console console(frontend::read_input_file(path, "the answers", frontend::kMostInputBytes));
+void read_answers(const std::string& text, const std::string& path, float pi, Structure& structure) {
+  Console console(text);
   try {
     read_structure_dialogue(console, pi, structure);
   } catch (const RunEnded&) {
@@ -53,20 +53,30 @@ void read_answers(const std::string& path, float pi, Structure& structure) {
 
 }  // namespace
 
-std::vector<ReflectionValues> velmora_reflections(const std::string& answers_path,
-                                                  const std::string& tables_folder) {
-  auto state = std::make_unique<RunState>();
-  state->pi = kPi;
-  state->eg2mc = kEg2mc;
-  load_tables(tables_folder, state->tables);
-  read_answers(answers_path, state->pi, state->structure);
-  state->cell = compute_cell_geometry(state->structure.param, state->pi);
-  state->umom = compute_moment_directions(state->structure.moments);
+VelmoraCrystal read_velmora_crystal(const std::string& answers, const std::string& source,
+                                    const std::string& tables_folder) {
+  VelmoraCrystal crystal{std::make_unique<RunState>(), source, tables_folder};
+  RunState& state = *crystal.state;
+  state.pi = kPi;
+  state.eg2mc = kEg2mc;
+  load_tables(tables_folder, state.tables);
+  read_answers(answers, source, state.pi, state.structure);
+  state.cell = compute_cell_geometry(state.structure.param, state.pi);
+  state.umom = compute_moment_directions(state.structure.moments);
+  return crystal;
+}
 
-  const ReflectionLoop loop(
-      {state->tables, state->structure, state->cell, state->umom, state->pi, state->eg2mc});
+std::string answer_file_text(const std::string& path) {
+  return frontend::read_input_file(path, "the answers", frontend::kMostInputBytes);
+}
+
+std::vector<ReflectionValues> crystal_reflections(VelmoraCrystal& crystal, const std::vector<Reflection>& hkl) {
+  RunState& state = *crystal.state;
+  state.structure.hkl = hkl;
+  state.structure.nrefn = static_cast<std::int32_t>(hkl.size());
+  const ReflectionLoop loop({state.tables, state.structure, state.cell, state.umom, state.pi, state.eg2mc});
   if (loop.missing_symbol())
-    fail_missing_symbol(answers_path, state->tables, tables_folder, *loop.missing_symbol());
+    fail_missing_symbol(crystal.source, state.tables, crystal.tables_folder, *loop.missing_symbol());
   std::vector<ReflectionValues> values;
   values.reserve(loop.reflections());
   for_each_reflection(loop, reflection_threads(), [&values](const ReflectionValues& v) { values.push_back(v); });
