@@ -138,7 +138,7 @@ std::string powder_usage_text() {
 const frontend::ProgramSpec& powder_program_spec() {
   static const frontend::ProgramSpec spec{
       "velmora-powder",
-      "answer file or CIF",
+      "answer file",
       {{"--wavelength"}, {"--tables"}, {"--two-theta"}, {"--fwhm"}, {"--caglioti"}, {"--csv"},
        {"--reflections"}, {"--plot"}, {"--radiation"}, {"--source"}, {"--tch"}, {"--observed"},
        {"--fit-report"}, {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--axis"}, {"--label-peaks"},
