@@ -3,11 +3,13 @@
 #include "powder/powder_options.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <map>
 
+#include "frontend/command_line.hpp"
 #include "powder/number_text.hpp"
 #include "powder/powder_error.hpp"
 
@@ -65,6 +67,14 @@ TwoThetaGrid grid_of(const std::string& text) {
   return grid;
 }
 
+int count_of(const std::string& option, const std::string& text, int low, int high) {
+  const double value = numbers_of(option, text, ',', 1)[0];
+  if (!(value >= low && value <= high) || value != std::floor(value))
+    fail_powder(option + " " + text + ": a whole number from " + std::to_string(low) + " to " +
+                std::to_string(high));
+  return static_cast<int>(value);
+}
+
 bool same_file(const std::string& a, const std::string& b) {
   std::error_code error_a, error_b;
   const auto path_a = std::filesystem::weakly_canonical(a, error_a);
@@ -72,13 +82,16 @@ bool same_file(const std::string& a, const std::string& b) {
   return a == b || (!error_a && !error_b && path_a == path_b);
 }
 
-// Two outputs of one name, or an output over the answers, would lose a file.
+// Two outputs of one name, or an output over an input, would lose a file.
 void check_distinct_files(const PowderOptions& options) {
   std::vector<std::pair<std::string, std::string>> seen = {{"the answer file", options.answers}};
+  if (!options.observed.empty()) seen.emplace_back("--observed", options.observed);
   for (const auto& [option, path] :
        {std::pair<std::string, std::string>{"--reflections", options.reflections},
         {"--csv", options.csv},
-        {"--plot", options.plot}}) {
+        {"--plot", options.plot},
+        {"--xy", options.xy == "-" ? std::string() : options.xy},
+        {"--fit-report", options.fit_report}}) {
     if (path.empty()) continue;
     for (const auto& [other, other_path] : seen)
       if (same_file(path, other_path)) fail_powder(option + " " + path + ": the same file as " + other);
@@ -86,78 +99,121 @@ void check_distinct_files(const PowderOptions& options) {
   }
 }
 
+bool ends_with(const std::string& text, const std::string& end) {
+  if (text.size() < end.size()) return false;
+  for (std::size_t i = 0; i < end.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i]) return false;
+  return true;
+}
+
 }  // namespace
 
+bool is_cif_name(const std::string& path) { return ends_with(path, ".cif") || ends_with(path, ".mcif"); }
+
 std::string powder_usage_text() {
-  return "usage: velmora-powder ANSWERS --wavelength L [--tables DIR] [--two-theta FROM:TO:STEP]\n"
-         "                      [--fwhm W | --caglioti U,V,W] [--radiation neutron|xray|both]\n"
-         "                      [--reflections OUT.csv] [--csv OUT.csv] [--plot OUT.svg]\n"
-         "                      [--magnetic-model j0|dipole] [--g NAME=G ...] [--ion LABEL=ION ...]\n"
-         "The powder pattern of the structure in a velmora answer file at wavelength L (angstroms).\n"
+  return "usage: velmora-powder INPUT (--wavelength L[:R][,L:R...] | --source Cu|Mo|Co|Fe|Cr|Ag)\n"
+         "         [--tables DIR] [--two-theta FROM:TO:STEP] [--fwhm W | --caglioti U,V,W | --tch U,V,W,X,Y]\n"
+         "         [--radiation neutron|xray|both] [--answer-hkl] [--dmin D] [--block NAME]\n"
+         "         [--ion NAME=ION ...] [--magnetic-model j0|dipole] [--g NAME=G ...]\n"
+         "         [--observed FILE [--background-terms N] [--zero-range Z] [--fit-report OUT.json]]\n"
+         "         [--reflections OUT.csv] [--csv OUT.csv] [--xy OUT|-] [--plot OUT.svg [--axis 2theta|d|q]\n"
+         "         [--label-peaks N]]\n"
+         "The powder pattern of the structure in a velmora answer file, or in a CIF or magnetic CIF\n"
+         "(INPUT ending .cif or .mcif, converted as velmora-cif does), and its fit to a measurement.\n"
+         "  --wavelength L        wavelength in angstroms; a list L1:R1,L2:R2 adds lines of intensity\n"
+         "                        ratio R to the first (1.540598,1.544426:0.5)\n"
+         "  --source ANODE        a laboratory tube: K-alpha1 and K-alpha2 (ratio 0.5), X-rays by default\n"
          "  --tables DIR          the folder of velmora's three tables (default: the working directory when\n"
          "                        it has them, else the installed data folder)\n"
          "  --two-theta F:T:S     the pattern's grid in degrees (default: around every peak, step 0.02)\n"
-         "  --fwhm W              peak width in degrees of 2theta (default 0.3)\n"
-         "  --caglioti U,V,W      peak width from FWHM^2 = U tan^2(theta) + V tan(theta) + W\n"
-         "  --radiation R         what the plot shows (default neutron); the files hold all\n"
-         "  --reflections OUT     per reflection: h k l, d, 2theta, |Fn|^2 |Fm|^2 |FX|^2 and\n"
-         "                        the integrated intensities (standard output when no output is named)\n"
-         "  --csv OUT             the pattern: 2theta, neutron nuclear, magnetic, total, X-ray\n"
-         "  --plot OUT.svg        the pattern drawn as SVG\n"
+         "  --fwhm W              Gaussian peaks of width W in degrees of 2theta (default 0.3)\n"
+         "  --caglioti U,V,W      Gaussian width from FWHM^2 = U tan^2(theta) + V tan(theta) + W\n"
+         "  --tch U,V,W,X,Y       pseudo-Voigt peaks (Thompson-Cox-Hastings): Gaussian width from U V W,\n"
+         "                        Lorentzian width X tan(theta) + Y / cos(theta)\n"
+         "  --radiation R         what the plot, the fit and --xy use (default neutron, xray with --source)\n"
+         "  --answer-hkl          the answer file's own reflections (default: every h k l the range reaches)\n"
+         "  --dmin D              reflections down to d = D angstroms (default: what the range reaches)\n"
+         "  --block NAME          a CIF's data block, as velmora-cif takes it\n"
+         "  --ion NAME=ION        for a CIF, the table label of an element or site, as velmora-cif takes it;\n"
+         "                        for an answer file, the ion of magnetic_form_factors.csv for the magnetic\n"
+         "                        atoms of a label (--ion Irx=Ir0:6s1, where the ion has several configurations)\n"
          "  --magnetic-model M    the magnetic form factor: j0 (default), velmora's <j0> where its table\n"
          "                        has the atom's label, else <j0> of magnetic_form_factors.csv; dipole,\n"
          "                        <j0> + (2/g - 1) <j2> with g from the ion's term\n"
          "  --g NAME=G            the Lande factor of the atoms of a label or element (dipole; --g Fe3=2)\n"
-         "  --ion LABEL=ION       the ion of magnetic_form_factors.csv for the magnetic atoms of an answer\n"
-         "                        label (--ion Irx=Ir0:6s1, where the ion has several configurations)\n";
+         "  --observed FILE       a measured pattern (2theta, intensity[, sigma]): fit scale, zero shift and\n"
+         "                        a Chebyshev background of N terms (--background-terms, default 6),\n"
+         "                        the zero shift within +-Z degrees (--zero-range, default 1)\n"
+         "  --fit-report OUT      the fit as JSON: scale, zero_shift, background, Rp, Rwp, Rexp, chi2\n"
+         "  --reflections OUT     per peak: h k l, d, 2theta, |Fn|^2 |Fm|^2 |FX|^2, the integrated\n"
+         "                        intensities and the wavelength (standard output when no output is named)\n"
+         "  --csv OUT             the pattern: 2theta, neutron nuclear, magnetic, total, X-ray; with\n"
+         "                        --observed: 2theta, observed, sigma, calculated, background, difference\n"
+         "  --xy OUT              two columns: 2theta and the calculated total; - for standard output\n"
+         "  --plot OUT.svg        the pattern drawn as SVG (observed, calculated and difference with\n"
+         "                        --observed); --axis chooses 2theta, d or Q, --label-peaks N labels the\n"
+         "                        N strongest peaks with h k l\n";
 }
 
 const frontend::ProgramSpec& powder_program_spec() {
-  static const frontend::ProgramSpec spec{"velmora-powder",
-                                          "answer file",
-                                          {{"--wavelength"},
-                                           {"--tables"},
-                                           {"--two-theta"},
-                                           {"--fwhm"},
-                                           {"--caglioti"},
-                                           {"--csv"},
-                                           {"--reflections"},
-                                           {"--plot"},
-                                           {"--radiation"},
-                                           {std::string(kMagneticModelOption)},
-                                           {"--g", true, true},
-                                           {"--ion", true, true}},
-                                          powder_usage_text()};
+  static const frontend::ProgramSpec spec{
+      "velmora-powder",
+      "answer file",
+      {{"--wavelength"}, {"--tables"}, {"--two-theta"}, {"--fwhm"}, {"--caglioti"}, {"--csv"},
+       {"--reflections"}, {"--plot"}, {"--radiation"}, {"--source"}, {"--tch"}, {"--observed"},
+       {"--fit-report"}, {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--axis"}, {"--label-peaks"},
+       {"--dmin"}, {"--block"}, {std::string(kMagneticModelOption)}, {"--g", true, true}, {"--ion", true, true},
+       {"--answer-hkl", false}},
+      powder_usage_text()};
   return spec;
 }
 
 PowderOptions powder_options_of(const frontend::CommandLine& line) {
   PowderOptions options;
   options.answers = line.operand;
-  if (!line.has("--wavelength")) fail_powder("--wavelength L (angstroms) is required");
-  options.wavelength = positive("--wavelength", line.value("--wavelength"));
-  if (options.wavelength < kShortestWavelength || options.wavelength > kLongestWavelength)
-    fail_powder("--wavelength " + line.value("--wavelength") + ": must be from " + limit_text(kShortestWavelength) +
-                " to " + limit_text(kLongestWavelength) + " angstroms");
-  options.tables = line.value("--tables");
-  if (line.has("--two-theta")) options.grid = grid_of(line.value("--two-theta"));
-  frontend::check_exclusive(line, "--fwhm", "--caglioti");
-  if (line.has("--fwhm")) {
-    options.width.fwhm = positive("--fwhm", line.value("--fwhm"));
+  options.answer_hkl = line.has("--answer-hkl");
+  std::map<std::string, std::string> given;
+  for (const auto& spec : powder_program_spec().options)
+    if (spec.takes_value && !spec.repeatable && line.has(spec.name)) given[spec.name] = line.value(spec.name);
+  frontend::check_exclusive(line, "--wavelength", "--source");
+  if (given.count("--source")) {
+    options.source = given["--source"];
+    options.lines = tube_lines(options.source);
+  } else if (given.count("--wavelength")) {
+    options.lines = wavelength_lines("--wavelength", given["--wavelength"]);
+    for (const SourceLine& l : options.lines)
+      if (l.wavelength < kShortestWavelength || l.wavelength > kLongestWavelength)
+        fail_powder("--wavelength " + given["--wavelength"] + ": must be from " +
+                    limit_text(kShortestWavelength) + " to " + limit_text(kLongestWavelength) + " angstroms");
+  } else {
+    fail_powder("--wavelength L (angstroms) or --source ANODE is required");
+  }
+  options.tables = given["--tables"];
+  if (given.count("--two-theta")) options.grid = grid_of(given["--two-theta"]);
+  if (given.count("--fwhm") + given.count("--caglioti") + given.count("--tch") > 1)
+    fail_powder("--fwhm, --caglioti and --tch: give one of them");
+  if (given.count("--fwhm")) {
+    options.width.fwhm = positive("--fwhm", given["--fwhm"]);
     if (options.width.fwhm < kNarrowestFwhm || options.width.fwhm > kWidestFwhm)
-      fail_powder("--fwhm " + line.value("--fwhm") + ": must be from " + limit_text(kNarrowestFwhm) + " to " +
+      fail_powder("--fwhm " + given["--fwhm"] + ": must be from " + limit_text(kNarrowestFwhm) + " to " +
                   limit_text(kWidestFwhm) + " degrees");
   }
-  if (line.has("--caglioti")) {
-    const std::vector<double> uvw = numbers_of("--caglioti", line.value("--caglioti"), ',', 3);
+  if (given.count("--caglioti")) {
+    const std::vector<double> uvw = numbers_of("--caglioti", given["--caglioti"], ',', 3);
     options.width.caglioti = {uvw[0], uvw[1], uvw[2]};
   }
-  if (line.has("--radiation")) {
+  if (given.count("--tch")) {
+    const std::vector<double> p = numbers_of("--tch", given["--tch"], ',', 5);
+    if (p[3] < 0 || p[4] < 0) fail_powder("--tch " + given["--tch"] + ": X and Y must not be below 0");
+    options.width.tch = TchParameters{p[0], p[1], p[2], p[3], p[4]};
+  }
+  options.radiation = options.source.empty() ? Radiation::neutron : Radiation::xray;
+  if (given.count("--radiation")) {
     static const std::map<std::string, Radiation> kinds = {
         {"neutron", Radiation::neutron}, {"xray", Radiation::xray}, {"both", Radiation::both}};
-    const auto kind = kinds.find(line.value("--radiation"));
+    const auto kind = kinds.find(given["--radiation"]);
     if (kind == kinds.end())
-      fail_powder("--radiation " + line.value("--radiation") + ": one of neutron, xray, both");
+      fail_powder("--radiation " + given["--radiation"] + ": one of neutron, xray, both");
     options.radiation = kind->second;
   }
   for (const char* option : {"--g", "--ion"}) {
@@ -168,16 +224,17 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
                     (option == std::string("--g") ? "Fe3=2" : "Irx=Ir4"));
       const std::string key = value.substr(0, equals), text = value.substr(equals + 1);
       if (option == std::string("--ion")) {
-        options.ions[key] = text;
+        if (!options.ions.emplace(key, text).second)
+          fail_powder("--ion " + value + ": " + key + " is given an ion twice");
       } else {
         const double g = numbers_of("--g", text, ',', 1)[0];
         if (!(g > 0)) fail_powder("--g " + value + ": the Lande factor must be above 0");
-        options.g[key] = g;
+        if (!options.g.emplace(key, g).second) fail_powder("--g " + value + ": " + key + " is given g twice");
       }
     }
   }
-  if (line.has(std::string(kMagneticModelOption))) {
-    const std::string name = line.value(std::string(kMagneticModelOption));
+  if (given.count(std::string(kMagneticModelOption))) {
+    const std::string name = given[std::string(kMagneticModelOption)];
     const auto named = magnetic_model_named(name);
     if (!named) fail_powder(std::string(kMagneticModelOption) + " " + name + ": give j0 or dipole");
     options.model = *named;
@@ -185,9 +242,41 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
   if (!options.g.empty() && options.model != MagneticModel::dipole)
     fail_powder("--g needs " + std::string(kMagneticModelOption) +
                 " dipole: the j0 model has no orbital part to weigh");
-  options.csv = line.value("--csv");
-  options.reflections = line.value("--reflections");
-  options.plot = line.value("--plot");
+  if (given.count("--observed") == 0)
+    for (const char* fit_option : {"--fit-report", "--background-terms", "--zero-range"})
+      if (given.count(fit_option)) fail_powder(std::string(fit_option) + " needs --observed FILE to fit");
+  options.csv = given["--csv"];
+  options.reflections = given["--reflections"];
+  options.plot = given["--plot"];
+  options.xy = given["--xy"];
+  options.observed = given["--observed"];
+  options.fit_report = given["--fit-report"];
+  if (!options.observed.empty() && options.grid)
+    fail_powder("--two-theta and --observed: the fit is computed on the observed pattern's points; give one of them");
+  if (given.count("--background-terms"))
+    options.background_terms = count_of("--background-terms", given["--background-terms"], 0, 20);
+  if (given.count("--zero-range")) {
+    options.zero_range = numbers_of("--zero-range", given["--zero-range"], ',', 1)[0];
+    if (!(options.zero_range >= 0 && options.zero_range <= 10))
+      fail_powder("--zero-range " + given["--zero-range"] + ": from 0 to 10 degrees");
+  }
+  if ((!options.observed.empty() || !options.xy.empty()) && options.radiation == Radiation::both)
+    fail_powder(std::string(options.observed.empty() ? "--xy" : "--observed") +
+                " compares one pattern: choose --radiation neutron or xray");
+  if (given.count("--axis")) {
+    static const std::map<std::string, Axis> axes = {
+        {"2theta", Axis::two_theta}, {"d", Axis::d}, {"q", Axis::q}, {"Q", Axis::q}};
+    const auto axis = axes.find(given["--axis"]);
+    if (axis == axes.end()) fail_powder("--axis " + given["--axis"] + ": one of 2theta, d, q");
+    options.axis = axis->second;
+  }
+  if (given.count("--label-peaks")) options.labels = count_of("--label-peaks", given["--label-peaks"], 0, 100);
+  if (given.count("--dmin")) options.dmin = positive("--dmin", given["--dmin"]);
+  options.block = given["--block"];
+  const bool cif = is_cif_name(options.answers);
+  if (cif && options.answer_hkl) fail_powder("--answer-hkl: a CIF lists no reflections; leave it out");
+  if (!cif && !options.block.empty()) fail_powder("--block applies to a CIF input (.cif, .mcif)");
+  if (options.answer_hkl && options.dmin) fail_powder("--answer-hkl and --dmin: give one of them");
   check_distinct_files(options);
   const std::string svg = ".svg";
   if (!options.plot.empty() &&

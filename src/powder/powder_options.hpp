@@ -1,5 +1,6 @@
-// velmora-powder's command line: the answer file, the wavelength, the tables,
-// the 2-theta grid, the peak width, the radiations to plot and the outputs.
+// velmora-powder's command line: the answer file or CIF, the wavelengths, the
+// tables, the 2-theta grid, the peak shape, the radiation, a measured pattern
+// to fit and the outputs.
 #pragma once
 
 #include <map>
@@ -10,22 +11,36 @@
 #include "frontend/command_line.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "powder/powder_profile.hpp"
+#include "powder/radiation_source.hpp"
 
 namespace velmora::powder {
 
 enum class Radiation { neutron, xray, both };
+enum class Axis { two_theta, d, q };
 
 struct PowderOptions {
-  std::string answers;
-  double wavelength = 0;             // angstroms
+  std::string answers;               // an answer file, or a CIF (.cif, .mcif)
+  std::vector<SourceLine> lines;     // from --wavelength or --source
+  std::string source;                // the tube anode, when named
   std::string tables;                // empty: see powder_tables_folder
   std::optional<TwoThetaGrid> grid;  // empty: default_grid
   PeakWidth width;
   Radiation radiation = Radiation::neutron;  // what the plot shows
   std::string csv, reflections, plot;        // empty: not written
-  MagneticModel model = MagneticModel::j0;   // --magnetic-model
-  std::map<std::string, double> g;           // --g NAME=G, by answer label or element
-  std::map<std::string, std::string> ions;   // --ion LABEL=ION: the ion-table ion of an answer label
+  std::string xy;                            // "-": standard output
+  std::string observed, fit_report;
+  int background_terms = 6;
+  double zero_range = 1.0;  // degrees each side searched for the zero shift
+  Axis axis = Axis::two_theta;
+  int labels = 0;            // hkl labels on the strongest peaks of the plot
+  bool answer_hkl = false;   // the answer file's own reflections instead of the cell's
+  std::optional<double> dmin;
+  std::string block;                        // a CIF's data block
+  MagneticModel model = MagneticModel::j0;  // --magnetic-model
+  std::map<std::string, double> g;          // --g NAME=G, by label or element
+  // --ion NAME=ION: for a CIF, velmora-cif's --ion; for an answer file, the
+  // ion-table ion of an answer label's magnetic atoms
+  std::map<std::string, std::string> ions;
 };
 
 // The command line velmora-powder takes, and the options it gives; a wrong
@@ -34,5 +49,8 @@ const frontend::ProgramSpec& powder_program_spec();
 PowderOptions powder_options_of(const frontend::CommandLine& line);
 
 std::string powder_usage_text();
+
+// Whether the input is a CIF (by its name: .cif or .mcif, any case).
+bool is_cif_name(const std::string& path);
 
 }  // namespace velmora::powder

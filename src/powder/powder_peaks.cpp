@@ -17,6 +17,8 @@ constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
 // -h -k -l, with +0 for 0.
 Reflection friedel_mate(const Reflection& h) { return {0.0f - h[0], 0.0f - h[1], 0.0f - h[2]}; }
 
+}  // namespace
+
 void check_friedel_mates(const std::vector<ReflectionValues>& values, Remarks& remarks) {
   std::set<Reflection> listed;
   for (const ReflectionValues& v : values) listed.insert(v.geometry.h);
@@ -39,6 +41,8 @@ void check_friedel_mates(const std::vector<ReflectionValues>& values, Remarks& r
                "): the list looks like a unique set, but each listed h k l is one peak, so the"
                " intensities lack their multiplicities (velmora-cif --dmin lists every h k l)");
 }
+
+namespace {
 
 void check_finite(const PowderPeak& peak) {
   if (!std::isfinite(peak.nuclear) || !std::isfinite(peak.magnetic) || !std::isfinite(peak.xray))
@@ -80,6 +84,7 @@ std::vector<PowderPeak> powder_peaks(const std::vector<ReflectionValues>& values
     peak.d = g.d;
     peak.two_theta = static_cast<float>(2.0 * std::asin(sin_theta) * kDegreesPerRadian);
     peak.tan_theta = static_cast<float>(sin_theta / cos_theta);
+    peak.wavelength = static_cast<float>(wavelength);
     peak.fn_squared = v.fn_squared;
     peak.fm_squared = v.fm_squared;
     peak.fx_squared = v.fx_squared;
@@ -102,7 +107,22 @@ std::vector<PowderPeak> powder_peaks(const std::vector<ReflectionValues>& values
                      ? "the answers list no reflection: the pattern is empty"
                      : "no reflection is within reach: the largest d listed is " + float_text(largest_d) +
                            " Å, a wavelength below " + float_text(2 * largest_d) + " Å reaches it");
-  check_friedel_mates(values, remarks);
+  return peaks;
+}
+
+std::vector<PowderPeak> source_peaks(const std::vector<ReflectionValues>& values,
+                                     const std::vector<SourceLine>& lines, Remarks& remarks) {
+  std::vector<PowderPeak> peaks;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    Remarks others;
+    for (PowderPeak peak : powder_peaks(values, lines[i].wavelength, i == 0 ? remarks : others)) {
+      const double ratio = lines[i].ratio;
+      peak.nuclear = static_cast<float>(peak.nuclear * ratio);
+      peak.magnetic = static_cast<float>(peak.magnetic * ratio);
+      peak.xray = static_cast<float>(peak.xray * ratio);
+      peaks.push_back(peak);
+    }
+  }
   return peaks;
 }
 

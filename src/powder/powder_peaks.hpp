@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "powder/powder_error.hpp"
+#include "powder/radiation_source.hpp"
 #include "scattering/structure_factors.hpp"
 
 namespace velmora::powder {
@@ -18,6 +19,7 @@ struct PowderPeak {
   float d = 0;
   float two_theta = 0;  // degrees
   float tan_theta = 0;
+  float wavelength = 0;  // angstroms, of the source line the peak belongs to
   float fn_squared = 0, fm_squared = 0, fx_squared = 0;  // as velmora computes them
   float nuclear = 0, magnetic = 0, xray = 0;             // integrated intensities
 };
@@ -28,8 +30,16 @@ inline bool observable(float intensity, float strongest) { return intensity > 1e
 
 // The peaks of the reflections within reach of the wavelength (angstroms), in
 // list order. Notes the reflections left out (beyond reach, and 0 0 0, the
-// direct beam) and warns when h k l are listed without -h -k -l.
+// direct beam).
 std::vector<PowderPeak> powder_peaks(const std::vector<ReflectionValues>& values, double wavelength,
                                      Remarks& remarks);
+
+// The peaks of every source line, in line order, the integrated intensities
+// times the line's ratio. Remarks about the list come once, from the first line.
+std::vector<PowderPeak> source_peaks(const std::vector<ReflectionValues>& values,
+                                     const std::vector<SourceLine>& lines, Remarks& remarks);
+
+// Warns when h k l are listed without -h -k -l.
+void check_friedel_mates(const std::vector<ReflectionValues>& values, Remarks& remarks);
 
 }  // namespace velmora::powder

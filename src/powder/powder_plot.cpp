@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -45,6 +46,12 @@ struct TickRow {
   std::vector<double> positions;
   Colour colour;
   const char* label;
+};
+
+// An h k l written over its peak, in the panel's coordinates.
+struct TextMark {
+  double x, y;
+  std::string text;
 };
 
 // The page: margins and the height of one tick row, in normalised page units.
@@ -148,7 +155,7 @@ double tick_spacing(double span) {
 // tick rows below it, the 2-theta numbers and label under them.
 void draw_panel(const Frame& frame, double bottom, double top, const std::vector<double>& x,
                 const std::vector<Curve>& curves, const std::vector<TickRow>& rows, const char* y_label,
-                const std::string& title) {
+                const std::string& title, const char* x_label, const std::vector<TextMark>& marks) {
   const double x0 = x.front(), x1 = x.size() > 1 ? x.back() : x.front() + 1.0;
   const double strip_top = bottom + frame.row_height * static_cast<double>(rows.size());
   float highest = 0;
@@ -158,11 +165,16 @@ void draw_panel(const Frame& frame, double bottom, double top, const std::vector
   plvpor(frame.left, frame.right, strip_top, top);
   plwind(x0, x1, 0.0, highest > 0 ? kHeadroom * highest : 1.0);
   plcol0(kInk);
-  const double xtick = tick_spacing(x1 - x0);
+  const double xtick = tick_spacing(std::abs(x1 - x0));
   plbox("bcst", xtick, 0, "bcnstv", 0, 0);
   plmtex("l", 5.2, 0.5, 0.5, y_label);
   if (!title.empty()) plmtex("t", 1.2, 0.5, 0.5, title.c_str());
   draw_curves(x, curves, highest);
+  plcol0(kInk);
+  plschr(0, 0.6);
+  // Along the axis's direction, which runs right to left for d.
+  for (const TextMark& mark : marks) plptex(mark.x, mark.y + 0.02 * highest, x1 > x0 ? 1 : -1, 0, 0.5, mark.text.c_str());
+  plschr(0, 1.0);
   draw_legend(curves);
 
   plvpor(frame.left, frame.right, bottom, strip_top);
@@ -178,7 +190,7 @@ void draw_panel(const Frame& frame, double bottom, double top, const std::vector
   }
   plcol0(kInk);
   plbox("bcnst", xtick, 0, "bc", 0, 0);
-  plmtex("b", 3.3, 0.5, 0.5, "2#gh (degrees)");
+  plmtex("b", 3.3, 0.5, 0.5, x_label);
 }
 
 bool svg_driver_present() {
@@ -189,6 +201,24 @@ bool svg_driver_present() {
   plgDevs(&menu_p, &names_p, &count);
   return std::any_of(names.begin(), names.begin() + count,
                      [](const char* name) { return name != nullptr && std::string_view(name) == "svg"; });
+}
+
+// The 2-theta positions moved onto the axis.
+std::vector<double> on_axis(std::vector<double> positions, const PlotAxis& axis) {
+  for (double& at : positions) at = axis.at(at);
+  return positions;
+}
+
+// Labels over the strongest peaks of one kind, at the height of the curve there.
+std::vector<TextMark> label_marks(const std::vector<PowderPeak>& peaks, Intensity kind, const PlotAxis& axis,
+                                  const std::vector<float>& two_theta, const std::vector<float>& curve) {
+  std::vector<TextMark> marks;
+  for (const PeakLabel& label : strongest_peaks(peaks, kind, axis.labels, two_theta.front(), two_theta.back(), 0)) {
+    const auto nearest = std::lower_bound(two_theta.begin(), two_theta.end(), static_cast<float>(label.two_theta));
+    const std::size_t i = std::min(static_cast<std::size_t>(nearest - two_theta.begin()), curve.size() - 1);
+    marks.push_back({axis.at(label.two_theta), curve[i], label.text});
+  }
+  return marks;
 }
 
 }  // namespace
@@ -206,16 +236,18 @@ int plot_library_exit(const char* message) {
 bool plot_supported() { return svg_driver_present(); }
 
 bool draw_powder_plot(const std::string& file, const std::string& title, const PowderPattern& pattern,
-                      const std::vector<PowderPeak>& peaks, Radiation radiation) {
+                      const std::vector<PowderPeak>& peaks, Radiation radiation, const PlotAxis& axis) {
   const bool neutron = radiation != Radiation::xray, xray = radiation != Radiation::neutron;
-  const std::vector<double> x(pattern.two_theta.begin(), pattern.two_theta.end());
-  const double x0 = x.front(), x1 = x.back();
+  std::vector<double> x;
+  for (float two_theta : pattern.two_theta) x.push_back(axis.at(two_theta));
+  const double x0 = pattern.two_theta.front(), x1 = pattern.two_theta.back();
 
   std::vector<TickRow> neutron_rows;
   neutron_rows.push_back(
-      {tick_positions(peaks, x0, x1, [](const PowderPeak& p) { return p.nuclear; }), kNeutron, "nuclear"});
+      {on_axis(tick_positions(peaks, x0, x1, [](const PowderPeak& p) { return p.nuclear; }), axis), kNeutron,
+       "nuclear"});
   std::vector<double> magnetic_ticks =
-      tick_positions(peaks, x0, x1, [](const PowderPeak& p) { return p.magnetic; });
+      on_axis(tick_positions(peaks, x0, x1, [](const PowderPeak& p) { return p.magnetic; }), axis);
   const bool magnetic =
       std::any_of(peaks.begin(), peaks.end(), [](const PowderPeak& p) { return p.magnetic > 0; });
   if (magnetic) neutron_rows.push_back({std::move(magnetic_ticks), kMagnetic, "magnetic"});
@@ -239,14 +271,16 @@ bool draw_powder_plot(const std::string& file, const std::string& title, const P
         {pattern.total, kNeutron, magnetic ? "neutron, nuclear + magnetic" : "neutron, nuclear", false}};
     if (magnetic) curves.push_back({pattern.magnetic, kMagnetic, "magnetic part", true});
     draw_panel(frame, 1.0 - panel + 80.0 / height, 1.0 - 50.0 / height, x, curves, neutron_rows,
-               "Neutron intensity (barn/degree)", title);
+               "Neutron intensity (barn/degree)", title, axis.label(),
+               label_marks(peaks, Intensity::neutron_total, axis, pattern.two_theta, pattern.total));
   }
   if (xray) {
     const std::vector<TickRow> rows{
-        {tick_positions(peaks, x0, x1, [](const PowderPeak& p) { return p.xray; }), kXray, "X-ray"}};
+        {on_axis(tick_positions(peaks, x0, x1, [](const PowderPeak& p) { return p.xray; }), axis), kXray, "X-ray"}};
     draw_panel(frame, 80.0 / height, panel - 50.0 / height, x,
                {{pattern.xray, kXray, "X-ray, unpolarised beam", false}}, rows, "X-ray intensity (e²/degree)",
-               neutron ? "" : title);
+               neutron ? "" : title, axis.label(),
+               label_marks(peaks, Intensity::xray, axis, pattern.two_theta, pattern.xray));
   }
   plend();
 
@@ -265,7 +299,7 @@ namespace velmora::powder {
 bool plot_supported() { return false; }
 
 bool draw_powder_plot(const std::string&, const std::string&, const PowderPattern&,
-                      const std::vector<PowderPeak>&, Radiation) {
+                      const std::vector<PowderPeak>&, Radiation, const PlotAxis&) {
   fail_powder("--plot: this velmora-powder was built without PLplot");
 }
 

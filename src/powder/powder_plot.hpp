@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "powder/observed_pattern.hpp"
+#include "powder/pattern_fit.hpp"
+#include "powder/plot_axis.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/powder_peaks.hpp"
 #include "powder/powder_profile.hpp"
@@ -20,6 +23,19 @@ bool plot_supported();
 // Draws into the existing file `file`, replacing its content; returns whether
 // the SVG written is complete (PLplot does not report a failed write).
 bool draw_powder_plot(const std::string& file, const std::string& title, const PowderPattern& pattern,
-                      const std::vector<PowderPeak>& peaks, Radiation radiation);
+                      const std::vector<PowderPeak>& peaks, Radiation radiation, const PlotAxis& axis);
+
+// What the picture of a fit shows: the measured points, the calculated line,
+// the difference below, and the peaks' tick marks (moved by the zero shift).
+struct FitPicture {
+  const ObservedPattern& observed;
+  const PatternFit& fit;
+  const std::vector<PowderPeak>& peaks;
+  Radiation radiation;  // neutron (nuclear and magnetic ticks) or xray
+  PlotAxis axis;
+};
+
+// Draws the fit into the existing file `file` as draw_powder_plot does.
+bool draw_fit_plot(const std::string& file, const std::string& title, const FitPicture& picture);
 
 }  // namespace velmora::powder

@@ -29,19 +29,30 @@ double profile_terms(const std::vector<PowderPeak>& peaks, const TwoThetaGrid& g
   return terms;
 }
 
+// One pseudo-Voigt peak on the grid points x, its profile in double.
+void add_pseudo_voigt(const PowderPeak& peak, const PeakShape& shape, const std::vector<double>& x,
+                      PowderPattern& p) {
+  const auto [first, last] = points_within(x, peak.two_theta, shape_reach(shape));
+  for (std::size_t i = first; i < last; ++i) {
+    const double g = profile_at(shape, x[i] - peak.two_theta);
+    p.nuclear[i] = accumulate(p.nuclear[i], peak.nuclear * g);
+    p.magnetic[i] = accumulate(p.magnetic[i], peak.magnetic * g);
+    p.xray[i] = accumulate(p.xray[i], peak.xray * g);
+  }
+}
+
 }  // namespace
 
 std::size_t TwoThetaGrid::points() const {
   return static_cast<std::size_t>(std::floor((to - from) / step + 1e-6)) + 1;
 }
 
-double PeakWidth::at(const PowderPeak& peak) const {
-  if (!caglioti) return fwhm;
-  const auto [u, v, w] = *caglioti;
-  const double t = peak.tan_theta;
-  const double squared = u * t * t + v * t + w;
+namespace {
+
+// A width law's value at a peak; one that is no positive width ends the run.
+double checked_width(const char* option, double squared, const PowderPeak& peak) {
   if (!(squared > 0.0) || !std::isfinite(squared))
-    fail_powder("--caglioti: the width at reflection " + hkl_text(peak.h) + " (2theta " +
+    fail_powder(std::string(option) + ": the width at reflection " + hkl_text(peak.h) + " (2theta " +
                 float_text(peak.two_theta) + " degrees) would be the square root of " +
                 float_text(static_cast<float>(squared)) + ", which is no width");
   if (!(squared >= kNarrowestFwhm * kNarrowestFwhm && squared <= kWidestFwhm * kWidestFwhm))
@@ -49,6 +60,25 @@ double PeakWidth::at(const PowderPeak& peak) const {
                 float_text(peak.two_theta) + " degrees) would be " + float_text(static_cast<float>(std::sqrt(squared))) +
                 " degrees, not from " + limit_text(kNarrowestFwhm) + " to " + limit_text(kWidestFwhm));
   return std::sqrt(squared);
+}
+
+}  // namespace
+
+PeakShape PeakWidth::shape_at(const PowderPeak& peak) const {
+  const double t = peak.tan_theta;
+  if (tch) {
+    // Gaussian part from Caglioti's law (it may vanish), Lorentzian X tan theta + Y / cos theta.
+    const double gaussian2 = tch->u * t * t + tch->v * t + tch->w;
+    const double lorentzian = tch->x * t + tch->y * std::sqrt(1.0 + t * t);
+    const double gaussian = gaussian2 == 0.0 && lorentzian > 0.0 ? 0.0 : checked_width("--tch", gaussian2, peak);
+    if (!(lorentzian >= 0.0) || !std::isfinite(lorentzian))
+      fail_powder("--tch: the Lorentzian width at reflection " + hkl_text(peak.h) + " would be " +
+                  float_text(static_cast<float>(lorentzian)) + " degrees, below 0");
+    return tch_shape(gaussian, lorentzian);
+  }
+  if (!caglioti) return {fwhm, 0.0};
+  const auto [u, v, w] = *caglioti;
+  return {checked_width("--caglioti", u * t * t + v * t + w, peak), 0.0};
 }
 
 TwoThetaGrid default_grid(const std::vector<PowderPeak>& peaks, const PeakWidth& width) {
@@ -87,9 +117,15 @@ PowderPattern powder_pattern(const std::vector<PowderPeak>& peaks, const TwoThet
 
   double narrowest = INFINITY;
   std::vector<float> exponent, gauss;
+  std::vector<double> x;
+  if (width.tch) x.assign(p.two_theta.begin(), p.two_theta.end());
   for (const PowderPeak& peak : peaks) {
     const double fwhm = width.at(peak);
     narrowest = std::min(narrowest, fwhm);
+    if (width.tch) {
+      add_pseudo_voigt(peak, width.shape_at(peak), x, p);
+      continue;
+    }
     const double sigma = fwhm / kFwhmPerSigma;
     const double centre = peak.two_theta;
     const double first = std::ceil((centre - kTailSigmas * sigma - grid.from) / grid.step);
@@ -120,6 +156,48 @@ PowderPattern powder_pattern(const std::vector<PowderPeak>& peaks, const TwoThet
                  " degrees are drawn on steps of " + float_text(static_cast<float>(grid.step)) +
                  " degrees: the pattern under-samples them (use a step of a third of the width or less)");
   return p;
+}
+
+std::vector<PowderPeak> merged_peaks(std::vector<PowderPeak> peaks) {
+  std::stable_sort(peaks.begin(), peaks.end(),
+                   [](const PowderPeak& a, const PowderPeak& b) { return a.two_theta < b.two_theta; });
+  std::vector<PowderPeak> merged;
+  double nuclear = 0, magnetic = 0, xray = 0;
+  const auto close = [&] {
+    if (merged.empty()) return;
+    merged.back().nuclear = static_cast<float>(nuclear);
+    merged.back().magnetic = static_cast<float>(magnetic);
+    merged.back().xray = static_cast<float>(xray);
+  };
+  for (const PowderPeak& peak : peaks) {
+    if (merged.empty() || peak.two_theta - merged.back().two_theta > 1e-5f) {
+      close();
+      merged.push_back(peak);
+      nuclear = magnetic = xray = 0;
+    }
+    nuclear += peak.nuclear, magnetic += peak.magnetic, xray += peak.xray;
+  }
+  close();
+  return merged;
+}
+
+double intensity_of(const PowderPeak& peak, Intensity kind) {
+  return kind == Intensity::xray ? static_cast<double>(peak.xray)
+                                 : static_cast<double>(peak.nuclear) + static_cast<double>(peak.magnetic);
+}
+
+std::vector<double> pattern_at(const std::vector<PowderPeak>& peaks, const PeakWidth& width,
+                               Intensity kind, const std::vector<double>& x, double shift) {
+  std::vector<double> y(x.size(), 0.0);
+  for (const PowderPeak& peak : peaks) {
+    const double area = intensity_of(peak, kind);
+    if (area == 0.0) continue;
+    const PeakShape shape = width.shape_at(peak);
+    const double centre = peak.two_theta + shift;
+    const auto [first, last] = points_within(x, centre, shape_reach(shape));
+    for (std::size_t i = first; i < last; ++i) y[i] += area * profile_at(shape, x[i] - centre);
+  }
+  return y;
 }
 
 }  // namespace velmora::powder

@@ -1,6 +1,7 @@
-// The powder pattern on a 2-theta grid: every peak a Gaussian of unit area
-// times its integrated intensity, with a full width at half maximum that is
-// constant or follows Caglioti's law, summed point by point in list order.
+// The powder pattern on a 2-theta grid: every peak a profile of unit area
+// times its integrated intensity, summed point by point in list order. The
+// profile is a Gaussian whose full width at half maximum is constant or
+// follows Caglioti's law, or a Thompson-Cox-Hastings pseudo-Voigt.
 #pragma once
 
 #include <array>
@@ -8,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "powder/peak_shape.hpp"
 #include "powder/powder_error.hpp"
 #include "powder/powder_peaks.hpp"
 
@@ -29,10 +31,12 @@ inline constexpr double kNarrowestFwhm = 1e-4, kWidestFwhm = 180;
 struct PeakWidth {
   double fwhm = 0.3;
   std::optional<std::array<double, 3>> caglioti;  // U, V, W in degrees squared
+  std::optional<TchParameters> tch;                // a pseudo-Voigt instead of a Gaussian
 
-  // The width at a peak; a Caglioti law that gives no positive width there
-  // ends the run naming the reflection.
-  double at(const PowderPeak& peak) const;
+  // The width at a peak; a law that gives no positive width there ends the
+  // run naming the reflection.
+  double at(const PowderPeak& peak) const { return shape_at(peak).fwhm; }
+  PeakShape shape_at(const PowderPeak& peak) const;
 };
 
 // The grid the pattern is drawn on when none is asked for: every observable
@@ -51,5 +55,20 @@ struct PowderPattern {
 // centre lies outside the grid. Warns when peaks are narrower than three steps.
 PowderPattern powder_pattern(const std::vector<PowderPeak>& peaks, const TwoThetaGrid& grid,
                              const PeakWidth& width, Remarks& remarks);
+
+// Which integrated intensity of a peak a single pattern sums.
+enum class Intensity { neutron_total, xray };
+double intensity_of(const PowderPeak& peak, Intensity kind);
+
+// The peaks with those at one position (equivalent reflections, within 1e-5
+// degrees) made one, their intensities summed: the same pattern for a
+// fraction of the work.
+std::vector<PowderPeak> merged_peaks(std::vector<PowderPeak> peaks);
+
+// The pattern of one kind at the sorted points x (degrees), in double, with
+// every peak moved by shift degrees: the calculation a fit compares with a
+// measurement.
+std::vector<double> pattern_at(const std::vector<PowderPeak>& peaks, const PeakWidth& width,
+                               Intensity kind, const std::vector<double>& x, double shift);
 
 }  // namespace velmora::powder

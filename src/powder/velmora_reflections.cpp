@@ -56,14 +56,12 @@ void check_line_form(const std::string& path, const std::string& text) {
   }
 }
 
-void read_answers(const std::string& path, float pi, Structure& structure) {
-  std::string text = frontend::read_input_file(path, "the answers", frontend::kMostInputBytes);
-  check_line_form(path, text);
-  Console console(std::move(text));
+void read_answers(const std::string& text, const std::string& source, float pi, Structure& structure) {
+  Console console(text);
   try {
     read_structure_dialogue(console, pi, structure);
   } catch (const RunEnded&) {
-    frontend::fail(frontend::answer_failure(console, path));
+    frontend::fail(frontend::answer_failure(console, source));
   }
 }
 
@@ -89,13 +87,16 @@ std::pair<std::string, std::string> element_and_ion(const std::string& label) {
   return {};
 }
 
-// Each magnetic atom's form factor by the options; warnings become remarks.
-std::vector<MagneticForm> magnetic_forms(const Structure& structure, const ScatteringTables& tables,
-                                         const std::string& folder, const PowderOptions& options,
-                                         Remarks& remarks, std::unique_ptr<MagneticFormChooser>& chooser) {
-  chooser = std::make_unique<MagneticFormChooser>(options.model, folder);
+}  // namespace
+
+void choose_magnetic_forms(VelmoraCrystal& crystal, const PowderOptions& options, Remarks& remarks) {
+  const Structure& structure = crystal.structure();
+  const ScatteringTables& tables = crystal.state->tables;
+  CrystalMagnetism& magnetism = crystal.magnetism;
+  magnetism.chooser = std::make_unique<MagneticFormChooser>(options.model, crystal.tables_folder);
+  std::vector<MagneticForm>& forms = magnetism.forms;
+  forms.clear();
   const auto velmora_rows = std::span(tables.magnetic).first(kMagneticRows);
-  std::vector<MagneticForm> forms;
   std::set<std::string> said;
   const auto nuclear_rows = std::span(tables.neutron).first(kNeutronRows);
   for (const AtomSite& atom : structure.magnetic) {
@@ -122,7 +123,7 @@ std::vector<MagneticForm> magnetic_forms(const Structure& structure, const Scatt
                   "; name one with --ion " + label + "=ION");
     std::vector<std::string> notes;
     try {
-      forms.push_back(chooser->form_of(wanted, notes));
+      forms.push_back(magnetism.chooser->form_of(wanted, notes));
     } catch (const MagneticModelError& e) {
       fail_powder("magnetic atom type \"" + label + "\": " + e.what() + " (name the ion with --ion " + label +
                   "=ION)");
@@ -130,62 +131,62 @@ std::vector<MagneticForm> magnetic_forms(const Structure& structure, const Scatt
     for (const std::string& note : notes)
       if (said.insert(note).second) remarks.warn(note);
   }
-  return forms;
+  magnetism.model_line = MagneticFormChooser::describe(options.model, forms);
 }
 
-}  // namespace
-
-namespace {
-
-// The state of velmora_structure, its symbols not yet looked up: a magnetic
-// atom may take its form factor from the companions' model instead.
-std::unique_ptr<RunState> read_structure(const std::string& answers_path, const std::string& tables_folder) {
-  auto state = std::make_unique<RunState>();
-  state->pi = kPi;
-  state->eg2mc = kEg2mc;
-  load_tables(tables_folder, state->tables);
-  read_answers(answers_path, state->pi, state->structure);
-  state->cell = compute_cell_geometry(state->structure.param, state->pi);
-  if (!(state->cell.cvol > 0.0f) || !std::isfinite(state->cell.cvol)) {
+VelmoraCrystal read_velmora_crystal(const std::string& answers, const std::string& source,
+                                    const std::string& tables_folder) {
+  VelmoraCrystal crystal{std::make_unique<RunState>(), source, tables_folder, {}};
+  RunState& state = *crystal.state;
+  state.pi = kPi;
+  state.eg2mc = kEg2mc;
+  load_tables(tables_folder, state.tables);
+  read_answers(answers, source, state.pi, state.structure);
+  state.cell = compute_cell_geometry(state.structure.param, state.pi);
+  if (!(state.cell.cvol > 0.0f) || !std::isfinite(state.cell.cvol)) {
     frontend::Failure failure;
-    failure.file = answers_path;
+    failure.file = source;
     failure.answer = "the lattice parameters a b c alpha beta gamma";
-    failure.reason = std::isfinite(state->cell.cvol)
-                         ? "they close no cell (its volume is " + float_text(state->cell.cvol) + ")"
+    failure.reason = std::isfinite(state.cell.cvol)
+                         ? "they close no cell (its volume is " + float_text(state.cell.cvol) + ")"
                          : "they close no cell (its volume is not a real number)";
     frontend::fail(std::move(failure));
   }
-  state->umom = compute_moment_directions(state->structure.moments);
-  return state;
+  state.umom = compute_moment_directions(state.structure.moments);
+  return crystal;
 }
 
-}  // namespace
-
-std::unique_ptr<RunState> velmora_structure(const std::string& answers_path, const std::string& tables_folder) {
-  std::unique_ptr<RunState> state = read_structure(answers_path, tables_folder);
-  const ReflectionLoop loop({state->tables, state->structure, state->cell, state->umom, state->pi, state->eg2mc});
-  if (loop.missing_symbol())
-    fail_missing_symbol(answers_path, state->tables, tables_folder, *loop.missing_symbol());
-  return state;
+std::string answer_file_text(const std::string& path) {
+  std::string text = frontend::read_input_file(path, "the answers", frontend::kMostInputBytes);
+  check_line_form(path, text);
+  return text;
 }
 
-std::vector<ReflectionValues> velmora_reflections(const std::string& answers_path,
-                                                  const std::string& tables_folder, const PowderOptions& options,
-                                                  Remarks& remarks, std::string& model_line) {
-  const std::unique_ptr<RunState> state = read_structure(answers_path, tables_folder);
-  std::unique_ptr<MagneticFormChooser> chooser;
-  const std::vector<MagneticForm> forms =
-      magnetic_forms(state->structure, state->tables, tables_folder, options, remarks, chooser);
-  model_line = MagneticFormChooser::describe(options.model, forms);
-  const GivenMagneticForms given = tabulate_magnetic_forms(forms, state->structure, state->cell, state->pi);
-  const ReflectionLoop loop({state->tables, state->structure, state->cell, state->umom, state->pi,
-                             state->eg2mc, model_line.empty() ? nullptr : &given});
+std::vector<ReflectionValues> crystal_reflections(VelmoraCrystal& crystal, const std::vector<Reflection>& hkl) {
+  RunState& state = *crystal.state;
+  state.structure.hkl = hkl;
+  state.structure.nrefn = static_cast<std::int32_t>(hkl.size());
+  const bool own_forms = crystal.magnetism.model_line.empty();
+  const GivenMagneticForms given =
+      own_forms ? GivenMagneticForms{}
+                : tabulate_magnetic_forms(crystal.magnetism.forms, state.structure, state.cell, state.pi);
+  const ReflectionLoop loop({state.tables, state.structure, state.cell, state.umom, state.pi, state.eg2mc,
+                             own_forms ? nullptr : &given});
   if (loop.missing_symbol())
-    fail_missing_symbol(answers_path, state->tables, tables_folder, *loop.missing_symbol());
+    fail_missing_symbol(crystal.source, state.tables, crystal.tables_folder, *loop.missing_symbol());
   std::vector<ReflectionValues> values;
   values.reserve(loop.reflections());
   for_each_reflection(loop, reflection_threads(), [&values](const ReflectionValues& v) { values.push_back(v); });
   return values;
+}
+
+std::unique_ptr<RunState> velmora_structure(const std::string& answers_path, const std::string& tables_folder) {
+  VelmoraCrystal crystal = read_velmora_crystal(answer_file_text(answers_path), answers_path, tables_folder);
+  RunState& state = *crystal.state;
+  const ReflectionLoop loop({state.tables, state.structure, state.cell, state.umom, state.pi, state.eg2mc});
+  if (loop.missing_symbol())
+    fail_missing_symbol(answers_path, state.tables, tables_folder, *loop.missing_symbol());
+  return std::move(crystal.state);
 }
 
 }  // namespace velmora::powder

@@ -9,26 +9,53 @@
 #include <vector>
 
 #include "app/run_state.hpp"
+#include "magnetic/magnetic_form_model.hpp"
 #include "powder/powder_error.hpp"
 #include "powder/powder_options.hpp"
 #include "scattering/structure_factors.hpp"
 
 namespace velmora::powder {
 
-// velmora's state once the answers are read: tables, structure (with the
-// answers' reflections), cell geometry and moment directions. Fails as
-// velmora_reflections does, also on a symbol that no table has.
-std::unique_ptr<RunState> velmora_structure(const std::string& answers_path, const std::string& tables_folder);
+// The magnetic atoms' form factors by the companions' model.
+struct CrystalMagnetism {
+  std::unique_ptr<MagneticFormChooser> chooser;  // holds the ion table the forms point into
+  std::vector<MagneticForm> forms;               // one per magnetic atom, in input order
+  std::string model_line;  // which model gave |Fm|^2; empty when velmora's own table gave every one
+};
 
-// Every reflection of the answers, in their order. Anything velmora would
-// refuse (an unreadable file, a wrong answer, a symbol no table has) ends the
-// run naming the file and the line or the symbol.
-// Magnetic atoms take their form factors by the options' model (see
-// magnetic/magnetic_form_model.hpp); model_line then says which model gave
-// |Fm|^2, or stays empty when velmora's own table gave every one.
-std::vector<ReflectionValues> velmora_reflections(const std::string& answers_path,
-                                                  const std::string& tables_folder,
-                                                  const PowderOptions& options, Remarks& remarks,
-                                                  std::string& model_line);
+// The crystal of an answer text, read by velmora's dialogue with the tables
+// loaded: its cell, atoms, moments and own list of reflections.
+struct VelmoraCrystal {
+  std::unique_ptr<RunState> state;
+  std::string source;  // the answer file (or the CIF they were made from), as messages name it
+  std::string tables_folder;
+  CrystalMagnetism magnetism;
+  const Structure& structure() const { return state->structure; }
+};
+
+// Anything velmora would refuse (a wrong answer, a table it cannot read, a
+// cell of no volume) ends the run naming the file and the line or the table.
+// The magnetic form factors are velmora's own until set.
+VelmoraCrystal read_velmora_crystal(const std::string& answers, const std::string& source,
+                                    const std::string& tables_folder);
+
+// Each magnetic atom's form factor by the options' model (see
+// magnetic/magnetic_form_model.hpp), for the labels of an answer file; the
+// model's warnings become remarks.
+void choose_magnetic_forms(VelmoraCrystal& crystal, const PowderOptions& options, Remarks& remarks);
+
+// The text of the answer file at path; an unreadable one, or one velmora would
+// misread (a byte-order mark, lines ended by CR alone), ends the run.
+std::string answer_file_text(const std::string& path);
+
+// The values of the reflections hkl, in their order; a symbol no table has
+// ends the run naming it.
+std::vector<ReflectionValues> crystal_reflections(VelmoraCrystal& crystal, const std::vector<Reflection>& hkl);
+
+// velmora's state once the answer file is read: tables, structure (with the
+// answers' reflections), cell geometry and moment directions, with velmora's
+// own form factors. Fails as read_velmora_crystal does, also on a symbol that
+// no table has.
+std::unique_ptr<RunState> velmora_structure(const std::string& answers_path, const std::string& tables_folder);
 
 }  // namespace velmora::powder

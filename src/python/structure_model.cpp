@@ -226,8 +226,8 @@ PowderRun compute_powder(const StructureModel& m, const std::vector<std::string>
       frontend::parse_command_line(powder::powder_program_spec(), options));
   PowderRun run;
   powder::Remarks remarks;
-  const std::vector<ReflectionValues> values = compute(m, reflections_to(m, o.wavelength / 2));
-  run.peaks = powder::powder_peaks(values, o.wavelength, remarks);
+  const std::vector<ReflectionValues> values = compute(m, reflections_to(m, powder::shortest_wavelength(o.lines) / 2));
+  run.peaks = powder::source_peaks(values, o.lines, remarks);
   const powder::TwoThetaGrid grid = o.grid ? *o.grid : powder::default_grid(run.peaks, o.width);
   run.pattern = powder::powder_pattern(run.peaks, grid, o.width, remarks);
   run.remarks = remarks.lines;

@@ -16,8 +16,8 @@ def powder(*options, cwd=None):
     return run.returncode, run.stdout, run.stderr
 
 
-def reflections(answers, wavelength):
-    status, out, err = powder(answers, "--wavelength", wavelength)
+def reflections(answers, wavelength, *options):
+    status, out, err = powder(answers, "--wavelength", wavelength, *options)
     assert status == 0, err
     return list(csv.DictReader(io.StringIO(out)))
 
@@ -35,7 +35,8 @@ def check_report():
         with open(answers, "rb") as f:
             report = subprocess.run([args.velmora], stdin=f, capture_output=True, text=True,
                                     cwd=os.path.join(args.source, "data")).stdout
-        rows, got = [line for line in report.split("\n") if len(line) == 78], reflections(answers, 0.1)
+        rows = [line for line in report.split("\n") if len(line) == 78]
+        got = reflections(answers, 0.1, "--answer-hkl")
         if len(got) != len(rows):
             problems.append(f"{answers}: {len(got)} reflections, velmora printed {len(rows)}")
         for row, line in zip(got, rows):
@@ -57,7 +58,7 @@ def check_formulas():
         path = os.path.join(args.source, "tests", "cross_check", "references", name + ".csv")
         lines = [line for line in open(path) if not line.startswith("#")]
         ref = {tuple(float(r[c]) for c in "hkl"): r for r in csv.DictReader(lines)}
-        got = reflections(example(name), wavelength)
+        got = reflections(example(name), wavelength, "--answer-hkl")
         hkl = [tuple(float(r[c]) for c in "hkl") for r in got]
         d, fn2, fm2, fx2 = (np.array([float(ref[h][c]) for h in hkl]) for c in ("d", "Fn2", "Fm2", "FX2"))
         s = wavelength / (2 * d)
@@ -81,8 +82,8 @@ def check_formulas():
 
 
 def pattern(answers, *options, cwd):
-    width = [] if {"--fwhm", "--caglioti"} & set(options) else ["--fwhm", 0.3]
-    status, _, err = powder(answers, *width, "--csv", "pattern.csv", *options, cwd=cwd)
+    width = [] if {"--fwhm", "--caglioti", "--tch"} & set(options) else ["--fwhm", 0.3]
+    status, _, err = powder(answers, *width, "--csv", "pattern.csv", "--answer-hkl", *options, cwd=cwd)
     assert status == 0, err
     with open(os.path.join(cwd, "pattern.csv")) as f:
         rows = list(csv.DictReader(f))
@@ -99,7 +100,7 @@ def area(rows, column):
 def check_profile():
     problems = []
     iron = example("iron_bcc")
-    peaks = reflections(iron, 1.5)
+    peaks = reflections(iron, 1.5, "--answer-hkl")
     intensity = lambda p, *kinds: sum(float(p["I_" + kind]) for kind in kinds)
     with tempfile.TemporaryDirectory() as scratch:
         rows, _ = pattern(iron, "--wavelength", 1.5, "--two-theta", "20:175:0.005", cwd=scratch)
@@ -130,6 +131,31 @@ def check_profile():
             got = both / (height * math.sqrt(2 * math.pi)) * fwhm_per_sigma
             if abs(got - fwhm) > 1e-4 * fwhm:
                 problems.append(f"{option} {value}: FWHM {got}, not {fwhm}")
+        # Pseudo-Voigt: Gaussian width from U V W, Lorentzian X tan + Y / cos, mixed as Thompson, Cox and
+        # Hastings give; the area is still the integrated intensity, the width measured at half height.
+        tch = (0.01, -0.005, 0.01, 0.04, 0.03)
+        theta = math.radians(centre / 2)
+        g = math.sqrt(tch[0] * t * t + tch[1] * t + tch[2])
+        lw = tch[3] * t + tch[4] / math.cos(theta)
+        gamma = (g ** 5 + 2.69269 * g ** 4 * lw + 2.42843 * g ** 3 * lw ** 2 + 4.47163 * g ** 2 * lw ** 3 +
+                 0.07842 * g * lw ** 4 + lw ** 5) ** 0.2
+        q = lw / gamma
+        eta = 1.36603 * q - 0.47719 * q * q + 0.11116 * q ** 3
+        rows, _ = pattern(iron, "--wavelength", 1.5, "--tch", ",".join(map(str, tch)),
+                          "--two-theta", f"{centre - 6:.6f}:{centre + 6:.6f}:0.0005", cwd=scratch)
+        # All the area but the Lorentzian tails beyond the 6 degrees each side of the grid (the tails
+        # of the next peaks, 20 degrees away, add some 2e-4 of it).
+        want = both * (1 - eta + eta * 2 / math.pi * math.atan(2 * 6 / gamma))
+        if abs(area(rows, "neutron_total") - want) > 1e-3 * both:
+            problems.append(f"pseudo-Voigt: area {area(rows, 'neutron_total')}, expected {want}")
+        x = [float(r["two_theta_deg"]) for r in rows]
+        y = [float(r["neutron_total"]) for r in rows]
+        top = max(y)
+        above = [i for i, v in enumerate(y) if v >= top / 2]
+        edge = lambda i, j: x[i] + (top / 2 - y[i]) * (x[j] - x[i]) / (y[j] - y[i])
+        width = edge(above[-1], above[-1] + 1) - edge(above[0] - 1, above[0])
+        if abs(width - gamma) > 2e-3 * gamma:
+            problems.append(f"pseudo-Voigt: FWHM {width}, Thompson-Cox-Hastings gives {gamma}")
         # 6 angstrom reaches no reflection of iron (largest d 2.87): an empty pattern, and a note.
         rows, err = pattern(iron, "--wavelength", 6, "--reflections", "peaks.csv", "--two-theta", "0:180:1",
                             cwd=scratch)
@@ -138,6 +164,153 @@ def check_profile():
         if "no reflection is within reach" not in err or not empty or len(rows) != 181 or \
                 any(float(v) != 0 for r in rows for k, v in r.items() if k != "two_theta_deg"):
             problems.append(f"6 angstrom: expected an empty pattern and a note, got {err!r}")
+    return problems
+
+
+def synthetic_pattern(peaks, columns, scale, zero, background, profile, seed):
+    """Counts with Poisson noise: scale times every peak's profile, moved by zero, over a background."""
+    import numpy as np
+    x = np.arange(20.0, 110.0, 0.01)
+    y = np.zeros_like(x)
+    for p in peaks:
+        y += scale * sum(float(p[c]) for c in columns) * profile(x - float(p["two_theta_deg"]) - zero)
+    u = (2 * x - x[0] - x[-1]) / (x[-1] - x[0])
+    return x, np.random.default_rng(seed).poisson(y + np.polyval(background, u))
+
+
+def check_fit():
+    try:
+        import numpy as np
+    except ImportError:
+        return None
+    import json
+    problems = []
+    silicon = os.path.join(args.source, "tests", "cif", "cases", "silicon.cif")
+    iron = example("iron_bcc")
+    sigma = 0.1 / (2 * math.sqrt(2 * math.log(2)))
+    gauss = lambda dx: np.exp(-dx ** 2 / (2 * sigma ** 2)) / (sigma * math.sqrt(2 * math.pi))
+    # input, radiation options, intensity columns, scale, zero shift, background polynomial, with sigma column
+    cases = [(silicon, ["--source", "Cu"], ["I_xray_electron2"], 0.02, 0.037, [30, -40, 200], False),
+             (iron, ["--wavelength", "1.5"], ["I_nuclear_barn", "I_magnetic_barn"], 40.0, -0.061, [-20, 0, 80], True)]
+    for answers, radiation, column, scale, zero, background, with_sigma in cases:
+        with tempfile.TemporaryDirectory() as scratch:
+            status, out, err = powder(answers, *radiation)
+            peaks = list(csv.DictReader(io.StringIO(out)))
+            x, counts = synthetic_pattern(peaks, column, scale, zero, background, gauss, seed=len(peaks))
+            columns = [x, counts, np.sqrt(np.maximum(counts, 1))] if with_sigma else [x, counts]
+            name = os.path.join(scratch, "measured.xye" if with_sigma else "measured.xy")
+            np.savetxt(name, np.column_stack(columns), fmt="%.6g", header="2theta intensity", comments="# ")
+            status, _, err = powder(answers, *radiation, "--fwhm", 0.1, "--observed", name, "--fit-report", "fit.json",
+                                    "--csv", "fit.csv", "--plot", "fit.svg", "--label-peaks", 3, cwd=scratch)
+            if status != 0:
+                problems.append(f"{answers}: status {status}, {err}")
+                continue
+            with open(os.path.join(scratch, "fit.json")) as f:
+                fit = json.load(f)
+            if set(fit) != {"scale", "zero_shift", "background", "Rp", "Rwp", "Rexp", "chi2"}:
+                problems.append(f"{answers}: fit report keys {sorted(fit)}")
+                continue
+            if abs(fit["scale"] / scale - 1) > 0.01 or abs(fit["zero_shift"] - zero) > 0.005:
+                problems.append(f"{answers}: scale {fit['scale']} (made {scale}), zero {fit['zero_shift']} (made {zero})")
+            # A right model leaves only the noise: chi2 near 1, Rwp near Rexp.
+            if not 0.9 < fit["chi2"] < 1.1 or abs(fit["Rwp"] / fit["Rexp"] - math.sqrt(fit["chi2"])) > 1e-9:
+                problems.append(f"{answers}: chi2 {fit['chi2']}, Rwp {fit['Rwp']}, Rexp {fit['Rexp']}")
+            with open(os.path.join(scratch, "fit.csv")) as f:
+                rows = list(csv.DictReader(f))
+            if len(rows) != len(x) or any(abs(float(r["observed"]) - float(r["calculated"]) - float(r["difference"]))
+                                          > 1e-9 * max(1.0, float(r["observed"])) for r in rows):
+                problems.append(f"{answers}: the fit's CSV does not hold observed, calculated and their difference")
+            problems += [f"{answers}: {problem}" for problem in svg_problems(os.path.join(scratch, "fit.svg"),
+                                                                             ["observed", "calculated"])]
+    return problems
+
+
+def check_sources():
+    """Every line's peaks where Bragg's law puts them, with its ratio of the single-line intensity."""
+    problems = []
+    iron = example("iron_bcc")
+    single = {w: reflections(iron, w) for w in ("1.5", "1.6")}
+    both = reflections(iron, "1.5,1.6:0.5")
+    for w, ratio in (("1.5", 1.0), ("1.6", 0.5)):
+        lines = [p for p in both if p["wavelength_angstrom"] == w]
+        if len(lines) != len(single[w]):
+            problems.append(f"{w} angstrom: {len(lines)} peaks, alone {len(single[w])}")
+        for p, alone in zip(lines, single[w]):
+            bragg = math.degrees(2 * math.asin(float(w) / (2 * float(p["d_angstrom"]))))
+            if abs(float(p["two_theta_deg"]) - bragg) > 1e-4 or \
+                    abs(float(p["I_nuclear_barn"]) - ratio * float(alone["I_nuclear_barn"])) > 1e-6 * float(alone["I_nuclear_barn"]):
+                problems.append(f"{w} angstrom {p['h']} {p['k']} {p['l']}: 2theta {p['two_theta_deg']} (Bragg {bragg}),"
+                                f" I {p['I_nuclear_barn']}, alone {alone['I_nuclear_barn']} times {ratio}")
+    status, out, _ = powder(iron, "--source", "Cu")
+    waves = sorted({float(p["wavelength_angstrom"]) for p in csv.DictReader(io.StringIO(out))})
+    if status != 0 or len(waves) != 2 or not 1.5 < waves[0] < waves[1] < 1.55:
+        problems.append(f"--source Cu: lines {waves}")
+    return problems
+
+
+def check_lists():
+    """The cell's every reflection by default; an answer file's own list warned about when partial or short."""
+    problems = []
+    silicon = example("silicon")
+    family = lambda peaks, *hkls: sum(float(p["I_xray_electron2"]) for p in peaks
+                                      if sorted(abs(int(float(p[c]))) for c in "hkl") in [sorted(h) for h in hkls])
+    listed, full = reflections(silicon, 1.5406, "--answer-hkl"), reflections(silicon, 1.5406)
+    # The list holds one of each family: 8 equivalents of 1 1 1, 12 of 2 2 0.
+    want = family(listed, (2, 2, 0)) * 12 / (family(listed, (1, 1, 1)) * 8)
+    got = family(full, (2, 2, 0)) / family(full, (1, 1, 1))
+    if abs(got - want) > 1e-5 * want:
+        problems.append(f"silicon: 220/111 {got}, with multiplicities {want}")
+    for options, words in (([silicon, "--wavelength", 1.5406, "--answer-hkl", "--two-theta", "20:100:0.01"],
+                            ["lack equivalents under the structure's Laue group (48 operations"]),
+                           ([example("iron_bcc"), "--wavelength", 1.0, "--answer-hkl", "--two-theta", "20:170:0.01"],
+                            ["reflections beyond the list's last are missing"]),
+                           ([silicon, "--wavelength", 1.5406, "--two-theta", "20:100:0.01"], [])):
+        with tempfile.TemporaryDirectory() as scratch:
+            status, _, err = powder(*options, "--csv", "p.csv", cwd=scratch)
+            if status != 0 or any(w not in err for w in words) or (not words and "warning" in err):
+                problems.append(f"{options}: status {status}, {err!r}")
+    return problems
+
+
+def svg_problems(path, words):
+    import xml.etree.ElementTree as ET
+    if args.drawing == "no":
+        return []
+    root = ET.parse(path).getroot()
+    texts = " ".join("".join(t.itertext()) for t in root.iter("{http://www.w3.org/2000/svg}text"))
+    return [f"no {word!r} in the plot's texts" for word in words if word not in texts]
+
+
+def check_cif():
+    """A CIF in one command: converted in the program, its reflections to the range's d-spacing;
+    the magnetic model and g reach the converter's form factors."""
+    problems = []
+    dysprosium = os.path.join(args.source, "tests", "cif", "cases", "rare_earth_dipole.mcif")
+    runs = [powder(dysprosium, "--wavelength", 2.4, "--dmin", 2, *options)
+            for options in ([], ["--magnetic-model", "dipole"], ["--magnetic-model", "dipole", "--g", "Dy=2"])]
+    if any(status != 0 for status, _, _ in runs):
+        return [f"rare_earth_dipole.mcif: {[err for _, _, err in runs]}"]
+    fm2 = [[float(r["Fm2_barn"]) for r in csv.DictReader(line for line in out.splitlines() if not line.startswith("#"))]
+           for _, out, _ in runs]
+    if "dipole approximation" not in runs[1][1].split("\n")[0] or \
+            not all(d > j * 1.01 for j, d in zip(fm2[0], fm2[1]) if j > 1e-3) or \
+            not all(math.isclose(j, g, rel_tol=1e-6) for j, g in zip(fm2[0], fm2[2])):
+        problems.append(f"rare_earth_dipole.mcif: the model does not reach |Fm|^2: {runs[1][1][:200]}")
+    with tempfile.TemporaryDirectory() as scratch:
+        status, _, err = powder(os.path.join(args.source, "tests", "cif", "cases", "silicon.cif"), "--wavelength",
+                                1.5406, "--radiation", "xray", "--plot", "p.svg", "--xy", "p.xy", "--axis", "d",
+                                "--label-peaks", 2, cwd=scratch)
+        if args.drawing == "no":
+            return problems if status == 1 and "cannot draw" in err else [f"no PLplot: status {status}, {err}"]
+        if status != 0:
+            return [f"silicon.cif: status {status}, {err}"]
+        problems += svg_problems(os.path.join(scratch, "p.svg"), ["silicon.cif", "d (Å)", "1 1 1", "2 2 0"])
+        with open(os.path.join(scratch, "p.xy")) as f:
+            points = [tuple(map(float, line.split())) for line in f]
+        # 1 1 1 of silicon at 28.44 degrees is there, and 5 3 3 at 136.9 (the default grid reaches every peak).
+        strongest = max(points, key=lambda p: p[1])
+        if abs(strongest[0] - 28.44) > 0.02 or points[-1][0] < 137:
+            problems.append(f"silicon.cif: strongest point {strongest}, last {points[-1]}")
     return problems
 
 
@@ -171,7 +344,8 @@ def check_plot():
 
 def check_magnetic():
     """The dipole model against numpy over the ion table: Dy3+ (g = 4/3) at the origin, so
-    |Fm|^2 grows by ((<j0> + <j2>/2) / <j0>)^2; --g 2 gives <j0> alone; the files name the model."""
+    |Fm|^2 grows by ((<j0> + <j2>/2) / <j0>)^2; --g 2 gives <j0> alone (the ion table's, to
+    rounding of velmora's own); the files name the model."""
     try:
         import numpy as np
     except ImportError:
@@ -196,7 +370,8 @@ def check_magnetic():
     for j0, dipole, g2 in zip(table["j0"], table["dipole"], table["g2"]):
         s = 1 / (2 * float(j0["d_angstrom"]))
         want = float(j0["Fm2_barn"]) * ((fit("j0", s) + 0.5 * s * s * fit("j2", s)) / fit("j0", s)) ** 2
-        if not math.isclose(float(dipole["Fm2_barn"]), want, rel_tol=1e-4) or g2["Fm2_barn"] != j0["Fm2_barn"]:
+        if not math.isclose(float(dipole["Fm2_barn"]), want, rel_tol=1e-4) or \
+                not math.isclose(float(g2["Fm2_barn"]), float(j0["Fm2_barn"]), rel_tol=1e-6):
             problems.append(f"s = {s}: |Fm|^2 {dipole['Fm2_barn']} (dipole), {g2['Fm2_barn']} (g = 2), "
                             f"{j0['Fm2_barn']} (j0); dipole wanted {want}")
     return problems
@@ -245,7 +420,7 @@ def main():
     global args
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("command", choices=["report", "formulas", "profile", "plot", "refusals", "interrupted",
-                                            "magnetic"])
+                                            "magnetic", "fit", "sources", "lists", "cif"])
     parser.add_argument("--powder", required=True)
     parser.add_argument("--velmora", required=True)
     parser.add_argument("--source", required=True)

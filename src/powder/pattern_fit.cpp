@@ -1,0 +1,165 @@
+// Least squares by variable projection: for a given zero shift the model is
+// linear in the scale and the background coefficients, solved with Eigen's
+// column-pivoting QR on the weighted design matrix; the zero shift, the one
+// non-linear parameter, is found by a scan at a quarter of the narrowest peak
+// width followed by a golden-section search of the best interval.
+#include "powder/pattern_fit.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "powder/number_text.hpp"
+#include "powder/powder_error.hpp"
+
+namespace velmora::powder {
+
+std::vector<double> chebyshev_terms(double u, int n) {
+  std::vector<double> t(static_cast<std::size_t>(std::max(n, 0)));
+  for (std::size_t j = 0; j < t.size(); ++j) t[j] = j == 0 ? 1.0 : j == 1 ? u : 2.0 * u * t[j - 1] - t[j - 2];
+  return t;
+}
+
+}  // namespace velmora::powder
+
+#ifdef VELMORA_POWDER_FIT
+#include <Eigen/Dense>
+
+namespace velmora::powder {
+namespace {
+
+struct LinearFit {
+  double chi_squared = INFINITY;  // sum of w (y_obs - y_calc)^2
+  Eigen::VectorXd coefficients;   // scale, then the background terms
+};
+
+class Fitter {
+ public:
+  Fitter(const ObservedPattern& observed, int terms) {
+    const auto n = static_cast<Eigen::Index>(observed.two_theta.size());
+    weighted_background_.resize(n, terms);
+    weighted_y_.resize(n);
+    root_weight_.resize(n);
+    const double low = observed.two_theta.front(), high = observed.two_theta.back();
+    for (Eigen::Index i = 0; i < n; ++i) {
+      const auto k = static_cast<std::size_t>(i);
+      root_weight_[i] = 1.0 / observed.sigma[k];
+      weighted_y_[i] = observed.intensity[k] * root_weight_[i];
+      const double u = (2.0 * observed.two_theta[k] - low - high) / (high - low);
+      const std::vector<double> t = chebyshev_terms(u, terms);
+      for (int j = 0; j < terms; ++j) weighted_background_(i, j) = t[static_cast<std::size_t>(j)] * root_weight_[i];
+    }
+  }
+
+  LinearFit solve(const std::vector<double>& pattern) const {
+    const Eigen::Index n = weighted_y_.size(), terms = weighted_background_.cols();
+    Eigen::MatrixXd design(n, terms + 1);
+    for (Eigen::Index i = 0; i < n; ++i) design(i, 0) = pattern[static_cast<std::size_t>(i)] * root_weight_[i];
+    design.rightCols(terms) = weighted_background_;
+    LinearFit fit;
+    fit.coefficients = design.colPivHouseholderQr().solve(weighted_y_);
+    fit.chi_squared = (weighted_y_ - design * fit.coefficients).squaredNorm();
+    return fit;
+  }
+
+  double weighted_y_squared() const { return weighted_y_.squaredNorm(); }
+
+ private:
+  Eigen::MatrixXd weighted_background_;
+  Eigen::VectorXd weighted_y_, root_weight_;
+};
+
+// The shift of least chi^2 between a and b, golden-section search.
+double golden_minimum(const std::function<double(double)>& chi2, double a, double b) {
+  const double ratio = (std::sqrt(5.0) - 1.0) / 2.0;
+  double c = b - ratio * (b - a), d = a + ratio * (b - a);
+  double fc = chi2(c), fd = chi2(d);
+  for (int step = 0; step < 60 && b - a > 1e-7; ++step) {
+    if (fc < fd) {
+      b = d, d = c, fd = fc;
+      c = b - ratio * (b - a), fc = chi2(c);
+    } else {
+      a = c, c = d, fc = fd;
+      d = a + ratio * (b - a), fd = chi2(d);
+    }
+  }
+  return (a + b) / 2.0;
+}
+
+}  // namespace
+
+bool fit_supported() { return true; }
+
+PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pattern, int terms,
+                       double narrowest, double zero_range) {
+  const std::size_t n = observed.two_theta.size();
+  const std::size_t parameters = 2 + static_cast<std::size_t>(terms);
+  if (n <= parameters)
+    fail_powder(observed.source + ": " + std::to_string(n) + " points cannot fix " +
+                std::to_string(parameters) + " parameters (scale, zero shift and " + std::to_string(terms) +
+                " background terms)");
+  const Fitter fitter(observed, terms);
+  const auto chi2_at = [&](double shift) { return fitter.solve(pattern(shift)).chi_squared; };
+
+  // The scan: a step of a quarter width cannot step over a peak's minimum.
+  // At most kMostScanSteps on each side, for peaks far narrower than the range.
+  constexpr double kMostScanSteps = 1000;
+  const double step = std::min(std::max(narrowest / 4.0, zero_range / kMostScanSteps), zero_range);
+  const int steps = static_cast<int>(std::ceil(zero_range / step));
+  double best = 0, best_chi2 = INFINITY;
+  for (int i = -steps; i <= steps; ++i) {
+    const double shift = i * step;
+    const double chi2 = chi2_at(shift);
+    if (chi2 < best_chi2) best = shift, best_chi2 = chi2;
+  }
+  const double shift = golden_minimum(chi2_at, best - step, best + step);
+
+  const std::vector<double> calculated = pattern(shift);
+  if (std::all_of(calculated.begin(), calculated.end(), [](double v) { return v == 0.0; }))
+    fail_powder(observed.source + ": the calculated pattern has no peak between " +
+                float_text(static_cast<float>(observed.two_theta.front())) + " and " +
+                float_text(static_cast<float>(observed.two_theta.back())) +
+                " degrees, so there is no scale to fit");
+  const LinearFit linear = fitter.solve(calculated);
+
+  PatternFit fit;
+  fit.scale = linear.coefficients[0];
+  fit.zero_shift = shift;
+  fit.background.assign(linear.coefficients.data() + 1, linear.coefficients.data() + 1 + terms);
+  const double low = observed.two_theta.front(), high = observed.two_theta.back();
+  double absolute_difference = 0, absolute_observed = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double u = (2.0 * observed.two_theta[i] - low - high) / (high - low);
+    const std::vector<double> t = chebyshev_terms(u, terms);
+    double background = 0;
+    for (int j = 0; j < terms; ++j) background += fit.background[static_cast<std::size_t>(j)] * t[static_cast<std::size_t>(j)];
+    fit.background_values.push_back(background);
+    fit.calculated.push_back(fit.scale * calculated[i] + background);
+    absolute_difference += std::abs(observed.intensity[i] - fit.calculated.back());
+    absolute_observed += std::abs(observed.intensity[i]);
+  }
+  // Rp = sum |yo - yc| / sum |yo|; Rwp = sqrt(sum w (yo - yc)^2 / sum w yo^2);
+  // Rexp = sqrt((N - P) / sum w yo^2); chi^2 = sum w (yo - yc)^2 / (N - P).
+  const double freedom = static_cast<double>(n - parameters);
+  fit.rp = absolute_difference / absolute_observed;
+  fit.rwp = std::sqrt(linear.chi_squared / fitter.weighted_y_squared());
+  fit.rexp = std::sqrt(freedom / fitter.weighted_y_squared());
+  fit.chi2 = linear.chi_squared / freedom;
+  return fit;
+}
+
+}  // namespace velmora::powder
+
+#else  // built without Eigen
+
+namespace velmora::powder {
+
+bool fit_supported() { return false; }
+
+PatternFit fit_pattern(const ObservedPattern&, const ShiftedPattern&, int, double, double) {
+  fail_powder("--observed: this velmora-powder was built without Eigen (Debian: libeigen3-dev)");
+}
+
+}  // namespace velmora::powder
+
+#endif

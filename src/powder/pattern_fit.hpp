@@ -1,0 +1,40 @@
+// The fit of a calculated pattern to a measured one: the scale, the zero
+// shift (degrees added to every calculated 2-theta) and a Chebyshev
+// background, chosen to minimise the weighted squared difference, and the
+// agreement factors of the result.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "powder/observed_pattern.hpp"
+
+namespace velmora::powder {
+
+struct PatternFit {
+  double scale = 0;
+  double zero_shift = 0;           // degrees: 2theta_obs = 2theta_calc + zero_shift
+  std::vector<double> background;  // Chebyshev coefficients, over the measured range mapped to -1..1
+  double rp = 0, rwp = 0, rexp = 0, chi2 = 0;  // fractions (not percent); chi2 = (Rwp / Rexp)^2
+  std::vector<double> calculated;  // at the measured points: scale times the pattern plus background
+  std::vector<double> background_values;
+};
+
+// The calculated pattern at the measured points with every peak moved by a shift.
+using ShiftedPattern = std::function<std::vector<double>(double shift)>;
+
+// Fits scale, zero shift within +-zero_range degrees and background_terms
+// Chebyshev terms (0 for none) by weighted least squares, weights 1 / sigma^2.
+// narrowest is the smallest peak width in degrees, which sets how finely the
+// zero shift is searched. Ends the run when the pattern has no peak in the
+// measured range or there are no more points than parameters.
+PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pattern,
+                       int background_terms, double narrowest, double zero_range);
+
+// Whether this build fits (it does when built with Eigen).
+bool fit_supported();
+
+// T_0 .. T_{n-1} at u in [-1, 1].
+std::vector<double> chebyshev_terms(double u, int n);
+
+}  // namespace velmora::powder

@@ -1,0 +1,220 @@
+// The run's steps in order. The reflections are every h k l of the cell down
+// to the d-spacing the range reaches at the shortest wavelength, so that a
+// pattern holds every peak with its multiplicity; an answer file's own list is
+// used on request and checked against that full set.
+#include "powder/powder_run.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "files/pending_outputs.hpp"
+#include "frontend/escaping.hpp"
+#include "powder/cif_answers.hpp"
+#include "powder/number_text.hpp"
+#include "powder/observed_pattern.hpp"
+#include "powder/pattern_fit.hpp"
+#include "powder/powder_files.hpp"
+#include "powder/powder_plot.hpp"
+#include "powder/reflection_range.hpp"
+#include "powder/tables_folder.hpp"
+#include "powder/velmora_reflections.hpp"
+
+namespace velmora::powder {
+namespace {
+
+// Reflections this far beyond the range still reach into it with their tails.
+constexpr double kRangeMarginDegrees = 5.0;
+
+// The check of a list of the answers' own computes every reflection of the range
+// beside it; beyond this many that doubles a long run for a warning, and is left out.
+constexpr double kMostCheckedReflections = 200'000;
+
+struct Range {
+  double two_theta_max = 180;
+  std::string text;  // as warnings name it
+};
+
+Range range_of(const PowderOptions& options, const ObservedPattern* observed) {
+  if (observed != nullptr)
+    return {observed->two_theta.back() + options.zero_range,
+            "the observed pattern (to " + float_text(static_cast<float>(observed->two_theta.back())) + "°)"};
+  if (options.grid)
+    return {options.grid->to, "--two-theta (to " + float_text(static_cast<float>(options.grid->to)) + "°)"};
+  return {180, "the whole 2theta range"};
+}
+
+bool integral_list(const std::vector<Reflection>& hkl) {
+  return std::all_of(hkl.begin(), hkl.end(), [](const Reflection& h) {
+    return std::all_of(h.begin(), h.end(), [](float v) { return v == std::round(v); });
+  });
+}
+
+// The reflection values of the run's crystal.
+// model_line says which magnetic model gave |Fm|^2, when not velmora's own table.
+std::vector<ReflectionValues> crystal_values(const PowderOptions& options, const Range& range, Remarks& remarks,
+                                             std::string& model_line) {
+  const std::string tables = powder_tables_folder(options.tables);
+  const bool cif = is_cif_name(options.answers);
+  CrystalMagnetism magnetism;
+  const std::string answers =
+      cif ? cif_answers(options, tables, remarks, magnetism) : answer_file_text(options.answers);
+  VelmoraCrystal crystal = read_velmora_crystal(answers, options.answers, tables);
+  if (cif)
+    crystal.magnetism = std::move(magnetism);
+  else
+    choose_magnetic_forms(crystal, options, remarks);
+  model_line = crystal.magnetism.model_line;
+  const double shortest = shortest_wavelength(options.lines);
+  const double range_d = smallest_d(shortest, range.two_theta_max);
+  const double dmin = options.dmin ? *options.dmin
+                                   : smallest_d(shortest, std::min(180.0, range.two_theta_max + kRangeMarginDegrees));
+  const std::vector<Reflection> own = crystal.structure().hkl;
+  if (!options.answer_hkl && !cif && !integral_list(own))
+    remarks.warn(options.answers + " lists fractional h k l, which the cell's own reflections do not hold;"
+                 " --answer-hkl uses the file's list");
+  const LatticeParameters& cell = crystal.structure().param;
+  if (!options.answer_hkl) return crystal_reflections(crystal, reflections_to_dmin(cell, dmin));
+  if (reflections_within(cell, range_d) <= kMostCheckedReflections) {
+    const std::vector<ReflectionValues> full = crystal_reflections(crystal, reflections_to_dmin(cell, range_d));
+    check_listed_reflections(own, full, intensity_laue_group(cell, full), range_d, range.text, remarks);
+  } else {
+    remarks.note("the answers' own reflections are not checked against " + range.text + ": it reaches about " +
+                 std::to_string(static_cast<long long>(reflections_within(cell, range_d))) +
+                 " reflections, more than the " + std::to_string(kMostCheckedReflections) + " the check computes");
+  }
+  std::vector<ReflectionValues> values = crystal_reflections(crystal, own);
+  // The Laue group's check covers Friedel mates of whole h k l; fractional ones are checked here.
+  if (!integral_list(own)) check_friedel_mates(values, remarks);
+  return values;
+}
+
+Intensity kind_of(Radiation radiation) { return radiation == Radiation::xray ? Intensity::xray : Intensity::neutron_total; }
+
+std::string radiation_text(const PowderOptions& options) {
+  if (!options.source.empty()) return options.source + " Kα1+Kα2";
+  std::string text = "λ = ";
+  for (std::size_t i = 0; i < options.lines.size(); ++i)
+    text += (i == 0 ? "" : ", ") + float_text(static_cast<float>(options.lines[i].wavelength)) +
+            (i == 0 ? "" : " (" + float_text(static_cast<float>(options.lines[i].ratio)) + ")");
+  return text + " Å";
+}
+
+// A CSV file's text, after a comment line naming the magnetic model when it
+// is not velmora's own table.
+std::string with_model(const std::string& text, const std::string& model_line) {
+  return model_line.empty() ? text : "# " + model_line + "\n" + text;
+}
+
+// The plot's title: file, radiation, peak shape and the magnetic model when
+// not velmora's own, '#' doubled (PLplot's escape).
+std::string plot_title(const PowderOptions& options, const std::string& model_line) {
+  std::string title = frontend::valid_utf8(std::filesystem::path(options.answers).filename().string()) + "   " +
+                      radiation_text(options) + "   ";
+  const auto f = [](double v) { return float_text(static_cast<float>(v)); };
+  if (options.width.tch) {
+    const TchParameters& t = *options.width.tch;
+    title += "pseudo-Voigt U V W X Y = " + f(t.u) + " " + f(t.v) + " " + f(t.w) + " " + f(t.x) + " " + f(t.y);
+  } else if (options.width.caglioti) {
+    const auto& [u, v, w] = *options.width.caglioti;
+    title += "FWHM² = " + f(u) + " tan²θ + " + f(v) + " tanθ + " + f(w);
+  } else {
+    title += "FWHM " + f(options.width.fwhm) + "°";
+  }
+  if (!model_line.empty())
+    title += options.model == MagneticModel::dipole ? "   |Fm|²: dipole <j0> + (2/g − 1) <j2>"
+                                                    : "   |Fm|²: <j0>, ions velmora lacks from the ion table";
+  std::string escaped;
+  for (char c : title) escaped += c == '#' ? std::string("##") : std::string(1, c);
+  return escaped;
+}
+
+PlotAxis plot_axis(const PowderOptions& options) {
+  return {options.axis, options.lines.front().wavelength, options.labels};
+}
+
+void write_xy(PendingOutputs& outputs, const std::string& path, const std::string& text) {
+  if (path == "-") {
+    write_standard_output(text, "--xy -");
+  } else {
+    outputs.write(path, text);
+  }
+}
+
+double narrowest_width(const std::vector<PowderPeak>& peaks, const PeakWidth& width, const ObservedPattern& o) {
+  double narrowest = INFINITY;
+  for (const PowderPeak& p : peaks)
+    if (p.two_theta >= o.two_theta.front() - 5 && p.two_theta <= o.two_theta.back() + 5)
+      narrowest = std::min(narrowest, width.at(p));
+  return std::isfinite(narrowest) ? narrowest : 0.1;
+}
+
+void fit_and_write(const PowderOptions& options, const ObservedPattern& observed,
+                   const std::vector<PowderPeak>& peaks, const std::string& model_line, PendingOutputs& outputs,
+                   Remarks& remarks) {
+  const Intensity kind = kind_of(options.radiation);
+  const std::vector<PowderPeak> merged = merged_peaks(peaks);
+  const PatternFit fit = fit_pattern(
+      observed, [&](double shift) { return pattern_at(merged, options.width, kind, observed.two_theta, shift); },
+      options.background_terms, narrowest_width(peaks, options.width, observed), options.zero_range);
+  const auto f = [](double v) { return float_text(static_cast<float>(v)); };
+  remarks.note("fit to " + observed.source + ": scale " + f(fit.scale) + ", zero shift " + f(fit.zero_shift) +
+               "°, Rp " + f(100 * fit.rp) + "%, Rwp " + f(100 * fit.rwp) + "%, Rexp " + f(100 * fit.rexp) +
+               "%, chi2 " + f(fit.chi2));
+  if (std::abs(std::abs(fit.zero_shift) - options.zero_range) < 1e-3 && options.zero_range > 0)
+    remarks.warn("the zero shift found lies at the edge of the range searched (±" + f(options.zero_range) +
+                 "°); widen it with --zero-range");
+  if (!options.fit_report.empty()) outputs.write(options.fit_report, fit_json(fit));
+  if (!options.csv.empty()) outputs.write(options.csv, with_model(fit_csv(observed, fit), model_line));
+  if (!options.xy.empty()) write_xy(outputs, options.xy, xy_text(observed.two_theta, fit.calculated, false));
+  if (!options.plot.empty() &&
+      !draw_fit_plot(outputs.reserve(options.plot), plot_title(options, model_line),
+                     {observed, fit, peaks, options.radiation, plot_axis(options)}))
+    fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");
+}
+
+void pattern_and_write(const PowderOptions& options, const std::vector<PowderPeak>& peaks,
+                       const std::string& model_line, PendingOutputs& outputs, Remarks& remarks) {
+  const TwoThetaGrid grid = options.grid ? *options.grid : default_grid(peaks, options.width);
+  const PowderPattern pattern = powder_pattern(peaks, grid, options.width, remarks);
+  if (!options.csv.empty()) outputs.write(options.csv, with_model(pattern_csv(pattern), model_line));
+  if (!options.xy.empty()) {
+    const std::vector<float>& y = options.radiation == Radiation::xray ? pattern.xray : pattern.total;
+    write_xy(outputs, options.xy,
+             xy_text({pattern.two_theta.begin(), pattern.two_theta.end()}, {y.begin(), y.end()}, true));
+  }
+  if (!options.plot.empty() && !draw_powder_plot(outputs.reserve(options.plot), plot_title(options, model_line), pattern,
+                                                 peaks, options.radiation, plot_axis(options)))
+    fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");
+}
+
+}  // namespace
+
+void run_powder(const PowderOptions& options, Remarks& remarks) {
+  if (!options.plot.empty() && !plot_supported())
+    fail_powder(
+        "--plot: this velmora-powder cannot draw: it was built without PLplot, or PLplot's SVG driver"
+        " is missing (Debian: libplplot-dev); --csv and --reflections work without it");
+  if (!options.observed.empty() && !fit_supported())
+    fail_powder("--observed: this velmora-powder cannot fit: it was built without Eigen (Debian:"
+                " libeigen3-dev), its least-squares library");
+  std::optional<ObservedPattern> observed;
+  if (!options.observed.empty()) observed = read_observed_pattern(options.observed);
+  const Range range = range_of(options, observed ? &*observed : nullptr);
+  std::string model_line;
+  const std::vector<PowderPeak> peaks =
+      source_peaks(crystal_values(options, range, remarks, model_line), options.lines, remarks);
+  PendingOutputs outputs("velmora-powder", "this output");
+  if (!options.reflections.empty()) outputs.write(options.reflections, with_model(reflections_csv(peaks), model_line));
+  if (observed)
+    fit_and_write(options, *observed, peaks, model_line, outputs, remarks);
+  else if (!options.csv.empty() || !options.plot.empty() || !options.xy.empty())
+    pattern_and_write(options, peaks, model_line, outputs, remarks);
+  if (options.reflections.empty() && options.csv.empty() && options.plot.empty() && options.xy.empty() &&
+      options.fit_report.empty() && !observed) {
+    write_standard_output(with_model(reflections_csv(peaks), model_line), "the reflections");
+  }
+  outputs.commit();
+}
+
+}  // namespace velmora::powder

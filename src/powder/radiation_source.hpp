@@ -1,0 +1,27 @@
+// The radiation a pattern is made with: one or more wavelengths, each with its
+// intensity relative to the first. A laboratory tube gives its K-alpha1 and
+// K-alpha2 lines; a monochromated beam or a neutron diffractometer gives one.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velmora::powder {
+
+struct SourceLine {
+  double wavelength = 0;  // angstroms
+  double ratio = 1;       // intensity relative to the first line
+};
+
+// The K-alpha1 and K-alpha2 lines of a tube anode: Cu, Mo, Co, Fe, Cr or Ag.
+// Any other name ends the run naming the ones known.
+std::vector<SourceLine> tube_lines(const std::string& anode);
+
+// A list "L[:R],L:R,...": wavelengths in angstroms, each with its ratio (1
+// when left out). option names the option in messages.
+std::vector<SourceLine> wavelength_lines(const std::string& option, const std::string& text);
+
+// The shortest wavelength of the lines, which reaches the smallest d-spacing.
+double shortest_wavelength(const std::vector<SourceLine>& lines);
+
+}  // namespace velmora::powder
