@@ -39,10 +39,8 @@ int main(int argc, char** argv) {
       output.commit();
     }
     if (options.run && !options.format.empty()) {
-      if (!magnetic.report_line.empty())
-        fail_conversion("--format " + options.format + ": the table is computed with velmora's own form factors only, "
-                        "and this structure needs another (" + magnetic.report_line + "); leave out --format");
-      velmora::write_standard_output(table_report(options, std::move(answers), tables, model), "the table");
+      velmora::write_standard_output(table_report(options, std::move(answers), tables, model, magnetic),
+                                     "the table");
       return 0;
     }
     if (options.run) return run_velmora_on(std::move(answers), std::move(tables), magnetic);

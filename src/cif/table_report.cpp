@@ -4,6 +4,7 @@
 
 #include "app/run_values.hpp"
 #include "cif/reflection_table.hpp"
+#include "magnetic/tabulated_forms.hpp"
 #include "scattering/reflection_threads.hpp"
 
 namespace velmora::cif {
@@ -18,6 +19,10 @@ std::string numbers(const std::vector<double>& values) {
 
 }  // namespace
 
+std::string magnetic_form_text(const std::string& report_line) {
+  return report_line.empty() ? "|Fm|^2 with <j0> from velmora's table" : report_line;
+}
+
 SpaceOperation space_operation(const SymmetryOperation& op) {
   SpaceOperation out;
   for (int i = 0; i < 3; ++i) {
@@ -28,12 +33,14 @@ SpaceOperation space_operation(const SymmetryOperation& op) {
 }
 
 std::string table_report(const Options& options, std::string answers, const TableFiles& tables,
-                         const ConversionModel& model) {
+                         const ConversionModel& model, const MagneticForms& magnetic) {
   std::unique_ptr<RunState> state;
   std::vector<ReflectionValues> values;
   try {
     state = prepare_run(tables, std::move(answers));
-    values = compute_reflections(*state, reflection_threads());
+    values = magnetic.report_line.empty()
+                 ? compute_reflections(*state, reflection_threads())
+                 : compute_reflections_with_forms(*state, magnetic.forms, reflection_threads());
   } catch (const RunStopped& stop) {
     fail_conversion(model.source + ": velmora stops on the answers made from it: " + stop.what());
   }
@@ -50,7 +57,8 @@ std::string table_report(const Options& options, std::string answers, const Tabl
       {"atoms", std::to_string(s.atoms.size()), false},
       {"magnetic_atoms", std::to_string(s.magnetic.size()), false},
       {"labels", model.labels},
-      {"magnetic_form_factor", "<j0>"},
+      {"magnetic_model", std::string(magnetic_model_name(options.model))},
+      {"magnetic_form_factor", magnetic_form_text(magnetic.report_line)},
       {"symmetry_operations", std::to_string(model.operations.size()), false},
       {"reflections", std::to_string(values.size()), false},
   };

@@ -11,9 +11,14 @@
 namespace velmora::cif {
 
 // The table text: every reflection of the answers, or with options.unique one
-// row per set of equivalents under the Laue group of the structure.
+// row per set of equivalents under the Laue group of the structure; |Fm|^2 by
+// the conversion's magnetic form factors, and the model says which.
 std::string table_report(const Options& options, std::string answers, const TableFiles& tables,
-                         const ConversionModel& model);
+                         const ConversionModel& model, const MagneticForms& magnetic);
+
+// Which model gave |Fm|^2, as the table's model states it: the conversion's
+// report line, or velmora's own <j0> table when that gave every form.
+std::string magnetic_form_text(const std::string& report_line);
 
 // The rotation and translation of a CIF operation, as the core's unique
 // reflections take them.

@@ -8,7 +8,6 @@
 #include <set>
 
 #include "magnetic/lande_factor.hpp"
-#include "magnetic/tabulated_forms.hpp"
 
 namespace velmora {
 namespace {
@@ -136,38 +135,6 @@ std::string MagneticFormChooser::describe(MagneticModel model, const std::vector
                                               std::string(kMagneticIonFileName) + "): " + ions
                                         : "|Fm|^2 with <j0> from velmora's table, and from " +
                                               std::string(kMagneticIonFileName) + " for " + ions;
-}
-
-}  // namespace velmora
-
-#include "scattering/reflection_geometry.hpp"
-
-namespace velmora {
-
-GivenMagneticForms tabulate_magnetic_forms(const std::vector<MagneticForm>& forms, const Structure& structure,
-                                           const CellGeometry& cell, float pi) {
-  GivenMagneticForms given;
-  std::vector<MagneticForm> distinct;
-  for (const MagneticForm& form : forms) {
-    if (!form.ion) {
-      given.form_of_atom.push_back(GivenMagneticForms::kTableRow);
-      continue;
-    }
-    std::size_t at = 0;
-    while (at < distinct.size() && !(distinct[at] == form)) ++at;
-    if (at == distinct.size()) distinct.push_back(form);
-    given.form_of_atom.push_back(static_cast<int>(at));
-  }
-  if (distinct.empty()) return given;
-  std::vector<float> s;
-  s.reserve(structure.hkl.size());
-  for (const Reflection& h : structure.hkl) s.push_back(compute_reflection_geometry(h, cell, pi).s);
-  for (const MagneticForm& form : distinct) {
-    std::vector<float>& values = given.values.emplace_back();
-    values.reserve(s.size());
-    for (float at : s) values.push_back(form.at(at));
-  }
-  return given;
 }
 
 }  // namespace velmora
