@@ -7,6 +7,7 @@
 #include <pybind11/stl.h>
 
 #include <charconv>
+#include <cmath>
 #include <functional>
 
 #include "app/run_values.hpp"
@@ -155,6 +156,27 @@ py::dict powder(const StructureModel& m, double wavelength, const py::object& tw
   return out;
 }
 
+// The magnetic model as Python names it: magnetic_model "j0" or "dipole" (as
+// --magnetic-model), g = {element or site: Landé factor} (as --g), ions = {label: ion}.
+velmora::python::MagneticChoices magnetic_choices(const py::object& model, const std::map<std::string, double>& g,
+                                                  const std::map<std::string, std::string>& ions) {
+  velmora::python::MagneticChoices choices;
+  if (!model.is_none()) {
+    const std::string name = model.cast<std::string>();
+    const auto named = velmora::magnetic_model_named(name);
+    if (!named) throw py::value_error("magnetic_model=\"" + name + "\": give \"j0\" or \"dipole\"");
+    choices.model = *named;
+  }
+  for (const auto& [name, value] : g)
+    if (!std::isfinite(value) || !(value > 0))
+      throw py::value_error("g={\"" + name + "\": " + shortest(value) + "}: a Lande factor is a number above 0");
+  if (!g.empty() && choices.model != velmora::MagneticModel::dipole)
+    throw py::value_error("g needs magnetic_model=\"dipole\": the j0 model has no orbital part to weigh");
+  choices.g = g;
+  choices.ions = ions;
+  return choices;
+}
+
 StructureModel finished(StructureModel m) {
   warn_all(m.warnings);
   return m;
@@ -221,20 +243,24 @@ PYBIND11_MODULE(velmora, m) {
   py::class_<StructureModel>(
       m, "Structure",
       "A crystal structure as velmora computes it. Made by read_cif, read_answers or\n"
-      "Structure(cell, atoms, symmetry=None, tables=None): cell = (a, b, c, alpha, beta,\n"
-      "gamma) in angstroms and degrees; atoms = [(type, x, y, z, occ, B, moment), ...] with\n"
-      "occ, B and moment optional, moment = (size in Bohr magnetons, angle to x, angle to z\n"
-      "in degrees; x along a, z along c*), type a table label (Fe2, Oxx); symmetry = the\n"
-      "operations of the structure as triplets (\"-y,x,z\"), used by unique reflections.")
+      "Structure(cell, atoms, symmetry=None, tables=None, magnetic_model=None, g={}, ions={}):\n"
+      "cell = (a, b, c, alpha, beta, gamma) in angstroms and degrees; atoms = [(type, x, y, z,\n"
+      "occ, B, moment), ...] with occ, B and moment optional, moment = (size in Bohr magnetons,\n"
+      "angle to x, angle to z in degrees; x along a, z along c*), type a table label (Fe2, Oxx);\n"
+      "symmetry = the operations of the structure as triplets (\"-y,x,z\"), used by unique\n"
+      "reflections; magnetic_model, g and ions as for read_answers.")
       .def(py::init([](const std::array<double, 6>& cell, const py::sequence& atoms,
-                       const std::vector<std::string>& symmetry, const py::object& tables) {
+                       const std::vector<std::string>& symmetry, const py::object& tables,
+                       const py::object& magnetic_model, const std::map<std::string, double>& g, const std::map<std::string, std::string>& ions) {
+             const auto choices = magnetic_choices(magnetic_model, g, ions);
              std::vector<velmora::python::AtomValues> values;
              for (std::size_t i = 0; i < atoms.size(); ++i) values.push_back(atom_of(atoms[i], i));
              return finished(velmora::python::model_from_values(
-                 cell, values, symmetry, tables.is_none() ? std::string() : tables.cast<std::string>()));
+                 cell, values, symmetry, tables.is_none() ? std::string() : tables.cast<std::string>(), choices));
            }),
            py::arg("cell"), py::arg("atoms"), py::arg("symmetry") = std::vector<std::string>(),
-           py::arg("tables") = py::none())
+           py::arg("tables") = py::none(), py::kw_only(), py::arg("magnetic_model") = py::none(),
+           py::arg("g") = std::map<std::string, double>(), py::arg("ions") = std::map<std::string, std::string>())
       .def("reflections", &reflections, py::arg("dmin") = py::none(), py::arg("hkl") = py::none(),
            py::arg("unique") = false,
            "velmora's values as numpy arrays h k l d qx qy qz q fn2 fm2 fx2 (float32: |q| = 2 pi / d in\n"
@@ -259,38 +285,45 @@ PYBIND11_MODULE(velmora, m) {
   m.def(
       "read_cif",
       [](const std::string& path, const py::object& block, const std::map<std::string, std::string>& ions,
-         const py::object& tables, const py::object& magnetic_form_factor) {
-        // The magnetic form factor is <j0> (the dipole approximation's spin part); other models
-        // are to come as values of this option.
-        if (!magnetic_form_factor.is_none() && magnetic_form_factor.cast<std::string>() != "j0")
-          throw py::value_error("magnetic_form_factor: only \"j0\" (<j0>) is available");
+         const py::object& tables, const py::object& magnetic_model, const std::map<std::string, double>& g) {
+        const auto choices = magnetic_choices(magnetic_model, g, {});
         const std::string block_name = block.is_none() ? "" : block.cast<std::string>();
         const std::string folder = tables.is_none() ? "" : tables.cast<std::string>();
         StructureModel model;
         {
           py::gil_scoped_release unlocked;
-          model = velmora::python::model_from_cif(path, block_name, ions, folder);
+          model = velmora::python::model_from_cif(path, block_name, ions, folder, choices);
         }
         return finished(std::move(model));
       },
       py::arg("path"), py::kw_only(), py::arg("block") = py::none(),
       py::arg("ions") = std::map<std::string, std::string>(), py::arg("tables") = py::none(),
-      py::arg("magnetic_form_factor") = py::none(),
-      "The structure of a CIF or magnetic CIF, as velmora-cif converts it: block (default: the\n"
-      "first with atom sites), ions = {element or site: table label} as --ion, tables (the folder\n"
-      "of velmora's tables), magnetic_form_factor (\"j0\", the only model so far).");
+      py::arg("magnetic_model") = py::none(), py::arg("g") = std::map<std::string, double>(),
+      "The structure of a CIF or magnetic CIF, as velmora-cif --run converts it: block (default:\n"
+      "the first with atom sites), ions = {element or site: table label or ion of\n"
+      "magnetic_form_factors.csv} as --ion (\"Ir\": \"Ir4\", \"W\": \"W0:6s1\" where the ion has\n"
+      "several configurations), tables (the folder of velmora's tables), magnetic_model \"j0\"\n"
+      "(default: velmora's <j0> where its table has the ion, else the ion table's <j0>) or\n"
+      "\"dipole\" (<j0> + (2/g - 1) <j2>) as --magnetic-model, g = {element or site: Lande\n"
+      "factor} as --g (dipole). The structure's warnings name every form factor not velmora's.");
   m.def(
       "read_answers",
-      [](const std::string& path, const py::object& tables) {
+      [](const std::string& path, const py::object& tables, const py::object& magnetic_model,
+         const std::map<std::string, double>& g, const std::map<std::string, std::string>& ions) {
+        const auto choices = magnetic_choices(magnetic_model, g, ions);
         const std::string folder = tables.is_none() ? "" : tables.cast<std::string>();
         StructureModel model;
         {
           py::gil_scoped_release unlocked;
-          model = velmora::python::model_from_answers(path, folder);
+          model = velmora::python::model_from_answers(path, folder, choices);
         }
         return finished(std::move(model));
       },
-      py::arg("path"), py::kw_only(), py::arg("tables") = py::none(),
+      py::arg("path"), py::kw_only(), py::arg("tables") = py::none(), py::arg("magnetic_model") = py::none(),
+      py::arg("g") = std::map<std::string, double>(), py::arg("ions") = std::map<std::string, std::string>(),
       "The structure of a velmora answer file, with its reflections (reflections() with no\n"
-      "argument). Tables: the folder given, else as the companions find them.");
+      "argument). Tables: the folder given, else as the companions find them. As\n"
+      "velmora-powder's options: magnetic_model \"j0\" or \"dipole\", g = {answer label or\n"
+      "element: Lande factor}, ions = {answer label: ion of magnetic_form_factors.csv}\n"
+      "(\"Irx\": \"Ir4\", \"Wx\": \"W0:6s1\").");
 }

@@ -16,6 +16,9 @@
 #include "cif/reflection_list.hpp"
 #include "cif/table_report.hpp"
 #include "frontend/command_line.hpp"
+#include "frontend/input_file.hpp"
+#include "magnetic/label_forms.hpp"
+#include "magnetic/tabulated_forms.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/velmora_reflections.hpp"
 #include "scattering/reflection_threads.hpp"
@@ -52,17 +55,41 @@ std::optional<std::filesystem::path> installed_data_folder() {
 }
 
 std::shared_ptr<const RunState> state_of(const TableFiles& tables, std::string answers,
-                                         const std::string& folder, const std::string& source) {
-  std::shared_ptr<RunState> state;
+                                         const std::string& source) {
   try {
-    state = prepare_run(tables, std::move(answers));
+    return prepare_run(tables, std::move(answers));
   } catch (const RunStopped& stop) {
     throw ModelError(source + ": " + stop.what());
   }
-  if (const auto missing = missing_symbol(*state))
+}
+
+// Every atom type has its rows: the X-ray and neutron tables', and for a
+// magnetic atom without a form of the companions' model velmora's <j0> row.
+void check_symbols(const StructureModel& m, const std::string& folder, const std::string& source) {
+  if (const auto missing = missing_symbol_with_forms(*m.state, m.magnetic.forms))
     throw ModelError(source + ": atom type \"" + std::string(text_of(*missing)) +
                      "\" has no row in the tables of " + folder + " (see data/README.md for the labels)");
-  return state;
+}
+
+// The forms of the magnetic atoms of a structure known by table labels, and
+// the warnings of the model.
+void choose_label_forms(StructureModel& m, const std::string& folder, const MagneticChoices& choices,
+                        const std::string& source) {
+  auto chooser = std::make_shared<MagneticFormChooser>(choices.model, folder);
+  try {
+    m.magnetic.forms = forms_of_labels(
+        m.state->structure, m.state->tables, *chooser, {choices.ions, choices.g},
+        [](const std::string& label) { return "ions={\"" + label + "\": ION}"; }, m.warnings);
+  } catch (const MagneticModelError& e) {
+    throw ModelError(source + ": " + e.what());
+  }
+  m.magnetic.line = MagneticFormChooser::describe(choices.model, m.magnetic.forms);
+  m.magnetic.chooser = std::move(chooser);
+}
+
+std::vector<cif::ModelEntry> magnetic_entries(MagneticModel model, const MagneticFormsUsed& used) {
+  return {{"magnetic_model", std::string(magnetic_model_name(model))},
+          {"magnetic_form_factor", cif::magnetic_form_text(used.line)}};
 }
 
 TableFiles table_files(const std::string& folder) {
@@ -108,22 +135,25 @@ std::string module_tables_folder(const std::string& given) {
 }
 
 StructureModel model_from_cif(const std::string& path, const std::string& block,
-                              const std::map<std::string, std::string>& ions, const std::string& tables) {
+                              const std::map<std::string, std::string>& ions, const std::string& tables,
+                              const MagneticChoices& choices) {
   cif::Options options;
   options.input = path;
   options.block = block;
   options.tables = module_tables_folder(tables);
   for (const auto& [name, label] : ions) options.ions[name] = label;
+  options.model = choices.model;
+  options.g = choices.g;
+  options.run = true;  // the module computes every form factor the companions' model has
   cif::Warnings warnings;
   TableFiles files;
   cif::ConversionModel conversion;
   cif::MagneticForms magnetic;
   std::string answers = cif::convert(options, warnings, &files, &magnetic, &conversion);
-  if (!magnetic.report_line.empty())
-    throw ModelError(path + ": the module computes with velmora's own form factors only, and this structure "
-                     "needs another (" + magnetic.report_line + ")");
   StructureModel m;
-  m.state = state_of(files, std::move(answers), conversion.tables_folder, path);
+  m.state = state_of(files, std::move(answers), path);
+  m.magnetic = {std::move(magnetic.chooser), std::move(magnetic.forms), std::move(magnetic.report_line)};
+  check_symbols(m, conversion.tables_folder, path);
   const gemmi::UnitCell& c = conversion.cell;
   m.cell = {c.a, c.b, c.c, c.alpha, c.beta, c.gamma};
   for (const cif::SymmetryOperation& op : conversion.operations) {
@@ -136,22 +166,42 @@ StructureModel model_from_cif(const std::string& path, const std::string& block,
              {"block", conversion.block},
              {"tables", conversion.tables_folder},
              {"cell", float_entry({c.a, c.b, c.c, c.alpha, c.beta, c.gamma}), false},
-             {"labels", conversion.labels},
-             {"magnetic_form_factor", "<j0>"}};
+             {"labels", conversion.labels}};
+  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.magnetic)) m.model.push_back(std::move(e));
   return m;
 }
 
-StructureModel model_from_answers(const std::string& path, const std::string& tables) {
+StructureModel model_from_answers(const std::string& path, const std::string& tables,
+                                  const MagneticChoices& choices) {
   const std::string folder = module_tables_folder(tables);
   StructureModel m;
-  m.state = powder::velmora_structure(path, folder);
+  try {
+    m.state = powder::velmora_structure(path, folder);
+  } catch (const frontend::Error&) {
+    // velmora would stop; a magnetic atom that velmora's <j0> table lacks may still have
+    // a form of the companions' model. velmora-powder's own computation decides, and
+    // fails with velmora-powder's message where nothing will do.
+    powder::PowderOptions options;
+    options.model = choices.model;
+    options.g = choices.g;
+    options.ions = choices.ions;
+    powder::Remarks remarks;
+    std::string line;
+    powder::velmora_reflections(path, folder, options, remarks, line);
+    m.state = state_of(table_files(folder), frontend::read_input_file(path, "the answers", frontend::kMostInputBytes),
+                       path);
+  }
   m.cell = cell_of(*m.state);
-  m.model = {{"source", path}, {"tables", folder}, {"magnetic_form_factor", "<j0>"}};
+  choose_label_forms(m, folder, choices, path);
+  check_symbols(m, folder, path);
+  m.model = {{"source", path}, {"tables", folder}};
+  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.magnetic)) m.model.push_back(std::move(e));
   return m;
 }
 
 StructureModel model_from_values(const std::array<double, 6>& cell, const std::vector<AtomValues>& atoms,
-                                 const std::vector<std::string>& symmetry, const std::string& tables) {
+                                 const std::vector<std::string>& symmetry, const std::string& tables,
+                                 const MagneticChoices& choices) {
   std::string answers;
   for (std::size_t i = 0; i < 6; ++i) {
     check_finite(cell[i], "cell");
@@ -176,8 +226,10 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
   answers += moments + "0\n";
   const std::string folder = module_tables_folder(tables);
   StructureModel m;
-  m.state = state_of(table_files(folder), std::move(answers), folder, "Structure");
+  m.state = state_of(table_files(folder), std::move(answers), "Structure");
   m.cell = cell;
+  choose_label_forms(m, folder, choices, "Structure");
+  check_symbols(m, folder, "Structure");
   cif::Warnings warnings;
   std::vector<cif::SymmetryOperation> ops;
   for (std::size_t i = 0; i < symmetry.size(); ++i) {
@@ -191,8 +243,9 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
     m.operations.push_back(cif::space_operation(op));
     m.operation_text.push_back(op.op.triplet());
   }
-  m.warnings = warnings.lines();
-  m.model = {{"source", "Python values"}, {"tables", folder}, {"magnetic_form_factor", "<j0>"}};
+  for (const std::string& line : warnings.lines()) m.warnings.push_back(line);
+  m.model = {{"source", "Python values"}, {"tables", folder}};
+  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.magnetic)) m.model.push_back(std::move(e));
   return m;
 }
 
@@ -210,7 +263,8 @@ std::vector<ReflectionValues> compute(const StructureModel& m, std::vector<Refle
   RunState state = *m.state;
   state.structure.hkl = std::move(hkl);
   state.structure.nrefn = static_cast<std::int32_t>(state.structure.hkl.size());
-  return compute_reflections(state, reflection_threads());
+  if (m.magnetic.line.empty()) return compute_reflections(state, reflection_threads());
+  return compute_reflections_with_forms(state, m.magnetic.forms, reflection_threads());
 }
 
 std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::vector<Reflection>& hkl,

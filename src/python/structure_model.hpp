@@ -15,6 +15,7 @@
 
 #include "app/run_state.hpp"
 #include "cif/reflection_table.hpp"
+#include "magnetic/magnetic_form_model.hpp"
 #include "powder/powder_peaks.hpp"
 #include "powder/powder_profile.hpp"
 #include "scattering/structure_factors.hpp"
@@ -27,8 +28,26 @@ struct ModelError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The magnetic form factors of a structure's magnetic atoms, one each in input
+// order, the forms pointing into the chooser's ion table.
+struct MagneticFormsUsed {
+  std::shared_ptr<const MagneticFormChooser> chooser;
+  std::vector<MagneticForm> forms;
+  std::string line;  // which model gave |Fm|^2; empty when velmora's own table gave every form
+};
+
+// The model of the magnetic form factor as Python chooses it: the model, the
+// Landé factors by element or site (answer label for answers and values), and
+// for answers and values the ion of an answer label (Irx: Ir4, Wx: W0:6s1).
+struct MagneticChoices {
+  MagneticModel model = MagneticModel::j0;
+  std::map<std::string, double> g;
+  std::map<std::string, std::string> ions;
+};
+
 struct StructureModel {
   std::shared_ptr<const RunState> state;  // its reflections: the answer file's, or none
+  MagneticFormsUsed magnetic;
   std::array<double, 6> cell{};           // a b c alpha beta gamma, angstroms and degrees
   std::vector<SpaceOperation> operations;
   std::vector<std::string> operation_text;
@@ -41,10 +60,13 @@ struct StructureModel {
 // companions' own choice (installed beside the program, or the source tree).
 std::string module_tables_folder(const std::string& given);
 
+// ions as velmora-cif's --ion, by element or site label (choices.ions unused).
 StructureModel model_from_cif(const std::string& path, const std::string& block,
-                              const std::map<std::string, std::string>& ions, const std::string& tables);
+                              const std::map<std::string, std::string>& ions, const std::string& tables,
+                              const MagneticChoices& choices);
 
-StructureModel model_from_answers(const std::string& path, const std::string& tables);
+StructureModel model_from_answers(const std::string& path, const std::string& tables,
+                                  const MagneticChoices& choices);
 
 // An atom as Python gives it; a magnetic atom has a moment (size in Bohr
 // magnetons, angle to x and angle to z in degrees, as velmora's dialogue).
@@ -57,12 +79,14 @@ struct AtomValues {
 };
 
 StructureModel model_from_values(const std::array<double, 6>& cell, const std::vector<AtomValues>& atoms,
-                                 const std::vector<std::string>& symmetry, const std::string& tables);
+                                 const std::vector<std::string>& symmetry, const std::string& tables,
+                                 const MagneticChoices& choices);
 
 // Every h k l but 0 0 0 with d >= dmin, both Friedel mates, by decreasing d.
 std::vector<Reflection> reflections_to(const StructureModel& m, double dmin);
 
-// velmora's values of the reflections, on VELMORA_THREADS threads.
+// velmora's values of the reflections, |Fm|^2 by the structure's magnetic form
+// factors, on VELMORA_THREADS threads.
 std::vector<ReflectionValues> compute(const StructureModel& m, std::vector<Reflection> hkl);
 
 // One set of equivalents per row, the Laue group of the structure.

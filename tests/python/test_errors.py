@@ -19,6 +19,9 @@ FAILURES = [
     ("answers", "3 3 3 90 90 90\n1\nQqq 0 0 0 1 0 0\n1\n1 0 0\n", "velmora-powder",
      ["--wavelength", "1", "--tables", DATA]),
     ("answers", "3 3 3 90 90 90\n2\nFex 0 0 0 1 0 0\n", "velmora-powder", ["--wavelength", "1", "--tables", DATA]),
+    # Ir0 has fits for three configurations: one must be named
+    ("answers", "5 5 5 90 90 90\n1\nIrx 0 0 0 1 0 1\n3 90 0\n1\n1 0 0\n", "velmora-powder",
+     ["--wavelength", "1", "--tables", DATA]),
 ]
 
 
@@ -41,5 +44,9 @@ def test_values_refused_before_any_computation():
         velmora.Structure((3, 3, 3, 90, 90, 90), [("Qqq", 0, 0, 0)], tables=DATA)
     with pytest.raises(velmora.VelmoraError, match="atom 1 .*no finite number"):
         velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", float("nan"), 0, 0)], tables=DATA)
+    with pytest.raises(velmora.VelmoraError, match=r'several configurations; name one:.*ions=\{"Irx": ION\}'):
+        velmora.Structure((5, 5, 5, 90, 90, 90), [("Irx", 0, 0, 0, 1, 0, (3, 90, 0))], tables=DATA)
+    with pytest.raises(ValueError, match="g needs magnetic_model=\"dipole\""):
+        velmora.Structure((5, 5, 5, 90, 90, 90), [("Fe3", 0, 0, 0)], tables=DATA, g={"Fe": 2})
     with pytest.raises(ValueError, match="dmin or hkl"):
         velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", 0, 0, 0)], tables=DATA).reflections(dmin=1, hkl=[[1, 0, 0]])
