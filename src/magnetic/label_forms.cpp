@@ -39,8 +39,8 @@ std::vector<MagneticForm> forms_of_labels(const Structure& structure, const Scat
     }
     const auto [element, ion] = element_and_ion(label);
     MagneticAtom wanted{ion,
-                        find_symbol_row(atom.atype, velmora_rows, [](const MagneticFormRow& r) { return r.mion; }) !=
-                            kUnknownSymbol,
+                        find_symbol_row(atom.atype, velmora_rows,
+                                        [](const MagneticFormRow& r) { return r.mion; }) != kUnknownSymbol,
                         std::nullopt, false};
     if (const auto named = choices.ions.find(label); named != choices.ions.end()) {
       wanted.ion = named->second;
@@ -57,6 +57,7 @@ std::vector<MagneticForm> forms_of_labels(const Structure& structure, const Scat
     try {
       forms.push_back(chooser.form_of(wanted, notes));
     } catch (const MagneticModelError& e) {
+      chooser.table();  // an ion table that cannot be read is no fault of the name
       throw MagneticModelError("magnetic atom type \"" + label + "\": " + e.what() + " (name the ion with " +
                                how_to_name(label) + ")");
     }

@@ -99,8 +99,8 @@ MagneticForm MagneticFormChooser::form_of(const MagneticAtom& atom, std::vector<
                                " dipole: the j0 model has no orbital part to weigh");
     warnings.push_back((atom.in_velmora_table ? ion.label + " as named: "
                                               : "velmora's <j0> table has no " + ion.label + ": ") +
-                       std::string("its <j0> from ") + std::string(kMagneticIonFileName) + " (" + ion.source +
-                       ") is used");
+                       "its <j0>" + (ion.several ? " (" + ion.name() + ")" : std::string()) + " from " +
+                       std::string(kMagneticIonFileName) + " (" + ion.source + ") is used");
   } else {
     if (atom.g) {
       form.g = atom.g;

@@ -39,13 +39,19 @@ namespace {
 
 // Forms that are all velmora's own rows give the loop no given form at all.
 ScatteringInputs inputs_of(const RunState& state, const GivenMagneticForms& given) {
-  return {state.tables, state.structure, state.cell, state.umom, state.pi, state.eg2mc,
+  return {state.tables,
+          state.structure,
+          state.cell,
+          state.umom,
+          state.pi,
+          state.eg2mc,
           given.values.empty() ? nullptr : &given};
 }
 
 }  // namespace
 
-std::optional<Symbol> missing_symbol_with_forms(const RunState& state, const std::vector<MagneticForm>& forms) {
+std::optional<Symbol> missing_symbol_with_forms(const RunState& state,
+                                                const std::vector<MagneticForm>& forms) {
   Structure atoms_only = state.structure;
   atoms_only.hkl.clear();  // the lookups need no reflection
   const GivenMagneticForms given = tabulate_magnetic_forms(forms, atoms_only, state.cell, state.pi);
@@ -53,7 +59,8 @@ std::optional<Symbol> missing_symbol_with_forms(const RunState& state, const std
 }
 
 std::vector<ReflectionValues> compute_reflections_with_forms(const RunState& state,
-                                                             const std::vector<MagneticForm>& forms, int threads) {
+                                                             const std::vector<MagneticForm>& forms,
+                                                             int threads) {
   if (state.structure.hkl.empty()) return {};  // velmora looks up no atom then
   const GivenMagneticForms given = tabulate_magnetic_forms(forms, state.structure, state.cell, state.pi);
   const ReflectionLoop loop(inputs_of(state, given));

@@ -24,13 +24,15 @@ GivenMagneticForms tabulate_magnetic_forms(const std::vector<MagneticForm>& form
 
 // The first atom type that no table row serves, magnetic atoms with a form of
 // their own not being looked up in velmora's <j0> table.
-std::optional<Symbol> missing_symbol_with_forms(const RunState& state, const std::vector<MagneticForm>& forms);
+std::optional<Symbol> missing_symbol_with_forms(const RunState& state,
+                                                const std::vector<MagneticForm>& forms);
 
 // velmora's values of the reflections of state.structure.hkl, each magnetic
 // atom with its form (velmora's own row where the form has no ion), on the
 // given number of threads. A type no table has stops as velmora stops
 // (RunStopped). With every form velmora's own the values are velmora's.
 std::vector<ReflectionValues> compute_reflections_with_forms(const RunState& state,
-                                                             const std::vector<MagneticForm>& forms, int threads);
+                                                             const std::vector<MagneticForm>& forms,
+                                                             int threads);
 
 }  // namespace velmora
