@@ -71,17 +71,22 @@ void check_symbols(const StructureModel& m, const std::string& folder, const std
                      "\" has no row in the tables of " + folder + " (see data/README.md for the labels)");
 }
 
+// How a message tells to name the ion of a label: as velmora-powder does for
+// an answer file (whose messages read_answers gives), in Python's words for
+// values given in Python.
+std::string powder_naming(const std::string& label) { return "--ion " + label + "=ION"; }
+std::string python_naming(const std::string& label) { return "ions={\"" + label + "\": ION}"; }
+
 // The forms of the magnetic atoms of a structure known by table labels, and
-// the warnings of the model.
+// the warnings of the model; a failure's message starts with prefix.
 void choose_label_forms(StructureModel& m, const std::string& folder, const MagneticChoices& choices,
-                        const std::string& source) {
+                        const std::string& prefix, std::string (*naming)(const std::string&)) {
   auto chooser = std::make_shared<MagneticFormChooser>(choices.model, folder);
   try {
-    m.magnetic.forms = forms_of_labels(
-        m.state->structure, m.state->tables, *chooser, {choices.ions, choices.g},
-        [](const std::string& label) { return "ions={\"" + label + "\": ION}"; }, m.warnings);
+    m.magnetic.forms =
+        forms_of_labels(m.state->structure, m.state->tables, *chooser, {choices.ions, choices.g}, naming, m.warnings);
   } catch (const MagneticModelError& e) {
-    throw ModelError(source + ": " + e.what());
+    throw ModelError(prefix + e.what());
   }
   m.magnetic.line = MagneticFormChooser::describe(choices.model, m.magnetic.forms);
   m.magnetic.chooser = std::move(chooser);
@@ -192,7 +197,7 @@ StructureModel model_from_answers(const std::string& path, const std::string& ta
                        path);
   }
   m.cell = cell_of(*m.state);
-  choose_label_forms(m, folder, choices, path);
+  choose_label_forms(m, folder, choices, "", powder_naming);
   check_symbols(m, folder, path);
   m.model = {{"source", path}, {"tables", folder}};
   for (cif::ModelEntry& e : magnetic_entries(choices.model, m.magnetic)) m.model.push_back(std::move(e));
@@ -228,7 +233,7 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
   StructureModel m;
   m.state = state_of(table_files(folder), std::move(answers), "Structure");
   m.cell = cell;
-  choose_label_forms(m, folder, choices, "Structure");
+  choose_label_forms(m, folder, choices, "Structure: ", python_naming);
   check_symbols(m, folder, "Structure");
   cif::Warnings warnings;
   std::vector<cif::SymmetryOperation> ops;
