@@ -16,8 +16,6 @@
 #include "cif/reflection_list.hpp"
 #include "cif/table_report.hpp"
 #include "frontend/command_line.hpp"
-#include "frontend/input_file.hpp"
-#include "magnetic/label_forms.hpp"
 #include "magnetic/tabulated_forms.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/velmora_reflections.hpp"
@@ -71,25 +69,24 @@ void check_symbols(const StructureModel& m, const std::string& folder, const std
                      "\" has no row in the tables of " + folder + " (see data/README.md for the labels)");
 }
 
-// How a message tells to name the ion of a label: as velmora-powder does for
-// an answer file (whose messages read_answers gives), in Python's words for
-// values given in Python.
-std::string powder_naming(const std::string& label) { return "--ion " + label + "=ION"; }
-std::string python_naming(const std::string& label) { return "ions={\"" + label + "\": ION}"; }
+// The forms of the magnetic atoms of a crystal known by its table labels, as
+// velmora-powder chooses them (--ion LABEL=ION, --g, --magnetic-model), with
+// its messages; its warnings to warnings.
+void choose_label_forms(powder::VelmoraCrystal& crystal, const MagneticChoices& choices,
+                        std::vector<std::string>& warnings) {
+  powder::PowderOptions options;
+  options.model = choices.model;
+  options.g = choices.g;
+  options.ions = choices.ions;
+  powder::Remarks remarks;
+  powder::choose_magnetic_forms(crystal, options, remarks);
+  for (const std::string& line : remarks.lines)
+    warnings.push_back(line.rfind("warning: ", 0) == 0 ? line.substr(9) : line);
+}
 
-// The forms of the magnetic atoms of a structure known by table labels, and
-// the warnings of the model; a failure's message starts with prefix.
-void choose_label_forms(StructureModel& m, const std::string& folder, const MagneticChoices& choices,
-                        const std::string& prefix, std::string (*naming)(const std::string&)) {
-  auto chooser = std::make_shared<MagneticFormChooser>(choices.model, folder);
-  try {
-    m.magnetic.forms =
-        forms_of_labels(m.state->structure, m.state->tables, *chooser, {choices.ions, choices.g}, naming, m.warnings);
-  } catch (const MagneticModelError& e) {
-    throw ModelError(prefix + e.what());
-  }
-  m.magnetic.line = MagneticFormChooser::describe(choices.model, m.magnetic.forms);
-  m.magnetic.chooser = std::move(chooser);
+MagneticFormsUsed magnetism_of(powder::VelmoraCrystal& crystal) {
+  return {std::move(crystal.magnetism.chooser), std::move(crystal.magnetism.forms),
+          std::move(crystal.magnetism.model_line)};
 }
 
 std::vector<cif::ModelEntry> magnetic_entries(MagneticModel model, const MagneticFormsUsed& used) {
@@ -180,25 +177,16 @@ StructureModel model_from_answers(const std::string& path, const std::string& ta
                                   const MagneticChoices& choices) {
   const std::string folder = module_tables_folder(tables);
   StructureModel m;
-  try {
-    m.state = powder::velmora_structure(path, folder);
-  } catch (const frontend::Error&) {
-    // velmora would stop; a magnetic atom that velmora's <j0> table lacks may still have
-    // a form of the companions' model. velmora-powder's own computation decides, and
-    // fails with velmora-powder's message where nothing will do.
-    powder::PowderOptions options;
-    options.model = choices.model;
-    options.g = choices.g;
-    options.ions = choices.ions;
-    powder::Remarks remarks;
-    std::string line;
-    powder::velmora_reflections(path, folder, options, remarks, line);
-    m.state = state_of(table_files(folder), frontend::read_input_file(path, "the answers", frontend::kMostInputBytes),
-                       path);
-  }
+  powder::VelmoraCrystal crystal = powder::read_velmora_crystal(powder::answer_file_text(path), path, folder);
+  choose_label_forms(crystal, choices, m.warnings);
+  // A type no table serves fails as in velmora-powder; the file's own reflections stay.
+  const std::vector<Reflection> own = crystal.structure().hkl;
+  powder::crystal_reflections(crystal, {});
+  crystal.state->structure.hkl = own;
+  crystal.state->structure.nrefn = static_cast<std::int32_t>(own.size());
+  m.magnetic = magnetism_of(crystal);
+  m.state = std::move(crystal.state);
   m.cell = cell_of(*m.state);
-  choose_label_forms(m, folder, choices, "", powder_naming);
-  check_symbols(m, folder, path);
   m.model = {{"source", path}, {"tables", folder}};
   for (cif::ModelEntry& e : magnetic_entries(choices.model, m.magnetic)) m.model.push_back(std::move(e));
   return m;
@@ -233,7 +221,9 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
   StructureModel m;
   m.state = state_of(table_files(folder), std::move(answers), "Structure");
   m.cell = cell;
-  choose_label_forms(m, folder, choices, "Structure: ", python_naming);
+  powder::VelmoraCrystal crystal{std::make_unique<RunState>(*m.state), "Structure", folder, {}};
+  choose_label_forms(crystal, choices, m.warnings);
+  m.magnetic = magnetism_of(crystal);
   check_symbols(m, folder, "Structure");
   cif::Warnings warnings;
   std::vector<cif::SymmetryOperation> ops;

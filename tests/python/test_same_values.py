@@ -93,7 +93,7 @@ def test_answer_file_ion_velmora_lacks_is_velmora_powders(programs, tmp_path):
     r = s.reflections()
     powder = {(float(row["h"]), float(row["k"]), float(row["l"])): np.float32(row["Fm2_barn"])
               for row in csv.DictReader(line for line in io.StringIO(out) if not line.startswith("#"))}
-    assert len(powder) == len(r["h"]) and min(powder.values()) > 0
+    assert min(r["fm2"]) > 0  # every listed reflection sees the moment
     for h, k, l, fm2 in zip(r["h"], r["k"], r["l"], r["fm2"]):
         assert powder[(h, k, l)] == fm2
 
