@@ -180,13 +180,4 @@ std::vector<ReflectionValues> crystal_reflections(VelmoraCrystal& crystal, const
   return values;
 }
 
-std::unique_ptr<RunState> velmora_structure(const std::string& answers_path, const std::string& tables_folder) {
-  VelmoraCrystal crystal = read_velmora_crystal(answer_file_text(answers_path), answers_path, tables_folder);
-  RunState& state = *crystal.state;
-  const ReflectionLoop loop({state.tables, state.structure, state.cell, state.umom, state.pi, state.eg2mc});
-  if (loop.missing_symbol())
-    fail_missing_symbol(answers_path, state.tables, tables_folder, *loop.missing_symbol());
-  return std::move(crystal.state);
-}
-
 }  // namespace velmora::powder

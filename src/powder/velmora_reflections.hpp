@@ -52,10 +52,4 @@ std::string answer_file_text(const std::string& path);
 // ends the run naming it.
 std::vector<ReflectionValues> crystal_reflections(VelmoraCrystal& crystal, const std::vector<Reflection>& hkl);
 
-// velmora's state once the answer file is read: tables, structure (with the
-// answers' reflections), cell geometry and moment directions, with velmora's
-// own form factors. Fails as read_velmora_crystal does, also on a symbol that
-// no table has.
-std::unique_ptr<RunState> velmora_structure(const std::string& answers_path, const std::string& tables_folder);
-
 }  // namespace velmora::powder
