@@ -74,9 +74,10 @@ void restore_bytes(cif::Document& document, const std::string& parsed, const std
     }
 }
 
-// A parse that stops at an unquoted control character or at curly quotes is
-// tried again with them mended, this many times at most.
-constexpr int kMostControlCharacters = 100;
+// A parse that stops at a fault that can be mended (a control character,
+// curly quotes, a quote left open, a misspelt loop_) is tried again with it
+// mended, this many times at most.
+constexpr int kMostMendings = 100;
 
 }  // namespace
 
@@ -92,10 +93,11 @@ cif::Document parse_cif_text(std::string text, const std::string& name, Warnings
   }
   text.resize(out);
   std::vector<TextRepair> repairs;
-  std::string repaired = repaired_text(text, repairs);
-  std::string parsed = repaired;
-  for (char& c : parsed)
+  MendedText mended{repaired_text(text, repairs), {}};
+  mended.parsed = mended.bytes;
+  for (char& c : mended.parsed)
     if (static_cast<unsigned char>(c) >= 0x80) c = '~';
+  const std::string& parsed = mended.parsed;
   for (int attempt = 0;; ++attempt) {
     try {
       tao::pegtl::memory_input<> in(parsed.data(), parsed.size(), name);
@@ -105,7 +107,7 @@ cif::Document parse_cif_text(std::string text, const std::string& name, Warnings
       if (document.blocks.size() > kMostBlocks)
         fail_conversion(name + ": " + std::to_string(document.blocks.size()) + " data blocks; at most " +
                         std::to_string(kMostBlocks) + " are read");
-      restore_bytes(document, parsed, repaired);
+      restore_bytes(document, parsed, mended.bytes);
       check_document(document, repairs, warnings);
       return document;
     } catch (const ConversionError&) {
@@ -114,7 +116,7 @@ cif::Document parse_cif_text(std::string text, const std::string& name, Warnings
       const std::string what = e.what();
       const std::size_t at = e.positions().empty() ? parsed.size() : e.positions().front().byte;
       const unsigned char c = at < parsed.size() ? static_cast<unsigned char>(parsed[at]) : ' ';
-      if ((c < 0x20 && c != '\t' && c != '\n') && attempt < kMostControlCharacters) {
+      if ((c < 0x20 && c != '\t' && c != '\n') && attempt < kMostMendings) {
         // One at the end (a DOS end-of-file mark) stands in no item.
         const bool at_end = std::all_of(parsed.begin() + static_cast<std::ptrdiff_t>(at), parsed.end(),
                                         [](char b) { return static_cast<unsigned char>(b) <= ' '; });
@@ -128,22 +130,18 @@ cif::Document parse_cif_text(std::string text, const std::string& name, Warnings
           return i >= parsed.size() || std::isspace(static_cast<unsigned char>(parsed[i]));
         };
         if (at == 0 || blank(at - 1) || blank(at + 1)) {
-          parsed[at] = repaired[at] = ' ';
+          mended.replace(at, 1, " ");
         } else {
-          parsed[at] = '~';
+          mended.parsed[at] = '~';
         }
         continue;
       }
-      if (attempt < kMostControlCharacters && mend_curly_quotes(repaired, at, repairs)) {
-        for (std::size_t i = 0; i < parsed.size(); ++i) {
-          const unsigned char r = static_cast<unsigned char>(repaired[i]);
-          if (r >= 0x80) parsed[i] = '~';
-          if (r >= 0x20 && r < 0x80) parsed[i] = repaired[i];  // a control character stays as mended
-        }
+      if (attempt < kMostMendings &&
+          (mend_curly_quotes(mended, at, repairs) || mend_open_quote(mended, at, repairs) ||
+           mend_loop_keyword(mended, at, repairs)))
         continue;
-      }
       fail_conversion(what + ": " + (what.find(name) == std::string::npos ? name + ": " : "") +
-                      what_stands(repaired, at));
+                      what_stands(mended.bytes, at));
     } catch (const std::exception& e) {
       const std::string what = e.what();
       fail_conversion(what.find(name) == std::string::npos ? name + ": " + what : what);

@@ -1,10 +1,12 @@
-// Mending the text faults that leave the bytes in place: each is replaced by
-// ASCII of the same length, so lines and offsets stay those of the file.
+// Mending the text faults of a CIF: each is replaced by ASCII that keeps every
+// line where it was, so that messages name the file's own lines.
 #include "cif/text_repair.hpp"
 
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
+#include <gemmi/util.hpp>
+#include <utility>
 
 namespace velmora::cif {
 
@@ -31,24 +33,135 @@ std::size_t first_block(const std::string& text) {
   return text.size();
 }
 
+bool blank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+// The line of byte `at`: where it begins and where its '\n' (or the text) ends.
+std::pair<std::size_t, std::size_t> line_around(const std::string& text, std::size_t at) {
+  at = std::min(at, text.size());
+  const std::size_t before = at == 0 ? std::string::npos : text.rfind('\n', at - 1);
+  const std::size_t end = text.find('\n', at);
+  return {before == std::string::npos ? 0 : before + 1, end == std::string::npos ? text.size() : end};
+}
+
+// Where the next word after `from` starts, comments passed over.
+std::size_t next_word(const std::string& text, std::size_t from) {
+  while (from < text.size()) {
+    if (text[from] == '#') {
+      from = text.find('\n', from);
+      if (from == std::string::npos) return text.size();
+    } else if (!blank(text[from])) {
+      return from;
+    }
+    ++from;
+  }
+  return from;
+}
+
 }  // namespace
 
-bool mend_curly_quotes(std::string& text, std::size_t at, std::vector<TextRepair>& repairs) {
-  at = std::min(at, text.size());
-  std::size_t begin = text.rfind('\n', at == 0 ? 0 : at - 1);
-  begin = begin == std::string::npos || begin == 0 ? 0 : text.rfind('\n', begin - 1);
-  begin = begin == std::string::npos ? 0 : begin;
-  const std::size_t end = std::min(text.find('\n', at), text.size());
+void MendedText::replace(std::size_t at, std::size_t count, const std::string& ascii) {
+  bytes.replace(at, count, ascii);
+  parsed.replace(at, count, ascii);
+}
+
+bool mend_curly_quotes(MendedText& text, std::size_t at, std::vector<TextRepair>& repairs) {
+  std::size_t begin = line_around(text.bytes, at).first;
+  if (begin > 0) begin = line_around(text.bytes, begin - 1).first;
+  const std::size_t end = line_around(text.bytes, at).second;
+  const std::string& b = text.bytes;
   bool mended = false;
-  for (std::size_t i = begin; i + 2 < end; ++i)
-    if (text.compare(i, 3, "\xE2\x80\x9C") == 0 || text.compare(i, 3, "\xE2\x80\x9D") == 0) {
-      // “x” becomes   "x"  : the quotes stand where CIF wants them, blanks outside.
-      text.replace(i, 3, text[i + 2] == '\x9C' ? "  \"" : "\"  ");
-      repairs.push_back(
-          {line_of(text, i), "curly quotes (\xE2\x80\x9C \xE2\x80\x9D)", "are read as \"", false});
+  for (std::size_t i = begin; i < end; ++i) {
+    const bool opens = i == begin || blank(b[i - 1]);
+    const unsigned char single_byte = static_cast<unsigned char>(b[i]);
+    if (single_byte >= 0x91 && single_byte <= 0x94 && (opens || static_cast<unsigned char>(b[i - 1]) < 0x80)) {
+      // The curly quotes of Windows-1252, a byte each (never part of a UTF-8
+      // character when an ASCII byte stands before them).
+      const bool single = single_byte <= 0x92;
+      const bool closes = i + 1 >= end || blank(b[i + 1]);
+      if (single && !(single_byte == 0x91 ? opens : closes)) continue;
+      repairs.push_back({line_of(b, i),
+                         single ? "Windows-1252 curly quotes (bytes 0x91 0x92)" : "Windows-1252 curly quotes (bytes 0x93 0x94)",
+                         single ? "are read as '" : "are read as \"", false});
+      text.replace(i, 1, single ? "'" : "\"");
       mended = true;
+      continue;
     }
+    if (i + 2 >= end || b.compare(i, 2, "\xE2\x80") != 0) continue;
+    const char mark = b[i + 2];
+    const bool closes = i + 3 >= end || blank(b[i + 3]);
+    // “x” becomes   "x"  : the quotes stand where CIF wants them, blanks
+    // outside. A single one inside a word is an apostrophe (O’Brien) and stays.
+    std::string ascii;
+    if (mark == '\x9C' || mark == '\x9D') ascii = mark == '\x9C' ? "  \"" : "\"  ";
+    if (mark == '\x98' && opens) ascii = "  '";
+    if (mark == '\x99' && closes) ascii = "'  ";
+    if (ascii.empty()) continue;
+    const bool single = mark == '\x98' || mark == '\x99';
+    repairs.push_back({line_of(b, i),
+                       single ? "curly quotes (\xE2\x80\x98 \xE2\x80\x99)" : "curly quotes (\xE2\x80\x9C \xE2\x80\x9D)",
+                       single ? "are read as '" : "are read as \"", false});
+    text.replace(i, 3, ascii);
+    mended = true;
+  }
   return mended;
+}
+
+bool mend_open_quote(MendedText& text, std::size_t at, std::vector<TextRepair>& repairs) {
+  const std::string& p = text.parsed;
+  const auto [begin, end] = line_around(p, at);
+  if (begin < end && p[begin] == ';') return false;  // a text field's delimiter
+  for (std::size_t i = begin; i < end;) {
+    const char c = p[i];
+    if (blank(c)) {
+      ++i;
+      continue;
+    }
+    if (c == '#') return false;
+    if (c != '\'' && c != '"') {
+      while (i < end && !blank(p[i])) ++i;
+      continue;
+    }
+    // A quote closes a value only where a blank or the line's end follows it.
+    std::size_t close = i + 1;
+    while (close < end && !(p[close] == c && (close + 1 == end || blank(p[close + 1])))) ++close;
+    if (close < end) {
+      i = close + 1;
+      continue;
+    }
+    std::size_t last = end;
+    while (last > i + 1 && blank(p[last - 1])) --last;
+    repairs.push_back({line_of(p, i), "a quote left open (" + text.bytes.substr(i, last - i) + ")",
+                       "is closed at the end of its line", false});
+    text.replace(last, 0, std::string(1, c));
+    return true;
+  }
+  return false;
+}
+
+bool mend_loop_keyword(MendedText& text, std::size_t at, std::vector<TextRepair>& repairs) {
+  const std::string& p = text.parsed;
+  at = std::min(at, p.size());
+  std::size_t word = at;
+  while (word > 0 && !blank(p[word - 1])) --word;
+  std::size_t end = word;
+  while (end < p.size() && !blank(p[end])) ++end;
+  const std::string written = text.bytes.substr(word, end - word);
+  const std::string lower = gemmi::to_lower(written);
+  if (lower.compare(0, 4, "loop") != 0 || lower == "loop_") return false;
+  std::string ascii;
+  if (lower == "loop" && next_word(p, end) < p.size() && p[next_word(p, end)] == '_') {
+    ascii = "loop_";
+  } else if (lower.compare(0, 6, "loop__") == 0) {
+    ascii = "loop_ " + written.substr(5);  // the first tag written against it
+  } else if (lower.compare(0, 5, "loop_") == 0 && next_word(p, end) < p.size() && p[next_word(p, end)] == '_') {
+    ascii = "loop_" + std::string(end - word - 5, ' ');  // a name, which CIF loops do not have
+  } else {
+    return false;
+  }
+  repairs.push_back({line_of(p, word), "'" + written + "'",
+                     "is read as '" + ascii.substr(0, ascii.find_last_not_of(' ') + 1) + "'", false});
+  text.replace(word, end - word, ascii);
+  return true;
 }
 
 std::string repaired_text(const std::string& text, std::vector<TextRepair>& repairs) {
