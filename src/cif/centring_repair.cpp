@@ -1,13 +1,17 @@
 // Comparing the listed operations with the lattice their space-group symbol
-// names, and with the multiplicities the file gives for its sites.
+// names, and with the multiplicities or Wyckoff letters the file gives for its
+// sites.
 #include "cif/centring_repair.hpp"
 
 #include <cmath>
+#include <string_view>
+#include <utility>
 #include <gemmi/numb.hpp>
 #include <gemmi/symmetry.hpp>
 
 #include "cif/cell_expansion.hpp"
 #include "cif/space_group_symbol.hpp"
+#include "cif/wyckoff_table.hpp"
 
 namespace velmora::cif {
 namespace {
@@ -36,6 +40,61 @@ std::size_t orbit_size(const std::vector<SymmetryOperation>& ops, const std::arr
     if (!seen) images.push_back(image);
   }
   return images.size();
+}
+
+constexpr const char* kMultiplicityTag = "_atom_site_symmetry_multiplicity";
+constexpr const char* kWyckoffTag = "_atom_site_Wyckoff_symbol";
+
+// The number of atoms in the cell that a column of the file gives each site.
+struct Evidence {
+  std::string name;  // "multiplicities (_atom_site_symmetry_multiplicity)"
+  std::vector<std::size_t> atoms;
+};
+
+// The multiplicity of Wyckoff position `letter` of the group, or 0 for a
+// letter the group does not have. The table's is that of the reference
+// setting, which has as many lattice points in its cell as every centred
+// setting of the group (only a rhombohedral group on rhombohedral axes has
+// fewer, and it is not centred).
+std::size_t letter_multiplicity(const gemmi::SpaceGroup& group, const std::string& letter) {
+  if (letter.size() != 1 || letter[0] < 'a' || letter[0] > 'z') return 0;
+  std::string_view listed = wyckoff_multiplicities(group.number);
+  for (char c = 'a'; c < letter[0] && !listed.empty(); ++c) {
+    const std::size_t blank = listed.find(' ');
+    listed = blank == std::string_view::npos ? std::string_view() : listed.substr(blank + 1);
+  }
+  return listed.empty() ? 0 : std::stoul(std::string(listed.substr(0, listed.find(' '))));
+}
+
+// The columns of the file that give every site a number of atoms: its
+// multiplicities, its Wyckoff letters (a letter alone, or after its
+// multiplicity, "4f"). A column with a site it leaves without a value (or a
+// multiplicity that is no count) is no evidence and is left out.
+std::vector<Evidence> site_evidence(cif::Block& block, const CifStructure& s, const gemmi::SpaceGroup& group) {
+  std::vector<Evidence> evidence;
+  cif::Table table = block.find("_atom_site_", {"fract_x", "?symmetry_multiplicity", "?Wyckoff_symbol"});
+  if (!table.ok() || table.length() != s.sites.size()) return evidence;
+  for (int column : {1, 2}) {
+    if (!table.has_column(column)) continue;
+    Evidence e{column == 1 ? std::string("multiplicities (") + kMultiplicityTag + ")"
+                           : std::string("Wyckoff letters (") + kWyckoffTag + ")",
+               {}};
+    for (cif::Table::Row row : table) {
+      if (!row.has2(column)) break;
+      const std::string value = cif::as_string(row[column]);
+      if (column == 1) {
+        const double m = cif::as_number(value);
+        if (!(m >= 1 && m <= 1e6 && m == std::floor(m))) break;
+        e.atoms.push_back(static_cast<std::size_t>(m));
+      } else {
+        // 0 for a letter the group does not have, which agrees with no reading.
+        const std::size_t digits = value.find_first_not_of("0123456789");
+        e.atoms.push_back(digits == std::string::npos ? 0 : letter_multiplicity(group, value.substr(digits)));
+      }
+    }
+    if (e.atoms.size() == s.sites.size()) evidence.push_back(std::move(e));
+  }
+  return evidence;
 }
 
 std::string listed_tag(cif::Block& block) {
@@ -69,7 +128,8 @@ void complete_centring(cif::Block& block, CifStructure& s, Warnings& warnings) {
 
   const std::string where = s.source + ": data_" + s.block;
   const std::string lattice(1, group->hm[0]);
-  const std::string conflict = where + ": the symbol '" + symbol + "' names a " + lattice +
+  const bool vowel_sound = std::string("AFIR").find(lattice) != std::string::npos;
+  const std::string conflict = where + ": the symbol '" + symbol + "' names " + (vowel_sound ? "an " : "a ") + lattice +
                                "-centred lattice, but the listed operations (" + listed_tag(block) +
                                ") have no centring";
   std::vector<SymmetryOperation> centrings;
@@ -85,25 +145,33 @@ void complete_centring(cif::Block& block, CifStructure& s, Warnings& warnings) {
   } catch (const ConversionError&) {
     fail_conversion(conflict + ", and with the centring added they form no group");
   }
-  cif::Table table = block.find("_atom_site_", {"label", "symmetry_multiplicity"});
-  if (!table.ok() || table.length() != s.sites.size())
-    fail_conversion(conflict +
-                    "; the file gives no multiplicities (_atom_site_symmetry_multiplicity) to"
-                    " tell which is meant: list every operation, centring included");
-  bool centred_agrees = true, listed_agrees = true;
-  for (std::size_t i = 0; i < s.sites.size(); ++i) {
-    const double m = cif::as_number(table[static_cast<int>(i)][1]);
-    centred_agrees =
-        centred_agrees && m == static_cast<double>(orbit_size(centred, s.sites[i].fract, s.cell));
-    listed_agrees =
-        listed_agrees && m == static_cast<double>(orbit_size(s.operations, s.sites[i].fract, s.cell));
+  // What each column of the file says of its sites, against each reading.
+  std::vector<Evidence> evidence = site_evidence(block, s, *group);
+  if (evidence.empty())
+    fail_conversion(conflict + "; the file gives no multiplicities (" + kMultiplicityTag + ") or Wyckoff letters (" +
+                    kWyckoffTag + ") to tell which is meant: list every operation, centring included");
+  bool decided = false, conflicting = false;
+  std::vector<std::pair<std::string, std::string>> verdicts;  // what agrees with which reading
+  for (Evidence& e : evidence) {
+    bool centred_agrees = true, listed_agrees = true;
+    for (std::size_t i = 0; i < s.sites.size(); ++i) {
+      centred_agrees = centred_agrees && e.atoms[i] == orbit_size(centred, s.sites[i].fract, s.cell);
+      listed_agrees = listed_agrees && e.atoms[i] == orbit_size(s.operations, s.sites[i].fract, s.cell);
+    }
+    decided = decided || (centred_agrees && !listed_agrees);
+    conflicting = conflicting || !centred_agrees;
+    const std::string reading = centred_agrees ? (listed_agrees ? "both" : "the symbol")
+                                               : (listed_agrees ? "the listed operations" : "neither");
+    if (!verdicts.empty() && verdicts.back().second == reading)
+      verdicts.back().first += " and the " + e.name;
+    else
+      verdicts.emplace_back("the " + e.name, reading);
   }
-  if (!centred_agrees || listed_agrees)
-    fail_conversion(conflict + ", and the multiplicities (_atom_site_symmetry_multiplicity) agree " +
-                    (listed_agrees ? "with the listed operations" : "with neither"));
-  warnings.add(conflict +
-               "; the multiplicities (_atom_site_symmetry_multiplicity) agree with the symbol:"
-               " the centring is added");
+  std::string said;
+  for (const auto& [what, reading] : verdicts)
+    said += (said.empty() ? "" : ", ") + what + " agree with " + reading;
+  if (conflicting || !decided) fail_conversion(conflict + ", and " + said);
+  warnings.add(conflict + "; " + said + ": the centring is added");
   s.operations = std::move(centred);
 }
 

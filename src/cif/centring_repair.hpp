@@ -13,8 +13,10 @@ namespace velmora::cif {
 // When the block lists its operations (not magnetic ones) without any
 // centring translation while its space-group symbol names a centred lattice:
 // adds the centring, with a warning, when the file's site multiplicities
-// (_atom_site_symmetry_multiplicity) agree with the centred group, and ends
-// the conversion naming the conflict otherwise. Call after the sites are read.
+// (_atom_site_symmetry_multiplicity) and Wyckoff letters
+// (_atom_site_Wyckoff_symbol), where it gives them, agree with the centred
+// group and not all with the listed one, and ends the conversion naming the
+// conflict otherwise. Call after the sites are read.
 void complete_centring(gemmi::cif::Block& block, CifStructure& s, Warnings& warnings);
 
 }  // namespace velmora::cif
