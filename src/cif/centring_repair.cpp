@@ -4,10 +4,10 @@
 #include "cif/centring_repair.hpp"
 
 #include <cmath>
-#include <string_view>
-#include <utility>
 #include <gemmi/numb.hpp>
 #include <gemmi/symmetry.hpp>
+#include <string_view>
+#include <utility>
 
 #include "cif/cell_expansion.hpp"
 #include "cif/space_group_symbol.hpp"
@@ -51,15 +51,14 @@ struct Evidence {
   std::vector<std::size_t> atoms;
 };
 
-// The multiplicity of Wyckoff position `letter` of the group, or 0 for a
-// letter the group does not have. The table's is that of the reference
+// The multiplicity of Wyckoff position `letter` (a-z) of the group, or 0 for
+// a letter the group does not have. The table's is that of the reference
 // setting, which has as many lattice points in its cell as every centred
 // setting of the group (only a rhombohedral group on rhombohedral axes has
 // fewer, and it is not centred).
-std::size_t letter_multiplicity(const gemmi::SpaceGroup& group, const std::string& letter) {
-  if (letter.size() != 1 || letter[0] < 'a' || letter[0] > 'z') return 0;
+std::size_t letter_multiplicity(const gemmi::SpaceGroup& group, char letter) {
   std::string_view listed = wyckoff_multiplicities(group.number);
-  for (char c = 'a'; c < letter[0] && !listed.empty(); ++c) {
+  for (char c = 'a'; c < letter && !listed.empty(); ++c) {
     const std::size_t blank = listed.find(' ');
     listed = blank == std::string_view::npos ? std::string_view() : listed.substr(blank + 1);
   }
@@ -68,9 +67,10 @@ std::size_t letter_multiplicity(const gemmi::SpaceGroup& group, const std::strin
 
 // The columns of the file that give every site a number of atoms: its
 // multiplicities, its Wyckoff letters (a letter alone, or after its
-// multiplicity, "4f"). A column with a site it leaves without a value (or a
-// multiplicity that is no count) is no evidence and is left out.
-std::vector<Evidence> site_evidence(cif::Block& block, const CifStructure& s, const gemmi::SpaceGroup& group) {
+// multiplicity, "4f"). A column with a site it leaves without a value, or
+// with a value that is no count or no letter, is no evidence and is left out.
+std::vector<Evidence> site_evidence(cif::Block& block, const CifStructure& s,
+                                    const gemmi::SpaceGroup& group) {
   std::vector<Evidence> evidence;
   cif::Table table = block.find("_atom_site_", {"fract_x", "?symmetry_multiplicity", "?Wyckoff_symbol"});
   if (!table.ok() || table.length() != s.sites.size()) return evidence;
@@ -89,7 +89,10 @@ std::vector<Evidence> site_evidence(cif::Block& block, const CifStructure& s, co
       } else {
         // 0 for a letter the group does not have, which agrees with no reading.
         const std::size_t digits = value.find_first_not_of("0123456789");
-        e.atoms.push_back(digits == std::string::npos ? 0 : letter_multiplicity(group, value.substr(digits)));
+        if (digits == std::string::npos || digits + 1 != value.size() || value[digits] < 'a' ||
+            value[digits] > 'z')
+          break;
+        e.atoms.push_back(letter_multiplicity(group, value[digits]));
       }
     }
     if (e.atoms.size() == s.sites.size()) evidence.push_back(std::move(e));
@@ -129,8 +132,8 @@ void complete_centring(cif::Block& block, CifStructure& s, Warnings& warnings) {
   const std::string where = s.source + ": data_" + s.block;
   const std::string lattice(1, group->hm[0]);
   const bool vowel_sound = std::string("AFIR").find(lattice) != std::string::npos;
-  const std::string conflict = where + ": the symbol '" + symbol + "' names " + (vowel_sound ? "an " : "a ") + lattice +
-                               "-centred lattice, but the listed operations (" + listed_tag(block) +
+  const std::string conflict = where + ": the symbol '" + symbol + "' names " + (vowel_sound ? "an " : "a ") +
+                               lattice + "-centred lattice, but the listed operations (" + listed_tag(block) +
                                ") have no centring";
   std::vector<SymmetryOperation> centrings;
   for (const gemmi::Op::Tran& t : group->operations().cen_ops) {
@@ -148,8 +151,9 @@ void complete_centring(cif::Block& block, CifStructure& s, Warnings& warnings) {
   // What each column of the file says of its sites, against each reading.
   std::vector<Evidence> evidence = site_evidence(block, s, *group);
   if (evidence.empty())
-    fail_conversion(conflict + "; the file gives no multiplicities (" + kMultiplicityTag + ") or Wyckoff letters (" +
-                    kWyckoffTag + ") to tell which is meant: list every operation, centring included");
+    fail_conversion(conflict + "; the file gives no multiplicities (" + kMultiplicityTag +
+                    ") or Wyckoff letters (" + kWyckoffTag +
+                    ") to tell which is meant: list every operation, centring included");
   bool decided = false, conflicting = false;
   std::vector<std::pair<std::string, std::string>> verdicts;  // what agrees with which reading
   for (Evidence& e : evidence) {

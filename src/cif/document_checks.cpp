@@ -113,8 +113,8 @@ void check_document(cif::Document& document, const std::vector<TextRepair>& repa
   std::set<std::string> names;
   for (cif::Block& block : document.blocks) {
     if (!names.insert(gemmi::to_lower(block.name)).second)
-      warnings.add(document.source + ": data_" + block.name + " is given a second time; --block " + block.name +
-                   " names the first");
+      warnings.add(document.source + ": data_" + block.name + " is given a second time; --block " +
+                   block.name + " names the first");
     check_block(block, document.source, warnings);
   }
 }

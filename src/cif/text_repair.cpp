@@ -73,14 +73,16 @@ bool mend_curly_quotes(MendedText& text, std::size_t at, std::vector<TextRepair>
   for (std::size_t i = begin; i < end; ++i) {
     const bool opens = i == begin || blank(b[i - 1]);
     const unsigned char single_byte = static_cast<unsigned char>(b[i]);
-    if (single_byte >= 0x91 && single_byte <= 0x94 && (opens || static_cast<unsigned char>(b[i - 1]) < 0x80)) {
+    if (single_byte >= 0x91 && single_byte <= 0x94 &&
+        (opens || static_cast<unsigned char>(b[i - 1]) < 0x80)) {
       // The curly quotes of Windows-1252, a byte each (never part of a UTF-8
       // character when an ASCII byte stands before them).
       const bool single = single_byte <= 0x92;
       const bool closes = i + 1 >= end || blank(b[i + 1]);
       if (single && !(single_byte == 0x91 ? opens : closes)) continue;
       repairs.push_back({line_of(b, i),
-                         single ? "Windows-1252 curly quotes (bytes 0x91 0x92)" : "Windows-1252 curly quotes (bytes 0x93 0x94)",
+                         single ? "Windows-1252 curly quotes (bytes 0x91 0x92)"
+                                : "Windows-1252 curly quotes (bytes 0x93 0x94)",
                          single ? "are read as '" : "are read as \"", false});
       text.replace(i, 1, single ? "'" : "\"");
       mended = true;
@@ -97,9 +99,10 @@ bool mend_curly_quotes(MendedText& text, std::size_t at, std::vector<TextRepair>
     if (mark == '\x99' && closes) ascii = "'  ";
     if (ascii.empty()) continue;
     const bool single = mark == '\x98' || mark == '\x99';
-    repairs.push_back({line_of(b, i),
-                       single ? "curly quotes (\xE2\x80\x98 \xE2\x80\x99)" : "curly quotes (\xE2\x80\x9C \xE2\x80\x9D)",
-                       single ? "are read as '" : "are read as \"", false});
+    repairs.push_back(
+        {line_of(b, i),
+         single ? "curly quotes (\xE2\x80\x98 \xE2\x80\x99)" : "curly quotes (\xE2\x80\x9C \xE2\x80\x9D)",
+         single ? "are read as '" : "are read as \"", false});
     text.replace(i, 3, ascii);
     mended = true;
   }
@@ -124,12 +127,25 @@ bool mend_open_quote(MendedText& text, std::size_t at, std::vector<TextRepair>& 
     // A quote closes a value only where a blank or the line's end follows it.
     std::size_t close = i + 1;
     while (close < end && !(p[close] == c && (close + 1 == end || blank(p[close + 1])))) ++close;
+    std::size_t last = end;
+    while (last > i + 1 && blank(p[last - 1])) --last;
     if (close < end) {
+      // 'Hund' rule' with the parser stopped after the first close: one value
+      // that ends at the line's last quote, quoted with the other quote.
+      const char other = c == '\'' ? '"' : '\'';
+      bool fits = close + 1 < last && p[last - 1] == c && at > close && at < last;
+      for (std::size_t k = i + 1; fits && k + 1 < last; ++k) fits = !(p[k] == other && blank(p[k + 1]));
+      if (fits) {
+        repairs.push_back(
+            {line_of(p, i), "a quote inside a quoted value (" + text.bytes.substr(i, last - i) + ")",
+             std::string("is read as part of it (the value is quoted with ") + other + ")", false});
+        text.replace(i, 1, std::string(1, other));
+        text.replace(last - 1, 1, std::string(1, other));
+        return true;
+      }
       i = close + 1;
       continue;
     }
-    std::size_t last = end;
-    while (last > i + 1 && blank(p[last - 1])) --last;
     repairs.push_back({line_of(p, i), "a quote left open (" + text.bytes.substr(i, last - i) + ")",
                        "is closed at the end of its line", false});
     text.replace(last, 0, std::string(1, c));
@@ -153,7 +169,8 @@ bool mend_loop_keyword(MendedText& text, std::size_t at, std::vector<TextRepair>
     ascii = "loop_";
   } else if (lower.compare(0, 6, "loop__") == 0) {
     ascii = "loop_ " + written.substr(5);  // the first tag written against it
-  } else if (lower.compare(0, 5, "loop_") == 0 && next_word(p, end) < p.size() && p[next_word(p, end)] == '_') {
+  } else if (lower.compare(0, 5, "loop_") == 0 && next_word(p, end) < p.size() &&
+             p[next_word(p, end)] == '_') {
     ascii = "loop_" + std::string(end - word - 5, ' ');  // a name, which CIF loops do not have
   } else {
     return false;

@@ -1,7 +1,7 @@
 // Text faults of published CIFs that CIF readers forgive: before parsing, a
 // Unicode minus before a number and items before the first data block; where
 // the parser stops, control characters, curly quotes, a quote left open at
-// the end of its line and a misspelt loop_.
+// the end of its line or closed inside its value, and a misspelt loop_.
 // Each mending is remembered by its line, so that a fault in an item velmora
 // uses can still be refused, and every other one is reported once.
 #pragma once
@@ -42,7 +42,8 @@ std::string repaired_text(const std::string& text, std::vector<TextRepair>& repa
 bool mend_curly_quotes(MendedText& text, std::size_t at, std::vector<TextRepair>& repairs);
 
 // A quote that opens a value on the line of `at` and is never closed on it
-// (an author's name, a title) closed after the line's last character.
+// (an author's name, a title) closed after the line's last character; a
+// value closed too early by a quote inside it ('Hund' rule') read whole.
 bool mend_open_quote(MendedText& text, std::size_t at, std::vector<TextRepair>& repairs);
 
 // `loop`, `loop__tag` or `loop_name` before a tag read as loop_.
