@@ -146,6 +146,7 @@ bool mend_open_quote(MendedText& text, std::size_t at, std::vector<TextRepair>& 
       i = close + 1;
       continue;
     }
+    if (last == i + 1) return false;  // a quote alone ends its line: nothing to close
     repairs.push_back({line_of(p, i), "a quote left open (" + text.bytes.substr(i, last - i) + ")",
                        "is closed at the end of its line", false});
     text.replace(last, 0, std::string(1, c));
