@@ -183,16 +183,21 @@ bool mend_loop_keyword(MendedText& text, std::size_t at, std::vector<TextRepair>
 }
 
 std::string repaired_text(const std::string& text, std::vector<TextRepair>& repairs) {
-  std::string out = text;
-  for (std::size_t i = 0; i + 2 < out.size(); ++i) {
-    if (out.compare(i, 3, "\xE2\x88\x92") == 0) {
-      // -00.5 is read as -0.5: the number keeps its value and the text its length.
-      const char next = i + 3 < out.size() ? out[i + 3] : ' ';
-      const bool number = std::isdigit(static_cast<unsigned char>(next)) || next == '.';
-      out.replace(i, 3, number ? "-00" : "-  ");
-      if (number)
-        repairs.push_back({line_of(text, i), "a Unicode minus (U+2212)", "is read as '-'", true, false});
+  // A Unicode minus is read as '-', in a number, an operation (x,−y,z) or a
+  // word alike; the line keeps its place, the two bytes more are dropped.
+  std::string out;
+  out.reserve(text.size());
+  int line = 1;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 3, "\xE2\x88\x92") == 0) {
+      if (repairs.empty() || repairs.back().line != line)  // one report a line
+        repairs.push_back({line, "a Unicode minus (U+2212)", "is read as '-'", true, false});
+      out += '-';
+      i += 2;
+      continue;
     }
+    if (text[i] == '\n') ++line;
+    out += text[i];
   }
   // Items before the first data_ belong to no block: they are passed over.
   const std::size_t start = first_block(out);
@@ -204,7 +209,7 @@ std::string repaired_text(const std::string& text, std::vector<TextRepair>& repa
   if (content < start && start < out.size()) {
     for (std::size_t i = 0; i < start; ++i)
       if (out[i] != '\n') out[i] = ' ';
-    repairs.push_back({line_of(text, content), "text before the first data_",
+    repairs.push_back({line_of(out, content), "text before the first data_",
                        "belongs to no data block and is not read", true});
   }
   return out;

@@ -30,8 +30,8 @@ struct MendedText {
   void replace(std::size_t at, std::size_t count, const std::string& ascii);
 };
 
-// The text with a Unicode minus and items before the first data block mended
-// in place (same length, same lines).
+// The text with each Unicode minus read as '-' and the items before the first
+// data block blanked, every line where it was.
 std::string repaired_text(const std::string& text, std::vector<TextRepair>& repairs);
 
 // Each mending below looks at the place `at` where the parser stopped and
