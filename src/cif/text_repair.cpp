@@ -57,6 +57,16 @@ std::size_t next_word(const std::string& text, std::size_t from) {
   return from;
 }
 
+// The text from `begin` to `end` as a message quotes it: at most
+// kMostQuoted bytes, cut between characters, "..." after a cut.
+constexpr std::size_t kMostQuoted = 60;
+std::string quoted(const std::string& text, std::size_t begin, std::size_t end) {
+  if (end - begin <= kMostQuoted) return text.substr(begin, end - begin);
+  std::size_t cut = begin + kMostQuoted;
+  while (cut > begin && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(begin, cut - begin) + "...";
+}
+
 }  // namespace
 
 void MendedText::replace(std::size_t at, std::size_t count, const std::string& ascii) {
@@ -70,7 +80,15 @@ bool mend_curly_quotes(MendedText& text, std::size_t at, std::vector<TextRepair>
   const std::size_t end = line_around(text.bytes, at).second;
   const std::string& b = text.bytes;
   bool mended = false;
+  int line = line_of(b, begin);
+  // One report a line and kind, however many quotes it holds.
+  auto report = [&](const std::string& fault, const std::string& mend) {
+    if (repairs.empty() || repairs.back().line != line || repairs.back().fault != fault)
+      repairs.push_back({line, fault, mend, false});
+    mended = true;
+  };
   for (std::size_t i = begin; i < end; ++i) {
+    if (b[i] == '\n') ++line;
     const bool opens = i == begin || blank(b[i - 1]);
     const unsigned char single_byte = static_cast<unsigned char>(b[i]);
     if (single_byte >= 0x91 && single_byte <= 0x94 &&
@@ -80,12 +98,10 @@ bool mend_curly_quotes(MendedText& text, std::size_t at, std::vector<TextRepair>
       const bool single = single_byte <= 0x92;
       const bool closes = i + 1 >= end || blank(b[i + 1]);
       if (single && !(single_byte == 0x91 ? opens : closes)) continue;
-      repairs.push_back({line_of(b, i),
-                         single ? "Windows-1252 curly quotes (bytes 0x91 0x92)"
-                                : "Windows-1252 curly quotes (bytes 0x93 0x94)",
-                         single ? "are read as '" : "are read as \"", false});
+      report(single ? "Windows-1252 curly quotes (bytes 0x91 0x92)"
+                    : "Windows-1252 curly quotes (bytes 0x93 0x94)",
+             single ? "are read as '" : "are read as \"");
       text.replace(i, 1, single ? "'" : "\"");
-      mended = true;
       continue;
     }
     if (i + 2 >= end || b.compare(i, 2, "\xE2\x80") != 0) continue;
@@ -99,12 +115,9 @@ bool mend_curly_quotes(MendedText& text, std::size_t at, std::vector<TextRepair>
     if (mark == '\x99' && closes) ascii = "'  ";
     if (ascii.empty()) continue;
     const bool single = mark == '\x98' || mark == '\x99';
-    repairs.push_back(
-        {line_of(b, i),
-         single ? "curly quotes (\xE2\x80\x98 \xE2\x80\x99)" : "curly quotes (\xE2\x80\x9C \xE2\x80\x9D)",
-         single ? "are read as '" : "are read as \"", false});
+    report(single ? "curly quotes (\xE2\x80\x98 \xE2\x80\x99)" : "curly quotes (\xE2\x80\x9C \xE2\x80\x9D)",
+           single ? "are read as '" : "are read as \"");
     text.replace(i, 3, ascii);
-    mended = true;
   }
   return mended;
 }
@@ -137,7 +150,7 @@ bool mend_open_quote(MendedText& text, std::size_t at, std::vector<TextRepair>& 
       for (std::size_t k = i + 1; fits && k + 1 < last; ++k) fits = !(p[k] == other && blank(p[k + 1]));
       if (fits) {
         repairs.push_back(
-            {line_of(p, i), "a quote inside a quoted value (" + text.bytes.substr(i, last - i) + ")",
+            {line_of(p, i), "a quote inside a quoted value (" + quoted(text.bytes, i, last) + ")",
              std::string("is read as part of it (the value is quoted with ") + other + ")", false});
         text.replace(i, 1, std::string(1, other));
         text.replace(last - 1, 1, std::string(1, other));
@@ -147,7 +160,7 @@ bool mend_open_quote(MendedText& text, std::size_t at, std::vector<TextRepair>& 
       continue;
     }
     if (last == i + 1) return false;  // a quote alone ends its line: nothing to close
-    repairs.push_back({line_of(p, i), "a quote left open (" + text.bytes.substr(i, last - i) + ")",
+    repairs.push_back({line_of(p, i), "a quote left open (" + quoted(text.bytes, i, last) + ")",
                        "is closed at the end of its line", false});
     text.replace(last, 0, std::string(1, c));
     return true;
@@ -163,6 +176,7 @@ bool mend_loop_keyword(MendedText& text, std::size_t at, std::vector<TextRepair>
   std::size_t end = word;
   while (end < p.size() && !blank(p[end])) ++end;
   const std::string written = text.bytes.substr(word, end - word);
+  if (written.size() > kMostQuoted + 5) return false;  // no keyword, however misspelt
   const std::string lower = gemmi::to_lower(written);
   if (lower.compare(0, 4, "loop") != 0 || lower == "loop_") return false;
   std::string ascii;
