@@ -71,6 +71,10 @@ CASES = [
      "3000 operations times 3000 centrings", None),
     ("warning_per_site", lambda f, d: [cif(f, (50, 50, 50, 90, 90, 90), sites="".join(
         f"C{i} C{i} {i / 1e5} 0.5 0.5\n" for i in range(100000))), "--dmin", "40"], None, None),
+    ("mended_faults_on_one_line", lambda f, d: [cif(f, symmetry="_publ_section_title " + "\u201ca b\u201d " * 100000
+                                                    + "\n_journal_name_full '" + "Fe\u2212O " * 200000
+                                                    + "\n_space_group_name_H-M_alt 'P 1'\n"), "--dmin", "4"],
+     None, None),
     ("many_data_blocks", lambda f, d: [cif(f, text="data_b\n".join([""] * 200000)), "--dmin", "2"],
      "data blocks; at most 10000 are read", None),
     ("output_through_link", lambda f, d: [cif(f), "--dmin", "4", "-o", link_to_file(f)], None,
