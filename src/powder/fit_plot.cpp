@@ -10,11 +10,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include "powder/number_text.hpp"
+#include "powder/plot_thinning.hpp"
+#include "powder/svg_page.hpp"
 
 namespace velmora::powder {
 namespace {
@@ -61,6 +61,19 @@ void draw_legend(const std::vector<std::pair<Colour, const char*>>& entries, boo
            ones.data(), symbols_n.data(), symbols.data());
 }
 
+enum class Mark { line, points };
+
+// A curve drawn as a line or as points, thinned to what the plot's width shows.
+void draw_thinned(const std::vector<double>& x, const std::vector<double>& y, Mark mark) {
+  Polyline thin = thinned_curve(x, [&y](std::size_t i) { return y[i]; });
+  const auto n = static_cast<PLINT>(thin.x.size());
+  if (mark == Mark::points) {
+    plsym(n, thin.x.data(), thin.y.data(), 210);
+  } else {
+    plline(n, thin.x.data(), thin.y.data());
+  }
+}
+
 }  // namespace
 
 bool draw_fit_plot(const std::string& file, const std::string& title, const FitPicture& p) {
@@ -103,9 +116,7 @@ bool draw_fit_plot(const std::string& file, const std::string& title, const FitP
   const double diff_half = std::max({std::abs(*diff_low), std::abs(*diff_high), 1e-3 * span});
 
   const int height = 640;
-  plsdev("svg");
-  plsfnam(file.c_str());
-  plspage(0, 0, 900, height, 0, 0);
+  begin_svg_page(file, 900, height);
   set_colours();
   plinit();
   pladv(0);
@@ -133,12 +144,12 @@ bool draw_fit_plot(const std::string& file, const std::string& title, const FitP
   plmtex("t", 1.2, 0.5, 0.5, title.c_str());
   plcol0(kObserved);
   plssym(0, 0.6);
-  plsym(static_cast<PLINT>(x.size()), x.data(), observed.data(), 210);
+  draw_thinned(x, observed, Mark::points);
   plcol0(kBackground);
-  plline(static_cast<PLINT>(x.size()), x.data(), const_cast<double*>(p.fit.background_values.data()));
+  draw_thinned(x, p.fit.background_values, Mark::line);
   plwidth(1.3);
   plcol0(kCalculated);
-  plline(static_cast<PLINT>(x.size()), x.data(), calculated.data());
+  draw_thinned(x, calculated, Mark::line);
   plwidth(1.0);
   // h k l over the strongest peaks, at the height of the calculated line there.
   plcol0(kInk);
@@ -174,15 +185,10 @@ bool draw_fit_plot(const std::string& file, const std::string& title, const FitP
   plcol0(kInk);
   plbox("bcnst", xtick, 0, "bcnstv", 0, 0);
   plcol0(kDifference);
-  plline(static_cast<PLINT>(x.size()), x.data(), difference.data());
+  draw_thinned(x, difference, Mark::line);
   plcol0(kInk);
   plmtex("b", 3.3, 0.5, 0.5, p.axis.label());
-  plend();
-
-  std::ifstream written(file, std::ios::binary);
-  std::ostringstream text;
-  text << written.rdbuf();
-  return text.str().find("</svg>") != std::string::npos;
+  return end_svg_page(file);
 }
 
 }  // namespace velmora::powder

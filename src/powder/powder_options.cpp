@@ -282,9 +282,6 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
   if (!options.plot.empty() &&
       (options.plot.size() <= svg.size() || options.plot.compare(options.plot.size() - 4, 4, svg) != 0))
     fail_powder("--plot " + options.plot + ": the plot is SVG; name it OUT.svg");
-  // The plotting library rewrites %-sequences in the names it opens; the folder is part of it.
-  if (std::filesystem::path(options.plot).parent_path().string().find('%') != std::string::npos)
-    fail_powder("--plot " + options.plot + ": a folder whose name holds % cannot take the plot");
   return options;
 }
 

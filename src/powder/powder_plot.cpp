@@ -11,14 +11,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string_view>
-#include <cstdio>
 
-#include "files/pending_outputs.hpp"
-#include "frontend/escaping.hpp"
+#include "powder/plot_thinning.hpp"
+#include "powder/svg_page.hpp"
 
 namespace velmora::powder {
 namespace {
@@ -83,21 +80,19 @@ std::vector<double> tick_positions(const std::vector<PowderPeak>& peaks, double 
   return {at.begin(), at.end()};
 }
 
-// The points of a curve that shape it. Values that are not observable beside
-// the highest are drawn as zero (they lie within a millionth of the frame's
-// height of it); inside a run of equal values (the baseline between peaks)
-// only the run's ends are kept, which draws the same line with far fewer points.
-struct Polyline {
-  std::vector<double> x, y;
-};
-
+// The points of a curve that shape it: thinned to the plot's width
+// (plot_thinning.hpp). Values that are not observable beside the highest are
+// drawn as zero (they lie within a millionth of the frame's height of it);
+// inside a run of equal values (the baseline between peaks) only the run's
+// ends are kept, which draws the same line with far fewer points.
 Polyline shape_points(const std::vector<double>& x, const std::vector<float>& values, float highest) {
-  const auto drawn = [&](std::size_t i) { return observable(values[i], highest) ? values[i] : 0.0f; };
+  const Polyline thin = thinned_curve(
+      x, [&](std::size_t i) { return observable(values[i], highest) ? static_cast<double>(values[i]) : 0.0; });
   Polyline line;
-  for (std::size_t i = 0; i < x.size(); ++i) {
-    if (i > 0 && i + 1 < x.size() && drawn(i) == drawn(i - 1) && drawn(i) == drawn(i + 1)) continue;
-    line.x.push_back(x[i]);
-    line.y.push_back(drawn(i));
+  for (std::size_t i = 0; i < thin.x.size(); ++i) {
+    if (i > 0 && i + 1 < thin.x.size() && thin.y[i] == thin.y[i - 1] && thin.y[i] == thin.y[i + 1]) continue;
+    line.x.push_back(thin.x[i]);
+    line.y.push_back(thin.y[i]);
   }
   return line;
 }
@@ -223,16 +218,6 @@ std::vector<TextMark> label_marks(const std::vector<PowderPeak>& peaks, Intensit
 
 }  // namespace
 
-// PLplot ends the process itself after a fatal error: the temporaries go first, and
-// the error is told as every other failure is, with status 1.
-int plot_library_exit(const char* message) {
-  velmora::remove_pending_temporaries();
-  std::fprintf(stderr, "velmora-powder: error: --plot: the plotting library stopped: %s\n",
-               velmora::frontend::printable(message == nullptr ? "" : message).c_str());
-  std::fflush(stderr);
-  return 1;
-}
-
 bool plot_supported() { return svg_driver_present(); }
 
 bool draw_powder_plot(const std::string& file, const std::string& title, const PowderPattern& pattern,
@@ -253,10 +238,7 @@ bool draw_powder_plot(const std::string& file, const std::string& title, const P
   if (magnetic) neutron_rows.push_back({std::move(magnetic_ticks), kMagnetic, "magnetic"});
 
   const int height = neutron && xray ? 2 * kPanelHeight - 80 : kPanelHeight;
-  plsexit(plot_library_exit);
-  plsdev("svg");
-  plsfnam(file.c_str());
-  plspage(0, 0, 900, height, 0, 0);
+  begin_svg_page(file, 900, height);
   set_colours();
   plinit();
   pladv(0);
@@ -282,12 +264,7 @@ bool draw_powder_plot(const std::string& file, const std::string& title, const P
                neutron ? "" : title, axis.label(),
                label_marks(peaks, Intensity::xray, axis, pattern.two_theta, pattern.xray));
   }
-  plend();
-
-  std::ifstream written(file, std::ios::binary);
-  std::ostringstream text;
-  text << written.rdbuf();
-  return text.str().find("</svg>") != std::string::npos;
+  return end_svg_page(file);
 }
 
 }  // namespace velmora::powder
