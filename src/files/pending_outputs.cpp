@@ -1,7 +1,10 @@
 // Temporary files are created exclusively (O_EXCL), so that an existing file
 // of that name is never opened, and written with the system's own calls, so
 // that every failed write is seen. std::filesystem::rename replaces an
-// existing file on every system (std::rename does not on Windows).
+// existing file on every system (std::rename does not on Windows). A replaced
+// file's second name is a hard link, made before the rename, so that its name
+// always holds the earlier or the new content; where the file system has no
+// hard links, the file is renamed away first.
 #include "files/pending_outputs.hpp"
 
 #include <fcntl.h>
@@ -94,6 +97,15 @@ PendingOutputs::~PendingOutputs() {
   }
 }
 
+std::string PendingOutputs::own_name(const std::string& target, const char* kind) const {
+  // Short and fixed, so that a long output name is not blamed on it, and holding
+  // no character a writer might interpret.
+  const std::filesystem::path folder = std::filesystem::path(target).parent_path();
+  return (folder / ("." + program_ + "-" + std::to_string(getpid()) + "-" + std::to_string(files_.size()) + "." +
+                    kind))
+      .string();
+}
+
 void PendingOutputs::fail(const std::string& path, const std::string& reason) const {
   frontend::fail_file(path, "cannot write " + what_ + ": " + reason);
 }
@@ -115,12 +127,8 @@ std::string PendingOutputs::reserve(const std::string& path) {
   if (exists && !S_ISREG(existing.st_mode)) {
     fail(path, "not a regular file" + (not_regular_hint_.empty() ? "" : " " + not_regular_hint_));
   }
-  // The temporary's name is short and fixed, so that a long output name is not
-  // blamed on it, and holds no character a writer might interpret.
   const std::filesystem::path folder = std::filesystem::path(target).parent_path();
-  const std::string temporary = (folder / ("." + program_ + "-" + std::to_string(getpid()) + "-" +
-                                           std::to_string(files_.size()) + ".tmp"))
-                                    .string();
+  const std::string temporary = own_name(target, "tmp");
   const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
   if (fd < 0) {
     const int error = errno;
@@ -129,7 +137,7 @@ std::string PendingOutputs::reserve(const std::string& path) {
                      ": " + std::strerror(error) + " (the output is written there and renamed into place)");
     fail(path, std::strerror(error));
   }
-  files_.push_back({path, target, temporary});
+  files_.push_back({path, target, temporary, exists ? own_name(target, "old") : std::string()});
   remember_temporary(temporary);
   int error = 0;
 #ifndef _WIN32
@@ -140,37 +148,164 @@ std::string PendingOutputs::reserve(const std::string& path) {
   return temporary;
 }
 
+namespace {
+
+// Text gathered into pieces of this size before each write: few system calls,
+// little memory.
+constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+
+// An output's temporary file, written piece by piece.
+class FileSink : public TextSink {
+ public:
+  FileSink(int fd, std::function<void(int)> failed) : fd_(fd), failed_(std::move(failed)) {
+    piece_.reserve(kPieceBytes);
+  }
+  FileSink(const FileSink&) = delete;
+  FileSink& operator=(const FileSink&) = delete;
+  ~FileSink() override {
+    if (fd_ >= 0) close(fd_);
+  }
+  void add(std::string_view text) override {
+    piece_.append(text);
+    if (piece_.size() >= kPieceBytes) flush();
+  }
+  void finish() {
+    flush();
+    const int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0) failed_(errno);
+  }
+
+ private:
+  void flush() {
+    std::size_t written = 0;
+    while (written < piece_.size()) {
+      const ssize_t n = ::write(fd_, piece_.data() + written, piece_.size() - written);
+      if (n < 0 && errno != EINTR) failed_(errno);
+      if (n > 0) written += static_cast<std::size_t>(n);
+    }
+    piece_.clear();
+  }
+  int fd_;
+  std::function<void(int)> failed_;
+  std::string piece_;
+};
+
+class StandardOutputSink : public TextSink {
+ public:
+  explicit StandardOutputSink(const std::string& what) : what_(what) {}
+  void add(std::string_view text) override {
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) failed();
+  }
+  void finish() {
+    errno = 0;
+    if (std::fflush(stdout) != 0) failed();
+  }
+
+ private:
+  [[noreturn]] void failed() const {
+    frontend::fail("cannot write " + what_ + " to standard output: " + std::strerror(errno != 0 ? errno : EIO));
+  }
+  const std::string& what_;
+};
+
+}  // namespace
+
 void PendingOutputs::write(const std::string& path, const std::string& text) {
+  write(path, [&text](TextSink& out) { out.add(text); });
+}
+
+void PendingOutputs::write(const std::string& path, const TextFill& fill) {
   const std::string temporary = reserve(path);
   const int fd = open(temporary.c_str(), O_WRONLY | O_TRUNC);
   if (fd < 0) fail(path, std::strerror(errno));
-  std::size_t written = 0;
-  int error = 0;
-  while (written < text.size() && error == 0) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno != EINTR) error = errno;
-    if (n > 0) written += static_cast<std::size_t>(n);
+  FileSink out(fd, [this, &path](int error) { fail(path, std::strerror(error)); });
+  fill(out);
+  out.finish();
+}
+
+std::string PendingOutputs::restore_before(std::size_t failed) {
+  std::string kept;
+  for (std::size_t i = failed; i-- > 0;) {
+    const Pending& file = files_[i];
+    std::error_code error;
+    if (file.backup.empty()) {
+      std::filesystem::remove(file.target, error);
+    } else {
+      std::filesystem::rename(file.backup, file.target, error);
+    }
+    if (!file.backup.empty()) forget_temporary(file.backup);
+    if (error)
+      kept += "; " + file.given +
+              (file.backup.empty() ? " is left written" : " is left written, its earlier content in " + file.backup);
   }
-  if (close(fd) != 0 && error == 0) error = errno;
-  if (error != 0) fail(path, std::strerror(error));
+  return kept;
 }
 
 void PendingOutputs::commit() {
-  while (!files_.empty()) {
-    const Pending& file = files_.front();
-    std::error_code renamed;
-    std::filesystem::rename(file.temporary, file.target, renamed);
-    if (renamed) fail(file.given, renamed.message() + (committed_ > 0 ? " (the outputs before it are in place)" : ""));
-    ++committed_;
+  std::size_t placed = 0;
+  for (; placed < files_.size(); ++placed) {
+    Pending& file = files_[placed];
+    std::error_code error;
+    bool moved_away = false;
+    if (!file.backup.empty()) {
+      remember_temporary(file.backup);
+      std::filesystem::create_hard_link(file.target, file.backup, error);
+      if (error) {
+        // Only a file is renamed away: whatever else now holds the name stays where it is.
+        std::error_code kind;
+        if (std::filesystem::is_regular_file(std::filesystem::symlink_status(file.target, kind))) {
+          error.clear();
+          std::filesystem::rename(file.target, file.backup, error);
+          moved_away = !error;
+        }
+      }
+      // Without a second name the rename still says what holds the name.
+      if (error) {
+        error.clear();
+        forget_temporary(file.backup);
+        file.backup.clear();
+      }
+    }
+    std::filesystem::rename(file.temporary, file.target, error);
+    if (error) {
+      const std::string reason = error.message();
+      // This file's own second name goes, or comes back to its name.
+      if (!file.backup.empty()) {
+        if (moved_away) {
+          std::filesystem::rename(file.backup, file.target, error);
+        } else {
+          std::filesystem::remove(file.backup, error);
+        }
+        forget_temporary(file.backup);
+      }
+      const std::string kept = restore_before(placed);
+      files_.erase(files_.begin(), files_.begin() + static_cast<std::ptrdiff_t>(placed));
+      fail(files_.front().given,
+           reason + (placed == 0     ? std::string()
+                     : kept.empty() ? " (the outputs before it are restored as they were)"
+                                    : " (the outputs before it are restored" + kept + ")"));
+    }
     forget_temporary(file.temporary);
-    files_.erase(files_.begin());
   }
+  for (const Pending& file : files_) {
+    if (file.backup.empty()) continue;
+    std::error_code ignored;
+    std::filesystem::remove(file.backup, ignored);
+    forget_temporary(file.backup);
+  }
+  files_.clear();
 }
 
 void write_standard_output(const std::string& text, const std::string& what) {
-  errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
-    frontend::fail("cannot write " + what + " to standard output: " + std::strerror(errno != 0 ? errno : EIO));
+  write_standard_output([&text](TextSink& out) { out.add(text); }, what);
+}
+
+void write_standard_output(const TextFill& fill, const std::string& what) {
+  StandardOutputSink out(what);
+  fill(out);
+  out.finish();
 }
 
 }  // namespace velmora

@@ -10,33 +10,38 @@
 namespace velmora::powder {
 namespace {
 
-void add_row(std::string& text, std::initializer_list<float> values) {
-  bool first = true;
+// One row of numbers, ended by a line feed, written to out.
+void add_row(TextSink& out, std::string& row, std::initializer_list<float> values) {
+  row.clear();
   for (float value : values) {
-    if (!first) text += ',';
-    text += float_text(value);
-    first = false;
+    if (!row.empty()) row += ',';
+    row += float_text(value);
   }
-  text += '\n';
+  row += '\n';
+  out.add(row);
 }
 
 }  // namespace
 
-std::string reflections_csv(const std::vector<PowderPeak>& peaks) {
-  std::string text =
-      "h,k,l,d_angstrom,two_theta_deg,Fn2_barn,Fm2_barn,FX2_electron2,"
-      "I_nuclear_barn,I_magnetic_barn,I_xray_electron2,wavelength_angstrom\n";
-  for (const PowderPeak& p : peaks)
-    add_row(text, {p.h[0], p.h[1], p.h[2], p.d, p.two_theta, p.fn_squared, p.fm_squared, p.fx_squared,
-                   p.nuclear, p.magnetic, p.xray, p.wavelength});
-  return text;
+TextFill reflections_csv(const std::vector<PowderPeak>& peaks) {
+  return [&peaks](TextSink& out) {
+    out.add(
+        "h,k,l,d_angstrom,two_theta_deg,Fn2_barn,Fm2_barn,FX2_electron2,"
+        "I_nuclear_barn,I_magnetic_barn,I_xray_electron2,wavelength_angstrom\n");
+    std::string row;
+    for (const PowderPeak& p : peaks)
+      add_row(out, row, {p.h[0], p.h[1], p.h[2], p.d, p.two_theta, p.fn_squared, p.fm_squared, p.fx_squared,
+                         p.nuclear, p.magnetic, p.xray, p.wavelength});
+  };
 }
 
-std::string pattern_csv(const PowderPattern& p) {
-  std::string text = "two_theta_deg,neutron_nuclear,neutron_magnetic,neutron_total,xray\n";
-  for (std::size_t i = 0; i < p.two_theta.size(); ++i)
-    add_row(text, {p.two_theta[i], p.nuclear[i], p.magnetic[i], p.total[i], p.xray[i]});
-  return text;
+TextFill pattern_csv(const PowderPattern& p) {
+  return [&p](TextSink& out) {
+    out.add("two_theta_deg,neutron_nuclear,neutron_magnetic,neutron_total,xray\n");
+    std::string row;
+    for (std::size_t i = 0; i < p.two_theta.size(); ++i)
+      add_row(out, row, {p.two_theta[i], p.nuclear[i], p.magnetic[i], p.total[i], p.xray[i]});
+  };
 }
 
 namespace {
@@ -49,15 +54,19 @@ std::string double_text(double value) {
 
 }  // namespace
 
-std::string fit_csv(const ObservedPattern& o, const PatternFit& fit) {
-  std::string text = "two_theta_deg,observed,sigma,calculated,background,difference\n";
-  for (std::size_t i = 0; i < o.two_theta.size(); ++i) {
-    for (double value : {o.two_theta[i], o.intensity[i], o.sigma[i], fit.calculated[i], fit.background_values[i],
-                         o.intensity[i] - fit.calculated[i]})
-      text += double_text(value) + ',';
-    text.back() = '\n';
-  }
-  return text;
+TextFill fit_csv(const ObservedPattern& o, const PatternFit& fit) {
+  return [&o, &fit](TextSink& out) {
+    out.add("two_theta_deg,observed,sigma,calculated,background,difference\n");
+    std::string row;
+    for (std::size_t i = 0; i < o.two_theta.size(); ++i) {
+      row.clear();
+      for (double value : {o.two_theta[i], o.intensity[i], o.sigma[i], fit.calculated[i], fit.background_values[i],
+                           o.intensity[i] - fit.calculated[i]})
+        row += double_text(value) + ',';
+      row.back() = '\n';
+      out.add(row);
+    }
+  };
 }
 
 std::string fit_json(const PatternFit& fit) {
@@ -69,11 +78,18 @@ std::string fit_json(const PatternFit& fit) {
          ",\n  \"chi2\": " + double_text(fit.chi2) + "\n}\n";
 }
 
-std::string xy_text(const std::vector<double>& two_theta, const std::vector<double>& intensity, bool single) {
-  const auto number = [single](double v) { return single ? float_text(static_cast<float>(v)) : double_text(v); };
-  std::string text;
-  for (std::size_t i = 0; i < two_theta.size(); ++i) text += number(two_theta[i]) + ' ' + number(intensity[i]) + '\n';
-  return text;
+TextFill xy_text(const std::vector<float>& two_theta, const std::vector<float>& intensity) {
+  return [&two_theta, &intensity](TextSink& out) {
+    for (std::size_t i = 0; i < two_theta.size(); ++i)
+      out.add(float_text(two_theta[i]) + ' ' + float_text(intensity[i]) + '\n');
+  };
+}
+
+TextFill xy_text(const std::vector<double>& two_theta, const std::vector<double>& intensity) {
+  return [&two_theta, &intensity](TextSink& out) {
+    for (std::size_t i = 0; i < two_theta.size(); ++i)
+      out.add(double_text(two_theta[i]) + ' ' + double_text(intensity[i]) + '\n');
+  };
 }
 
 }  // namespace velmora::powder

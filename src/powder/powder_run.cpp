@@ -81,7 +81,8 @@ std::vector<ReflectionValues> crystal_values(const PowderOptions& options, const
   } else {
     remarks.note("the answers' own reflections are not checked against " + range.text + ": it reaches about " +
                  std::to_string(static_cast<long long>(reflections_within(cell, range_d))) +
-                 " reflections, more than the " + std::to_string(kMostCheckedReflections) + " the check computes");
+                 " reflections, more than the " + std::to_string(static_cast<long long>(kMostCheckedReflections)) +
+                 " the check computes");
   }
   std::vector<ReflectionValues> values = crystal_reflections(crystal, own);
   // The Laue group's check covers Friedel mates of whole h k l; fractional ones are checked here.
@@ -102,8 +103,11 @@ std::string radiation_text(const PowderOptions& options) {
 
 // A CSV file's text, after a comment line naming the magnetic model when it
 // is not velmora's own table.
-std::string with_model(const std::string& text, const std::string& model_line) {
-  return model_line.empty() ? text : "# " + model_line + "\n" + text;
+TextFill with_model(TextFill fill, const std::string& model_line) {
+  return [fill = std::move(fill), &model_line](TextSink& out) {
+    if (!model_line.empty()) out.add("# " + model_line + "\n");
+    fill(out);
+  };
 }
 
 // The plot's title: file, radiation, peak shape and the magnetic model when
@@ -133,7 +137,7 @@ PlotAxis plot_axis(const PowderOptions& options) {
   return {options.axis, options.lines.front().wavelength, options.labels};
 }
 
-void write_xy(PendingOutputs& outputs, const std::string& path, const std::string& text) {
+void write_xy(PendingOutputs& outputs, const std::string& path, const TextFill& text) {
   if (path == "-") {
     write_standard_output(text, "--xy -");
   } else {
@@ -166,7 +170,7 @@ void fit_and_write(const PowderOptions& options, const ObservedPattern& observed
                  "°); widen it with --zero-range");
   if (!options.fit_report.empty()) outputs.write(options.fit_report, fit_json(fit));
   if (!options.csv.empty()) outputs.write(options.csv, with_model(fit_csv(observed, fit), model_line));
-  if (!options.xy.empty()) write_xy(outputs, options.xy, xy_text(observed.two_theta, fit.calculated, false));
+  if (!options.xy.empty()) write_xy(outputs, options.xy, xy_text(observed.two_theta, fit.calculated));
   if (!options.plot.empty() &&
       !draw_fit_plot(outputs.reserve(options.plot), plot_title(options, model_line),
                      {observed, fit, peaks, options.radiation, plot_axis(options)}))
@@ -180,8 +184,7 @@ void pattern_and_write(const PowderOptions& options, const std::vector<PowderPea
   if (!options.csv.empty()) outputs.write(options.csv, with_model(pattern_csv(pattern), model_line));
   if (!options.xy.empty()) {
     const std::vector<float>& y = options.radiation == Radiation::xray ? pattern.xray : pattern.total;
-    write_xy(outputs, options.xy,
-             xy_text({pattern.two_theta.begin(), pattern.two_theta.end()}, {y.begin(), y.end()}, true));
+    write_xy(outputs, options.xy, xy_text(pattern.two_theta, y));
   }
   if (!options.plot.empty() && !draw_powder_plot(outputs.reserve(options.plot), plot_title(options, model_line), pattern,
                                                  peaks, options.radiation, plot_axis(options)))
