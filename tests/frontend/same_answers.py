@@ -8,12 +8,24 @@ text (the file's kind, "the CIF" or "the answers", written WHAT).
 """
 import argparse
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
 
+DATA = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "data")
+
+
+def only_magnetic_table(folder):
+    """The user's own magnetic table in the working directory, without the other two."""
+    shutil.copy(os.path.join(DATA, "neutron_mag_from_international_tables_edited.txt"), folder)
+    return [os.path.join(DATA, "..", "tests", "cif", "cases", "silicon.cif")]
+
+
 # name, arguments (from the scratch folder f), text of the error line
 CASES = [
+    ("one_table_in_working_directory", only_magnetic_table,
+     "holds neutron_mag_from_international_tables_edited.txt but not"),
     ("repeated_option", lambda f: ["x", "--tables", "a", "--tables", "b"], "--tables: given twice (a and b)"),
     ("missing_value", lambda f: ["x", "--tables"], "--tables needs a value"),
     ("option_as_value", lambda f: ["x", "--tables", "--bogus"], "--tables needs a value"),

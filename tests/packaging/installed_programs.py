@@ -113,6 +113,17 @@ with tempfile.TemporaryDirectory() as scratch:
         fit = json.load(f)
     if fitted.returncode != 0 or abs(fit["scale"] - 1) > 1e-3 or abs(fit["zero_shift"]) > 1e-3:
         problems.append(f"velmora-powder --observed its own pattern: {fit}, {fitted.stderr!r}")
+    # A program copied away from its tables finds none, and says so: the source tree it was
+    # built from is no place to read tables from on a user's machine.
+    if not windows:
+        moved = os.path.join(scratch, "moved")
+        os.mkdir(moved)
+        for program, extra in (("velmora-cif", []), ("velmora-powder", ["--wavelength", "1"])):
+            shutil.copy(os.path.join(programs, program), moved)
+            alone = run([os.path.join(moved, program), examples + "/silicon.cif", *extra], empty)
+            if alone.returncode != 1 or b"tables are in none of" not in alone.stderr or \
+                    args.source.encode() in alone.stderr:
+                problems.append(f"{program} away from its tables: status {alone.returncode}, {alone.stderr!r}")
     # PLplot is no part of the Windows build: --plot is refused, naming why, and nothing is written.
     if windows:
         refused = run(powder + ["--plot", "p.svg"], empty)
