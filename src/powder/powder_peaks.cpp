@@ -57,6 +57,7 @@ void check_finite(const PowderPeak& peak) {
 std::vector<PowderPeak> powder_peaks(const std::vector<ReflectionValues>& values, double wavelength,
                                      Remarks& remarks) {
   std::vector<PowderPeak> peaks;
+  peaks.reserve(values.size());
   std::size_t beyond = 0, direct = 0;
   float largest_d = 0;
   for (const ReflectionValues& v : values) {
@@ -112,6 +113,8 @@ std::vector<PowderPeak> powder_peaks(const std::vector<ReflectionValues>& values
 
 std::vector<PowderPeak> source_peaks(const std::vector<ReflectionValues>& values,
                                      const std::vector<SourceLine>& lines, Remarks& remarks) {
+  // One line's peaks are taken as they come (millions of reflections are not copied).
+  if (lines.size() == 1 && lines[0].ratio == 1) return powder_peaks(values, lines[0].wavelength, remarks);
   std::vector<PowderPeak> peaks;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     Remarks others;
