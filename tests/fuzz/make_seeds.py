@@ -24,6 +24,27 @@ def case_tables(folder, setup):
         return [run_cases.read(p) if os.path.isfile(p) else b"\x1f" for p in paths]
 
 
+def powder_seeds(out):
+    """velmora-powder's hostile rows (their files as answers.txt and observed.xy) and the examples."""
+    import shlex
+    here = os.path.join(REPO, "tests", "powder")
+    files = {"answers.txt": os.path.join(REPO, "examples", "iron_bcc.txt")}
+    files.update({name: os.path.join(here, "answers", name) for name in os.listdir(os.path.join(here, "answers"))})
+    rows = [line.split("|")[0] for line in open(os.path.join(here, "refusals.txt")) if line.strip()[:1] not in "#"]
+    rows += [f"{name} --wavelength 1.5 --fwhm 0.5 --csv p.csv --plot p.svg --radiation both --label-peaks 3"
+             for name in sorted(os.listdir(os.path.join(REPO, "examples"))) if name.endswith(".txt")]
+    files.update({name: os.path.join(REPO, "examples", name) for name in os.listdir(os.path.join(REPO, "examples"))})
+    for row in rows:
+        words = shlex.split(row)
+        if not words or words[0] not in files:
+            continue
+        observed = words[words.index("--observed") + 1] if "--observed" in words else None
+        answers = run_cases.read(files[words[0]])
+        measured = run_cases.read(files[observed]) if observed in files else b""
+        words = ["answers.txt"] + ["observed.xy" if w == observed else w for w in words[1:]]
+        write(out, "fuzz_powder_run", "\n".join(words).encode() + b"\x1e" + answers + b"\x1e" + measured)
+
+
 def main():
     out = sys.argv[1]
     shutil.rmtree(out, ignore_errors=True)
@@ -43,6 +64,7 @@ def main():
     for name in sorted(os.listdir(os.path.join(REPO, "examples"))):
         if name.endswith(".txt"):
             write(out, "fuzz_whole_run", b"\x1e".join(data + [run_cases.read(os.path.join(REPO, "examples", name))]))
+    powder_seeds(out)
     cif_cases = os.path.join(REPO, "tests", "cif", "cases")
     for name in sorted(os.listdir(cif_cases)):
         write(out, "fuzz_cif_conversion", run_cases.read(os.path.join(cif_cases, name)))
