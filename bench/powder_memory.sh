@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Peak memory and output sizes of velmora-powder's largest outputs: the reflections CSV of an
+# answer file listing 10^7 reflections (iron's cell, h k l from -20 to 20), and the CSV and
+# plot of a pattern of 2.5x10^6 points (the most single-precision 2theta holds apart). The tables are written as they are made and the plot is
+# thinned to its width, so memory is that of the values and the SVG stays small however many
+# points it shows.
+#
+#   bench/powder_memory.sh [path/to/velmora-powder]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+powder=$(realpath "${1:-$here/../build/src/powder/velmora-powder}")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+python3 - "$here/../examples/iron_bcc.txt" <<'PY'
+import random, sys
+random.seed(1)
+head = open(sys.argv[1]).read().split("\n")[:6]
+with open("many.txt", "w") as f:
+    f.write("\n".join(head) + "\n10000000\n")
+    for _ in range(10 ** 7):
+        f.write("%d %d %d\n" % (random.randint(1, 20), random.randint(-20, 20), random.randint(-20, 20)))
+PY
+measure() {  # label, answer file, then the command line's options
+  local label=$1 answers=$2; shift 2
+  /usr/bin/time -f '%M' -o peak.txt "$powder" "$answers" --tables "$here/../data" "$@" 2>/dev/null
+  printf '%-40s peak %7.1f MB' "$label" "$(awk '{print $1 / 1024}' peak.txt)"
+  for f in r.csv p.csv p.svg; do [ -f $f ] && printf ', %s %s' $f "$(du -h $f | cut -f1)"; done
+  printf '\n'
+  rm -f r.csv p.csv p.svg
+}
+measure "10^7 reflections, --reflections" many.txt --wavelength 0.1 --answer-hkl --reflections r.csv
+iron=$here/../examples/iron_bcc.txt
+measure "2.5x10^6 points, --csv" "$iron" --wavelength 0.1 --fwhm 0.2 --two-theta 0:10:0.000004 --csv p.csv
+measure "2.5x10^6 points, --plot" "$iron" --wavelength 0.1 --fwhm 0.2 --two-theta 0:10:0.000004 --plot p.svg
