@@ -342,6 +342,24 @@ def check_plot():
     return None if renderer is None and not problems and args.drawing == "yes" else problems
 
 
+def check_large():
+    """A pattern of 10^6 points whose peaks cover it: its CSV is written as it is made (peak memory
+    below the file's size; holding its text took twice that), its plot thinned (under 1 MB)."""
+    problems = []
+    grid = ["--wavelength", "0.1", "--fwhm", "0.2", "--two-theta", "0:10:0.00001"]
+    outputs = [("--csv", "p.csv")] + ([("--plot", "p.svg")] if args.drawing == "yes" else [])
+    for option, name in outputs:
+        with tempfile.TemporaryDirectory() as scratch:
+            run = subprocess.Popen([args.powder, example("iron_bcc"), *grid, option, name, "--tables",
+                                    os.path.join(args.source, "data")], cwd=scratch, stderr=subprocess.PIPE)
+            _, status, usage = os.wait4(run.pid, 0)
+            size = os.path.getsize(os.path.join(scratch, name)) if status == 0 else 0
+            if status != 0 or (option == "--csv" and usage.ru_maxrss * 1024 > size) or \
+                    (option == "--plot" and size > 1 << 20):
+                problems.append(f"{option}: status {status}, {size} bytes, peak memory {usage.ru_maxrss} KiB")
+    return problems
+
+
 def check_magnetic():
     """The dipole model against numpy over the ion table: Dy3+ (g = 4/3) at the origin, so
     |Fm|^2 grows by ((<j0> + <j2>/2) / <j0>)^2; --g 2 gives <j0> alone (the ion table's, to
@@ -445,7 +463,7 @@ def main():
     global args
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("command", choices=["report", "formulas", "profile", "plot", "refusals", "interrupted",
-                                            "magnetic", "fit", "sources", "lists", "cif"])
+                                            "magnetic", "fit", "sources", "lists", "cif", "large"])
     parser.add_argument("--powder", required=True)
     parser.add_argument("--velmora", required=True)
     parser.add_argument("--source", required=True)
