@@ -260,6 +260,19 @@ def check_lists():
     got = family(full, (2, 2, 0)) / family(full, (1, 1, 1))
     if abs(got - want) > 1e-5 * want:
         problems.append(f"silicon: 220/111 {got}, with multiplicities {want}")
+    # A triclinic cell: the list is every h k l with d >= dmin, by the metric written out here.
+    import numpy as np
+    a, b, c, al, be, ga = 4.1, 5.3, 6.7, *np.radians([78, 95, 103])
+    g = np.array([[a * a, a * b * np.cos(ga), a * c * np.cos(be)], [a * b * np.cos(ga), b * b, b * c * np.cos(al)],
+                  [a * c * np.cos(be), b * c * np.cos(al), c * c]])
+    hkl = np.array([(h, k, l) for h in range(-9, 10) for k in range(-9, 10) for l in range(-9, 10)])
+    d = 1 / np.sqrt(np.einsum("ni,ij,nj->n", hkl, np.linalg.inv(g), hkl).clip(1e-30))
+    want = {tuple(h) for h, dh in zip(hkl.tolist(), d) if dh >= 1.2 and any(h)}
+    got = {tuple(int(float(p[x])) for x in "hkl") for p in reflections(
+        os.path.join(os.path.dirname(os.path.abspath(__file__)), "answers", "triclinic.txt"), 1.5, "--dmin", 1.2)}
+    if got != want:
+        problems.append(f"triclinic list to d = 1.2: {len(got)} reflections, {len(want)} wanted, "
+                        f"{sorted(got ^ want)[:4]} in one only")
     for options, words in (([silicon, "--wavelength", 1.5406, "--answer-hkl", "--two-theta", "20:100:0.01"],
                             ["lack equivalents under the structure's Laue group (48 operations"]),
                            ([example("iron_bcc"), "--wavelength", 1.0, "--answer-hkl", "--two-theta", "20:170:0.01"],
@@ -317,7 +330,7 @@ def check_cif():
 def check_plot():
     import xml.etree.ElementTree as ET
     renderer = shutil.which("rsvg-convert")
-    cases = [(example("mno_antiferromagnet"), 2.4, ["mno_antiferromagnet.txt", "λ = 2.4 Å", "magnetic part",
+    cases = [(example("mno_antiferromagnet"), 2.4, ["mno_antiferromagnet.txt", "λ = 2.4 Å", "FWHM 0.3°", "magnetic part",
                                                    "X-ray", "2θ (degrees)"]),
              (example("iron_bcc"), 6, ["iron_bcc.txt", "λ = 6 Å"])]  # reaches no reflection
     problems = []
