@@ -143,6 +143,13 @@ SiteLabel site_label(const CifSite& site, LabelChoice& choice, Warnings& warning
     }
     const MagneticIon& ion = *found;
     std::string label = charge == 0 ? neutral : ion_label(site.element, charge);
+    // No row of the element at all (the actinides beyond uranium): the magnetic
+    // form factor is known, but not how the atom scatters X-rays and neutrons.
+    if (tables.nuclear.count(neutral) == 0)
+      fail_conversion(atom + ": its magnetic form factor " + ion.label + " is in " +
+                      std::string(kMagneticIonFileName) + ", but the tables in " + tables.folder +
+                      " have no X-ray and neutron row for " + element + " (neither " + neutral +
+                      " nor an ion of it), so its nuclear and X-ray scattering are unknown");
     if (label.empty() || tables.nuclear.count(label) == 0) {
       if (label != neutral)
         warnings.add(source + ": magnetic " + ion.label + ": the tables have no X-ray row " + label +
