@@ -291,7 +291,19 @@ def svg_problems(path, words):
         return []
     root = ET.parse(path).getroot()
     texts = " ".join("".join(t.itertext()) for t in root.iter("{http://www.w3.org/2000/svg}text"))
-    return [f"no {word!r} in the plot's texts" for word in words if word not in texts]
+    problems = [f"no {word!r} in the plot's texts" for word in words if word not in texts]
+    # Drawn on the page, in a legible size, the axes in black.
+    width, height = (float(v) for v in root.get("viewBox").split()[2:])
+    svg = "{http://www.w3.org/2000/svg}"
+    points = [tuple(map(float, p.split(","))) for line in root.iter(svg + "polyline") for p in line.get("points").split()]
+    if not all(0 <= x <= width and 0 <= y <= height for x, y in points):
+        problems.append(f"lines drawn off the {width} x {height} page")
+    sizes = {float(t.get("font-size")) for t in root.iter(svg + "text") if t.get("font-size")}
+    if not sizes or min(sizes) < 9 or max(sizes) > 20:
+        problems.append(f"font sizes {sorted(sizes)}")
+    if not any(line.get("stroke") == "#000000" for line in root.iter(svg + "polyline")):
+        problems.append("no axis drawn in black")
+    return problems
 
 
 def check_cif():
@@ -328,7 +340,6 @@ def check_cif():
 
 
 def check_plot():
-    import xml.etree.ElementTree as ET
     renderer = shutil.which("rsvg-convert")
     cases = [(example("mno_antiferromagnet"), 2.4, ["mno_antiferromagnet.txt", "λ = 2.4 Å", "FWHM 0.3°", "magnetic part",
                                                    "X-ray", "2θ (degrees)"]),
@@ -342,9 +353,7 @@ def check_plot():
                 if status != 1 or "cannot draw" not in err or os.listdir(scratch):
                     problems.append(f"a build without PLplot: status {status}, {err!r}")
                 continue
-            root = ET.parse(os.path.join(scratch, "p.svg")).getroot()
-            texts = " ".join("".join(t.itertext()) for t in root.iter("{http://www.w3.org/2000/svg}text"))
-            problems += [f"{answers}: no {word!r} in the plot's texts" for word in words if word not in texts]
+            problems += [f"{answers}: {problem}" for problem in svg_problems(os.path.join(scratch, "p.svg"), words)]
             if renderer is None:
                 continue
             render = subprocess.run([renderer, "p.svg", "-o", "p.png"], cwd=scratch, capture_output=True,
