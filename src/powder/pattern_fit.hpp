@@ -20,14 +20,19 @@ struct PatternFit {
   std::vector<double> background_values;
 };
 
-// The calculated pattern at the measured points with every peak moved by a shift.
-using ShiftedPattern = std::function<std::vector<double>(double shift)>;
+// The calculated pattern at the sorted points x (degrees) with every peak
+// moved by a shift (degrees).
+using ShiftedPattern = std::function<std::vector<double>(const std::vector<double>& x, double shift)>;
 
 // Fits scale, zero shift within +-zero_range degrees and background_terms
 // Chebyshev terms (0 for none) by weighted least squares, weights 1 / sigma^2.
 // narrowest is the smallest peak width in degrees, which sets how finely the
 // zero shift is searched. Ends the run when the pattern has no peak in the
 // measured range or there are no more points than parameters.
+//
+// The scale is the number the calculated intensities are multiplied by to give
+// the measured ones: peak area in (counts x degrees of 2theta) over the peak's
+// integrated intensity as the pattern gives it.
 PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pattern,
                        int background_terms, double narrowest, double zero_range);
 

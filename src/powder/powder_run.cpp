@@ -159,7 +159,7 @@ void fit_and_write(const PowderOptions& options, const ObservedPattern& observed
   const Intensity kind = kind_of(options.radiation);
   const std::vector<PowderPeak> merged = merged_peaks(peaks);
   const PatternFit fit = fit_pattern(
-      observed, [&](double shift) { return pattern_at(merged, options.width, kind, observed.two_theta, shift); },
+      observed, [&](const std::vector<double>& x, double shift) { return pattern_at(merged, options.width, kind, x, shift); },
       options.background_terms, narrowest_width(peaks, options.width, observed), options.zero_range);
   const auto f = [](double v) { return float_text(static_cast<float>(v)); };
   remarks.note("fit to " + observed.source + ": scale " + f(fit.scale) + ", zero shift " + f(fit.zero_shift) +
