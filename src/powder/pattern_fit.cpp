@@ -37,7 +37,7 @@ struct LinearFit {
 
 class Fitter {
  public:
-  Fitter(const ObservedPattern& observed, int terms) {
+  Fitter(const ObservedPattern& observed, const std::vector<double>& sigma, int terms) {
     const auto n = static_cast<Eigen::Index>(observed.two_theta.size());
     weighted_background_.resize(n, terms);
     weighted_y_.resize(n);
@@ -45,7 +45,7 @@ class Fitter {
     const double low = observed.two_theta.front(), high = observed.two_theta.back();
     for (Eigen::Index i = 0; i < n; ++i) {
       const auto k = static_cast<std::size_t>(i);
-      root_weight_[i] = 1.0 / observed.sigma[k];
+      root_weight_[i] = 1.0 / sigma[k];
       weighted_y_[i] = observed.intensity[k] * root_weight_[i];
       const double u = (2.0 * observed.two_theta[k] - low - high) / (high - low);
       const std::vector<double> t = chebyshev_terms(u, terms);
@@ -66,8 +66,6 @@ class Fitter {
     fit.chi_squared = (weighted_y_ - design_ * fit.coefficients).squaredNorm();
     return fit;
   }
-
-  double weighted_y_squared() const { return weighted_y_.squaredNorm(); }
 
  private:
   Eigen::MatrixXd weighted_background_;
@@ -137,6 +135,30 @@ double golden_minimum(const std::function<double(double)>& chi2, double a, doubl
   return (a + b) / 2.0;
 }
 
+// The fit's values at a shift from the linear solution: scale, background,
+// the calculated points and Rp = sum |yo - yc| / sum |yo|.
+PatternFit fit_at(const ObservedPattern& observed, const LinearFit& linear, const std::vector<double>& calculated,
+                  double shift, int terms) {
+  PatternFit fit;
+  fit.scale = linear.coefficients[0];
+  fit.zero_shift = shift;
+  fit.background.assign(linear.coefficients.data() + 1, linear.coefficients.data() + 1 + terms);
+  const double low = observed.two_theta.front(), high = observed.two_theta.back();
+  double absolute_difference = 0, absolute_observed = 0;
+  for (std::size_t i = 0; i < observed.two_theta.size(); ++i) {
+    const double u = (2.0 * observed.two_theta[i] - low - high) / (high - low);
+    const std::vector<double> t = chebyshev_terms(u, terms);
+    double background = 0;
+    for (int j = 0; j < terms; ++j) background += fit.background[static_cast<std::size_t>(j)] * t[static_cast<std::size_t>(j)];
+    fit.background_values.push_back(background);
+    fit.calculated.push_back(fit.scale * calculated[i] + background);
+    absolute_difference += std::abs(observed.intensity[i] - fit.calculated.back());
+    absolute_observed += std::abs(observed.intensity[i]);
+  }
+  fit.rp = absolute_difference / absolute_observed;
+  return fit;
+}
+
 }  // namespace
 
 bool fit_supported() { return true; }
@@ -149,9 +171,10 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
     fail_powder(observed.source + ": " + std::to_string(n) + " points cannot fix " +
                 std::to_string(parameters) + " parameters (scale, zero shift and " + std::to_string(terms) +
                 " background terms)");
-  Fitter fitter(observed, terms);
   const std::vector<double>& x = observed.two_theta;
   const SampledPattern sampled(pattern, x.front() - zero_range, x.back() + zero_range, narrowest);
+  std::vector<double> sigma = observed.sigma;
+  Fitter fitter(observed, sigma, terms);
   const auto chi2_at = [&](double shift) {
     return fitter.solve(sampled.empty() ? pattern(x, shift) : sampled.shifted(x, shift)).chi_squared;
   };
@@ -167,39 +190,47 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
     const double chi2 = chi2_at(shift);
     if (chi2 < best_chi2) best = shift, best_chi2 = chi2;
   }
-  const double shift = golden_minimum(chi2_at, best - step, best + step);
-
-  const std::vector<double> calculated = pattern(x, shift);
+  double shift = golden_minimum(chi2_at, best - step, best + step);
+  std::vector<double> calculated = pattern(x, shift);
   if (std::all_of(calculated.begin(), calculated.end(), [](double v) { return v == 0.0; }))
     fail_powder(observed.source + ": the calculated pattern has no peak between " +
                 float_text(static_cast<float>(observed.two_theta.front())) + " and " +
                 float_text(static_cast<float>(observed.two_theta.back())) +
                 " degrees, so there is no scale to fit");
-  const LinearFit linear = fitter.solve(calculated);
+  PatternFit fit = fit_at(observed, fitter.solve(calculated), calculated, shift, terms);
 
-  PatternFit fit;
-  fit.scale = linear.coefficients[0];
-  fit.zero_shift = shift;
-  fit.background.assign(linear.coefficients.data() + 1, linear.coefficients.data() + 1 + terms);
-  const double low = observed.two_theta.front(), high = observed.two_theta.back();
-  double absolute_difference = 0, absolute_observed = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const double u = (2.0 * observed.two_theta[i] - low - high) / (high - low);
-    const std::vector<double> t = chebyshev_terms(u, terms);
-    double background = 0;
-    for (int j = 0; j < terms; ++j) background += fit.background[static_cast<std::size_t>(j)] * t[static_cast<std::size_t>(j)];
-    fit.background_values.push_back(background);
-    fit.calculated.push_back(fit.scale * calculated[i] + background);
-    absolute_difference += std::abs(observed.intensity[i] - fit.calculated.back());
-    absolute_observed += std::abs(observed.intensity[i]);
+  // Counts without sigma are Poisson: weights from the observed counts pull the
+  // fit below the data (a point that happens to count low weighs more), by about
+  // a count a point, which biases scale and background where counts are low.
+  // Weights from the calculated counts, renewed until the fit settles, give the
+  // maximum-likelihood fit instead (its normal equations are Poisson's).
+  constexpr int kMostReweightings = 20;
+  for (int pass = 0; !observed.sigma_given && pass < kMostReweightings; ++pass) {
+    for (std::size_t i = 0; i < n; ++i) sigma[i] = std::sqrt(std::max(fit.calculated[i], 1.0));
+    fitter = Fitter(observed, sigma, terms);
+    const double previous_shift = shift, previous_scale = fit.scale;
+    shift = golden_minimum(chi2_at, shift - step, shift + step);
+    calculated = pattern(x, shift);
+    fit = fit_at(observed, fitter.solve(calculated), calculated, shift, terms);
+    if (std::abs(shift - previous_shift) < 1e-6 && std::abs(fit.scale - previous_scale) <= 1e-8 * std::abs(fit.scale))
+      break;
   }
-  // Rp = sum |yo - yc| / sum |yo|; Rwp = sqrt(sum w (yo - yc)^2 / sum w yo^2);
-  // Rexp = sqrt((N - P) / sum w yo^2); chi^2 = sum w (yo - yc)^2 / (N - P).
+
+  // The agreement as every powder program reports it, w = 1 / sigma^2 with the
+  // file's sigma or sqrt(max(yo, 1)) whichever weights the fit used:
+  // Rwp = sqrt(sum w (yo - yc)^2 / sum w yo^2); Rexp = sqrt((N - P) / sum w yo^2);
+  // chi^2 = sum w (yo - yc)^2 / (N - P).
+  double chi_squared = 0, weighted_y_squared = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double w = 1.0 / (observed.sigma[i] * observed.sigma[i]);
+    const double difference = observed.intensity[i] - fit.calculated[i];
+    chi_squared += w * difference * difference;
+    weighted_y_squared += w * observed.intensity[i] * observed.intensity[i];
+  }
   const double freedom = static_cast<double>(n - parameters);
-  fit.rp = absolute_difference / absolute_observed;
-  fit.rwp = std::sqrt(linear.chi_squared / fitter.weighted_y_squared());
-  fit.rexp = std::sqrt(freedom / fitter.weighted_y_squared());
-  fit.chi2 = linear.chi_squared / freedom;
+  fit.rwp = std::sqrt(chi_squared / weighted_y_squared);
+  fit.rexp = std::sqrt(freedom / weighted_y_squared);
+  fit.chi2 = chi_squared / freedom;
   return fit;
 }
 

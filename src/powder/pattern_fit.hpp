@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "powder/observed_pattern.hpp"
@@ -18,6 +19,7 @@ struct PatternFit {
   double rp = 0, rwp = 0, rexp = 0, chi2 = 0;  // fractions (not percent); chi2 = (Rwp / Rexp)^2
   std::vector<double> calculated;  // at the measured points: scale times the pattern plus background
   std::vector<double> background_values;
+  std::string scale_means;  // what the scale multiplies, in words, for the fit report
 };
 
 // The calculated pattern at the sorted points x (degrees) with every peak
@@ -25,7 +27,10 @@ struct PatternFit {
 using ShiftedPattern = std::function<std::vector<double>(const std::vector<double>& x, double shift)>;
 
 // Fits scale, zero shift within +-zero_range degrees and background_terms
-// Chebyshev terms (0 for none) by weighted least squares, weights 1 / sigma^2.
+// Chebyshev terms (0 for none) by weighted least squares, weights 1 / sigma^2:
+// the file's sigma, or for counts without one sigma^2 = max(calculated, 1),
+// the Poisson maximum-likelihood fit. The R factors and chi2 take the usual
+// weights, the file's sigma or sqrt(max(observed, 1)).
 // narrowest is the smallest peak width in degrees, which sets how finely the
 // zero shift is searched. Ends the run when the pattern has no peak in the
 // measured range or there are no more points than parameters.
