@@ -171,19 +171,22 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
     fail_powder(observed.source + ": " + std::to_string(n) + " points cannot fix " +
                 std::to_string(parameters) + " parameters (scale, zero shift and " + std::to_string(terms) +
                 " background terms)");
+  // The scan: a step of a quarter width cannot step over a peak's minimum.
+  // At most kMostScanSteps on each side, for peaks far narrower than the range.
+  constexpr double kMostScanSteps = 1000;
+  const double step = std::min(std::max(narrowest / 4.0, zero_range / kMostScanSteps), zero_range);
+  const int steps = static_cast<int>(std::ceil(zero_range / step));
+  // Every shift tried lies within the last scan step and two more (the searches about it).
+  const double widest_shift = (steps + 2) * step;
+
   const std::vector<double>& x = observed.two_theta;
-  const SampledPattern sampled(pattern, x.front() - zero_range, x.back() + zero_range, narrowest);
+  const SampledPattern sampled(pattern, x.front() - widest_shift, x.back() + widest_shift, narrowest);
   std::vector<double> sigma = observed.sigma;
   Fitter fitter(observed, sigma, terms);
   const auto chi2_at = [&](double shift) {
     return fitter.solve(sampled.empty() ? pattern(x, shift) : sampled.shifted(x, shift)).chi_squared;
   };
 
-  // The scan: a step of a quarter width cannot step over a peak's minimum.
-  // At most kMostScanSteps on each side, for peaks far narrower than the range.
-  constexpr double kMostScanSteps = 1000;
-  const double step = std::min(std::max(narrowest / 4.0, zero_range / kMostScanSteps), zero_range);
-  const int steps = static_cast<int>(std::ceil(zero_range / step));
   double best = 0, best_chi2 = INFINITY;
   for (int i = -steps; i <= steps; ++i) {
     const double shift = i * step;
@@ -216,13 +219,14 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
       break;
   }
 
-  // The agreement as every powder program reports it, w = 1 / sigma^2 with the
-  // file's sigma or sqrt(max(yo, 1)) whichever weights the fit used:
+  // The agreement with the weights w = 1 / sigma^2 of the fit: for counts the
+  // calculated variance, whose chi^2 comes to 1 for a right model at any count
+  // rate (weights from the observed counts make it larger below some 20 counts):
   // Rwp = sqrt(sum w (yo - yc)^2 / sum w yo^2); Rexp = sqrt((N - P) / sum w yo^2);
   // chi^2 = sum w (yo - yc)^2 / (N - P).
   double chi_squared = 0, weighted_y_squared = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    const double w = 1.0 / (observed.sigma[i] * observed.sigma[i]);
+    const double w = 1.0 / (sigma[i] * sigma[i]);
     const double difference = observed.intensity[i] - fit.calculated[i];
     chi_squared += w * difference * difference;
     weighted_y_squared += w * observed.intensity[i] * observed.intensity[i];
@@ -231,6 +235,7 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
   fit.rwp = std::sqrt(chi_squared / weighted_y_squared);
   fit.rexp = std::sqrt(freedom / weighted_y_squared);
   fit.chi2 = chi_squared / freedom;
+  fit.sigma = std::move(sigma);
   return fit;
 }
 

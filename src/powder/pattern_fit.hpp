@@ -19,6 +19,7 @@ struct PatternFit {
   double rp = 0, rwp = 0, rexp = 0, chi2 = 0;  // fractions (not percent); chi2 = (Rwp / Rexp)^2
   std::vector<double> calculated;  // at the measured points: scale times the pattern plus background
   std::vector<double> background_values;
+  std::vector<double> sigma;       // the standard uncertainties the fit weighted by
   std::string scale_means;  // what the scale multiplies, in words, for the fit report
 };
 
@@ -29,8 +30,8 @@ using ShiftedPattern = std::function<std::vector<double>(const std::vector<doubl
 // Fits scale, zero shift within +-zero_range degrees and background_terms
 // Chebyshev terms (0 for none) by weighted least squares, weights 1 / sigma^2:
 // the file's sigma, or for counts without one sigma^2 = max(calculated, 1),
-// the Poisson maximum-likelihood fit. The R factors and chi2 take the usual
-// weights, the file's sigma or sqrt(max(observed, 1)).
+// the Poisson maximum-likelihood fit. The R factors and chi2 take the same
+// weights.
 // narrowest is the smallest peak width in degrees, which sets how finely the
 // zero shift is searched. Ends the run when the pattern has no peak in the
 // measured range or there are no more points than parameters.

@@ -165,7 +165,7 @@ std::string scale_meaning(Intensity kind) {
          " x the line's ratio, each equivalent h k l a peak of its own";
 }
 
-void fit_and_write(const PowderOptions& options, const ObservedPattern& observed,
+void fit_and_write(const PowderOptions& options, ObservedPattern& observed,
                    const std::vector<PowderPeak>& peaks, const std::string& model_line, PendingOutputs& outputs,
                    Remarks& remarks) {
   const Intensity kind = kind_of(options.radiation);
@@ -174,6 +174,7 @@ void fit_and_write(const PowderOptions& options, const ObservedPattern& observed
       observed, [&](const std::vector<double>& x, double shift) { return pattern_at(merged, options.width, kind, x, shift); },
       options.background_terms, narrowest_width(peaks, options.width, observed), options.zero_range);
   fit.scale_means = scale_meaning(kind);
+  observed.sigma = std::move(fit.sigma);  // the CSV's sigma: those the fit weighted by
   const auto f = [](double v) { return float_text(static_cast<float>(v)); };
   remarks.note("fit to " + observed.source + ": scale " + f(fit.scale) + ", zero shift " + f(fit.zero_shift) +
                "°, Rp " + f(100 * fit.rp) + "%, Rwp " + f(100 * fit.rwp) + "%, Rexp " + f(100 * fit.rexp) +

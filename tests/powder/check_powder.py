@@ -173,7 +173,7 @@ def check_fit():
     0.005 degrees, Rwp within 2% of the generating model's; the Cu lines where Bragg's law puts them;
     a background of some 15 counts not pulled low by weights from the counts."""
     try:
-        import cctbx, numpy
+        import cctbx, numpy  # noqa: F401 (whether the generator can run)
         sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
         import measured_patterns as made
     except ImportError:
@@ -198,7 +198,7 @@ def check_fit():
                 problems.append(f"{name}: fit report keys {sorted(fit)}")
                 continue
             if abs(fit["scale"] / truth["velmora_scale"] - 1) > 0.01 or abs(fit["zero_shift"] - truth["zero_shift"]) > 0.005 \
-                    or abs(fit["Rwp"] / truth["model_Rwp"] - 1) > 0.02 or abs(fit["Rexp"] / truth["Rexp"] - 1) > 1e-6:
+                    or abs(fit["Rwp"] / truth["model_Rwp"] - 1) > 0.02 or abs(fit["Rexp"] / truth["Rexp"] - 1) > 0.005:
                 problems.append(f"{name}: fitted {fit}, made {truth}")
             with open(os.path.join(scratch, "peaks.csv")) as f:
                 peaks = list(csv.DictReader(f))

@@ -144,9 +144,9 @@ def velmora_scale(name, scale):
     return scale * (2 if lines(MATERIALS[name])[1] == "xray" else 100)
 
 
-def agreement(counts, model, parameters):
-    """Rwp of the true model, what a right fit comes to, and Rexp, with sigma^2 = max(counts, 1)."""
-    w = 1 / np.maximum(counts, 1)
+def agreement(counts, variance, model, parameters):
+    """Rwp of the true model, what a right fit comes to, and Rexp, with weights 1 / variance."""
+    w = 1 / variance
     total = np.sum(w * counts ** 2)
     return math.sqrt(np.sum(w * (counts - model) ** 2) / total), math.sqrt((len(counts) - parameters) / total)
 
@@ -189,7 +189,8 @@ def write(name, folder, seed=None):
             f.writelines(f"  {a:.3f}  {b:.0f}\n" for a, b in zip(x, counts))
     with open(os.path.join(folder, name + ".cif"), "w") as f:
         f.write(cif_text(name))
-    rwp, rexp = agreement(counts, model, 2 + 6)
+    # the file's sigma, or for bare counts their true variance
+    rwp, rexp = agreement(counts, sigma ** 2 if kind in (".xye", ".csv") else np.maximum(model, 1), model, 2 + 6)
     truth = {"scale": scale, "velmora_scale": velmora_scale(name, scale), "zero_shift": m["zero"],
              "model_Rwp": rwp, "Rexp": rexp, "background_mean": np.mean(np.polyval(m["background"], x / 100))}
     with open(os.path.join(folder, name + ".json"), "w") as f:
