@@ -173,14 +173,14 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
                 " background terms)");
   // The scan: a step of a quarter width cannot step over a peak's minimum.
   // At most kMostScanSteps on each side, for peaks far narrower than the range.
+  // A range of 0 holds the shift at 0.
   constexpr double kMostScanSteps = 1000;
   const double step = std::min(std::max(narrowest / 4.0, zero_range / kMostScanSteps), zero_range);
-  const int steps = static_cast<int>(std::ceil(zero_range / step));
-  // Every shift tried lies within the last scan step and two more (the searches about it).
-  const double widest_shift = (steps + 2) * step;
+  const int steps = zero_range > 0 ? static_cast<int>(std::ceil(zero_range / step)) : 0;
+  const auto within = [zero_range](double shift) { return std::clamp(shift, -zero_range, zero_range); };
 
   const std::vector<double>& x = observed.two_theta;
-  const SampledPattern sampled(pattern, x.front() - widest_shift, x.back() + widest_shift, narrowest);
+  const SampledPattern sampled(pattern, x.front() - zero_range, x.back() + zero_range, narrowest);
   std::vector<double> sigma = observed.sigma;
   Fitter fitter(observed, sigma, terms);
   const auto chi2_at = [&](double shift) {
@@ -189,11 +189,11 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
 
   double best = 0, best_chi2 = INFINITY;
   for (int i = -steps; i <= steps; ++i) {
-    const double shift = i * step;
+    const double shift = within(i * step);
     const double chi2 = chi2_at(shift);
     if (chi2 < best_chi2) best = shift, best_chi2 = chi2;
   }
-  double shift = golden_minimum(chi2_at, best - step, best + step);
+  double shift = golden_minimum(chi2_at, within(best - step), within(best + step));
   std::vector<double> calculated = pattern(x, shift);
   if (std::all_of(calculated.begin(), calculated.end(), [](double v) { return v == 0.0; }))
     fail_powder(observed.source + ": the calculated pattern has no peak between " +
@@ -212,7 +212,7 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
     for (std::size_t i = 0; i < n; ++i) sigma[i] = std::sqrt(std::max(fit.calculated[i], 1.0));
     fitter = Fitter(observed, sigma, terms);
     const double previous_shift = shift, previous_scale = fit.scale;
-    shift = golden_minimum(chi2_at, shift - step, shift + step);
+    shift = golden_minimum(chi2_at, within(shift - step), within(shift + step));
     calculated = pattern(x, shift);
     fit = fit_at(observed, fitter.solve(calculated), calculated, shift, terms);
     if (std::abs(shift - previous_shift) < 1e-6 && std::abs(fit.scale - previous_scale) <= 1e-8 * std::abs(fit.scale))

@@ -220,6 +220,13 @@ def check_fit():
             problems.append("silicon: the fit's CSV does not hold observed, calculated and their difference")
         problems += [f"silicon: {problem}" for problem in svg_problems(os.path.join(scratch, "fit.svg"),
                                                                        ["observed", "calculated"])]
+        # Made with a shift of 0.037 degrees and searched within 0.02: the edge, and a warning.
+        status, _, err = powder(os.path.join(scratch, "silicon.cif"), *made.velmora_options("silicon"), "--observed",
+                                os.path.join(scratch, "silicon.xy"), "--zero-range", 0.02, "--fit-report", "edge.json",
+                                cwd=scratch)
+        with open(os.path.join(scratch, "edge.json")) as f:
+            if status != 0 or json.load(f)["zero_shift"] > 0.02 or "edge of the range searched" not in err:
+                problems.append(f"silicon within 0.02 degrees: status {status}, {err}")
     return problems
 
 
