@@ -46,6 +46,24 @@ bool numbers_of(std::string_view line, std::vector<double>& values) {
   }
 }
 
+// Whether a line writes its numbers with decimal commas ("12,5<tab>300,2" or
+// "12,5;300"): a line that starts as a number, every comma between two
+// digits, and the fields apart by blanks, tabs or semicolons. Read with the
+// comma as a separator such a line would give other numbers without a word; a
+// comma next to a blank is a CSV's separator.
+bool decimal_commas(std::string_view line) {
+  line = line.substr(0, line.find_last_not_of(" \t\r") + 1);
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (line.empty() || !(digit(line[0]) || line[0] == '+' || line[0] == '-' || line[0] == '.')) return false;
+  bool comma = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] != ',') continue;
+    if (i == 0 || i + 1 == line.size() || !digit(line[i - 1]) || !digit(line[i + 1])) return false;
+    comma = true;
+  }
+  return comma && line.find_first_of(" \t;") != std::string_view::npos;
+}
+
 }  // namespace
 
 ObservedPattern parse_observed_pattern(const std::string& text, const std::string& name) {
@@ -64,6 +82,9 @@ ObservedPattern parse_observed_pattern(const std::string& text, const std::strin
     const auto first = line.find_first_not_of(" \t\r");
     line = first == std::string_view::npos ? std::string_view() : line.substr(first);
     if (comment_line(line)) continue;
+    if (decimal_commas(line))
+      fail_powder(where + "\"" + std::string(line.substr(0, 60)) +
+                  "\" has decimal commas; velmora-powder reads 2theta, intensity and sigma with decimal points");
     if (!numbers_of(line, values)) {
       if (columns == 0) continue;  // a header
       fail_powder(where + "expected 2theta, intensity and an optional sigma, found \"" +

@@ -11,7 +11,7 @@ namespace velmora::powder {
 struct ObservedPattern {
   std::string source;  // the file, as messages name it
   std::vector<double> two_theta, intensity, sigma;
-  bool sigma_given = false;  // the file's third column; else sigma = sqrt(max(I, 1))
+  bool sigma_given = false;  // the file's third column; else sigma = sqrt(max(I, 1)), the fit's first weights
 };
 
 // Reads the file: one point a line, its numbers separated by blanks, tabs,

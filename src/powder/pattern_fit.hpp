@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "powder/observed_pattern.hpp"
@@ -18,16 +19,26 @@ struct PatternFit {
   double rp = 0, rwp = 0, rexp = 0, chi2 = 0;  // fractions (not percent); chi2 = (Rwp / Rexp)^2
   std::vector<double> calculated;  // at the measured points: scale times the pattern plus background
   std::vector<double> background_values;
+  std::vector<double> sigma;       // the standard uncertainties the fit weighted by
+  std::string scale_means;  // what the scale multiplies, in words, for the fit report
 };
 
-// The calculated pattern at the measured points with every peak moved by a shift.
-using ShiftedPattern = std::function<std::vector<double>(double shift)>;
+// The calculated pattern at the sorted points x (degrees) with every peak
+// moved by a shift (degrees).
+using ShiftedPattern = std::function<std::vector<double>(const std::vector<double>& x, double shift)>;
 
 // Fits scale, zero shift within +-zero_range degrees and background_terms
-// Chebyshev terms (0 for none) by weighted least squares, weights 1 / sigma^2.
+// Chebyshev terms (0 for none) by weighted least squares, weights 1 / sigma^2:
+// the file's sigma, or for counts without one sigma^2 = max(calculated, 1),
+// the Poisson maximum-likelihood fit. The R factors and chi2 take the same
+// weights.
 // narrowest is the smallest peak width in degrees, which sets how finely the
 // zero shift is searched. Ends the run when the pattern has no peak in the
 // measured range or there are no more points than parameters.
+//
+// The scale is the number the calculated intensities are multiplied by to give
+// the measured ones: peak area in (counts x degrees of 2theta) over the peak's
+// integrated intensity as the pattern gives it.
 PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pattern,
                        int background_terms, double narrowest, double zero_range);
 

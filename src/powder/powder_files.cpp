@@ -72,7 +72,8 @@ TextFill fit_csv(const ObservedPattern& o, const PatternFit& fit) {
 std::string fit_json(const PatternFit& fit) {
   std::string background;
   for (double b : fit.background) background += (background.empty() ? "" : ", ") + double_text(b);
-  return "{\n  \"scale\": " + double_text(fit.scale) + ",\n  \"zero_shift\": " + double_text(fit.zero_shift) +
+  return "{\n  \"scale\": " + double_text(fit.scale) + ",\n  \"scale_means\": \"" + fit.scale_means +
+         "\",\n  \"zero_shift\": " + double_text(fit.zero_shift) +
          ",\n  \"background\": [" + background + "],\n  \"Rp\": " + double_text(fit.rp) +
          ",\n  \"Rwp\": " + double_text(fit.rwp) + ",\n  \"Rexp\": " + double_text(fit.rexp) +
          ",\n  \"chi2\": " + double_text(fit.chi2) + "\n}\n";

@@ -153,14 +153,28 @@ double narrowest_width(const std::vector<PowderPeak>& peaks, const PeakWidth& wi
   return std::isfinite(narrowest) ? narrowest : 0.1;
 }
 
-void fit_and_write(const PowderOptions& options, const ObservedPattern& observed,
+// The scale's meaning: the measured peak area per unit of the integrated
+// intensity the reflections table lists, whose factors are named here since
+// other programs' conventions differ by them (a polarisation factor without
+// the 1/2, neutron lengths in fm rather than 10^-12 cm).
+std::string scale_meaning(Intensity kind) {
+  return std::string("peak area (intensity x degrees 2theta) per unit of the integrated intensity of --reflections, ") +
+         (kind == Intensity::xray
+              ? "I_xray_electron2 = |FX|^2 (electrons^2) (1 + cos^2 2theta) / (2 sin^2 theta cos theta)"
+              : "I_nuclear_barn + I_magnetic_barn = (|Fn|^2 + |Fm|^2) (barn) / (sin^2 theta cos theta)") +
+         " x the line's ratio, each equivalent h k l a peak of its own";
+}
+
+void fit_and_write(const PowderOptions& options, ObservedPattern& observed,
                    const std::vector<PowderPeak>& peaks, const std::string& model_line, PendingOutputs& outputs,
                    Remarks& remarks) {
   const Intensity kind = kind_of(options.radiation);
   const std::vector<PowderPeak> merged = merged_peaks(peaks);
-  const PatternFit fit = fit_pattern(
-      observed, [&](double shift) { return pattern_at(merged, options.width, kind, observed.two_theta, shift); },
+  PatternFit fit = fit_pattern(
+      observed, [&](const std::vector<double>& x, double shift) { return pattern_at(merged, options.width, kind, x, shift); },
       options.background_terms, narrowest_width(peaks, options.width, observed), options.zero_range);
+  fit.scale_means = scale_meaning(kind);
+  observed.sigma = std::move(fit.sigma);  // the CSV's sigma: those the fit weighted by
   const auto f = [](double v) { return float_text(static_cast<float>(v)); };
   remarks.note("fit to " + observed.source + ": scale " + f(fit.scale) + ", zero shift " + f(fit.zero_shift) +
                "°, Rp " + f(100 * fit.rp) + "%, Rwp " + f(100 * fit.rwp) + "%, Rexp " + f(100 * fit.rexp) +

@@ -1,0 +1,214 @@
+#!/usr/bin/python3
+"""Measured-style powder patterns of standard materials, made apart from velmora.
+
+Structure factors come from cctbx (direct summation, International Tables form
+factors, Sears' neutron lengths), the rest from numpy, in the conventions a user's
+own generator would have:
+
+  counts(2theta) = background + sum over reflection families and source lines of
+      scale * multiplicity * |F|^2 * LP(theta) * line ratio * profile(2theta - 2theta_hkl - zero)
+
+  LP = (1 + cos^2 2theta) / (sin^2 theta cos theta)   X-rays, unpolarised beam
+  LP = 1 / (sin^2 theta cos theta)                    neutrons
+  |F|^2 in electrons^2 (X-rays) or fm^2 (neutrons, b in fm as cctbx has it),
+  the profile of unit area in degrees of 2theta, 2theta_obs = 2theta_calc + zero,
+  then Poisson noise.
+
+velmora's scale is counts times degrees per unit of its own integrated intensity,
+which carries (1 + cos^2 2theta) / 2 for X-rays and |F|^2 in barn (100 fm^2) for
+neutrons: velmora_scale() converts.
+
+  measured_patterns.py OUT_DIR [NAME ...]   writes NAME.cif, the pattern and NAME.json, and
+                                            prints the velmora-powder options that fit it
+"""
+import json, math, os, sys
+
+import numpy as np
+
+FWHM_PER_SIGMA = 2 * math.sqrt(2 * math.log(2))
+# Kalpha1, Kalpha2 (angstroms), the ratio 0.5 of their intensities.
+TUBES = {"Cu": (1.540598, 1.544426), "Mo": (0.709319, 0.713609), "Co": (1.788965, 1.792850)}
+
+# name: cell, space group, atoms (label, type, x, y, z, B), radiation, profile,
+# background polynomial in 2theta/100 (highest power first), zero shift, strongest
+# peak's height in counts, range, file written
+MATERIALS = {
+    "silicon": dict(
+        cell=(5.431020511,) * 3 + (90, 90, 90), group="F d -3 m :1",
+        atoms=[("Si1", "Si", 0, 0, 0, 0.46)],
+        radiation="Cu", profile=("gauss", (0.004, -0.002, 0.003)),
+        background=[0, -6, 20], zero=0.037, height=2e4, range=(20, 140, 0.01), file="silicon.xy"),
+    "lab6": dict(
+        cell=(4.15689,) * 3 + (90, 90, 90), group="P m -3 m",
+        atoms=[("La1", "La", 0, 0, 0, 0.28), ("B1", "B", 0.19975, 0.5, 0.5, 0.38)],
+        radiation="Cu", profile=("tch", (0.003, -0.002, 0.002, 0.02, 0.01)),
+        background=[25, -60, 120], zero=-0.024, height=5e4, range=(15, 140, 0.01), file="lab6.xye"),
+    "ceria": dict(
+        cell=(5.41165,) * 3 + (90, 90, 90), group="F m -3 m",
+        atoms=[("Ce1", "Ce", 0, 0, 0, 0.35), ("O1", "O", 0.25, 0.25, 0.25, 0.62)],
+        radiation="Cu", profile=("gauss", (0.008, -0.004, 0.006)),
+        background=[-30, 60, 250], zero=0.052, height=3e3, range=(20, 130, 0.02), file="ceria.csv"),
+    "corundum": dict(
+        cell=(4.75919, 4.75919, 12.99183, 90, 90, 120), group="R -3 c :H",
+        atoms=[("Al1", "Al", 0, 0, 0.35216, 0.28), ("O1", "O", 0.30624, 0, 0.25, 0.33)],
+        radiation="Co", profile=("tch", (0.006, -0.003, 0.004, 0.015, 0.025)),
+        background=[15, 10, 80], zero=0.015, height=1e5, range=(20, 120, 0.01), file="corundum.dat"),
+    "mno_nuclear": dict(
+        cell=(4.4457,) * 3 + (90, 90, 90), group="F m -3 m",
+        atoms=[("Mn1", "Mn", 0, 0, 0, 0.55), ("O1", "O", 0.5, 0.5, 0.5, 0.65)],
+        radiation=1.594, profile=("gauss", (0.12, -0.25, 0.3)),
+        background=[0, -150, 500], zero=-0.071, height=4e3, range=(10, 155, 0.05), file="mno_nuclear.xye"),
+}
+
+
+def structure(m):
+    from cctbx import adptbx, crystal, xray
+    from cctbx.array_family import flex
+    symmetry = crystal.symmetry(unit_cell=m["cell"], space_group_symbol=m["group"])
+    scatterers = flex.xray_scatterer([xray.scatterer(label, (x, y, z), adptbx.b_as_u(b), 1.0, kind)
+                                      for label, kind, x, y, z, b in m["atoms"]])
+    return xray.structure(crystal_symmetry=symmetry, scatterers=scatterers)
+
+
+def lines(m):
+    if isinstance(m["radiation"], str):
+        a1, a2 = TUBES[m["radiation"]]
+        return [(a1, 1.0), (a2, 0.5)], "xray"
+    return [(m["radiation"], 1.0)], "neutron"
+
+
+def families(m):
+    """d, multiplicity and |F|^2 of every reflection family the range reaches."""
+    from cctbx import miller
+    xs = structure(m)
+    waves, kind = lines(m)
+    xs.scattering_type_registry(table="neutron" if kind == "neutron" else "it1992")
+    d_min = min(w for w, _ in waves) / (2 * math.sin(math.radians(min(m["range"][1] + 5, 179.9) / 2)))
+    unique = miller.build_set(xs.crystal_symmetry(), anomalous_flag=False, d_min=d_min)
+    f = unique.structure_factors_from_scatterers(xs, algorithm="direct").f_calc().data()
+    return (np.array(unique.d_spacings().data()), np.array(unique.multiplicities().data(), dtype=float),
+            np.abs(np.array(f)) ** 2, kind)
+
+
+def profile(kind, params, two_theta, dx):
+    """Unit area in degrees: a Gaussian of Caglioti width, or the Thompson-Cox-Hastings pseudo-Voigt."""
+    t = np.tan(np.radians(two_theta / 2))
+    u, v, w = params[:3]
+    g = math.sqrt(u * t * t + v * t + w)
+    if kind == "gauss":
+        s = g / FWHM_PER_SIGMA
+        return np.exp(-dx ** 2 / (2 * s * s)) / (s * math.sqrt(2 * math.pi))
+    lw = params[3] * t + params[4] / math.cos(math.radians(two_theta / 2))
+    gamma = (g ** 5 + 2.69269 * g ** 4 * lw + 2.42843 * g ** 3 * lw ** 2 + 4.47163 * g ** 2 * lw ** 3 +
+             0.07842 * g * lw ** 4 + lw ** 5) ** 0.2
+    q = lw / gamma
+    eta = 1.36603 * q - 0.47719 * q * q + 0.11116 * q ** 3
+    s = gamma / FWHM_PER_SIGMA
+    gauss = np.exp(-dx ** 2 / (2 * s * s)) / (s * math.sqrt(2 * math.pi))
+    lorentz = (gamma / 2) / (math.pi * (dx ** 2 + (gamma / 2) ** 2))
+    return eta * lorentz + (1 - eta) * gauss
+
+
+def calculated(m, x, zero):
+    """The noiseless pattern for a scale of 1, without background."""
+    d, mult, f2, kind = families(m)
+    y = np.zeros_like(x)
+    for wavelength, ratio in lines(m)[0]:
+        s = wavelength / (2 * d)
+        keep = s < 1
+        theta = np.arcsin(s[keep])
+        lp = 1 / (np.sin(theta) ** 2 * np.cos(theta))
+        if kind == "xray":
+            lp *= 1 + np.cos(2 * theta) ** 2
+        for tt, area in zip(np.degrees(2 * theta), mult[keep] * f2[keep] * lp * ratio):
+            y += area * profile(m["profile"][0], m["profile"][1], tt, x - tt - zero)
+    return y
+
+
+def make(name, seed=None):
+    """x, counts, the generator's scale and the noiseless model."""
+    m = MATERIALS[name]
+    first, last, step = m["range"]
+    x = np.round(np.arange(first, last + step / 2, step), 6)
+    shape = calculated(m, x, m["zero"])
+    scale = m["height"] / shape.max()
+    background = np.polyval(m["background"], x / 100)
+    model = scale * shape + background
+    rng = np.random.default_rng(seed if seed is not None else sum(map(ord, name)))
+    return x, rng.poisson(model).astype(float), scale, model
+
+
+def velmora_scale(name, scale):
+    """The generator's scale in velmora's: X-ray intensities carry (1 + cos^2 2theta) / 2, not
+    1 + cos^2 2theta; neutron |F|^2 is in barn = 100 fm^2."""
+    return scale * (2 if lines(MATERIALS[name])[1] == "xray" else 100)
+
+
+def agreement(counts, variance, model, parameters):
+    """Rwp of the true model, what a right fit comes to, and Rexp, with weights 1 / variance."""
+    w = 1 / variance
+    total = np.sum(w * counts ** 2)
+    return math.sqrt(np.sum(w * (counts - model) ** 2) / total), math.sqrt((len(counts) - parameters) / total)
+
+
+def cif_text(name):
+    m = MATERIALS[name]
+    a, b, c, alpha, beta, gamma = m["cell"]
+    group, _, choice = m["group"].partition(" :")
+    group = group.split(" :")[0]
+    rows = "\n".join(f"{label} {kind} {x} {y} {z} {bb}" for label, kind, x, y, z, bb in m["atoms"])
+    setting = {"1": "\n_space_group_IT_coordinate_system_code 1", "H": ""}.get(choice, "")
+    return (f"# {name}: a standard material's published structure\ndata_{name}\n"
+            f"_cell_length_a {a}\n_cell_length_b {b}\n_cell_length_c {c}\n"
+            f"_cell_angle_alpha {alpha}\n_cell_angle_beta {beta}\n_cell_angle_gamma {gamma}\n"
+            f"_space_group_name_H-M_alt '{group}'{setting}\n"
+            "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
+            f"_atom_site_fract_z\n_atom_site_B_iso_or_equiv\n{rows}\n")
+
+
+def write(name, folder, seed=None):
+    """NAME.cif, NAME.json and the pattern in the material's file format; returns the pattern's
+    path and what it was made with (NAME.json: scale, velmora_scale, zero_shift, model_Rwp, Rexp, background_mean)."""
+    m = MATERIALS[name]
+    x, counts, scale, model = make(name, seed)
+    path = os.path.join(folder, m["file"])
+    sigma = np.sqrt(np.maximum(counts, 1))
+    kind = os.path.splitext(path)[1]
+    with open(path, "w") as f:
+        if kind == ".xy":
+            f.write(f"# {name}, simulated\n# 2theta counts\n")
+            f.writelines(f"{a:.4f} {b:.0f}\n" for a, b in zip(x, counts))
+        elif kind == ".xye":
+            f.write(f"! {name}\n")
+            f.writelines(f"{a:10.4f}\t{b:10.1f}\t{s:8.3f}\n" for a, b, s in zip(x, counts, sigma))
+        elif kind == ".csv":
+            f.write("two_theta,intensity,sigma\n")
+            f.writelines(f"{a:.4f},{b:.0f},{s:.4f}\n" for a, b, s in zip(x, counts, sigma))
+        else:  # .dat: a title line and a header that are not numbers
+            f.write(f"{name} simulated pattern, Co Kalpha\n2Theta Intensity\n")
+            f.writelines(f"  {a:.3f}  {b:.0f}\n" for a, b in zip(x, counts))
+    with open(os.path.join(folder, name + ".cif"), "w") as f:
+        f.write(cif_text(name))
+    # the file's sigma, or for bare counts their true variance
+    rwp, rexp = agreement(counts, sigma ** 2 if kind in (".xye", ".csv") else np.maximum(model, 1), model, 2 + 6)
+    truth = {"scale": scale, "velmora_scale": velmora_scale(name, scale), "zero_shift": m["zero"],
+             "model_Rwp": rwp, "Rexp": rexp, "background_mean": np.mean(np.polyval(m["background"], x / 100))}
+    with open(os.path.join(folder, name + ".json"), "w") as f:
+        json.dump(truth, f, indent=1)
+    return path, truth
+
+
+def velmora_options(name):
+    """The options a user gives velmora-powder for this measurement."""
+    m = MATERIALS[name]
+    radiation = m["radiation"]
+    options = ["--source", radiation] if isinstance(radiation, str) else ["--wavelength", radiation]
+    options += ["--radiation", "xray" if isinstance(radiation, str) else "neutron"]
+    kind, p = m["profile"]
+    return options + ["--caglioti" if kind == "gauss" else "--tch", ",".join(map(str, p))]
+
+
+if __name__ == "__main__":
+    out = sys.argv[1]
+    for name in sys.argv[2:] or MATERIALS:
+        print(write(name, out)[0], *velmora_options(name))
