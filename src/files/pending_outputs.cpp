@@ -129,16 +129,19 @@ std::string PendingOutputs::reserve(const std::string& path) {
   }
   const std::filesystem::path folder = std::filesystem::path(target).parent_path();
   const std::string temporary = own_name(target, "tmp");
+  // Remembered before it exists, so that a signal arriving just after the file
+  // is made still finds it to remove.
+  remember_temporary(temporary);
   const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
   if (fd < 0) {
     const int error = errno;
+    forget_temporary(temporary);
     if (error == EACCES || error == EROFS || error == ENOENT || error == ENOTDIR)
       fail(path, "cannot create a file in the folder " + (folder.empty() ? std::string(".") : folder.string()) +
                      ": " + std::strerror(error) + " (the output is written there and renamed into place)");
     fail(path, std::strerror(error));
   }
   files_.push_back({path, target, temporary, exists ? own_name(target, "old") : std::string()});
-  remember_temporary(temporary);
   int error = 0;
 #ifndef _WIN32
   if (exists && fchmod(fd, existing.st_mode & 07777) != 0) error = errno;

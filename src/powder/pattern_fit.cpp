@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "powder/number_text.hpp"
@@ -182,9 +183,11 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
   const std::vector<double>& x = observed.two_theta;
   const SampledPattern sampled(pattern, x.front() - zero_range, x.back() + zero_range, narrowest);
   std::vector<double> sigma = observed.sigma;
-  Fitter fitter(observed, sigma, terms);
+  // Made anew (emplace) when the weights change.
+  std::optional<Fitter> fitter;
+  fitter.emplace(observed, sigma, terms);
   const auto chi2_at = [&](double shift) {
-    return fitter.solve(sampled.empty() ? pattern(x, shift) : sampled.shifted(x, shift)).chi_squared;
+    return fitter->solve(sampled.empty() ? pattern(x, shift) : sampled.shifted(x, shift)).chi_squared;
   };
 
   double best = 0, best_chi2 = INFINITY;
@@ -200,7 +203,7 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
                 float_text(static_cast<float>(observed.two_theta.front())) + " and " +
                 float_text(static_cast<float>(observed.two_theta.back())) +
                 " degrees, so there is no scale to fit");
-  PatternFit fit = fit_at(observed, fitter.solve(calculated), calculated, shift, terms);
+  PatternFit fit = fit_at(observed, fitter->solve(calculated), calculated, shift, terms);
 
   // Counts without sigma are Poisson: weights from the observed counts pull the
   // fit below the data (a point that happens to count low weighs more), by about
@@ -210,11 +213,11 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
   constexpr int kMostReweightings = 20;
   for (int pass = 0; !observed.sigma_given && pass < kMostReweightings; ++pass) {
     for (std::size_t i = 0; i < n; ++i) sigma[i] = std::sqrt(std::max(fit.calculated[i], 1.0));
-    fitter = Fitter(observed, sigma, terms);
+    fitter.emplace(observed, sigma, terms);
     const double previous_shift = shift, previous_scale = fit.scale;
     shift = golden_minimum(chi2_at, within(shift - step), within(shift + step));
     calculated = pattern(x, shift);
-    fit = fit_at(observed, fitter.solve(calculated), calculated, shift, terms);
+    fit = fit_at(observed, fitter->solve(calculated), calculated, shift, terms);
     if (std::abs(shift - previous_shift) < 1e-6 && std::abs(fit.scale - previous_scale) <= 1e-8 * std::abs(fit.scale))
       break;
   }
