@@ -58,7 +58,11 @@ std::optional<Symbol> missing_symbol(const RunState& state) {
 
 std::vector<ReflectionValues> compute_reflections(const RunState& state, int threads) {
   if (state.structure.hkl.empty()) return {};  // velmora looks up no atom then
-  const ReflectionLoop loop({state.tables, state.structure, state.cell, state.umom, state.pi, state.eg2mc});
+  return loop_values(ReflectionLoop({state.tables, state.structure, state.cell, state.umom, state.pi, state.eg2mc}),
+                     threads);
+}
+
+std::vector<ReflectionValues> loop_values(const ReflectionLoop& loop, int threads) {
   if (loop.missing_symbol())
     throw RunStopped(std::string(text_of(*loop.missing_symbol())) + " is unknown symbol");
   std::vector<ReflectionValues> values;

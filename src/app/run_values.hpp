@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/run_state.hpp"
+#include "scattering/reflection_loop.hpp"
 #include "scattering/structure_factors.hpp"
 #include "tables/table_folder.hpp"
 
@@ -33,5 +34,9 @@ std::optional<Symbol> missing_symbol(const RunState& state);
 // The values of the reflections of state.structure.hkl, by velmora's
 // reflection loop on the given number of threads.
 std::vector<ReflectionValues> compute_reflections(const RunState& state, int threads);
+
+// The values of every reflection of the loop, in input order; an atom type
+// that no table has stops as velmora stops (RunStopped).
+std::vector<ReflectionValues> loop_values(const ReflectionLoop& loop, int threads);
 
 }  // namespace velmora

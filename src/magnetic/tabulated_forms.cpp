@@ -63,13 +63,7 @@ std::vector<ReflectionValues> compute_reflections_with_forms(const RunState& sta
                                                              int threads) {
   if (state.structure.hkl.empty()) return {};  // velmora looks up no atom then
   const GivenMagneticForms given = tabulate_magnetic_forms(forms, state.structure, state.cell, state.pi);
-  const ReflectionLoop loop(inputs_of(state, given));
-  if (loop.missing_symbol())
-    throw RunStopped(std::string(text_of(*loop.missing_symbol())) + " is unknown symbol");
-  std::vector<ReflectionValues> values;
-  values.reserve(loop.reflections());
-  for_each_reflection(loop, threads, [&values](const ReflectionValues& v) { values.push_back(v); });
-  return values;
+  return loop_values(ReflectionLoop(inputs_of(state, given)), threads);
 }
 
 }  // namespace velmora
