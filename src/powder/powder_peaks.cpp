@@ -19,13 +19,11 @@ Reflection friedel_mate(const Reflection& h) { return {0.0f - h[0], 0.0f - h[1],
 
 }  // namespace
 
-void check_friedel_mates(const std::vector<ReflectionValues>& values, Remarks& remarks) {
-  std::set<Reflection> listed;
-  for (const ReflectionValues& v : values) listed.insert(v.geometry.h);
+void check_friedel_mates(const std::vector<Reflection>& hkl, Remarks& remarks) {
+  const std::set<Reflection> listed(hkl.begin(), hkl.end());
   std::size_t lacking = 0, others = 0;
   const Reflection* first = nullptr;
-  for (const ReflectionValues& v : values) {
-    const Reflection& h = v.geometry.h;
+  for (const Reflection& h : hkl) {
     if (h == Reflection{}) continue;
     if (listed.count(friedel_mate(h)) == 0) {
       ++lacking;
@@ -54,79 +52,99 @@ void check_finite(const PowderPeak& peak) {
 
 }  // namespace
 
-std::vector<PowderPeak> powder_peaks(const std::vector<ReflectionValues>& values, double wavelength,
-                                     Remarks& remarks) {
-  std::vector<PowderPeak> peaks;
-  peaks.reserve(values.size());
-  std::size_t beyond = 0, direct = 0;
-  float largest_d = 0;
-  for (const ReflectionValues& v : values) {
-    const ReflectionGeometry& g = v.geometry;
-    // Bragg's law: sin theta = lambda / 2d.
-    const double sin_theta = wavelength / (2.0 * static_cast<double>(g.d));
-    if (!(sin_theta > 0.0)) {  // 0 0 0 (d infinite), or a cell without a d-spacing
-      ++direct;
-      continue;
-    }
-    if (!(sin_theta < 1.0)) {
-      ++beyond;
-      if (g.d > largest_d) largest_d = g.d;
-      continue;
-    }
-    const double sin2 = sin_theta * sin_theta;
-    const double cos_theta = std::sqrt((1.0 - sin_theta) * (1.0 + sin_theta));
-    const double cos_two_theta = 1.0 - 2.0 * sin2;
-    // Lorentz factor of a Debye-Scherrer ring, 1 / (sin^2 theta cos theta);
-    // X-rays of an unpolarised beam also carry (1 + cos^2 2theta) / 2.
-    const double lorentz = 1.0 / (sin2 * cos_theta);
-    const double polarisation = (1.0 + cos_two_theta * cos_two_theta) / 2.0;
-    PowderPeak peak;
-    peak.h = g.h;
-    peak.d = g.d;
-    peak.two_theta = static_cast<float>(2.0 * std::asin(sin_theta) * kDegreesPerRadian);
-    peak.tan_theta = static_cast<float>(sin_theta / cos_theta);
-    peak.wavelength = static_cast<float>(wavelength);
-    peak.fn_squared = v.fn_squared;
-    peak.fm_squared = v.fm_squared;
-    peak.fx_squared = v.fx_squared;
-    peak.nuclear = static_cast<float>(v.fn_squared * lorentz);
-    peak.magnetic = static_cast<float>(v.fm_squared * lorentz);
-    peak.xray = static_cast<float>(v.fx_squared * polarisation * lorentz);
-    check_finite(peak);
-    peaks.push_back(peak);
-  }
+namespace {
 
+enum class Reach { direct, beyond, peak };
+
+// The peak of one reflection at the wavelength, or why it has none.
+Reach peak_of(const ReflectionValues& v, double wavelength, PowderPeak& peak) {
+  const ReflectionGeometry& g = v.geometry;
+  // Bragg's law: sin theta = lambda / 2d.
+  const double sin_theta = wavelength / (2.0 * static_cast<double>(g.d));
+  if (!(sin_theta > 0.0)) return Reach::direct;  // 0 0 0 (d infinite), or a cell without a d-spacing
+  if (!(sin_theta < 1.0)) return Reach::beyond;
+  const double sin2 = sin_theta * sin_theta;
+  const double cos_theta = std::sqrt((1.0 - sin_theta) * (1.0 + sin_theta));
+  const double cos_two_theta = 1.0 - 2.0 * sin2;
+  // Lorentz factor of a Debye-Scherrer ring, 1 / (sin^2 theta cos theta);
+  // X-rays of an unpolarised beam also carry (1 + cos^2 2theta) / 2.
+  const double lorentz = 1.0 / (sin2 * cos_theta);
+  const double polarisation = (1.0 + cos_two_theta * cos_two_theta) / 2.0;
+  peak.h = g.h;
+  peak.d = g.d;
+  peak.two_theta = static_cast<float>(2.0 * std::asin(sin_theta) * kDegreesPerRadian);
+  peak.tan_theta = static_cast<float>(sin_theta / cos_theta);
+  peak.wavelength = static_cast<float>(wavelength);
+  peak.fn_squared = v.fn_squared;
+  peak.fm_squared = v.fm_squared;
+  peak.fx_squared = v.fx_squared;
+  peak.nuclear = static_cast<float>(v.fn_squared * lorentz);
+  peak.magnetic = static_cast<float>(v.fm_squared * lorentz);
+  peak.xray = static_cast<float>(v.fx_squared * polarisation * lorentz);
+  check_finite(peak);
+  return Reach::peak;
+}
+
+}  // namespace
+
+PeakCollector::PeakCollector(const std::vector<SourceLine>& lines) : lines_(lines), peaks_(lines.size()) {}
+
+void PeakCollector::reserve(std::size_t reflections) { peaks_.front().reserve(reflections); }
+
+void PeakCollector::add(const ReflectionValues& v) {
+  ++values_;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    PowderPeak peak;
+    const Reach reach = peak_of(v, lines_[i].wavelength, peak);
+    if (reach == Reach::peak) {
+      if (const double ratio = lines_[i].ratio; ratio != 1.0) {
+        peak.nuclear = static_cast<float>(peak.nuclear * ratio);
+        peak.magnetic = static_cast<float>(peak.magnetic * ratio);
+        peak.xray = static_cast<float>(peak.xray * ratio);
+      }
+      peaks_[i].push_back(peak);
+    } else if (i == 0 && reach == Reach::direct) {
+      ++direct_;
+    } else if (i == 0) {
+      ++beyond_;
+      if (v.geometry.d > largest_d_) largest_d_ = v.geometry.d;
+    }
+  }
+}
+
+std::vector<PowderPeak> PeakCollector::finish(Remarks& remarks) {
+  const double wavelength = lines_.front().wavelength;
   const std::string lambda = float_text(static_cast<float>(wavelength));
-  if (direct > 0)
-    remarks.note(std::to_string(direct) + " reflection(s) 0 0 0 (the direct beam, no Bragg peak) left out");
-  if (beyond > 0)
-    remarks.note(std::to_string(beyond) + " of " + std::to_string(values.size() - direct) +
+  if (direct_ > 0)
+    remarks.note(std::to_string(direct_) + " reflection(s) 0 0 0 (the direct beam, no Bragg peak) left out");
+  if (beyond_ > 0)
+    remarks.note(std::to_string(beyond_) + " of " + std::to_string(values_ - direct_) +
                  " reflections are beyond reach of the wavelength " + lambda + " Å (d < " +
                  float_text(static_cast<float>(wavelength / 2)) + " Å) and are left out");
-  if (peaks.empty())
-    remarks.note(values.size() == direct
+  if (peaks_.front().empty())
+    remarks.note(values_ == direct_
                      ? "the answers list no reflection: the pattern is empty"
-                     : "no reflection is within reach: the largest d listed is " + float_text(largest_d) +
-                           " Å, a wavelength below " + float_text(2 * largest_d) + " Å reaches it");
+                     : "no reflection is within reach: the largest d listed is " + float_text(largest_d_) +
+                           " Å, a wavelength below " + float_text(2 * largest_d_) + " Å reaches it");
+  std::vector<PowderPeak> peaks = std::move(peaks_.front());
+  for (std::size_t i = 1; i < peaks_.size(); ++i) {
+    peaks.insert(peaks.end(), peaks_[i].begin(), peaks_[i].end());
+    std::vector<PowderPeak>().swap(peaks_[i]);
+  }
   return peaks;
+}
+
+std::vector<PowderPeak> powder_peaks(const std::vector<ReflectionValues>& values, double wavelength,
+                                     Remarks& remarks) {
+  return source_peaks(values, {{wavelength, 1.0}}, remarks);
 }
 
 std::vector<PowderPeak> source_peaks(const std::vector<ReflectionValues>& values,
                                      const std::vector<SourceLine>& lines, Remarks& remarks) {
-  // One line's peaks are taken as they come (millions of reflections are not copied).
-  if (lines.size() == 1 && lines[0].ratio == 1) return powder_peaks(values, lines[0].wavelength, remarks);
-  std::vector<PowderPeak> peaks;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    Remarks others;
-    for (PowderPeak peak : powder_peaks(values, lines[i].wavelength, i == 0 ? remarks : others)) {
-      const double ratio = lines[i].ratio;
-      peak.nuclear = static_cast<float>(peak.nuclear * ratio);
-      peak.magnetic = static_cast<float>(peak.magnetic * ratio);
-      peak.xray = static_cast<float>(peak.xray * ratio);
-      peaks.push_back(peak);
-    }
-  }
-  return peaks;
+  PeakCollector collector(lines);
+  collector.reserve(values.size());
+  for (const ReflectionValues& v : values) collector.add(v);
+  return collector.finish(remarks);
 }
 
 }  // namespace velmora::powder

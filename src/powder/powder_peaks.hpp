@@ -39,7 +39,26 @@ std::vector<PowderPeak> powder_peaks(const std::vector<ReflectionValues>& values
 std::vector<PowderPeak> source_peaks(const std::vector<ReflectionValues>& values,
                                      const std::vector<SourceLine>& lines, Remarks& remarks);
 
+// The peaks of reflections handed over one at a time, for every source line,
+// so that the values of millions of reflections need not be held. What
+// finish gives is what source_peaks gives for the same values.
+class PeakCollector {
+ public:
+  explicit PeakCollector(const std::vector<SourceLine>& lines);
+  void reserve(std::size_t reflections);  // room for the first line's peaks
+  void add(const ReflectionValues& v);
+  // Every line's peaks, in line order; the notes about the list (0 0 0 left
+  // out, beyond reach, none in reach) as the first line finds them.
+  std::vector<PowderPeak> finish(Remarks& remarks);
+
+ private:
+  std::vector<SourceLine> lines_;
+  std::vector<std::vector<PowderPeak>> peaks_;  // one list a line
+  std::size_t values_ = 0, direct_ = 0, beyond_ = 0;
+  float largest_d_ = 0;
+};
+
 // Warns when h k l are listed without -h -k -l.
-void check_friedel_mates(const std::vector<ReflectionValues>& values, Remarks& remarks);
+void check_friedel_mates(const std::vector<Reflection>& hkl, Remarks& remarks);
 
 }  // namespace velmora::powder

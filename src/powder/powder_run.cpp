@@ -51,15 +51,17 @@ bool integral_list(const std::vector<Reflection>& hkl) {
 }
 
 // The reflection values of the run's crystal.
-// model_line says which magnetic model gave |Fm|^2, when not velmora's own table.
-std::vector<ReflectionValues> crystal_values(const PowderOptions& options, const Range& range, Remarks& remarks,
-                                             std::string& model_line) {
+// The peaks of every source line for the run's crystal; model_line says which
+// magnetic model gave |Fm|^2, when not velmora's own table. The reflections'
+// values go to the peaks one at a time, so that millions of them need no room.
+std::vector<PowderPeak> crystal_peaks(const PowderOptions& options, const Range& range, Remarks& remarks,
+                                      std::string& model_line) {
   const std::string tables = powder_tables_folder(options.tables);
   const bool cif = is_cif_name(options.answers);
   CrystalMagnetism magnetism;
-  const std::string answers =
-      cif ? cif_answers(options, tables, remarks, magnetism) : answer_file_text(options.answers);
-  VelmoraCrystal crystal = read_velmora_crystal(answers, options.answers, tables);
+  VelmoraCrystal crystal =
+      read_velmora_crystal(cif ? cif_answers(options, tables, remarks, magnetism) : answer_file_text(options.answers),
+                           options.answers, tables);
   if (cif)
     crystal.magnetism = std::move(magnetism);
   else
@@ -69,13 +71,16 @@ std::vector<ReflectionValues> crystal_values(const PowderOptions& options, const
   const double range_d = smallest_d(shortest, range.two_theta_max);
   const double dmin = options.dmin ? *options.dmin
                                    : smallest_d(shortest, std::min(180.0, range.two_theta_max + kRangeMarginDegrees));
-  const std::vector<Reflection> own = crystal.structure().hkl;
+  std::vector<Reflection> own = std::move(crystal.state->structure.hkl);
   if (!options.answer_hkl && !cif && !integral_list(own))
     remarks.warn(options.answers + " lists fractional h k l, which the cell's own reflections do not hold;"
                  " --answer-hkl uses the file's list");
   const LatticeParameters& cell = crystal.structure().param;
-  if (!options.answer_hkl) return crystal_reflections(crystal, reflections_to_dmin(cell, dmin));
-  if (reflections_within(cell, range_d) <= kMostCheckedReflections) {
+  PeakCollector peaks(options.lines);
+  const auto collect = [&peaks](const ReflectionValues& v) { peaks.add(v); };
+  if (!options.answer_hkl) {
+    own = reflections_to_dmin(cell, dmin);
+  } else if (reflections_within(cell, range_d) <= kMostCheckedReflections) {
     const std::vector<ReflectionValues> full = crystal_reflections(crystal, reflections_to_dmin(cell, range_d));
     check_listed_reflections(own, full, intensity_laue_group(cell, full), range_d, range.text, remarks);
   } else {
@@ -84,10 +89,10 @@ std::vector<ReflectionValues> crystal_values(const PowderOptions& options, const
                  " reflections, more than the " + std::to_string(static_cast<long long>(kMostCheckedReflections)) +
                  " the check computes");
   }
-  std::vector<ReflectionValues> values = crystal_reflections(crystal, own);
   // The Laue group's check covers Friedel mates of whole h k l; fractional ones are checked here.
-  if (!integral_list(own)) check_friedel_mates(values, remarks);
-  return values;
+  if (options.answer_hkl && !integral_list(own)) check_friedel_mates(own, remarks);
+  for_each_crystal_reflection(crystal, std::move(own), collect);
+  return peaks.finish(remarks);
 }
 
 Intensity kind_of(Radiation radiation) { return radiation == Radiation::xray ? Intensity::xray : Intensity::neutron_total; }
@@ -219,8 +224,7 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   if (!options.observed.empty()) observed = read_observed_pattern(options.observed);
   const Range range = range_of(options, observed ? &*observed : nullptr);
   std::string model_line;
-  const std::vector<PowderPeak> peaks =
-      source_peaks(crystal_values(options, range, remarks, model_line), options.lines, remarks);
+  const std::vector<PowderPeak> peaks = crystal_peaks(options, range, remarks, model_line);
   PendingOutputs outputs("velmora-powder", "this output");
   if (!options.reflections.empty()) outputs.write(options.reflections, with_model(reflections_csv(peaks), model_line));
   if (observed)

@@ -162,9 +162,10 @@ std::string answer_file_text(const std::string& path) {
   return text;
 }
 
-std::vector<ReflectionValues> crystal_reflections(VelmoraCrystal& crystal, const std::vector<Reflection>& hkl) {
+void for_each_crystal_reflection(VelmoraCrystal& crystal, std::vector<Reflection> hkl,
+                                 const std::function<void(const ReflectionValues&)>& take) {
   RunState& state = *crystal.state;
-  state.structure.hkl = hkl;
+  state.structure.hkl = std::move(hkl);
   state.structure.nrefn = static_cast<std::int32_t>(hkl.size());
   const bool own_forms = crystal.magnetism.model_line.empty();
   const GivenMagneticForms given =
@@ -174,9 +175,15 @@ std::vector<ReflectionValues> crystal_reflections(VelmoraCrystal& crystal, const
                              own_forms ? nullptr : &given});
   if (loop.missing_symbol())
     fail_missing_symbol(crystal.source, state.tables, crystal.tables_folder, *loop.missing_symbol());
+  for_each_reflection(loop, reflection_threads(), take);
+  state.structure.hkl.clear();
+  state.structure.hkl.shrink_to_fit();
+}
+
+std::vector<ReflectionValues> crystal_reflections(VelmoraCrystal& crystal, const std::vector<Reflection>& hkl) {
   std::vector<ReflectionValues> values;
-  values.reserve(loop.reflections());
-  for_each_reflection(loop, reflection_threads(), [&values](const ReflectionValues& v) { values.push_back(v); });
+  values.reserve(hkl.size());
+  for_each_crystal_reflection(crystal, hkl, [&values](const ReflectionValues& v) { values.push_back(v); });
   return values;
 }
 

@@ -4,6 +4,7 @@
 // single-precision value velmora prints.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,5 +52,11 @@ std::string answer_file_text(const std::string& path);
 // The values of the reflections hkl, in their order; a symbol no table has
 // ends the run naming it.
 std::vector<ReflectionValues> crystal_reflections(VelmoraCrystal& crystal, const std::vector<Reflection>& hkl);
+
+// The same, each value handed to take in order and not kept: a list of
+// millions needs no room for their values. The crystal's own list is
+// replaced by hkl while the loop runs and emptied after it.
+void for_each_crystal_reflection(VelmoraCrystal& crystal, std::vector<Reflection> hkl,
+                                 const std::function<void(const ReflectionValues&)>& take);
 
 }  // namespace velmora::powder
