@@ -2,8 +2,9 @@
 # Peak memory and output sizes of velmora-powder's largest outputs: the reflections CSV of an
 # answer file listing 10^7 reflections (iron's cell, h k l from -20 to 20), and the CSV and
 # plot of a pattern of 2.5x10^6 points (about the most that single-precision 2theta holds
-# apart). The tables are written as they are made and the plot is thinned to its width, so
-# memory is that of the values and the SVG stays small however many points it shows.
+# apart). Each reflection's values become peaks as they are computed, the tables are written as
+# they are made and the plot is thinned to its width, so memory is that of the list and its
+# peaks, and the SVG stays small however many points it shows.
 #
 #   bench/powder_memory.sh [path/to/velmora-powder]
 set -euo pipefail
