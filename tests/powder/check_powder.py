@@ -179,7 +179,7 @@ def check_fit():
     except ImportError:
         return None
     import json
-    problems = []
+    problems, fits = [], {}
     with tempfile.TemporaryDirectory() as scratch:
         # counts without sigma (X-ray, Kalpha1 + Kalpha2, Gaussian); a titled .dat (pseudo-Voigt,
         # hexagonal); neutrons with sigma
@@ -193,7 +193,7 @@ def check_fit():
                 problems.append(f"{name}: status {status}, {err}")
                 continue
             with open(os.path.join(scratch, "fit.json")) as f:
-                fit = json.load(f)
+                fit = fits[name] = json.load(f)
             if not {"scale", "zero_shift", "background", "Rp", "Rwp", "Rexp", "chi2", "scale_means"} <= set(fit):
                 problems.append(f"{name}: fit report keys {sorted(fit)}")
                 continue
@@ -218,6 +218,9 @@ def check_fit():
         if any(abs(float(r["observed"]) - float(r["calculated"]) - float(r["difference"]))
                > 1e-9 * max(1.0, float(r["observed"])) for r in rows):
             problems.append("silicon: the fit's CSV does not hold observed, calculated and their difference")
+        rp = sum(abs(float(r["difference"])) for r in rows) / sum(abs(float(r["observed"])) for r in rows)
+        if "silicon" in fits and abs(fits["silicon"]["Rp"] / rp - 1) > 1e-6:
+            problems.append(f"silicon: Rp {fits['silicon']['Rp']}, the CSV's columns give {rp}")
         problems += [f"silicon: {problem}" for problem in svg_problems(os.path.join(scratch, "fit.svg"),
                                                                        ["observed", "calculated"])]
         # Made with a shift of 0.037 degrees and searched within 0.02: the edge, and a warning.
@@ -284,8 +287,9 @@ def check_lists():
                             ["reflections beyond the list's last are missing"]),
                            ([silicon, "--wavelength", 1.5406, "--two-theta", "20:100:0.01"], [])):
         with tempfile.TemporaryDirectory() as scratch:
-            status, _, err = powder(*options, "--csv", "p.csv", cwd=scratch)
-            if status != 0 or any(w not in err for w in words) or (not words and "warning" in err):
+            status, out, err = powder(*options, "--csv", "p.csv", cwd=scratch)
+            # Named outputs only: nothing goes to standard output.
+            if status != 0 or out or any(w not in err for w in words) or (not words and "warning" in err):
                 problems.append(f"{options}: status {status}, {err!r}")
     return problems
 
