@@ -44,6 +44,14 @@ XRAY_MODELS = {"Hiso", "Cval", "Sival"}
 # ordinary samples; leaving out promethium keeps exactly 187 rows once deuterium is added.
 LEFT_OUT_RADIOACTIVE = {"Pm", "Pm3+"}
 
+# Rows after velmora's 187, read by the companions only: the elements beyond uranium whose ions
+# have magnetic form factors, with every X-ray curve Table 6.1.1.4 gives them. The package's
+# neutron table ends at uranium; their lengths are Sears' for the isotope named, as
+# python3-periodictable holds them (the only long-lived Np isotope made in quantity; 239Pu, the
+# isotope of ordinary plutonium; 243Am, the longer-lived of the two americium isotopes listed).
+# The isotope is written after the length, for the companions to name.
+BEYOND_URANIUM = {"Np": 237, "Pu": 239, "Am": 243}
+
 # Deuterium: a neutron length of its own; for X-rays it is hydrogen (same electrons), so its
 # row takes the coefficients of H.
 DEUTERIUM, DEUTERIUM_XRAY = "D", "H"
@@ -157,9 +165,31 @@ def xray_and_neutron_rows():
         if name == DEUTERIUM_XRAY:
             rows.append((label_of(DEUTERIUM, ""), DEUTERIUM, coefficients(DEUTERIUM_XRAY),
                          lengths[DEUTERIUM]))
-    check_unique(rows, "X-ray/neutron table")
     if len(rows) != XRAY_ROWS:
         raise SystemExit(f"X-ray/neutron table: {len(rows)} species, velmora reads {XRAY_ROWS}")
+    rows += rows_beyond_uranium(coefficients)
+    check_unique(rows, "X-ray/neutron table")
+    return rows
+
+
+def rows_beyond_uranium(coefficients):
+    """Rows (label, species, [9 X-ray coefficients], length in fm, isotope) of the elements
+    after uranium, each atom before its ions, an ion with its element's length."""
+    import periodictable
+    from cctbx.eltbx import xray_scattering
+
+    rows = []
+    for entry in xray_scattering.it1992_iterator():
+        name = entry.label()
+        symbol, charge = split_species(name)
+        if symbol not in BEYOND_URANIUM:
+            continue
+        element = periodictable.elements.symbol(symbol)
+        isotope = element[BEYOND_URANIUM[symbol]]
+        if isotope.neutron.b_c != element.neutron.b_c:
+            raise SystemExit(f"{symbol}: the package's length is not that of {isotope}")
+        rows.append((label_of(symbol, charge), name, coefficients(name), isotope.neutron.b_c,
+                     f"{BEYOND_URANIUM[symbol]}{symbol}"))
     return rows
 
 
@@ -192,18 +222,19 @@ def magnetic_rows(usable_labels):
 
 def render(header, rows):
     lines = [header]
-    for label, values in rows:
-        lines.append(f"{label:<4}" + "".join(f"{shortest_text(v):>11}" for v in values).rstrip())
+    for label, values, *note in rows:
+        lines.append((f"{label:<4}" + "".join(f"{shortest_text(v):>11}" for v in values) +
+                      "".join(f"  {n}" for n in note)).rstrip())
     return "\n".join(lines) + "\n"
 
 
 def build():
     """The three files as texts, keyed by file name."""
     rows = xray_and_neutron_rows()
-    mag, _ = magnetic_rows({label for label, *_ in rows})
+    mag, _ = magnetic_rows({label for label, *_ in rows[:XRAY_ROWS]})
     return {
-        XRAY_FILE: render(XRAY_HEADER, [(label, x) for label, _, x, _ in rows]),
-        NEUTRON_FILE: render(NEUTRON_HEADER, [(label, [b]) for label, _, _, b in rows]),
+        XRAY_FILE: render(XRAY_HEADER, [(label, x) for label, _, x, *_ in rows]),
+        NEUTRON_FILE: render(NEUTRON_HEADER, [(label, [b], *isotope) for label, _, _, b, *isotope in rows]),
         MAGNETIC_FILE: render(MAGNETIC_HEADER, [(label, m) for label, _, m in mag]),
     }
 

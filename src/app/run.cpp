@@ -17,10 +17,10 @@
 
 namespace velmora {
 
-int run_velmora(Console& console, const GivenFormsOf& given_forms) {
+int run_velmora(Console& console, const GivenFormsOf& given_forms, bool rows_beyond) {
   auto state = std::make_unique<RunState>();
   try {
-    load_scattering_tables(console, state->tables);
+    load_scattering_tables(console, state->tables, rows_beyond);
     state->pi = kPi;
     state->eg2mc = kEg2mc;
     read_structure_dialogue(console, state->pi, state->structure);
@@ -41,14 +41,14 @@ int run_velmora(Console& console, const GivenFormsOf& given_forms) {
 }
 
 int run_velmora_on_standard_streams(std::optional<std::string> answers, std::optional<TableFiles> tables,
-                                    const GivenFormsOf& given_forms) {
+                                    const GivenFormsOf& given_forms, bool rows_beyond) {
   std::fflush(stdout);
   std::fflush(stderr);
   const bool terminal = prepare_standard_streams();
   Console console = answers ? Console(std::move(*answers), stdout, stderr, terminal)
                             : Console(stdin, stdout, stderr, terminal);
   console.data_files = std::move(tables);
-  return run_velmora(console, given_forms);
+  return run_velmora(console, given_forms, rows_beyond);
 }
 
 }  // namespace velmora

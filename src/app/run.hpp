@@ -19,16 +19,18 @@ struct Console;
 using GivenFormsOf = std::function<GivenMagneticForms(const Structure&, const CellGeometry&, float pi)>;
 
 // velmora's run; given_forms, when set (never by velmora itself), supplies
-// the form factors of magnetic atoms that velmora's <j0> table does not give.
-int run_velmora(Console& console, const GivenFormsOf& given_forms = {});
+// the form factors of magnetic atoms that velmora's <j0> table does not give,
+// and rows_beyond (never set by velmora itself) reads the table rows after
+// velmora's own (see load_scattering_tables).
+int run_velmora(Console& console, const GivenFormsOf& given_forms = {}, bool rows_beyond = false);
 
 // The one set-up of a run on this process's standard streams, for velmora and
 // for a companion that runs it in-process: the answers from standard input, or
 // the text given; the tables from the working directory, or those given (then
 // the working directory is never read). Returns the exit status.
-// given_forms as for run_velmora.
+// given_forms and rows_beyond as for run_velmora.
 int run_velmora_on_standard_streams(std::optional<std::string> answers = std::nullopt,
                                     std::optional<TableFiles> tables = std::nullopt,
-                                    const GivenFormsOf& given_forms = {});
+                                    const GivenFormsOf& given_forms = {}, bool rows_beyond = false);
 
 }  // namespace velmora

@@ -36,7 +36,7 @@ std::unique_ptr<RunState> prepare_run(const TableFiles& tables, std::string answ
   Console console{std::string()};
   console.data_files = tables;
   try {
-    load_scattering_tables(console, state->tables);
+    load_scattering_tables(console, state->tables, true);
   } catch (const RunEnded&) {
     throw RunStopped("velmora cannot use the tables: " + reason_of(console));
   }

@@ -205,6 +205,16 @@ std::string answers_for(const CifStructure& s, const TableLabels& tables, const 
     if (site_labels != nullptr)
       *site_labels += (site_labels->empty() ? "" : " ") + site.label + "=" + labels.back().label;
     sites.push_back(site_text(site.label, s.source, warnings));
+    if (const std::string& label = labels.back().label; tables.beyond.count(label) != 0) {
+      if (!options.run)
+        fail_conversion(s.source + ": atom '" + site.label + "': its X-ray and neutron rows (" + label +
+                        ") are among the tables' rows after velmora's own, which velmora itself does not "
+                        "read, so velmora cannot compute it: convert with --run");
+      const auto note = tables.notes.find(label);
+      warnings.add(s.source + ": " + label + ": X-ray and neutron rows from the tables' rows after velmora's own" +
+                       (note != tables.notes.end() ? "; the nuclear length is that of " + note->second : ""),
+                   site.label);
+    }
     if (!site.magnetic) continue;
     MagneticAtom atom{labels.back().ion, labels.back().velmora_form, std::nullopt, false};
     if (auto g = options.g.find(site.label); g != options.g.end()) atom.g = g->second;

@@ -1,8 +1,9 @@
 // Table labels: the three files are read into memory and handed to velmora's
-// table loader, which then reads exactly the rows that velmora reads (all
-// rows of the X-ray and neutron-length tables, the first 95 of the magnetic
-// one) and refuses what velmora would refuse. A magnetic ion those rows lack
-// is looked up in the companions' ion table instead.
+// table loader, which reads the rows that velmora reads (all its rows of the
+// X-ray and neutron-length tables, the first 95 of the magnetic one) and
+// refuses what velmora would refuse, then the X-ray and neutron rows after
+// velmora's, which only the companions use. A magnetic ion those rows lack is
+// looked up in the companions' ion table instead.
 #include "cif/table_labels.hpp"
 
 #include <cctype>
@@ -44,14 +45,18 @@ TableLabels read_table_labels(const std::string& folder) {
     fail_conversion(unreadable_table_text(unreadable));
   auto tables = std::make_unique<ScatteringTables>();
   try {
-    load_scattering_tables(console, *tables);
+    load_scattering_tables(console, *tables, true);
   } catch (const RunEnded&) {
     frontend::fail(frontend::table_failure(console, *tables, folder));
   }
   TableLabels labels;
   labels.folder = folder;
   labels.files = std::move(*console.data_files);
-  for (int r = 0; r < kXrayRows; ++r) labels.nuclear.emplace(text_of(tables->xray[r].ion));
+  for (int r = 0; r < tables->nuclear_rows; ++r) {
+    labels.nuclear.emplace(text_of(tables->xray[r].ion));
+    if (r >= kXrayRows) labels.beyond.emplace(text_of(tables->xray[r].ion));
+  }
+  labels.notes = tables->row_notes;
   for (int r = 0; r < kMagneticRows; ++r) {
     std::string label(text_of(tables->magnetic[r].mion));
     if (labels.nuclear.count(label) != 0) labels.magnetic.insert(label);
@@ -143,8 +148,9 @@ SiteLabel site_label(const CifSite& site, LabelChoice& choice, Warnings& warning
     }
     const MagneticIon& ion = *found;
     std::string label = charge == 0 ? neutral : ion_label(site.element, charge);
-    // No row of the element at all (the actinides beyond uranium): the magnetic
-    // form factor is known, but not how the atom scatters X-rays and neutrons.
+    // No row of the element at all (tables without the rows after velmora's,
+    // which hold the actinides beyond uranium): the magnetic form factor is
+    // known, but not how the atom scatters X-rays and neutrons.
     if (tables.nuclear.count(neutral) == 0)
       fail_conversion(atom + ": its magnetic form factor " + ion.label + " is in " +
                       std::string(kMagneticIonFileName) + ", but the tables in " + tables.folder +

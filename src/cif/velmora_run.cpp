@@ -13,14 +13,15 @@ namespace velmora::cif {
 
 int run_velmora_on(std::string answers, TableFiles tables, const MagneticForms& magnetic) {
   if (magnetic.report_line.empty())
-    return run_velmora_on_standard_streams(std::move(answers), std::move(tables));
+    return run_velmora_on_standard_streams(std::move(answers), std::move(tables), {}, true);
   std::fflush(stderr);
   std::printf("%s\n", magnetic.report_line.c_str());
   return run_velmora_on_standard_streams(
       std::move(answers), std::move(tables),
       [&magnetic](const Structure& structure, const CellGeometry& cell, float pi) {
         return tabulate_magnetic_forms(magnetic.forms, structure, cell, pi);
-      });
+      },
+      true);
 }
 
 }  // namespace velmora::cif

@@ -64,8 +64,10 @@ std::vector<PowderPeak> crystal_peaks(const PowderOptions& options, const Range&
                            options.answers, tables);
   if (cif)
     crystal.magnetism = std::move(magnetism);
-  else
+  else {
+    note_rows_beyond_velmora(crystal, remarks);
     choose_magnetic_forms(crystal, options, remarks);
+  }
   model_line = crystal.magnetism.model_line;
   const double shortest = shortest_wavelength(options.lines);
   const double range_d = smallest_d(shortest, range.two_theta_max);

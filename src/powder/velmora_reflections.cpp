@@ -33,7 +33,7 @@ void load_tables(const std::string& folder, ScatteringTables& tables) {
   console.data_files = read_table_files(folder, unreadable);
   if (!console.data_files) fail_powder(unreadable_table_text(unreadable));
   try {
-    load_scattering_tables(console, tables);
+    load_scattering_tables(console, tables, true);
   } catch (const RunEnded&) {
     frontend::fail(frontend::table_failure(console, tables, folder));
   }
@@ -67,7 +67,7 @@ void read_answers(const std::string& text, const std::string& source, float pi, 
 
 [[noreturn]] void fail_missing_symbol(const std::string& answers, const ScatteringTables& tables,
                                       const std::string& folder, const Symbol& symbol) {
-  const auto nuclear = std::span(tables.neutron).first(kNeutronRows);
+  const auto nuclear = std::span(tables.neutron).first(static_cast<std::size_t>(tables.nuclear_rows));
   const bool has_nuclear =
       find_symbol_row(symbol, nuclear, [](const NeutronLengthRow& r) { return r.nion; }) != kUnknownSymbol;
   fail_powder(answers + ": atom type \"" + std::string(text_of(symbol)) + "\" has no row in " +
@@ -98,7 +98,7 @@ void choose_magnetic_forms(VelmoraCrystal& crystal, const PowderOptions& options
   forms.clear();
   const auto velmora_rows = std::span(tables.magnetic).first(kMagneticRows);
   std::set<std::string> said;
-  const auto nuclear_rows = std::span(tables.neutron).first(kNeutronRows);
+  const auto nuclear_rows = std::span(tables.neutron).first(static_cast<std::size_t>(tables.nuclear_rows));
   for (const AtomSite& atom : structure.magnetic) {
     const std::string label(text_of(atom.atype));
     // A label the X-ray and neutron tables lack is the reflection loop's to report.
@@ -132,6 +132,22 @@ void choose_magnetic_forms(VelmoraCrystal& crystal, const PowderOptions& options
       if (said.insert(note).second) remarks.warn(note);
   }
   magnetism.model_line = MagneticFormChooser::describe(options.model, forms);
+}
+
+void note_rows_beyond_velmora(const VelmoraCrystal& crystal, Remarks& remarks) {
+  const ScatteringTables& tables = crystal.state->tables;
+  std::set<std::string> said;
+  for (const AtomSite& atom : crystal.structure().atoms) {
+    const auto rows = std::span(tables.xray).first(static_cast<std::size_t>(tables.nuclear_rows));
+    const int row = find_symbol_row(atom.atype, rows, [](const XrayCoefficientRow& r) { return r.ion; });
+    const std::string label(text_of(atom.atype));
+    if (row <= kXrayRows || !said.insert(label).second) continue;
+    const auto note = tables.row_notes.find(label);
+    remarks.warn(crystal.source + ": atom type \"" + label +
+                 "\": X-ray and neutron rows from the tables' rows after velmora's own, which velmora itself "
+                 "does not read" +
+                 (note != tables.row_notes.end() ? "; the nuclear length is that of " + note->second : ""));
+  }
 }
 
 VelmoraCrystal read_velmora_crystal(const std::string& answers, const std::string& source,

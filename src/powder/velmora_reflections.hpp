@@ -45,6 +45,10 @@ VelmoraCrystal read_velmora_crystal(const std::string& answers, const std::strin
 // model's warnings become remarks.
 void choose_magnetic_forms(VelmoraCrystal& crystal, const PowderOptions& options, Remarks& remarks);
 
+// A warning for each atom type of an answer file whose X-ray and neutron rows
+// come after velmora's own: velmora itself cannot run those answers.
+void note_rows_beyond_velmora(const VelmoraCrystal& crystal, Remarks& remarks);
+
 // The text of the answer file at path; an unreadable one, or one velmora would
 // misread (a byte-order mark, lines ended by CR alone), ends the run.
 std::string answer_file_text(const std::string& path);

@@ -79,6 +79,7 @@ void choose_label_forms(powder::VelmoraCrystal& crystal, const MagneticChoices& 
   options.g = choices.g;
   options.ions = choices.ions;
   powder::Remarks remarks;
+  powder::note_rows_beyond_velmora(crystal, remarks);
   powder::choose_magnetic_forms(crystal, options, remarks);
   for (const std::string& line : remarks.lines)
     warnings.push_back(line.rfind("warning: ", 0) == 0 ? line.substr(9) : line);

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <array>
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -49,6 +51,12 @@ struct ScatteringTables {
   std::string header;  // first line of the file being read; never used otherwise
   std::array<XrayCoefficientRow, 220> xray;
   std::array<NeutronLengthRow, 200> neutron;
+  // Rows of the X-ray and neutron-length tables in use: velmora's own, and
+  // for the companions also the rows after them (see load_scattering_tables).
+  int nuclear_rows = kXrayRows;
+  // The note after the length of a row beyond velmora's (the isotope whose
+  // length it is), by label.
+  std::map<std::string, std::string, std::less<>> row_notes;
   // The neutron length as read, before scaling: one variable for every row, so
   // a row that ends at a slash before its length takes the previous row's (the
   // X-ray and magnetic rows have their own coefficients, which stay zero).
@@ -60,6 +68,13 @@ struct ScatteringTables {
 // of the neutron-length file that differs from the X-ray label of the same
 // row prints a message and stops the run; a missing, unreadable or short
 // file fails it. A row may end early at a slash (see tempval).
-void load_scattering_tables(Console& console, ScatteringTables& tables);
+//
+// velmora reads its rows and never looks further. With rows_beyond set (the
+// companions), the X-ray and neutron-length files are read on to their ends:
+// one row a line, a label and its numbers (in the neutron-length file, then
+// an optional note), the same labels in the same order in both, none
+// repeating an earlier label (it would change what velmora's rows mean).
+// These rows hold elements velmora's rows lack.
+void load_scattering_tables(Console& console, ScatteringTables& tables, bool rows_beyond = false);
 
 }  // namespace velmora
