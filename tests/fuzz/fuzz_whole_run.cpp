@@ -1,5 +1,6 @@
 // Fuzz target: a whole run inside the process, its three tables and standard input carved from
-// one input (README.md gives the form), the tables kept in the console's memory.
+// one input (README.md gives the form), the tables kept in the console's memory; then the same
+// tables read as the companions read them, with the rows after velmora's.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -29,7 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   console.in = velmora::InputSource(std::string(rest), velmora::kStandardInputChannel, "");
 
+  velmora::Console companion("");
+  companion.data_files = console.data_files;
   int status = velmora::run_velmora(console);
   velmora::fuzz::check_ending(status, console);
+  velmora::fuzz::check_rows_beyond(companion);
   return 0;
 }
