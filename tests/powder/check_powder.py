@@ -307,6 +307,10 @@ def svg_problems(path, words):
     points = [tuple(map(float, p.split(","))) for line in root.iter(svg + "polyline") for p in line.get("points").split()]
     if not all(0 <= x <= width and 0 <= y <= height for x, y in points):
         problems.append(f"lines drawn off the {width} x {height} page")
+    # A text is placed by the last two numbers of its transform matrix.
+    anchors = [tuple(map(float, t.get("transform").rstrip(")").split()[-2:])) for t in root.iter(svg + "text")]
+    if not all(0 <= x <= width and 0 <= y <= height for x, y in anchors):
+        problems.append(f"texts placed off the {width} x {height} page")
     sizes = {float(t.get("font-size")) for t in root.iter(svg + "text") if t.get("font-size")}
     if not sizes or min(sizes) < 9 or max(sizes) > 20:
         problems.append(f"font sizes {sorted(sizes)}")
