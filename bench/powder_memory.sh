@@ -4,7 +4,8 @@
 # plot of a pattern of 2.5x10^6 points (about the most that single-precision 2theta holds
 # apart). Each reflection's values become peaks as they are computed, the tables are written as
 # they are made and the plot is thinned to its width, so memory is that of the list and its
-# peaks, and the SVG stays small however many points it shows.
+# peaks (of the list alone when the reflections table is all that is asked for), and the SVG
+# stays small however many points it shows.
 #
 #   bench/powder_memory.sh [path/to/velmora-powder]
 set -euo pipefail

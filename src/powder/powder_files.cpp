@@ -23,15 +23,21 @@ void add_row(TextSink& out, std::string& row, std::initializer_list<float> value
 
 }  // namespace
 
+ReflectionRows::ReflectionRows(TextSink& out) : out_(out) {
+  out_.add(
+      "h,k,l,d_angstrom,two_theta_deg,Fn2_barn,Fm2_barn,FX2_electron2,"
+      "I_nuclear_barn,I_magnetic_barn,I_xray_electron2,wavelength_angstrom\n");
+}
+
+void ReflectionRows::add(const PowderPeak& p) {
+  add_row(out_, row_, {p.h[0], p.h[1], p.h[2], p.d, p.two_theta, p.fn_squared, p.fm_squared, p.fx_squared,
+                       p.nuclear, p.magnetic, p.xray, p.wavelength});
+}
+
 TextFill reflections_csv(const std::vector<PowderPeak>& peaks) {
   return [&peaks](TextSink& out) {
-    out.add(
-        "h,k,l,d_angstrom,two_theta_deg,Fn2_barn,Fm2_barn,FX2_electron2,"
-        "I_nuclear_barn,I_magnetic_barn,I_xray_electron2,wavelength_angstrom\n");
-    std::string row;
-    for (const PowderPeak& p : peaks)
-      add_row(out, row, {p.h[0], p.h[1], p.h[2], p.d, p.two_theta, p.fn_squared, p.fm_squared, p.fx_squared,
-                         p.nuclear, p.magnetic, p.xray, p.wavelength});
+    ReflectionRows rows(out);
+    for (const PowderPeak& p : peaks) rows.add(p);
   };
 }
 

@@ -16,8 +16,20 @@
 namespace velmora::powder {
 
 // One row per peak: h, k, l, d, 2theta, |Fn|^2, |Fm|^2, |FX|^2, then the
-// neutron nuclear, neutron magnetic and X-ray integrated intensities.
+// neutron nuclear, neutron magnetic and X-ray integrated intensities, and the
+// wavelength.
 TextFill reflections_csv(const std::vector<PowderPeak>& peaks);
+
+// The same table written a row at a time, the header when made.
+class ReflectionRows {
+ public:
+  explicit ReflectionRows(TextSink& out);
+  void add(const PowderPeak& peak);
+
+ private:
+  TextSink& out_;
+  std::string row_;
+};
 
 // One row per grid point: 2theta, neutron nuclear, neutron magnetic, neutron
 // total, X-ray.

@@ -87,7 +87,8 @@ Reach peak_of(const ReflectionValues& v, double wavelength, PowderPeak& peak) {
 
 }  // namespace
 
-PeakCollector::PeakCollector(const std::vector<SourceLine>& lines) : lines_(lines), peaks_(lines.size()) {}
+PeakCollector::PeakCollector(const std::vector<SourceLine>& lines, std::function<void(const PowderPeak&)> on_peak)
+    : lines_(lines), peaks_(lines.size()), on_peak_(std::move(on_peak)) {}
 
 void PeakCollector::reserve(std::size_t reflections) { peaks_.front().reserve(reflections); }
 
@@ -102,7 +103,12 @@ void PeakCollector::add(const ReflectionValues& v) {
         peak.magnetic = static_cast<float>(peak.magnetic * ratio);
         peak.xray = static_cast<float>(peak.xray * ratio);
       }
-      peaks_[i].push_back(peak);
+      if (on_peak_) {
+        on_peak_(peak);
+        any_peak_ = true;
+      } else {
+        peaks_[i].push_back(peak);
+      }
     } else if (i == 0 && reach == Reach::direct) {
       ++direct_;
     } else if (i == 0) {
@@ -121,7 +127,7 @@ std::vector<PowderPeak> PeakCollector::finish(Remarks& remarks) {
     remarks.note(std::to_string(beyond_) + " of " + std::to_string(values_ - direct_) +
                  " reflections are beyond reach of the wavelength " + lambda + " Å (d < " +
                  float_text(static_cast<float>(wavelength / 2)) + " Å) and are left out");
-  if (peaks_.front().empty())
+  if (peaks_.front().empty() && !any_peak_)
     remarks.note(values_ == direct_
                      ? "the answers list no reflection: the pattern is empty"
                      : "no reflection is within reach: the largest d listed is " + float_text(largest_d_) +

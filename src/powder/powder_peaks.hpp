@@ -5,6 +5,8 @@
 // is one peak, so a list with all equivalents gives the powder average.
 #pragma once
 
+#include <functional>
+
 #include <cstddef>
 #include <vector>
 
@@ -41,10 +43,13 @@ std::vector<PowderPeak> source_peaks(const std::vector<ReflectionValues>& values
 
 // The peaks of reflections handed over one at a time, for every source line,
 // so that the values of millions of reflections need not be held. What
-// finish gives is what source_peaks gives for the same values.
+// finish gives is what source_peaks gives for the same values. Given on_peak,
+// each peak goes there as it is made instead of being kept (one source line
+// only: the lines' peaks are listed line after line).
 class PeakCollector {
  public:
-  explicit PeakCollector(const std::vector<SourceLine>& lines);
+  explicit PeakCollector(const std::vector<SourceLine>& lines,
+                         std::function<void(const PowderPeak&)> on_peak = nullptr);
   void reserve(std::size_t reflections);  // room for the first line's peaks
   void add(const ReflectionValues& v);
   // Every line's peaks, in line order; the notes about the list (0 0 0 left
@@ -54,8 +59,10 @@ class PeakCollector {
  private:
   std::vector<SourceLine> lines_;
   std::vector<std::vector<PowderPeak>> peaks_;  // one list a line
+  std::function<void(const PowderPeak&)> on_peak_;
   std::size_t values_ = 0, direct_ = 0, beyond_ = 0;
   float largest_d_ = 0;
+  bool any_peak_ = false;  // one went to on_peak_
 };
 
 // Warns when h k l are listed without -h -k -l.

@@ -50,12 +50,16 @@ bool integral_list(const std::vector<Reflection>& hkl) {
   });
 }
 
-// The reflection values of the run's crystal.
-// The peaks of every source line for the run's crystal; model_line says which
-// magnetic model gave |Fm|^2, when not velmora's own table. The reflections'
-// values go to the peaks one at a time, so that millions of them need no room.
-std::vector<PowderPeak> crystal_peaks(const PowderOptions& options, const Range& range, Remarks& remarks,
-                                      std::string& model_line) {
+// The run's crystal and the reflections it is computed for.
+struct CrystalReflections {
+  VelmoraCrystal crystal;
+  std::vector<Reflection> hkl;
+};
+
+// The run's crystal and its reflections, checked; model_line says which
+// magnetic model gives |Fm|^2, when not velmora's own table.
+CrystalReflections crystal_reflections_of(const PowderOptions& options, const Range& range, Remarks& remarks,
+                                          std::string& model_line) {
   const std::string tables = powder_tables_folder(options.tables);
   const bool cif = is_cif_name(options.answers);
   CrystalMagnetism magnetism;
@@ -78,8 +82,6 @@ std::vector<PowderPeak> crystal_peaks(const PowderOptions& options, const Range&
     remarks.warn(options.answers + " lists fractional h k l, which the cell's own reflections do not hold;"
                  " --answer-hkl uses the file's list");
   const LatticeParameters& cell = crystal.structure().param;
-  PeakCollector peaks(options.lines);
-  const auto collect = [&peaks](const ReflectionValues& v) { peaks.add(v); };
   if (!options.answer_hkl) {
     own = reflections_to_dmin(cell, dmin);
   } else if (reflections_within(cell, range_d) <= kMostCheckedReflections) {
@@ -93,8 +95,14 @@ std::vector<PowderPeak> crystal_peaks(const PowderOptions& options, const Range&
   }
   // The Laue group's check covers Friedel mates of whole h k l; fractional ones are checked here.
   if (options.answer_hkl && !integral_list(own)) check_friedel_mates(own, remarks);
-  for_each_crystal_reflection(crystal, std::move(own), collect);
-  return peaks.finish(remarks);
+  return {std::move(crystal), std::move(own)};
+}
+
+// Every reflection's values go to the peaks as the loop hands them over, so
+// that millions of them need no room.
+void collect_peaks(CrystalReflections& reflections, PeakCollector& peaks) {
+  for_each_crystal_reflection(reflections.crystal, std::move(reflections.hkl),
+                              [&peaks](const ReflectionValues& v) { peaks.add(v); });
 }
 
 Intensity kind_of(Radiation radiation) { return radiation == Radiation::xray ? Intensity::xray : Intensity::neutron_total; }
@@ -226,8 +234,30 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   if (!options.observed.empty()) observed = read_observed_pattern(options.observed);
   const Range range = range_of(options, observed ? &*observed : nullptr);
   std::string model_line;
-  const std::vector<PowderPeak> peaks = crystal_peaks(options, range, remarks, model_line);
+  CrystalReflections reflections = crystal_reflections_of(options, range, remarks, model_line);
   PendingOutputs outputs("velmora-powder", "this output");
+  if (!observed && options.csv.empty() && options.plot.empty() && options.xy.empty() && options.lines.size() == 1) {
+    // Only the reflections table: each row is written as its reflection is
+    // computed, and no peak is kept.
+    const TextFill rows = with_model(
+        [&](TextSink& out) {
+          ReflectionRows table(out);
+          PeakCollector peaks(options.lines, [&table](const PowderPeak& peak) { table.add(peak); });
+          collect_peaks(reflections, peaks);
+          peaks.finish(remarks);
+        },
+        model_line);
+    if (options.reflections.empty()) {
+      write_standard_output(rows, "the reflections");
+    } else {
+      outputs.write(options.reflections, rows);
+    }
+    outputs.commit();
+    return;
+  }
+  PeakCollector collector(options.lines);
+  collect_peaks(reflections, collector);
+  const std::vector<PowderPeak> peaks = collector.finish(remarks);
   if (!options.reflections.empty()) outputs.write(options.reflections, with_model(reflections_csv(peaks), model_line));
   if (observed)
     fit_and_write(options, *observed, peaks, model_line, outputs, remarks);

@@ -56,8 +56,8 @@ void check_line_form(const std::string& path, const std::string& text) {
   }
 }
 
-void read_answers(const std::string& text, const std::string& source, float pi, Structure& structure) {
-  Console console(text);
+void read_answers(std::string text, const std::string& source, float pi, Structure& structure) {
+  Console console(std::move(text));
   try {
     read_structure_dialogue(console, pi, structure);
   } catch (const RunEnded&) {
@@ -150,14 +150,14 @@ void note_rows_beyond_velmora(const VelmoraCrystal& crystal, Remarks& remarks) {
   }
 }
 
-VelmoraCrystal read_velmora_crystal(const std::string& answers, const std::string& source,
+VelmoraCrystal read_velmora_crystal(std::string answers, const std::string& source,
                                     const std::string& tables_folder) {
   VelmoraCrystal crystal{std::make_unique<RunState>(), source, tables_folder, {}};
   RunState& state = *crystal.state;
   state.pi = kPi;
   state.eg2mc = kEg2mc;
   load_tables(tables_folder, state.tables);
-  read_answers(answers, source, state.pi, state.structure);
+  read_answers(std::move(answers), source, state.pi, state.structure);
   state.cell = compute_cell_geometry(state.structure.param, state.pi);
   if (!(state.cell.cvol > 0.0f) || !std::isfinite(state.cell.cvol)) {
     frontend::Failure failure;

@@ -37,7 +37,7 @@ struct VelmoraCrystal {
 // Anything velmora would refuse (a wrong answer, a table it cannot read, a
 // cell of no volume) ends the run naming the file and the line or the table.
 // The magnetic form factors are velmora's own until set.
-VelmoraCrystal read_velmora_crystal(const std::string& answers, const std::string& source,
+VelmoraCrystal read_velmora_crystal(std::string answers, const std::string& source,
                                     const std::string& tables_folder);
 
 // Each magnetic atom's form factor by the options' model (see

@@ -379,7 +379,8 @@ def check_plot():
 
 def check_large():
     """A pattern of 10^6 points whose peaks cover it: its CSV is written as it is made (peak memory
-    below the file's size; holding its text took twice that), its plot thinned (under 1 MB)."""
+    below the file's size; holding its text took twice that), its plot thinned (under 1 MB); and
+    half a million reflections' table alone written as they are computed."""
     problems = []
     grid = ["--wavelength", "0.1", "--fwhm", "0.2", "--two-theta", "0:10:0.00001"]
     outputs = [("--csv", "p.csv")] + ([("--plot", "p.svg")] if args.drawing == "yes" else [])
@@ -392,6 +393,21 @@ def check_large():
             if status != 0 or (option == "--csv" and usage.ru_maxrss * 1024 > size) or \
                     (option == "--plot" and size > 1 << 20):
                 problems.append(f"{option}: status {status}, {size} bytes, peak memory {usage.ru_maxrss} KiB")
+    # 80^3 listed reflections, all in reach, and only their table asked for: each row is written
+    # as its reflection is computed (keeping the peaks took more than the table's size).
+    with tempfile.TemporaryDirectory() as scratch:
+        with open(os.path.join(scratch, "many.txt"), "w") as f:
+            f.write("300 300 300 90 90 90\n1\nFex 0 0 0 1 0.3 0\n512000\n")
+            f.writelines(f"{h} {k} {l}\n" for h in range(80) for k in range(80) for l in range(80))
+        run = subprocess.Popen([args.powder, "many.txt", "--wavelength", "1.5", "--answer-hkl", "--reflections",
+                                "r.csv", "--tables", os.path.join(args.source, "data")], cwd=scratch,
+                               stderr=subprocess.PIPE)
+        _, status, usage = os.wait4(run.pid, 0)
+        size = os.path.getsize(os.path.join(scratch, "r.csv")) if status == 0 else 0
+        rows = sum(1 for _ in open(os.path.join(scratch, "r.csv"))) if status == 0 else 0
+        if status != 0 or rows != 512000 or usage.ru_maxrss * 1024 > size:
+            problems.append(f"--reflections: status {status}, {rows} lines, {size} bytes, "
+                            f"peak memory {usage.ru_maxrss} KiB")
     return problems
 
 
