@@ -111,8 +111,13 @@ def run_case(case_dir, args):
         before = digest(work)
         # wine's own notes would mix into stderr; LeakSanitizer stops under ptrace
         env = dict(os.environ, WINEDEBUG="-all", ASAN_OPTIONS="detect_leaks=0:" + os.environ.get("ASAN_OPTIONS", ""))
-        run = subprocess.run(wrapper + [os.path.abspath(args.velmora)], input=answers(case_dir, setup),
-                             cwd=work, capture_output=True, timeout=600, env=env)
+        for attempt in range(3):
+            run = subprocess.run(wrapper + [os.path.abspath(args.velmora)], input=answers(case_dir, setup),
+                                 cwd=work, capture_output=True, timeout=600, env=env)
+            # wine's server may drop its client before the program starts: the emulator failed,
+            # not velmora, and the run is made again.
+            if not (args.wrapper and b"wine client error" in run.stderr):
+                break
         problems = [] if digest(work) == before else ["the working directory changed"]
         if args.strace:
             problems += ["not read-only: " + line for line in strace_violations(read(trace).decode(errors="replace"))]
