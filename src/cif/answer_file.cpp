@@ -24,8 +24,15 @@ std::string float_text(double v) {
   return shortest_text(f == 0.0f ? 0.0f : f);  // -0 written as 0
 }
 
-MomentAngles moment_angles(const gemmi::Vec3& moment) {
-  MomentAngles angles;
+std::string answer_site_text(const std::string& label) {
+  std::string text = label;
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7f) c = '_';
+  return text.empty() ? "_" : text;
+}
+
+CartesianMoment moment_angles(const gemmi::Vec3& moment) {
+  CartesianMoment angles;
   angles.size = moment.length();
   if (angles.size == 0.0) return angles;
   // Components that are rounding noise of a zero (cos 90 degrees in the cell
@@ -43,28 +50,29 @@ MomentAngles moment_angles(const gemmi::Vec3& moment) {
   return angles;
 }
 
-std::string answer_text(const gemmi::UnitCell& cell, const std::vector<AnswerAtom>& atoms,
-                        const std::vector<Hkl>& reflections) {
-  std::string out = float_text(cell.a);
-  for (double p : {cell.b, cell.c, cell.alpha, cell.beta, cell.gamma}) add_field(out, float_text(p), 0);
+std::string answer_text(const Crystal& crystal, const std::vector<Hkl>& reflections) {
+  std::string out = float_text(crystal.cell[0]);
+  for (std::size_t k = 1; k < 6; ++k) add_field(out, float_text(crystal.cell[k]), 0);
   out += '\n';
-  out += std::to_string(atoms.size());
+  out += std::to_string(crystal.atoms.size());
   out += '\n';
-  for (const AnswerAtom& atom : atoms) {
-    out += atom.symbol;
+  for (const CrystalAtom& atom : crystal.atoms) {
+    const CrystalSite& site = crystal.site_of(atom);
+    out += trimmed_text_of(site.atype);
     for (double x : atom.xyz) add_field(out, float_text(x), 10);
-    add_field(out, float_text(atom.occ), 6);
-    add_field(out, float_text(atom.biso), 8);
-    add_field(out, atom.magnetic ? "1" : "0", 1);
-    add_field(out, atom.site, 3);
+    add_field(out, float_text(site.occ), 6);
+    add_field(out, float_text(site.biso), 8);
+    add_field(out, site.magnetic ? "1" : "0", 1);
+    add_field(out, answer_site_text(site.label), 3);
     out += '\n';
   }
-  for (const AnswerAtom& atom : atoms) {
-    if (!atom.magnetic) continue;
+  for (const CrystalAtom& atom : crystal.atoms) {
+    const CrystalSite& site = crystal.site_of(atom);
+    if (!site.magnetic) continue;
     out += float_text(atom.moment.size);
     add_field(out, float_text(atom.moment.angle_to_x), 10);
     add_field(out, float_text(atom.moment.angle_to_z), 10);
-    add_field(out, atom.site, 3);
+    add_field(out, answer_site_text(site.label), 3);
     out += '\n';
   }
   out += std::to_string(reflections.size());

@@ -8,39 +8,29 @@
 
 #include <array>
 #include <gemmi/math.hpp>
-#include <gemmi/unitcell.hpp>
 #include <string>
 #include <vector>
 
 #include "cif/reflection_list.hpp"
+#include "model/crystal.hpp"
 
 namespace velmora::cif {
 
-// A moment as velmora's dialogue takes it, in its Cartesian frame (x along a,
-// y in the a-b plane, z along c*): the size, the azimuth from x towards y in
-// [0, 360) and the polar angle from z in [0, 180], both in degrees.
-struct MomentAngles {
-  double size = 0.0;
-  double angle_to_x = 0.0;
-  double angle_to_z = 0.0;
-};
-
-MomentAngles moment_angles(const gemmi::Vec3& moment);
+// The moment of Cartesian components (x along a, y in the a-b plane, z along
+// c*) as velmora's dialogue takes it: the azimuth in [0, 360), the polar
+// angle in [0, 180].
+CartesianMoment moment_angles(const gemmi::Vec3& moment);
 
 // The shortest text that reads back as the single-precision value of v.
 std::string float_text(double v);
 
-struct AnswerAtom {
-  std::string symbol;  // velmora's three-character label
-  std::array<double, 3> xyz{};
-  double occ = 1.0;
-  double biso = 0.0;
-  bool magnetic = false;
-  MomentAngles moment;
-  std::string site;  // the CIF's label, written after the answers on the line, where velmora skips it
-};
+// A site label as the answers carry it, after the values on an atom line:
+// velmora skips it, but a blank, control character or line break in it would
+// shift every later answer, so each such byte (and every byte beyond ASCII)
+// becomes _; an empty label is written _.
+std::string answer_site_text(const std::string& label);
 
-std::string answer_text(const gemmi::UnitCell& cell, const std::vector<AnswerAtom>& atoms,
-                        const std::vector<Hkl>& reflections);
+// The answers for the crystal's atoms and these reflections.
+std::string answer_text(const Crystal& crystal, const std::vector<Hkl>& reflections);
 
 }  // namespace velmora::cif

@@ -3,6 +3,7 @@
 // the sites to the whole cell, list the reflections, write the answers.
 #include "cif/conversion.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -28,24 +29,6 @@ double dmin_value(const std::string& text) {
   if (result.ec != std::errc() || result.ptr != end || !std::isfinite(value))
     fail_conversion("--dmin " + text + ": not a number");
   return value;
-}
-
-// A site label as the answers carry it, after the values on an atom line:
-// velmora skips it, but a blank, control character or line break in it would
-// shift every later answer, so each such character becomes _.
-std::string site_text(const std::string& label, const std::string& source, Warnings& warnings) {
-  std::string text = label;
-  bool beyond_ascii = false;
-  for (char& c : text) {
-    beyond_ascii = beyond_ascii || static_cast<unsigned char>(c) >= 0x80;
-    if (static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7f) c = '_';
-  }
-  // The answers are ASCII: velmora's tables and reports are.
-  if (beyond_ascii)
-    warnings.add(source + ": letters beyond ASCII in site labels are written as _", label);
-  else if (text != label)
-    warnings.add(source + ": blanks and control characters in site labels are written as _", text);
-  return text.empty() ? "_" : text;
 }
 
 }  // namespace
@@ -100,14 +83,15 @@ Options options_of(const frontend::CommandLine& line) {
     const auto equals_at = ion.find('=');
     if (equals_at == 0 || equals_at == std::string::npos || equals_at + 1 == ion.size())
       fail_conversion("--ion " + ion + ": give NAME=LABEL, such as Mn=Mn3 or Mn1=Mn3");
-    if (!options.ions.emplace(ion.substr(0, equals_at), ion.substr(equals_at + 1)).second)
+    if (!options.choices.ions.emplace(ion.substr(0, equals_at), ion.substr(equals_at + 1)).second)
       fail_conversion("--ion " + ion + ": " + ion.substr(0, equals_at) + " is given a label twice");
   }
   options.hkl_file = line.value("--hkl");
   options.output = line.value("-o");
-  options.block = line.value("--block");
-  options.tables = line.value("--tables");
+  options.choices.block = line.value("--block");
+  options.choices.tables = line.value("--tables");
   options.run = line.has("--run");
+  options.choices.velmora_only = !options.run;
   options.format = line.value("--format");
   options.unique = line.has("--unique");
   if (!options.format.empty() && options.format != "csv" && options.format != "json")
@@ -124,39 +108,52 @@ Options options_of(const frontend::CommandLine& line) {
                       std::from_chars(g_text.data() + equals_at + 1, end, g).ptr == end;
     if (!read || !std::isfinite(g) || g <= 0)
       fail_conversion("--g " + g_text + ": give NAME=G with a Lande factor G above 0, such as Fe=2");
-    options.g[g_text.substr(0, equals_at)] = g;
+    options.choices.g[g_text.substr(0, equals_at)] = g;
   }
   if (line.has(std::string(kMagneticModelOption))) {
     const std::string name = line.value(std::string(kMagneticModelOption));
     const auto model = magnetic_model_named(name);
     if (!model) fail_conversion(std::string(kMagneticModelOption) + " " + name + ": give j0 or dipole");
-    options.model = *model;
+    options.choices.model = *model;
   }
-  if (options.model == MagneticModel::dipole && !options.run)
+  if (options.choices.model == MagneticModel::dipole && !options.run)
     fail_conversion(std::string(kMagneticModelOption) +
                     " dipole needs --run: velmora itself computes its <j0> table's form factors only");
-  if (!options.g.empty() && options.model != MagneticModel::dipole)
+  if (!options.choices.g.empty() && options.choices.model != MagneticModel::dipole)
     fail_conversion("--g needs " + std::string(kMagneticModelOption) +
                     " dipole: the j0 model has no orbital part to weigh");
   return options;
 }
 
-std::string convert(const Options& options, Warnings& warnings, TableFiles* tables_used,
-                    MagneticForms* magnetic, ConversionModel* model) {
-  gemmi::cif::Document document = read_cif_file(options.input, warnings);
-  const CifStructure s = read_cif_structure(document, options.block, warnings);
-  TableLabels tables = read_table_labels(tables_folder(options.tables));
-  MagneticForms forms;
-  std::string answers, site_labels;
+CifCrystal read_cif_crystal(const std::string& path, const CrystalChoices& choices, Warnings& warnings) {
+  gemmi::cif::Document document = read_cif_file(path, warnings);
+  const CifStructure s = read_cif_structure(document, choices.block, warnings);
+  TableLabels tables = read_table_labels(tables_folder(choices.tables));
+  CifCrystal out;
   try {
-    answers = answers_for(s, tables, options, warnings, forms, &site_labels);
+    out.crystal = crystal_of(s, tables, choices, warnings);
   } catch (const MagneticModelError& e) {
     fail_conversion(e.what());
   }
-  if (tables_used != nullptr) *tables_used = std::move(tables.files);
-  if (model != nullptr) *model = {s.source, s.block, tables.folder, s.cell, s.operations, site_labels};
-  if (magnetic != nullptr) *magnetic = std::move(forms);
-  return answers;
+  out.block = s.block;
+  out.tables_folder = tables.folder;
+  out.tables = std::move(tables.files);
+  return out;
+}
+
+std::string site_labels(const Crystal& crystal) {
+  std::string out;
+  for (const CrystalSite& site : crystal.sites)
+    out += (out.empty() ? "" : " ") + site.label + "=" + std::string(trimmed_text_of(site.atype));
+  return out;
+}
+
+std::vector<Hkl> reflections_asked(const Options& options, const CellParameters& cell, Warnings& warnings) {
+  if (options.dmin) return reflections_to_dmin(gemmi::UnitCell(cell[0], cell[1], cell[2], cell[3], cell[4], cell[5]),
+                                               *options.dmin);
+  if (!options.hkl_file.empty()) return read_reflection_file(options.hkl_file);
+  warnings.add("no --dmin or --hkl: the answers ask for no reflection");
+  return {};
 }
 
 namespace {
@@ -182,82 +179,121 @@ std::vector<SiteContent> cell_content(const CifStructure& s, const std::vector<C
   return content;
 }
 
+// A value as the answers hold it: one whose single-precision value is zero
+// is +0, as an answer file writes it.
+double answer_value(double v) { return static_cast<float>(v) == 0.0f ? 0.0 : v; }
+
+std::array<double, 3> answer_values(const std::array<double, 3>& v) {
+  return {answer_value(v[0]), answer_value(v[1]), answer_value(v[2])};
+}
+
+// A label velmora skips at the end of an answer line is still written with
+// its bytes changed where they would shift later answers; the reader is told.
+void note_site_text(const std::string& label, const std::string& source, Warnings& warnings) {
+  const std::string text = answer_site_text(label);
+  const bool beyond_ascii =
+      std::any_of(label.begin(), label.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  // The answers are ASCII: velmora's tables and reports are.
+  if (beyond_ascii)
+    warnings.add(source + ": letters beyond ASCII in site labels are written as _", label);
+  else if (text != label && !label.empty())
+    warnings.add(source + ": blanks and control characters in site labels are written as _", text);
+}
+
+// A row after velmora's own: refused when only velmora's rows may be used,
+// else taken with a warning that names its isotope.
+void note_rows_beyond(const CifSite& site, const std::string& label, const TableLabels& tables,
+                      const CrystalChoices& choices, const std::string& source, Warnings& warnings) {
+  if (tables.beyond.count(label) == 0) return;
+  if (choices.velmora_only)
+    fail_conversion(source + ": atom '" + site.label + "': its X-ray and neutron rows (" + label +
+                    ") are among the tables' rows after velmora's own, which velmora itself does not "
+                    "read, so velmora cannot compute it: convert with --run");
+  const auto note = tables.notes.find(label);
+  warnings.add(source + ": " + label + ": X-ray and neutron rows from the tables' rows after velmora's own" +
+                   (note != tables.notes.end() ? "; the nuclear length is that of " + note->second : ""),
+               site.label);
+}
+
+// The magnetic form factor of a magnetic site, by the choices' model.
+MagneticForm site_form(const CifSite& site, const SiteLabel& label, const CrystalChoices& choices,
+                       MagneticFormChooser& chooser, const std::string& source, Warnings& warnings) {
+  MagneticAtom atom{label.ion, label.velmora_form, std::nullopt, false};
+  if (auto g = choices.g.find(site.label); g != choices.g.end()) atom.g = g->second;
+  else if (auto by_element = choices.g.find(site.element.name()); by_element != choices.g.end())
+    atom.g = by_element->second;
+  std::vector<std::string> notes;
+  const MagneticForm form = chooser.form_of(atom, notes);
+  for (const std::string& note : notes) warnings.add(source + ": " + note, site.label);
+  if (form.ion && choices.velmora_only)
+    fail_conversion(source + ": atom '" + site.label + "': its magnetic form factor (" + form.ion->name() + ", " +
+                    (choices.model == MagneticModel::dipole ? "dipole model" : "<j0>") +
+                    ") is not in velmora's tables, so velmora itself cannot compute it: convert with --run");
+  return form;
+}
+
+CrystalSite crystal_site(const CifSite& site, const SiteLabel& label) {
+  CrystalSite out;
+  out.label = site.label;
+  out.element = site.element.name();
+  out.charge = site.charge;
+  out.atype = symbol_of(label.label);
+  out.xyz = site.fract;
+  out.occ = site.occ;
+  out.biso = site.biso;
+  out.magnetic = site.magnetic;
+  out.moment = site.moment;
+  return out;
+}
+
 }  // namespace
 
-std::string answers_for(const CifStructure& s, const TableLabels& tables, const Options& options,
-                        Warnings& warnings, MagneticForms& magnetic, std::string* site_labels) {
-  magnetic.chooser = std::make_unique<MagneticFormChooser>(options.model, tables.folder);
+Crystal crystal_of(const CifStructure& s, const TableLabels& tables, const CrystalChoices& choices,
+                   Warnings& warnings) {
+  Crystal crystal;
+  crystal.source = s.source;
+  crystal.cell = {s.cell.a, s.cell.b, s.cell.c, s.cell.alpha, s.cell.beta, s.cell.gamma};
+  crystal.operations = s.operations;
+  crystal.magnetic_operations = s.magnetic_operations;
+  CrystalMagnetism& magnetism = crystal.magnetism;
+  magnetism.chooser = std::make_shared<MagneticFormChooser>(choices.model, tables.folder);
   std::optional<std::vector<CellAtom>> cell_atoms;
   const auto expanded = [&]() -> const std::vector<CellAtom>& {
     if (!cell_atoms) cell_atoms = expand_cell(s, warnings);
     return *cell_atoms;
   };
   std::optional<std::map<int, int>> balanced;
-  LabelChoice choice{tables, options.ions, s.source, *magnetic.chooser, [&]() {
-                       if (!balanced) balanced = balanced_charges(cell_content(s, expanded(), options.ions));
+  LabelChoice choice{tables, choices.ions, s.source, *magnetism.chooser, [&]() {
+                       if (!balanced) balanced = balanced_charges(cell_content(s, expanded(), choices.ions));
                        return *balanced;
                      }};
-  std::vector<SiteLabel> labels;
   std::vector<MagneticForm> site_forms(s.sites.size());
-  std::vector<std::string> sites;
   for (const CifSite& site : s.sites) {
-    labels.push_back(site_label(site, choice, warnings));
-    if (site_labels != nullptr)
-      *site_labels += (site_labels->empty() ? "" : " ") + site.label + "=" + labels.back().label;
-    sites.push_back(site_text(site.label, s.source, warnings));
-    if (const std::string& label = labels.back().label; tables.beyond.count(label) != 0) {
-      if (!options.run)
-        fail_conversion(s.source + ": atom '" + site.label + "': its X-ray and neutron rows (" + label +
-                        ") are among the tables' rows after velmora's own, which velmora itself does not "
-                        "read, so velmora cannot compute it: convert with --run");
-      const auto note = tables.notes.find(label);
-      warnings.add(s.source + ": " + label + ": X-ray and neutron rows from the tables' rows after velmora's own" +
-                       (note != tables.notes.end() ? "; the nuclear length is that of " + note->second : ""),
-                   site.label);
-    }
-    if (!site.magnetic) continue;
-    MagneticAtom atom{labels.back().ion, labels.back().velmora_form, std::nullopt, false};
-    if (auto g = options.g.find(site.label); g != options.g.end()) atom.g = g->second;
-    else if (auto by_element = options.g.find(site.element.name()); by_element != options.g.end())
-      atom.g = by_element->second;
-    std::vector<std::string> notes;
-    site_forms[sites.size() - 1] = magnetic.chooser->form_of(atom, notes);
-    for (const std::string& note : notes) warnings.add(s.source + ": " + note, site.label);
-    if (site_forms[sites.size() - 1].ion && !options.run)
-      fail_conversion(s.source + ": atom '" + site.label + "': its magnetic form factor (" +
-                      site_forms[sites.size() - 1].ion->name() + ", " +
-                      (options.model == MagneticModel::dipole ? "dipole model" : "<j0>") +
-                      ") is not in velmora's tables, so velmora itself cannot compute it: convert with --run");
+    const SiteLabel label = site_label(site, choice, warnings);
+    note_site_text(site.label, s.source, warnings);
+    note_rows_beyond(site, label.label, tables, choices, s.source, warnings);
+    if (site.magnetic)
+      site_forms[crystal.sites.size()] = site_form(site, label, choices, *magnetism.chooser, s.source, warnings);
+    crystal.sites.push_back(crystal_site(site, label));
   }
 
-  std::vector<AnswerAtom> atoms;
   check_content(s, expanded(), warnings);
   for (const CellAtom& cell_atom : expanded()) {
     const CifSite& site = s.sites[cell_atom.site];
-    AnswerAtom atom;
-    atom.symbol = labels[cell_atom.site].label;
-    atom.xyz = cell_atom.xyz;
-    atom.occ = site.occ;
-    atom.biso = site.biso;
-    atom.magnetic = site.magnetic;
+    CrystalAtom atom{cell_atom.site, answer_values(cell_atom.xyz), {}};
     if (site.magnetic) {
-      atom.moment = moment_angles(cell_atom.moment);
-      magnetic.forms.push_back(site_forms[cell_atom.site]);
+      const CartesianMoment m = moment_angles(cell_atom.moment);
+      atom.moment = {answer_value(m.size), answer_value(m.angle_to_x), answer_value(m.angle_to_z)};
+      magnetism.forms.push_back(site_forms[cell_atom.site]);
     }
-    atom.site = sites[cell_atom.site];
-    atoms.push_back(atom);
+    crystal.atoms.push_back(atom);
   }
-  magnetic.report_line = MagneticFormChooser::describe(options.model, magnetic.forms);
-
-  std::vector<Hkl> reflections;
-  if (options.dmin) {
-    reflections = reflections_to_dmin(s.cell, *options.dmin);
-  } else if (!options.hkl_file.empty()) {
-    reflections = read_reflection_file(options.hkl_file);
-  } else {
-    warnings.add("no --dmin or --hkl: the answers ask for no reflection");
+  for (CrystalSite& site : crystal.sites) {
+    site.occ = answer_value(site.occ);
+    site.biso = answer_value(site.biso);
   }
-  return answer_text(s.cell, atoms, reflections);
+  magnetism.model_line = MagneticFormChooser::describe(choices.model, magnetism.forms);
+  return crystal;
 }
 
 }  // namespace velmora::cif

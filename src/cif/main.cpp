@@ -3,6 +3,7 @@
 // written; with --run, velmora's own status after its report.
 #include <string>
 
+#include "cif/answer_file.hpp"
 #include "cif/conversion.hpp"
 #include "cif/table_report.hpp"
 #include "cif/velmora_run.hpp"
@@ -20,12 +21,11 @@ int main(int argc, char** argv) {
       for (const std::string& text : warnings.lines()) remarks.warn(text);
       warnings = Warnings();
     };
-    velmora::TableFiles tables;
-    MagneticForms magnetic;
-    ConversionModel model;
-    std::string answers;
+    CifCrystal cif;
+    std::vector<Hkl> reflections;
     try {
-      answers = convert(options, warnings, &tables, &magnetic, &model);
+      cif = read_cif_crystal(options.input, options.choices, warnings);
+      reflections = reflections_asked(options, cif.crystal.cell, warnings);
     } catch (...) {
       take_warnings();
       throw;
@@ -35,16 +35,15 @@ int main(int argc, char** argv) {
     if (!options.output.empty()) {
       velmora::PendingOutputs output("velmora-cif", "the answers",
                                      "(write to standard output for a pipe or a device)");
-      output.write(options.output, answers);
+      output.write(options.output, answer_text(cif.crystal, reflections));
       output.commit();
     }
     if (options.run && !options.format.empty()) {
-      velmora::write_standard_output(table_report(options, std::move(answers), tables, model, magnetic),
-                                     "the table");
+      velmora::write_standard_output(table_report(options, cif, reflections), "the table");
       return 0;
     }
-    if (options.run) return run_velmora_on(std::move(answers), std::move(tables), magnetic);
-    if (options.output.empty()) velmora::write_standard_output(answers, "the answers");
+    if (options.run) return run_velmora_on(cif, reflections);
+    if (options.output.empty()) velmora::write_standard_output(answer_text(cif.crystal, reflections), "the answers");
     return 0;
   });
 }

@@ -1,9 +1,8 @@
 // Symmetry operations as the CIF lists them: a triplet such as -y+1/2,x,z
 // acting on fractional coordinates and, in a magnetic CIF, a fourth field +1
 // or -1, the time reversal that the operation applies to magnetic moments.
-// The operations of a structure must form a group, of bounded size. Each is
-// held exactly: an integer rotation and a translation of fractions over one
-// denominator, so any denominator a file writes (1/5, 1/9) is kept as it is.
+// The operations of a structure must form a group, of bounded size; each is
+// held exactly (model/symmetry_operation.hpp).
 #pragma once
 
 #include <array>
@@ -14,35 +13,9 @@
 #include <vector>
 
 #include "cif/conversion_error.hpp"
+#include "model/symmetry_operation.hpp"
 
 namespace velmora::cif {
-
-// x' = rot x + num / den on fractional coordinates. The translation is kept
-// reduced: each numerator in [0, den), and den the smallest that serves.
-struct SeitzOp {
-  std::array<std::array<int, 3>, 3> rot{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
-  std::array<long long, 3> num{};
-  long long den = 1;
-
-  // Translations with a larger denominator are refused: they keep every
-  // product of two operations, and its sums, far inside 64-bit integers.
-  static constexpr long long kMostDenominator = 1000000;
-
-  // The product a b (b applied first), reduced.
-  SeitzOp operator*(const SeitzOp& b) const;
-  bool operator==(const SeitzOp& b) const { return rot == b.rot && num == b.num && den == b.den; }
-  double tran(int i) const { return static_cast<double>(num[i]) / static_cast<double>(den); }
-  int det() const;
-  // As a file writes it: -y+1/2,x,z.
-  std::string triplet() const;
-  // Numerators into [0, den) and the fractions in lowest terms.
-  void reduce();
-};
-
-struct SymmetryOperation {
-  SeitzOp op;
-  int time_reversal = 1;  // -1: the operation also reverses every moment
-};
 
 // More operations (times centrings) than this are refused: no real space or
 // magnetic group of a sensible cell comes near, and each costs work per site.
@@ -75,9 +48,6 @@ std::vector<SymmetryOperation> operations_of_group(const gemmi::GroupOps& group)
 // when there are more than kMostOperations.
 std::vector<SymmetryOperation> checked_group(std::vector<SymmetryOperation> ops, const std::string& where,
                                              Warnings& warnings);
-
-// The product a b (b first), time reversals multiplied.
-SymmetryOperation product(const SymmetryOperation& a, const SymmetryOperation& b);
 
 // Finds an operation of a list by its value.
 class OperationIndex {

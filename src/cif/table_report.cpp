@@ -1,9 +1,11 @@
-// The run is velmora's own phases (run_values.hpp) on the answer text, so the
-// table holds the very floats that velmora's report prints rounded.
+// The run is velmora's own phases (run_values.hpp) on the crystal's run
+// values, so the table holds the very floats that velmora's report prints
+// rounded.
 #include "cif/table_report.hpp"
 
-#include "app/run_values.hpp"
+#include "run/run_values.hpp"
 #include "cif/reflection_table.hpp"
+#include "cif/velmora_run.hpp"
 #include "magnetic/tabulated_forms.hpp"
 #include "scattering/reflection_threads.hpp"
 
@@ -32,40 +34,38 @@ SpaceOperation space_operation(const SymmetryOperation& op) {
   return out;
 }
 
-std::string table_report(const Options& options, std::string answers, const TableFiles& tables,
-                         const ConversionModel& model, const MagneticForms& magnetic) {
+std::string table_report(const Options& options, const CifCrystal& cif, const std::vector<Hkl>& reflections) {
+  const Crystal& crystal = cif.crystal;
   std::unique_ptr<RunState> state;
   std::vector<ReflectionValues> values;
   try {
-    state = prepare_run(tables, std::move(answers));
-    values = magnetic.report_line.empty()
+    state = prepare_run(cif.tables, crystal, run_reflections(reflections));
+    values = crystal.magnetism.own_forms()
                  ? compute_reflections(*state, reflection_threads())
-                 : compute_reflections_with_forms(*state, magnetic.forms, reflection_threads());
+                 : compute_reflections_with_forms(*state, crystal.magnetism.forms, reflection_threads());
   } catch (const RunStopped& stop) {
-    fail_conversion(model.source + ": velmora stops on the answers made from it: " + stop.what());
+    fail_conversion(crystal.source + ": velmora stops on the answers made from it: " + stop.what());
   }
   const Structure& s = state->structure;
+  const CellParameters& c = crystal.cell;
   std::vector<ModelEntry> entries = {
       {"program", std::string("velmora-cif ") + VELMORA_VERSION},
-      {"source", model.source},
-      {"block", model.block},
-      {"tables", model.tables_folder},
-      {"cell",
-       numbers(
-           {model.cell.a, model.cell.b, model.cell.c, model.cell.alpha, model.cell.beta, model.cell.gamma}),
-       false},
+      {"source", crystal.source},
+      {"block", cif.block},
+      {"tables", cif.tables_folder},
+      {"cell", numbers({c[0], c[1], c[2], c[3], c[4], c[5]}), false},
       {"atoms", std::to_string(s.atoms.size()), false},
       {"magnetic_atoms", std::to_string(s.magnetic.size()), false},
-      {"labels", model.labels},
-      {"magnetic_model", std::string(magnetic_model_name(options.model))},
-      {"magnetic_form_factor", magnetic_form_text(magnetic.report_line)},
-      {"symmetry_operations", std::to_string(model.operations.size()), false},
+      {"labels", site_labels(crystal)},
+      {"magnetic_model", std::string(magnetic_model_name(options.choices.model))},
+      {"magnetic_form_factor", magnetic_form_text(crystal.magnetism.model_line)},
+      {"symmetry_operations", std::to_string(crystal.operations.size()), false},
       {"reflections", std::to_string(values.size()), false},
   };
   std::vector<EquivalentSet> sets;
   if (options.unique) {
     std::vector<SpaceOperation> ops;
-    for (const SymmetryOperation& op : model.operations) ops.push_back(space_operation(op));
+    for (const SymmetryOperation& op : crystal.operations) ops.push_back(space_operation(op));
     const std::vector<Rotation> laue = laue_group(s, state->cell, state->umom, ops);
     sets = unique_reflections(s.hkl, laue);
     entries.push_back({"laue_group_order", std::to_string(laue.size()), false});

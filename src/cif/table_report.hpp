@@ -1,5 +1,5 @@
-// velmora-cif --run --format: velmora's calculation on the answers made here,
-// with the tables they were made with, written as a CSV or JSON table of its
+// velmora-cif --run --format: velmora's calculation on the crystal made here,
+// with the tables its labels were chosen from, written as a CSV or JSON table of its
 // values instead of velmora's console report (which stays as velmora prints it).
 #pragma once
 
@@ -13,8 +13,7 @@ namespace velmora::cif {
 // The table text: every reflection of the answers, or with options.unique one
 // row per set of equivalents under the Laue group of the structure; |Fm|^2 by
 // the conversion's magnetic form factors, and the model says which.
-std::string table_report(const Options& options, std::string answers, const TableFiles& tables,
-                         const ConversionModel& model, const MagneticForms& magnetic);
+std::string table_report(const Options& options, const CifCrystal& cif, const std::vector<Hkl>& reflections);
 
 // Which model gave |Fm|^2, as the table's model states it: the conversion's
 // report line, or velmora's own <j0> table when that gave every form.

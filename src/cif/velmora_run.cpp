@@ -1,27 +1,34 @@
-// The in-process run: velmora's own run sequence with its answers from memory
+// The in-process run: velmora's own run sequence on the crystal's run values
 // and its tables from memory, so the working directory is never read, and its
 // output, diagnostics and exit status exactly those of the program.
 #include "cif/velmora_run.hpp"
 
 #include <cstdio>
 
-#include "app/run.hpp"
-#include "magnetic/magnetic_form_model.hpp"
 #include "magnetic/tabulated_forms.hpp"
+#include "run/velmora_run.hpp"
 
 namespace velmora::cif {
 
-int run_velmora_on(std::string answers, TableFiles tables, const MagneticForms& magnetic) {
-  if (magnetic.report_line.empty())
-    return run_velmora_on_standard_streams(std::move(answers), std::move(tables), {}, true);
+std::vector<Reflection> run_reflections(const std::vector<Hkl>& reflections) {
+  std::vector<Reflection> out;
+  out.reserve(reflections.size());
+  for (const Hkl& h : reflections)
+    out.push_back(
+        {static_cast<float>(h[0]) + 0.0f, static_cast<float>(h[1]) + 0.0f, static_cast<float>(h[2]) + 0.0f});
+  return out;
+}
+
+int run_velmora_on(const CifCrystal& cif, const std::vector<Hkl>& reflections) {
+  const CrystalMagnetism& magnetism = cif.crystal.magnetism;
+  if (magnetism.own_forms())
+    return run_velmora_on_crystal(cif.crystal, run_reflections(reflections), cif.tables);
   std::fflush(stderr);
-  std::printf("%s\n", magnetic.report_line.c_str());
-  return run_velmora_on_standard_streams(
-      std::move(answers), std::move(tables),
-      [&magnetic](const Structure& structure, const CellGeometry& cell, float pi) {
-        return tabulate_magnetic_forms(magnetic.forms, structure, cell, pi);
-      },
-      true);
+  std::printf("%s\n", magnetism.model_line.c_str());
+  return run_velmora_on_crystal(cif.crystal, run_reflections(reflections), cif.tables,
+                                [&magnetism](const Structure& structure, const CellGeometry& cell, float pi) {
+                                  return tabulate_magnetic_forms(magnetism.forms, structure, cell, pi);
+                                });
 }
 
 }  // namespace velmora::cif

@@ -1,18 +1,23 @@
-// velmora's whole run inside this program, on answers made here and with the
-// tables they were made with: the report `velmora < answers` prints in the
-// tables' folder, written to this program's standard output as it goes.
+// velmora's whole run inside this program, on the crystal made here and with
+// the tables its labels were chosen from: the report `velmora < answers`
+// prints in the tables' folder for the answers of this crystal, written to
+// this program's standard output as it goes.
 #pragma once
 
-#include <string>
+#include <vector>
 
 #include "cif/conversion.hpp"
-#include "tables/table_folder.hpp"
+#include "structure/structure.hpp"
 
 namespace velmora::cif {
 
-// Runs velmora, with the magnetic form factors of the conversion; returns its
+// The reflections as velmora holds them: single precision, a zero as +0, as
+// an answer file writes it.
+std::vector<Reflection> run_reflections(const std::vector<Hkl>& reflections);
+
+// Runs velmora, with the magnetic form factors of the crystal; returns its
 // exit status. When a form factor is not velmora's own, the report's first
 // line says which model gave |Fm|^2.
-int run_velmora_on(std::string answers, TableFiles tables, const MagneticForms& magnetic);
+int run_velmora_on(const CifCrystal& cif, const std::vector<Hkl>& reflections);
 
 }  // namespace velmora::cif

@@ -3,7 +3,7 @@
 // values; each value is the float MagneticForm::at gives at the reflection's s.
 #include "magnetic/tabulated_forms.hpp"
 
-#include "app/run_values.hpp"
+#include "run/run_values.hpp"
 #include "scattering/reflection_geometry.hpp"
 #include "scattering/reflection_threads.hpp"
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/run_state.hpp"
+#include "run/run_state.hpp"
 #include "geometry/cell.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "scattering/given_magnetic_forms.hpp"

@@ -10,7 +10,7 @@
 
 #include "files/pending_outputs.hpp"
 #include "frontend/escaping.hpp"
-#include "powder/cif_answers.hpp"
+#include "powder/cif_crystal.hpp"
 #include "powder/number_text.hpp"
 #include "powder/observed_pattern.hpp"
 #include "powder/pattern_fit.hpp"
@@ -62,22 +62,24 @@ CrystalReflections crystal_reflections_of(const PowderOptions& options, const Ra
                                           std::string& model_line) {
   const std::string tables = powder_tables_folder(options.tables);
   const bool cif = is_cif_name(options.answers);
-  CrystalMagnetism magnetism;
-  VelmoraCrystal crystal =
-      read_velmora_crystal(cif ? cif_answers(options, tables, remarks, magnetism) : answer_file_text(options.answers),
-                           options.answers, tables);
-  if (cif)
-    crystal.magnetism = std::move(magnetism);
-  else {
+  VelmoraCrystal crystal;
+  std::vector<Reflection> own;
+  if (cif) {
+    Crystal read = cif_crystal(options, tables, remarks);
+    crystal = velmora_tables(tables);
+    set_crystal(crystal, std::move(read));
+  } else {
+    crystal = velmora_tables(tables);
+    Crystal read = read_answer_crystal(answer_file_text(options.answers), options.answers, own);
+    set_crystal(crystal, std::move(read));
     note_rows_beyond_velmora(crystal, remarks);
     choose_magnetic_forms(crystal, options, remarks);
   }
-  model_line = crystal.magnetism.model_line;
+  model_line = crystal.model.magnetism.model_line;
   const double shortest = shortest_wavelength(options.lines);
   const double range_d = smallest_d(shortest, range.two_theta_max);
   const double dmin = options.dmin ? *options.dmin
                                    : smallest_d(shortest, std::min(180.0, range.two_theta_max + kRangeMarginDegrees));
-  std::vector<Reflection> own = std::move(crystal.state->structure.hkl);
   if (!options.answer_hkl && !cif && !integral_list(own))
     remarks.warn(options.answers + " lists fractional h k l, which the cell's own reflections do not hold;"
                  " --answer-hkl uses the file's list");

@@ -9,7 +9,7 @@
 #include <memory>
 #include <set>
 
-#include "app/run_state.hpp"
+#include "run/run_state.hpp"
 #include "console/console.hpp"
 #include "console/run_end.hpp"
 #include "frontend/input_file.hpp"
@@ -20,6 +20,7 @@
 #include "powder/powder_error.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "scattering/symbol_lookup.hpp"
+#include "run/run_structure.hpp"
 #include "structure/structure_dialogue.hpp"
 #include "tables/table_folder.hpp"
 #include "magnetic/tabulated_forms.hpp"
@@ -56,14 +57,6 @@ void check_line_form(const std::string& path, const std::string& text) {
   }
 }
 
-void read_answers(std::string text, const std::string& source, float pi, Structure& structure) {
-  Console console(std::move(text));
-  try {
-    read_structure_dialogue(console, pi, structure);
-  } catch (const RunEnded&) {
-    frontend::fail(frontend::answer_failure(console, source));
-  }
-}
 
 [[noreturn]] void fail_missing_symbol(const std::string& answers, const ScatteringTables& tables,
                                       const std::string& folder, const Symbol& symbol) {
@@ -92,8 +85,8 @@ std::pair<std::string, std::string> element_and_ion(const std::string& label) {
 void choose_magnetic_forms(VelmoraCrystal& crystal, const PowderOptions& options, Remarks& remarks) {
   const Structure& structure = crystal.structure();
   const ScatteringTables& tables = crystal.state->tables;
-  CrystalMagnetism& magnetism = crystal.magnetism;
-  magnetism.chooser = std::make_unique<MagneticFormChooser>(options.model, crystal.tables_folder);
+  CrystalMagnetism& magnetism = crystal.model.magnetism;
+  magnetism.chooser = std::make_shared<MagneticFormChooser>(options.model, crystal.tables_folder);
   std::vector<MagneticForm>& forms = magnetism.forms;
   forms.clear();
   const auto velmora_rows = std::span(tables.magnetic).first(kMagneticRows);
@@ -143,25 +136,41 @@ void note_rows_beyond_velmora(const VelmoraCrystal& crystal, Remarks& remarks) {
     const std::string label(text_of(atom.atype));
     if (row <= kXrayRows || !said.insert(label).second) continue;
     const auto note = tables.row_notes.find(label);
-    remarks.warn(crystal.source + ": atom type \"" + label +
+    remarks.warn(crystal.source() + ": atom type \"" + label +
                  "\": X-ray and neutron rows from the tables' rows after velmora's own, which velmora itself "
                  "does not read" +
                  (note != tables.row_notes.end() ? "; the nuclear length is that of " + note->second : ""));
   }
 }
 
-VelmoraCrystal read_velmora_crystal(std::string answers, const std::string& source,
-                                    const std::string& tables_folder) {
-  VelmoraCrystal crystal{std::make_unique<RunState>(), source, tables_folder, {}};
-  RunState& state = *crystal.state;
-  state.pi = kPi;
-  state.eg2mc = kEg2mc;
-  load_tables(tables_folder, state.tables);
-  read_answers(std::move(answers), source, state.pi, state.structure);
+VelmoraCrystal velmora_tables(const std::string& tables_folder) {
+  VelmoraCrystal crystal{{}, std::make_unique<RunState>(), tables_folder};
+  crystal.state->pi = kPi;
+  crystal.state->eg2mc = kEg2mc;
+  load_tables(tables_folder, crystal.state->tables);
+  return crystal;
+}
+
+Crystal read_answer_crystal(std::string answers, const std::string& source, std::vector<Reflection>& hkl) {
+  Console console(std::move(answers));
+  Crystal crystal;
+  try {
+    read_structure_dialogue(console, kPi, crystal, hkl);
+  } catch (const RunEnded&) {
+    frontend::fail(frontend::answer_failure(console, source));
+  }
+  crystal.source = source;
+  return crystal;
+}
+
+void set_crystal(VelmoraCrystal& v, Crystal crystal, std::vector<Reflection> hkl) {
+  RunState& state = *v.state;
+  v.model = std::move(crystal);
+  state.structure = run_structure(v.model, std::move(hkl), state.pi);
   state.cell = compute_cell_geometry(state.structure.param, state.pi);
   if (!(state.cell.cvol > 0.0f) || !std::isfinite(state.cell.cvol)) {
     frontend::Failure failure;
-    failure.file = source;
+    failure.file = v.source();
     failure.answer = "the lattice parameters a b c alpha beta gamma";
     failure.reason = std::isfinite(state.cell.cvol)
                          ? "they close no cell (its volume is " + float_text(state.cell.cvol) + ")"
@@ -169,7 +178,6 @@ VelmoraCrystal read_velmora_crystal(std::string answers, const std::string& sour
     frontend::fail(std::move(failure));
   }
   state.umom = compute_moment_directions(state.structure.moments);
-  return crystal;
 }
 
 std::string answer_file_text(const std::string& path) {
@@ -182,15 +190,15 @@ void for_each_crystal_reflection(VelmoraCrystal& crystal, std::vector<Reflection
                                  const std::function<void(const ReflectionValues&)>& take) {
   RunState& state = *crystal.state;
   state.structure.hkl = std::move(hkl);
-  state.structure.nrefn = static_cast<std::int32_t>(hkl.size());
-  const bool own_forms = crystal.magnetism.model_line.empty();
+  const CrystalMagnetism& magnetism = crystal.model.magnetism;
+  const bool own_forms = magnetism.own_forms();
   const GivenMagneticForms given =
       own_forms ? GivenMagneticForms{}
-                : tabulate_magnetic_forms(crystal.magnetism.forms, state.structure, state.cell, state.pi);
+                : tabulate_magnetic_forms(magnetism.forms, state.structure, state.cell, state.pi);
   const ReflectionLoop loop({state.tables, state.structure, state.cell, state.umom, state.pi, state.eg2mc,
                              own_forms ? nullptr : &given});
   if (loop.missing_symbol())
-    fail_missing_symbol(crystal.source, state.tables, crystal.tables_folder, *loop.missing_symbol());
+    fail_missing_symbol(crystal.source(), state.tables, crystal.tables_folder, *loop.missing_symbol());
   for_each_reflection(loop, reflection_threads(), take);
   state.structure.hkl.clear();
   state.structure.hkl.shrink_to_fit();

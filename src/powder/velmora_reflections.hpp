@@ -1,7 +1,7 @@
-// The reflections of a velmora answer file, computed by velmora's own code:
-// its table loader, its dialogue reader (prompts held in memory and dropped),
-// its cell and moment geometry and its reflection loop. Every value is the
-// single-precision value velmora prints.
+// The reflections of a crystal, computed by velmora's own code: its table
+// loader, its dialogue reader for an answer file (prompts held in memory and
+// dropped), its cell and moment geometry and its reflection loop. Every value
+// is the single-precision value velmora prints.
 #pragma once
 
 #include <functional>
@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.hpp"
+#include "model/crystal.hpp"
+#include "run/run_state.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "powder/powder_error.hpp"
 #include "powder/powder_options.hpp"
@@ -17,28 +18,30 @@
 
 namespace velmora::powder {
 
-// The magnetic atoms' form factors by the companions' model.
-struct CrystalMagnetism {
-  std::unique_ptr<MagneticFormChooser> chooser;  // holds the ion table the forms point into
-  std::vector<MagneticForm> forms;               // one per magnetic atom, in input order
-  std::string model_line;  // which model gave |Fm|^2; empty when velmora's own table gave every one
-};
-
-// The crystal of an answer text, read by velmora's dialogue with the tables
-// loaded: its cell, atoms, moments and own list of reflections.
+// A crystal with velmora's run values, computed by velmora's own code: its
+// tables loaded, the crystal's values rounded once (run/run_structure.hpp),
+// its cell and moment geometry; the reflections of an answer file kept.
 struct VelmoraCrystal {
+  Crystal model;  // as read, with the magnetic form factors of its magnetic atoms
   std::unique_ptr<RunState> state;
-  std::string source;  // the answer file (or the CIF they were made from), as messages name it
   std::string tables_folder;
-  CrystalMagnetism magnetism;
   const Structure& structure() const { return state->structure; }
+  const std::string& source() const { return model.source; }  // as messages name it
 };
 
-// Anything velmora would refuse (a wrong answer, a table it cannot read, a
-// cell of no volume) ends the run naming the file and the line or the table.
-// The magnetic form factors are velmora's own until set.
-VelmoraCrystal read_velmora_crystal(std::string answers, const std::string& source,
-                                    const std::string& tables_folder);
+// velmora's tables of the folder, loaded as velmora loads them; a table it
+// cannot use ends the run naming the table.
+VelmoraCrystal velmora_tables(const std::string& tables_folder);
+
+// The crystal of an answer text, read by velmora's dialogue, and the
+// answers' own reflections to hkl; a wrong answer ends the run naming the
+// file and the line.
+Crystal read_answer_crystal(std::string answers, const std::string& source, std::vector<Reflection>& hkl);
+
+// The crystal's run values, with the reflections given as its own, and its
+// geometry; a cell of no volume ends the run. The magnetic form factors are
+// velmora's own until set.
+void set_crystal(VelmoraCrystal& v, Crystal crystal, std::vector<Reflection> hkl = {});
 
 // Each magnetic atom's form factor by the options' model (see
 // magnetic/magnetic_form_model.hpp), for the labels of an answer file; the

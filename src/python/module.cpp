@@ -10,7 +10,7 @@
 #include <cmath>
 #include <functional>
 
-#include "app/run_values.hpp"
+#include "run/run_values.hpp"
 #include "frontend/failure.hpp"
 #include "python/structure_model.hpp"
 

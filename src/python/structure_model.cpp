@@ -1,7 +1,6 @@
-// The three ways to a structure share one ending: velmora's state read from
-// answer text and tables by velmora's own readers (app/run_values.hpp). Values
-// given in Python become answer text in their shortest round-trip digits, so
-// that velmora's reader rounds each of them once, as it rounds a typed answer.
+// The three ways to a structure share one ending: a crystal whose run values
+// are rounded once (run/run_structure.hpp), as velmora's reader rounds a
+// typed answer, with the tables read by velmora's own reader.
 #include "python/structure_model.hpp"
 
 #include <dlfcn.h>
@@ -11,7 +10,7 @@
 #include <filesystem>
 #include <numbers>
 
-#include "app/run_values.hpp"
+#include "run/run_values.hpp"
 #include "cif/conversion.hpp"
 #include "cif/reflection_list.hpp"
 #include "cif/table_report.hpp"
@@ -24,10 +23,6 @@
 
 namespace velmora::python {
 namespace {
-
-// Answers velmora-cif writes without reflections are no concern here: the
-// reflections are asked for later.
-constexpr std::string_view kNoReflections = "no --dmin or --hkl";
 
 std::string number_text(double v) {
   char text[32];
@@ -52,19 +47,10 @@ std::optional<std::filesystem::path> installed_data_folder() {
       .lexically_normal();
 }
 
-std::shared_ptr<const RunState> state_of(const TableFiles& tables, std::string answers,
-                                         const std::string& source) {
-  try {
-    return prepare_run(tables, std::move(answers));
-  } catch (const RunStopped& stop) {
-    throw ModelError(source + ": " + stop.what());
-  }
-}
-
 // Every atom type has its rows: the X-ray and neutron tables', and for a
 // magnetic atom without a form of the companions' model velmora's <j0> row.
 void check_symbols(const StructureModel& m, const std::string& folder, const std::string& source) {
-  if (const auto missing = missing_symbol_with_forms(*m.state, m.magnetic.forms))
+  if (const auto missing = missing_symbol_with_forms(*m.state, m.crystal.magnetism.forms))
     throw ModelError(source + ": atom type \"" + std::string(text_of(*missing)) +
                      "\" has no row in the tables of " + folder + " (see data/README.md for the labels)");
 }
@@ -85,28 +71,15 @@ void choose_label_forms(powder::VelmoraCrystal& crystal, const MagneticChoices& 
     warnings.push_back(line.rfind("warning: ", 0) == 0 ? line.substr(9) : line);
 }
 
-MagneticFormsUsed magnetism_of(powder::VelmoraCrystal& crystal) {
-  return {std::move(crystal.magnetism.chooser), std::move(crystal.magnetism.forms),
-          std::move(crystal.magnetism.model_line)};
+// The crystal and its run values, taken from velmora-powder's reading.
+void take_crystal(StructureModel& m, powder::VelmoraCrystal& crystal) {
+  m.crystal = std::move(crystal.model);
+  m.state = std::move(crystal.state);
 }
 
-std::vector<cif::ModelEntry> magnetic_entries(MagneticModel model, const MagneticFormsUsed& used) {
+std::vector<cif::ModelEntry> magnetic_entries(MagneticModel model, const CrystalMagnetism& used) {
   return {{"magnetic_model", std::string(magnetic_model_name(model))},
-          {"magnetic_form_factor", cif::magnetic_form_text(used.line)}};
-}
-
-TableFiles table_files(const std::string& folder) {
-  std::filesystem::path unreadable;
-  auto files = read_table_files(folder, unreadable);
-  if (!files) throw ModelError(unreadable_table_text(unreadable));
-  return *files;
-}
-
-std::array<double, 6> cell_of(const RunState& state) {
-  const LatticeParameters& p = state.structure.param;
-  std::array<double, 6> cell{p[0], p[1], p[2]};
-  for (int i = 3; i < 6; ++i) cell[i] = p[i] * 180.0 / std::numbers::pi;
-  return cell;
+          {"magnetic_form_factor", cif::magnetic_form_text(used.model_line)}};
 }
 
 void check_finite(double v, const std::string& what) {
@@ -140,37 +113,35 @@ std::string module_tables_folder(const std::string& given) {
 StructureModel model_from_cif(const std::string& path, const std::string& block,
                               const std::map<std::string, std::string>& ions, const std::string& tables,
                               const MagneticChoices& choices) {
-  cif::Options options;
-  options.input = path;
-  options.block = block;
-  options.tables = module_tables_folder(tables);
-  for (const auto& [name, label] : ions) options.ions[name] = label;
-  options.model = choices.model;
-  options.g = choices.g;
-  options.run = true;  // the module computes every form factor the companions' model has
+  cif::CrystalChoices cif_choices;
+  cif_choices.block = block;
+  cif_choices.tables = module_tables_folder(tables);
+  for (const auto& [name, label] : ions) cif_choices.ions[name] = label;
+  cif_choices.model = choices.model;
+  cif_choices.g = choices.g;
   cif::Warnings warnings;
-  TableFiles files;
-  cif::ConversionModel conversion;
-  cif::MagneticForms magnetic;
-  std::string answers = cif::convert(options, warnings, &files, &magnetic, &conversion);
+  cif::CifCrystal cif = cif::read_cif_crystal(path, cif_choices, warnings);
   StructureModel m;
-  m.state = state_of(files, std::move(answers), path);
-  m.magnetic = {std::move(magnetic.chooser), std::move(magnetic.forms), std::move(magnetic.report_line)};
-  check_symbols(m, conversion.tables_folder, path);
-  const gemmi::UnitCell& c = conversion.cell;
-  m.cell = {c.a, c.b, c.c, c.alpha, c.beta, c.gamma};
-  for (const cif::SymmetryOperation& op : conversion.operations) {
+  try {
+    m.state = prepare_run(cif.tables, cif.crystal);
+  } catch (const RunStopped& stop) {
+    throw ModelError(path + ": " + stop.what());
+  }
+  m.crystal = std::move(cif.crystal);
+  check_symbols(m, cif.tables_folder, path);
+  const CellParameters& c = m.crystal.cell;
+  m.cell = c;
+  for (const SymmetryOperation& op : m.crystal.operations) {
     m.operations.push_back(cif::space_operation(op));
     m.operation_text.push_back(op.op.triplet() + (op.time_reversal < 0 ? ",-1" : ""));
   }
-  for (const std::string& line : warnings.lines())
-    if (line.rfind(kNoReflections, 0) != 0) m.warnings.push_back(line);
+  for (const std::string& line : warnings.lines()) m.warnings.push_back(line);
   m.model = {{"source", path},
-             {"block", conversion.block},
-             {"tables", conversion.tables_folder},
-             {"cell", float_entry({c.a, c.b, c.c, c.alpha, c.beta, c.gamma}), false},
-             {"labels", conversion.labels}};
-  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.magnetic)) m.model.push_back(std::move(e));
+             {"block", cif.block},
+             {"tables", cif.tables_folder},
+             {"cell", float_entry({c[0], c[1], c[2], c[3], c[4], c[5]}), false},
+             {"labels", cif::site_labels(m.crystal)}};
+  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism)) m.model.push_back(std::move(e));
   return m;
 }
 
@@ -178,56 +149,68 @@ StructureModel model_from_answers(const std::string& path, const std::string& ta
                                   const MagneticChoices& choices) {
   const std::string folder = module_tables_folder(tables);
   StructureModel m;
-  powder::VelmoraCrystal crystal = powder::read_velmora_crystal(powder::answer_file_text(path), path, folder);
+  powder::VelmoraCrystal crystal = powder::velmora_tables(folder);
+  std::vector<Reflection> own;
+  Crystal read = powder::read_answer_crystal(powder::answer_file_text(path), path, own);
+  powder::set_crystal(crystal, std::move(read));
   choose_label_forms(crystal, choices, m.warnings);
   // A type no table serves fails as in velmora-powder; the file's own reflections stay.
-  const std::vector<Reflection> own = crystal.structure().hkl;
   powder::crystal_reflections(crystal, {});
-  crystal.state->structure.hkl = own;
-  crystal.state->structure.nrefn = static_cast<std::int32_t>(own.size());
-  m.magnetic = magnetism_of(crystal);
-  m.state = std::move(crystal.state);
-  m.cell = cell_of(*m.state);
+  crystal.state->structure.hkl = std::move(own);
+  take_crystal(m, crystal);
+  m.cell = m.crystal.cell;
   m.model = {{"source", path}, {"tables", folder}};
-  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.magnetic)) m.model.push_back(std::move(e));
+  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism)) m.model.push_back(std::move(e));
   return m;
 }
 
-StructureModel model_from_values(const std::array<double, 6>& cell, const std::vector<AtomValues>& atoms,
-                                 const std::vector<std::string>& symmetry, const std::string& tables,
-                                 const MagneticChoices& choices) {
-  std::string answers;
-  for (std::size_t i = 0; i < 6; ++i) {
-    check_finite(cell[i], "cell");
-    answers += number_text(cell[i]) + (i < 5 ? " " : "\n");
-  }
-  answers += std::to_string(atoms.size()) + "\n";
-  std::string moments;
+namespace {
+
+// The crystal of values given in Python: every atom its own site, as in an
+// answer file, each value checked to be a finite number.
+Crystal crystal_of_values(const std::array<double, 6>& cell, const std::vector<AtomValues>& atoms) {
+  Crystal crystal;
+  crystal.source = "Structure";
+  for (double v : cell) check_finite(v, "cell");
+  crystal.cell = cell;
   for (std::size_t i = 0; i < atoms.size(); ++i) {
     const AtomValues& a = atoms[i];
     check_type(a.type, i);
     const std::string what = "atom " + std::to_string(i + 1) + " (" + a.type + ")";
     for (double v : {a.xyz[0], a.xyz[1], a.xyz[2], a.occ, a.biso}) check_finite(v, what);
-    answers += a.type;
-    for (double v : {a.xyz[0], a.xyz[1], a.xyz[2], a.occ, a.biso}) answers.append(" ").append(number_text(v));
-    answers += a.moment ? " 1\n" : " 0\n";
+    CrystalSite site;
+    site.atype = symbol_of(a.type);
+    site.xyz = a.xyz;
+    site.occ = a.occ;
+    site.biso = a.biso;
+    site.magnetic = a.moment.has_value();
+    CrystalAtom atom{i, a.xyz, {}};
     if (a.moment) {
       for (double v : *a.moment) check_finite(v, what + " moment");
-      moments += number_text((*a.moment)[0]) + " " + number_text((*a.moment)[1]) + " " +
-                 number_text((*a.moment)[2]) + "\n";
+      atom.moment = {(*a.moment)[0], (*a.moment)[1], (*a.moment)[2]};
     }
+    crystal.sites.push_back(std::move(site));
+    crystal.atoms.push_back(atom);
   }
-  answers += moments + "0\n";
+  return crystal;
+}
+
+}  // namespace
+
+StructureModel model_from_values(const std::array<double, 6>& cell, const std::vector<AtomValues>& atoms,
+                                 const std::vector<std::string>& symmetry, const std::string& tables,
+                                 const MagneticChoices& choices) {
+  Crystal read = crystal_of_values(cell, atoms);
   const std::string folder = module_tables_folder(tables);
   StructureModel m;
-  m.state = state_of(table_files(folder), std::move(answers), "Structure");
-  m.cell = cell;
-  powder::VelmoraCrystal crystal{std::make_unique<RunState>(*m.state), "Structure", folder, {}};
+  powder::VelmoraCrystal crystal = powder::velmora_tables(folder);
+  powder::set_crystal(crystal, std::move(read));
   choose_label_forms(crystal, choices, m.warnings);
-  m.magnetic = magnetism_of(crystal);
+  take_crystal(m, crystal);
+  m.cell = cell;
   check_symbols(m, folder, "Structure");
   cif::Warnings warnings;
-  std::vector<cif::SymmetryOperation> ops;
+  std::vector<SymmetryOperation> ops;
   for (std::size_t i = 0; i < symmetry.size(); ++i) {
     bool starless = false;  // 2x-y read as 2*x-y, as in a CIF
     ops.push_back(cif::parse_operation(symmetry[i], false,
@@ -235,13 +218,14 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
                                        starless));
   }
   if (!ops.empty()) ops = cif::checked_group(ops, "symmetry", warnings);
-  for (const cif::SymmetryOperation& op : ops) {
+  for (const SymmetryOperation& op : ops) {
     m.operations.push_back(cif::space_operation(op));
     m.operation_text.push_back(op.op.triplet());
   }
+  m.crystal.operations = std::move(ops);
   for (const std::string& line : warnings.lines()) m.warnings.push_back(line);
   m.model = {{"source", "Python values"}, {"tables", folder}};
-  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.magnetic)) m.model.push_back(std::move(e));
+  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism)) m.model.push_back(std::move(e));
   return m;
 }
 
@@ -258,9 +242,8 @@ std::vector<Reflection> reflections_to(const StructureModel& m, double dmin) {
 std::vector<ReflectionValues> compute(const StructureModel& m, std::vector<Reflection> hkl) {
   RunState state = *m.state;
   state.structure.hkl = std::move(hkl);
-  state.structure.nrefn = static_cast<std::int32_t>(state.structure.hkl.size());
-  if (m.magnetic.line.empty()) return compute_reflections(state, reflection_threads());
-  return compute_reflections_with_forms(state, m.magnetic.forms, reflection_threads());
+  if (m.crystal.magnetism.own_forms()) return compute_reflections(state, reflection_threads());
+  return compute_reflections_with_forms(state, m.crystal.magnetism.forms, reflection_threads());
 }
 
 std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::vector<Reflection>& hkl,

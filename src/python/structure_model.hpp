@@ -1,8 +1,9 @@
 // What the Python module's Structure holds, and the ways one is made: from a
-// CIF by velmora-cif's conversion, from an answer file by velmora-powder's
-// reader, or from values given in Python, each ending in velmora's own state
-// (tables, structure, cell and moment geometry), so that every value computed
-// from it is the float velmora prints. Failures carry the programs' messages.
+// CIF by velmora-cif's conversion, from an answer file by velmora's dialogue,
+// or from values given in Python, each a crystal (model/crystal.hpp) whose
+// run values and geometry velmora's own code computes, so that every value
+// computed from it is the float velmora prints. Failures carry the programs'
+// messages.
 #pragma once
 
 #include <array>
@@ -13,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.hpp"
+#include "model/crystal.hpp"
+#include "run/run_state.hpp"
 #include "cif/reflection_table.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "powder/powder_peaks.hpp"
@@ -28,14 +30,6 @@ struct ModelError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The magnetic form factors of a structure's magnetic atoms, one each in input
-// order, the forms pointing into the chooser's ion table.
-struct MagneticFormsUsed {
-  std::shared_ptr<const MagneticFormChooser> chooser;
-  std::vector<MagneticForm> forms;
-  std::string line;  // which model gave |Fm|^2; empty when velmora's own table gave every form
-};
-
 // The model of the magnetic form factor as Python chooses it: the model, the
 // Landé factors by element or site (answer label for answers and values), and
 // for answers and values the ion of an answer label (Irx: Ir4, Wx: W0:6s1).
@@ -46,8 +40,8 @@ struct MagneticChoices {
 };
 
 struct StructureModel {
+  Crystal crystal;  // as read, with the magnetic form factors of its magnetic atoms
   std::shared_ptr<const RunState> state;  // its reflections: the answer file's, or none
-  MagneticFormsUsed magnetic;
   std::array<double, 6> cell{};           // a b c alpha beta gamma, angstroms and degrees
   std::vector<SpaceOperation> operations;
   std::vector<std::string> operation_text;

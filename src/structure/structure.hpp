@@ -1,8 +1,8 @@
-// The crystal and the reflections as the dialogue fills them: lattice
-// parameters (angles in radians once read), the atoms of the cell, the
-// magnetic atoms copied in input order with their moments, and the h k l
-// list. The lists grow as entries are read, so a count is never trusted to
-// reserve memory before its entries have arrived.
+// The crystal and the reflections as velmora's run computes with them, every
+// value in single precision: lattice parameters (angles in radians), the
+// atoms of the cell, the magnetic atoms copied in input order with their
+// moments, and the h k l list. Made from a crystal (model/crystal.hpp) by
+// run/run_structure.hpp.
 #pragma once
 
 #include <array>
@@ -34,16 +34,18 @@ struct MomentAngles {
 
 using Reflection = std::array<float, 3>;  // h k l, fractional values allowed
 
+// Degrees to radians as the run does it everywhere: value times pi, then
+// divided by 180, rounded once to single precision.
+inline float to_radians(float degrees, float pi) {
+  return static_cast<float>(static_cast<double>(degrees) * pi / 180.0);
+}
+
 struct Structure {
   LatticeParameters param{};
-  std::int32_t natom = 0;
-  std::vector<AtomSite> atoms;  // natom entries, or none when natom <= 0
-  std::int32_t mflag = 0;       // flag of the atom last read: 1 means magnetic
-  std::int32_t nmagatom = 0;
+  std::vector<AtomSite> atoms;
   std::vector<AtomSite> magnetic;   // matype, mxyz, mocc, mbiso
   std::vector<std::size_t> magnetic_site;  // index in atoms of each magnetic atom
   std::vector<MomentAngles> moments;  // one per magnetic atom
-  std::int32_t nrefn = 0;
   std::vector<Reflection> hkl;
 };
 

@@ -9,6 +9,7 @@
 #include <gemmi/cifdoc.hpp>
 #include <string>
 
+#include "cif/answer_file.hpp"
 #include "cif/conversion.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -21,8 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const CifStructure s = read_cif_structure(document, "", warnings);
     Options options;
     options.dmin = std::max(0.5, std::cbrt(4.19 * s.cell.volume / 3000));
-    MagneticForms magnetic;
-    if (answers_for(s, tables, options, warnings, magnetic).empty()) std::abort();
+    options.choices.velmora_only = true;
+    const velmora::Crystal crystal = crystal_of(s, tables, options.choices, warnings);
+    if (answer_text(crystal, reflections_asked(options, crystal.cell, warnings)).empty()) std::abort();
   } catch (const ConversionError& e) {
     if (e.what()[0] == '\0') std::abort();
   }

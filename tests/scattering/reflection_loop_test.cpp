@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "app/run_state.hpp"
+#include "run/run_state.hpp"
 #include "console/console.hpp"
 #include "console/run_end.hpp"
 #include "geometry/moment_directions.hpp"
@@ -82,8 +82,6 @@ void make_structure(Structure& s, int atoms, int reflections, std::mt19937& rng)
           {1.0f + 4.0f * unit(rng), to_radians(360.0f * unit(rng), pi), to_radians(180.0f * unit(rng), pi)});
     }
   }
-  s.natom = atoms;
-  s.nmagatom = static_cast<std::int32_t>(s.magnetic.size());
   for (int i = 0; i < reflections; ++i) {
     s.hkl.push_back({static_cast<float>(static_cast<int>(rng() % 17) - 8),
                      static_cast<float>(static_cast<int>(rng() % 17) - 8),
@@ -92,7 +90,6 @@ void make_structure(Structure& s, int atoms, int reflections, std::mt19937& rng)
   s.hkl.push_back({0.0f, 0.0f, 0.0f});
   // Phases far beyond the usual range take the general sine and cosine.
   s.hkl.push_back({1.0e6f, 3.0f, -7.0e5f});
-  s.nrefn = static_cast<std::int32_t>(s.hkl.size());
 }
 
 // Every term from scratch: lookups, form factors, Debye-Waller factor and

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/run_state.hpp"
+#include "run/run_state.hpp"
 #include "geometry/moment_directions.hpp"
 
 namespace velmora {

@@ -1,7 +1,7 @@
-// The phases of run_velmora up to the report, each on an in-memory console
-// whose prompts are dropped and whose diagnostic, when a phase stops the run,
-// becomes the reason of a RunStopped.
-#include "app/run_values.hpp"
+// The phases of run_velmora up to the report, the tables read on an in-memory
+// console whose diagnostic, when the reader stops the run, becomes the reason
+// of a RunStopped.
+#include "run/run_values.hpp"
 
 #include <sstream>
 
@@ -9,7 +9,7 @@
 #include "console/run_end.hpp"
 #include "geometry/moment_directions.hpp"
 #include "scattering/reflection_threads.hpp"
-#include "structure/structure_dialogue.hpp"
+#include "run/run_structure.hpp"
 
 namespace velmora {
 namespace {
@@ -29,7 +29,8 @@ std::string reason_of(const Console& console) {
 
 }  // namespace
 
-std::unique_ptr<RunState> prepare_run(const TableFiles& tables, std::string answers) {
+std::unique_ptr<RunState> prepare_run(const TableFiles& tables, const Crystal& crystal,
+                                      std::vector<Reflection> hkl) {
   auto state = std::make_unique<RunState>();
   state->pi = kPi;
   state->eg2mc = kEg2mc;
@@ -40,12 +41,7 @@ std::unique_ptr<RunState> prepare_run(const TableFiles& tables, std::string answ
   } catch (const RunEnded&) {
     throw RunStopped("velmora cannot use the tables: " + reason_of(console));
   }
-  Console dialogue(std::move(answers));
-  try {
-    read_structure_dialogue(dialogue, state->pi, state->structure);
-  } catch (const RunEnded&) {
-    throw RunStopped("answer line " + std::to_string(dialogue.in.line()) + ": " + reason_of(dialogue));
-  }
+  state->structure = run_structure(crystal, std::move(hkl), state->pi);
   state->cell = compute_cell_geometry(state->structure.param, state->pi);
   state->umom = compute_moment_directions(state->structure.moments);
   return state;

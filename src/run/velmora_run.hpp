@@ -5,8 +5,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "geometry/cell.hpp"
+#include "model/crystal.hpp"
 #include "scattering/given_magnetic_forms.hpp"
 #include "structure/structure.hpp"
 #include "tables/table_folder.hpp"
@@ -32,5 +34,14 @@ int run_velmora(Console& console, const GivenFormsOf& given_forms = {}, bool row
 int run_velmora_on_standard_streams(std::optional<std::string> answers = std::nullopt,
                                     std::optional<TableFiles> tables = std::nullopt,
                                     const GivenFormsOf& given_forms = {}, bool rows_beyond = false);
+
+// velmora's run, on this process's standard streams, for a crystal read by
+// another reader: the tables given (the working directory is never read),
+// the dialogue's prompts written as velmora writes them for answers that
+// hold this crystal and these reflections, then the cell, the moments and
+// the report. given_forms as for run_velmora; the tables' rows after
+// velmora's own are read. Returns velmora's exit status.
+int run_velmora_on_crystal(const Crystal& crystal, std::vector<Reflection> hkl, TableFiles tables,
+                           const GivenFormsOf& given_forms = {});
 
 }  // namespace velmora

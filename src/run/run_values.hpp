@@ -1,7 +1,7 @@
 // velmora's run without its printed report, for programs that take the numbers
-// themselves: tables and answers held in memory are read by velmora's own
-// readers, the cell and moment geometry computed as the run computes them, and
-// the values of every reflection handed back in input order.
+// themselves: tables held in memory read by velmora's own reader, a crystal's
+// run values, the cell and moment geometry computed as the run computes them,
+// and the values of every reflection handed back in input order.
 #pragma once
 
 #include <memory>
@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.hpp"
+#include "model/crystal.hpp"
+#include "run/run_state.hpp"
 #include "scattering/reflection_loop.hpp"
 #include "scattering/structure_factors.hpp"
 #include "tables/table_folder.hpp"
@@ -23,10 +24,10 @@ struct RunStopped : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The tables and the answers read, the cell geometry and the moment
-// directions computed. The line of the answers where reading stopped is in
-// the reason.
-std::unique_ptr<RunState> prepare_run(const TableFiles& tables, std::string answers);
+// The tables read, the crystal's run values made, the cell geometry and the
+// moment directions computed.
+std::unique_ptr<RunState> prepare_run(const TableFiles& tables, const Crystal& crystal,
+                                      std::vector<Reflection> hkl = {});
 
 // The first atom type, in velmora's order of lookups, that its table lacks.
 std::optional<Symbol> missing_symbol(const RunState& state);
