@@ -18,18 +18,10 @@
 #include "cif/content_check.hpp"
 #include "cif/reflection_list.hpp"
 #include "cif/table_labels.hpp"
+#include "frontend/shared_options.hpp"
 
 namespace velmora::cif {
 namespace {
-
-double dmin_value(const std::string& text) {
-  double value = 0.0;
-  const char* end = text.data() + text.size();
-  auto result = std::from_chars(text.data(), end, value);
-  if (result.ec != std::errc() || result.ptr != end || !std::isfinite(value))
-    fail_conversion("--dmin " + text + ": not a number");
-  return value;
-}
 
 }  // namespace
 
@@ -64,12 +56,22 @@ std::string usage_text() {
          "Without --run, in the folder of the tables: velmora < OUT\n";
 }
 
+namespace {
+
+std::vector<frontend::OptionSpec> options_with_shared() {
+  std::vector<frontend::OptionSpec> options = {
+      {"-o"}, {"--hkl"}, {"--run", false}, {"--format"}, {"--unique", false}};
+  for (frontend::OptionSpec& shared : frontend::shared_option_specs()) options.push_back(std::move(shared));
+  return options;
+}
+
+}  // namespace
+
 const frontend::ProgramSpec& program_spec() {
   static const frontend::ProgramSpec spec{
       "velmora-cif",
       "CIF",
-      {{"-o"}, {"--dmin"}, {"--hkl"}, {"--block"}, {"--tables"}, {"--ion", true, true},
-       {std::string(kMagneticModelOption)}, {"--g", true, true}, {"--run", false}, {"--format"}, {"--unique", false}},
+      options_with_shared(),
       usage_text()};
   return spec;
 }
@@ -78,18 +80,15 @@ Options options_of(const frontend::CommandLine& line) {
   Options options;
   options.input = line.operand;
   frontend::check_exclusive(line, "--dmin", "--hkl");
-  if (line.has("--dmin")) options.dmin = dmin_value(line.value("--dmin"));
-  for (const std::string& ion : line.values("--ion")) {
-    const auto equals_at = ion.find('=');
-    if (equals_at == 0 || equals_at == std::string::npos || equals_at + 1 == ion.size())
-      fail_conversion("--ion " + ion + ": give NAME=LABEL, such as Mn=Mn3 or Mn1=Mn3");
-    if (!options.choices.ions.emplace(ion.substr(0, equals_at), ion.substr(equals_at + 1)).second)
-      fail_conversion("--ion " + ion + ": " + ion.substr(0, equals_at) + " is given a label twice");
-  }
+  frontend::SharedOptions shared = frontend::shared_options_of(line);
+  options.dmin = shared.dmin;
+  options.choices.block = std::move(shared.block);
+  options.choices.tables = std::move(shared.tables);
+  options.choices.model = shared.model;
+  options.choices.g = std::move(shared.g);
+  for (auto& [name, label] : shared.ions) options.choices.ions[name] = std::move(label);
   options.hkl_file = line.value("--hkl");
   options.output = line.value("-o");
-  options.choices.block = line.value("--block");
-  options.choices.tables = line.value("--tables");
   options.run = line.has("--run");
   options.choices.velmora_only = !options.run;
   options.format = line.value("--format");
@@ -100,28 +99,9 @@ Options options_of(const frontend::CommandLine& line) {
     fail_conversion("--format " + options.format + ": the table holds the values of velmora's run; add --run");
   if (options.unique && options.format.empty())
     fail_conversion("--unique: velmora's report has no multiplicity column; add --format csv or --format json");
-  for (const std::string& g_text : line.values("--g")) {
-    const auto equals_at = g_text.find('=');
-    double g = 0;
-    const char* end = g_text.data() + g_text.size();
-    const bool read = equals_at != 0 && equals_at != std::string::npos &&
-                      std::from_chars(g_text.data() + equals_at + 1, end, g).ptr == end;
-    if (!read || !std::isfinite(g) || g <= 0)
-      fail_conversion("--g " + g_text + ": give NAME=G with a Lande factor G above 0, such as Fe=2");
-    options.choices.g[g_text.substr(0, equals_at)] = g;
-  }
-  if (line.has(std::string(kMagneticModelOption))) {
-    const std::string name = line.value(std::string(kMagneticModelOption));
-    const auto model = magnetic_model_named(name);
-    if (!model) fail_conversion(std::string(kMagneticModelOption) + " " + name + ": give j0 or dipole");
-    options.choices.model = *model;
-  }
   if (options.choices.model == MagneticModel::dipole && !options.run)
     fail_conversion(std::string(kMagneticModelOption) +
                     " dipole needs --run: velmora itself computes its <j0> table's form factors only");
-  if (!options.choices.g.empty() && options.choices.model != MagneticModel::dipole)
-    fail_conversion("--g needs " + std::string(kMagneticModelOption) +
-                    " dipole: the j0 model has no orbital part to weigh");
   return options;
 }
 

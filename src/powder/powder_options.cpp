@@ -10,6 +10,7 @@
 #include <map>
 
 #include "frontend/command_line.hpp"
+#include "frontend/shared_options.hpp"
 #include "powder/number_text.hpp"
 #include "powder/powder_error.hpp"
 
@@ -155,15 +156,25 @@ std::string powder_usage_text() {
          "                        N strongest peaks with h k l\n";
 }
 
+namespace {
+
+std::vector<frontend::OptionSpec> options_with_shared() {
+  std::vector<frontend::OptionSpec> options = {
+      {"--wavelength"}, {"--two-theta"}, {"--fwhm"}, {"--caglioti"}, {"--csv"}, {"--reflections"},
+      {"--plot"}, {"--radiation"}, {"--source"}, {"--tch"}, {"--observed"}, {"--fit-report"},
+      {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--axis"}, {"--label-peaks"},
+      {"--answer-hkl", false}};
+  for (frontend::OptionSpec& shared : frontend::shared_option_specs()) options.push_back(std::move(shared));
+  return options;
+}
+
+}  // namespace
+
 const frontend::ProgramSpec& powder_program_spec() {
   static const frontend::ProgramSpec spec{
       "velmora-powder",
       "answer file",
-      {{"--wavelength"}, {"--tables"}, {"--two-theta"}, {"--fwhm"}, {"--caglioti"}, {"--csv"},
-       {"--reflections"}, {"--plot"}, {"--radiation"}, {"--source"}, {"--tch"}, {"--observed"},
-       {"--fit-report"}, {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--axis"}, {"--label-peaks"},
-       {"--dmin"}, {"--block"}, {std::string(kMagneticModelOption)}, {"--g", true, true}, {"--ion", true, true},
-       {"--answer-hkl", false}},
+      options_with_shared(),
       powder_usage_text()};
   return spec;
 }
@@ -188,7 +199,13 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
   } else {
     fail_powder("--wavelength L (angstroms) or --source ANODE is required");
   }
-  options.tables = given["--tables"];
+  frontend::SharedOptions shared = frontend::shared_options_of(line);
+  options.tables = std::move(shared.tables);
+  options.block = std::move(shared.block);
+  options.dmin = shared.dmin;
+  options.ions = std::move(shared.ions);
+  options.g = std::move(shared.g);
+  options.model = shared.model;
   if (given.count("--two-theta")) options.grid = grid_of(given["--two-theta"]);
   if (given.count("--fwhm") + given.count("--caglioti") + given.count("--tch") > 1)
     fail_powder("--fwhm, --caglioti and --tch: give one of them");
@@ -216,32 +233,6 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
       fail_powder("--radiation " + given["--radiation"] + ": one of neutron, xray, both");
     options.radiation = kind->second;
   }
-  for (const char* option : {"--g", "--ion"}) {
-    for (const std::string& value : line.values(option)) {
-      const std::size_t equals = value.find('=');
-      if (equals == 0 || equals == std::string::npos || equals + 1 == value.size())
-        fail_powder(std::string(option) + " " + value + ": give NAME=VALUE, such as " +
-                    (option == std::string("--g") ? "Fe3=2" : "Irx=Ir4"));
-      const std::string key = value.substr(0, equals), text = value.substr(equals + 1);
-      if (option == std::string("--ion")) {
-        if (!options.ions.emplace(key, text).second)
-          fail_powder("--ion " + value + ": " + key + " is given an ion twice");
-      } else {
-        const double g = numbers_of("--g", text, ',', 1)[0];
-        if (!(g > 0)) fail_powder("--g " + value + ": the Lande factor must be above 0");
-        if (!options.g.emplace(key, g).second) fail_powder("--g " + value + ": " + key + " is given g twice");
-      }
-    }
-  }
-  if (given.count(std::string(kMagneticModelOption))) {
-    const std::string name = given[std::string(kMagneticModelOption)];
-    const auto named = magnetic_model_named(name);
-    if (!named) fail_powder(std::string(kMagneticModelOption) + " " + name + ": give j0 or dipole");
-    options.model = *named;
-  }
-  if (!options.g.empty() && options.model != MagneticModel::dipole)
-    fail_powder("--g needs " + std::string(kMagneticModelOption) +
-                " dipole: the j0 model has no orbital part to weigh");
   if (given.count("--observed") == 0)
     for (const char* fit_option : {"--fit-report", "--background-terms", "--zero-range"})
       if (given.count(fit_option)) fail_powder(std::string(fit_option) + " needs --observed FILE to fit");
@@ -271,8 +262,6 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
     options.axis = axis->second;
   }
   if (given.count("--label-peaks")) options.labels = count_of("--label-peaks", given["--label-peaks"], 0, 100);
-  if (given.count("--dmin")) options.dmin = positive("--dmin", given["--dmin"]);
-  options.block = given["--block"];
   const bool cif = is_cif_name(options.answers);
   if (cif && options.answer_hkl) fail_powder("--answer-hkl: a CIF lists no reflections; leave it out");
   if (!cif && !options.block.empty()) fail_powder("--block applies to a CIF input (.cif, .mcif)");

@@ -12,6 +12,7 @@
 
 #include "run/run_values.hpp"
 #include "frontend/failure.hpp"
+#include "frontend/shared_options.hpp"
 #include "python/structure_model.hpp"
 
 namespace py = pybind11;
@@ -168,10 +169,10 @@ velmora::python::MagneticChoices magnetic_choices(const py::object& model, const
     choices.model = *named;
   }
   for (const auto& [name, value] : g)
-    if (!std::isfinite(value) || !(value > 0))
-      throw py::value_error("g={\"" + name + "\": " + shortest(value) + "}: a Lande factor is a number above 0");
-  if (!g.empty() && choices.model != velmora::MagneticModel::dipole)
-    throw py::value_error("g needs magnetic_model=\"dipole\": the j0 model has no orbital part to weigh");
+    if (const auto fault = velmora::frontend::lande_factor_fault(value))
+      throw py::value_error("g={\"" + name + "\": " + shortest(value) + "}: " + *fault);
+  if (const auto fault = velmora::frontend::g_model_fault(!g.empty(), choices.model))
+    throw py::value_error("g needs magnetic_model=\"dipole\": " + *fault);
   choices.g = g;
   choices.ions = ions;
   return choices;
