@@ -3,6 +3,7 @@
 #include "cif/symmetry_reading.hpp"
 
 #include <cstdio>
+#include <optional>
 
 #include "cif/cif_values.hpp"
 #include "cif/metric_check.hpp"
@@ -69,112 +70,189 @@ std::string coordinate_system_code(cif::Block& block) {
   return code == "1" || code == "2" || code == "H" || code == "R" ? code : std::string();
 }
 
+// A magnetic structure of several cells' period (superspace operations, a
+// wave vector) ends the conversion: velmora takes the atoms of one cell.
+void refuse_superspace(cif::Block& block, const CifStructure& s) {
+  if (block.has_tag("_space_group_symop_magn_ssg_operation_algebraic") ||
+      block.has_tag("_cell_wave_vector_x"))
+    fail_conversion(
+        s.source + ": data_" + block.name +
+        ": an incommensurate magnetic structure (superspace operations) cannot be written"
+        " as the atoms of one cell");
+}
+
+// The magnetic operations times the magnetic centrings (the identity when
+// none are listed), at most kMostOperations of them.
+void take_magnetic_operations(cif::Block& block, cif::Column magnetic, CifStructure& s,
+                              const std::string& where, Warnings& warnings) {
+  s.magnetic_operations = true;
+  std::vector<SymmetryOperation> ops = read_operation_column(magnetic, true, s.source, warnings);
+  std::vector<SymmetryOperation> centerings = {{SeitzOp(), 1}};
+  if (cif::Column column = block.find_values("_space_group_symop_magn_centering_xyz"))
+    centerings = read_operation_column(column, true, s.source, warnings);
+  if (ops.size() * centerings.size() > kMostOperations)
+    fail_conversion(where + ": " + std::to_string(ops.size()) + " operations times " +
+                    std::to_string(centerings.size()) + " centrings; at most " +
+                    std::to_string(kMostOperations) + " operations are taken");
+  s.operations = fitting_group(combine_with_centerings(ops, centerings),
+                               where + ": the magnetic operations", s, where, warnings);
+}
+
+// The operations listed under either spelling of the tag; false when none is.
+bool take_listed_operations(cif::Block& block, CifStructure& s, const std::string& where,
+                            Warnings& warnings) {
+  for (const char* tag : {"_space_group_symop_operation_xyz", "_symmetry_equiv_pos_as_xyz"})
+    if (cif::Column column = block.find_values(tag)) {
+      s.operations = fitting_group(read_operation_column(column, false, s.source, warnings),
+                                   where + ": the listed operations (" + std::string(tag) + ")", s,
+                                   where, warnings);
+      return true;
+    }
+  return false;
+}
+
+// The space-group symbols a block gives, and the group gemmi finds for the
+// Hermann-Mauguin one.
+struct GroupSymbols {
+  const std::string* hm = nullptr;           // the Hermann-Mauguin symbol as written
+  const std::string* hall = nullptr;         // the Hall symbol as written
+  std::string hm_tag, hall_tag;              // the tags they were found under
+  std::string hm_symbol;                     // the Hermann-Mauguin symbol read
+  std::string code;                          // the setting named apart from it
+  const gemmi::SpaceGroup* group = nullptr;  // gemmi's group of it, if gemmi knows one
+  bool respelt = false;                      // found in another spelling
+};
+
+// Where a symbol's tag stands, as a message names it.
+std::string tag_place(cif::Block& block, const CifStructure& s, const std::string& tag) {
+  return s.source + ":" + std::to_string(block.find_pair_item(tag)->line_number) + ": " + tag;
+}
+
+// The symbols of the block; a Hermann-Mauguin symbol that gemmi does not know
+// ends the conversion unless a Hall symbol is there to stand in for it.
+GroupSymbols read_group_symbols(cif::Block& block, const CifStructure& s) {
+  GroupSymbols g;
+  g.hm = first_value(block, {"_space_group_name_H-M_alt", "_symmetry_space_group_name_H-M"},
+                     &g.hm_tag);
+  g.hall = first_value(block, {"_space_group_name_Hall", "_symmetry_space_group_name_Hall"},
+                       &g.hall_tag);
+  g.code = coordinate_system_code(block);
+  if (g.hm) {
+    g.hm_symbol = symbol_value(*g.hm);
+    g.group = find_group(g.hm_symbol, g.code, s.cell, g.respelt);
+    if (g.group == nullptr && g.hall == nullptr)
+      fail_conversion(tag_place(block, s, g.hm_tag) + " '" + g.hm_symbol +
+                      "' is no space-group symbol that gemmi knows");
+  }
+  return g;
+}
+
+// The operations of the Hall symbol; nothing when it cannot be read and the
+// Hermann-Mauguin symbol stands in for it (with a warning), else the
+// conversion ends.
+std::optional<gemmi::GroupOps> hall_group_ops(cif::Block& block, const CifStructure& s,
+                                              const GroupSymbols& g, const std::string& symbol,
+                                              Warnings& warnings) {
+  try {
+    check_hall(symbol);
+    return gemmi::symops_from_hall(symbol.c_str());
+  } catch (const std::exception& e) {
+    const std::string place = tag_place(block, s, g.hall_tag);
+    if (g.group == nullptr)
+      fail_conversion(place + " '" + symbol + "' cannot be read: " + e.what());
+    warnings.add(place + " '" + symbol + "' cannot be read (" + e.what() + "); the symbol '" +
+                 g.hm_symbol + "' is used");
+    return std::nullopt;
+  }
+}
+
+// Tells where the Hall symbol's operations were taken over the Hermann-Mauguin
+// symbol: it gives other operations, or it is one gemmi does not know.
+void warn_hall_over_symbol(cif::Block& block, const CifStructure& s, const GroupSymbols& g,
+                           const std::string& symbol, const gemmi::GroupOps& ops,
+                           Warnings& warnings) {
+  if (g.group != nullptr && !g.group->operations().is_same_as(ops))
+    warnings.add(s.source + ": the Hall symbol '" + symbol + "' and the symbol '" + g.hm_symbol +
+                 "' (read as " + g.group->xhm() +
+                 ") give different operations; the Hall symbol's are used");
+  if (g.hm != nullptr && g.group == nullptr)
+    warnings.add(tag_place(block, s, g.hm_tag) + " '" + g.hm_symbol +
+                 "' is no space-group symbol that gemmi knows; the Hall symbol '" + symbol +
+                 "' is used");
+}
+
+// The Hall symbol's operations, which fix the setting; false when there is
+// none, or when the Hermann-Mauguin symbol is taken instead: the Hall symbol
+// cannot be read, or its operations do not fit the cell where the other's do.
+bool take_hall_operations(cif::Block& block, CifStructure& s, const GroupSymbols& g,
+                          const std::string& where, Warnings& warnings) {
+  if (g.hall == nullptr) return false;
+  const std::string symbol = symbol_value(*g.hall);
+  const std::optional<gemmi::GroupOps> ops = hall_group_ops(block, s, g, symbol, warnings);
+  if (!ops) return false;
+  std::vector<SymmetryOperation> hall_ops =
+      checked_group(operations_of_group(*ops), where, warnings);
+  const SymmetryOperation* off = operation_off_metric(hall_ops, s.cell);
+  if (off != nullptr && g.group != nullptr &&
+      operation_off_metric(operations_of_group(g.group->operations()), s.cell) == nullptr) {
+    warnings.add(tag_place(block, s, g.hall_tag) + " '" + symbol + "': " + misfit(*off, s.cell) +
+                 "; the symbol '" + g.hm_symbol + "' (" + g.group->xhm() + ") is used");
+    return false;
+  }
+  if (off != nullptr)
+    fail_conversion(tag_place(block, s, g.hall_tag) + " '" + symbol + "': " + misfit(*off, s.cell));
+  warn_hall_over_symbol(block, s, g, symbol, *ops, warnings);
+  s.operations = std::move(hall_ops);
+  return true;
+}
+
+// The Hermann-Mauguin symbol's group, with a warning where the symbol was read
+// in another spelling, or where it has two origin choices and the file names
+// neither.
+void take_symbol_operations(cif::Block& block, CifStructure& s, const GroupSymbols& g,
+                            const std::string& where, Warnings& warnings) {
+  const gemmi::SpaceGroup& group = *g.group;
+  if (g.respelt) {
+    warnings.add(s.source + ": space group '" + g.hm_symbol + "' is read as " + group.xhm());
+  } else if ((group.ext == '1' || group.ext == '2') && g.hm_symbol.find(':') == std::string::npos &&
+             g.code.empty()) {
+    warnings.add(s.source + ": space group '" + g.hm_symbol +
+                 "' has two origin choices; origin choice " + std::string(1, group.ext) +
+                 " is used (" + group.xhm() +
+                 "); list the operations, or name the setting, for the other");
+  }
+  s.operations =
+      fitting_group(operations_of_group(group.operations()),
+                    tag_place(block, s, g.hm_tag) + " '" + g.hm_symbol + "' (" + group.xhm() + ")",
+                    s, where, warnings);
+}
+
+[[noreturn]] void fail_no_symmetry(const std::string& where) {
+  fail_conversion(
+      where +
+      ": no symmetry: neither operations (_space_group_symop_operation_xyz,"
+      " _symmetry_equiv_pos_as_xyz, _space_group_symop_magn_operation_xyz) nor a space-group"
+      " symbol (_space_group_name_H-M_alt, _symmetry_space_group_name_H-M, "
+      "_space_group_name_Hall)");
+}
+
 }  // namespace
 
 // The operations, from the first of: the magnetic operations and centrings of
 // a magnetic CIF; the listed operations; the Hall symbol, which fixes the
 // setting; the Hermann-Mauguin symbol.
 void read_symmetry(cif::Block& block, CifStructure& s, Warnings& warnings) {
-  if (block.has_tag("_space_group_symop_magn_ssg_operation_algebraic") ||
-      block.has_tag("_cell_wave_vector_x"))
-    fail_conversion(s.source + ": data_" + block.name +
-                    ": an incommensurate magnetic structure (superspace operations) cannot be written"
-                    " as the atoms of one cell");
+  refuse_superspace(block, s);
   const std::string where = s.source + ": data_" + block.name;
   if (cif::Column magnetic = block.find_values("_space_group_symop_magn_operation_xyz")) {
-    s.magnetic_operations = true;
-    std::vector<SymmetryOperation> ops = read_operation_column(magnetic, true, s.source, warnings);
-    std::vector<SymmetryOperation> centerings = {{SeitzOp(), 1}};
-    if (cif::Column column = block.find_values("_space_group_symop_magn_centering_xyz"))
-      centerings = read_operation_column(column, true, s.source, warnings);
-    if (ops.size() * centerings.size() > kMostOperations)
-      fail_conversion(where + ": " + std::to_string(ops.size()) + " operations times " +
-                      std::to_string(centerings.size()) + " centrings; at most " +
-                      std::to_string(kMostOperations) + " operations are taken");
-    s.operations = fitting_group(combine_with_centerings(ops, centerings),
-                                 where + ": the magnetic operations", s, where, warnings);
+    take_magnetic_operations(block, magnetic, s, where, warnings);
     return;
   }
-  for (const char* tag : {"_space_group_symop_operation_xyz", "_symmetry_equiv_pos_as_xyz"})
-    if (cif::Column column = block.find_values(tag)) {
-      s.operations =
-          fitting_group(read_operation_column(column, false, s.source, warnings),
-                        where + ": the listed operations (" + std::string(tag) + ")", s, where, warnings);
-      return;
-    }
-  std::string hm_tag, hall_tag;
-  const std::string* hm =
-      first_value(block, {"_space_group_name_H-M_alt", "_symmetry_space_group_name_H-M"}, &hm_tag);
-  const std::string* hall =
-      first_value(block, {"_space_group_name_Hall", "_symmetry_space_group_name_Hall"}, &hall_tag);
-  auto place = [&](const std::string& tag) {
-    return s.source + ":" + std::to_string(block.find_pair_item(tag)->line_number) + ": " + tag;
-  };
-  const std::string code = coordinate_system_code(block);
-  const gemmi::SpaceGroup* group = nullptr;
-  std::string hm_symbol;
-  bool respelt = false;
-  if (hm) {
-    hm_symbol = symbol_value(*hm);
-    group = find_group(hm_symbol, code, s.cell, respelt);
-    if (group == nullptr && hall == nullptr)
-      fail_conversion(place(hm_tag) + " '" + hm_symbol + "' is no space-group symbol that gemmi knows");
-  }
-  if (hall) {
-    const std::string symbol = symbol_value(*hall);
-    gemmi::GroupOps ops;
-    bool read = true;
-    try {
-      check_hall(symbol);
-      ops = gemmi::symops_from_hall(symbol.c_str());
-    } catch (const std::exception& e) {
-      if (group == nullptr)
-        fail_conversion(place(hall_tag) + " '" + symbol + "' cannot be read: " + e.what());
-      warnings.add(place(hall_tag) + " '" + symbol + "' cannot be read (" + e.what() + "); the symbol '" +
-                   hm_symbol + "' is used");
-      read = false;
-    }
-    if (read) {
-      std::vector<SymmetryOperation> hall_ops = checked_group(operations_of_group(ops), where, warnings);
-      const SymmetryOperation* off = operation_off_metric(hall_ops, s.cell);
-      if (off != nullptr && group != nullptr &&
-          operation_off_metric(operations_of_group(group->operations()), s.cell) == nullptr) {
-        warnings.add(place(hall_tag) + " '" + symbol + "': " + misfit(*off, s.cell) + "; the symbol '" +
-                     hm_symbol + "' (" + group->xhm() + ") is used");
-      } else {
-        if (off != nullptr) fail_conversion(place(hall_tag) + " '" + symbol + "': " + misfit(*off, s.cell));
-        if (group != nullptr && !group->operations().is_same_as(ops))
-          warnings.add(s.source + ": the Hall symbol '" + symbol + "' and the symbol '" + hm_symbol +
-                       "' (read as " + group->xhm() +
-                       ") give different operations; the Hall symbol's are used");
-        if (hm != nullptr && group == nullptr)
-          warnings.add(place(hm_tag) + " '" + hm_symbol +
-                       "' is no space-group symbol that gemmi knows; the Hall symbol '" + symbol +
-                       "' is used");
-        s.operations = std::move(hall_ops);
-        return;
-      }
-    }
-  }
-  if (group != nullptr) {
-    if (respelt) {
-      warnings.add(s.source + ": space group '" + hm_symbol + "' is read as " + group->xhm());
-    } else if ((group->ext == '1' || group->ext == '2') && hm_symbol.find(':') == std::string::npos &&
-               code.empty()) {
-      warnings.add(s.source + ": space group '" + hm_symbol + "' has two origin choices; origin choice " +
-                   std::string(1, group->ext) + " is used (" + group->xhm() +
-                   "); list the operations, or name the setting, for the other");
-    }
-    s.operations =
-        fitting_group(operations_of_group(group->operations()),
-                      place(hm_tag) + " '" + hm_symbol + "' (" + group->xhm() + ")", s, where, warnings);
-    return;
-  }
-  fail_conversion(
-      where +
-      ": no symmetry: neither operations (_space_group_symop_operation_xyz,"
-      " _symmetry_equiv_pos_as_xyz, _space_group_symop_magn_operation_xyz) nor a space-group"
-      " symbol (_space_group_name_H-M_alt, _symmetry_space_group_name_H-M, _space_group_name_Hall)");
+  if (take_listed_operations(block, s, where, warnings)) return;
+  const GroupSymbols g = read_group_symbols(block, s);
+  if (take_hall_operations(block, s, g, where, warnings)) return;
+  if (g.group == nullptr) fail_no_symmetry(where);
+  take_symbol_operations(block, s, g, where, warnings);
 }
 
 }  // namespace velmora::cif

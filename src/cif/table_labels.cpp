@@ -9,6 +9,7 @@
 #include <cctype>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "cif/charge_balance.hpp"
 #include "console/console.hpp"
@@ -125,152 +126,259 @@ int ion_name_charge(const std::string& name, gemmi::Element element) {
   return name[symbol.size()] - '0';
 }
 
+// What every step of choosing a site's label consults, and the names its
+// messages use.
+struct SiteContext {
+  const CifSite& site;
+  LabelChoice& choice;
+  Warnings& warnings;
+  std::string atom;             // the atom as an error names it
+  std::string element;          // its element's symbol
+  std::string neutral;          // its neutral atom's label
+  std::string magnetic_labels;  // the element's <j0> rows of velmora's, each after a space
+};
+
+SiteContext site_context(const CifSite& site, LabelChoice& choice, Warnings& warnings) {
+  SiteContext c{site, choice, warnings, {}, {}, {}, {}};
+  c.atom = choice.source + ": atom '" + site.label + "' (type " + site.type_symbol + ")";
+  c.element = site.element.name();
+  c.neutral = neutral_label(site.element);
+  for (const std::string& candidate : choice.tables.magnetic)
+    if (label_of(candidate, site.element)) c.magnetic_labels += " " + candidate;
+  return c;
+}
+
+// Ends the conversion when the X-ray and neutron-length tables lack the row.
+void require_nuclear_row(const SiteContext& c, const std::string& label) {
+  if (c.choice.tables.nuclear.count(label) == 0)
+    fail_conversion(c.atom + ": the tables in " + c.choice.tables.folder + " have no row " + label +
+                    " for it");
+}
+
+// The ion table's row of that name; one it lacks ends the conversion with the
+// option that names another.
+const MagneticIon& ion_table_row(const SiteContext& c, const std::string& name) {
+  try {
+    return c.choice.forms.table().named(name);
+  } catch (const MagneticModelError& e) {
+    fail_conversion(c.atom + ": " + e.what() + " (--ion " + c.element + "=" +
+                    name.substr(0, name.find(':')) + ":CONFIGURATION)");
+  }
+}
+
+// The X-ray and nuclear rows for a magnetic ion of the ion table: the ion's
+// where the tables have them, else the neutral atom's, with a warning.
+std::string nuclear_label_of_ion(const SiteContext& c, const MagneticIon& ion, int charge) {
+  const TableLabels& tables = c.choice.tables;
+  std::string label = charge == 0 ? c.neutral : ion_label(c.site.element, charge);
+  // No row of the element at all (tables without the rows after velmora's,
+  // which hold the actinides beyond uranium): the magnetic form factor is
+  // known, but not how the atom scatters X-rays and neutrons.
+  if (tables.nuclear.count(c.neutral) == 0)
+    fail_conversion(c.atom + ": its magnetic form factor " + ion.label + " is in " +
+                    std::string(kMagneticIonFileName) + ", but the tables in " + tables.folder +
+                    " have no X-ray and neutron row for " + c.element + " (neither " + c.neutral +
+                    " nor an ion of it), so its nuclear and X-ray scattering are unknown");
+  if (label.empty() || tables.nuclear.count(label) == 0) {
+    if (label != c.neutral)
+      c.warnings.add(c.choice.source + ": magnetic " + ion.label +
+                         ": the tables have no X-ray row " + label +
+                         "; X-ray and nuclear use the neutral atom " + c.neutral,
+                     c.site.label);
+    label = c.neutral;
+  }
+  return label;
+}
+
+// A magnetic ion velmora's <j0> table lacks: its form factor from the ion
+// table, its X-ray and nuclear rows from the ion's or the element's.
+SiteLabel from_ion_table(const SiteContext& c, int charge, const std::string& name) {
+  const MagneticIon& ion = ion_table_row(c, name);
+  const std::string label = nuclear_label_of_ion(c, ion, charge);
+  require_nuclear_row(c, label);
+  return SiteLabel{label, name, false};
+}
+
+// A label named with --ion that no table has: the rows that would do.
+[[noreturn]] void fail_named_label(const SiteContext& c, const std::string& named_by,
+                                   const std::string& label) {
+  const bool magnetic = c.site.magnetic;
+  fail_conversion(c.atom + ": --ion " + named_by + "=" + label + ": the tables have no " +
+                  (magnetic ? "magnetic " : "") + "row " + label + " of " + c.element +
+                  (magnetic ? " (magnetic rows:" + c.magnetic_labels + ";" +
+                                  ion_table_names(c.choice.forms, c.site.element, c.choice.tables) +
+                                  " with --run)"
+                            : ""));
+}
+
+// The label named with --ion for the site, else for its element; nothing when
+// neither is named. A magnetic atom may be named any ion of the ion table.
+std::optional<SiteLabel> named_label(const SiteContext& c) {
+  const IonChoices& ions = c.choice.ions;
+  auto chosen = ions.find(c.site.label);
+  if (chosen == ions.end()) chosen = ions.find(c.element);
+  if (chosen == ions.end()) return std::nullopt;
+  const std::string& label = chosen->second;
+  const TableLabels& tables = c.choice.tables;
+  const bool magnetic = c.site.magnetic;
+  if (label_of(label, c.site.element) && tables.nuclear.count(label) != 0 &&
+      (!magnetic || tables.magnetic.count(label) != 0))
+    return SiteLabel{label, magnetic ? ion_name_of_label(label, c.site.element) : "", magnetic};
+  const int charge = magnetic ? ion_name_charge(label, c.site.element) : -1;
+  const std::size_t digit_end = c.element.size() + 1;
+  if (charge >= 0 && !c.choice.forms.table().rows_of(label.substr(0, digit_end)).empty()) {
+    // The ion table writes a cation without its sign: V3+ is its V3.
+    std::string name = label;
+    if (name.size() > digit_end && name[digit_end] == '+') name.erase(digit_end, 1);
+    return from_ion_table(c, charge, name);
+  }
+  fail_named_label(c, chosen->first, label);
+}
+
+// The charge of the site: the file's, or for a magnetic atom typed without
+// one, the charge that balances the cell, else the usual charge of a rare
+// earth; `why` says which was guessed. An element with two common charges
+// that the cell does not decide ends the conversion.
+int site_charge(const SiteContext& c, std::string& why) {
+  const CifSite& site = c.site;
+  if (!site.magnetic || site.charge != 0) return site.charge;
+  const std::map<int, int> balanced = c.choice.balanced();
+  if (const auto found = balanced.find(site.element.atomic_number());
+      found != balanced.end() && found->second > 0) {
+    why = "the charge balance of the cell";
+    return found->second;
+  }
+  if (const auto usual = default_charge(site.element)) {
+    why = "the usual charge of a rare earth";
+    return *usual;
+  }
+  if (two_common_charges(site.element)) {
+    const std::string& e = c.element;
+    fail_conversion(c.atom + " is magnetic and has no charge: " + e + "2+ and " + e +
+                    "3+ are both common and the charges of the cell do not decide;" +
+                    " name the ion with --ion " + e + "=" + e + "2 or --ion " + e + "=" + e + "3");
+  }
+  return 0;
+}
+
+// The options that name another label, as a message ends with them.
+std::string other_label_option(const SiteContext& c) {
+  return "; name another with --ion " + c.element + "=LABEL or --ion " + c.site.label + "=LABEL";
+}
+
+// A charged atom that is not magnetic: its ion's row, else its neutral
+// atom's, with a warning.
+SiteLabel nonmagnetic_ion_label(const SiteContext& c, int charge) {
+  const std::string ion = ion_label(c.site.element, charge);
+  if (!ion.empty() && c.choice.tables.nuclear.count(ion) != 0) return {ion, "", false};
+  c.warnings.add(c.choice.source + ": type " + c.site.type_symbol +
+                     ": the tables have no row for the ion; the neutral atom " + c.neutral +
+                     " is used",
+                 c.site.label);
+  require_nuclear_row(c, c.neutral);
+  return {c.neutral, "", false};
+}
+
+// A magnetic ion that neither velmora's <j0> table nor the ion table has.
+[[noreturn]] void fail_unknown_magnetic_ion(const SiteContext& c, int charge) {
+  fail_conversion(c.atom + " is magnetic, but no magnetic form factor of " + c.element +
+                  std::to_string(std::abs(charge)) + (charge < 0 ? "-" : "+") +
+                  " is known; velmora's <j0> rows:" + c.magnetic_labels + "; with --run also" +
+                  ion_table_names(c.choice.forms, c.site.element, c.choice.tables) +
+                  other_label_option(c));
+}
+
+// Tells which guessed charge a magnetic atom typed without one was given.
+void warn_guessed_charge(const SiteContext& c, int charge, const std::string& why,
+                         const SiteLabel& chosen) {
+  const std::string& e = c.element;
+  c.warnings.add(c.choice.source + ": magnetic " + e + " without a charge: " + e +
+                     std::to_string(charge) + "+ from " + why +
+                     " is used for its magnetic form factor" +
+                     (chosen.label == c.neutral
+                          ? ""
+                          : " and for its X-ray and nuclear rows (" + chosen.label + ")") +
+                     other_label_option(c),
+                 c.site.label);
+}
+
+// A charged magnetic atom: its ion's <j0> row, else its ion's row of the ion
+// table. Nothing when the charge was guessed and no form factor has it (a
+// closed shell): the guess is dropped for the neutral atom.
+std::optional<SiteLabel> magnetic_ion_label(const SiteContext& c, int charge,
+                                            const std::string& why) {
+  const std::string ion = ion_label(c.site.element, charge);
+  const std::string name = ion_name(c.site.element, charge);
+  SiteLabel chosen;
+  if (!ion.empty() && c.choice.tables.magnetic.count(ion) != 0) {
+    chosen = {ion, name, true};
+  } else if (charge > 0 && !c.choice.forms.table().rows_of(name).empty()) {
+    chosen = from_ion_table(c, charge, name);
+  } else if (!why.empty()) {
+    return std::nullopt;
+  } else {
+    fail_unknown_magnetic_ion(c, charge);
+  }
+  if (!why.empty()) warn_guessed_charge(c, charge, why, chosen);
+  return chosen;
+}
+
+// A neutral magnetic atom: the neutral atom's <j0> row, else the element's
+// only one, each with a warning; with neither the conversion ends.
+SiteLabel neutral_magnetic_label(const SiteContext& c) {
+  const std::string& e = c.element;
+  const std::string& labels = c.magnetic_labels;
+  if (c.choice.tables.magnetic.count(c.neutral) != 0) {
+    if (labels != " " + c.neutral)
+      c.warnings.add(c.choice.source + ": magnetic " + e +
+                     " without a charge: the form factor <j0> of the neutral atom " + c.neutral +
+                     " is used; the tables also have" +
+                     labels.substr(0, labels.find(" " + c.neutral)) + " (name the ion with --ion " +
+                     e + "=LABEL)");
+    return {c.neutral, ion_name(c.site.element, 0), true};
+  }
+  if (labels.size() == 4) {  // one label of three characters, after its space
+    c.warnings.add(c.choice.source + ": magnetic " + e +
+                   " without a charge: the tables' only <j0> row of " + e + "," + labels +
+                   ", is used");
+    const std::string only = labels.substr(1);
+    return {only, ion_name_of_label(only, c.site.element), true};
+  }
+  fail_conversion(
+      c.atom + " is magnetic and has no charge, and the charges of the cell do not decide one; " +
+      "velmora's <j0> rows:" + (labels.empty() ? " none" : labels) + "; with --run also" +
+      ion_table_names(c.choice.forms, c.site.element, c.choice.tables) +
+      " (name the ion with --ion " + e + "=LABEL or --ion " + c.site.label + "=LABEL)");
+}
+
+// An atom without a charge, or whose guessed charge was dropped: its neutral
+// atom's rows, with a warning when its type symbol held text that is no charge.
+SiteLabel neutral_site_label(const SiteContext& c) {
+  const CifSite& site = c.site;
+  if (site.charge_unreadable && site.type_symbol != site.label) {
+    c.warnings.add(
+        c.choice.source + ": " + c.element +
+            ": no charge can be read after the element in the type symbol; the neutral atom " +
+            c.neutral + " is used",
+        site.label);
+  }
+  require_nuclear_row(c, c.neutral);
+  if (!site.magnetic) return {c.neutral, "", false};
+  return neutral_magnetic_label(c);
+}
+
 }  // namespace
 
 SiteLabel site_label(const CifSite& site, LabelChoice& choice, Warnings& warnings) {
-  const TableLabels& tables = choice.tables;
-  const std::string& source = choice.source;
-  const std::string atom = source + ": atom '" + site.label + "' (type " + site.type_symbol + ")";
-  const std::string element = site.element.name();
-  const std::string neutral = neutral_label(site.element);
-  std::string magnetic_labels;
-  for (const std::string& candidate : tables.magnetic)
-    if (label_of(candidate, site.element)) magnetic_labels += " " + candidate;
-  // A magnetic ion velmora's <j0> table lacks: X-ray and nuclear rows of the
-  // ion where the tables have them, else of the element.
-  const auto from_ion_table = [&](int charge, const std::string& name) {
-    const MagneticIon* found = nullptr;
-    try {
-      found = &choice.forms.table().named(name);
-    } catch (const MagneticModelError& e) {
-      fail_conversion(atom + ": " + e.what() + " (--ion " + element + "=" + name.substr(0, name.find(':')) +
-                      ":CONFIGURATION)");
-    }
-    const MagneticIon& ion = *found;
-    std::string label = charge == 0 ? neutral : ion_label(site.element, charge);
-    // No row of the element at all (tables without the rows after velmora's,
-    // which hold the actinides beyond uranium): the magnetic form factor is
-    // known, but not how the atom scatters X-rays and neutrons.
-    if (tables.nuclear.count(neutral) == 0)
-      fail_conversion(atom + ": its magnetic form factor " + ion.label + " is in " +
-                      std::string(kMagneticIonFileName) + ", but the tables in " + tables.folder +
-                      " have no X-ray and neutron row for " + element + " (neither " + neutral +
-                      " nor an ion of it), so its nuclear and X-ray scattering are unknown");
-    if (label.empty() || tables.nuclear.count(label) == 0) {
-      if (label != neutral)
-        warnings.add(source + ": magnetic " + ion.label + ": the tables have no X-ray row " + label +
-                         "; X-ray and nuclear use the neutral atom " + neutral,
-                     site.label);
-      label = neutral;
-    }
-    if (tables.nuclear.count(label) == 0)
-      fail_conversion(atom + ": the tables in " + tables.folder + " have no row " + label + " for it");
-    return SiteLabel{label, name, false};
-  };
-
-  auto chosen = choice.ions.find(site.label);
-  if (chosen == choice.ions.end()) chosen = choice.ions.find(element);
-  if (chosen != choice.ions.end()) {
-    const std::string& label = chosen->second;
-    if (label_of(label, site.element) && tables.nuclear.count(label) != 0 &&
-        (!site.magnetic || tables.magnetic.count(label) != 0))
-      return {label, site.magnetic ? ion_name_of_label(label, site.element) : "", site.magnetic};
-    const int charge = site.magnetic ? ion_name_charge(label, site.element) : -1;
-    if (charge >= 0 && !choice.forms.table().rows_of(label.substr(0, element.size() + 1)).empty()) {
-      std::string name = label;
-      if (name.size() > element.size() + 1 && name[element.size() + 1] == '+')
-        name.erase(element.size() + 1, 1);
-      return from_ion_table(charge, name);
-    }
-    fail_conversion(atom + ": --ion " + chosen->first + "=" + label + ": the tables have no " +
-                    (site.magnetic ? "magnetic " : "") + "row " + label + " of " + element +
-                    (site.magnetic ? " (magnetic rows:" + magnetic_labels + ";" +
-                                         ion_table_names(choice.forms, site.element, tables) + " with --run)"
-                                   : ""));
-  }
-
-  int charge = site.charge;
+  const SiteContext c = site_context(site, choice, warnings);
+  if (std::optional<SiteLabel> named = named_label(c)) return *named;
   std::string why;  // how a charge the file does not give was chosen
-  if (site.magnetic && charge == 0) {
-    const std::map<int, int> balanced = choice.balanced();
-    if (const auto found = balanced.find(site.element.atomic_number());
-        found != balanced.end() && found->second > 0) {
-      charge = found->second;
-      why = "the charge balance of the cell";
-    } else if (const auto usual = default_charge(site.element)) {
-      charge = *usual;
-      why = "the usual charge of a rare earth";
-    } else if (two_common_charges(site.element)) {
-      fail_conversion(
-          atom + " is magnetic and has no charge: " + element + "2+ and " + element +
-          "3+ are both common and the charges of the cell do not decide; name the ion with --ion " + element +
-          "=" + element + "2 or --ion " + element + "=" + element + "3");
-    }
-  }
-  const std::string option =
-      "; name another with --ion " + element + "=LABEL or --ion " + site.label + "=LABEL";
+  const int charge = site_charge(c, why);
   if (charge != 0) {
-    const std::string ion = ion_label(site.element, charge);
-    if (!site.magnetic) {
-      if (!ion.empty() && tables.nuclear.count(ion) != 0) return {ion, "", false};
-      warnings.add(source + ": type " + site.type_symbol +
-                       ": the tables have no row for the ion; the neutral atom " + neutral + " is used",
-                   site.label);
-      if (tables.nuclear.count(neutral) == 0)
-        fail_conversion(atom + ": the tables in " + tables.folder + " have no row " + neutral + " for it");
-      return {neutral, "", false};
-    }
-    SiteLabel result;
-    if (!ion.empty() && tables.magnetic.count(ion) != 0) {
-      result = {ion, ion_name(site.element, charge), true};
-    } else if (charge > 0 && !choice.forms.table().rows_of(ion_name(site.element, charge)).empty()) {
-      result = from_ion_table(charge, ion_name(site.element, charge));
-    } else if (!why.empty()) {
-      // A guessed charge without a form factor (a closed shell): the guess is dropped.
-      charge = 0;
-    } else {
-      fail_conversion(atom + " is magnetic, but no magnetic form factor of " + element +
-                      std::to_string(std::abs(charge)) + (charge < 0 ? "-" : "+") +
-                      " is known; velmora's <j0> rows:" + magnetic_labels + "; with --run also" +
-                      ion_table_names(choice.forms, site.element, tables) + option);
-    }
-    if (charge != 0 && !why.empty())
-      warnings.add(
-          source + ": magnetic " + element + " without a charge: " + element + std::to_string(charge) +
-              "+ from " + why + " is used for its magnetic form factor" +
-              (result.label == neutral ? "" : " and for its X-ray and nuclear rows (" + result.label + ")") +
-              option,
-          site.label);
-    if (charge != 0) return result;
+    if (!site.magnetic) return nonmagnetic_ion_label(c, charge);
+    if (std::optional<SiteLabel> ion = magnetic_ion_label(c, charge, why)) return *ion;
   }
-  if (site.charge_unreadable && site.type_symbol != site.label) {
-    warnings.add(source + ": " + element +
-                     ": no charge can be read after the element in the type symbol; the neutral atom " +
-                     neutral + " is used",
-                 site.label);
-  }
-  if (tables.nuclear.count(neutral) == 0)
-    fail_conversion(atom + ": the tables in " + tables.folder + " have no row " + neutral + " for it");
-  if (!site.magnetic) return {neutral, "", false};
-  if (tables.magnetic.count(neutral) != 0) {
-    if (magnetic_labels != " " + neutral)
-      warnings.add(source + ": magnetic " + element +
-                   " without a charge: the form factor <j0> of the neutral atom " + neutral +
-                   " is used; the tables also have" +
-                   magnetic_labels.substr(0, magnetic_labels.find(" " + neutral)) +
-                   " (name the ion with --ion " + element + "=LABEL)");
-    return {neutral, ion_name(site.element, 0), true};
-  }
-  if (magnetic_labels.size() == 4) {
-    warnings.add(source + ": magnetic " + element + " without a charge: the tables' only <j0> row of " +
-                 element + "," + magnetic_labels + ", is used");
-    const std::string only = magnetic_labels.substr(1);
-    return {only, ion_name_of_label(only, site.element), true};
-  }
-  fail_conversion(atom + " is magnetic and has no charge, and the charges of the cell do not decide one; " +
-                  "velmora's <j0> rows:" + (magnetic_labels.empty() ? " none" : magnetic_labels) +
-                  "; with --run also" + ion_table_names(choice.forms, site.element, tables) +
-                  " (name the ion with --ion " + element + "=LABEL or --ion " + site.label + "=LABEL)");
+  return neutral_site_label(c);
 }
 
 }  // namespace velmora::cif

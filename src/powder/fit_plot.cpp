@@ -74,102 +74,164 @@ void draw_thinned(const std::vector<double>& x, const std::vector<double>& y, Ma
   }
 }
 
-}  // namespace
+// The curves of a fit along the plot's axis: the measured points, the
+// calculated line and their difference.
+struct FitCurves {
+  std::vector<double> x, observed, calculated, difference;
+};
 
-bool draw_fit_plot(const std::string& file, const std::string& title, const FitPicture& p) {
+FitCurves fit_curves(const FitPicture& p) {
   const ObservedPattern& o = p.observed;
-  const auto to_axis = [&](double two_theta) { return p.axis.at(two_theta); };
-  std::vector<double> x, observed = o.intensity, calculated = p.fit.calculated, difference;
+  FitCurves c{{}, o.intensity, p.fit.calculated, {}};
   for (std::size_t i = 0; i < o.two_theta.size(); ++i) {
-    x.push_back(to_axis(o.two_theta[i]));
-    difference.push_back(o.intensity[i] - p.fit.calculated[i]);
+    c.x.push_back(p.axis.at(o.two_theta[i]));
+    c.difference.push_back(o.intensity[i] - p.fit.calculated[i]);
   }
-  const double low = o.two_theta.front(), high = o.two_theta.back();
-  const double x0 = x.front(), x1 = x.back();
+  return c;
+}
 
-  // Tick rows: every peak of the kind the radiation shows, moved by the zero shift.
-  const Intensity kind = p.radiation == Radiation::xray ? Intensity::xray : Intensity::neutron_total;
+// The kind of peak the radiation shows.
+Intensity peak_kind(const FitPicture& p) {
+  return p.radiation == Radiation::xray ? Intensity::xray : Intensity::neutron_total;
+}
+
+// The tick row of one kind of peak: every observable peak of that kind within
+// the measured range, moved by the zero shift.
+TickRow tick_row(const FitPicture& p, float PowderPeak::*of, Colour colour, const char* label) {
+  const double low = p.observed.two_theta.front(), high = p.observed.two_theta.back();
+  float strongest_peak = 0;
+  for (const PowderPeak& peak : p.peaks) strongest_peak = std::max(strongest_peak, peak.*of);
+  std::set<double> at;
+  for (const PowderPeak& peak : p.peaks) {
+    const double centre = peak.two_theta + p.fit.zero_shift;
+    if (observable(peak.*of, strongest_peak) && centre >= low && centre <= high)
+      at.insert(p.axis.at(centre));
+  }
+  return {{at.begin(), at.end()}, colour, label};
+}
+
+// One row of X-ray peaks; or a row of nuclear peaks, and one of magnetic
+// peaks when there are any.
+std::vector<TickRow> tick_rows(const FitPicture& p) {
   std::vector<TickRow> rows;
-  const auto row_of = [&](auto of, Colour colour, const char* label) {
-    float strongest_peak = 0;
-    for (const PowderPeak& peak : p.peaks) strongest_peak = std::max(strongest_peak, of(peak));
-    std::set<double> at;
-    for (const PowderPeak& peak : p.peaks) {
-      const double centre = peak.two_theta + p.fit.zero_shift;
-      if (observable(of(peak), strongest_peak) && centre >= low && centre <= high) at.insert(to_axis(centre));
-    }
-    rows.push_back({{at.begin(), at.end()}, colour, label});
-  };
-  if (kind == Intensity::xray) {
-    row_of([](const PowderPeak& q) { return q.xray; }, kNuclear, "Bragg");
-  } else {
-    row_of([](const PowderPeak& q) { return q.nuclear; }, kNuclear, "nuclear");
-    if (std::any_of(p.peaks.begin(), p.peaks.end(), [](const PowderPeak& q) { return q.magnetic > 0; }))
-      row_of([](const PowderPeak& q) { return q.magnetic; }, kMagnetic, "magnetic");
+  if (peak_kind(p) == Intensity::xray) {
+    rows.push_back(tick_row(p, &PowderPeak::xray, kNuclear, "Bragg"));
+    return rows;
   }
+  rows.push_back(tick_row(p, &PowderPeak::nuclear, kNuclear, "nuclear"));
+  if (std::any_of(p.peaks.begin(), p.peaks.end(),
+                  [](const PowderPeak& q) { return q.magnetic > 0; }))
+    rows.push_back(tick_row(p, &PowderPeak::magnetic, kMagnetic, "magnetic"));
+  return rows;
+}
 
-  const auto [lowest, highest] = std::minmax_element(observed.begin(), observed.end());
-  const double top = std::max(*highest, *std::max_element(calculated.begin(), calculated.end()));
+// The vertical scales: the upper panel from zero (or the lowest count, when
+// below it) over the span up to the highest point; the difference panel's
+// half height, which is never zero so that a perfect fit still has a scale.
+struct PanelScales {
+  double bottom, span, diff_half;
+};
+
+PanelScales panel_scales(const FitCurves& c) {
+  const auto [lowest, highest] = std::minmax_element(c.observed.begin(), c.observed.end());
+  const double top =
+      std::max(*highest, *std::max_element(c.calculated.begin(), c.calculated.end()));
   const double bottom = std::min(0.0, *lowest);
   const double span = top > bottom ? top - bottom : 1.0;
-  const auto [diff_low, diff_high] = std::minmax_element(difference.begin(), difference.end());
-  const double diff_half = std::max({std::abs(*diff_low), std::abs(*diff_high), 1e-3 * span});
+  const auto [diff_low, diff_high] = std::minmax_element(c.difference.begin(), c.difference.end());
+  return {bottom, span, std::max({std::abs(*diff_low), std::abs(*diff_high), 1e-3 * span})};
+}
 
-  const int height = 640;
-  begin_svg_page(file, 900, height);
+constexpr int kPageWidth = 900, kPageHeight = 640;  // the SVG page, in pixels
+
+// A new page, with the plot's colours and its sizes of characters and ticks.
+void begin_page(const std::string& file) {
+  begin_svg_page(file, kPageWidth, kPageHeight);
   set_colours();
   plinit();
   pladv(0);
   plschr(4.4, 1.0);
   plsmaj(2.6, 1.0);
   plsmin(1.3, 1.0);
-  const double left = 0.115, right = 0.97, row = 40.0 / height;
-  const double diff_bottom = 70.0 / height;
-  // The difference panel is as tall, in intensity, as the difference needs, at the upper panel's scale
-  // but no less than a sixth of the page.
-  const double upper_top = 1.0 - 50.0 / height;
-  const double strip = row * static_cast<double>(rows.size());
-  const double available = upper_top - diff_bottom - strip;
-  const double diff_share = std::clamp(2.0 * diff_half / (1.3 * span + 2.0 * diff_half), 1.0 / 6.0, 0.4);
-  const double diff_top = diff_bottom + diff_share * available;
-  const double strip_top = diff_top + strip;
-  const double xtick = tick_spacing(std::abs(x1 - x0));
+}
 
-  // Upper panel: observed points, calculated line, background.
-  plvpor(left, right, strip_top, upper_top);
-  plwind(x0, x1, bottom, bottom + 1.3 * span);
+// Where the panels stand on the page (fractions of its width and height), and
+// the spacing of the ticks along the horizontal axis.
+struct PanelLayout {
+  double left, right, diff_bottom, diff_top, strip_top, upper_top, xtick;
+};
+
+PanelLayout panel_layout(const FitCurves& c, std::size_t tick_rows, const PanelScales& v) {
+  PanelLayout l{};
+  l.left = 0.115;
+  l.right = 0.97;
+  const double row = 40.0 / kPageHeight;
+  l.diff_bottom = 70.0 / kPageHeight;
+  // The difference panel is as tall, in intensity, as the difference needs, at the upper panel's
+  // scale but no less than a sixth of the page.
+  l.upper_top = 1.0 - 50.0 / kPageHeight;
+  const double strip = row * static_cast<double>(tick_rows);
+  const double available = l.upper_top - l.diff_bottom - strip;
+  const double diff_share =
+      std::clamp(2.0 * v.diff_half / (1.3 * v.span + 2.0 * v.diff_half), 1.0 / 6.0, 0.4);
+  l.diff_top = l.diff_bottom + diff_share * available;
+  l.strip_top = l.diff_top + strip;
+  l.xtick = tick_spacing(std::abs(c.x.back() - c.x.front()));
+  return l;
+}
+
+// h k l over the strongest peaks, at the height of the calculated line there
+// (or of the measured point, when higher).
+void label_strongest_peaks(const FitPicture& p, const FitCurves& c, double span) {
+  const ObservedPattern& o = p.observed;
+  const double low = o.two_theta.front(), high = o.two_theta.back();
+  const double x0 = c.x.front(), x1 = c.x.back();
   plcol0(kInk);
-  plbox("bcst", xtick, 0, "bcnstv", 0, 0);
-  plmtex("l", 5.2, 0.5, 0.5, p.radiation == Radiation::xray ? "Intensity (counts)" : "Intensity (counts)");
+  plschr(0, 0.6);
+  for (const PeakLabel& label :
+       strongest_peaks(p.peaks, peak_kind(p), p.axis.labels, low, high, p.fit.zero_shift)) {
+    const auto nearest = std::lower_bound(o.two_theta.begin(), o.two_theta.end(), label.two_theta);
+    const std::size_t i =
+        std::min(static_cast<std::size_t>(nearest - o.two_theta.begin()), c.x.size() - 1);
+    // Along the axis's direction, which runs right to left for d.
+    plptex(p.axis.at(label.two_theta), std::max(c.calculated[i], c.observed[i]) + 0.02 * span,
+           x1 > x0 ? 1 : -1, 0, 0.5, label.text.c_str());
+  }
+  plschr(0, 1.0);
+}
+
+// Upper panel: observed points, background, calculated line, the strongest
+// peaks' h k l and the legend.
+void draw_upper_panel(const FitPicture& p, const std::string& title, const FitCurves& c,
+                      const PanelScales& v, const PanelLayout& l) {
+  plvpor(l.left, l.right, l.strip_top, l.upper_top);
+  plwind(c.x.front(), c.x.back(), v.bottom, v.bottom + 1.3 * v.span);
+  plcol0(kInk);
+  plbox("bcst", l.xtick, 0, "bcnstv", 0, 0);
+  plmtex("l", 5.2, 0.5, 0.5, "Intensity (counts)");
   plmtex("t", 1.2, 0.5, 0.5, title.c_str());
   plcol0(kObserved);
   plssym(0, 0.6);
-  draw_thinned(x, observed, Mark::points);
+  draw_thinned(c.x, c.observed, Mark::points);
   plcol0(kBackground);
-  draw_thinned(x, p.fit.background_values, Mark::line);
+  draw_thinned(c.x, p.fit.background_values, Mark::line);
   plwidth(1.3);
   plcol0(kCalculated);
-  draw_thinned(x, calculated, Mark::line);
+  draw_thinned(c.x, c.calculated, Mark::line);
   plwidth(1.0);
-  // h k l over the strongest peaks, at the height of the calculated line there.
-  plcol0(kInk);
-  plschr(0, 0.6);
-  for (const PeakLabel& label : strongest_peaks(p.peaks, kind, p.axis.labels, low, high, p.fit.zero_shift)) {
-    const auto nearest = std::lower_bound(o.two_theta.begin(), o.two_theta.end(), label.two_theta);
-    const std::size_t i = std::min(static_cast<std::size_t>(nearest - o.two_theta.begin()), x.size() - 1);
-    // Along the axis's direction, which runs right to left for d.
-    plptex(to_axis(label.two_theta), std::max(calculated[i], observed[i]) + 0.02 * span, x1 > x0 ? 1 : -1, 0, 0.5,
-           label.text.c_str());
-  }
-  plschr(0, 1.0);
-  draw_legend({{kObserved, "observed"}, {kCalculated, "calculated"}, {kBackground, "background"},
+  label_strongest_peaks(p, c, v.span);
+  draw_legend({{kObserved, "observed"},
+               {kCalculated, "calculated"},
+               {kBackground, "background"},
                {kDifference, "observed - calculated"}},
               true);
+}
 
-  // Tick rows.
-  plvpor(left, right, diff_top, strip_top);
+// The strip of tick rows, the first on top, each labelled at its left.
+void draw_tick_rows(const std::vector<TickRow>& rows, const FitCurves& c, const PanelLayout& l) {
+  plvpor(l.left, l.right, l.diff_top, l.strip_top);
   const auto nrows = static_cast<double>(rows.size());
-  plwind(x0, x1, 0.0, nrows);
+  plwind(c.x.front(), c.x.back(), 0.0, nrows);
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const double row_top = nrows - static_cast<double>(r);
     plcol0(rows[r].colour);
@@ -177,17 +239,33 @@ bool draw_fit_plot(const std::string& file, const std::string& title, const FitP
     plmtex("lv", 0.6, (row_top - 0.5) / nrows, 1.0, rows[r].label);
   }
   plcol0(kInk);
-  plbox("bc", xtick, 0, "bc", 0, 0);
+  plbox("bc", l.xtick, 0, "bc", 0, 0);
+}
 
-  // Difference panel.
-  plvpor(left, right, diff_bottom, diff_top);
-  plwind(x0, x1, -diff_half * 1.1, diff_half * 1.1);
+// Difference panel, symmetric about zero, with the horizontal axis's label.
+void draw_difference_panel(const FitPicture& p, const FitCurves& c, const PanelScales& v,
+                           const PanelLayout& l) {
+  plvpor(l.left, l.right, l.diff_bottom, l.diff_top);
+  plwind(c.x.front(), c.x.back(), -v.diff_half * 1.1, v.diff_half * 1.1);
   plcol0(kInk);
-  plbox("bcnst", xtick, 0, "bcnstv", 0, 0);
+  plbox("bcnst", l.xtick, 0, "bcnstv", 0, 0);
   plcol0(kDifference);
-  draw_thinned(x, difference, Mark::line);
+  draw_thinned(c.x, c.difference, Mark::line);
   plcol0(kInk);
   plmtex("b", 3.3, 0.5, 0.5, p.axis.label());
+}
+
+}  // namespace
+
+bool draw_fit_plot(const std::string& file, const std::string& title, const FitPicture& p) {
+  const FitCurves curves = fit_curves(p);
+  const std::vector<TickRow> rows = tick_rows(p);
+  const PanelScales scales = panel_scales(curves);
+  begin_page(file);
+  const PanelLayout layout = panel_layout(curves, rows.size(), scales);
+  draw_upper_panel(p, title, curves, scales, layout);
+  draw_tick_rows(rows, curves, layout);
+  draw_difference_panel(p, curves, scales, layout);
   return end_svg_page(file);
 }
 
