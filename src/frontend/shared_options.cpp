@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "frontend/failure.hpp"
+#include "model/atom_names.hpp"
 
 namespace velmora::frontend {
 namespace {
@@ -86,6 +87,21 @@ SharedOptions shared_options_of(const CommandLine& line) {
   if (const auto fault = g_model_fault(!options.g.empty(), options.model))
     fail("--g needs " + std::string(kMagneticModelOption) + " dipole: " + *fault);
   return options;
+}
+
+std::vector<std::string> unmatched_name_warnings(const Crystal& crystal, const std::string& ion_option,
+                                                 const std::map<std::string, std::string>& ions,
+                                                 const std::string& g_option,
+                                                 const std::map<std::string, double>& g) {
+  std::vector<std::string> out;
+  const auto check = [&](const std::string& option, const std::string& name) {
+    if (!names_atom(crystal, name))
+      out.push_back(option + " " + name + ": names no site, element or atom type of " + crystal.source +
+                    ", so it changes nothing");
+  };
+  for (const auto& entry : ions) check(ion_option, entry.first);
+  for (const auto& entry : g) check(g_option, entry.first);
+  return out;
 }
 
 }  // namespace velmora::frontend

@@ -7,9 +7,11 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "frontend/command_line.hpp"
 #include "magnetic/magnetic_form_model.hpp"
+#include "model/crystal.hpp"
 
 namespace velmora::frontend {
 
@@ -35,5 +37,12 @@ std::optional<std::string> lande_factor_fault(double g);
 // Why a model cannot take Landé factors (only the dipole model has an
 // orbital part), with the option or argument names given, or nothing.
 std::optional<std::string> g_model_fault(bool g_given, MagneticModel model);
+
+// A warning for each name of --ion and --g that names no atom of the crystal
+// (option: how the program calls the choice, "--ion" or "ions").
+std::vector<std::string> unmatched_name_warnings(const Crystal& crystal, const std::string& ion_option,
+                                                 const std::map<std::string, std::string>& ions,
+                                                 const std::string& g_option,
+                                                 const std::map<std::string, double>& g);
 
 }  // namespace velmora::frontend

@@ -10,6 +10,7 @@
 
 #include "files/pending_outputs.hpp"
 #include "frontend/escaping.hpp"
+#include "frontend/shared_options.hpp"
 #include "powder/cif_crystal.hpp"
 #include "powder/number_text.hpp"
 #include "powder/observed_pattern.hpp"
@@ -75,6 +76,9 @@ CrystalReflections crystal_reflections_of(const PowderOptions& options, const Ra
     note_rows_beyond_velmora(crystal, remarks);
     choose_magnetic_forms(crystal, options, remarks);
   }
+  for (const std::string& warning :
+       frontend::unmatched_name_warnings(crystal.model, "--ion", options.ions, "--g", options.g))
+    remarks.warn(warning);
   model_line = crystal.model.magnetism.model_line;
   const double shortest = shortest_wavelength(options.lines);
   const double range_d = smallest_d(shortest, range.two_theta_max);

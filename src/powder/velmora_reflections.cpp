@@ -16,6 +16,7 @@
 #include "frontend/velmora_failure.hpp"
 #include "geometry/moment_directions.hpp"
 #include "magnetic/magnetic_form_model.hpp"
+#include "model/atom_names.hpp"
 #include "powder/number_text.hpp"
 #include "powder/powder_error.hpp"
 #include "scattering/reflection_threads.hpp"
@@ -71,9 +72,9 @@ void check_line_form(const std::string& path, const std::string& text) {
 // The element of an answer label (Fe of Fex, Fe3; V of V3+; O of Oxx) and the
 // ion-table name of its ion (Fe0, Fe3, V3); empty for a label of no such form.
 std::pair<std::string, std::string> element_and_ion(const std::string& label) {
-  if (label.empty() || !std::isupper(static_cast<unsigned char>(label[0]))) return {};
-  const bool two = label.size() > 1 && std::islower(static_cast<unsigned char>(label[1])) && label[1] != 'x';
-  const std::string element = label.substr(0, two ? 2 : 1), rest = label.substr(element.size());
+  const std::string element = label_element(label);
+  if (element.empty()) return {};
+  const std::string rest = label.substr(element.size());
   if (rest.find_first_not_of('x') == std::string::npos) return {element, element + "0"};
   if (std::isdigit(static_cast<unsigned char>(rest[0])) && (rest.size() == 1 || rest.substr(1) == "+"))
     return {element, element + rest[0]};

@@ -15,6 +15,7 @@
 #include "cif/reflection_list.hpp"
 #include "cif/table_report.hpp"
 #include "frontend/command_line.hpp"
+#include "frontend/shared_options.hpp"
 #include "magnetic/tabulated_forms.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/velmora_reflections.hpp"
@@ -129,6 +130,8 @@ StructureModel model_from_cif(const std::string& path, const std::string& block,
   }
   m.crystal = std::move(cif.crystal);
   check_symbols(m, cif.tables_folder, path);
+  for (std::string& warning : frontend::unmatched_name_warnings(m.crystal, "ions", ions, "g", choices.g))
+    warnings.add(warning);
   const CellParameters& c = m.crystal.cell;
   m.cell = c;
   for (const SymmetryOperation& op : m.crystal.operations) {
@@ -158,6 +161,8 @@ StructureModel model_from_answers(const std::string& path, const std::string& ta
   powder::crystal_reflections(crystal, {});
   crystal.state->structure.hkl = std::move(own);
   take_crystal(m, crystal);
+  for (std::string& warning : frontend::unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g))
+    m.warnings.push_back(std::move(warning));
   m.cell = m.crystal.cell;
   m.model = {{"source", path}, {"tables", folder}};
   for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism)) m.model.push_back(std::move(e));
@@ -207,6 +212,8 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
   powder::set_crystal(crystal, std::move(read));
   choose_label_forms(crystal, choices, m.warnings);
   take_crystal(m, crystal);
+  for (std::string& warning : frontend::unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g))
+    m.warnings.push_back(std::move(warning));
   m.cell = cell;
   check_symbols(m, folder, "Structure");
   cif::Warnings warnings;
