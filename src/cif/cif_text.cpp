@@ -37,7 +37,8 @@ std::string what_stands(const std::string& text, std::size_t at) {
 }  // namespace
 
 cif::Document read_cif_file(const std::string& path, Warnings& warnings) {
-  return parse_cif_text(frontend::read_input_file(path, "the CIF", frontend::kMostInputBytes), path, warnings);
+  return parse_cif_text(frontend::read_input_file(path, "the CIF", frontend::kMostInputBytes),
+                        frontend::input_name(path), warnings);
 }
 
 namespace {

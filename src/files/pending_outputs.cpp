@@ -119,6 +119,7 @@ bool is_standard_output(const std::string& path) {
 }
 
 std::string PendingOutputs::reserve(const std::string& path) {
+  if (path == kStandardStream) fail(path, "this output is written to a file it names; give it a file name");
   if (is_standard_output(path))
     fail(path, "this is standard output itself; leave the option out to write " + what_ + " there");
   const std::string target = link_target(path);
@@ -219,7 +220,27 @@ void PendingOutputs::write(const std::string& path, const std::string& text) {
   write(path, [&text](TextSink& out) { out.add(text); });
 }
 
+namespace {
+
+class StringSink : public TextSink {
+ public:
+  explicit StringSink(std::string& text) : text_(text) {}
+  void add(std::string_view text) override { text_.append(text); }
+
+ private:
+  std::string& text_;
+};
+
+}  // namespace
+
 void PendingOutputs::write(const std::string& path, const TextFill& fill) {
+  if (path == kStandardStream) {
+    if (standard_output_) fail(path, "standard output already takes another output; name a file for this one");
+    standard_output_.emplace();
+    StringSink out(*standard_output_);
+    fill(out);
+    return;
+  }
   const std::string temporary = reserve(path);
   const int fd = open(temporary.c_str(), O_WRONLY | O_TRUNC);
   if (fd < 0) fail(path, std::strerror(errno));
@@ -299,6 +320,11 @@ void PendingOutputs::commit() {
     forget_temporary(file.backup);
   }
   files_.clear();
+  if (standard_output_) {
+    const std::string text = std::move(*standard_output_);
+    standard_output_.reset();
+    write_standard_output(text, what_);
+  }
 }
 
 void write_standard_output(const std::string& text, const std::string& what) {

@@ -10,10 +10,14 @@
 // refused, since replacing its file would lose what it holds. A symbolic link
 // is written through to the file it names, an existing file keeps its
 // permissions, and a path that exists and is no regular file (a pipe, a
-// device, a folder) is refused.
+// device, a folder) is refused. The path - stands for standard output: that
+// output is held until the files are in place and then written there; one
+// output at most may take it.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -55,11 +59,15 @@ class PendingOutputs {
   std::string restore_before(std::size_t failed);
   std::string program_, what_, not_regular_hint_;
   std::vector<Pending> files_;
+  std::optional<std::string> standard_output_;  // the output named -, until commit
 };
 
 // Removes every temporary file not yet put in place; safe in a signal handler and
 // in a library's exit handler.
 void remove_pending_temporaries();
+
+// The name that stands for standard output (an output) or standard input (an input).
+inline constexpr std::string_view kStandardStream = "-";
 
 // Writes the text to standard output whole, or fails naming what it is.
 void write_standard_output(const std::string& text, const std::string& what);

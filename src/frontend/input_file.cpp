@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 
 #include "frontend/failure.hpp"
 
@@ -46,22 +47,18 @@ std::string size_text(std::size_t bytes) {
 
 }  // namespace
 
-std::string read_input_file(const std::string& path, const std::string& what, std::size_t limit) {
-  const auto refuse = [&](const std::string& reason) { fail_file(path, "cannot read " + what + ": " + reason); };
-  // Refused by its name first, so that a device is never opened at all.
-  struct stat named {};
-  if (stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode) && !S_ISFIFO(named.st_mode))
-    refuse(S_ISDIR(named.st_mode) ? std::strerror(EISDIR) : "not a regular file or a pipe");
-  Descriptor file(open(path.c_str(), kOpenFlags));
-  if (file.get() < 0) refuse(std::strerror(errno));
+namespace {
+
+// The whole content of an open descriptor of a regular file or a pipe.
+std::string read_descriptor(int fd, std::size_t limit, const std::function<void(const std::string&)>& refuse) {
   struct stat opened {};
-  if (fstat(file.get(), &opened) != 0) refuse(std::strerror(errno));
+  if (fstat(fd, &opened) != 0) refuse(std::strerror(errno));
   if (S_ISDIR(opened.st_mode)) refuse(std::strerror(EISDIR));
   if (!S_ISREG(opened.st_mode) && !S_ISFIFO(opened.st_mode)) refuse("not a regular file or a pipe");
   // A pipe is read waiting for its writer, as any reader of a pipe does.
 #ifndef _WIN32
-  const int flags = fcntl(file.get(), F_GETFL);
-  if (flags < 0 || fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) refuse(std::strerror(errno));
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) refuse(std::strerror(errno));
 #endif
   if (S_ISREG(opened.st_mode) && static_cast<unsigned long long>(opened.st_size) > limit)
     refuse("larger than " + size_text(limit) + ", the most this program reads");
@@ -69,7 +66,7 @@ std::string read_input_file(const std::string& path, const std::string& what, st
   if (S_ISREG(opened.st_mode)) text.reserve(static_cast<std::size_t>(opened.st_size));
   char buffer[1 << 16];
   for (;;) {
-    const auto n = read(file.get(), buffer, sizeof buffer);
+    const auto n = read(fd, buffer, sizeof buffer);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -80,6 +77,27 @@ std::string read_input_file(const std::string& path, const std::string& what, st
     text.append(buffer, static_cast<std::size_t>(n));
   }
   return text;
+}
+
+}  // namespace
+
+std::string read_input_file(const std::string& path, const std::string& what, std::size_t limit) {
+  const auto refuse = [&](const std::string& reason) { fail_file(path, "cannot read " + what + ": " + reason); };
+  if (path == "-") {
+#ifdef _WIN32
+    _setmode(0, O_BINARY);
+#endif
+    return read_descriptor(0, limit, [&](const std::string& reason) {
+      fail_file("standard input", "cannot read " + what + ": " + reason);
+    });
+  }
+  // Refused by its name first, so that a device is never opened at all.
+  struct stat named {};
+  if (stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode) && !S_ISFIFO(named.st_mode))
+    refuse(S_ISDIR(named.st_mode) ? std::strerror(EISDIR) : "not a regular file or a pipe");
+  Descriptor file(open(path.c_str(), kOpenFlags));
+  if (file.get() < 0) refuse(std::strerror(errno));
+  return read_descriptor(file.get(), limit, refuse);
 }
 
 }  // namespace velmora::frontend

@@ -10,9 +10,13 @@
 
 namespace velmora::frontend {
 
-// The whole content of the file at path. `what` names it in messages ("the
-// answers"): "PATH: cannot read WHAT: REASON".
+// The whole content of the file at path, or of standard input for the path
+// -. `what` names it in messages ("the answers"): "PATH: cannot read WHAT:
+// REASON".
 std::string read_input_file(const std::string& path, const std::string& what, std::size_t limit);
+
+// The name messages give an input: the path, or "standard input" for -.
+inline std::string input_name(const std::string& path) { return path == "-" ? "standard input" : path; }
 
 // The largest file the companions read: an answer file or a list of 10^7
 // reflections (velmora-cif's most) takes some 160 MB; beyond 512 MiB a file is

@@ -7,10 +7,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "frontend/input_file.hpp"
 #include "powder/powder_error.hpp"
 
 namespace velmora::powder {
@@ -116,16 +114,8 @@ ObservedPattern parse_observed_pattern(const std::string& text, const std::strin
 }
 
 ObservedPattern read_observed_pattern(const std::string& path) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored))
-    fail_powder(path + ": cannot read the observed pattern: " + std::strerror(EISDIR));
-  errno = 0;
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  if (file) text << file.rdbuf();
-  if (!file || file.bad())
-    fail_powder(path + ": cannot read the observed pattern: " + std::strerror(errno != 0 ? errno : EIO));
-  return parse_observed_pattern(text.str(), path);
+  return parse_observed_pattern(frontend::read_input_file(path, "the observed pattern", frontend::kMostInputBytes),
+                                frontend::input_name(path));
 }
 
 }  // namespace velmora::powder

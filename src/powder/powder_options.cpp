@@ -83,17 +83,28 @@ bool same_file(const std::string& a, const std::string& b) {
   return a == b || (!error_a && !error_b && path_a == path_b);
 }
 
-// Two outputs of one name, or an output over an input, would lose a file.
+// Two outputs of one name, or an output over an input, would lose a file;
+// standard input (-) holds one input, standard output (-) one output.
 void check_distinct_files(const PowderOptions& options) {
+  if (options.answers == "-" && options.observed == "-")
+    fail_powder("--observed -: standard input already holds the answers; name a file for one of them");
   std::vector<std::pair<std::string, std::string>> seen = {{"the answer file", options.answers}};
   if (!options.observed.empty()) seen.emplace_back("--observed", options.observed);
+  std::string on_standard_output;
   for (const auto& [option, path] :
        {std::pair<std::string, std::string>{"--reflections", options.reflections},
         {"--csv", options.csv},
         {"--plot", options.plot},
-        {"--xy", options.xy == "-" ? std::string() : options.xy},
+        {"--xy", options.xy},
         {"--fit-report", options.fit_report}}) {
     if (path.empty()) continue;
+    if (path == "-") {
+      if (!on_standard_output.empty())
+        fail_powder(option + " -: standard output already takes " + on_standard_output +
+                    "; name a file for one of them");
+      on_standard_output = option;
+      continue;
+    }
     for (const auto& [other, other_path] : seen)
       if (same_file(path, other_path)) fail_powder(option + " " + path + ": the same file as " + other);
     seen.emplace_back(option, path);
@@ -150,7 +161,8 @@ std::string powder_usage_text() {
          "                        intensities and the wavelength (standard output when no output is named)\n"
          "  --csv OUT             the pattern: 2theta, neutron nuclear, magnetic, total, X-ray; with\n"
          "                        --observed: 2theta, observed, sigma, calculated, background, difference\n"
-         "  --xy OUT              two columns: 2theta and the calculated total; - for standard output\n"
+         "  --xy OUT              two columns: 2theta and the calculated total (OUT - for standard output,\n"
+         "                        as for every output but the plot; INPUT or FILE - reads standard input)\n"
          "  --plot OUT.svg        the pattern drawn as SVG (observed, calculated and difference with\n"
          "                        --observed); --axis chooses 2theta, d or Q, --label-peaks N labels the\n"
          "                        N strongest peaks with h k l\n";

@@ -10,6 +10,7 @@
 
 #include "files/pending_outputs.hpp"
 #include "frontend/escaping.hpp"
+#include "frontend/input_file.hpp"
 #include "frontend/shared_options.hpp"
 #include "powder/cif_crystal.hpp"
 #include "powder/number_text.hpp"
@@ -71,7 +72,8 @@ CrystalReflections crystal_reflections_of(const PowderOptions& options, const Ra
     set_crystal(crystal, std::move(read));
   } else {
     crystal = velmora_tables(tables);
-    Crystal read = read_answer_crystal(answer_file_text(options.answers), options.answers, own);
+    Crystal read =
+        read_answer_crystal(answer_file_text(options.answers), frontend::input_name(options.answers), own);
     set_crystal(crystal, std::move(read));
     note_rows_beyond_velmora(crystal, remarks);
     choose_magnetic_forms(crystal, options, remarks);
@@ -85,7 +87,7 @@ CrystalReflections crystal_reflections_of(const PowderOptions& options, const Ra
   const double dmin = options.dmin ? *options.dmin
                                    : smallest_d(shortest, std::min(180.0, range.two_theta_max + kRangeMarginDegrees));
   if (!options.answer_hkl && !cif && !integral_list(own))
-    remarks.warn(options.answers + " lists fractional h k l, which the cell's own reflections do not hold;"
+    remarks.warn(crystal.source() + " lists fractional h k l, which the cell's own reflections do not hold;"
                  " --answer-hkl uses the file's list");
   const LatticeParameters& cell = crystal.structure().param;
   if (!options.answer_hkl) {
@@ -134,7 +136,7 @@ TextFill with_model(TextFill fill, const std::string& model_line) {
 // The plot's title: file, radiation, peak shape and the magnetic model when
 // not velmora's own, '#' doubled (PLplot's escape).
 std::string plot_title(const PowderOptions& options, const std::string& model_line) {
-  std::string title = frontend::valid_utf8(std::filesystem::path(options.answers).filename().string()) + "   " +
+  std::string title = frontend::valid_utf8(std::filesystem::path(frontend::input_name(options.answers)).filename().string()) + "   " +
                       radiation_text(options) + "   ";
   const auto f = [](double v) { return float_text(static_cast<float>(v)); };
   if (options.width.tch) {
@@ -156,14 +158,6 @@ std::string plot_title(const PowderOptions& options, const std::string& model_li
 
 PlotAxis plot_axis(const PowderOptions& options) {
   return {options.axis, options.lines.front().wavelength, options.labels};
-}
-
-void write_xy(PendingOutputs& outputs, const std::string& path, const TextFill& text) {
-  if (path == "-") {
-    write_standard_output(text, "--xy -");
-  } else {
-    outputs.write(path, text);
-  }
 }
 
 double narrowest_width(const std::vector<PowderPeak>& peaks, const PeakWidth& width, const ObservedPattern& o) {
@@ -205,7 +199,7 @@ void fit_and_write(const PowderOptions& options, ObservedPattern& observed,
                  "°); widen it with --zero-range");
   if (!options.fit_report.empty()) outputs.write(options.fit_report, fit_json(fit));
   if (!options.csv.empty()) outputs.write(options.csv, with_model(fit_csv(observed, fit), model_line));
-  if (!options.xy.empty()) write_xy(outputs, options.xy, xy_text(observed.two_theta, fit.calculated));
+  if (!options.xy.empty()) outputs.write(options.xy, xy_text(observed.two_theta, fit.calculated));
   if (!options.plot.empty() &&
       !draw_fit_plot(outputs.reserve(options.plot), plot_title(options, model_line),
                      {observed, fit, peaks, options.radiation, plot_axis(options)}))
@@ -219,7 +213,7 @@ void pattern_and_write(const PowderOptions& options, const std::vector<PowderPea
   if (!options.csv.empty()) outputs.write(options.csv, with_model(pattern_csv(pattern), model_line));
   if (!options.xy.empty()) {
     const std::vector<float>& y = options.radiation == Radiation::xray ? pattern.xray : pattern.total;
-    write_xy(outputs, options.xy, xy_text(pattern.two_theta, y));
+    outputs.write(options.xy, xy_text(pattern.two_theta, y));
   }
   if (!options.plot.empty() && !draw_powder_plot(outputs.reserve(options.plot), plot_title(options, model_line), pattern,
                                                  peaks, options.radiation, plot_axis(options)))
@@ -253,7 +247,7 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
           peaks.finish(remarks);
         },
         model_line);
-    if (options.reflections.empty()) {
+    if (options.reflections.empty() || options.reflections == kStandardStream) {
       write_standard_output(rows, "the reflections");
     } else {
       outputs.write(options.reflections, rows);
