@@ -123,6 +123,7 @@ CifCrystal read_cif_crystal(const std::string& path, const CrystalChoices& choic
   out.block = s.block;
   out.tables_folder = tables.folder;
   out.tables = std::move(tables.files);
+  out.scattering = std::move(tables.scattering);
   return out;
 }
 

@@ -50,6 +50,7 @@ struct CifCrystal {
   std::string block;
   std::string tables_folder;
   TableFiles tables;  // the tables the labels were chosen from, as read
+  ScatteringTables scattering;  // and as velmora's reader loaded them
 };
 
 // The command line velmora-cif takes, and the options it gives.

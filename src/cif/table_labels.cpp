@@ -58,6 +58,7 @@ TableLabels read_table_labels(const std::string& folder) {
     if (r >= kXrayRows) labels.beyond.emplace(text_of(tables->xray[r].ion));
   }
   labels.notes = tables->row_notes;
+  labels.scattering = *tables;
   for (int r = 0; r < kMagneticRows; ++r) {
     std::string label(text_of(tables->magnetic[r].mion));
     if (labels.nuclear.count(label) != 0) labels.magnetic.insert(label);

@@ -13,6 +13,7 @@
 #include "cif/cif_structure.hpp"
 #include "cif/conversion_error.hpp"
 #include "magnetic/magnetic_form_model.hpp"
+#include "tables/scattering_tables.hpp"
 #include "tables/table_folder.hpp"
 
 namespace velmora::cif {
@@ -24,6 +25,7 @@ struct TableLabels {
   std::map<std::string, std::string, std::less<>> notes;  // a row's isotope, by label
   std::set<std::string> magnetic;  // <j0> rows that velmora reads and that have the other two rows
   TableFiles files;                // the three files as read, for a run of velmora on the answers
+  ScatteringTables scattering;     // the tables as velmora's reader loaded them
 };
 
 // The folder to read the tables from: the one given, else the first folder

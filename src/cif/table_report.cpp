@@ -39,7 +39,7 @@ std::string table_report(const Options& options, const CifCrystal& cif, const st
   std::unique_ptr<RunState> state;
   std::vector<ReflectionValues> values;
   try {
-    state = prepare_run(cif.tables, crystal, run_reflections(reflections));
+    state = prepare_run(cif.scattering, crystal, run_reflections(reflections));
     values = crystal.magnetism.own_forms()
                  ? compute_reflections(*state, reflection_threads())
                  : compute_reflections_with_forms(*state, crystal.magnetism.forms, reflection_threads());

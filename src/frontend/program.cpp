@@ -13,9 +13,9 @@
 namespace velmora::frontend {
 
 void print_remarks(const std::string& program, Remarks& remarks) {
-  for (const std::string& line : remarks.lines)
-    std::fprintf(stderr, "%s: %s\n", program.c_str(), printable(line).c_str());
-  remarks.lines.clear();
+  for (const Remark& remark : remarks.items)
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), printable(remark.line()).c_str());
+  remarks.items.clear();
 }
 
 int run_program(const ProgramSpec& spec, int argc, char** argv, Remarks& remarks,

@@ -68,8 +68,7 @@ void choose_label_forms(powder::VelmoraCrystal& crystal, const MagneticChoices& 
   powder::Remarks remarks;
   powder::note_rows_beyond_velmora(crystal, remarks);
   powder::choose_magnetic_forms(crystal, options, remarks);
-  for (const std::string& line : remarks.lines)
-    warnings.push_back(line.rfind("warning: ", 0) == 0 ? line.substr(9) : line);
+  for (const frontend::Remark& remark : remarks.items) warnings.push_back(remark.text);
 }
 
 // The crystal and its run values, taken from velmora-powder's reading.
@@ -123,11 +122,7 @@ StructureModel model_from_cif(const std::string& path, const std::string& block,
   cif::Warnings warnings;
   cif::CifCrystal cif = cif::read_cif_crystal(path, cif_choices, warnings);
   StructureModel m;
-  try {
-    m.state = prepare_run(cif.tables, cif.crystal);
-  } catch (const RunStopped& stop) {
-    throw ModelError(path + ": " + stop.what());
-  }
+  m.state = prepare_run(cif.scattering, cif.crystal);
   m.crystal = std::move(cif.crystal);
   check_symbols(m, cif.tables_folder, path);
   for (std::string& warning : frontend::unmatched_name_warnings(m.crystal, "ions", ions, "g", choices.g))
@@ -270,7 +265,7 @@ PowderRun compute_powder(const StructureModel& m, const std::vector<std::string>
   run.peaks = powder::source_peaks(values, o.lines, remarks);
   const powder::TwoThetaGrid grid = o.grid ? *o.grid : powder::default_grid(run.peaks, o.width);
   run.pattern = powder::powder_pattern(run.peaks, grid, o.width, remarks);
-  run.remarks = remarks.lines;
+  for (const frontend::Remark& remark : remarks.items) run.remarks.push_back(remark.line());
   return run;
 }
 

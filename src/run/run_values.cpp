@@ -1,46 +1,19 @@
-// The phases of run_velmora up to the report, the tables read on an in-memory
-// console whose diagnostic, when the reader stops the run, becomes the reason
-// of a RunStopped.
+// The phases of run_velmora up to the report on tables already loaded; an
+// atom type no table has stops the loop as velmora stops (RunStopped).
 #include "run/run_values.hpp"
 
-#include <sstream>
-
-#include "console/console.hpp"
-#include "console/run_end.hpp"
 #include "geometry/moment_directions.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "run/run_structure.hpp"
 
 namespace velmora {
-namespace {
 
-// velmora's reason: the reason line of its diagnostic, else (a message of its
-// own followed by a normal end) its last line of output.
-std::string reason_of(const Console& console) {
-  std::istringstream err(console.err_text);
-  for (std::string line; std::getline(err, line);)
-    if (line.rfind(kReasonPrefix, 0) == 0) return line.substr(kReasonPrefix.size() + 2);
-  std::istringstream out(console.out.kept_text());
-  std::string last;
-  for (std::string line; std::getline(out, line);)
-    if (line.find_first_not_of(' ') != std::string::npos) last = line.substr(line.find_first_not_of(' '));
-  return last;
-}
-
-}  // namespace
-
-std::unique_ptr<RunState> prepare_run(const TableFiles& tables, const Crystal& crystal,
+std::unique_ptr<RunState> prepare_run(const ScatteringTables& tables, const Crystal& crystal,
                                       std::vector<Reflection> hkl) {
   auto state = std::make_unique<RunState>();
+  state->tables = tables;
   state->pi = kPi;
   state->eg2mc = kEg2mc;
-  Console console{std::string()};
-  console.data_files = tables;
-  try {
-    load_scattering_tables(console, state->tables, true);
-  } catch (const RunEnded&) {
-    throw RunStopped("velmora cannot use the tables: " + reason_of(console));
-  }
   state->structure = run_structure(crystal, std::move(hkl), state->pi);
   state->cell = compute_cell_geometry(state->structure.param, state->pi);
   state->umom = compute_moment_directions(state->structure.moments);

@@ -24,9 +24,9 @@ struct RunStopped : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The tables read, the crystal's run values made, the cell geometry and the
-// moment directions computed.
-std::unique_ptr<RunState> prepare_run(const TableFiles& tables, const Crystal& crystal,
+// The crystal's run values made with the tables loaded, the cell geometry
+// and the moment directions computed.
+std::unique_ptr<RunState> prepare_run(const ScatteringTables& tables, const Crystal& crystal,
                                       std::vector<Reflection> hkl = {});
 
 // The first atom type, in velmora's order of lookups, that its table lacks.
