@@ -20,7 +20,9 @@ namespace velmora::cif {
 using ConversionError = frontend::Error;
 using frontend::printable;
 
-[[noreturn]] inline void fail_conversion(const std::string& message) { frontend::fail(message); }
+[[noreturn]] inline void fail_conversion(const std::string& message) {
+  frontend::fail(message, frontend::FailureCode::cif);
+}
 
 class Warnings {
  public:

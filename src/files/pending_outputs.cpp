@@ -106,8 +106,8 @@ std::string PendingOutputs::own_name(const std::string& target, const char* kind
       .string();
 }
 
-void PendingOutputs::fail(const std::string& path, const std::string& reason) const {
-  frontend::fail_file(path, "cannot write " + what_ + ": " + reason);
+void PendingOutputs::fail(const std::string& path, const std::string& reason, int os_error) const {
+  frontend::fail_file(path, "cannot write " + what_ + ": " + reason, os_error);
 }
 
 // True when path names the file standard output already writes (`--csv /dev/stdout
@@ -139,8 +139,9 @@ std::string PendingOutputs::reserve(const std::string& path) {
     forget_temporary(temporary);
     if (error == EACCES || error == EROFS || error == ENOENT || error == ENOTDIR)
       fail(path, "cannot create a file in the folder " + (folder.empty() ? std::string(".") : folder.string()) +
-                     ": " + std::strerror(error) + " (the output is written there and renamed into place)");
-    fail(path, std::strerror(error));
+                     ": " + std::strerror(error) + " (the output is written there and renamed into place)",
+           error);
+    fail(path, std::strerror(error), error);
   }
   files_.push_back({path, target, temporary, exists ? own_name(target, "old") : std::string()});
   int error = 0;
@@ -148,7 +149,7 @@ std::string PendingOutputs::reserve(const std::string& path) {
   if (exists && fchmod(fd, existing.st_mode & 07777) != 0) error = errno;
 #endif
   if (close(fd) != 0 && error == 0) error = errno;
-  if (error != 0) fail(path, std::strerror(error));
+  if (error != 0) fail(path, std::strerror(error), error);
   return temporary;
 }
 
@@ -243,8 +244,8 @@ void PendingOutputs::write(const std::string& path, const TextFill& fill) {
   }
   const std::string temporary = reserve(path);
   const int fd = open(temporary.c_str(), O_WRONLY | O_TRUNC);
-  if (fd < 0) fail(path, std::strerror(errno));
-  FileSink out(fd, [this, &path](int error) { fail(path, std::strerror(error)); });
+  if (fd < 0) fail(path, std::strerror(errno), errno);
+  FileSink out(fd, [this, &path](int error) { fail(path, std::strerror(error), error); });
   fill(out);
   out.finish();
 }

@@ -47,7 +47,7 @@ class PendingOutputs {
 
  private:
   // A failure "PATH: cannot write WHAT: reason" (frontend/failure.hpp).
-  [[noreturn]] void fail(const std::string& path, const std::string& reason) const;
+  [[noreturn]] void fail(const std::string& path, const std::string& reason, int os_error = 0) const;
 
   struct Pending {
     std::string given, target, temporary;  // as named, after links, beside the target

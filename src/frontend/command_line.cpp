@@ -16,6 +16,7 @@ namespace {
   Failure failure;
   failure.reason = reason;
   failure.usage = true;
+  failure.code = FailureCode::usage;
   fail(std::move(failure));
 }
 

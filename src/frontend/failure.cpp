@@ -3,7 +3,31 @@
 
 namespace velmora::frontend {
 
-std::string failure_text(const Failure& failure) {
+const char* failure_code_name(FailureCode code) {
+  switch (code) {
+    case FailureCode::usage:
+      return "usage";
+    case FailureCode::option:
+      return "option";
+    case FailureCode::file:
+      return "file";
+    case FailureCode::answers:
+      return "answers";
+    case FailureCode::table:
+      return "table";
+    case FailureCode::cif:
+      return "cif";
+    case FailureCode::powder:
+      return "powder";
+    case FailureCode::structure:
+      return "structure";
+    case FailureCode::refused:
+      break;
+  }
+  return "refused";
+}
+
+std::string failure_place(const Failure& failure) {
   std::string text;
   if (!failure.file.empty()) {
     text = failure.file;
@@ -12,7 +36,12 @@ std::string failure_text(const Failure& failure) {
   } else if (!failure.option.empty()) {
     text = failure.option;
   }
-  return text.empty() ? failure.reason : text + ": " + failure.reason;
+  return text;
+}
+
+std::string failure_text(const Failure& failure) {
+  const std::string place = failure_place(failure);
+  return place.empty() ? failure.reason : place + ": " + failure.reason;
 }
 
 }  // namespace velmora::frontend

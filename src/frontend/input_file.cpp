@@ -50,18 +50,18 @@ std::string size_text(std::size_t bytes) {
 namespace {
 
 // The whole content of an open descriptor of a regular file or a pipe.
-std::string read_descriptor(int fd, std::size_t limit, const std::function<void(const std::string&)>& refuse) {
+std::string read_descriptor(int fd, std::size_t limit, const std::function<void(const std::string&, int)>& refuse) {
   struct stat opened {};
-  if (fstat(fd, &opened) != 0) refuse(std::strerror(errno));
-  if (S_ISDIR(opened.st_mode)) refuse(std::strerror(EISDIR));
-  if (!S_ISREG(opened.st_mode) && !S_ISFIFO(opened.st_mode)) refuse("not a regular file or a pipe");
+  if (fstat(fd, &opened) != 0) refuse(std::strerror(errno), errno);
+  if (S_ISDIR(opened.st_mode)) refuse(std::strerror(EISDIR), EISDIR);
+  if (!S_ISREG(opened.st_mode) && !S_ISFIFO(opened.st_mode)) refuse("not a regular file or a pipe", 0);
   // A pipe is read waiting for its writer, as any reader of a pipe does.
 #ifndef _WIN32
   const int flags = fcntl(fd, F_GETFL);
-  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) refuse(std::strerror(errno));
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) refuse(std::strerror(errno), errno);
 #endif
   if (S_ISREG(opened.st_mode) && static_cast<unsigned long long>(opened.st_size) > limit)
-    refuse("larger than " + size_text(limit) + ", the most this program reads");
+    refuse("larger than " + size_text(limit) + ", the most this program reads", 0);
   std::string text;
   if (S_ISREG(opened.st_mode)) text.reserve(static_cast<std::size_t>(opened.st_size));
   char buffer[1 << 16];
@@ -70,10 +70,10 @@ std::string read_descriptor(int fd, std::size_t limit, const std::function<void(
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
-      refuse(std::strerror(errno));
+      refuse(std::strerror(errno), errno);
     }
     if (text.size() + static_cast<std::size_t>(n) > limit)
-      refuse("larger than " + size_text(limit) + ", the most this program reads");
+      refuse("larger than " + size_text(limit) + ", the most this program reads", 0);
     text.append(buffer, static_cast<std::size_t>(n));
   }
   return text;
@@ -82,21 +82,24 @@ std::string read_descriptor(int fd, std::size_t limit, const std::function<void(
 }  // namespace
 
 std::string read_input_file(const std::string& path, const std::string& what, std::size_t limit) {
-  const auto refuse = [&](const std::string& reason) { fail_file(path, "cannot read " + what + ": " + reason); };
+  const auto refuse = [&](const std::string& reason, int error) {
+    fail_file(path, "cannot read " + what + ": " + reason, error);
+  };
   if (path == "-") {
 #ifdef _WIN32
     _setmode(0, O_BINARY);
 #endif
-    return read_descriptor(0, limit, [&](const std::string& reason) {
-      fail_file("standard input", "cannot read " + what + ": " + reason);
+    return read_descriptor(0, limit, [&](const std::string& reason, int error) {
+      fail_file("standard input", "cannot read " + what + ": " + reason, error);
     });
   }
   // Refused by its name first, so that a device is never opened at all.
   struct stat named {};
   if (stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode) && !S_ISFIFO(named.st_mode))
-    refuse(S_ISDIR(named.st_mode) ? std::strerror(EISDIR) : "not a regular file or a pipe");
+    refuse(S_ISDIR(named.st_mode) ? std::strerror(EISDIR) : "not a regular file or a pipe",
+           S_ISDIR(named.st_mode) ? EISDIR : 0);
   Descriptor file(open(path.c_str(), kOpenFlags));
-  if (file.get() < 0) refuse(std::strerror(errno));
+  if (file.get() < 0) refuse(std::strerror(errno), errno);
   return read_descriptor(file.get(), limit, refuse);
 }
 

@@ -26,6 +26,7 @@ std::string answer_text(const Console& console) {
 
 Failure answer_failure(const Console& console, const std::string& path) {
   Failure failure;
+  failure.code = FailureCode::answers;
   failure.file = path;
   failure.answer = answer_text(console);
   if (console.failure) {
@@ -40,6 +41,7 @@ Failure answer_failure(const Console& console, const std::string& path) {
 
 Failure table_failure(const Console& console, const ScatteringTables& tables, const std::string& folder) {
   Failure failure;
+  failure.code = FailureCode::table;
   if (console.failure) {
     failure.file = (std::filesystem::path(folder) / console.failure->file_name).string();
     failure.line = console.failure->line;

@@ -14,6 +14,8 @@ namespace velmora::powder {
 using PowderError = frontend::Error;
 using Remarks = frontend::Remarks;
 
-[[noreturn]] inline void fail_powder(const std::string& message) { frontend::fail(message); }
+[[noreturn]] inline void fail_powder(const std::string& message) {
+  frontend::fail(message, frontend::FailureCode::powder);
+}
 
 }  // namespace velmora::powder
