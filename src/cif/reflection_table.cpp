@@ -2,6 +2,7 @@
 // scattering vector qx qy qz and its length q = 2 pi / d, the squared moduli
 // |Fn|^2, |Fm|^2 and |FX|^2, and with sets the multiplicity.
 #include "cif/reflection_table.hpp"
+#include "numbers/shortest_text.hpp"
 
 #include <charconv>
 #include <cmath>
@@ -50,7 +51,7 @@ std::string json_string(const std::string& text) {
   return out + "\"";
 }
 
-std::string json_number(float value) { return std::isfinite(value) ? shortest_float_text(value) : "null"; }
+std::string json_number(float value) { return std::isfinite(value) ? shortest_text(value) : "null"; }
 
 // The rows: every reflection, or each set's representative.
 std::vector<std::size_t> row_indices(const std::vector<ReflectionValues>& values,
@@ -77,7 +78,7 @@ std::string csv_table(const std::vector<ReflectionValues>& values, const std::ve
     std::string line;
     for (const Column& c : columns()) {
       if (!line.empty()) line += ',';
-      line += shortest_float_text(c.value(values[rows[r]]));
+      line += shortest_text(c.value(values[rows[r]]));
     }
     if (sets != nullptr) line += ',' + std::to_string((*sets)[r].multiplicity);
     out += line;
@@ -128,12 +129,6 @@ std::string json_table(const std::vector<ReflectionValues>& values, const std::v
 }
 
 }  // namespace
-
-std::string shortest_float_text(float value) {
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
-}
 
 std::string reflection_table(TableFormat format, const std::vector<ReflectionValues>& values,
                              const std::vector<EquivalentSet>* sets, const std::vector<ModelEntry>& model) {

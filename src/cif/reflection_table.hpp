@@ -30,8 +30,4 @@ enum class TableFormat { csv, json };
 std::string reflection_table(TableFormat format, const std::vector<ReflectionValues>& values,
                              const std::vector<EquivalentSet>* sets, const std::vector<ModelEntry>& model);
 
-// A stored value in the fewest digits that read back as it (inf, -inf, nan
-// as such; JSON has no such numbers and gets null).
-std::string shortest_float_text(float value);
-
 }  // namespace velmora::cif

@@ -3,6 +3,7 @@
 // rounded.
 #include "cif/table_report.hpp"
 
+#include "numbers/shortest_text.hpp"
 #include "run/run_values.hpp"
 #include "cif/reflection_table.hpp"
 #include "cif/velmora_run.hpp"
@@ -15,7 +16,7 @@ namespace {
 // The values as the answers hold them (single precision).
 std::string numbers(const std::vector<double>& values) {
   std::string out = "[";
-  for (double v : values) out += (out.size() == 1 ? "" : ", ") + shortest_float_text(static_cast<float>(v));
+  for (double v : values) out += (out.size() == 1 ? "" : ", ") + shortest_text(static_cast<float>(v));
   return out + "]";
 }
 

@@ -7,16 +7,14 @@
 
 #include <charconv>
 #include <string>
+#include <type_traits>
 
 namespace velmora {
 
-inline std::string shortest_text(float value) {
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
-}
-
-inline std::string shortest_text(double value) {
+// The one writer of such numbers, for float and double alike.
+template <typename Real>
+std::string shortest_text(Real value) {
+  static_assert(std::is_floating_point_v<Real>);
   char text[32];
   const auto result = std::to_chars(text, text + sizeof text, value);
   return std::string(text, result.ptr);

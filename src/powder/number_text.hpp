@@ -11,7 +11,6 @@
 
 namespace velmora::powder {
 
-inline std::string float_text(float value) { return shortest_text(value); }
 
 // A limit as a person writes it (0.0001, 1000).
 inline std::string limit_text(double value) {
@@ -21,7 +20,7 @@ inline std::string limit_text(double value) {
 }
 
 inline std::string hkl_text(const Reflection& h) {
-  return float_text(h[0]) + " " + float_text(h[1]) + " " + float_text(h[2]);
+  return shortest_text(h[0]) + " " + shortest_text(h[1]) + " " + shortest_text(h[2]);
 }
 
 }  // namespace velmora::powder

@@ -200,8 +200,8 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
   std::vector<double> calculated = pattern(x, shift);
   if (std::all_of(calculated.begin(), calculated.end(), [](double v) { return v == 0.0; }))
     fail_powder(observed.source + ": the calculated pattern has no peak between " +
-                float_text(static_cast<float>(observed.two_theta.front())) + " and " +
-                float_text(static_cast<float>(observed.two_theta.back())) +
+                shortest_text(static_cast<float>(observed.two_theta.front())) + " and " +
+                shortest_text(static_cast<float>(observed.two_theta.back())) +
                 " degrees, so there is no scale to fit");
   PatternFit fit = fit_at(observed, fitter->solve(calculated), calculated, shift, terms);
 

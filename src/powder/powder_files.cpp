@@ -15,7 +15,7 @@ void add_row(TextSink& out, std::string& row, std::initializer_list<float> value
   row.clear();
   for (float value : values) {
     if (!row.empty()) row += ',';
-    row += float_text(value);
+    row += shortest_text(value);
   }
   row += '\n';
   out.add(row);
@@ -50,15 +50,6 @@ TextFill pattern_csv(const PowderPattern& p) {
   };
 }
 
-namespace {
-
-std::string double_text(double value) {
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
-}
-
-}  // namespace
 
 TextFill fit_csv(const ObservedPattern& o, const PatternFit& fit) {
   return [&o, &fit](TextSink& out) {
@@ -68,7 +59,7 @@ TextFill fit_csv(const ObservedPattern& o, const PatternFit& fit) {
       row.clear();
       for (double value : {o.two_theta[i], o.intensity[i], o.sigma[i], fit.calculated[i], fit.background_values[i],
                            o.intensity[i] - fit.calculated[i]})
-        row += double_text(value) + ',';
+        row += shortest_text(value) + ',';
       row.back() = '\n';
       out.add(row);
     }
@@ -77,25 +68,25 @@ TextFill fit_csv(const ObservedPattern& o, const PatternFit& fit) {
 
 std::string fit_json(const PatternFit& fit) {
   std::string background;
-  for (double b : fit.background) background += (background.empty() ? "" : ", ") + double_text(b);
-  return "{\n  \"scale\": " + double_text(fit.scale) + ",\n  \"scale_means\": \"" + fit.scale_means +
-         "\",\n  \"zero_shift\": " + double_text(fit.zero_shift) +
-         ",\n  \"background\": [" + background + "],\n  \"Rp\": " + double_text(fit.rp) +
-         ",\n  \"Rwp\": " + double_text(fit.rwp) + ",\n  \"Rexp\": " + double_text(fit.rexp) +
-         ",\n  \"chi2\": " + double_text(fit.chi2) + "\n}\n";
+  for (double b : fit.background) background += (background.empty() ? "" : ", ") + shortest_text(b);
+  return "{\n  \"scale\": " + shortest_text(fit.scale) + ",\n  \"scale_means\": \"" + fit.scale_means +
+         "\",\n  \"zero_shift\": " + shortest_text(fit.zero_shift) +
+         ",\n  \"background\": [" + background + "],\n  \"Rp\": " + shortest_text(fit.rp) +
+         ",\n  \"Rwp\": " + shortest_text(fit.rwp) + ",\n  \"Rexp\": " + shortest_text(fit.rexp) +
+         ",\n  \"chi2\": " + shortest_text(fit.chi2) + "\n}\n";
 }
 
 TextFill xy_text(const std::vector<float>& two_theta, const std::vector<float>& intensity) {
   return [&two_theta, &intensity](TextSink& out) {
     for (std::size_t i = 0; i < two_theta.size(); ++i)
-      out.add(float_text(two_theta[i]) + ' ' + float_text(intensity[i]) + '\n');
+      out.add(shortest_text(two_theta[i]) + ' ' + shortest_text(intensity[i]) + '\n');
   };
 }
 
 TextFill xy_text(const std::vector<double>& two_theta, const std::vector<double>& intensity) {
   return [&two_theta, &intensity](TextSink& out) {
     for (std::size_t i = 0; i < two_theta.size(); ++i)
-      out.add(double_text(two_theta[i]) + ' ' + double_text(intensity[i]) + '\n');
+      out.add(shortest_text(two_theta[i]) + ' ' + shortest_text(intensity[i]) + '\n');
   };
 }
 

@@ -63,8 +63,8 @@ TwoThetaGrid grid_of(const std::string& text) {
   const float top = static_cast<float>(grid.to);
   const double least = kLeastStepUlps * (std::nextafter(top, INFINITY) - top);
   if (grid.step < least)
-    fail_powder("--two-theta " + text + ": STEP below " + float_text(static_cast<float>(least)) +
-                " degrees, which single-precision 2theta near " + float_text(top) + " degrees cannot hold apart");
+    fail_powder("--two-theta " + text + ": STEP below " + shortest_text(static_cast<float>(least)) +
+                " degrees, which single-precision 2theta near " + shortest_text(top) + " degrees cannot hold apart");
   return grid;
 }
 

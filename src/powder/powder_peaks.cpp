@@ -46,8 +46,8 @@ void check_finite(const PowderPeak& peak) {
   if (!std::isfinite(peak.nuclear) || !std::isfinite(peak.magnetic) || !std::isfinite(peak.xray))
     fail_powder("reflection " + hkl_text(peak.h) +
                 ": its intensity is not a finite number in single precision (|Fn|^2 " +
-                float_text(peak.fn_squared) + ", |Fm|^2 " + float_text(peak.fm_squared) + ", |FX|^2 " +
-                float_text(peak.fx_squared) + ")");
+                shortest_text(peak.fn_squared) + ", |Fm|^2 " + shortest_text(peak.fm_squared) + ", |FX|^2 " +
+                shortest_text(peak.fx_squared) + ")");
 }
 
 }  // namespace
@@ -120,18 +120,18 @@ void PeakCollector::add(const ReflectionValues& v) {
 
 std::vector<PowderPeak> PeakCollector::finish(Remarks& remarks) {
   const double wavelength = lines_.front().wavelength;
-  const std::string lambda = float_text(static_cast<float>(wavelength));
+  const std::string lambda = shortest_text(static_cast<float>(wavelength));
   if (direct_ > 0)
     remarks.note(std::to_string(direct_) + " reflection(s) 0 0 0 (the direct beam, no Bragg peak) left out");
   if (beyond_ > 0)
     remarks.note(std::to_string(beyond_) + " of " + std::to_string(values_ - direct_) +
                  " reflections are beyond reach of the wavelength " + lambda + " Å (d < " +
-                 float_text(static_cast<float>(wavelength / 2)) + " Å) and are left out");
+                 shortest_text(static_cast<float>(wavelength / 2)) + " Å) and are left out");
   if (peaks_.front().empty() && !any_peak_)
     remarks.note(values_ == direct_
                      ? "the answers list no reflection: the pattern is empty"
-                     : "no reflection is within reach: the largest d listed is " + float_text(largest_d_) +
-                           " Å, a wavelength below " + float_text(2 * largest_d_) + " Å reaches it");
+                     : "no reflection is within reach: the largest d listed is " + shortest_text(largest_d_) +
+                           " Å, a wavelength below " + shortest_text(2 * largest_d_) + " Å reaches it");
   std::vector<PowderPeak> peaks = std::move(peaks_.front());
   for (std::size_t i = 1; i < peaks_.size(); ++i) {
     peaks.insert(peaks.end(), peaks_[i].begin(), peaks_[i].end());

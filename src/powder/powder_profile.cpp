@@ -53,11 +53,11 @@ namespace {
 double checked_width(const char* option, double squared, const PowderPeak& peak) {
   if (!(squared > 0.0) || !std::isfinite(squared))
     fail_powder(std::string(option) + ": the width at reflection " + hkl_text(peak.h) + " (2theta " +
-                float_text(peak.two_theta) + " degrees) would be the square root of " +
-                float_text(static_cast<float>(squared)) + ", which is no width");
+                shortest_text(peak.two_theta) + " degrees) would be the square root of " +
+                shortest_text(static_cast<float>(squared)) + ", which is no width");
   if (!(squared >= kNarrowestFwhm * kNarrowestFwhm && squared <= kWidestFwhm * kWidestFwhm))
     fail_powder("--caglioti: the width at reflection " + hkl_text(peak.h) + " (2theta " +
-                float_text(peak.two_theta) + " degrees) would be " + float_text(static_cast<float>(std::sqrt(squared))) +
+                shortest_text(peak.two_theta) + " degrees) would be " + shortest_text(static_cast<float>(std::sqrt(squared))) +
                 " degrees, not from " + limit_text(kNarrowestFwhm) + " to " + limit_text(kWidestFwhm));
   return std::sqrt(squared);
 }
@@ -73,7 +73,7 @@ PeakShape PeakWidth::shape_at(const PowderPeak& peak) const {
     const double gaussian = gaussian2 == 0.0 && lorentzian > 0.0 ? 0.0 : checked_width("--tch", gaussian2, peak);
     if (!(lorentzian >= 0.0) || !std::isfinite(lorentzian))
       fail_powder("--tch: the Lorentzian width at reflection " + hkl_text(peak.h) + " would be " +
-                  float_text(static_cast<float>(lorentzian)) + " degrees, below 0");
+                  shortest_text(static_cast<float>(lorentzian)) + " degrees, below 0");
     return tch_shape(gaussian, lorentzian);
   }
   if (!caglioti) return {fwhm, 0.0};
@@ -152,8 +152,8 @@ PowderPattern powder_pattern(const std::vector<PowderPeak>& peaks, const TwoThet
   p.total.resize(n);
   for (std::size_t i = 0; i < n; ++i) p.total[i] = accumulate(p.nuclear[i], p.magnetic[i]);
   if (narrowest < 3.0 * grid.step)
-    remarks.warn("peaks as narrow as " + float_text(static_cast<float>(narrowest)) +
-                 " degrees are drawn on steps of " + float_text(static_cast<float>(grid.step)) +
+    remarks.warn("peaks as narrow as " + shortest_text(static_cast<float>(narrowest)) +
+                 " degrees are drawn on steps of " + shortest_text(static_cast<float>(grid.step)) +
                  " degrees: the pattern under-samples them (use a step of a third of the width or less)");
   return p;
 }

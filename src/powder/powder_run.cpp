@@ -40,9 +40,9 @@ struct Range {
 Range range_of(const PowderOptions& options, const ObservedPattern* observed) {
   if (observed != nullptr)
     return {observed->two_theta.back() + options.zero_range,
-            "the observed pattern (to " + float_text(static_cast<float>(observed->two_theta.back())) + "°)"};
+            "the observed pattern (to " + shortest_text(static_cast<float>(observed->two_theta.back())) + "°)"};
   if (options.grid)
-    return {options.grid->to, "--two-theta (to " + float_text(static_cast<float>(options.grid->to)) + "°)"};
+    return {options.grid->to, "--two-theta (to " + shortest_text(static_cast<float>(options.grid->to)) + "°)"};
   return {180, "the whole 2theta range"};
 }
 
@@ -119,8 +119,8 @@ std::string radiation_text(const PowderOptions& options) {
   if (!options.source.empty()) return options.source + " Kα1+Kα2";
   std::string text = "λ = ";
   for (std::size_t i = 0; i < options.lines.size(); ++i)
-    text += (i == 0 ? "" : ", ") + float_text(static_cast<float>(options.lines[i].wavelength)) +
-            (i == 0 ? "" : " (" + float_text(static_cast<float>(options.lines[i].ratio)) + ")");
+    text += (i == 0 ? "" : ", ") + shortest_text(static_cast<float>(options.lines[i].wavelength)) +
+            (i == 0 ? "" : " (" + shortest_text(static_cast<float>(options.lines[i].ratio)) + ")");
   return text + " Å";
 }
 
@@ -138,7 +138,7 @@ TextFill with_model(TextFill fill, const std::string& model_line) {
 std::string plot_title(const PowderOptions& options, const std::string& model_line) {
   std::string title = frontend::valid_utf8(std::filesystem::path(frontend::input_name(options.answers)).filename().string()) + "   " +
                       radiation_text(options) + "   ";
-  const auto f = [](double v) { return float_text(static_cast<float>(v)); };
+  const auto f = [](double v) { return shortest_text(static_cast<float>(v)); };
   if (options.width.tch) {
     const TchParameters& t = *options.width.tch;
     title += "pseudo-Voigt U V W X Y = " + f(t.u) + " " + f(t.v) + " " + f(t.w) + " " + f(t.x) + " " + f(t.y);
@@ -190,7 +190,7 @@ void fit_and_write(const PowderOptions& options, ObservedPattern& observed,
       options.background_terms, narrowest_width(peaks, options.width, observed), options.zero_range);
   fit.scale_means = scale_meaning(kind);
   observed.sigma = std::move(fit.sigma);  // the CSV's sigma: those the fit weighted by
-  const auto f = [](double v) { return float_text(static_cast<float>(v)); };
+  const auto f = [](double v) { return shortest_text(static_cast<float>(v)); };
   remarks.note("fit to " + observed.source + ": scale " + f(fit.scale) + ", zero shift " + f(fit.zero_shift) +
                "°, Rp " + f(100 * fit.rp) + "%, Rwp " + f(100 * fit.rwp) + "%, Rexp " + f(100 * fit.rexp) +
                "%, chi2 " + f(fit.chi2));

@@ -83,7 +83,7 @@ std::vector<Reflection> reflections_to_dmin(const LatticeParameters& param, doub
   const long hmax = reach(0), kmax = reach(1), lmax = reach(2);
   const double box = 8.0 * static_cast<double>(hmax + 1) * static_cast<double>(kmax + 1) * static_cast<double>(lmax + 1);
   if (box > 50.0 * kMostReflections)
-    fail_powder("d-spacings down to " + float_text(static_cast<float>(dmin)) + " Å reach about " +
+    fail_powder("d-spacings down to " + shortest_text(static_cast<float>(dmin)) + " Å reach about " +
                 std::to_string(static_cast<long long>(box / 2)) + " reflections of this cell, beyond the " +
                 std::to_string(kMostReflections) + " velmora-powder computes; narrow the 2theta range or raise --dmin");
   std::vector<std::pair<double, Index>> found;
@@ -96,7 +96,7 @@ std::vector<Reflection> reflections_to_dmin(const LatticeParameters& param, doub
         if (s2 > limit) continue;
         found.push_back({s2, {h, k, l}});
         if (found.size() > kMostReflections)
-          fail_powder("d-spacings down to " + float_text(static_cast<float>(dmin)) + " Å reach more than " +
+          fail_powder("d-spacings down to " + shortest_text(static_cast<float>(dmin)) + " Å reach more than " +
                       std::to_string(kMostReflections) +
                       " reflections of this cell, beyond what velmora-powder computes; narrow the 2theta range or raise --dmin");
       }
@@ -166,8 +166,8 @@ void check_listed_reflections(const std::vector<Reflection>& listed, const std::
   for (const ReflectionValues& v : full)
     if (v.geometry.d < listed_d) ++unreached;
   if (unreached > 0)
-    remarks.warn("the answers' own reflections reach d = " + float_text(listed_d) + " Å, but " + range +
-                 " reaches d = " + float_text(static_cast<float>(dmin)) + " Å: " + std::to_string(unreached) +
+    remarks.warn("the answers' own reflections reach d = " + shortest_text(listed_d) + " Å, but " + range +
+                 " reaches d = " + shortest_text(static_cast<float>(dmin)) + " Å: " + std::to_string(unreached) +
                  " reflections beyond the list's last are missing, so that part of the pattern has no peaks"
                  " (leave out --answer-hkl to compute every reflection)");
   if (fractional) return;

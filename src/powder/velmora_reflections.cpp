@@ -174,7 +174,7 @@ void set_crystal(VelmoraCrystal& v, Crystal crystal, std::vector<Reflection> hkl
     failure.file = v.source();
     failure.answer = "the lattice parameters a b c alpha beta gamma";
     failure.reason = std::isfinite(state.cell.cvol)
-                         ? "they close no cell (its volume is " + float_text(state.cell.cvol) + ")"
+                         ? "they close no cell (its volume is " + shortest_text(state.cell.cvol) + ")"
                          : "they close no cell (its volume is not a real number)";
     frontend::fail(std::move(failure));
   }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <numbers>
 
+#include "numbers/shortest_text.hpp"
 #include "run/run_values.hpp"
 #include "cif/conversion.hpp"
 #include "cif/reflection_list.hpp"
@@ -25,16 +26,10 @@
 namespace velmora::python {
 namespace {
 
-std::string number_text(double v) {
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, v);
-  return std::string(text, result.ptr);
-}
-
 std::string float_entry(const std::vector<double>& values) {
   std::string out = "[";
   for (double v : values)
-    out += (out.size() == 1 ? "" : ", ") + cif::shortest_float_text(static_cast<float>(v));
+    out += (out.size() == 1 ? "" : ", ") + shortest_text(static_cast<float>(v));
   return out + "]";
 }
 
@@ -83,7 +78,7 @@ std::vector<cif::ModelEntry> magnetic_entries(MagneticModel model, const Crystal
 }
 
 void check_finite(double v, const std::string& what) {
-  if (!std::isfinite(v)) throw ModelError(what + ": " + number_text(v) + " is no finite number");
+  if (!std::isfinite(v)) throw ModelError(what + ": " + shortest_text(v) + " is no finite number");
 }
 
 // A type goes into the answers as one field: no blank, separator or control character.
