@@ -20,7 +20,7 @@
 #include "numbers/each_vector_path.hpp"
 #include "numbers/vector_path.hpp"
 #include "scattering/form_factors.hpp"
-#include "scattering/reflection_report.hpp"
+#include "report/reflection_report.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "scattering/structure_factors.hpp"
 #include "scattering/symbol_lookup.hpp"
