@@ -11,6 +11,7 @@
 #include "console/run_end.hpp"
 #include "console/standard_streams.hpp"
 #include "geometry/moment_directions.hpp"
+#include "report/cell.hpp"
 #include "report/reflection_report.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "run/run_structure.hpp"
