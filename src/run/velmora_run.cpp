@@ -12,6 +12,7 @@
 #include "console/standard_streams.hpp"
 #include "geometry/moment_directions.hpp"
 #include "report/cell.hpp"
+#include "report/moment_directions.hpp"
 #include "report/reflection_report.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "run/run_structure.hpp"
