@@ -16,7 +16,7 @@
 #include "report/reflection_report.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "run/run_structure.hpp"
-#include "structure/structure_dialogue.hpp"
+#include "report/structure_dialogue.hpp"
 
 namespace velmora {
 

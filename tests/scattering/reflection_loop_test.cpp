@@ -24,7 +24,7 @@
 #include "scattering/reflection_threads.hpp"
 #include "scattering/structure_factors.hpp"
 #include "scattering/symbol_lookup.hpp"
-#include "structure/structure_dialogue.hpp"
+#include "report/structure_dialogue.hpp"
 
 // Allocation that can be made to fail in every thread but the test's own, as it does when a
 // worker runs out of memory.
