@@ -14,6 +14,7 @@
 #include "report/cell.hpp"
 #include "report/moment_directions.hpp"
 #include "report/reflection_report.hpp"
+#include "report/scattering_tables.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "run/run_structure.hpp"
 #include "report/structure_dialogue.hpp"
@@ -25,7 +26,7 @@ namespace {
 // The first phases: the tables and the run's constants.
 std::unique_ptr<RunState> start_run(Console& console, bool rows_beyond) {
   auto state = std::make_unique<RunState>();
-  load_scattering_tables(console, state->tables, rows_beyond);
+  load_scattering_tables(console, state->tables, rows_beyond, table_reading_lines(console));
   state->pi = kPi;
   state->eg2mc = kEg2mc;
   return state;
