@@ -1,12 +1,12 @@
 // The run sequence: every phase once, always in this order, with RunState as
-// the only data passed between them. A run ends only through stop_run or
-// fail_run, which unwind to here with the exit status.
-#include "run/velmora_run.hpp"
+// the only data passed between them, each phase's block printed as soon as it
+// is computed. A run ends only through stop_run or fail_run, which unwind to
+// here with the exit status.
+#include "report/velmora_run.hpp"
 
 #include <cstdio>
 #include <memory>
 
-#include "run/run_state.hpp"
 #include "console/console.hpp"
 #include "console/run_end.hpp"
 #include "console/standard_streams.hpp"
@@ -15,9 +15,10 @@
 #include "report/moment_directions.hpp"
 #include "report/reflection_report.hpp"
 #include "report/scattering_tables.hpp"
-#include "scattering/reflection_threads.hpp"
-#include "run/run_structure.hpp"
 #include "report/structure_dialogue.hpp"
+#include "run/run_state.hpp"
+#include "run/run_structure.hpp"
+#include "scattering/reflection_threads.hpp"
 
 namespace velmora {
 
