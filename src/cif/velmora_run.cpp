@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "magnetic/tabulated_forms.hpp"
-#include "run/velmora_run.hpp"
+#include "report/velmora_run.hpp"
 
 namespace velmora::cif {
 

@@ -1,4 +1,4 @@
-// Cartesian and reciprocal cell, and their printed blocks. Sines and cosines
+// Cartesian and reciprocal cell. Sines and cosines
 // are the single-precision functions, each rounded before it is squared or
 // multiplied; every other value is computed in double and rounded once when
 // stored.
@@ -6,9 +6,6 @@
 
 #include <cmath>
 
-#include "console/console.hpp"
-#include "console/fixed_layout_writer.hpp"
-#include "console/free_form_writer.hpp"
 #include "numbers/single_math.hpp"
 
 namespace velmora {
@@ -25,11 +22,6 @@ float dot(const Vector3& first, const Vector3& second) {
   return static_cast<float>(static_cast<double>(first.x) * second.x +
                             static_cast<double>(first.y) * second.y +
                             static_cast<double>(first.z) * second.z);
-}
-
-void write_vector_row(Console& console, const Vector3& v) {
-  constexpr FieldFormat f = fixed_field(8, 4);
-  write_fixed_layout(console, {f, f, f}, {v.x, v.y, v.z});
 }
 
 namespace {
@@ -85,20 +77,6 @@ CellGeometry compute_cell_geometry(const LatticeParameters& param, float pi) {
     g.crec[i].z = static_cast<float>(two_pi * products[i]->z / cvol);
   }
   return g;
-}
-
-void write_cell_geometry(Console& console, const CellGeometry& g) {
-  write_free_form(console, {"Cell in Cartesian"});
-  for (const Vector3& row : g.ccel) write_vector_row(console, row);
-  write_free_form(console, {"b x c, c x a, a x b"});
-  write_vector_row(console, g.bxc);
-  write_vector_row(console, g.cxa);
-  write_vector_row(console, g.axb);
-  write_free_form(console, {"Cell vol, a.bxc", g.volumes[0]});
-  write_free_form(console, {"Cell vol, b.cxa", g.volumes[1]});
-  write_free_form(console, {"Cell vol, c.axb", g.volumes[2]});
-  write_free_form(console, {"Recip cell, Cartesian"});
-  for (const Vector3& row : g.crec) write_vector_row(console, row);
 }
 
 }  // namespace velmora

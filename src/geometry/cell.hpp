@@ -10,8 +10,6 @@
 
 namespace velmora {
 
-struct Console;
-
 struct CellGeometry {
   float a = 0, b = 0, c = 0, al = 0, be = 0, ga = 0;        // edges, angles in radians
   float sg = 0;                                             // sin(gamma)
@@ -26,12 +24,5 @@ struct CellGeometry {
 
 // The cell geometry of the lattice parameters (angles in radians).
 CellGeometry compute_cell_geometry(const LatticeParameters& param, float pi);
-
-// Prints its four blocks: Cartesian cell, cross products, the three volumes,
-// reciprocal cell.
-void write_cell_geometry(Console& console, const CellGeometry& cell);
-
-// The fixed layout of one vector: three fields of width 8 with 4 decimals.
-void write_vector_row(Console& console, const Vector3& v);
 
 }  // namespace velmora

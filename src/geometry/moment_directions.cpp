@@ -5,9 +5,6 @@
 
 #include <cmath>
 
-#include "console/console.hpp"
-#include "console/fixed_layout_writer.hpp"
-#include "console/free_form_writer.hpp"
 #include "numbers/single_math.hpp"
 
 namespace velmora {
@@ -24,16 +21,6 @@ std::vector<Vector3> compute_moment_directions(const std::vector<MomentAngles>& 
     umom.push_back(u);
   }
   return umom;
-}
-
-void write_moment_directions(Console& console, const std::vector<Vector3>& umom) {
-  write_free_form(console, {"Unit vectors for mag moments"});
-  std::int32_t j = 0;
-  for (const Vector3& u : umom) {
-    ++j;
-    constexpr FieldFormat f = fixed_field(8, 4);
-    write_fixed_layout(console, {integer_field(3), f, f, f}, {j, u.x, u.y, u.z});
-  }
 }
 
 }  // namespace velmora

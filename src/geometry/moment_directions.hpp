@@ -9,13 +9,7 @@
 
 namespace velmora {
 
-struct Console;
-
 // One unit vector per moment, in order.
 std::vector<Vector3> compute_moment_directions(const std::vector<MomentAngles>& moments);
-
-// Prints the heading (always) and one row per magnetic atom: its index and
-// the three components.
-void write_moment_directions(Console& console, const std::vector<Vector3>& umom);
 
 }  // namespace velmora

@@ -22,7 +22,7 @@
 #include "scattering/reflection_threads.hpp"
 #include "scattering/symbol_lookup.hpp"
 #include "run/run_structure.hpp"
-#include "structure/structure_dialogue.hpp"
+#include "report/structure_dialogue.hpp"
 #include "tables/table_folder.hpp"
 #include "magnetic/tabulated_forms.hpp"
 

@@ -1,5 +1,6 @@
 // Loading of the reference tables. Each file is opened for reading only,
-// read from its start and closed before the next one is opened.
+// read from its start and closed before the next one is opened. Nothing is
+// printed here: the lines velmora prints as it reads are its caller's.
 #include "tables/scattering_tables.hpp"
 
 #include <algorithm>
@@ -16,7 +17,6 @@
 
 #include "console/console.hpp"
 #include "console/free_form_reader.hpp"
-#include "console/free_form_writer.hpp"
 #include "console/input_source.hpp"
 #include "console/run_end.hpp"
 
@@ -128,23 +128,24 @@ float read_number(Console& console, const FailurePlace& place, const std::string
   return value;
 }
 
-// One table file: open it, take its header line, announce it, read `rows`
-// rows through read_row(source, r), with `further` the rows after them up to
-// the file's end, and close it.
+// One table file: open it, take its header line, tell the reading that it
+// has begun, read `rows` rows through read_row(source, r), with `further` the
+// rows after them up to the file's end, and close it.
 template <typename ReadRow, typename Further>
-void read_table_file(Console& console, ScatteringTables& tables, std::string_view name, const char* progress,
-                     int rows, ReadRow read_row, Further further) {
+void read_table_file(Console& console, ScatteringTables& tables, std::string_view name, TableFile which,
+                     const TableReading& reading, int rows, ReadRow read_row, Further further) {
   DataFile file = open_data_file(console, name);
   InputSource& source = file.source;
   tables.header = read_fixed_text(console, source, kHeaderWidth);
-  write_free_form(console, {progress});
+  if (reading.file_begun) reading.file_begun(which);
   for (int r = 0; r < rows; ++r) read_row(source, r);
   further(source);
 }
 
-void load_xray_table(Console& console, ScatteringTables& tables, bool rows_beyond) {
+void load_xray_table(Console& console, ScatteringTables& tables, bool rows_beyond,
+                     const TableReading& reading) {
   read_table_file(
-      console, tables, kXrayFileName, "Reading X-ray scattering coefficients", kXrayRows,
+      console, tables, kXrayFileName, TableFile::xray, reading, kXrayRows,
       [&](InputSource& source, int r) {
         XrayCoefficientRow& row = tables.xray[r];
         auto& x = row.xsf;
@@ -173,20 +174,19 @@ void load_xray_table(Console& console, ScatteringTables& tables, bool rows_beyon
 
 // Reads the lengths and checks each row's label against the X-ray row of
 // the same number, since one row number found by label serves both tables.
-void load_neutron_table(Console& console, ScatteringTables& tables, bool rows_beyond) {
+void load_neutron_table(Console& console, ScatteringTables& tables, bool rows_beyond,
+                        const TableReading& reading) {
   constexpr float kTenth = 0.1f;
   const auto scaled = [](float length) { return static_cast<float>(static_cast<double>(length) * kTenth); };
   read_table_file(
-      console, tables, kNeutronFileName, "Reading neutron nuclear scattering coefficients", kNeutronRows,
+      console, tables, kNeutronFileName, TableFile::neutron, reading, kNeutronRows,
       [&](InputSource& source, int r) {
         NeutronLengthRow& row = tables.neutron[r];
         read_free_form(console, source, {target(text_span(row.nion)), target(tables.tempval)});
         row.bcoh = scaled(tables.tempval);
         const Symbol& xray_label = tables.xray[r].ion;
         if (row.nion != xray_label) {
-          write_free_form(console, {text_of(row.nion), text_of(xray_label), "!!!!!"});
-          write_free_form(console, {"Labels in x-ray scatt factor file must agree with"});
-          write_free_form(console, {"those in neutron scattering length file"});
+          if (reading.labels_disagree) reading.labels_disagree(row.nion, xray_label);
           stop_run(console, StopKind::own_error);
         }
       },
@@ -224,9 +224,9 @@ void load_neutron_table(Console& console, ScatteringTables& tables, bool rows_be
       });
 }
 
-void load_magnetic_table(Console& console, ScatteringTables& tables) {
+void load_magnetic_table(Console& console, ScatteringTables& tables, const TableReading& reading) {
   read_table_file(
-      console, tables, kMagneticFileName, "Reading neutron magnetic scattering coefficients", kMagneticRows,
+      console, tables, kMagneticFileName, TableFile::magnetic, reading, kMagneticRows,
       [&](InputSource& source, int r) {
         MagneticFormRow& row = tables.magnetic[r];
         auto& m = row.msf;
@@ -239,12 +239,13 @@ void load_magnetic_table(Console& console, ScatteringTables& tables) {
 
 }  // namespace
 
-void load_scattering_tables(Console& console, ScatteringTables& tables, bool rows_beyond) {
+void load_scattering_tables(Console& console, ScatteringTables& tables, bool rows_beyond,
+                            const TableReading& reading) {
   tables.nuclear_rows = kXrayRows;
   tables.row_notes.clear();
-  load_xray_table(console, tables, rows_beyond);
-  load_neutron_table(console, tables, rows_beyond);
-  load_magnetic_table(console, tables);
+  load_xray_table(console, tables, rows_beyond, reading);
+  load_neutron_table(console, tables, rows_beyond, reading);
+  load_magnetic_table(console, tables, reading);
 }
 
 }  // namespace velmora

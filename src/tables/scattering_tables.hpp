@@ -64,10 +64,23 @@ struct ScatteringTables {
   std::array<MagneticFormRow, 200> magnetic;
 };
 
-// Reads the three files in order, printing a progress line for each. A label
+// The three files, in the order they are read.
+enum class TableFile { xray, neutron, magnetic };
+
+// The moments of the reading that a caller may print at, since the loader
+// prints nothing: velmora announces each file once its header line is read,
+// and gives its own message when a neutron-length row is labelled otherwise
+// than the X-ray row of the same number, just before the run stops. Either
+// may be left empty (the companions, which print neither).
+struct TableReading {
+  std::function<void(TableFile)> file_begun;
+  std::function<void(const Symbol& neutron, const Symbol& xray)> labels_disagree;
+};
+
+// Reads the three files in order, telling `reading` as each begins. A label
 // of the neutron-length file that differs from the X-ray label of the same
-// row prints a message and stops the run; a missing, unreadable or short
-// file fails it. A row may end early at a slash (see tempval).
+// row stops the run (after reading.labels_disagree); a missing, unreadable or
+// short file fails it. A row may end early at a slash (see tempval).
 //
 // velmora reads its rows and never looks further. With rows_beyond set (the
 // companions), the X-ray and neutron-length files are read on to their ends:
@@ -75,6 +88,7 @@ struct ScatteringTables {
 // an optional note), the same labels in the same order in both, none
 // repeating an earlier label (it would change what velmora's rows mean).
 // These rows hold elements velmora's rows lack.
-void load_scattering_tables(Console& console, ScatteringTables& tables, bool rows_beyond = false);
+void load_scattering_tables(Console& console, ScatteringTables& tables, bool rows_beyond = false,
+                            const TableReading& reading = {});
 
 }  // namespace velmora

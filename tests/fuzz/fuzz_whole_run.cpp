@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "console/console.hpp"
-#include "run/velmora_run.hpp"
+#include "report/velmora_run.hpp"
 #include "fuzz_support.hpp"
 #include "tables/scattering_tables.hpp"
 

@@ -20,11 +20,11 @@
 #include "numbers/each_vector_path.hpp"
 #include "numbers/vector_path.hpp"
 #include "scattering/form_factors.hpp"
-#include "scattering/reflection_report.hpp"
+#include "report/reflection_report.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "scattering/structure_factors.hpp"
 #include "scattering/symbol_lookup.hpp"
-#include "structure/structure_dialogue.hpp"
+#include "report/structure_dialogue.hpp"
 
 // Allocation that can be made to fail in every thread but the test's own, as it does when a
 // worker runs out of memory.

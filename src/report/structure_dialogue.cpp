@@ -1,7 +1,8 @@
 // The structure dialogue, step by step in the order the user meets it. Each
 // step's prompt is written by one function, which the reading dialogue and
-// the dialogue of a crystal read elsewhere share.
-#include "structure/structure_dialogue.hpp"
+// the dialogue of a crystal read elsewhere share. Prompts and answers take
+// turns on the console, so the dialogue sits with velmora's printed blocks.
+#include "report/structure_dialogue.hpp"
 
 #include <cstdint>
 

@@ -1,20 +1,24 @@
 // The run sequence: every phase once, always in this order, with RunState as
-// the only data passed between them. A run ends only through stop_run or
-// fail_run, which unwind to here with the exit status.
-#include "run/velmora_run.hpp"
+// the only data passed between them, each phase's block printed as soon as it
+// is computed. A run ends only through stop_run or fail_run, which unwind to
+// here with the exit status.
+#include "report/velmora_run.hpp"
 
 #include <cstdio>
 #include <memory>
 
-#include "run/run_state.hpp"
 #include "console/console.hpp"
 #include "console/run_end.hpp"
 #include "console/standard_streams.hpp"
 #include "geometry/moment_directions.hpp"
-#include "scattering/reflection_report.hpp"
-#include "scattering/reflection_threads.hpp"
+#include "report/cell.hpp"
+#include "report/moment_directions.hpp"
+#include "report/reflection_report.hpp"
+#include "report/scattering_tables.hpp"
+#include "report/structure_dialogue.hpp"
+#include "run/run_state.hpp"
 #include "run/run_structure.hpp"
-#include "structure/structure_dialogue.hpp"
+#include "scattering/reflection_threads.hpp"
 
 namespace velmora {
 
@@ -23,7 +27,7 @@ namespace {
 // The first phases: the tables and the run's constants.
 std::unique_ptr<RunState> start_run(Console& console, bool rows_beyond) {
   auto state = std::make_unique<RunState>();
-  load_scattering_tables(console, state->tables, rows_beyond);
+  load_scattering_tables(console, state->tables, rows_beyond, table_reading_lines(console));
   state->pi = kPi;
   state->eg2mc = kEg2mc;
   return state;

@@ -1,7 +1,7 @@
 // Report layout: a 74-character header and 78-character rows. The last
 // column is 12 wide in the rows but its label field only 8, so "|FX|^2"
 // stands four columns left of the right edge of its numbers.
-#include "scattering/reflection_report.hpp"
+#include "report/reflection_report.hpp"
 
 #include "console/console.hpp"
 #include "console/fixed_layout_writer.hpp"
