@@ -13,6 +13,7 @@
 #include "run/run_values.hpp"
 #include "frontend/failure.hpp"
 #include "frontend/shared_options.hpp"
+#include "python/python_arguments.hpp"
 #include "python/structure_model.hpp"
 
 namespace py = pybind11;
@@ -257,7 +258,7 @@ PYBIND11_MODULE(velmora, m) {
              std::vector<velmora::python::AtomValues> values;
              for (std::size_t i = 0; i < atoms.size(); ++i) values.push_back(atom_of(atoms[i], i));
              return finished(velmora::python::model_from_values(
-                 cell, values, symmetry, tables.is_none() ? std::string() : tables.cast<std::string>(), choices));
+                 cell, values, symmetry, velmora::python::optional_path_of(tables, "tables"), choices));
            }),
            py::arg("cell"), py::arg("atoms"), py::arg("symmetry") = std::vector<std::string>(),
            py::arg("tables") = py::none(), py::kw_only(), py::arg("magnetic_model") = py::none(),
@@ -285,11 +286,12 @@ PYBIND11_MODULE(velmora, m) {
 
   m.def(
       "read_cif",
-      [](const std::string& path, const py::object& block, const std::map<std::string, std::string>& ions,
+      [](const py::object& path_given, const py::object& block, const std::map<std::string, std::string>& ions,
          const py::object& tables, const py::object& magnetic_model, const std::map<std::string, double>& g) {
+        const std::string path = velmora::python::path_of(path_given, "path");
         const auto choices = magnetic_choices(magnetic_model, g, {});
         const std::string block_name = block.is_none() ? "" : block.cast<std::string>();
-        const std::string folder = tables.is_none() ? "" : tables.cast<std::string>();
+        const std::string folder = velmora::python::optional_path_of(tables, "tables");
         StructureModel model;
         {
           py::gil_scoped_release unlocked;
@@ -309,10 +311,11 @@ PYBIND11_MODULE(velmora, m) {
       "factor} as --g (dipole). The structure's warnings name every form factor not velmora's.");
   m.def(
       "read_answers",
-      [](const std::string& path, const py::object& tables, const py::object& magnetic_model,
+      [](const py::object& path_given, const py::object& tables, const py::object& magnetic_model,
          const std::map<std::string, double>& g, const std::map<std::string, std::string>& ions) {
+        const std::string path = velmora::python::path_of(path_given, "path");
         const auto choices = magnetic_choices(magnetic_model, g, ions);
-        const std::string folder = tables.is_none() ? "" : tables.cast<std::string>();
+        const std::string folder = velmora::python::optional_path_of(tables, "tables");
         StructureModel model;
         {
           py::gil_scoped_release unlocked;

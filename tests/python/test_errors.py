@@ -50,3 +50,18 @@ def test_values_refused_before_any_computation():
         velmora.Structure((5, 5, 5, 90, 90, 90), [("Fe3", 0, 0, 0)], tables=DATA, g={"Fe": 2})
     with pytest.raises(ValueError, match="dmin or hkl"):
         velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", 0, 0, 0)], tables=DATA).reflections(dmin=1, hkl=[[1, 0, 0]])
+
+
+# (call, the exception, what its message starts with): each argument refused by name
+REFUSALS = [
+    (lambda: velmora.read_cif(3), TypeError, "path: give a str or os.PathLike"),
+    (lambda: velmora.read_answers(os.path.join(SOURCE, "examples", "iron_bcc.txt"), tables=["data"]), TypeError,
+     "tables: give a str or os.PathLike"),
+]
+
+
+@pytest.mark.parametrize("call, exception, start", REFUSALS)
+def test_argument_refused_by_name(call, exception, start):
+    with pytest.raises(exception) as raised:
+        call()
+    assert str(raised.value).startswith(start)

@@ -5,6 +5,7 @@ import csv
 import io
 import json
 import os
+import pathlib
 import subprocess
 
 import numpy as np
@@ -45,7 +46,8 @@ def test_answer_file_arrays_are_the_report(programs, answers):
     path = os.path.join(SOURCE, "examples", answers)
     with open(path, "rb") as f:
         report = subprocess.run([programs["velmora"]], stdin=f, cwd=DATA, capture_output=True, check=True)
-    assert_report(velmora.read_answers(path, tables=DATA).reflections(), report.stdout)
+    s = velmora.read_answers(pathlib.Path(path), tables=pathlib.Path(DATA))  # as os.PathLike
+    assert_report(s.reflections(), report.stdout)
 
 
 # (CIF, the magnetic model): velmora's own form factors, a 5d ion velmora's table lacks, and a
