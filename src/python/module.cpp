@@ -326,8 +326,8 @@ PYBIND11_MODULE(velmora, m) {
       py::arg("path"), py::kw_only(), py::arg("tables") = py::none(), py::arg("magnetic_model") = py::none(),
       py::arg("g") = std::map<std::string, double>(), py::arg("ions") = std::map<std::string, std::string>(),
       "The structure of a velmora answer file, with its reflections (reflections() with no\n"
-      "argument). Tables: the folder given, else as the companions find them. As\n"
-      "velmora-powder's options: magnetic_model \"j0\" or \"dipole\", g = {answer label or\n"
-      "element: Lande factor}, ions = {answer label: ion of magnetic_form_factors.csv}\n"
+      "argument). Tables: the folder given, else the working directory or the data beside the\n"
+      "module. As velmora-powder's options: magnetic_model \"j0\" or \"dipole\", g = {answer\n"
+      "label or element: Lande factor}, ions = {answer label: ion of magnetic_form_factors.csv}\n"
       "(\"Irx\": \"Ir4\", \"Wx\": \"W0:6s1\").");
 }

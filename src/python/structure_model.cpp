@@ -33,14 +33,21 @@ std::string float_entry(const std::vector<double>& values) {
   return out + "]";
 }
 
-// The folder of the data installed with the module: <prefix>/share/velmora/data
-// from <prefix>/lib/python3/dist-packages.
-std::optional<std::filesystem::path> installed_data_folder() {
+// The module's own file, or an empty path when the system does not say.
+std::filesystem::path module_file() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&module_tables_folder), &info) == 0 || info.dli_fname == nullptr)
-    return std::nullopt;
-  return (std::filesystem::path(info.dli_fname).parent_path() / "../../../share/velmora/data")
-      .lexically_normal();
+    return {};
+  return std::filesystem::path(info.dli_fname);
+}
+
+// True when the module is the one built in its build folder, whose copy of
+// the tables lies beside it; an installed module never reads that folder.
+bool in_build_folder(const std::filesystem::path& module) {
+  std::error_code error_module, error_build;
+  const auto folder = std::filesystem::weakly_canonical(module.parent_path(), error_module);
+  const auto build = std::filesystem::weakly_canonical(VELMORA_MODULE_BUILD_FOLDER, error_build);
+  return !error_module && !error_build && folder == build;
 }
 
 // Every atom type has its rows: the X-ray and neutron tables', and for a
@@ -94,14 +101,23 @@ void check_type(const std::string& type, std::size_t atom) {
 
 }  // namespace
 
+std::vector<std::filesystem::path> module_table_folders() {
+  std::vector<std::filesystem::path> folders{std::filesystem::current_path()};
+  const std::filesystem::path module = module_file();
+  if (module.empty()) return folders;
+  folders.push_back((module.parent_path() / VELMORA_DATA_FROM_MODULE).lexically_normal());
+  if (in_build_folder(module)) folders.push_back(module.parent_path() / "data");
+  return folders;
+}
+
 std::string module_tables_folder(const std::string& given) {
-  if (given.empty()) {
-    if (holds_tables(std::filesystem::current_path())) return std::filesystem::current_path().string();
-    if (const auto installed = installed_data_folder(); installed && holds_tables(*installed))
-      return installed->string();
-  }
-  std::string why;
-  if (const auto folder = choose_table_folder(given, why)) return folder->string();
+  if (!given.empty()) return given;
+  const std::vector<std::filesystem::path> folders = module_table_folders();
+  for (const std::filesystem::path& folder : folders)
+    if (holds_tables(folder)) return folder.string();
+  std::string why = "velmora's tables are in none of";
+  for (const std::filesystem::path& folder : folders) why += " " + folder.string();
+  why += " (name their folder with tables=)";
   throw ModelError(why);
 }
 

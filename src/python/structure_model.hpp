@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -49,9 +50,13 @@ struct StructureModel {
   std::vector<std::string> warnings;
 };
 
-// The tables folder: the one given, else the working directory when it holds
-// the tables, else the data folder installed beside the module, else the
-// companions' own choice (installed beside the program, or the source tree).
+// The folders the module looks in for the tables, in order: the working
+// directory, the data folder installed beside the module (share/velmora/data
+// of its prefix) and, for the module of the build tree, the copy beside it.
+std::vector<std::filesystem::path> module_table_folders();
+
+// The tables folder: the one given, else the first of module_table_folders
+// that holds the tables; when none does, the failure names them all.
 std::string module_tables_folder(const std::string& given);
 
 // ions as velmora-cif's --ion, by element or site label (choices.ions unused).
