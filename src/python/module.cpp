@@ -7,6 +7,7 @@
 #include <pybind11/stl.h>
 
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <functional>
 
@@ -42,6 +43,25 @@ void warn_all(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) PyErr_WarnEx(PyExc_UserWarning, line.c_str(), 1);
 }
 
+// h k l as one (n, 3) array: int32 when every index is a whole number (as
+// every list of a d-spacing is), else float32, velmora's own values.
+py::array hkl_array(std::size_t n, const std::function<Reflection(std::size_t)>& hkl_at) {
+  constexpr float kBeyondInt32 = 2147483648.0f;  // 2^31: every whole float below it fits
+  bool whole = true;
+  for (std::size_t i = 0; i < n && whole; ++i)
+    for (float v : hkl_at(i)) whole = whole && v == std::nearbyint(v) && std::abs(v) < kBeyondInt32;
+  const auto fill = [&](auto out) {
+    auto view = out.template mutable_unchecked<2>();
+    for (std::size_t i = 0; i < n; ++i)
+      for (int j = 0; j < 3; ++j)
+        view(static_cast<py::ssize_t>(i), j) =
+            static_cast<typename decltype(out)::value_type>(hkl_at(i)[static_cast<std::size_t>(j)]);
+    return py::array(out);
+  };
+  const std::vector<py::ssize_t> shape = {static_cast<py::ssize_t>(n), 3};
+  return whole ? fill(py::array_t<std::int32_t>(shape)) : fill(py::array_t<float>(shape));
+}
+
 // The rows of a reflection table, by column name.
 py::dict reflection_arrays(const std::vector<ReflectionValues>& values,
                            const std::vector<std::size_t>& rows) {
@@ -60,6 +80,7 @@ py::dict reflection_arrays(const std::vector<ReflectionValues>& values,
   r["fn2"] = column([](const ReflectionValues& v) { return v.fn_squared; });
   r["fm2"] = column([](const ReflectionValues& v) { return v.fm_squared; });
   r["fx2"] = column([](const ReflectionValues& v) { return v.fx_squared; });
+  r["hkl"] = hkl_array(rows.size(), [&](std::size_t i) { return values[rows[i]].geometry.h; });
   return r;
 }
 
@@ -154,6 +175,7 @@ py::dict powder(const StructureModel& m, double wavelength, const py::object& tw
   table["neutron_nuclear"] = peak_column([](const auto& q) { return q.nuclear; });
   table["neutron_magnetic"] = peak_column([](const auto& q) { return q.magnetic; });
   table["xray"] = peak_column([](const auto& q) { return q.xray; });
+  table["hkl"] = hkl_array(peaks.size(), [&peaks](std::size_t i) { return peaks[i].h; });
   out["peaks"] = table;
   return out;
 }
@@ -269,7 +291,9 @@ PYBIND11_MODULE(velmora, m) {
            "1/angstrom, |Fn|^2 and |Fm|^2 in barn, |FX|^2 in electrons squared), for every h k l with\n"
            "d >= dmin (both Friedel mates, by decreasing d), for the rows of hkl (an (n, 3) array), or\n"
            "for the structure's own list. unique=True: one row per set of equivalents (the greatest\n"
-           "h k l listed) and its multiplicity, by the Laue group of the nuclear and magnetic structure.")
+           "h k l listed) and its multiplicity, by the Laue group of the nuclear and magnetic structure.\n"
+           "hkl: h k l together as an (n, 3) array, int32 when every index is a whole number, else\n"
+           "float32 (an answer file or hkl= may list fractional indices).")
       .def("powder", &powder, py::arg("wavelength"), py::arg("two_theta") = py::none(),
            py::arg("fwhm") = py::none(), py::arg("caglioti") = py::none(),
            "velmora-powder's pattern at the wavelength (angstroms) of every reflection within reach:\n"

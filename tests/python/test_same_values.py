@@ -70,7 +70,7 @@ def test_cif_arrays_are_the_report_and_the_tables(programs, cif, model, tmp_path
     table = subprocess.run(run + ["--format", "csv", "--unique"], capture_output=True, check=True).stdout.decode()
     rows = list(csv.DictReader(line for line in io.StringIO(table) if not line.startswith("#")))
     assert len(rows) == len(u["h"])
-    for name in u:
+    for name in set(u) - {"hkl"}:
         column = np.array([row[name] for row in rows]).astype(u[name].dtype)
         assert np.array_equal(column, u[name]), name  # the same floats, digit for digit
 
@@ -109,3 +109,15 @@ def test_values_the_same_on_one_thread_and_on_several(monkeypatch):
     assert len(runs[0]["h"]) > 1000
     for name in runs[0]:
         assert np.array_equal(runs[0][name], runs[1][name]), name
+
+
+# (the h k l asked for, the type of the array hkl): whole indices as int32 where they fit
+HKL_KINDS = [([[1, 0, 0], [-2, 1, 1]], np.int32), ([[0.5, 0.5, 0.5], [1, 0, 0]], np.float32),
+             ([[2 ** 31, 0, 0]], np.float32)]
+
+
+@pytest.mark.parametrize("hkl, kind", HKL_KINDS)
+def test_hkl_array_holds_the_columns(hkl, kind):
+    r = velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", 0, 0, 0)], tables=DATA).reflections(hkl=hkl)
+    assert r["hkl"].dtype == kind and r["hkl"].shape == (len(hkl), 3)
+    assert np.array_equal(r["hkl"], np.stack([r["h"], r["k"], r["l"]], axis=1))
