@@ -227,8 +227,30 @@ py::dict model_dict(const StructureModel& m) {
         e.text ? py::object(py::str(e.value)) : py::module_::import("json").attr("loads")(e.value);
   d["atoms"] = m.state->structure.atoms.size();
   d["magnetic_atoms"] = m.state->structure.magnetic.size();
-  d["symmetry_operations"] = m.operation_text;
+  d["symmetry_operations"] = velmora::python::operation_triplets(m.crystal);
   return d;
+}
+
+// The crystal's atoms of the whole cell, as velmora.Atom records, with the
+// values as read (double), the type its table label and the site its file's label.
+py::list atoms_of(const StructureModel& m) {
+  const py::object record = py::module_::import("velmora").attr("Atom");
+  py::list out;
+  for (const velmora::CrystalAtom& atom : m.crystal.atoms) {
+    const velmora::CrystalSite& site = m.crystal.site_of(atom);
+    out.append(record(std::string(velmora::trimmed_text_of(site.atype)), site.label, atom.xyz[0],
+                      atom.xyz[1], atom.xyz[2], site.occ, site.biso, site.magnetic));
+  }
+  return out;
+}
+
+// The moment of each magnetic atom, in the order of the atoms: size, angle to x, angle to z.
+py::list moments_of(const StructureModel& m) {
+  py::list out;
+  for (const velmora::CrystalAtom& atom : m.crystal.atoms)
+    if (m.crystal.site_of(atom).magnetic)
+      out.append(py::make_tuple(atom.moment.size, atom.moment.angle_to_x, atom.moment.angle_to_z));
+  return out;
 }
 
 }  // namespace
@@ -236,6 +258,13 @@ py::dict model_dict(const StructureModel& m) {
 PYBIND11_MODULE(velmora, m) {
   m.doc() = "velmora's structure factors from Python: reflections as numpy arrays, powder patterns";
   m.attr("__version__") = VELMORA_VERSION;
+  m.attr("Atom") = py::module_::import("collections")
+                       .attr("namedtuple")("Atom", py::make_tuple("type", "site", "x", "y", "z", "occ", "biso",
+                                                                  "magnetic"),
+                                           py::arg("module") = "velmora");
+  m.attr("Atom").attr("__doc__") =
+      "An atom of the cell: type (its table label, Fe3), site (the file's site label; empty when\n"
+      "the source names none), x y z (fractional), occ, biso (B in square angstroms) and magnetic.";
   // A failure as the programs report it: the message they print after "error: ", and its
   // parts as values (file, line, answer, option, reason; empty or 0 when not concerned).
   static py::exception<std::runtime_error> error(m, "VelmoraError");
@@ -300,7 +329,20 @@ PYBIND11_MODULE(velmora, m) {
            "two_theta (degrees) and neutron_nuclear, neutron_magnetic, neutron, xray per degree;\n"
            "two_theta = (from, to, step); fwhm in degrees, or caglioti = (U, V, W). 'peaks' holds\n"
            "each reflection's 2-theta and integrated intensities.")
-      .def_property_readonly("cell", [](const StructureModel& s) { return s.cell; })
+      .def_property_readonly(
+          "cell",
+          [](const StructureModel& s) {
+            const velmora::CellParameters& c = s.crystal.cell;
+            return py::make_tuple(c[0], c[1], c[2], c[3], c[4], c[5]);
+          },
+          "(a, b, c, alpha, beta, gamma) in angstroms and degrees.")
+      .def_property_readonly("atoms", &atoms_of, "Every atom of the cell, in velmora's order, as velmora.Atom.")
+      .def_property_readonly(
+          "operations", [](const StructureModel& s) { return velmora::python::operation_triplets(s.crystal); },
+          "The symmetry operations as triplets (-y,x,z); a time-reversing one ends in ,-1.")
+      .def_property_readonly("moments", &moments_of,
+                             "Each magnetic atom's moment, in the order of the atoms: (size in Bohr\n"
+                             "magnetons, angle to x, angle to z in degrees; x along a, z along c*).")
       .def_property_readonly("model", &model_dict)
       .def_property_readonly("warnings", [](const StructureModel& s) { return s.warnings; })
       .def("__repr__", [](const StructureModel& s) {

@@ -139,11 +139,6 @@ StructureModel model_from_cif(const std::string& path, const std::string& block,
   for (std::string& warning : frontend::unmatched_name_warnings(m.crystal, "ions", ions, "g", choices.g))
     warnings.add(warning);
   const CellParameters& c = m.crystal.cell;
-  m.cell = c;
-  for (const SymmetryOperation& op : m.crystal.operations) {
-    m.operations.push_back(cif::space_operation(op));
-    m.operation_text.push_back(op.op.triplet() + (op.time_reversal < 0 ? ",-1" : ""));
-  }
   for (const std::string& line : warnings.lines()) m.warnings.push_back(line);
   m.model = {{"source", path},
              {"block", cif.block},
@@ -169,7 +164,6 @@ StructureModel model_from_answers(const std::string& path, const std::string& ta
   take_crystal(m, crystal);
   for (std::string& warning : frontend::unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g))
     m.warnings.push_back(std::move(warning));
-  m.cell = m.crystal.cell;
   m.model = {{"source", path}, {"tables", folder}};
   for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism)) m.model.push_back(std::move(e));
   return m;
@@ -220,7 +214,6 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
   take_crystal(m, crystal);
   for (std::string& warning : frontend::unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g))
     m.warnings.push_back(std::move(warning));
-  m.cell = cell;
   check_symbols(m, folder, "Structure");
   cif::Warnings warnings;
   std::vector<SymmetryOperation> ops;
@@ -231,10 +224,6 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
                                        starless));
   }
   if (!ops.empty()) ops = cif::checked_group(ops, "symmetry", warnings);
-  for (const SymmetryOperation& op : ops) {
-    m.operations.push_back(cif::space_operation(op));
-    m.operation_text.push_back(op.op.triplet());
-  }
   m.crystal.operations = std::move(ops);
   for (const std::string& line : warnings.lines()) m.warnings.push_back(line);
   m.model = {{"source", "Python values"}, {"tables", folder}};
@@ -242,8 +231,16 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
   return m;
 }
 
+std::vector<std::string> operation_triplets(const Crystal& crystal) {
+  std::vector<std::string> out;
+  for (const SymmetryOperation& op : crystal.operations)
+    out.push_back(op.op.triplet() + (op.time_reversal < 0 ? ",-1" : ""));
+  return out;
+}
+
 std::vector<Reflection> reflections_to(const StructureModel& m, double dmin) {
-  const gemmi::UnitCell cell(m.cell[0], m.cell[1], m.cell[2], m.cell[3], m.cell[4], m.cell[5]);
+  const CellParameters& c = m.crystal.cell;
+  const gemmi::UnitCell cell(c[0], c[1], c[2], c[3], c[4], c[5]);
   std::vector<Reflection> out;
   // As velmora-cif writes them: a zero is 0, never -0.
   for (const cif::Hkl& h : cif::reflections_to_dmin(cell, dmin))
@@ -262,7 +259,9 @@ std::vector<ReflectionValues> compute(const StructureModel& m, std::vector<Refle
 std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::vector<Reflection>& hkl,
                                            std::size_t* laue_order) {
   const RunState& s = *m.state;
-  const std::vector<Rotation> laue = laue_group(s.structure, s.cell, s.umom, m.operations);
+  std::vector<SpaceOperation> operations;
+  for (const SymmetryOperation& op : m.crystal.operations) operations.push_back(cif::space_operation(op));
+  const std::vector<Rotation> laue = laue_group(s.structure, s.cell, s.umom, operations);
   if (laue_order != nullptr) *laue_order = laue.size();
   return unique_reflections(hkl, laue);
 }

@@ -40,15 +40,17 @@ struct MagneticChoices {
   std::map<std::string, std::string> ions;
 };
 
+// What Python reads back (cell, atoms, operations, moments) is the crystal's.
 struct StructureModel {
   Crystal crystal;  // as read, with the magnetic form factors of its magnetic atoms
   std::shared_ptr<const RunState> state;  // its reflections: the answer file's, or none
-  std::array<double, 6> cell{};           // a b c alpha beta gamma, angstroms and degrees
-  std::vector<SpaceOperation> operations;
-  std::vector<std::string> operation_text;
-  std::vector<cif::ModelEntry> model;  // what the structure was made from
+  std::vector<cif::ModelEntry> model;     // what the structure was made from
   std::vector<std::string> warnings;
 };
+
+// The crystal's operations as a file writes them, ",-1" after one that
+// reverses the moments (-y,x,z,-1).
+std::vector<std::string> operation_triplets(const Crystal& crystal);
 
 // The folders the module looks in for the tables, in order: the working
 // directory, the data folder installed beside the module (share/velmora/data

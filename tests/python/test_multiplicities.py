@@ -54,7 +54,7 @@ STRUCTURES = {
 def cctbx_set(structure, group_symbol, hkl):
     if group_symbol is None:  # the magnetic CIF's operations without their time reversal
         group = sgtbx.space_group()
-        for op in structure.model["symmetry_operations"]:
+        for op in structure.operations:
             group.expand_smx(sgtbx.rt_mx(op.removesuffix(",-1")))
     else:
         group = sgtbx.space_group_info(group_symbol).group()
