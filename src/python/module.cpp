@@ -7,12 +7,14 @@
 #include <pybind11/stl.h>
 
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <functional>
 
 #include "run/run_values.hpp"
 #include "frontend/failure.hpp"
 #include "frontend/shared_options.hpp"
+#include "python/python_arguments.hpp"
 #include "python/structure_model.hpp"
 
 namespace py = pybind11;
@@ -41,6 +43,25 @@ void warn_all(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) PyErr_WarnEx(PyExc_UserWarning, line.c_str(), 1);
 }
 
+// h k l as one (n, 3) array: int32 when every index is a whole number (as
+// every list of a d-spacing is), else float32, velmora's own values.
+py::array hkl_array(std::size_t n, const std::function<Reflection(std::size_t)>& hkl_at) {
+  constexpr float kBeyondInt32 = 2147483648.0f;  // 2^31: every whole float below it fits
+  bool whole = true;
+  for (std::size_t i = 0; i < n && whole; ++i)
+    for (float v : hkl_at(i)) whole = whole && v == std::nearbyint(v) && std::abs(v) < kBeyondInt32;
+  const auto fill = [&](auto out) {
+    auto view = out.template mutable_unchecked<2>();
+    for (std::size_t i = 0; i < n; ++i)
+      for (int j = 0; j < 3; ++j)
+        view(static_cast<py::ssize_t>(i), j) =
+            static_cast<typename decltype(out)::value_type>(hkl_at(i)[static_cast<std::size_t>(j)]);
+    return py::array(out);
+  };
+  const std::vector<py::ssize_t> shape = {static_cast<py::ssize_t>(n), 3};
+  return whole ? fill(py::array_t<std::int32_t>(shape)) : fill(py::array_t<float>(shape));
+}
+
 // The rows of a reflection table, by column name.
 py::dict reflection_arrays(const std::vector<ReflectionValues>& values,
                            const std::vector<std::size_t>& rows) {
@@ -59,6 +80,7 @@ py::dict reflection_arrays(const std::vector<ReflectionValues>& values,
   r["fn2"] = column([](const ReflectionValues& v) { return v.fn_squared; });
   r["fm2"] = column([](const ReflectionValues& v) { return v.fm_squared; });
   r["fx2"] = column([](const ReflectionValues& v) { return v.fx_squared; });
+  r["hkl"] = hkl_array(rows.size(), [&](std::size_t i) { return values[rows[i]].geometry.h; });
   return r;
 }
 
@@ -153,6 +175,7 @@ py::dict powder(const StructureModel& m, double wavelength, const py::object& tw
   table["neutron_nuclear"] = peak_column([](const auto& q) { return q.nuclear; });
   table["neutron_magnetic"] = peak_column([](const auto& q) { return q.magnetic; });
   table["xray"] = peak_column([](const auto& q) { return q.xray; });
+  table["hkl"] = hkl_array(peaks.size(), [&peaks](std::size_t i) { return peaks[i].h; });
   out["peaks"] = table;
   return out;
 }
@@ -204,8 +227,30 @@ py::dict model_dict(const StructureModel& m) {
         e.text ? py::object(py::str(e.value)) : py::module_::import("json").attr("loads")(e.value);
   d["atoms"] = m.state->structure.atoms.size();
   d["magnetic_atoms"] = m.state->structure.magnetic.size();
-  d["symmetry_operations"] = m.operation_text;
+  d["symmetry_operations"] = velmora::python::operation_triplets(m.crystal);
   return d;
+}
+
+// The crystal's atoms of the whole cell, as velmora.Atom records, with the
+// values as read (double), the type its table label and the site its file's label.
+py::list atoms_of(const StructureModel& m) {
+  const py::object record = py::module_::import("velmora").attr("Atom");
+  py::list out;
+  for (const velmora::CrystalAtom& atom : m.crystal.atoms) {
+    const velmora::CrystalSite& site = m.crystal.site_of(atom);
+    out.append(record(std::string(velmora::trimmed_text_of(site.atype)), site.label, atom.xyz[0],
+                      atom.xyz[1], atom.xyz[2], site.occ, site.biso, site.magnetic));
+  }
+  return out;
+}
+
+// The moment of each magnetic atom, in the order of the atoms: size, angle to x, angle to z.
+py::list moments_of(const StructureModel& m) {
+  py::list out;
+  for (const velmora::CrystalAtom& atom : m.crystal.atoms)
+    if (m.crystal.site_of(atom).magnetic)
+      out.append(py::make_tuple(atom.moment.size, atom.moment.angle_to_x, atom.moment.angle_to_z));
+  return out;
 }
 
 }  // namespace
@@ -213,6 +258,13 @@ py::dict model_dict(const StructureModel& m) {
 PYBIND11_MODULE(velmora, m) {
   m.doc() = "velmora's structure factors from Python: reflections as numpy arrays, powder patterns";
   m.attr("__version__") = VELMORA_VERSION;
+  m.attr("Atom") = py::module_::import("collections")
+                       .attr("namedtuple")("Atom", py::make_tuple("type", "site", "x", "y", "z", "occ", "biso",
+                                                                  "magnetic"),
+                                           py::arg("module") = "velmora");
+  m.attr("Atom").attr("__doc__") =
+      "An atom of the cell: type (its table label, Fe3), site (the file's site label; empty when\n"
+      "the source names none), x y z (fractional), occ, biso (B in square angstroms) and magnetic.";
   // A failure as the programs report it: the message they print after "error: ", and its
   // parts as values (file, line, answer, option, reason; empty or 0 when not concerned).
   static py::exception<std::runtime_error> error(m, "VelmoraError");
@@ -257,7 +309,7 @@ PYBIND11_MODULE(velmora, m) {
              std::vector<velmora::python::AtomValues> values;
              for (std::size_t i = 0; i < atoms.size(); ++i) values.push_back(atom_of(atoms[i], i));
              return finished(velmora::python::model_from_values(
-                 cell, values, symmetry, tables.is_none() ? std::string() : tables.cast<std::string>(), choices));
+                 cell, values, symmetry, velmora::python::optional_path_of(tables, "tables"), choices));
            }),
            py::arg("cell"), py::arg("atoms"), py::arg("symmetry") = std::vector<std::string>(),
            py::arg("tables") = py::none(), py::kw_only(), py::arg("magnetic_model") = py::none(),
@@ -268,14 +320,29 @@ PYBIND11_MODULE(velmora, m) {
            "1/angstrom, |Fn|^2 and |Fm|^2 in barn, |FX|^2 in electrons squared), for every h k l with\n"
            "d >= dmin (both Friedel mates, by decreasing d), for the rows of hkl (an (n, 3) array), or\n"
            "for the structure's own list. unique=True: one row per set of equivalents (the greatest\n"
-           "h k l listed) and its multiplicity, by the Laue group of the nuclear and magnetic structure.")
+           "h k l listed) and its multiplicity, by the Laue group of the nuclear and magnetic structure.\n"
+           "hkl: h k l together as an (n, 3) array, int32 when every index is a whole number, else\n"
+           "float32 (an answer file or hkl= may list fractional indices).")
       .def("powder", &powder, py::arg("wavelength"), py::arg("two_theta") = py::none(),
            py::arg("fwhm") = py::none(), py::arg("caglioti") = py::none(),
            "velmora-powder's pattern at the wavelength (angstroms) of every reflection within reach:\n"
            "two_theta (degrees) and neutron_nuclear, neutron_magnetic, neutron, xray per degree;\n"
            "two_theta = (from, to, step); fwhm in degrees, or caglioti = (U, V, W). 'peaks' holds\n"
            "each reflection's 2-theta and integrated intensities.")
-      .def_property_readonly("cell", [](const StructureModel& s) { return s.cell; })
+      .def_property_readonly(
+          "cell",
+          [](const StructureModel& s) {
+            const velmora::CellParameters& c = s.crystal.cell;
+            return py::make_tuple(c[0], c[1], c[2], c[3], c[4], c[5]);
+          },
+          "(a, b, c, alpha, beta, gamma) in angstroms and degrees.")
+      .def_property_readonly("atoms", &atoms_of, "Every atom of the cell, in velmora's order, as velmora.Atom.")
+      .def_property_readonly(
+          "operations", [](const StructureModel& s) { return velmora::python::operation_triplets(s.crystal); },
+          "The symmetry operations as triplets (-y,x,z); a time-reversing one ends in ,-1.")
+      .def_property_readonly("moments", &moments_of,
+                             "Each magnetic atom's moment, in the order of the atoms: (size in Bohr\n"
+                             "magnetons, angle to x, angle to z in degrees; x along a, z along c*).")
       .def_property_readonly("model", &model_dict)
       .def_property_readonly("warnings", [](const StructureModel& s) { return s.warnings; })
       .def("__repr__", [](const StructureModel& s) {
@@ -285,11 +352,12 @@ PYBIND11_MODULE(velmora, m) {
 
   m.def(
       "read_cif",
-      [](const std::string& path, const py::object& block, const std::map<std::string, std::string>& ions,
+      [](const py::object& path_given, const py::object& block, const std::map<std::string, std::string>& ions,
          const py::object& tables, const py::object& magnetic_model, const std::map<std::string, double>& g) {
+        const std::string path = velmora::python::path_of(path_given, "path");
         const auto choices = magnetic_choices(magnetic_model, g, {});
         const std::string block_name = block.is_none() ? "" : block.cast<std::string>();
-        const std::string folder = tables.is_none() ? "" : tables.cast<std::string>();
+        const std::string folder = velmora::python::optional_path_of(tables, "tables");
         StructureModel model;
         {
           py::gil_scoped_release unlocked;
@@ -309,10 +377,11 @@ PYBIND11_MODULE(velmora, m) {
       "factor} as --g (dipole). The structure's warnings name every form factor not velmora's.");
   m.def(
       "read_answers",
-      [](const std::string& path, const py::object& tables, const py::object& magnetic_model,
+      [](const py::object& path_given, const py::object& tables, const py::object& magnetic_model,
          const std::map<std::string, double>& g, const std::map<std::string, std::string>& ions) {
+        const std::string path = velmora::python::path_of(path_given, "path");
         const auto choices = magnetic_choices(magnetic_model, g, ions);
-        const std::string folder = tables.is_none() ? "" : tables.cast<std::string>();
+        const std::string folder = velmora::python::optional_path_of(tables, "tables");
         StructureModel model;
         {
           py::gil_scoped_release unlocked;
@@ -323,8 +392,8 @@ PYBIND11_MODULE(velmora, m) {
       py::arg("path"), py::kw_only(), py::arg("tables") = py::none(), py::arg("magnetic_model") = py::none(),
       py::arg("g") = std::map<std::string, double>(), py::arg("ions") = std::map<std::string, std::string>(),
       "The structure of a velmora answer file, with its reflections (reflections() with no\n"
-      "argument). Tables: the folder given, else as the companions find them. As\n"
-      "velmora-powder's options: magnetic_model \"j0\" or \"dipole\", g = {answer label or\n"
-      "element: Lande factor}, ions = {answer label: ion of magnetic_form_factors.csv}\n"
+      "argument). Tables: the folder given, else the working directory or the data beside the\n"
+      "module. As velmora-powder's options: magnetic_model \"j0\" or \"dipole\", g = {answer\n"
+      "label or element: Lande factor}, ions = {answer label: ion of magnetic_form_factors.csv}\n"
       "(\"Irx\": \"Ir4\", \"Wx\": \"W0:6s1\").");
 }

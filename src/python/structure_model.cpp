@@ -33,14 +33,21 @@ std::string float_entry(const std::vector<double>& values) {
   return out + "]";
 }
 
-// The folder of the data installed with the module: <prefix>/share/velmora/data
-// from <prefix>/lib/python3/dist-packages.
-std::optional<std::filesystem::path> installed_data_folder() {
+// The module's own file, or an empty path when the system does not say.
+std::filesystem::path module_file() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&module_tables_folder), &info) == 0 || info.dli_fname == nullptr)
-    return std::nullopt;
-  return (std::filesystem::path(info.dli_fname).parent_path() / "../../../share/velmora/data")
-      .lexically_normal();
+    return {};
+  return std::filesystem::path(info.dli_fname);
+}
+
+// True when the module is the one built in its build folder, whose copy of
+// the tables lies beside it; an installed module never reads that folder.
+bool in_build_folder(const std::filesystem::path& module) {
+  std::error_code error_module, error_build;
+  const auto folder = std::filesystem::weakly_canonical(module.parent_path(), error_module);
+  const auto build = std::filesystem::weakly_canonical(VELMORA_MODULE_BUILD_FOLDER, error_build);
+  return !error_module && !error_build && folder == build;
 }
 
 // Every atom type has its rows: the X-ray and neutron tables', and for a
@@ -94,14 +101,23 @@ void check_type(const std::string& type, std::size_t atom) {
 
 }  // namespace
 
+std::vector<std::filesystem::path> module_table_folders() {
+  std::vector<std::filesystem::path> folders{std::filesystem::current_path()};
+  const std::filesystem::path module = module_file();
+  if (module.empty()) return folders;
+  folders.push_back((module.parent_path() / VELMORA_DATA_FROM_MODULE).lexically_normal());
+  if (in_build_folder(module)) folders.push_back(module.parent_path() / "data");
+  return folders;
+}
+
 std::string module_tables_folder(const std::string& given) {
-  if (given.empty()) {
-    if (holds_tables(std::filesystem::current_path())) return std::filesystem::current_path().string();
-    if (const auto installed = installed_data_folder(); installed && holds_tables(*installed))
-      return installed->string();
-  }
-  std::string why;
-  if (const auto folder = choose_table_folder(given, why)) return folder->string();
+  if (!given.empty()) return given;
+  const std::vector<std::filesystem::path> folders = module_table_folders();
+  for (const std::filesystem::path& folder : folders)
+    if (holds_tables(folder)) return folder.string();
+  std::string why = "velmora's tables are in none of";
+  for (const std::filesystem::path& folder : folders) why += " " + folder.string();
+  why += " (name their folder with tables=)";
   throw ModelError(why);
 }
 
@@ -123,11 +139,6 @@ StructureModel model_from_cif(const std::string& path, const std::string& block,
   for (std::string& warning : frontend::unmatched_name_warnings(m.crystal, "ions", ions, "g", choices.g))
     warnings.add(warning);
   const CellParameters& c = m.crystal.cell;
-  m.cell = c;
-  for (const SymmetryOperation& op : m.crystal.operations) {
-    m.operations.push_back(cif::space_operation(op));
-    m.operation_text.push_back(op.op.triplet() + (op.time_reversal < 0 ? ",-1" : ""));
-  }
   for (const std::string& line : warnings.lines()) m.warnings.push_back(line);
   m.model = {{"source", path},
              {"block", cif.block},
@@ -153,7 +164,6 @@ StructureModel model_from_answers(const std::string& path, const std::string& ta
   take_crystal(m, crystal);
   for (std::string& warning : frontend::unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g))
     m.warnings.push_back(std::move(warning));
-  m.cell = m.crystal.cell;
   m.model = {{"source", path}, {"tables", folder}};
   for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism)) m.model.push_back(std::move(e));
   return m;
@@ -204,7 +214,6 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
   take_crystal(m, crystal);
   for (std::string& warning : frontend::unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g))
     m.warnings.push_back(std::move(warning));
-  m.cell = cell;
   check_symbols(m, folder, "Structure");
   cif::Warnings warnings;
   std::vector<SymmetryOperation> ops;
@@ -215,10 +224,6 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
                                        starless));
   }
   if (!ops.empty()) ops = cif::checked_group(ops, "symmetry", warnings);
-  for (const SymmetryOperation& op : ops) {
-    m.operations.push_back(cif::space_operation(op));
-    m.operation_text.push_back(op.op.triplet());
-  }
   m.crystal.operations = std::move(ops);
   for (const std::string& line : warnings.lines()) m.warnings.push_back(line);
   m.model = {{"source", "Python values"}, {"tables", folder}};
@@ -226,8 +231,16 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
   return m;
 }
 
+std::vector<std::string> operation_triplets(const Crystal& crystal) {
+  std::vector<std::string> out;
+  for (const SymmetryOperation& op : crystal.operations)
+    out.push_back(op.op.triplet() + (op.time_reversal < 0 ? ",-1" : ""));
+  return out;
+}
+
 std::vector<Reflection> reflections_to(const StructureModel& m, double dmin) {
-  const gemmi::UnitCell cell(m.cell[0], m.cell[1], m.cell[2], m.cell[3], m.cell[4], m.cell[5]);
+  const CellParameters& c = m.crystal.cell;
+  const gemmi::UnitCell cell(c[0], c[1], c[2], c[3], c[4], c[5]);
   std::vector<Reflection> out;
   // As velmora-cif writes them: a zero is 0, never -0.
   for (const cif::Hkl& h : cif::reflections_to_dmin(cell, dmin))
@@ -246,7 +259,9 @@ std::vector<ReflectionValues> compute(const StructureModel& m, std::vector<Refle
 std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::vector<Reflection>& hkl,
                                            std::size_t* laue_order) {
   const RunState& s = *m.state;
-  const std::vector<Rotation> laue = laue_group(s.structure, s.cell, s.umom, m.operations);
+  std::vector<SpaceOperation> operations;
+  for (const SymmetryOperation& op : m.crystal.operations) operations.push_back(cif::space_operation(op));
+  const std::vector<Rotation> laue = laue_group(s.structure, s.cell, s.umom, operations);
   if (laue_order != nullptr) *laue_order = laue.size();
   return unique_reflections(hkl, laue);
 }

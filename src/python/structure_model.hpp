@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -39,19 +40,25 @@ struct MagneticChoices {
   std::map<std::string, std::string> ions;
 };
 
+// What Python reads back (cell, atoms, operations, moments) is the crystal's.
 struct StructureModel {
   Crystal crystal;  // as read, with the magnetic form factors of its magnetic atoms
   std::shared_ptr<const RunState> state;  // its reflections: the answer file's, or none
-  std::array<double, 6> cell{};           // a b c alpha beta gamma, angstroms and degrees
-  std::vector<SpaceOperation> operations;
-  std::vector<std::string> operation_text;
-  std::vector<cif::ModelEntry> model;  // what the structure was made from
+  std::vector<cif::ModelEntry> model;     // what the structure was made from
   std::vector<std::string> warnings;
 };
 
-// The tables folder: the one given, else the working directory when it holds
-// the tables, else the data folder installed beside the module, else the
-// companions' own choice (installed beside the program, or the source tree).
+// The crystal's operations as a file writes them, ",-1" after one that
+// reverses the moments (-y,x,z,-1).
+std::vector<std::string> operation_triplets(const Crystal& crystal);
+
+// The folders the module looks in for the tables, in order: the working
+// directory, the data folder installed beside the module (share/velmora/data
+// of its prefix) and, for the module of the build tree, the copy beside it.
+std::vector<std::filesystem::path> module_table_folders();
+
+// The tables folder: the one given, else the first of module_table_folders
+// that holds the tables; when none does, the failure names them all.
 std::string module_tables_folder(const std::string& given);
 
 // ions as velmora-cif's --ion, by element or site label (choices.ions unused).

@@ -1,11 +1,14 @@
 """A failure is a velmora.VelmoraError carrying the message the program prints after
 "error: " for the same input: velmora-cif for read_cif, velmora-powder for read_answers."""
+import glob
 import os
+import shutil
 import subprocess
+import sys
 
 import pytest
 import velmora
-from conftest import SOURCE
+from conftest import BUILD, SOURCE
 
 DATA = os.path.join(SOURCE, "data")
 CASES = os.path.join(SOURCE, "tests", "cif", "cases")
@@ -50,3 +53,51 @@ def test_values_refused_before_any_computation():
         velmora.Structure((5, 5, 5, 90, 90, 90), [("Fe3", 0, 0, 0)], tables=DATA, g={"Fe": 2})
     with pytest.raises(ValueError, match="dmin or hkl"):
         velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", 0, 0, 0)], tables=DATA).reflections(dmin=1, hkl=[[1, 0, 0]])
+
+
+# (call, the exception, what its message starts with): each argument refused by name
+REFUSALS = [
+    (lambda: velmora.read_cif(3), TypeError, "path: give a str or os.PathLike"),
+    (lambda: velmora.read_answers(os.path.join(SOURCE, "examples", "iron_bcc.txt"), tables=["data"]), TypeError,
+     "tables: give a str or os.PathLike"),
+]
+
+
+@pytest.mark.parametrize("call, exception, start", REFUSALS)
+def test_argument_refused_by_name(call, exception, start):
+    with pytest.raises(exception) as raised:
+        call()
+    assert str(raised.value).startswith(start)
+
+
+# (where the module lies, where the tables lie, the folder taken; None: none, and every folder is named)
+TABLE_PLACES = [
+    ("build", None, "build/src/python/data"),
+    ("prefix/lib/python3/dist-packages", "prefix/share/velmora/data", "prefix/share/velmora/data"),
+    ("prefix/lib/python3/dist-packages", "work", "work"),
+    ("prefix/lib/python3/dist-packages", "prefix/lib/python3/dist-packages/data", None),
+]
+
+
+@pytest.mark.parametrize("module, tables, taken", TABLE_PLACES)
+def test_tables_found_in_the_working_directory_and_beside_the_module(tmp_path, module, tables, taken):
+    folder = os.path.join(BUILD, "src", "python")
+    if module != "build":
+        folder = tmp_path / module
+        os.makedirs(folder)
+        shutil.copy(glob.glob(os.path.join(BUILD, "src", "python", "velmora*.so"))[0], folder)
+    if tables:
+        os.makedirs(tmp_path / tables, exist_ok=True)
+        for table in glob.glob(os.path.join(DATA, "*_edited.txt")):
+            shutil.copy(table, tmp_path / tables)
+    os.makedirs(tmp_path / "work", exist_ok=True)
+    script = ("import velmora\ntry: print(velmora.Structure((3, 3, 3, 90, 90, 90), [('Fex', 0, 0, 0)]).model['tables'])\n"
+              "except velmora.VelmoraError as e: print(e)")
+    out = subprocess.run([sys.executable, "-c", script], cwd=tmp_path / "work", env=dict(os.environ, PYTHONPATH=str(folder)),
+                         capture_output=True, text=True, check=True).stdout.strip()
+    if taken is None:
+        assert out == f"velmora's tables are in none of {tmp_path / 'work'} {tmp_path / 'prefix/share/velmora/data'}" \
+                      " (name their folder with tables=)"
+    else:
+        where = os.path.join(BUILD, "src", "python", "data") if module == "build" else str(tmp_path / taken)
+        assert out == where

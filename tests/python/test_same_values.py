@@ -5,6 +5,7 @@ import csv
 import io
 import json
 import os
+import pathlib
 import subprocess
 
 import numpy as np
@@ -45,7 +46,8 @@ def test_answer_file_arrays_are_the_report(programs, answers):
     path = os.path.join(SOURCE, "examples", answers)
     with open(path, "rb") as f:
         report = subprocess.run([programs["velmora"]], stdin=f, cwd=DATA, capture_output=True, check=True)
-    assert_report(velmora.read_answers(path, tables=DATA).reflections(), report.stdout)
+    s = velmora.read_answers(pathlib.Path(path), tables=pathlib.Path(DATA))  # as os.PathLike
+    assert_report(s.reflections(), report.stdout)
 
 
 # (CIF, the magnetic model): velmora's own form factors, a 5d ion velmora's table lacks, and a
@@ -68,7 +70,7 @@ def test_cif_arrays_are_the_report_and_the_tables(programs, cif, model, tmp_path
     table = subprocess.run(run + ["--format", "csv", "--unique"], capture_output=True, check=True).stdout.decode()
     rows = list(csv.DictReader(line for line in io.StringIO(table) if not line.startswith("#")))
     assert len(rows) == len(u["h"])
-    for name in u:
+    for name in set(u) - {"hkl"}:
         column = np.array([row[name] for row in rows]).astype(u[name].dtype)
         assert np.array_equal(column, u[name]), name  # the same floats, digit for digit
 
@@ -107,3 +109,50 @@ def test_values_the_same_on_one_thread_and_on_several(monkeypatch):
     assert len(runs[0]["h"]) > 1000
     for name in runs[0]:
         assert np.array_equal(runs[0][name], runs[1][name]), name
+
+
+# (the h k l asked for, the type of the array hkl): whole indices as int32 where they fit
+HKL_KINDS = [([[1, 0, 0], [-2, 1, 1]], np.int32), ([[0.5, 0.5, 0.5], [1, 0, 0]], np.float32),
+             ([[2 ** 31, 0, 0]], np.float32)]
+
+
+@pytest.mark.parametrize("hkl, kind", HKL_KINDS)
+def test_hkl_array_holds_the_columns(hkl, kind):
+    r = velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", 0, 0, 0)], tables=DATA).reflections(hkl=hkl)
+    assert r["hkl"].dtype == kind and r["hkl"].shape == (len(hkl), 3)
+    assert np.array_equal(r["hkl"], np.stack([r["h"], r["k"], r["l"]], axis=1))
+
+
+def answer_structure(text):
+    """The cell, the atoms (type x y z occ B mag [site]) and the moments of an answer text."""
+    rows = [line.split() for line in text.splitlines()]
+    count = int(rows[1][0])
+    atoms = rows[2:2 + count]
+    return rows[0], atoms, rows[2 + count:2 + count + sum(a[6] == "1" for a in atoms)]
+
+
+# (reader, input): the structure read back is the answer file velmora-cif writes, or the file read
+READ_BACK = [("cif", os.path.join(CIFS, "mno.mcif")), ("cif", os.path.join(CIFS, "magnetite.mcif")),
+             ("cif", os.path.join(CIFS, "corundum_full_symbol.cif")),
+             ("answers", os.path.join(SOURCE, "examples", "mno_antiferromagnet.txt"))]
+
+
+@pytest.mark.parametrize("reader, path", READ_BACK)
+def test_structure_reads_back_as_its_answers(programs, tmp_path, reader, path):
+    if reader == "cif":
+        s = velmora.read_cif(path, tables=DATA)
+        text = subprocess.run([programs["velmora-cif"], path, "--dmin", "3", "--tables", DATA], capture_output=True,
+                              check=True).stdout.decode()
+    else:
+        s = velmora.read_answers(path, tables=DATA)
+        text = open(path).read()
+    cell, atoms, moments = answer_structure(text)
+    assert isinstance(s.cell, tuple) and np.allclose(s.cell, np.array(cell, dtype=float), rtol=1e-6)
+    assert len(s.atoms) == len(atoms) > 0 and len(s.moments) == len(moments)
+    for atom, row in zip(s.atoms, atoms):
+        assert (atom.type, atom.magnetic, atom.site) == (row[0], row[6] == "1", row[7] if len(row) > 7 else "")
+        assert np.allclose([atom.x, atom.y, atom.z, atom.occ, atom.biso], np.array(row[1:6], dtype=float), atol=1e-5)
+    assert np.allclose(np.reshape(s.moments, (-1, 3)), np.array([row[:3] for row in moments], dtype=float).reshape(-1, 3),
+                       atol=1e-5)
+    reversing = [op for op in s.operations if op.endswith(",-1")]
+    assert bool(reversing) == path.endswith(".mcif") and s.operations == s.model["symmetry_operations"]
