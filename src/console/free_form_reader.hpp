@@ -8,6 +8,8 @@
 // through fail_run with its reason and the item number.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <source_location>
@@ -31,6 +33,8 @@ struct ReadTarget {
 inline ReadTarget target(std::int32_t& value) { return {TargetKind::integer, &value, nullptr, {}}; }
 inline ReadTarget target(float& value) { return {TargetKind::real, nullptr, &value, {}}; }
 inline ReadTarget target(std::span<char> text) { return {TargetKind::text, nullptr, nullptr, text}; }
+template <std::size_t N>
+inline ReadTarget target(std::array<char, N>& text) { return target(std::span<char>(text)); }
 
 // Repeat counts above this are rejected.
 inline constexpr std::int64_t kMaxRepeatCount = 200000000;

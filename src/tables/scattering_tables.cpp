@@ -150,7 +150,7 @@ void load_xray_table(Console& console, ScatteringTables& tables, bool rows_beyon
         XrayCoefficientRow& row = tables.xray[r];
         auto& x = row.xsf;
         read_free_form(console, source,
-                       {target(text_span(row.ion)), target(x[0]), target(x[1]), target(x[2]), target(x[3]),
+                       {target(row.ion), target(x[0]), target(x[1]), target(x[2]), target(x[3]),
                         target(x[4]), target(x[5]), target(x[6]), target(x[7]), target(x[8])});
       },
       [&](InputSource& source) {
@@ -182,7 +182,7 @@ void load_neutron_table(Console& console, ScatteringTables& tables, bool rows_be
       console, tables, kNeutronFileName, TableFile::neutron, reading, kNeutronRows,
       [&](InputSource& source, int r) {
         NeutronLengthRow& row = tables.neutron[r];
-        read_free_form(console, source, {target(text_span(row.nion)), target(tables.tempval)});
+        read_free_form(console, source, {target(row.nion), target(tables.tempval)});
         row.bcoh = scaled(tables.tempval);
         const Symbol& xray_label = tables.xray[r].ion;
         if (row.nion != xray_label) {
@@ -231,7 +231,7 @@ void load_magnetic_table(Console& console, ScatteringTables& tables, const Table
         MagneticFormRow& row = tables.magnetic[r];
         auto& m = row.msf;
         read_free_form(console, source,
-                       {target(text_span(row.mion)), target(m[0]), target(m[1]), target(m[2]), target(m[3]),
+                       {target(row.mion), target(m[0]), target(m[1]), target(m[2]), target(m[3]),
                         target(m[4]), target(m[5]), target(m[6])});
       },
       [](InputSource&) {});

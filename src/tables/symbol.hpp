@@ -3,7 +3,6 @@
 #pragma once
 
 #include <array>
-#include <span>
 #include <string_view>
 
 namespace velmora {
@@ -13,7 +12,6 @@ using Symbol = std::array<char, 3>;
 inline constexpr Symbol kBlankSymbol = {' ', ' ', ' '};
 
 inline std::string_view text_of(const Symbol& symbol) { return {symbol.data(), symbol.size()}; }
-inline std::span<char> text_span(Symbol& symbol) { return {symbol.data(), symbol.size()}; }
 
 // A label as velmora's reader takes a text answer: its first three
 // characters, padded with blanks.
