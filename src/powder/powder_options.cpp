@@ -11,20 +11,11 @@
 
 #include "frontend/command_line.hpp"
 #include "frontend/shared_options.hpp"
-#include "powder/number_text.hpp"
+#include "powder/pattern_checks.hpp"
 #include "powder/powder_error.hpp"
 
 namespace velmora::powder {
 namespace {
-
-// Beyond this many points a pattern no longer fits a file anyone would read.
-constexpr double kMostGridPoints = 1e7;
-// Wavelengths of X-rays, neutrons and electrons lie well within this range (angstroms);
-// beyond it single-precision angles and Lorentz factors overflow or lose every digit.
-constexpr double kShortestWavelength = 1e-3, kLongestWavelength = 1e3;
-// 2theta is stored in single precision: neighbouring grid points must be at least
-// this many units of its last place apart, or several rows would carry one angle.
-constexpr double kLeastStepUlps = 4;
 
 std::vector<double> numbers_of(const std::string& option, const std::string& text, char separator,
                                std::size_t count) {
@@ -53,18 +44,14 @@ double positive(const std::string& option, const std::string& text) {
   return value;
 }
 
+void check(const std::optional<std::string>& fault, const std::string& option, const std::string& text) {
+  if (fault) fail_powder(option + " " + text + ": " + *fault);
+}
+
 TwoThetaGrid grid_of(const std::string& text) {
   const std::vector<double> v = numbers_of("--two-theta", text, ':', 3);
   const TwoThetaGrid grid{v[0], v[1], v[2]};
-  if (!(grid.from >= 0 && grid.from < grid.to && grid.to <= 180))
-    fail_powder("--two-theta " + text + ": needs 0 <= FROM < TO <= 180 (degrees)");
-  if (!(grid.step > 0) || (grid.to - grid.from) / grid.step > kMostGridPoints)
-    fail_powder("--two-theta " + text + ": STEP must be above 0 and give at most 10^7 points");
-  const float top = static_cast<float>(grid.to);
-  const double least = kLeastStepUlps * (std::nextafter(top, INFINITY) - top);
-  if (grid.step < least)
-    fail_powder("--two-theta " + text + ": STEP below " + shortest_text(static_cast<float>(least)) +
-                " degrees, which single-precision 2theta near " + shortest_text(top) + " degrees cannot hold apart");
+  check(grid_fault(grid), "--two-theta", text);
   return grid;
 }
 
@@ -201,13 +188,12 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
   frontend::check_exclusive(line, "--wavelength", "--source");
   if (given.count("--source")) {
     options.source = given["--source"];
-    options.lines = tube_lines(options.source);
+    const auto tube = tube_lines(options.source);
+    if (!tube) check(unknown_tube_reason(), "--source", options.source);
+    options.lines = *tube;
   } else if (given.count("--wavelength")) {
     options.lines = wavelength_lines("--wavelength", given["--wavelength"]);
-    for (const SourceLine& l : options.lines)
-      if (l.wavelength < kShortestWavelength || l.wavelength > kLongestWavelength)
-        fail_powder("--wavelength " + given["--wavelength"] + ": must be from " +
-                    limit_text(kShortestWavelength) + " to " + limit_text(kLongestWavelength) + " angstroms");
+    check(source_lines_fault(options.lines), "--wavelength", given["--wavelength"]);
   } else {
     fail_powder("--wavelength L (angstroms) or --source ANODE is required");
   }
@@ -223,9 +209,7 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
     fail_powder("--fwhm, --caglioti and --tch: give one of them");
   if (given.count("--fwhm")) {
     options.width.fwhm = positive("--fwhm", given["--fwhm"]);
-    if (options.width.fwhm < kNarrowestFwhm || options.width.fwhm > kWidestFwhm)
-      fail_powder("--fwhm " + given["--fwhm"] + ": must be from " + limit_text(kNarrowestFwhm) + " to " +
-                  limit_text(kWidestFwhm) + " degrees");
+    check(fwhm_fault(options.width.fwhm), "--fwhm", given["--fwhm"]);
   }
   if (given.count("--caglioti")) {
     const std::vector<double> uvw = numbers_of("--caglioti", given["--caglioti"], ',', 3);
@@ -233,8 +217,8 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
   }
   if (given.count("--tch")) {
     const std::vector<double> p = numbers_of("--tch", given["--tch"], ',', 5);
-    if (p[3] < 0 || p[4] < 0) fail_powder("--tch " + given["--tch"] + ": X and Y must not be below 0");
     options.width.tch = TchParameters{p[0], p[1], p[2], p[3], p[4]};
+    check(tch_fault(*options.width.tch), "--tch", given["--tch"]);
   }
   options.radiation = options.source.empty() ? Radiation::neutron : Radiation::xray;
   if (given.count("--radiation")) {

@@ -34,14 +34,16 @@ bool number_of(std::string_view text, double& value) {
 
 }  // namespace
 
-std::vector<SourceLine> tube_lines(const std::string& anode) {
+std::optional<std::vector<SourceLine>> tube_lines(const std::string& anode) {
   const auto tube = tubes().find(anode);
-  if (tube == tubes().end()) {
-    std::string names;
-    for (const auto& [name, lines] : tubes()) names += (names.empty() ? "" : ", ") + name;
-    fail_powder("--source " + anode + ": no such tube anode; one of " + names);
-  }
-  return {{tube->second.alpha1, 1.0}, {tube->second.alpha2, kAlpha2Ratio}};
+  if (tube == tubes().end()) return std::nullopt;
+  return std::vector<SourceLine>{{tube->second.alpha1, 1.0}, {tube->second.alpha2, kAlpha2Ratio}};
+}
+
+std::string unknown_tube_reason() {
+  std::string names;
+  for (const auto& [name, lines] : tubes()) names += (names.empty() ? "" : ", ") + name;
+  return "no such tube anode; one of " + names;
 }
 
 std::vector<SourceLine> wavelength_lines(const std::string& option, const std::string& text) {
@@ -56,8 +58,6 @@ std::vector<SourceLine> wavelength_lines(const std::string& option, const std::s
     if (!read)
       fail_powder(option + " " + text + ": expected wavelengths in angstroms, each with an optional" +
                   " intensity ratio, as L or L1:R1,L2:R2 (\"" + std::string(item) + "\" is neither)");
-    if (!(line.wavelength > 0) || !(line.ratio > 0))
-      fail_powder(option + " " + text + ": every wavelength and ratio must be above 0");
     lines.push_back(line);
     if (item.size() == rest.size()) break;
     rest.remove_prefix(item.size() + 1);

@@ -6,14 +6,15 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <charconv>
 #include <cstdint>
 #include <cmath>
 #include <functional>
 
+#include "numbers/shortest_text.hpp"
 #include "run/run_values.hpp"
 #include "frontend/failure.hpp"
 #include "frontend/shared_options.hpp"
+#include "python/powder_arguments.hpp"
 #include "python/python_arguments.hpp"
 #include "python/structure_model.hpp"
 
@@ -25,12 +26,6 @@ using velmora::EquivalentSet;
 using velmora::Reflection;
 using velmora::ReflectionValues;
 using velmora::python::StructureModel;
-
-std::string shortest(double v) {
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, v);
-  return std::string(text, result.ptr);
-}
 
 py::array_t<float> float_array(std::size_t n, const std::function<float(std::size_t)>& value) {
   py::array_t<float> out(static_cast<py::ssize_t>(n));
@@ -99,7 +94,7 @@ py::dict reflections(const StructureModel& m, const py::object& dmin, const py::
   if (!dmin.is_none() && !hkl.is_none()) throw py::value_error("reflections: give dmin or hkl, not both");
   std::vector<Reflection> list;
   if (!dmin.is_none()) {
-    const double d = dmin.cast<double>();
+    const double d = velmora::python::dmin_of(dmin);
     py::gil_scoped_release unlocked;
     list = velmora::python::reflections_to(m, d);
   } else if (!hkl.is_none()) {
@@ -131,22 +126,12 @@ py::dict reflections(const StructureModel& m, const py::object& dmin, const py::
   return r;
 }
 
-py::dict powder(const StructureModel& m, double wavelength, const py::object& two_theta,
-                const py::object& fwhm, const py::object& caglioti) {
-  std::vector<std::string> args = {"structure", "--wavelength", shortest(wavelength)};
-  if (!two_theta.is_none()) {
-    const auto t = two_theta.cast<std::array<double, 3>>();
-    args.insert(args.end(), {"--two-theta", shortest(t[0]) + ":" + shortest(t[1]) + ":" + shortest(t[2])});
-  }
-  if (!fwhm.is_none()) args.insert(args.end(), {"--fwhm", shortest(fwhm.cast<double>())});
-  if (!caglioti.is_none()) {
-    const auto c = caglioti.cast<std::array<double, 3>>();
-    args.insert(args.end(), {"--caglioti", shortest(c[0]) + "," + shortest(c[1]) + "," + shortest(c[2])});
-  }
+py::dict powder(const StructureModel& m, const velmora::python::PowderArguments& given) {
+  const velmora::powder::PowderOptions options = velmora::python::powder_options_of(given);
   velmora::python::PowderRun run;
   {
     py::gil_scoped_release unlocked;
-    run = velmora::python::compute_powder(m, args);
+    run = velmora::python::compute_powder(m, options);
   }
   warn_all(run.remarks);
   const auto& p = run.pattern;
@@ -175,6 +160,7 @@ py::dict powder(const StructureModel& m, double wavelength, const py::object& tw
   table["neutron_nuclear"] = peak_column([](const auto& q) { return q.nuclear; });
   table["neutron_magnetic"] = peak_column([](const auto& q) { return q.magnetic; });
   table["xray"] = peak_column([](const auto& q) { return q.xray; });
+  table["wavelength"] = peak_column([](const auto& q) { return q.wavelength; });
   table["hkl"] = hkl_array(peaks.size(), [&peaks](std::size_t i) { return peaks[i].h; });
   out["peaks"] = table;
   return out;
@@ -193,7 +179,7 @@ velmora::python::MagneticChoices magnetic_choices(const py::object& model, const
   }
   for (const auto& [name, value] : g)
     if (const auto fault = velmora::frontend::lande_factor_fault(value))
-      throw py::value_error("g={\"" + name + "\": " + shortest(value) + "}: " + *fault);
+      throw py::value_error("g={\"" + name + "\": " + velmora::shortest_text(value) + "}: " + *fault);
   if (const auto fault = velmora::frontend::g_model_fault(!g.empty(), choices.model))
     throw py::value_error("g needs magnetic_model=\"dipole\": " + *fault);
   choices.g = g;
@@ -323,12 +309,26 @@ PYBIND11_MODULE(velmora, m) {
            "h k l listed) and its multiplicity, by the Laue group of the nuclear and magnetic structure.\n"
            "hkl: h k l together as an (n, 3) array, int32 when every index is a whole number, else\n"
            "float32 (an answer file or hkl= may list fractional indices).")
-      .def("powder", &powder, py::arg("wavelength"), py::arg("two_theta") = py::none(),
-           py::arg("fwhm") = py::none(), py::arg("caglioti") = py::none(),
-           "velmora-powder's pattern at the wavelength (angstroms) of every reflection within reach:\n"
-           "two_theta (degrees) and neutron_nuclear, neutron_magnetic, neutron, xray per degree;\n"
-           "two_theta = (from, to, step); fwhm in degrees, or caglioti = (U, V, W). 'peaks' holds\n"
-           "each reflection's 2-theta and integrated intensities.")
+      .def(
+          "powder",
+          [](const StructureModel& s, py::object wavelength, py::object two_theta, py::object fwhm,
+             py::object caglioti, py::object source, py::object tch, py::object dmin) {
+            return powder(s, {std::move(wavelength), std::move(source), std::move(two_theta), std::move(fwhm),
+                              std::move(caglioti), std::move(tch), std::move(dmin)});
+          },
+          py::arg("wavelength") = py::none(), py::arg("two_theta") = py::none(), py::arg("fwhm") = py::none(),
+          py::arg("caglioti") = py::none(), py::kw_only(), py::arg("source") = py::none(),
+          py::arg("tch") = py::none(), py::arg("dmin") = py::none(),
+          "velmora-powder's pattern of every reflection within reach (down to dmin when given):\n"
+          "two_theta (degrees) and neutron_nuclear, neutron_magnetic, neutron, xray per degree, and\n"
+          "'peaks', each reflection's h k l, d, 2-theta, squared moduli, integrated intensities and\n"
+          "wavelength. The source: wavelength in angstroms, or a list of lines, each a wavelength or\n"
+          "(wavelength, intensity ratio to the first), as --wavelength; or source, a tube anode (Cu,\n"
+          "Mo, Co, Fe, Cr, Ag: K-alpha1 and K-alpha2 at half its intensity), as --source. The grid:\n"
+          "two_theta = (from, to, step), as --two-theta. The peaks: Gaussian of fwhm degrees (default\n"
+          "0.3), or caglioti = (U, V, W), or pseudo-Voigt tch = (U, V, W, X, Y) as --tch, or\n"
+          "tch = (X, Y) with caglioti for U V W. A wrong value raises ValueError, a wrong kind or\n"
+          "combination TypeError, each naming the argument.")
       .def_property_readonly(
           "cell",
           [](const StructureModel& s) {

@@ -2,18 +2,60 @@
 // TypeError names neither the argument nor what it should have been.
 #include "python/python_arguments.hpp"
 
+#include <cmath>
+
 namespace py = pybind11;
 
 namespace velmora::python {
-namespace {
 
-[[noreturn]] void refuse_kind(const std::string& name, const std::string& wanted,
-                              const py::handle& given) {
+std::string repr_text(const py::handle& value) { return py::repr(value); }
+
+void refuse_value(const std::string& name, const py::handle& value, const std::string& reason) {
+  throw py::value_error(name + "=" + repr_text(value) + ": " + reason);
+}
+
+void refuse_kind(const std::string& name, const std::string& wanted, const py::handle& given) {
   const std::string kind = py::str(py::type::handle_of(given).attr("__name__"));
   throw py::type_error(name + ": give " + wanted + ", not " + kind);
 }
 
-}  // namespace
+bool is_number(const py::handle& value) {
+  PyObject* object = value.ptr();
+  return !PyBool_Check(object) && PyNumber_Check(object) && !PyComplex_Check(object) && !is_sequence(value);
+}
+
+bool is_sequence(const py::handle& value) {
+  return PySequence_Check(value.ptr()) && !PyUnicode_Check(value.ptr()) && !PyBytes_Check(value.ptr());
+}
+
+double number_of(const py::handle& value, const std::string& name, const std::string& wanted) {
+  if (!is_number(value)) refuse_kind(name, wanted, value);
+  const double v = PyFloat_AsDouble(value.ptr());
+  if (v == -1.0 && PyErr_Occurred()) {
+    PyErr_Clear();  // a number type that cannot be a float
+    refuse_kind(name, wanted, value);
+  }
+  if (!std::isfinite(v)) refuse_value(name, value, "must be a finite number");
+  return v;
+}
+
+std::vector<double> numbers_of(const py::handle& value, const std::string& name,
+                               const std::vector<std::size_t>& lengths, const std::string& wanted) {
+  if (!is_sequence(value)) refuse_kind(name, wanted, value);
+  const auto items = py::reinterpret_borrow<py::sequence>(value);
+  bool fits = false;
+  for (std::size_t length : lengths) fits = fits || items.size() == length;
+  if (!fits) refuse_value(name, value, "give " + wanted);
+  std::vector<double> out;
+  for (const py::handle item : items) out.push_back(number_of(item, name, wanted));
+  return out;
+}
+
+double dmin_of(const py::handle& value) {
+  const double dmin = number_of(value, "dmin", "a number (angstroms)");
+  if (!(dmin > 0)) refuse_value("dmin", value, "the smallest d must be above 0");
+  return dmin;
+}
 
 std::string path_of(const py::handle& value, const std::string& name) {
   const py::module_ os = py::module_::import("os");

@@ -15,7 +15,6 @@
 #include "cif/conversion.hpp"
 #include "cif/reflection_list.hpp"
 #include "cif/table_report.hpp"
-#include "frontend/command_line.hpp"
 #include "frontend/shared_options.hpp"
 #include "magnetic/tabulated_forms.hpp"
 #include "powder/powder_options.hpp"
@@ -266,12 +265,11 @@ std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::v
   return unique_reflections(hkl, laue);
 }
 
-PowderRun compute_powder(const StructureModel& m, const std::vector<std::string>& options) {
-  const powder::PowderOptions o = powder::powder_options_of(
-      frontend::parse_command_line(powder::powder_program_spec(), options));
+PowderRun compute_powder(const StructureModel& m, const powder::PowderOptions& o) {
   PowderRun run;
   powder::Remarks remarks;
-  const std::vector<ReflectionValues> values = compute(m, reflections_to(m, powder::shortest_wavelength(o.lines) / 2));
+  const double dmin = o.dmin ? *o.dmin : powder::shortest_wavelength(o.lines) / 2;
+  const std::vector<ReflectionValues> values = compute(m, reflections_to(m, dmin));
   run.peaks = powder::source_peaks(values, o.lines, remarks);
   const powder::TwoThetaGrid grid = o.grid ? *o.grid : powder::default_grid(run.peaks, o.width);
   run.pattern = powder::powder_pattern(run.peaks, grid, o.width, remarks);

@@ -19,6 +19,7 @@
 #include "run/run_state.hpp"
 #include "cif/reflection_table.hpp"
 #include "magnetic/magnetic_form_model.hpp"
+#include "powder/powder_options.hpp"
 #include "powder/powder_peaks.hpp"
 #include "powder/powder_profile.hpp"
 #include "scattering/structure_factors.hpp"
@@ -95,12 +96,14 @@ std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::v
                                            std::size_t* laue_order = nullptr);
 
 // velmora-powder's computation for every reflection within reach of the
-// wavelength: its peaks and its pattern, with its notes and warnings.
+// shortest wavelength, or down to options.dmin: its peaks of every source line
+// and its pattern on options.grid (else the default grid) with options.width,
+// with its notes and warnings.
 struct PowderRun {
   std::vector<powder::PowderPeak> peaks;
   powder::PowderPattern pattern;
   std::vector<std::string> remarks;
 };
-PowderRun compute_powder(const StructureModel& m, const std::vector<std::string>& options);
+PowderRun compute_powder(const StructureModel& m, const powder::PowderOptions& options);
 
 }  // namespace velmora::python

@@ -63,6 +63,37 @@ REFUSALS = [
 ]
 
 
+def iron():
+    return velmora.Structure((2.8665,) * 3 + (90,) * 3, [("Fex", 0, 0, 0), ("Fex", 0.5, 0.5, 0.5)], tables=DATA)
+
+
+# Structure.powder's arguments: (keyword arguments, the exception, what its message starts with)
+POWDER_REFUSALS = [
+    ({}, TypeError, "powder() needs wavelength (angstroms) or source"),
+    ({"wavelength": 1.5, "source": "Cu"}, TypeError, "wavelength and source: give one of them"),
+    ({"wavelength": "1.5"}, TypeError, "wavelength: give a wavelength in angstroms, or a list"),
+    ({"wavelength": 1e-4}, ValueError, "wavelength=0.0001: must be from 0.001 to 1000 angstroms"),
+    ({"wavelength": [1.5, (1.6, 0)]}, ValueError, "wavelength=[1.5, (1.6, 0)]: every wavelength and ratio must be"),
+    ({"wavelength": [1.5, (1.6, 0.5, 1)]}, ValueError, "wavelength=(1.6, 0.5, 1): give (wavelength, ratio)"),
+    ({"wavelength": float("nan")}, ValueError, "wavelength=nan: must be a finite number"),
+    ({"source": "Xx"}, ValueError, "source='Xx': no such tube anode; one of Ag, Co, Cr, Cu, Fe, Mo"),
+    ({"source": 29}, TypeError, "source: give a tube anode's name"),
+    ({"wavelength": 1.5, "two_theta": (10, 200, 0.02)}, ValueError, "two_theta=(10, 200, 0.02): needs 0 <= FROM < TO"),
+    ({"wavelength": 1.5, "two_theta": (169.9, 170, 3e-5)}, ValueError, "two_theta=(169.9, 170, 3e-05): STEP below"),
+    ({"wavelength": 1.5, "two_theta": (10, 20)}, ValueError, "two_theta=(10, 20): give (from, to, step)"),
+    ({"wavelength": 1.5, "fwhm": 0}, ValueError, "fwhm=0: must be from 0.0001 to 180 degrees"),
+    ({"wavelength": 1.5, "fwhm": 0.2, "caglioti": (0, 0, 0.01)}, TypeError, "fwhm, caglioti and tch: give one"),
+    ({"wavelength": 1.5, "tch": (0.01, -0.02)}, TypeError, "tch=(X, Y) needs caglioti=(U, V, W)"),
+    ({"wavelength": 1.5, "caglioti": (0, 0, 0.01), "tch": (0, 0, 0.01, 0, 0.01)}, TypeError,
+     "caglioti and tch=(U, V, W, X, Y): give U V W once"),
+    ({"wavelength": 1.5, "caglioti": (0, 0, 0.01), "tch": (0.01, -0.02)}, ValueError,
+     "tch=(0.01, -0.02): X and Y must not be below 0"),
+    ({"wavelength": 1.5, "dmin": 0}, ValueError, "dmin=0: the smallest d must be above 0"),
+]
+REFUSALS += [(lambda kw=kw: iron().powder(**kw), exception, start) for kw, exception, start in POWDER_REFUSALS]
+REFUSALS += [(lambda: iron().reflections(dmin=-1), ValueError, "dmin=-1: the smallest d must be above 0")]
+
+
 @pytest.mark.parametrize("call, exception, start", REFUSALS)
 def test_argument_refused_by_name(call, exception, start):
     with pytest.raises(exception) as raised:

@@ -156,3 +156,35 @@ def test_structure_reads_back_as_its_answers(programs, tmp_path, reader, path):
                        atol=1e-5)
     reversing = [op for op in s.operations if op.endswith(",-1")]
     assert bool(reversing) == path.endswith(".mcif") and s.operations == s.model["symmetry_operations"]
+
+
+# (Structure.powder's arguments, velmora-powder's options for the same pattern)
+POWDER_CHOICES = [
+    ({"wavelength": 2.4}, ["--wavelength", "2.4"]),
+    ({"wavelength": [1.540598, (1.544426, 0.5)], "fwhm": 0.1}, ["--wavelength", "1.540598,1.544426:0.5", "--fwhm", "0.1"]),
+    ({"source": "Mo", "two_theta": (10, 40, 0.01), "dmin": 1.1}, ["--source", "Mo", "--two-theta", "10:40:0.01", "--dmin", "1.1"]),
+    ({"wavelength": 1.5, "caglioti": (0.02, -0.01, 0.01)}, ["--wavelength", "1.5", "--caglioti", "0.02,-0.01,0.01"]),
+    ({"wavelength": 1.5, "tch": (0.02, -0.01, 0.01, 0.03, 0.02)}, ["--wavelength", "1.5", "--tch", "0.02,-0.01,0.01,0.03,0.02"]),
+    ({"wavelength": 1.5, "caglioti": (0.02, -0.01, 0.01), "tch": (0.03, 0.02)},
+     ["--wavelength", "1.5", "--tch", "0.02,-0.01,0.01,0.03,0.02"]),
+]
+
+
+@pytest.mark.parametrize("arguments, options", POWDER_CHOICES)
+def test_powder_is_velmora_powders(programs, tmp_path, arguments, options):
+    path = os.path.join(CIFS, "mno.mcif")
+    subprocess.run([programs["velmora-powder"], path, "--tables", DATA, "--csv", tmp_path / "pattern.csv",
+                    "--reflections", tmp_path / "peaks.csv"] + options, capture_output=True, check=True)
+    p = velmora.read_cif(path, tables=DATA).powder(**arguments)
+    # The same peaks, value for value; the module lists the reflections in another order, so the
+    # pattern's sums may differ in their last digit.
+    peaks = np.genfromtxt(tmp_path / "peaks.csv", delimiter=",", names=True, dtype=np.float32, comments="#")
+    columns = [("h", "h"), ("k", "k"), ("l", "l"), ("wavelength_angstrom", "wavelength"), ("two_theta_deg", "two_theta"),
+               ("I_nuclear_barn", "neutron_nuclear"), ("I_magnetic_barn", "neutron_magnetic"),
+               ("I_xray_electron2", "xray")]
+    assert sorted(zip(*(peaks[c] for c, _ in columns))) == sorted(zip(*(p["peaks"][n] for _, n in columns)))
+    pattern = np.genfromtxt(tmp_path / "pattern.csv", delimiter=",", names=True, dtype=np.float32, comments="#")
+    for column, name in (("two_theta_deg", "two_theta"), ("neutron_nuclear", "neutron_nuclear"),
+                         ("neutron_magnetic", "neutron_magnetic"), ("neutron_total", "neutron"), ("xray", "xray")):
+        assert len(pattern[column]) == len(p[name]) and np.allclose(
+            pattern[column], p[name], rtol=1e-5, atol=1e-6 * max(p[name])), column

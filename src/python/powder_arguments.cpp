@@ -1,0 +1,109 @@
+// Each argument becomes the value velmora-powder's option would give, so the
+// same choice makes the same pattern. The rules are velmora-powder's checking
+// functions; what is Python's own here is the kinds of values and their names.
+#include "python/powder_arguments.hpp"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "powder/pattern_checks.hpp"
+#include "powder/radiation_source.hpp"
+#include "python/python_arguments.hpp"
+
+namespace py = pybind11;
+
+namespace velmora::python {
+namespace {
+
+void check(const std::optional<std::string>& fault, const std::string& name, const py::handle& value) {
+  if (fault) refuse_value(name, value, *fault);
+}
+
+constexpr const char* kWavelengths =
+    "a wavelength in angstroms, or a list of wavelengths and (wavelength, ratio) pairs";
+
+// One wavelength, or lines each a wavelength (ratio 1) or (wavelength, ratio to the first).
+std::vector<powder::SourceLine> wavelength_lines_of(const py::handle& value) {
+  std::vector<powder::SourceLine> lines;
+  if (is_number(value)) {
+    lines.push_back({number_of(value, "wavelength", kWavelengths), 1.0});
+  } else if (is_sequence(value)) {
+    for (const py::handle item : py::reinterpret_borrow<py::sequence>(value)) {
+      if (is_sequence(item)) {
+        const std::vector<double> pair = numbers_of(item, "wavelength", {2}, "(wavelength, ratio)");
+        lines.push_back({pair[0], pair[1]});
+      } else {
+        lines.push_back({number_of(item, "wavelength", kWavelengths), 1.0});
+      }
+    }
+  } else {
+    refuse_kind("wavelength", kWavelengths, value);
+  }
+  check(powder::source_lines_fault(lines), "wavelength", value);
+  return lines;
+}
+
+std::vector<powder::SourceLine> tube_lines_of(const py::handle& value) {
+  if (!PyUnicode_Check(value.ptr())) refuse_kind("source", "a tube anode's name (\"Cu\")", value);
+  const auto lines = powder::tube_lines(value.cast<std::string>());
+  if (!lines) refuse_value("source", value, powder::unknown_tube_reason());
+  return *lines;
+}
+
+void set_lines(const PowderArguments& given, powder::PowderOptions& options) {
+  const bool wavelength = !given.wavelength.is_none(), source = !given.source.is_none();
+  if (wavelength == source)
+    throw py::type_error(wavelength ? "wavelength and source: give one of them"
+                                    : "powder() needs wavelength (angstroms) or source (a tube anode)");
+  if (source) {
+    options.lines = tube_lines_of(given.source);
+    options.source = given.source.cast<std::string>();
+  } else {
+    options.lines = wavelength_lines_of(given.wavelength);
+  }
+}
+
+// fwhm alone, caglioti alone, tch = (U, V, W, X, Y) alone, or tch = (X, Y) with
+// the Gaussian part from caglioti = (U, V, W).
+void set_width(const PowderArguments& given, powder::PeakWidth& width) {
+  const bool fwhm = !given.fwhm.is_none(), caglioti = !given.caglioti.is_none(), tch = !given.tch.is_none();
+  if (fwhm && (caglioti || tch))
+    throw py::type_error("fwhm, caglioti and tch: give one of them (or caglioti with tch=(X, Y))");
+  if (fwhm) {
+    width.fwhm = number_of(given.fwhm, "fwhm", "a number (degrees)");
+    check(powder::fwhm_fault(width.fwhm), "fwhm", given.fwhm);
+  }
+  std::optional<std::vector<double>> uvw;
+  if (caglioti) uvw = numbers_of(given.caglioti, "caglioti", {3}, "(U, V, W)");
+  if (!tch) {
+    if (uvw) width.caglioti = {(*uvw)[0], (*uvw)[1], (*uvw)[2]};
+    return;
+  }
+  std::vector<double> p = numbers_of(given.tch, "tch", {2, 5}, "(X, Y) or (U, V, W, X, Y)");
+  if (p.size() == 5 && uvw)
+    throw py::type_error("caglioti and tch=(U, V, W, X, Y): give U V W once (caglioti with tch=(X, Y))");
+  if (p.size() == 2) {
+    if (!uvw) throw py::type_error("tch=(X, Y) needs caglioti=(U, V, W), its Gaussian part");
+    p.insert(p.begin(), uvw->begin(), uvw->end());
+  }
+  width.tch = powder::TchParameters{p[0], p[1], p[2], p[3], p[4]};
+  check(powder::tch_fault(*width.tch), "tch", given.tch);
+}
+
+}  // namespace
+
+powder::PowderOptions powder_options_of(const PowderArguments& given) {
+  powder::PowderOptions options;
+  set_lines(given, options);
+  if (!given.two_theta.is_none()) {
+    const std::vector<double> t = numbers_of(given.two_theta, "two_theta", {3}, "(from, to, step)");
+    options.grid = powder::TwoThetaGrid{t[0], t[1], t[2]};
+    check(powder::grid_fault(*options.grid), "two_theta", given.two_theta);
+  }
+  set_width(given, options.width);
+  if (!given.dmin.is_none()) options.dmin = dmin_of(given.dmin);
+  return options;
+}
+
+}  // namespace velmora::python
