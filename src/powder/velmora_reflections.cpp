@@ -64,9 +64,13 @@ void check_line_form(const std::string& path, const std::string& text) {
   const auto nuclear = std::span(tables.neutron).first(static_cast<std::size_t>(tables.nuclear_rows));
   const bool has_nuclear =
       find_symbol_row(symbol, nuclear, [](const NeutronLengthRow& r) { return r.nion; }) != kUnknownSymbol;
-  fail_powder(answers + ": atom type \"" + std::string(text_of(symbol)) + "\" has no row in " +
-              (has_nuclear ? "the magnetic form-factor table" : "the X-ray and neutron tables") + " of " +
-              folder + " (see data/README.md for the labels)");
+  frontend::Failure failure;
+  failure.code = frontend::FailureCode::answers;
+  failure.file = answers;
+  failure.reason = "atom type \"" + std::string(text_of(symbol)) + "\" has no row in " +
+                   (has_nuclear ? "the magnetic form-factor table" : "the X-ray and neutron tables") + " of " +
+                   folder + " (see data/README.md for the labels)";
+  frontend::fail(std::move(failure));
 }
 
 // The element of an answer label (Fe of Fex, Fe3; V of V3+; O of Oxx) and the

@@ -4,8 +4,10 @@
 // pattern by velmora-powder's computation. Computing releases the GIL.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
+#include <pybind11/eval.h>
 #include <pybind11/stl.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cmath>
 #include <functional>
@@ -34,8 +36,97 @@ py::array_t<float> float_array(std::size_t n, const std::function<float(std::siz
   return out;
 }
 
-void warn_all(const std::vector<std::string>& lines) {
-  for (const std::string& line : lines) PyErr_WarnEx(PyExc_UserWarning, line.c_str(), 1);
+// Notes as velmora.VelmoraNote, warnings as velmora.VelmoraWarning. A warning
+// that the filters turn into an error (python -W error) propagates as that error.
+void warn_all(const std::vector<velmora::frontend::Remark>& remarks) {
+  const py::module_ module = py::module_::import("velmora");
+  for (const velmora::frontend::Remark& remark : remarks) {
+    const bool note = remark.kind == velmora::frontend::Remark::Kind::note;
+    const py::object category = module.attr(note ? "VelmoraNote" : "VelmoraWarning");
+    if (PyErr_WarnEx(category.ptr(), remark.text.c_str(), 1) != 0) throw py::error_already_set();
+  }
+}
+
+// The text of every remark, notes and warnings, in the order given.
+std::vector<std::string> remark_texts(const std::vector<velmora::frontend::Remark>& remarks) {
+  std::vector<std::string> texts;
+  for (const velmora::frontend::Remark& remark : remarks) texts.push_back(remark.text);
+  return texts;
+}
+
+// The module's exception and warning classes. A failure the system reported
+// for a file is also the OSError subclass Python has for it, so that
+// `except FileNotFoundError` works; str() stays the programs' message.
+constexpr const char* kExceptionClasses = R"py(
+class VelmoraError(RuntimeError):
+    """A failure as the programs report it. str() is the message they print after
+    "error: "; its parts are values: code (what kind of fault: "usage", "option", "file",
+    "answers", "table", "cif", "powder", "structure" or "refused"), where (the place the
+    message names: "FILE, line N (ANSWER)" or "OPTION"; empty when none), file, line (from
+    1; 0 for the file as a whole), answer, option and reason (empty when not concerned)."""
+
+    def __str__(self):
+        return str(self.args[0]) if self.args else ""
+
+
+class VelmoraOSError(VelmoraError, OSError):
+    """A file the system refused: errno, strerror and filename as OSError gives them."""
+
+
+class VelmoraFileNotFoundError(VelmoraOSError, FileNotFoundError):
+    """A file or folder that does not exist."""
+
+
+class VelmoraIsADirectoryError(VelmoraOSError, IsADirectoryError):
+    """A folder where a file was expected."""
+
+
+class VelmoraPermissionError(VelmoraOSError, PermissionError):
+    """A file the system does not let the module read or write."""
+
+
+class VelmoraWarning(UserWarning):
+    """What the user should check: the programs' "warning:" lines."""
+
+
+class VelmoraNote(UserWarning):
+    """What was done, for the record: the programs' "note:" lines."""
+)py";
+
+// The class a failure is raised as: VelmoraError, or the OSError subclass of its error number.
+py::object error_class(const py::module_& module, int os_error) {
+  if (os_error == 0) return module.attr("VelmoraError");
+  if (os_error == ENOENT) return module.attr("VelmoraFileNotFoundError");
+  if (os_error == EISDIR) return module.attr("VelmoraIsADirectoryError");
+  if (os_error == EACCES || os_error == EPERM) return module.attr("VelmoraPermissionError");
+  return module.attr("VelmoraOSError");
+}
+
+void raise_failure(const std::string& message, const velmora::frontend::Failure& f) {
+  const py::module_ module = py::module_::import("velmora");
+  const py::object kind = error_class(module, f.os_error);
+  py::object raised = kind(message);
+  raised.attr("code") = velmora::frontend::failure_code_name(f.code);
+  raised.attr("where") = velmora::frontend::failure_place(f);
+  raised.attr("file") = f.file;
+  raised.attr("line") = f.line;
+  raised.attr("answer") = f.answer;
+  raised.attr("option") = f.option;
+  raised.attr("reason") = f.reason;
+  if (f.os_error != 0) {
+    raised.attr("errno") = f.os_error;
+    raised.attr("strerror") = py::module_::import("os").attr("strerror")(f.os_error);
+    raised.attr("filename") = f.file;
+  }
+  PyErr_SetObject(kind.ptr(), raised.ptr());
+}
+
+// A failure that only a reason and its kind describe.
+void raise_reason(const char* reason, velmora::frontend::FailureCode code) {
+  velmora::frontend::Failure f;
+  f.code = code;
+  f.reason = reason;
+  raise_failure(reason, f);
 }
 
 // h k l as one (n, 3) array: int32 when every index is a whole number (as
@@ -188,7 +279,7 @@ velmora::python::MagneticChoices magnetic_choices(const py::object& model, const
 }
 
 StructureModel finished(StructureModel m) {
-  warn_all(m.warnings);
+  warn_all(m.remarks);
   return m;
 }
 
@@ -251,31 +342,16 @@ PYBIND11_MODULE(velmora, m) {
   m.attr("Atom").attr("__doc__") =
       "An atom of the cell: type (its table label, Fe3), site (the file's site label; empty when\n"
       "the source names none), x y z (fractional), occ, biso (B in square angstroms) and magnetic.";
-  // A failure as the programs report it: the message they print after "error: ", and its
-  // parts as values (file, line, answer, option, reason; empty or 0 when not concerned).
-  static py::exception<std::runtime_error> error(m, "VelmoraError");
+  py::exec(kExceptionClasses, m.attr("__dict__"));
   py::register_exception_translator([](std::exception_ptr p) {
-    const auto raise = [](const std::string& message, const velmora::frontend::Failure& f) {
-      py::object raised = py::handle(error.ptr())(message);
-      raised.attr("file") = f.file;
-      raised.attr("line") = f.line;
-      raised.attr("answer") = f.answer;
-      raised.attr("option") = f.option;
-      raised.attr("reason") = f.reason;
-      PyErr_SetObject(error.ptr(), raised.ptr());
-    };
     try {
       if (p) std::rethrow_exception(p);
     } catch (const velmora::frontend::Error& e) {
-      raise(e.what(), e.failure());
+      raise_failure(e.what(), e.failure());
     } catch (const velmora::RunStopped& e) {
-      velmora::frontend::Failure f;
-      f.reason = e.what();
-      raise(e.what(), f);
+      raise_reason(e.what(), velmora::frontend::FailureCode::table);
     } catch (const velmora::python::ModelError& e) {
-      velmora::frontend::Failure f;
-      f.reason = e.what();
-      raise(e.what(), f);
+      raise_reason(e.what(), velmora::frontend::FailureCode::structure);
     }
   });
 
@@ -344,7 +420,7 @@ PYBIND11_MODULE(velmora, m) {
                              "Each magnetic atom's moment, in the order of the atoms: (size in Bohr\n"
                              "magnetons, angle to x, angle to z in degrees; x along a, z along c*).")
       .def_property_readonly("model", &model_dict)
-      .def_property_readonly("warnings", [](const StructureModel& s) { return s.warnings; })
+      .def_property_readonly("warnings", [](const StructureModel& s) { return remark_texts(s.remarks); })
       .def("__repr__", [](const StructureModel& s) {
         return "<velmora.Structure of " + std::to_string(s.state->structure.atoms.size()) + " atoms, " +
                std::to_string(s.state->structure.magnetic.size()) + " magnetic>";

@@ -59,9 +59,9 @@ void check_symbols(const StructureModel& m, const std::string& folder, const std
 
 // The forms of the magnetic atoms of a crystal known by its table labels, as
 // velmora-powder chooses them (--ion LABEL=ION, --g, --magnetic-model), with
-// its messages; its warnings to warnings.
+// its messages; its notes and warnings to out.
 void choose_label_forms(powder::VelmoraCrystal& crystal, const MagneticChoices& choices,
-                        std::vector<std::string>& warnings) {
+                        std::vector<frontend::Remark>& out) {
   powder::PowderOptions options;
   options.model = choices.model;
   options.g = choices.g;
@@ -69,7 +69,11 @@ void choose_label_forms(powder::VelmoraCrystal& crystal, const MagneticChoices& 
   powder::Remarks remarks;
   powder::note_rows_beyond_velmora(crystal, remarks);
   powder::choose_magnetic_forms(crystal, options, remarks);
-  for (const frontend::Remark& remark : remarks.items) warnings.push_back(remark.text);
+  out.insert(out.end(), remarks.items.begin(), remarks.items.end());
+}
+
+void add_warnings(StructureModel& m, const std::vector<std::string>& texts) {
+  for (const std::string& text : texts) m.remarks.push_back({frontend::Remark::Kind::warning, text});
 }
 
 // The crystal and its run values, taken from velmora-powder's reading.
@@ -138,7 +142,7 @@ StructureModel model_from_cif(const std::string& path, const std::string& block,
   for (std::string& warning : frontend::unmatched_name_warnings(m.crystal, "ions", ions, "g", choices.g))
     warnings.add(warning);
   const CellParameters& c = m.crystal.cell;
-  for (const std::string& line : warnings.lines()) m.warnings.push_back(line);
+  add_warnings(m, warnings.lines());
   m.model = {{"source", path},
              {"block", cif.block},
              {"tables", cif.tables_folder},
@@ -156,13 +160,12 @@ StructureModel model_from_answers(const std::string& path, const std::string& ta
   std::vector<Reflection> own;
   Crystal read = powder::read_answer_crystal(powder::answer_file_text(path), path, own);
   powder::set_crystal(crystal, std::move(read));
-  choose_label_forms(crystal, choices, m.warnings);
+  choose_label_forms(crystal, choices, m.remarks);
   // A type no table serves fails as in velmora-powder; the file's own reflections stay.
   powder::crystal_reflections(crystal, {});
   crystal.state->structure.hkl = std::move(own);
   take_crystal(m, crystal);
-  for (std::string& warning : frontend::unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g))
-    m.warnings.push_back(std::move(warning));
+  add_warnings(m, frontend::unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g));
   m.model = {{"source", path}, {"tables", folder}};
   for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism)) m.model.push_back(std::move(e));
   return m;
@@ -209,10 +212,9 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
   StructureModel m;
   powder::VelmoraCrystal crystal = powder::velmora_tables(folder);
   powder::set_crystal(crystal, std::move(read));
-  choose_label_forms(crystal, choices, m.warnings);
+  choose_label_forms(crystal, choices, m.remarks);
   take_crystal(m, crystal);
-  for (std::string& warning : frontend::unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g))
-    m.warnings.push_back(std::move(warning));
+  add_warnings(m, frontend::unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g));
   check_symbols(m, folder, "Structure");
   cif::Warnings warnings;
   std::vector<SymmetryOperation> ops;
@@ -224,7 +226,7 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
   }
   if (!ops.empty()) ops = cif::checked_group(ops, "symmetry", warnings);
   m.crystal.operations = std::move(ops);
-  for (const std::string& line : warnings.lines()) m.warnings.push_back(line);
+  add_warnings(m, warnings.lines());
   m.model = {{"source", "Python values"}, {"tables", folder}};
   for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism)) m.model.push_back(std::move(e));
   return m;
@@ -273,7 +275,7 @@ PowderRun compute_powder(const StructureModel& m, const powder::PowderOptions& o
   run.peaks = powder::source_peaks(values, o.lines, remarks);
   const powder::TwoThetaGrid grid = o.grid ? *o.grid : powder::default_grid(run.peaks, o.width);
   run.pattern = powder::powder_pattern(run.peaks, grid, o.width, remarks);
-  for (const frontend::Remark& remark : remarks.items) run.remarks.push_back(remark.line());
+  run.remarks = std::move(remarks.items);
   return run;
 }
 

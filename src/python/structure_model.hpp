@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "model/crystal.hpp"
+#include "frontend/program.hpp"
 #include "run/run_state.hpp"
 #include "cif/reflection_table.hpp"
 #include "magnetic/magnetic_form_model.hpp"
@@ -46,7 +47,7 @@ struct StructureModel {
   Crystal crystal;  // as read, with the magnetic form factors of its magnetic atoms
   std::shared_ptr<const RunState> state;  // its reflections: the answer file's, or none
   std::vector<cif::ModelEntry> model;     // what the structure was made from
-  std::vector<std::string> warnings;
+  std::vector<frontend::Remark> remarks;  // its notes and warnings, in the order given
 };
 
 // The crystal's operations as a file writes them, ",-1" after one that
@@ -102,7 +103,7 @@ std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::v
 struct PowderRun {
   std::vector<powder::PowderPeak> peaks;
   powder::PowderPattern pattern;
-  std::vector<std::string> remarks;
+  std::vector<frontend::Remark> remarks;
 };
 PowderRun compute_powder(const StructureModel& m, const powder::PowderOptions& options);
 

@@ -1,10 +1,12 @@
 """A failure is a velmora.VelmoraError carrying the message the program prints after
 "error: " for the same input: velmora-cif for read_cif, velmora-powder for read_answers."""
+import errno
 import glob
 import os
 import shutil
 import subprocess
 import sys
+import warnings
 
 import pytest
 import velmora
@@ -53,6 +55,56 @@ def test_values_refused_before_any_computation():
         velmora.Structure((5, 5, 5, 90, 90, 90), [("Fe3", 0, 0, 0)], tables=DATA, g={"Fe": 2})
     with pytest.raises(ValueError, match="dmin or hkl"):
         velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", 0, 0, 0)], tables=DATA).reflections(dmin=1, hkl=[[1, 0, 0]])
+
+
+# (the call, given a scratch folder; the failure's code; its errno, 0 when the system refused nothing)
+FAILURE_KINDS = [
+    (lambda tmp: velmora.read_cif(tmp / "absent.cif", tables=DATA), "file", errno.ENOENT),
+    (lambda tmp: velmora.read_answers(tmp, tables=DATA), "file", errno.EISDIR),
+    (lambda tmp: velmora.read_cif(os.path.join(CASES, "broken_syntax.cif"), tables=DATA), "cif", 0),
+    (lambda tmp: velmora.read_answers(write(tmp, "3 3 3 90 90 90\n1\nFex 0 0 zero 1 0 0\n"), tables=DATA),
+     "answers", 0),
+    (lambda tmp: velmora.read_answers(write(tmp, "3 3 3 90 90 90\n1\nQqq 0 0 0 1 0 0\n1\n1 0 0\n"),
+                                      tables=DATA), "answers", 0),
+    (lambda tmp: velmora.Structure((3, 3, 3, 90, 90, 90), [("Qqq", 0, 0, 0)], tables=DATA), "structure", 0),
+]
+OS_ERRORS = {errno.ENOENT: FileNotFoundError, errno.EISDIR: IsADirectoryError}
+
+
+def write(folder, text):
+    path = folder / "answers.txt"
+    path.write_text(text)
+    return path
+
+
+@pytest.mark.parametrize("call, code, number", FAILURE_KINDS)
+def test_failure_says_its_kind_and_place(tmp_path, call, code, number):
+    with pytest.raises(velmora.VelmoraError) as raised:
+        call(tmp_path)
+    e = raised.value
+    assert isinstance(e, RuntimeError) and e.code == code and isinstance(e, OSError) == (number != 0)
+    assert str(e).startswith(e.where) and str(e).endswith(e.reason)
+    if number:
+        assert isinstance(e, OS_ERRORS[number]) and e.errno == number and e.filename == e.file
+        assert e.strerror == os.strerror(number) and e.where == e.file
+    if code == "answers":
+        assert e.where.startswith(e.file) and e.file.endswith("answers.txt")
+
+
+def test_remarks_are_warnings_of_their_kind(tmp_path):
+    ir = write(tmp_path, "5 5 5 90 90 90\n1\nIrx 0 0 0 1 0.3 1\n3 90 0\n1\n1 0 0\n")
+    with pytest.warns(velmora.VelmoraWarning, match="has no Ir4"):
+        velmora.read_answers(ir, tables=DATA, ions={"Irx": "Ir4"})
+    with pytest.warns(velmora.VelmoraNote, match="90 of 146 reflections are beyond reach"):
+        iron().powder(wavelength=2.4, dmin=0.9)
+    # Made errors by the filters (python -W error), they stop the call as themselves.
+    for category, call in ((velmora.VelmoraWarning, lambda: velmora.read_answers(ir, tables=DATA, ions={"Irx": "Ir4"})),
+                           (velmora.VelmoraNote, lambda: iron().powder(wavelength=2.4, dmin=0.9))):
+        with warnings.catch_warnings():
+            warnings.simplefilter("error", category)
+            with pytest.raises(category):
+                call()
+    assert not issubclass(velmora.VelmoraNote, velmora.VelmoraWarning)
 
 
 # (call, the exception, what its message starts with): each argument refused by name
