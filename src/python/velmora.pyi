@@ -1,0 +1,149 @@
+# The types of the module velmora, for type checkers and editors. The module is
+# compiled; these declarations say what its functions take and give.
+import os
+from typing import Any, Mapping, NamedTuple, Sequence, TypedDict, Union
+
+import numpy
+import numpy.typing
+
+__version__: str
+
+_Path = Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]
+# "j0" or "dipole"; another name raises ValueError.
+_Model = str
+_Floats = numpy.typing.NDArray[numpy.float32]
+# int32 when every index is a whole number, else float32.
+_Indices = numpy.typing.NDArray[Union[numpy.int32, numpy.float32]]
+# (wavelength in angstroms, intensity ratio to the first line)
+_Line = Union[float, tuple[float, float]]
+_Moment = tuple[float, float, float]
+_AtomValues = Union[
+    tuple[str, float, float, float],
+    tuple[str, float, float, float, float],
+    tuple[str, float, float, float, float, float],
+    tuple[str, float, float, float, float, float, _Moment],
+]
+
+class VelmoraError(RuntimeError):
+    code: str
+    where: str
+    file: str
+    line: int
+    answer: str
+    option: str
+    reason: str
+
+class VelmoraOSError(VelmoraError, OSError): ...
+class VelmoraFileNotFoundError(VelmoraOSError, FileNotFoundError): ...
+class VelmoraIsADirectoryError(VelmoraOSError, IsADirectoryError): ...
+class VelmoraPermissionError(VelmoraOSError, PermissionError): ...
+class VelmoraWarning(UserWarning): ...
+class VelmoraNote(UserWarning): ...
+
+class Atom(NamedTuple):
+    type: str
+    site: str
+    x: float
+    y: float
+    z: float
+    occ: float
+    biso: float
+    magnetic: bool
+
+class _Reflections(TypedDict, total=False):
+    h: _Floats
+    k: _Floats
+    l: _Floats
+    d: _Floats
+    qx: _Floats
+    qy: _Floats
+    qz: _Floats
+    q: _Floats
+    fn2: _Floats
+    fm2: _Floats
+    fx2: _Floats
+    hkl: _Indices
+    multiplicity: numpy.typing.NDArray[numpy.int64]  # with unique=True
+
+class _Peaks(TypedDict):
+    h: _Floats
+    k: _Floats
+    l: _Floats
+    d: _Floats
+    two_theta: _Floats
+    fn2: _Floats
+    fm2: _Floats
+    fx2: _Floats
+    neutron_nuclear: _Floats
+    neutron_magnetic: _Floats
+    xray: _Floats
+    wavelength: _Floats
+    hkl: _Indices
+
+class _Pattern(TypedDict):
+    two_theta: _Floats
+    neutron_nuclear: _Floats
+    neutron_magnetic: _Floats
+    neutron: _Floats
+    xray: _Floats
+    peaks: _Peaks
+
+class Structure:
+    def __init__(
+        self,
+        cell: Sequence[float],
+        atoms: Sequence[_AtomValues],
+        symmetry: Sequence[str] = ...,
+        tables: _Path | None = None,
+        *,
+        magnetic_model: _Model | None = None,
+        g: Mapping[str, float] = ...,
+        ions: Mapping[str, str] = ...,
+    ) -> None: ...
+    def reflections(
+        self,
+        dmin: float | None = None,
+        hkl: numpy.typing.ArrayLike | None = None,
+        unique: bool = False,
+    ) -> _Reflections: ...
+    def powder(
+        self,
+        wavelength: float | Sequence[_Line] | None = None,
+        two_theta: tuple[float, float, float] | None = None,
+        fwhm: float | None = None,
+        caglioti: tuple[float, float, float] | None = None,
+        *,
+        source: str | None = None,  # a tube anode: Cu, Mo, Co, Fe, Cr, Ag
+        tch: tuple[float, float] | tuple[float, float, float, float, float] | None = None,
+        dmin: float | None = None,
+    ) -> _Pattern: ...
+    @property
+    def cell(self) -> tuple[float, float, float, float, float, float]: ...
+    @property
+    def atoms(self) -> list[Atom]: ...
+    @property
+    def operations(self) -> list[str]: ...
+    @property
+    def moments(self) -> list[_Moment]: ...
+    @property
+    def model(self) -> dict[str, Any]: ...
+    @property
+    def warnings(self) -> list[str]: ...
+
+def read_cif(
+    path: _Path,
+    *,
+    block: str | None = None,
+    ions: Mapping[str, str] = ...,
+    tables: _Path | None = None,
+    magnetic_model: _Model | None = None,
+    g: Mapping[str, float] = ...,
+) -> Structure: ...
+def read_answers(
+    path: _Path,
+    *,
+    tables: _Path | None = None,
+    magnetic_model: _Model | None = None,
+    g: Mapping[str, float] = ...,
+    ions: Mapping[str, str] = ...,
+) -> Structure: ...
