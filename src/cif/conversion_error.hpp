@@ -10,12 +10,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "frontend/escaping.hpp"
-#include "frontend/failure.hpp"
+#include "errors/escaping.hpp"
+#include "errors/failure.hpp"
 
 namespace velmora::cif {
 
-// A conversion fails the way every companion does (frontend/failure.hpp); its
+// A conversion fails the way every companion does (errors/failure.hpp); its
 // messages are escaped where they are printed.
 using ConversionError = frontend::Error;
 using frontend::printable;

@@ -14,7 +14,7 @@
 #include "cif/charge_balance.hpp"
 #include "console/console.hpp"
 #include "console/run_end.hpp"
-#include "frontend/velmora_failure.hpp"
+#include "errors/velmora_failure.hpp"
 #include "tables/scattering_tables.hpp"
 #include "tables/table_folder.hpp"
 

@@ -20,7 +20,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "frontend/failure.hpp"
+#include "errors/failure.hpp"
 
 namespace velmora {
 namespace {

@@ -46,7 +46,7 @@ class PendingOutputs {
   void commit();
 
  private:
-  // A failure "PATH: cannot write WHAT: reason" (frontend/failure.hpp).
+  // A failure "PATH: cannot write WHAT: reason" (errors/failure.hpp).
   [[noreturn]] void fail(const std::string& path, const std::string& reason, int os_error = 0) const;
 
   struct Pending {

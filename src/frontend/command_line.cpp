@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "frontend/failure.hpp"
+#include "errors/failure.hpp"
 
 namespace velmora::frontend {
 namespace {

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <functional>
 
-#include "frontend/failure.hpp"
+#include "errors/failure.hpp"
 
 namespace velmora::frontend {
 namespace {

@@ -7,8 +7,8 @@
 #include <exception>
 #include <new>
 
-#include "frontend/escaping.hpp"
-#include "frontend/failure.hpp"
+#include "errors/escaping.hpp"
+#include "errors/failure.hpp"
 
 namespace velmora::frontend {
 

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "frontend/failure.hpp"
+#include "errors/failure.hpp"
 #include "model/atom_names.hpp"
 
 namespace velmora::frontend {

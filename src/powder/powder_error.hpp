@@ -1,13 +1,13 @@
 // How velmora-powder reports trouble: every error ends the run through
-// fail_powder, the companions' one failure (frontend/failure.hpp), before any
+// fail_powder, the companions' one failure (errors/failure.hpp), before any
 // output file is in place; notes and warnings, which do not stop the run, are
 // the companions' remarks.
 #pragma once
 
 #include <string>
 
-#include "frontend/failure.hpp"
-#include "frontend/program.hpp"
+#include "errors/failure.hpp"
+#include "errors/remarks.hpp"
 
 namespace velmora::powder {
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "files/pending_outputs.hpp"
-#include "frontend/escaping.hpp"
+#include "errors/escaping.hpp"
 #include "frontend/input_file.hpp"
 #include "frontend/shared_options.hpp"
 #include "powder/cif_crystal.hpp"

@@ -15,7 +15,7 @@
 #include <fstream>
 
 #include "files/pending_outputs.hpp"
-#include "frontend/escaping.hpp"
+#include "errors/escaping.hpp"
 #include "powder/powder_error.hpp"
 
 namespace velmora::powder {

@@ -13,7 +13,7 @@
 #include "console/console.hpp"
 #include "console/run_end.hpp"
 #include "frontend/input_file.hpp"
-#include "frontend/velmora_failure.hpp"
+#include "errors/velmora_failure.hpp"
 #include "geometry/moment_directions.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "model/atom_names.hpp"

@@ -14,7 +14,7 @@
 
 #include "numbers/shortest_text.hpp"
 #include "run/run_values.hpp"
-#include "frontend/failure.hpp"
+#include "errors/failure.hpp"
 #include "frontend/shared_options.hpp"
 #include "python/powder_arguments.hpp"
 #include "python/python_arguments.hpp"

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "model/crystal.hpp"
-#include "frontend/program.hpp"
+#include "errors/remarks.hpp"
 #include "run/run_state.hpp"
 #include "cif/reflection_table.hpp"
 #include "magnetic/magnetic_form_model.hpp"

@@ -12,7 +12,7 @@
 #include <set>
 #include <sstream>
 
-#include "frontend/failure.hpp"
+#include "errors/failure.hpp"
 
 namespace {
 

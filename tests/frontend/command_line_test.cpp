@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "console/fixture_rows.hpp"
-#include "frontend/failure.hpp"
+#include "errors/failure.hpp"
 
 namespace {
 

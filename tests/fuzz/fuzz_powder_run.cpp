@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "frontend/failure.hpp"
+#include "errors/failure.hpp"
 #include "frontend/program.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/powder_run.hpp"

@@ -1,5 +1,5 @@
 // The one wording of a failure's message, from its values.
-#include "frontend/failure.hpp"
+#include "errors/failure.hpp"
 
 namespace velmora::frontend {
 

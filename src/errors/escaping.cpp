@@ -1,7 +1,7 @@
 // One pass over UTF-8 that finds, at each position, a valid sequence and its
 // length, or a byte to escape; printable() and valid_utf8() differ only in what
 // they write for such a byte.
-#include "frontend/escaping.hpp"
+#include "errors/escaping.hpp"
 
 namespace velmora::frontend {
 namespace {

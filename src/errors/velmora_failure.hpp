@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "frontend/failure.hpp"
+#include "errors/failure.hpp"
 
 namespace velmora {
 struct Console;

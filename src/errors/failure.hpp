@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "frontend/escaping.hpp"
+#include "errors/escaping.hpp"
 
 namespace velmora::frontend {
 
@@ -41,7 +41,7 @@ std::string failure_text(const Failure& failure);
 std::string failure_place(const Failure& failure);
 
 // A failure on its way to the entry point; what() is its message escaped
-// (frontend/escaping.hpp), so that no byte of it is lost or shown raw.
+// (errors/escaping.hpp), so that no byte of it is lost or shown raw.
 class Error : public std::runtime_error {
  public:
   explicit Error(Failure failure)

@@ -1,6 +1,6 @@
 // The wording of the answers and of the table faults that velmora's readers
 // stop at, for the companions' messages.
-#include "frontend/velmora_failure.hpp"
+#include "errors/velmora_failure.hpp"
 
 #include <filesystem>
 
