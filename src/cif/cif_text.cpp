@@ -9,7 +9,7 @@
 #include "cif/cif_structure.hpp"
 #include "cif/document_checks.hpp"
 #include "cif/text_repair.hpp"
-#include "frontend/input_file.hpp"
+#include "files/input_file.hpp"
 
 namespace velmora::cif {
 namespace {

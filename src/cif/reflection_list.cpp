@@ -14,7 +14,7 @@
 #include <sstream>
 
 #include "cif/conversion_error.hpp"
-#include "frontend/input_file.hpp"
+#include "files/input_file.hpp"
 #include "numbers/shortest_text.hpp"
 
 namespace velmora::cif {

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "frontend/input_file.hpp"
+#include "files/input_file.hpp"
 #include "powder/powder_error.hpp"
 
 namespace velmora::powder {

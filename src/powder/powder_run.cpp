@@ -10,7 +10,7 @@
 
 #include "files/pending_outputs.hpp"
 #include "errors/escaping.hpp"
-#include "frontend/input_file.hpp"
+#include "files/input_file.hpp"
 #include "frontend/shared_options.hpp"
 #include "powder/cif_crystal.hpp"
 #include "powder/number_text.hpp"

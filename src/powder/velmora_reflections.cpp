@@ -12,7 +12,7 @@
 #include "run/run_state.hpp"
 #include "console/console.hpp"
 #include "console/run_end.hpp"
-#include "frontend/input_file.hpp"
+#include "files/input_file.hpp"
 #include "errors/velmora_failure.hpp"
 #include "geometry/moment_directions.hpp"
 #include "magnetic/magnetic_form_model.hpp"

@@ -1,7 +1,7 @@
 // The file is opened without waiting (a FIFO with no writer yet does not block
 // the open) and its kind is taken from the open descriptor, so that what is
 // checked is what is read; it is then read with the system's own calls.
-#include "frontend/input_file.hpp"
+#include "files/input_file.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
