@@ -8,7 +8,7 @@
 #include "cif/table_report.hpp"
 #include "cif/velmora_run.hpp"
 #include "files/pending_outputs.hpp"
-#include "frontend/shared_options.hpp"
+#include "model/atom_names.hpp"
 #include "frontend/program.hpp"
 
 int main(int argc, char** argv) {
@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     std::vector<Hkl> reflections;
     try {
       cif = read_cif_crystal(options.input, options.choices, warnings);
-      for (const std::string& warning : velmora::frontend::unmatched_name_warnings(
+      for (const std::string& warning : velmora::unmatched_name_warnings(
                cif.crystal, "--ion", options.choices.ions, "--g", options.choices.g))
         warnings.add(warning);
       reflections = reflections_asked(options, cif.crystal.cell, warnings);

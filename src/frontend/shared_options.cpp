@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "errors/failure.hpp"
-#include "model/atom_names.hpp"
 
 namespace velmora::frontend {
 namespace {
@@ -60,16 +59,6 @@ std::vector<OptionSpec> shared_option_specs() {
           {"--ion", true, true}, {"--g", true, true}, {std::string(kMagneticModelOption)}};
 }
 
-std::optional<std::string> lande_factor_fault(double g) {
-  if (std::isfinite(g) && g > 0 && std::isfinite(2 / g - 1)) return std::nullopt;
-  return "a Lande factor is a number above 0 (such as 2) whose 2/g - 1 is finite";
-}
-
-std::optional<std::string> g_model_fault(bool g_given, MagneticModel model) {
-  if (!g_given || model == MagneticModel::dipole) return std::nullopt;
-  return "the j0 model has no orbital part to weigh";
-}
-
 SharedOptions shared_options_of(const CommandLine& line) {
   SharedOptions options;
   options.tables = line.value("--tables");
@@ -87,21 +76,6 @@ SharedOptions shared_options_of(const CommandLine& line) {
   if (const auto fault = g_model_fault(!options.g.empty(), options.model))
     fail("--g needs " + std::string(kMagneticModelOption) + " dipole: " + *fault);
   return options;
-}
-
-std::vector<std::string> unmatched_name_warnings(const Crystal& crystal, const std::string& ion_option,
-                                                 const std::map<std::string, std::string>& ions,
-                                                 const std::string& g_option,
-                                                 const std::map<std::string, double>& g) {
-  std::vector<std::string> out;
-  const auto check = [&](const std::string& option, const std::string& name) {
-    if (!names_atom(crystal, name))
-      out.push_back(option + " " + name + ": names no site, element or atom type of " + crystal.source +
-                    ", so it changes nothing");
-  };
-  for (const auto& entry : ions) check(ion_option, entry.first);
-  for (const auto& entry : g) check(g_option, entry.first);
-  return out;
 }
 
 }  // namespace velmora::frontend

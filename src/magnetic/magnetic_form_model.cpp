@@ -63,6 +63,16 @@ std::string_view magnetic_model_name(MagneticModel model) {
   return model == MagneticModel::dipole ? "dipole" : "j0";
 }
 
+std::optional<std::string> lande_factor_fault(double g) {
+  if (std::isfinite(g) && g > 0 && std::isfinite(2 / g - 1)) return std::nullopt;
+  return "a Lande factor is a number above 0 (such as 2) whose 2/g - 1 is finite";
+}
+
+std::optional<std::string> g_model_fault(bool g_given, MagneticModel model) {
+  if (!g_given || model == MagneticModel::dipole) return std::nullopt;
+  return "the j0 model has no orbital part to weigh";
+}
+
 float MagneticForm::at(float s) const {
   const double s2 = static_cast<double>(s) * s;
   double f = gaussian_fit(ion->j0, s2);

@@ -25,6 +25,14 @@ inline constexpr std::string_view kMagneticModelOption = "--magnetic-model";
 std::optional<MagneticModel> magnetic_model_named(std::string_view name);
 std::string_view magnetic_model_name(MagneticModel model);
 
+// Why g is no Landé factor for the dipole model (it must be a finite number
+// above 0 whose 2/g - 1 is finite), or nothing when it is one.
+std::optional<std::string> lande_factor_fault(double g);
+
+// Why a model cannot take Landé factors (only the dipole model has an
+// orbital part), or nothing.
+std::optional<std::string> g_model_fault(bool g_given, MagneticModel model);
+
 // The form factor of one magnetic atom.
 struct MagneticForm {
   const MagneticIon* ion = nullptr;  // nullptr: velmora's own <j0> row of the atom's label

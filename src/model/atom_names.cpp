@@ -20,4 +20,19 @@ bool names_atom(const Crystal& crystal, std::string_view name) {
   return false;
 }
 
+std::vector<std::string> unmatched_name_warnings(const Crystal& crystal, const std::string& ion_option,
+                                                 const std::map<std::string, std::string>& ions,
+                                                 const std::string& g_option,
+                                                 const std::map<std::string, double>& g) {
+  std::vector<std::string> out;
+  const auto check = [&](const std::string& option, const std::string& name) {
+    if (!names_atom(crystal, name))
+      out.push_back(option + " " + name + ": names no site, element or atom type of " + crystal.source +
+                    ", so it changes nothing");
+  };
+  for (const auto& entry : ions) check(ion_option, entry.first);
+  for (const auto& entry : g) check(g_option, entry.first);
+  return out;
+}
+
 }  // namespace velmora

@@ -11,7 +11,7 @@
 #include "files/pending_outputs.hpp"
 #include "errors/escaping.hpp"
 #include "files/input_file.hpp"
-#include "frontend/shared_options.hpp"
+#include "model/atom_names.hpp"
 #include "powder/cif_crystal.hpp"
 #include "powder/number_text.hpp"
 #include "powder/observed_pattern.hpp"
@@ -79,7 +79,7 @@ CrystalReflections crystal_reflections_of(const PowderOptions& options, const Ra
     choose_magnetic_forms(crystal, options, remarks);
   }
   for (const std::string& warning :
-       frontend::unmatched_name_warnings(crystal.model, "--ion", options.ions, "--g", options.g))
+       unmatched_name_warnings(crystal.model, "--ion", options.ions, "--g", options.g))
     remarks.warn(warning);
   model_line = crystal.model.magnetism.model_line;
   const double shortest = shortest_wavelength(options.lines);

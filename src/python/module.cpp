@@ -15,7 +15,7 @@
 #include "numbers/shortest_text.hpp"
 #include "run/run_values.hpp"
 #include "errors/failure.hpp"
-#include "frontend/shared_options.hpp"
+#include "magnetic/magnetic_form_model.hpp"
 #include "python/powder_arguments.hpp"
 #include "python/python_arguments.hpp"
 #include "python/structure_model.hpp"
@@ -269,9 +269,9 @@ velmora::python::MagneticChoices magnetic_choices(const py::object& model, const
     choices.model = *named;
   }
   for (const auto& [name, value] : g)
-    if (const auto fault = velmora::frontend::lande_factor_fault(value))
+    if (const auto fault = velmora::lande_factor_fault(value))
       throw py::value_error("g={\"" + name + "\": " + velmora::shortest_text(value) + "}: " + *fault);
-  if (const auto fault = velmora::frontend::g_model_fault(!g.empty(), choices.model))
+  if (const auto fault = velmora::g_model_fault(!g.empty(), choices.model))
     throw py::value_error("g needs magnetic_model=\"dipole\": " + *fault);
   choices.g = g;
   choices.ions = ions;

@@ -15,7 +15,7 @@
 #include "cif/conversion.hpp"
 #include "cif/reflection_list.hpp"
 #include "cif/table_report.hpp"
-#include "frontend/shared_options.hpp"
+#include "model/atom_names.hpp"
 #include "magnetic/tabulated_forms.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/velmora_reflections.hpp"
@@ -139,7 +139,7 @@ StructureModel model_from_cif(const std::string& path, const std::string& block,
   m.state = prepare_run(cif.scattering, cif.crystal);
   m.crystal = std::move(cif.crystal);
   check_symbols(m, cif.tables_folder, path);
-  for (std::string& warning : frontend::unmatched_name_warnings(m.crystal, "ions", ions, "g", choices.g))
+  for (std::string& warning : unmatched_name_warnings(m.crystal, "ions", ions, "g", choices.g))
     warnings.add(warning);
   const CellParameters& c = m.crystal.cell;
   add_warnings(m, warnings.lines());
@@ -165,7 +165,7 @@ StructureModel model_from_answers(const std::string& path, const std::string& ta
   powder::crystal_reflections(crystal, {});
   crystal.state->structure.hkl = std::move(own);
   take_crystal(m, crystal);
-  add_warnings(m, frontend::unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g));
+  add_warnings(m, unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g));
   m.model = {{"source", path}, {"tables", folder}};
   for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism)) m.model.push_back(std::move(e));
   return m;
@@ -214,7 +214,7 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
   powder::set_crystal(crystal, std::move(read));
   choose_label_forms(crystal, choices, m.remarks);
   take_crystal(m, crystal);
-  add_warnings(m, frontend::unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g));
+  add_warnings(m, unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g));
   check_symbols(m, folder, "Structure");
   cif::Warnings warnings;
   std::vector<SymmetryOperation> ops;
