@@ -18,7 +18,7 @@
 #include "cif/content_check.hpp"
 #include "cif/reflection_list.hpp"
 #include "cif/table_labels.hpp"
-#include "frontend/shared_options.hpp"
+#include "cli/shared_options.hpp"
 
 namespace velmora::cif {
 namespace {

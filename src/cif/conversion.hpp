@@ -13,7 +13,7 @@
 #include "cif/conversion_error.hpp"
 #include "cif/reflection_list.hpp"
 #include "cif/table_labels.hpp"
-#include "frontend/command_line.hpp"
+#include "cli/command_line.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "model/crystal.hpp"
 #include "tables/table_folder.hpp"

@@ -9,7 +9,7 @@
 #include "cif/velmora_run.hpp"
 #include "files/pending_outputs.hpp"
 #include "model/atom_names.hpp"
-#include "frontend/program.hpp"
+#include "cli/program.hpp"
 
 int main(int argc, char** argv) {
   using namespace velmora::cif;

@@ -1,7 +1,7 @@
 // velmora-powder: the powder diffraction pattern of the structure in a velmora
 // answer file or a CIF, and its fit to a measured pattern. Exit status 0 when
 // every output is written, 1 after any error, with no output written.
-#include "frontend/program.hpp"
+#include "cli/program.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/powder_run.hpp"
 

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <map>
 
-#include "frontend/command_line.hpp"
-#include "frontend/shared_options.hpp"
+#include "cli/command_line.hpp"
+#include "cli/shared_options.hpp"
 #include "powder/pattern_checks.hpp"
 #include "powder/powder_error.hpp"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "frontend/command_line.hpp"
+#include "cli/command_line.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "powder/powder_profile.hpp"
 #include "powder/radiation_source.hpp"

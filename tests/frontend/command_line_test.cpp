@@ -2,7 +2,7 @@
 // expected outcome, then `!` and the arguments. An outcome is either the operand and
 // the options read ("x.cif -o=a --run="), or "error:" and the message with
 // " +usage" when the usage text follows it.
-#include "frontend/command_line.hpp"
+#include "cli/command_line.hpp"
 
 #include <gtest/gtest.h>
 

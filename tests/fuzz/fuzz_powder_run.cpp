@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "errors/failure.hpp"
-#include "frontend/program.hpp"
+#include "cli/program.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/powder_run.hpp"
 

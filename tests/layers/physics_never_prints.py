@@ -3,7 +3,7 @@
 
 Rule: a source file under src/ may include a console writer (free_form_writer.hpp or
 fixed_layout_writer.hpp, by whatever path) only if it lies in src/report/, src/console/,
-src/app/ or src/frontend/, or is a companion's front file: src/cif/main.cpp,
+src/app/ or src/cli/, or is a companion's front file: src/cif/main.cpp,
 src/powder/main.cpp, src/python/module.cpp. Every other file that does is named, and the
 test fails.
 
@@ -13,7 +13,7 @@ import pathlib, re, sys
 
 WRITERS = re.compile(r'^\s*#\s*include\s*[<"](?:[^">]*/)?'
                      r'(free_form_writer|fixed_layout_writer)\.hpp[">]', re.MULTILINE)
-PRINTING_FOLDERS = {"report", "console", "app", "frontend"}
+PRINTING_FOLDERS = {"report", "console", "app", "cli"}
 FRONT_FILES = {"cif/main.cpp", "powder/main.cpp", "python/module.cpp"}
 SOURCE_SUFFIXES = {".cpp", ".hpp", ".h", ".cc", ".cxx", ".hh", ".inc"}
 
@@ -35,7 +35,7 @@ def main(src):
     if offenders:
         print("the physics computes and never prints: its blocks are written from src/report/")
         return 1
-    print(f"{len(sources)} sources: only report/, console/, app/, frontend/ and the front files"
+    print(f"{len(sources)} sources: only report/, console/, app/, cli/ and the front files"
           " include a writer")
     return 0
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "errors/remarks.hpp"
-#include "frontend/command_line.hpp"
+#include "cli/command_line.hpp"
 
 namespace velmora::frontend {
 

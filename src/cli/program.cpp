@@ -1,7 +1,7 @@
 // The catch-all of a companion. Besides the failures the programs raise, a
 // failed allocation or any other exception ends the run the same way, so that
 // no failure can leave the program without a message or with status 0.
-#include "frontend/program.hpp"
+#include "cli/program.hpp"
 
 #include <cstdio>
 #include <exception>

@@ -1,6 +1,6 @@
 // Reading the shared options. A repeated name (--g Mn=2 --g Mn=3) is refused:
 // which of two values was meant cannot be known.
-#include "frontend/shared_options.hpp"
+#include "cli/shared_options.hpp"
 
 #include <charconv>
 #include <cmath>

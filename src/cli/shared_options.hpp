@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "frontend/command_line.hpp"
+#include "cli/command_line.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 
 namespace velmora::frontend {

@@ -2,7 +2,7 @@
 // next argument; the next argument is no value when it looks like an option
 // (a dash and a letter), so `--wavelength --csv x.csv` is reported as the
 // missing value it is, while `--caglioti -0.1,0,1` keeps its negative number.
-#include "frontend/command_line.hpp"
+#include "cli/command_line.hpp"
 
 #include <algorithm>
 #include <cctype>
