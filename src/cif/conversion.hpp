@@ -1,4 +1,4 @@
-// One conversion from start to end: the command line, and the steps from the
+// One conversion from start to end: its options, and the steps from the
 // CIF to its crystal (model/crystal.hpp): every atom of the cell with its
 // table label, its moment and its magnetic form factor.
 #pragma once
@@ -13,7 +13,6 @@
 #include "cif/conversion_error.hpp"
 #include "cif/reflection_list.hpp"
 #include "cif/table_labels.hpp"
-#include "cli/command_line.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "model/crystal.hpp"
 #include "tables/table_folder.hpp"
@@ -52,12 +51,6 @@ struct CifCrystal {
   TableFiles tables;  // the tables the labels were chosen from, as read
   ScatteringTables scattering;  // and as velmora's reader loaded them
 };
-
-// The command line velmora-cif takes, and the options it gives.
-const frontend::ProgramSpec& program_spec();
-Options options_of(const frontend::CommandLine& line);
-
-std::string usage_text();
 
 // The crystal of the CIF at path.
 CifCrystal read_cif_crystal(const std::string& path, const CrystalChoices& choices, Warnings& warnings);

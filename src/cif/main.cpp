@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cif/answer_file.hpp"
+#include "cif/cif_command_line.hpp"
 #include "cif/conversion.hpp"
 #include "cif/table_report.hpp"
 #include "cif/velmora_run.hpp"
