@@ -2,7 +2,7 @@
 // answer file or a CIF, and its fit to a measured pattern. Exit status 0 when
 // every output is written, 1 after any error, with no output written.
 #include "cli/program.hpp"
-#include "powder/powder_options.hpp"
+#include "powder/powder_command_line.hpp"
 #include "powder/powder_run.hpp"
 
 int main(int argc, char** argv) {

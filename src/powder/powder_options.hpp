@@ -1,4 +1,4 @@
-// velmora-powder's command line: the answer file or CIF, the wavelengths, the
+// velmora-powder's options: the answer file or CIF, the wavelengths, the
 // tables, the 2-theta grid, the peak shape, the radiation, a measured pattern
 // to fit and the outputs.
 #pragma once
@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_line.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "powder/powder_profile.hpp"
 #include "powder/radiation_source.hpp"
@@ -42,15 +41,5 @@ struct PowderOptions {
   // ion-table ion of an answer label's magnetic atoms
   std::map<std::string, std::string> ions;
 };
-
-// The command line velmora-powder takes, and the options it gives; a wrong
-// value ends the run.
-const frontend::ProgramSpec& powder_program_spec();
-PowderOptions powder_options_of(const frontend::CommandLine& line);
-
-std::string powder_usage_text();
-
-// Whether the input is a CIF (by its name: .cif or .mcif, any case).
-bool is_cif_name(const std::string& path);
 
 }  // namespace velmora::powder

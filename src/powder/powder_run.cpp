@@ -13,6 +13,7 @@
 #include "files/input_file.hpp"
 #include "model/atom_names.hpp"
 #include "powder/cif_crystal.hpp"
+#include "powder/powder_command_line.hpp"
 #include "powder/number_text.hpp"
 #include "powder/observed_pattern.hpp"
 #include "powder/pattern_fit.hpp"

@@ -18,7 +18,7 @@
 
 #include "errors/failure.hpp"
 #include "cli/program.hpp"
-#include "powder/powder_options.hpp"
+#include "powder/powder_command_line.hpp"
 #include "powder/powder_run.hpp"
 
 namespace {

@@ -1,6 +1,6 @@
 // Command-line parsing: every option is checked here, so that a wrong value
 // ends the run before any file is read.
-#include "powder/powder_options.hpp"
+#include "powder/powder_command_line.hpp"
 
 #include <algorithm>
 #include <cctype>
