@@ -1,8 +1,8 @@
-// Times the least-squares engine on a Rietveld-sized problem: 10^4 points of a
-// tetragonal pattern of some 100 pseudo-Voigt peaks (Thompson, Cox & Hastings,
-// J. Appl. Cryst. 20 (1987) 79) with 30 refined parameters (cell a and c, zero,
-// U V W X Y, scale, 9 intensity groups, 12 Chebyshev background terms), from
-// Poisson counts of a fixed seed, weighted by their true variance. Writes the problem as JSON for bench/refine_peer.py.
+// Times the least-squares engine on a Rietveld-sized problem: 10^4 points, 100
+// pseudo-Voigt peaks (Thompson, Cox & Hastings, J. Appl. Cryst. 20 (1987) 79) of a
+// tetragonal cell, 30 refined parameters (a, c, zero, U V W X Y, scale, 9 intensity
+// groups, 12 Chebyshev terms), Poisson counts of a fixed seed weighted by their true
+// variance. Writes the problem as JSON for its peer, bench/refine_peer.py.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -37,7 +37,9 @@ enum : std::size_t { cell_a, cell_c, zero, u, v, w, x_l, y_l, scale, group0, bac
 class TetragonalPattern : public velmora::refine::Model {
  public:
   TetragonalPattern(std::vector<double> two_theta, std::vector<Reflection> reflections, bool analytic_linear)
-      : two_theta_(std::move(two_theta)), reflections_(std::move(reflections)), analytic_linear_(analytic_linear) {
+      : two_theta_(std::move(two_theta)),
+        reflections_(std::move(reflections)),
+        analytic_linear_(analytic_linear) {
     chebyshev_.resize(two_theta_.size() * background_terms);
     for (std::size_t i = 0; i < two_theta_.size(); ++i) {
       const double t = (2 * two_theta_[i] - first - last) / (last - first);
@@ -54,7 +56,8 @@ class TetragonalPattern : public velmora::refine::Model {
     ++calls;
     for (std::size_t i = 0; i < y.size(); ++i) {
       double sum = 0;
-      for (int n = 0; n < background_terms; ++n) sum += p[background0 + n] * chebyshev_[i * background_terms + n];
+      for (int n = 0; n < background_terms; ++n)
+        sum += p[background0 + n] * chebyshev_[i * background_terms + n];
       y[i] = sum;
     }
     for_each_peak(p, [&](std::size_t i, const Reflection& r, double profile) {
@@ -84,7 +87,8 @@ class TetragonalPattern : public velmora::refine::Model {
   template <class F>
   void for_each_peak(std::span<const double> p, F f) const {
     for (const Reflection& r : reflections_) {
-      const double inverse_d2 = (r.h * r.h + r.k * r.k) / (p[cell_a] * p[cell_a]) + r.l * r.l / (p[cell_c] * p[cell_c]);
+      const double inverse_d2 =
+          (r.h * r.h + r.k * r.k) / (p[cell_a] * p[cell_a]) + r.l * r.l / (p[cell_c] * p[cell_c]);
       const double sine = wavelength * std::sqrt(inverse_d2) / 2;
       if (sine >= 1) continue;
       const double theta = std::asin(sine), centre = 2 * theta / degree + p[zero];
@@ -146,13 +150,15 @@ std::vector<Parameter> parameters(bool truth) {
     q.name = name, q.value = value, q.refined = refined;
     return q;
   };
-  std::vector<Parameter> list = {make("cell.a", truth ? 4.8 : 4.7986), make("cell.c", truth ? 7.15 : 7.148),
-                                 make("zero", truth ? 0.02 : 0),        make("profile.U", truth ? 0.004 : 0.006),
-                                 make("profile.V", truth ? -0.002 : 0), make("profile.W", truth ? 0.003 : 0.005),
-                                 make("profile.X", truth ? 0.02 : 0.01), make("profile.Y", truth ? 0.01 : 0.02),
-                                 make("scale", truth ? 1 : 0.8)};
+  std::vector<Parameter> list = {
+      make("cell.a", truth ? 4.8 : 4.7986),   make("cell.c", truth ? 7.15 : 7.148),
+      make("zero", truth ? 0.02 : 0),         make("profile.U", truth ? 0.004 : 0.006),
+      make("profile.V", truth ? -0.002 : 0),  make("profile.W", truth ? 0.003 : 0.005),
+      make("profile.X", truth ? 0.02 : 0.01), make("profile.Y", truth ? 0.01 : 0.02),
+      make("scale", truth ? 1 : 0.8)};
   list.push_back(make("group.0", 1, false));
-  for (int g = 1; g < groups; ++g) list.push_back(make("group." + std::to_string(g), truth ? 0.6 + 0.1 * g : 1));
+  for (int g = 1; g < groups; ++g)
+    list.push_back(make("group." + std::to_string(g), truth ? 0.6 + 0.1 * g : 1));
   const double background[background_terms] = {200, -50, 30, 12, -8, 5, -4, 3, -2, 1.5, -1, 0.5};
   for (int n = 0; n < background_terms; ++n)
     list.push_back(make("background." + std::to_string(n), truth ? background[n] : n == 0 ? 150 : 0));
@@ -172,8 +178,8 @@ void write_json(const char* path, const std::vector<double>& x, const std::vecto
     std::fprintf(out, "],\n");
   };
   auto number = [&](double value) { std::fprintf(out, "%.17g", value); };
-  std::fprintf(out, "{\"wavelength\": %.17g, \"first\": %.17g, \"last\": %.17g, \"window\": %.17g,\n", wavelength,
-               first, last, window);
+  std::fprintf(out, "{\"wavelength\": %.17g, \"first\": %.17g, \"last\": %.17g, \"window\": %.17g,\n",
+               wavelength, first, last, window);
   array("two_theta", x, number);
   array("observed", observed, number);
   array("sigma", sigma, number);
@@ -225,9 +231,11 @@ int main(int argc, char** argv) {
       const double off = std::fabs(result.parameters[j].value - truth[j].value) / result.esd[j];
       if (off > worst) worst = off, worst_name = truth[j].name;
     }
-    std::printf("velmora refine (%s): %.3f s (median of 3), %d iterations, %d evaluations, %s; chi2/(N-P) %.6f, "
-                "largest |refined - true| / esd %.2f (%s)\n",
-                analytic ? "scale, groups and background analytic" : "all columns by differences", seconds[1],
-                result.iterations, model.calls, result.stop_reason.c_str(), result.reduced_chi2, worst, worst_name.c_str());
+    std::printf(
+        "velmora refine (%s): %.3f s (median of 3), %d iterations, %d evaluations, %s; chi2/(N-P) %.6f, "
+        "largest |refined - true| / esd %.2f (%s)\n",
+        analytic ? "scale, groups and background analytic" : "all columns by differences", seconds[1],
+        result.iterations, model.calls, result.stop_reason.c_str(), result.reduced_chi2, worst,
+        worst_name.c_str());
   }
 }

@@ -45,9 +45,9 @@ void ModelCalls::calculate(const Eigen::VectorXd& x, std::vector<double>& p, std
   model_.calculate(p, y);
   for (std::size_t i = 0; i < y.size(); ++i)
     if (!std::isfinite(y[i]))
-      throw RefineError(Refusal::non_finite_model, map_.refined(),
-                        "the model's value at point " + std::to_string(i) + " is not finite for " +
-                            map_.describe(p));
+      throw RefineError(
+          Refusal::non_finite_model, map_.refined(),
+          "the model's value at point " + std::to_string(i) + " is not finite for " + map_.describe(p));
 }
 
 double ModelCalls::step(std::size_t k, double value) const {
@@ -55,8 +55,8 @@ double ModelCalls::step(std::size_t k, double value) const {
   return given > 0 ? given : relative_step * std::max(std::fabs(value), scale_[k]);
 }
 
-void ModelCalls::jacobian(const Eigen::VectorXd& x, const std::vector<double>& p, const std::vector<double>& y,
-                          Eigen::MatrixXd& j) {
+void ModelCalls::jacobian(const Eigen::VectorXd& x, const std::vector<double>& p,
+                          const std::vector<double>& y, Eigen::MatrixXd& j) {
   j.resize(static_cast<Eigen::Index>(y.size()), static_cast<Eigen::Index>(map_.refined_count()));
   // The model's derivatives come first, while its latest calculation is still the one at p.
   analytic_columns(p, y, j);
@@ -64,7 +64,8 @@ void ModelCalls::jacobian(const Eigen::VectorXd& x, const std::vector<double>& p
     if (!analytic_[k]) numeric_column(k, x, y, j);
 }
 
-void ModelCalls::analytic_columns(const std::vector<double>& p, const std::vector<double>& y, Eigen::MatrixXd& j) {
+void ModelCalls::analytic_columns(const std::vector<double>& p, const std::vector<double>& y,
+                                  Eigen::MatrixXd& j) {
   // The columns asked for: each analytic refined parameter and every parameter tied to it.
   std::vector<std::size_t> columns;
   std::vector<std::ptrdiff_t> column_of(p.size(), -1);

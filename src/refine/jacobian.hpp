@@ -4,11 +4,10 @@
 // parameters tied to it) or central differences that stay within the bounds.
 #pragma once
 
+#include <Eigen/Dense>
 #include <cstddef>
 #include <span>
 #include <vector>
-
-#include <Eigen/Dense>
 
 #include "refine/least_squares.hpp"
 #include "refine/parameter_map.hpp"
@@ -28,13 +27,14 @@ class ModelCalls {
 
  private:
   void analytic_columns(const std::vector<double>& p, const std::vector<double>& y, Eigen::MatrixXd& j);
-  void numeric_column(std::size_t k, const Eigen::VectorXd& x, const std::vector<double>& y, Eigen::MatrixXd& j);
+  void numeric_column(std::size_t k, const Eigen::VectorXd& x, const std::vector<double>& y,
+                      Eigen::MatrixXd& j);
   double step(std::size_t k, double value) const;
 
   Model& model_;
   const ParameterMap& map_;
-  std::vector<bool> analytic_;      // of each refined parameter: its column and those tied to it exact
-  std::vector<double> scale_;       // of each refined parameter, for its difference step
+  std::vector<bool> analytic_;  // of each refined parameter: its column and those tied to it exact
+  std::vector<double> scale_;   // of each refined parameter, for its difference step
   std::vector<double> p_, y_plus_, y_minus_;  // scratch
 };
 

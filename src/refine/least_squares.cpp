@@ -17,15 +17,18 @@
 namespace velmora::refine {
 namespace {
 
-Eigen::VectorXd check_data(std::size_t points, std::span<const double> observed, std::span<const double> sigma) {
+Eigen::VectorXd check_data(std::size_t points, std::span<const double> observed,
+                           std::span<const double> sigma) {
   if (observed.size() != points || sigma.size() != points)
     throw RefineError(Refusal::bad_data, {},
-                      "the model has " + std::to_string(points) + " points but " + std::to_string(observed.size()) +
-                          " observed values and " + std::to_string(sigma.size()) + " sigma");
+                      "the model has " + std::to_string(points) + " points but " +
+                          std::to_string(observed.size()) + " observed values and " +
+                          std::to_string(sigma.size()) + " sigma");
   Eigen::VectorXd w(static_cast<Eigen::Index>(points));
   for (std::size_t i = 0; i < points; ++i) {
     if (!std::isfinite(observed[i]))
-      throw RefineError(Refusal::bad_data, {}, "the observed value at point " + std::to_string(i) + " is not finite");
+      throw RefineError(Refusal::bad_data, {},
+                        "the observed value at point " + std::to_string(i) + " is not finite");
     if (!(sigma[i] > 0) || !std::isfinite(1 / (sigma[i] * sigma[i])))
       throw RefineError(Refusal::bad_data, {},
                         "sigma at point " + std::to_string(i) + " is " + message_number(sigma[i]) +
@@ -39,8 +42,10 @@ Eigen::VectorXd check_data(std::size_t points, std::span<const double> observed,
 class Iteration {
  public:
   Iteration(Model& model, const ParameterMap& map, std::span<const double> observed, Eigen::VectorXd w)
-      : map_(map), calls_(model, map),
-        observed_(Eigen::Map<const Eigen::VectorXd>(observed.data(), static_cast<Eigen::Index>(observed.size()))),
+      : map_(map),
+        calls_(model, map),
+        observed_(
+            Eigen::Map<const Eigen::VectorXd>(observed.data(), static_cast<Eigen::Index>(observed.size()))),
         w_(std::move(w)) {}
 
   // The model and chi2 at x; linearise() then gives the Jacobian and normal equations there.
@@ -91,7 +96,8 @@ class Iteration {
 };
 
 // The largest |shift| / esd with the esd's of the matrix the shift was solved with.
-double largest_shift_over_esd(const Eigen::VectorXd& shift, const NormalEquations& normal, double reduced_chi2) {
+double largest_shift_over_esd(const Eigen::VectorXd& shift, const NormalEquations& normal,
+                              double reduced_chi2) {
   const Eigen::VectorXd inverse = normal.inverse_diagonal();
   if (inverse.size() == 0 || reduced_chi2 <= 0) return INFINITY;
   double largest = 0;
@@ -118,8 +124,9 @@ Result refine(Model& model, std::vector<Parameter> parameters, std::span<const d
   std::vector<double> p, y, trial_p, trial_y;
   double chi2 = state.evaluate(x, p, y);
   if (!std::isfinite(chi2))
-    throw RefineError(Refusal::non_finite_model, map.refined(),
-                      "chi2 overflows at the start " + map.describe(p) + ": the calculated values are far too large");
+    throw RefineError(
+        Refusal::non_finite_model, map.refined(),
+        "chi2 overflows at the start " + map.describe(p) + ": the calculated values are far too large");
   state.linearise(x, p, y);
   state.normal().check_determined(map, options.dependence);
 
@@ -143,7 +150,8 @@ Result refine(Model& model, std::vector<Parameter> parameters, std::span<const d
     shift = trial - x;
     if (shift.norm() <= options.smallest_shift * (x.norm() + options.smallest_shift)) {
       result.converged = true;
-      result.stop_reason = "the shifts fell below " + message_number(options.smallest_shift) + " of the values";
+      result.stop_reason =
+          "the shifts fell below " + message_number(options.smallest_shift) + " of the values";
       break;
     }
     const double trial_chi2 = state.evaluate(trial, trial_p, trial_y);

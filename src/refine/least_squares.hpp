@@ -5,12 +5,11 @@
 // ("Methods for non-linear least squares problems", 2nd ed., DTU 2004, alg. 3.16).
 #pragma once
 
+#include <Eigen/Dense>
 #include <cstddef>
 #include <span>
 #include <string>
 #include <vector>
-
-#include <Eigen/Dense>
 
 #include "refine/parameter.hpp"
 #include "refine/refine_error.hpp"
@@ -29,7 +28,8 @@ class Model {
   // Whether derivatives() gives the derivative of y by parameter j exactly.
   virtual bool analytic(std::size_t /*j*/) const { return false; }
   // Column c of d (points x columns.size()) = dy/dp_{columns[c]} at p, for analytic columns only.
-  // y is calculate()'s result at p (so a model can reuse its work).
+  // y is calculate()'s result at p (so a model can reuse its work). d arrives filled with zeros,
+  // and calculate() was last called at p.
   virtual void derivatives(std::span<const double> /*p*/, std::span<const double> /*y*/,
                            std::span<const std::size_t> /*columns*/, Eigen::Ref<Eigen::MatrixXd> /*d*/) {}
 };
@@ -55,13 +55,13 @@ struct Correlation {
 
 struct Result {
   std::vector<Parameter> parameters;  // refined values; ties applied
-  std::vector<double> esd;            // standard uncertainty of every parameter (0 for fixed; propagated for tied)
-  Eigen::MatrixXd correlation;        // between refined parameters, in the order of refined_indices
+  std::vector<double> esd;      // standard uncertainty of every parameter (0 for fixed; propagated for tied)
+  Eigen::MatrixXd correlation;  // between refined parameters, in the order of refined_indices
   std::vector<std::size_t> refined_indices;
   std::vector<Correlation> high_correlations;  // |value| > 0.9, between refined parameters
-  std::vector<double> calculated;     // y at the result
-  double chi2 = 0;                    // sum w (y_obs - y_calc)^2
-  double reduced_chi2 = 0;            // chi2 / (N - P)
+  std::vector<double> calculated;              // y at the result
+  double chi2 = 0;                             // sum w (y_obs - y_calc)^2
+  double reduced_chi2 = 0;                     // chi2 / (N - P)
   int iterations = 0;
   bool converged = false;
   std::string stop_reason;  // in words, for the report: "chi2 changed by less than 1e-8", "50 iterations"

@@ -76,8 +76,9 @@ void NormalEquations::check_determined(const ParameterMap& map, double tolerance
   if (!no_effect.empty())
     throw RefineError(Refusal::no_effect, no_effect,
                       name_list(map, no_effect) + (no_effect.size() == 1 ? " does" : " do") +
-                          " not change the calculated values: fix " + (no_effect.size() == 1 ? "it" : "them") +
-                          " or start from values where " + (no_effect.size() == 1 ? "it does" : "they do"));
+                          " not change the calculated values: fix " +
+                          (no_effect.size() == 1 ? "it" : "them") + " or start from values where " +
+                          (no_effect.size() == 1 ? "it does" : "they do"));
   const Eigen::MatrixXd s = scale_.asDiagonal().inverse() * a_ * scale_.asDiagonal().inverse();
   const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(s);
   const Eigen::VectorXd& values = eigen.eigenvalues();  // ascending
@@ -88,7 +89,8 @@ void NormalEquations::check_determined(const ParameterMap& map, double tolerance
     const Eigen::VectorXd v = eigen.eigenvectors().col(e).cwiseAbs();
     std::vector<std::size_t> group;
     for (Eigen::Index k = 0; k < v.size(); ++k)
-      if (v[k] >= involved_component * v.maxCoeff()) group.push_back(map.refined()[static_cast<std::size_t>(k)]);
+      if (v[k] >= involved_component * v.maxCoeff())
+        group.push_back(map.refined()[static_cast<std::size_t>(k)]);
     groups += (groups.empty() ? "" : "; ") + name_list(map, group) +
               (group.size() == 1 ? " has (almost) no effect of its own"
                                  : " change the calculated values in (nearly) the same way");
@@ -104,8 +106,8 @@ void NormalEquations::check_determined(const ParameterMap& map, double tolerance
 Eigen::MatrixXd NormalEquations::inverse() const {
   const Eigen::MatrixXd s = scale_.asDiagonal().inverse() * a_ * scale_.asDiagonal().inverse();
   const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(s);
-  const Eigen::MatrixXd inverse_s =
-      eigen.eigenvectors() * eigen.eigenvalues().cwiseInverse().asDiagonal() * eigen.eigenvectors().transpose();
+  const Eigen::MatrixXd inverse_s = eigen.eigenvectors() * eigen.eigenvalues().cwiseInverse().asDiagonal() *
+                                    eigen.eigenvectors().transpose();
   return scale_.asDiagonal().inverse() * inverse_s * scale_.asDiagonal().inverse();
 }
 

@@ -4,10 +4,9 @@
 // the units of the parameters.
 #pragma once
 
+#include <Eigen/Dense>
 #include <cstddef>
 #include <vector>
-
-#include <Eigen/Dense>
 
 #include "refine/parameter_map.hpp"
 

@@ -22,6 +22,8 @@ struct Tie {
 struct Parameter {
   std::string name;  // dotted, as reports name it: "cell.a", "profile.U", "background.3"
   double value = 0;  // the starting value; the refined one in the result
+  // Bounds hold a refined parameter and are checked against a fixed one's value; a tied
+  // parameter follows its tie wherever it leads.
   double lower = -std::numeric_limits<double>::infinity();
   double upper = std::numeric_limits<double>::infinity();
   bool refined = false;

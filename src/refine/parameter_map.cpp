@@ -20,19 +20,21 @@ void check_values(const std::vector<Parameter>& parameters) {
   for (std::size_t i = 0; i < parameters.size(); ++i) {
     const Parameter& q = parameters[i];
     if (std::isnan(q.lower) || std::isnan(q.upper) || q.lower > q.upper)
-      refuse(Refusal::bad_start, i, q.name + ": the bounds " + message_number(q.lower) + " to " +
-                                        message_number(q.upper) + " do not make a range");
+      refuse(Refusal::bad_start, i,
+             q.name + ": the bounds " + message_number(q.lower) + " to " + message_number(q.upper) +
+                 " do not make a range");
     if (q.tie) continue;
     if (!std::isfinite(q.value)) refuse(Refusal::bad_start, i, q.name + ": the start value is not finite");
     if (q.value < q.lower || q.value > q.upper)
-      refuse(Refusal::bad_start, i, q.name + ": the start value " + message_number(q.value) +
-                                        " lies outside its bounds " + message_number(q.lower) + " to " +
-                                        message_number(q.upper));
+      refuse(Refusal::bad_start, i,
+             q.name + ": the start value " + message_number(q.value) + " lies outside its bounds " +
+                 message_number(q.lower) + " to " + message_number(q.upper));
     if (q.refined && q.lower == q.upper)
       refuse(Refusal::bad_start, i, q.name + ": its bounds leave it no room to move; fix it instead");
     if (!(q.step >= 0) || !std::isfinite(q.step))
-      refuse(Refusal::bad_start, i, q.name + ": the derivative step " + message_number(q.step) +
-                                        " is not a finite positive number (0: chosen)");
+      refuse(Refusal::bad_start, i,
+             q.name + ": the derivative step " + message_number(q.step) +
+                 " is not a finite positive number (0: chosen)");
   }
 }
 
@@ -40,24 +42,29 @@ void check_values(const std::vector<Parameter>& parameters) {
 class TieResolver {
  public:
   TieResolver(const std::vector<Parameter>& parameters, const std::vector<std::ptrdiff_t>& position)
-      : parameters_(parameters), position_(position), state_(parameters.size(), 0),
-        constant_(parameters.size(), 0.0), dense_(parameters.size()) {}
+      : parameters_(parameters),
+        position_(position),
+        state_(parameters.size(), 0),
+        constant_(parameters.size(), 0.0),
+        dense_(parameters.size()) {}
 
   void resolve(std::size_t i) {
     if (state_[i] == 2) return;
     if (state_[i] == 1) refuse(Refusal::bad_tie, i, parameters_[i].name + ": its tie leads back to itself");
     state_[i] = 1;
     const Tie& tie = *parameters_[i].tie;
-    if (!std::isfinite(tie.offset)) refuse(Refusal::bad_tie, i, parameters_[i].name + ": the tie's offset is not finite");
+    if (!std::isfinite(tie.offset))
+      refuse(Refusal::bad_tie, i, parameters_[i].name + ": the tie's offset is not finite");
     std::vector<double> terms(count_refined(), 0.0);
     double constant = tie.offset;
     for (const auto& [j, coefficient] : tie.terms) {
       if (j >= parameters_.size())
-        refuse(Refusal::bad_tie, i, parameters_[i].name + ": the tie refers to parameter " + std::to_string(j) +
-                                        " of " + std::to_string(parameters_.size()));
+        refuse(Refusal::bad_tie, i,
+               parameters_[i].name + ": the tie refers to parameter " + std::to_string(j) + " of " +
+                   std::to_string(parameters_.size()));
       if (!std::isfinite(coefficient))
-        refuse(Refusal::bad_tie, i, parameters_[i].name + ": the tie's coefficient of " + parameters_[j].name +
-                                        " is not finite");
+        refuse(Refusal::bad_tie, i,
+               parameters_[i].name + ": the tie's coefficient of " + parameters_[j].name + " is not finite");
       if (parameters_[j].tie) {
         resolve(j);
         constant += coefficient * constant_[j];
@@ -125,7 +132,8 @@ ParameterMap::ParameterMap(const std::vector<Parameter>& parameters) : parameter
 
 Eigen::VectorXd ParameterMap::start() const {
   Eigen::VectorXd x(static_cast<Eigen::Index>(refined_.size()));
-  for (std::size_t k = 0; k < refined_.size(); ++k) x[static_cast<Eigen::Index>(k)] = parameters_[refined_[k]].value;
+  for (std::size_t k = 0; k < refined_.size(); ++k)
+    x[static_cast<Eigen::Index>(k)] = parameters_[refined_[k]].value;
   return x;
 }
 

@@ -4,13 +4,12 @@
 // a constant plus a linear combination of refined values.
 #pragma once
 
+#include <Eigen/Dense>
 #include <cstddef>
 #include <span>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <Eigen/Dense>
 
 #include "refine/parameter.hpp"
 

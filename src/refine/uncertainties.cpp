@@ -17,7 +17,8 @@ void fill_uncertainties(Result& result, const NormalEquations& normal, const Par
   const std::size_t count = map.refined_count();
   result.refined_indices = map.refined();
   result.esd.assign(result.parameters.size(), 0.0);
-  result.correlation = Eigen::MatrixXd::Identity(static_cast<Eigen::Index>(count), static_cast<Eigen::Index>(count));
+  result.correlation =
+      Eigen::MatrixXd::Identity(static_cast<Eigen::Index>(count), static_cast<Eigen::Index>(count));
   if (count == 0) return;
   // The inverse of A itself gives the correlations, defined even when chi2 is zero.
   const Eigen::MatrixXd inverse = normal.inverse();

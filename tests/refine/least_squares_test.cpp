@@ -2,16 +2,16 @@
 // noise-free data made with known values, Poisson-noised data that must give the
 // values back within 3 esd, the straight line against the textbook regression
 // formulas, ties against a shared parameter, and every refusal naming its cause.
+#include "refine/least_squares.hpp"
+
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <functional>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
-
-#include "refine/least_squares.hpp"
 
 namespace velmora::refine {
 namespace {
@@ -24,7 +24,10 @@ using Gradient = std::function<void(double x, std::span<const double> p, std::sp
 class CurveModel : public Model {
  public:
   CurveModel(std::vector<double> x, Curve curve, Gradient gradient = {}, std::set<std::size_t> exact = {})
-      : x_(std::move(x)), curve_(std::move(curve)), gradient_(std::move(gradient)), exact_(std::move(exact)) {}
+      : x_(std::move(x)),
+        curve_(std::move(curve)),
+        gradient_(std::move(gradient)),
+        exact_(std::move(exact)) {}
   std::size_t points() const override { return x_.size(); }
   void calculate(std::span<const double> p, std::span<double> y) override {
     for (std::size_t i = 0; i < x_.size(); ++i) y[i] = curve_(x_[i], p);
@@ -56,13 +59,16 @@ std::vector<double> grid(double from, double to, int n) {
 Parameter refined(const std::string& name, double start, double lower = -INFINITY, double upper = INFINITY) {
   return {name, start, lower, upper, true, std::nullopt, 0};
 }
-Parameter fixed(const std::string& name, double value) { return {name, value, -INFINITY, INFINITY, false, std::nullopt, 0}; }
+Parameter fixed(const std::string& name, double value) {
+  return {name, value, -INFINITY, INFINITY, false, std::nullopt, 0};
+}
 
 // Observed values made from the truth; with Poisson noise (fixed seed) sigma = sqrt(max(y, 1)).
 struct Data {
   std::vector<double> observed, sigma;
 };
-Data make_data(const std::vector<double>& x, const Curve& curve, const std::vector<double>& truth, bool poisson) {
+Data make_data(const std::vector<double>& x, const Curve& curve, const std::vector<double>& truth,
+               bool poisson) {
   Data data;
   std::mt19937 generator(20261208);
   for (double xi : x) {
@@ -79,7 +85,9 @@ double gaussian(double x, double centre, double fwhm) {
 }
 
 // Background b0 + b1 x and a Gaussian of height H, centre x0 and FWHM w: p = b0 b1 H x0 w.
-const Curve peak = [](double x, std::span<const double> p) { return p[0] + p[1] * x + p[2] * gaussian(x, p[3], p[4]); };
+const Curve peak = [](double x, std::span<const double> p) {
+  return p[0] + p[1] * x + p[2] * gaussian(x, p[3], p[4]);
+};
 const Gradient peak_gradient = [](double x, std::span<const double> p, std::span<double> dy) {
   const double g = gaussian(x, p[3], p[4]), u = x - p[3], c = 8 * std::log(2.0) / (p[4] * p[4]);
   dy[0] = 1, dy[1] = x, dy[2] = g, dy[3] = p[2] * g * c * u, dy[4] = p[2] * g * c * u * u / p[4];
@@ -109,19 +117,54 @@ struct Recovery {
 
 TEST(Refine, RecoversTheValuesTheDataWereMadeWith) {
   const std::vector<Recovery> table = {
-      {"decay from a far start", decay, grid(0, 10, 50), {1000, 2.5, 10},
-       {refined("A", 500), refined("tau", 1), refined("c", 0)}, false, {}},
-      {"gaussian peak, Poisson counts", peak, grid(0, 10, 201), {50, 2, 1000, 5, 0.8},
-       {refined("b0", 40), refined("b1", 0), refined("H", 600), refined("x0", 5.3), refined("w", 1.2)}, true, {}},
-      {"gaussian peak, slope fixed", peak, grid(0, 10, 201), {50, 2, 1000, 5, 0.8},
-       {refined("b0", 40), fixed("b1", 2), refined("H", 600), refined("x0", 4.8), refined("w", 0.6)}, true, {}},
+      {"decay from a far start",
+       decay,
+       grid(0, 10, 50),
+       {1000, 2.5, 10},
+       {refined("A", 500), refined("tau", 1), refined("c", 0)},
+       false,
+       {}},
+      {"gaussian peak, Poisson counts",
+       peak,
+       grid(0, 10, 201),
+       {50, 2, 1000, 5, 0.8},
+       {refined("b0", 40), refined("b1", 0), refined("H", 600), refined("x0", 5.3), refined("w", 1.2)},
+       true,
+       {}},
+      {"gaussian peak, slope fixed",
+       peak,
+       grid(0, 10, 201),
+       {50, 2, 1000, 5, 0.8},
+       {refined("b0", 40), fixed("b1", 2), refined("H", 600), refined("x0", 4.8), refined("w", 0.6)},
+       true,
+       {}},
       {"Rosenbrock valley", valley, {0, 1, 2}, {1, 1}, {refined("p0", -1.2), refined("p1", 1)}, false, {}},
-      {"decay time held at its upper bound", decay, grid(0, 10, 50), {1000, 2.5, 10},
-       {refined("A", 500), refined("tau", 1, 0.5, 2), refined("c", 0)}, false, {1}},
-      {"a slope that cannot fall below zero, undefined below", root_slope, grid(0, 10, 20), {1, -0.25},
-       {refined("a", 0), refined("s", 1, 0)}, false, {1}, {}, true, line},
-      {"valley cut short", valley, {0, 1, 2}, {1, 1}, {refined("p0", -1.2), refined("p1", 1)}, false, {},
-       {.most_iterations = 3}, false},
+      {"decay time held at its upper bound",
+       decay,
+       grid(0, 10, 50),
+       {1000, 2.5, 10},
+       {refined("A", 500), refined("tau", 1, 0.5, 2), refined("c", 0)},
+       false,
+       {1}},
+      {"a slope that cannot fall below zero, undefined below",
+       root_slope,
+       grid(0, 10, 20),
+       {1, -0.25},
+       {refined("a", 0), refined("s", 1, 0)},
+       false,
+       {1},
+       {},
+       true,
+       line},
+      {"valley cut short",
+       valley,
+       {0, 1, 2},
+       {1, 1},
+       {refined("p0", -1.2), refined("p1", 1)},
+       false,
+       {},
+       {.most_iterations = 3},
+       false},
   };
   for (const Recovery& row : table) {
     SCOPED_TRACE(row.name);
@@ -207,8 +250,8 @@ TEST(Refine, TiedWidthEqualsOneSharedWidth) {
   };
   const std::vector<double> x = grid(0, 10, 301);
   const Data data = make_data(x, two_peaks(true), {20, 500, 300, 0.4, 0}, true);
-  std::vector<Parameter> start = {refined("b", 10), refined("H1", 400), refined("H2", 400), refined("w1", 0.5),
-                                  fixed("w2", 0)};
+  std::vector<Parameter> start = {refined("b", 10), refined("H1", 400), refined("H2", 400),
+                                  refined("w1", 0.5), fixed("w2", 0)};
   CurveModel shared(x, two_peaks(true));
   const Result reference = refine(shared, start, data.observed, data.sigma);
   start[4].tie = Tie{{{3, 2.0}}, 0.5};
@@ -239,21 +282,47 @@ TEST(Refine, RefusesIllPosedProblemsNamingTheParameter) {
   tied_a.tie = Tie{{{1, 1.0}}, 0};
   tied_b.tie = Tie{{{0, 1.0}}, 1};
   const std::vector<Refused> table = {
-      {"a parameter the model ignores", line, 10, {refined("a", 1), refined("b", 1), refined("profile.W", 0.1)},
-       Refusal::no_effect, "profile.W does not change the calculated values"},
-      {"two parameters only their sum matters", [](double x, std::span<const double> p) { return p[0] + (p[1] + p[2]) * x; },
-       10, {refined("zero", 1), refined("cell.a", 1), refined("cell.b", 2)}, Refusal::dependent,
+      {"a parameter the model ignores",
+       line,
+       10,
+       {refined("a", 1), refined("b", 1), refined("profile.W", 0.1)},
+       Refusal::no_effect,
+       "profile.W does not change the calculated values"},
+      {"two parameters only their sum matters",
+       [](double x, std::span<const double> p) { return p[0] + (p[1] + p[2]) * x; },
+       10,
+       {refined("zero", 1), refined("cell.a", 1), refined("cell.b", 2)},
+       Refusal::dependent,
        "cell.a and cell.b change the calculated values in (nearly) the same way"},
-      {"as many points as parameters", line, 2, {refined("a", 1), refined("b", 1)}, Refusal::too_few_points,
+      {"as many points as parameters",
+       line,
+       2,
+       {refined("a", 1), refined("b", 1)},
+       Refusal::too_few_points,
        "2 points cannot determine 2 refined parameters"},
-      {"a start beyond its bound", line, 10, {refined("a", 5, 0, 1), refined("b", 1)}, Refusal::bad_start,
+      {"a start beyond its bound",
+       line,
+       10,
+       {refined("a", 5, 0, 1), refined("b", 1)},
+       Refusal::bad_start,
        "a: the start value 5 lies outside its bounds 0 to 1"},
-      {"a start not finite", line, 10, {refined("a", 1), refined("b", NAN)}, Refusal::bad_start,
+      {"a start not finite",
+       line,
+       10,
+       {refined("a", 1), refined("b", NAN)},
+       Refusal::bad_start,
        "b: the start value is not finite"},
-      {"a cycle of ties", line, 10, {tied_a, tied_b, refined("c", 1)}, Refusal::bad_tie,
+      {"a cycle of ties",
+       line,
+       10,
+       {tied_a, tied_b, refined("c", 1)},
+       Refusal::bad_tie,
        "a: its tie leads back to itself"},
-      {"a model undefined at the start", [](double x, std::span<const double> p) { return std::sqrt(p[0]) * x + p[1]; },
-       10, {refined("scale", -4), refined("b", 1.5)}, Refusal::non_finite_model,
+      {"a model undefined at the start",
+       [](double x, std::span<const double> p) { return std::sqrt(p[0]) * x + p[1]; },
+       10,
+       {refined("scale", -4), refined("b", 1.5)},
+       Refusal::non_finite_model,
        "the model's value at point 0 is not finite for scale = -4, b = 1.5"},
   };
   for (const Refused& row : table) {
