@@ -1,9 +1,8 @@
-// The Levenberg-Marquardt iteration. Each trial solves the scaled, damped normal
-// equations for a shift, projects it onto the bounds and keeps it when chi2 falls;
-// the damping follows the gain ratio (actual over predicted decrease of chi2) by
-// Nielsen's rule, mu *= max(1/3, 1 - (2 rho - 1)^3) after a success and mu *= nu,
-// nu *= 2 after a failure (Madsen, Nielsen & Tingleff 2004, eq. 3.15 and alg. 3.16).
-// Parameters on a bound that the gradient pushes outward are held for that trial.
+// The Levenberg-Marquardt iteration: each trial solves the scaled, damped normal equations,
+// holds parameters on a bound that the gradient pushes outward, projects the shift onto the
+// bounds and keeps it when chi2 falls; the damping follows the gain ratio rho by Nielsen's
+// rule, mu *= max(1/3, 1 - (2 rho - 1)^3) after a success, mu *= nu and nu *= 2 after a
+// failure (Madsen, Nielsen & Tingleff 2004, section 3.2).
 #include "refine/least_squares.hpp"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // Levenberg-Marquardt with Marquardt's scaling by the diagonal of the normal
 // matrix (D. W. Marquardt, J. Soc. Indust. Appl. Math. 11 (1963) 431) and the
 // damping adapted by the gain ratio as Madsen, Nielsen & Tingleff give it
-// ("Methods for non-linear least squares problems", 2nd ed., DTU 2004, alg. 3.16).
+// ("Methods for non-linear least squares problems", 2nd ed., DTU 2004, section 3.2).
 #pragma once
 
 #include <Eigen/Dense>
