@@ -63,7 +63,8 @@ Parameter fixed(const std::string& name, double value) {
   return {name, value, -INFINITY, INFINITY, false, std::nullopt, 0};
 }
 
-// Observed values made from the truth; with Poisson noise (fixed seed) sigma = sqrt(max(y, 1)).
+// Observed values made from the truth; with Poisson noise (fixed seed), weighted by the counts'
+// true variance, sigma = sqrt(max(y, 1)), which leaves the fit unbiased.
 struct Data {
   std::vector<double> observed, sigma;
 };
@@ -75,7 +76,7 @@ Data make_data(const std::vector<double>& x, const Curve& curve, const std::vect
     const double y = curve(xi, truth);
     const double counts = poisson ? std::poisson_distribution<long>(y)(generator) : y;
     data.observed.push_back(counts);
-    data.sigma.push_back(poisson ? std::sqrt(std::max(counts, 1.0)) : 1.0);
+    data.sigma.push_back(poisson ? std::sqrt(std::max(y, 1.0)) : 1.0);
   }
   return data;
 }
@@ -87,10 +88,6 @@ double gaussian(double x, double centre, double fwhm) {
 // Background b0 + b1 x and a Gaussian of height H, centre x0 and FWHM w: p = b0 b1 H x0 w.
 const Curve peak = [](double x, std::span<const double> p) {
   return p[0] + p[1] * x + p[2] * gaussian(x, p[3], p[4]);
-};
-const Gradient peak_gradient = [](double x, std::span<const double> p, std::span<double> dy) {
-  const double g = gaussian(x, p[3], p[4]), u = x - p[3], c = 8 * std::log(2.0) / (p[4] * p[4]);
-  dy[0] = 1, dy[1] = x, dy[2] = g, dy[3] = p[2] * g * c * u, dy[4] = p[2] * g * c * u * u / p[4];
 };
 const Curve decay = [](double x, std::span<const double> p) { return p[0] * std::exp(-x / p[1]) + p[2]; };
 // Rosenbrock's valley as residuals: 10 (p1 - p0^2), then p0 and p1 themselves (observed 1, 1).
@@ -116,56 +113,25 @@ struct Recovery {
 };
 
 TEST(Refine, RecoversTheValuesTheDataWereMadeWith) {
+  // clang-format off
   const std::vector<Recovery> table = {
-      {"decay from a far start",
-       decay,
-       grid(0, 10, 50),
-       {1000, 2.5, 10},
-       {refined("A", 500), refined("tau", 1), refined("c", 0)},
-       false,
-       {}},
-      {"gaussian peak, Poisson counts",
-       peak,
-       grid(0, 10, 201),
-       {50, 2, 1000, 5, 0.8},
+      {"decay from a far start", decay, grid(0, 10, 50), {1000, 2.5, 10},
+       {refined("A", 500), refined("tau", 1), refined("c", 0)}, false, {}},
+      {"gaussian peak, Poisson counts", peak, grid(0, 10, 201), {50, 2, 1000, 5, 0.8},
        {refined("b0", 40), refined("b1", 0), refined("H", 600), refined("x0", 5.3), refined("w", 1.2)},
-       true,
-       {}},
-      {"gaussian peak, slope fixed",
-       peak,
-       grid(0, 10, 201),
-       {50, 2, 1000, 5, 0.8},
+       true, {}},
+      {"gaussian peak, slope fixed", peak, grid(0, 10, 201), {50, 2, 1000, 5, 0.8},
        {refined("b0", 40), fixed("b1", 2), refined("H", 600), refined("x0", 4.8), refined("w", 0.6)},
-       true,
-       {}},
+       true, {}},
       {"Rosenbrock valley", valley, {0, 1, 2}, {1, 1}, {refined("p0", -1.2), refined("p1", 1)}, false, {}},
-      {"decay time held at its upper bound",
-       decay,
-       grid(0, 10, 50),
-       {1000, 2.5, 10},
-       {refined("A", 500), refined("tau", 1, 0.5, 2), refined("c", 0)},
-       false,
-       {1}},
-      {"a slope that cannot fall below zero, undefined below",
-       root_slope,
-       grid(0, 10, 20),
-       {1, -0.25},
-       {refined("a", 0), refined("s", 1, 0)},
-       false,
-       {1},
-       {},
-       true,
-       line},
-      {"valley cut short",
-       valley,
-       {0, 1, 2},
-       {1, 1},
-       {refined("p0", -1.2), refined("p1", 1)},
-       false,
-       {},
-       {.most_iterations = 3},
-       false},
+      {"decay time held at its upper bound", decay, grid(0, 10, 50), {1000, 2.5, 10},
+       {refined("A", 500), refined("tau", 1, 0.5, 2), refined("c", 0)}, false, {1}},
+      {"a slope that cannot fall below zero, undefined below", root_slope, grid(0, 10, 20), {1, -0.25},
+       {refined("a", 0), refined("s", 1, 0)}, false, {1}, {}, true, line},
+      {"valley cut short", valley, {0, 1, 2}, {1, 1}, {refined("p0", -1.2), refined("p1", 1)}, false, {},
+       {.most_iterations = 3}, false},
   };
+  // clang-format on
   for (const Recovery& row : table) {
     SCOPED_TRACE(row.name);
     // The valley's observed values are its minimum's: 0, 1, 1.
@@ -281,50 +247,28 @@ TEST(Refine, RefusesIllPosedProblemsNamingTheParameter) {
   Parameter tied_a = fixed("a", 0), tied_b = fixed("b", 0);
   tied_a.tie = Tie{{{1, 1.0}}, 0};
   tied_b.tie = Tie{{{0, 1.0}}, 1};
+  const Curve sum_slope = [](double x, std::span<const double> p) { return p[0] + (p[1] + p[2]) * x; };
+  const Curve root_scale = [](double x, std::span<const double> p) { return std::sqrt(p[0]) * x + p[1]; };
+  // clang-format off
   const std::vector<Refused> table = {
-      {"a parameter the model ignores",
-       line,
-       10,
+      {"a parameter the model ignores", line, 10,
        {refined("a", 1), refined("b", 1), refined("profile.W", 0.1)},
-       Refusal::no_effect,
-       "profile.W does not change the calculated values"},
-      {"two parameters only their sum matters",
-       [](double x, std::span<const double> p) { return p[0] + (p[1] + p[2]) * x; },
-       10,
+       Refusal::no_effect, "profile.W does not change the calculated values"},
+      {"two parameters of which only the sum matters", sum_slope, 10,
        {refined("zero", 1), refined("cell.a", 1), refined("cell.b", 2)},
-       Refusal::dependent,
-       "cell.a and cell.b change the calculated values in (nearly) the same way"},
-      {"as many points as parameters",
-       line,
-       2,
-       {refined("a", 1), refined("b", 1)},
-       Refusal::too_few_points,
-       "2 points cannot determine 2 refined parameters"},
-      {"a start beyond its bound",
-       line,
-       10,
-       {refined("a", 5, 0, 1), refined("b", 1)},
-       Refusal::bad_start,
-       "a: the start value 5 lies outside its bounds 0 to 1"},
-      {"a start not finite",
-       line,
-       10,
-       {refined("a", 1), refined("b", NAN)},
-       Refusal::bad_start,
-       "b: the start value is not finite"},
-      {"a cycle of ties",
-       line,
-       10,
-       {tied_a, tied_b, refined("c", 1)},
-       Refusal::bad_tie,
-       "a: its tie leads back to itself"},
-      {"a model undefined at the start",
-       [](double x, std::span<const double> p) { return std::sqrt(p[0]) * x + p[1]; },
-       10,
-       {refined("scale", -4), refined("b", 1.5)},
-       Refusal::non_finite_model,
-       "the model's value at point 0 is not finite for scale = -4, b = 1.5"},
+       Refusal::dependent, "cell.a and cell.b change the calculated values in (nearly) the same way"},
+      {"as many points as parameters", line, 2, {refined("a", 1), refined("b", 1)},
+       Refusal::too_few_points, "2 points cannot determine 2 refined parameters"},
+      {"a start beyond its bound", line, 10, {refined("a", 5, 0, 1), refined("b", 1)},
+       Refusal::bad_start, "a: the start value 5 lies outside its bounds 0 to 1"},
+      {"a start not finite", line, 10, {refined("a", 1), refined("b", NAN)},
+       Refusal::bad_start, "b: the start value is not finite"},
+      {"a cycle of ties", line, 10, {tied_a, tied_b, refined("c", 1)},
+       Refusal::bad_tie, "a: its tie leads back to itself"},
+      {"a model undefined at the start", root_scale, 10, {refined("scale", -4), refined("b", 1.5)},
+       Refusal::non_finite_model, "the model's value at point 0 is not finite for scale = -4, b = 1.5"},
   };
+  // clang-format on
   for (const Refused& row : table) {
     SCOPED_TRACE(row.name);
     CurveModel model(grid(0, 9, static_cast<int>(row.points)), row.curve);
