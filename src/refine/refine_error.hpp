@@ -1,0 +1,37 @@
+// Why a refinement cannot be done or cannot give a finite answer, as a value:
+// the kind of refusal, the parameters it concerns (by index) and a message
+// that names them, so that a program can report it and a caller act on it.
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace velmora::refine {
+
+enum class Refusal {
+  bad_start,        // a value not finite or outside its bounds, bounds that leave no room
+  bad_tie,          // a tie to a parameter that does not exist, or a cycle of ties
+  bad_data,         // observed or sigma of the wrong length, not finite, sigma not positive
+  too_few_points,   // no more points than refined parameters
+  no_effect,        // a refined parameter whose derivative is zero at every point
+  dependent,        // the normal matrix is singular: some parameters are linearly dependent
+  non_finite_model  // the model gave a value or a derivative that is not finite
+};
+
+class RefineError : public std::runtime_error {
+ public:
+  RefineError(Refusal refusal, std::vector<std::size_t> parameters, const std::string& message)
+      : std::runtime_error(message), refusal_(refusal), parameters_(std::move(parameters)) {}
+  Refusal refusal() const { return refusal_; }
+  // The parameters concerned, as indices into the refinement's parameter list.
+  const std::vector<std::size_t>& parameters() const { return parameters_; }
+
+ private:
+  Refusal refusal_;
+  std::vector<std::size_t> parameters_;
+};
+
+}  // namespace velmora::refine
