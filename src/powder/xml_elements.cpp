@@ -10,6 +10,10 @@
 namespace velmora::powder {
 namespace {
 
+// An instrument's file holds some tens of elements, the data as their text; a
+// file of millions is none, and their records would fill the memory.
+constexpr std::size_t kMostElements = 100'000;
+
 bool name_char(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
          c == '.' || c == ':' || static_cast<unsigned char>(c) >= 0x80;
@@ -102,6 +106,7 @@ class XmlReader {
 
   // The start tag at pos_ as a new element; true when it is empty (<a/>).
   bool start_tag(std::size_t parent) {
+    if (elements_.size() == kMostElements) fail("more than 10^5 elements, beyond any measurement file");
     XmlElement element;
     element.line = line_at(pos_);
     ++pos_;
@@ -202,7 +207,9 @@ std::string xml_root_name(std::string_view text) {
     pos = text.find_first_not_of(" \t\r\n", pos);
     if (pos == std::string_view::npos || text[pos] != '<') return {};
     const std::string_view rest = text.substr(pos);
-    const std::string_view end = rest.substr(0, 4) == "<!--" ? "-->" : rest.substr(0, 2) == "<?" ? "?>" : "";
+    std::string_view end = rest.substr(0, 4) == "<!--" ? "-->" : rest.substr(0, 2) == "<?" ? "?>" : "";
+    // A DOCTYPE is passed over here only to find the root; reading refuses it.
+    if (rest.substr(0, 9) == "<!DOCTYPE") end = rest.find('[') < rest.find('>') ? "]>" : ">";
     if (end.empty()) break;
     pos = text.find(end, pos);
     if (pos == std::string_view::npos) return {};
