@@ -1,8 +1,9 @@
 // Bruker (Siemens) DIFFRAC RAW files, little-endian binary, in the layouts
 // Bruker AXS describes for its RAW format: version 3 ("RAW1.01": a 712-byte
 // file header, the number of ranges at byte 12, then each range a 304-byte
-// header and its counts) and version 4 ("RAW4.00": a 61-byte file header and
-// tagged records). Only the first range is read; counts as float32.
+// header and its counts) and version 4 ("RAW4.00": a 61-byte file header,
+// tagged records, then the ranges). Only the first range is read; counts as
+// float32. Tried on files written to these layouts, not yet on an instrument's.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -60,7 +61,7 @@ class Bytes {
 };
 
 struct Range {
-  std::size_t header = 0, data = 0;
+  std::size_t header = 0, data = 0;  // byte offsets of its header and of its first count
   std::uint32_t steps = 0;
   double start = 0, step = 0;
 };
@@ -130,11 +131,17 @@ ObservedPattern read_bruker_raw(std::string_view bytes, const std::string& name,
   if (!v3 && !v4)
     fail_powder(name + ": a Bruker RAW file of version \"" + std::string(bytes.substr(0, 4)) +
                 "\"; velmora-powder reads RAW1.01 and RAW4.00 (DIFFRAC can save either)");
-  const auto ranges = b.at<std::uint32_t>(12, "the file header");
+  // Version 4 keeps no count of ranges in a known place: what follows the
+  // first range's counts is taken as more ranges.
+  const auto ranges = v3 ? b.at<std::uint32_t>(12, "the file header") : 1;
   if (ranges == 0) b.fail(12, "the file holds no range");
   const Range range = v3 ? first_v3_range(b) : first_v4_range(b);
-  if (ranges > 1) remarks.note(name + ": the first of its " + std::to_string(ranges) + " ranges is fitted");
-  return pattern_of(b, range, name);
+  ObservedPattern observed = pattern_of(b, range, name);
+  const std::size_t end = range.data + 4 * std::size_t{range.steps};
+  if (ranges > 1 || end < bytes.size())
+    remarks.note(name + ": the first range (" + std::to_string(range.steps) + " steps from byte offset " +
+                 std::to_string(range.data) + ") is fitted; the file holds more after it");
+  return observed;
 }
 
 }  // namespace velmora::powder

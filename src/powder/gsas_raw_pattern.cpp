@@ -1,7 +1,8 @@
 // GSAS raw powder data files as the GSAS manual defines them (A. C. Larson and
 // R. B. Von Dreele, General Structure Analysis System, LANL report LAUR
 // 86-748, 2004: "GSAS Standard Powder Data File"): a title line, then
-// "BANK IBANK NCHAN NREC BINTYP BCOEF1..4 TYPE" and NREC 80-column records.
+// "BANK IBANK NCHAN NREC BINTYP BCOEF1..4 TYPE" and NREC 80-column records,
+// each a line or, as GSAS writes them on Unix, 80 bytes without a line end.
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -16,7 +17,22 @@ namespace {
 // "Instrument parameter" line and comment lines starting with #.
 constexpr std::size_t kLinesBeforeBank = 20;
 
+constexpr std::size_t kRecordLength = 80;
+
 bool bank_line(std::string_view line) { return line.size() > 5 && line.substr(0, 5) == "BANK "; }
+
+// GSAS on Unix writes its files as 80-byte records without line ends (direct
+// access); such a file is a title record, then the BANK record.
+bool unended_records(std::string_view text) {
+  return text.size() >= 2 * kRecordLength && text.size() % kRecordLength == 0 &&
+         text.find_first_of("\r\n") == std::string_view::npos && bank_line(text.substr(kRecordLength, kRecordLength));
+}
+
+std::string as_lines(std::string_view records) {
+  std::string lines;
+  for (std::size_t i = 0; i < records.size(); i += kRecordLength) (lines += records.substr(i, kRecordLength)) += '\n';
+  return lines;
+}
 
 std::string_view trimmed(std::string_view field) {
   const auto first = field.find_first_not_of(' ');
@@ -145,6 +161,7 @@ std::string other_banks(TextLines& lines) {
 }  // namespace
 
 bool is_gsas_raw(std::string_view text) {
+  if (unended_records(text)) return true;
   TextLines lines(text);
   std::string_view line;
   while (lines.next(line) && lines.number() <= kLinesBeforeBank)
@@ -153,6 +170,7 @@ bool is_gsas_raw(std::string_view text) {
 }
 
 ObservedPattern read_gsas_raw(std::string_view text, const std::string& name, Remarks& remarks) {
+  if (unended_records(text)) return read_gsas_raw(as_lines(text), name, remarks);
   TextLines lines(text);
   std::string_view line;
   while (lines.next(line) && !(lines.number() > 1 && bank_line(line))) {

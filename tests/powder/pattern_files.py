@@ -12,12 +12,13 @@ X = [START + STEP * i for i in range(N)]
 COUNTS = [float(int(100 + 2000 * math.exp(-0.5 * ((x - 44.67) / 0.08) ** 2))) for x in X]
 
 
-def gsas_std(counters):
-    """GSAS STD: 80-column records of ten (I2,F6) pairs, the counters blank when 1."""
+def gsas_std(counters, end="\r\n"):
+    """GSAS STD: 80-column records of ten (I2,F6) pairs, the counters blank when 1; each record a line,
+    or without line ends as GSAS writes them on Unix."""
     fields = [("  " if n == 1 else f"{n:2d}") + f"{y:6.0f}" for n, y in zip(counters, COUNTS)]
     records = ["".join(fields[i:i + 10]).ljust(80) for i in range(0, N, 10)]
-    return "\r\n".join([f"synthetic STD".ljust(80), f"BANK 1 {N} {len(records)} CONST {START * 100:g} {STEP * 100:g} 0 0 STD".ljust(80)]
-                       + records) + "\r\n"
+    return end.join([f"synthetic STD".ljust(80), f"BANK 1 {N} {len(records)} CONST {START * 100:g} {STEP * 100:g} 0 0 STD".ljust(80)]
+                    + records) + end
 
 
 def gsas_esd(sigma):
@@ -73,19 +74,20 @@ def raw_v3(counts, supplement=40):
 
 
 def raw_v4(counts):
-    """RAW4.00: a 61-byte file header (ranges at byte 12), a tagged file record (tag, length), a
+    """RAW4.00: a 61-byte file header (the date at byte 12), a tagged file record (tag, length), a
     160-byte range header (its length at 0, start at 72, step at 80, steps at 88, time per step at 92,
-    length of its records at 148, bytes per count at 156), those records, float32 counts."""
+    length of its records at 148, bytes per count at 156), those records, float32 counts, and the
+    start of a second range."""
     header = bytearray(61)
     header[:8] = b"RAW4.00\0"
-    struct.pack_into("<I", header, 12, 2)
+    header[12:22] = b"04/10/2023"
     record = struct.pack("<II", 10, 40) + bytes(32)
     rng = bytearray(160)
     struct.pack_into("<I", rng, 0, 160)
     struct.pack_into("<ddIf", rng, 72, START, STEP, len(counts), 1.0)
     struct.pack_into("<I", rng, 148, 24)
     struct.pack_into("<I", rng, 156, 4)
-    return bytes(header) + record + bytes(rng) + bytes(24) + struct.pack(f"<{len(counts)}f", *counts)
+    return bytes(header) + record + bytes(rng) + bytes(24) + struct.pack(f"<{len(counts)}f", *counts) + bytes(rng[:16])
 
 
 def write_all(folder):
@@ -97,6 +99,7 @@ def write_all(folder):
     files = {  # name: (bytes, intensity read, sigma read or None)
         "std.gsas": (gsas_std(counters), COUNTS, [math.sqrt(y / n) for y, n in zip(COUNTS, counters)]),
         "std_counts.gsas": (gsas_std([1] * N), COUNTS, None),
+        "records.gsas": (gsas_std(counters, end=""), COUNTS, [math.sqrt(y / n) for y, n in zip(COUNTS, counters)]),
         "esd.gsa": (gsas_esd(sqrt), COUNTS, sqrt),
         "points.fxye": (gsas_fxye(sqrt), COUNTS, sqrt),
         "pattern.dat": (fullprof(), COUNTS, None),
