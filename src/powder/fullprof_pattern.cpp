@@ -1,7 +1,7 @@
-// FullProf's free-format data file (INSTRM = 0 of the FullProf manual, J.
-// Rodriguez-Carvajal, "FullProf: input data files", LLB): title lines that do
-// not start with a number, a line "2theta_start step 2theta_end", then the
-// intensities, as many a line as the writer chose. Counts, sigma = sqrt(I).
+// FullProf's free-format data file (J. Rodriguez-Carvajal, FullProf manual,
+// "Input data files", instrument format Ins = 0): a line "2theta_start step
+// 2theta_end", then the intensities, as many a line as the writer chose, with
+// the title lines that files in use put before it. Counts, sigma = sqrt(I).
 #include <charconv>
 #include <cmath>
 #include <vector>

@@ -189,7 +189,7 @@ ObservedPattern read_gsas_raw(std::string_view text, const std::string& name, Re
     if (bank.layout == Layout::fxye) add_fxye_record(line, where, observed);
   }
   if (observed.intensity.size() < bank.points)
-    fail_powder(at_bank + "the bank has " + std::to_string(bank.points) + " points (NCHAN), the file ends after " +
+    fail_powder(at_bank + "the bank has " + std::to_string(bank.points) + " points (NCHAN), its records hold " +
                 std::to_string(observed.intensity.size()));
   if (bank.layout != Layout::fxye)
     for (std::size_t i = 0; i < bank.points; ++i)

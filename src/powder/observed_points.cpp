@@ -57,6 +57,8 @@ void check_weights(const ObservedPattern& o) {
   double strongest = 0;
   for (double y : o.intensity) strongest = std::max(strongest, std::abs(y));
   if (strongest == 0) fail_powder(o.source + ": nothing to fit: every intensity is 0");
+  // Counts without sigma are weighted by the fit's own Poisson variances.
+  if (!o.sigma_given) return;
   for (std::size_t i = 0; i < o.sigma.size(); ++i)
     if (o.sigma[i] < kLeastRelativeSigma * strongest || o.sigma[i] > kMostRelativeSigma * strongest)
       fail_powder(point_place(o, i) + ": nothing to fit: sigma " + limit_text(o.sigma[i]) +

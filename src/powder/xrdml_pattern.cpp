@@ -1,8 +1,8 @@
-// PANalytical XRDML files (the XRDML schema, PANalytical B.V., "XRDML: XML
-// format for X-ray diffraction measurement data", schema versions 1.0 to
-// 2.x): the first <scan>'s <dataPoints>, whose <positions axis="2Theta">
-// give a start and end or a list, and whose <counts> or <intensities> hold
-// the measurement with a common or a per-point counting time.
+// PANalytical XRDML files, as PANalytical's XRDML schema defines them
+// (namespace http://www.xrdml.com/XRDMeasurement/1.x): the first <scan>'s
+// <dataPoints>, whose <positions axis="2Theta"> give a start and end or a
+// list, and whose <counts> or <intensities> hold the measurement with a
+// common or a per-point counting time.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
