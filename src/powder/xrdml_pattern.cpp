@@ -26,9 +26,10 @@ class Scan {
       : elements_(elements), data_points_(data_points), name_(name) {}
 
   // The first element of that name inside dataPoints (axis: of a <positions>), or none.
-  const XmlElement* child(std::string_view element, std::string_view axis = {}) const {
-    for (std::size_t i = data_points_ + 1; i < elements_.size(); ++i) {
-      if (!inside(i)) break;
+  const XmlElement* find(std::string_view element, std::string_view axis = {}) const {
+    // In document order an element's descendants follow it, up to the first
+    // element whose parent comes before it.
+    for (std::size_t i = data_points_ + 1; i < elements_.size() && elements_[i].parent >= data_points_; ++i) {
       if (elements_[i].name == element && (axis.empty() || elements_[i].attribute("axis") == axis)) return &elements_[i];
     }
     return nullptr;
@@ -62,18 +63,13 @@ class Scan {
   }
 
  private:
-  bool inside(std::size_t i) const {
-    while (i != 0 && i != data_points_) i = elements_[i].parent;
-    return i == data_points_;
-  }
-
   const std::vector<XmlElement>& elements_;
   std::size_t data_points_;
   const std::string& name_;
 };
 
 std::vector<double> two_theta_of(const Scan& scan, const XmlElement& dp, std::size_t n) {
-  const XmlElement* positions = scan.child("positions", "2Theta");
+  const XmlElement* positions = scan.find("positions", "2Theta");
   if (!positions) scan.fail(dp, "no <positions axis=\"2Theta\">");
   if (positions->attribute("unit") != "deg" && !positions->attribute("unit").empty())
     scan.fail(*positions, "2theta in " + positions->attribute("unit") + "; velmora-powder reads degrees");
@@ -95,12 +91,12 @@ std::vector<double> two_theta_of(const Scan& scan, const XmlElement& dp, std::si
 
 // The counting time of each point in seconds, or none when the file gives none.
 std::vector<double> times_of(const Scan& scan, std::size_t n) {
-  if (const XmlElement* common = scan.child("commonCountingTime")) {
+  if (const XmlElement* common = scan.find("commonCountingTime")) {
     const auto t = scan.numbers(*common);
     if (t.size() != 1 || !(t[0] > 0)) scan.fail(*common, "a counting time is one number above 0");
     return std::vector<double>(n, t[0]);
   }
-  if (const XmlElement* each = scan.child("countingTimes")) {
+  if (const XmlElement* each = scan.find("countingTimes")) {
     auto t = scan.numbers(*each);
     if (t.size() != n) scan.fail(*each, std::to_string(t.size()) + " counting times for " + std::to_string(n) + " points");
     for (double v : t)
@@ -125,8 +121,8 @@ ObservedPattern read_xrdml(std::string_view text, const std::string& name, Remar
   if (scans > 1) remarks.note(name + ": the first of its " + std::to_string(scans) + " scans is fitted");
   const Scan scan(elements, data_points, name);
   const XmlElement& dp = elements[data_points];
-  const XmlElement* counts = scan.child("counts");
-  if (!counts) counts = scan.child("intensities");
+  const XmlElement* counts = scan.find("counts");
+  if (!counts) counts = scan.find("intensities");
   if (!counts) scan.fail(dp, "neither <counts> nor <intensities>");
   const std::string unit = counts->attribute("unit");
   const bool per_second = unit == "counts/s" || unit == "cps";
