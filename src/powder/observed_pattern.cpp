@@ -3,11 +3,24 @@
 // capped), its format told from its content, and the points settled.
 #include "powder/observed_pattern.hpp"
 
+#include <cctype>
+
 #include "files/input_file.hpp"
 #include "powder/observed_points.hpp"
 #include "powder/pattern_readers.hpp"
 
 namespace velmora::powder {
+namespace {
+
+bool named_xrdml(const std::string& name) {
+  const std::string end = ".xrdml";
+  if (name.size() < end.size()) return false;
+  for (std::size_t i = 0; i < end.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(name[name.size() - end.size() + i])) != end[i]) return false;
+  return true;
+}
+
+}  // namespace
 
 ObservedPattern read_observed_pattern(const std::string& path, Remarks& remarks) {
   const std::string text = frontend::read_input_file(path, "the observed pattern", frontend::kMostInputBytes);
@@ -23,6 +36,9 @@ ObservedPattern read_observed_pattern(const std::string& path, Remarks& remarks)
     observed = read_gsas_raw(text, name, remarks);
   } else if (is_fullprof_dat(text)) {
     observed = read_fullprof_dat(text, name);
+  } else if (named_xrdml(name)) {
+    // The extension only explains the refusal: the content decides the format.
+    fail_powder(name + ": named .xrdml, but its XML root is not <xrdMeasurements>");
   } else if (text.find('\0') != std::string::npos) {
     fail_powder(name + ": a binary file of no format velmora-powder reads (Bruker RAW1.01 or RAW4.00, or text)");
   } else {
