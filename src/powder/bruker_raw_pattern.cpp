@@ -68,13 +68,16 @@ struct Range {
 
 // The counts of the range, checked, as the pattern.
 ObservedPattern pattern_of(const Bytes& b, const Range& r, const std::string& name) {
-  if (!(r.start > 0 && r.start < 180)) b.fail(r.header, "start 2theta " + limit_text(r.start) + " is outside 0 to 180 degrees");
-  if (!(r.step > 0 && r.step < 180)) b.fail(r.header, "step " + limit_text(r.step) + " is not above 0 degrees");
+  if (!(r.start > 0 && r.start < 180))
+    b.fail(r.header, "start 2theta " + limit_text(r.start) + " is outside 0 to 180 degrees");
+  if (!(r.step > 0 && r.step < 180))
+    b.fail(r.header, "step " + limit_text(r.step) + " is not above 0 degrees");
   if (r.steps < 2 || r.steps > kMostObservedPoints)
     b.fail(r.header, std::to_string(r.steps) + " steps; velmora-powder fits 2 to 10^7 points");
   if (b.size() < r.data || (b.size() - r.data) / 4 < r.steps)
-    fail_powder(name + ": the file ends at byte " + std::to_string(b.size()) + ", before the " + std::to_string(r.steps) +
-                " counts of the first range (from byte offset " + std::to_string(r.data) + ")");
+    fail_powder(name + ": the file ends at byte " + std::to_string(b.size()) + ", before the " +
+                std::to_string(r.steps) + " counts of the first range (from byte offset " +
+                std::to_string(r.data) + ")");
   ObservedPattern observed;
   observed.source = name;
   for (std::uint32_t i = 0; i < r.steps; ++i) {
@@ -103,7 +106,9 @@ Range first_v4_range(const Bytes& b) {
   std::size_t at = kV4FileHeader;
   for (;;) {
     const auto tag = b.at<std::uint32_t>(at, "the file's records");
-    if (std::find(std::begin(kV4FileRecordTags), std::end(kV4FileRecordTags), tag) == std::end(kV4FileRecordTags)) break;
+    if (std::find(std::begin(kV4FileRecordTags), std::end(kV4FileRecordTags), tag) ==
+        std::end(kV4FileRecordTags))
+      break;
     const auto length = b.at<std::uint32_t>(at + 4, "the file's records");
     if (length < 8) b.fail(at, "a record of " + std::to_string(length) + " bytes");
     at += length;
@@ -116,7 +121,8 @@ Range first_v4_range(const Bytes& b) {
   r.step = b.at<double>(at + kV4Step, "the range header");
   r.steps = b.at<std::uint32_t>(at + kV4Steps, "the range header");
   const auto datum = b.at<std::uint32_t>(at + kV4DatumSize, "the range header");
-  if (datum != 4) b.fail(at + kV4DatumSize, "counts of " + std::to_string(datum) + " bytes; velmora-powder reads float32");
+  if (datum != 4)
+    b.fail(at + kV4DatumSize, "counts of " + std::to_string(datum) + " bytes; velmora-powder reads float32");
   r.data = at + length + b.at<std::uint32_t>(at + kV4Supplement, "the range header");
   return r;
 }

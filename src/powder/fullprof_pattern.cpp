@@ -98,9 +98,10 @@ ObservedPattern read_fullprof_dat(std::string_view text, const std::string& name
   }
   const std::size_t n = observed.intensity.size();
   if (!fills(grid, n))
-    fail_powder(name + ", line " + std::to_string(grid.line) + ": start, step and end make " +
-                std::to_string(static_cast<long long>(std::llround((grid.end - grid.start) / grid.step)) + 1) +
-                " points; the file holds " + std::to_string(n) + " intensities");
+    fail_powder(
+        name + ", line " + std::to_string(grid.line) + ": start, step and end make " +
+        std::to_string(static_cast<long long>(std::llround((grid.end - grid.start) / grid.step)) + 1) +
+        " points; the file holds " + std::to_string(n) + " intensities");
   // The points spread from start to end exactly: the printed step is rounded.
   const double step = (grid.end - grid.start) / static_cast<double>(n - 1);
   for (std::size_t i = 0; i < n; ++i) {

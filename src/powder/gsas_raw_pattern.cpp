@@ -25,12 +25,16 @@ bool bank_line(std::string_view line) { return line.size() > 5 && line.substr(0,
 // access); such a file is a title record, then the BANK record.
 bool unended_records(std::string_view text) {
   return text.size() >= 2 * kRecordLength && text.size() % kRecordLength == 0 &&
-         text.find_first_of("\r\n") == std::string_view::npos && bank_line(text.substr(kRecordLength, kRecordLength));
+         text.find_first_of("\r\n") == std::string_view::npos &&
+         bank_line(text.substr(kRecordLength, kRecordLength));
 }
 
 std::string as_lines(std::string_view records) {
   std::string lines;
-  for (std::size_t i = 0; i < records.size(); i += kRecordLength) (lines += records.substr(i, kRecordLength)) += '\n';
+  for (std::size_t i = 0; i < records.size(); i += kRecordLength) {
+    lines += records.substr(i, kRecordLength);
+    lines += '\n';
+  }
   return lines;
 }
 
@@ -72,8 +76,10 @@ Bank bank_of(std::string_view line, const std::string& where) {
   const auto words = words_of(line);
   double value = 0;
   if (words.size() < 5 || !field_value(words[2], value) || value < 1 || value != std::floor(value))
-    fail_powder(where + "expected BANK IBANK NCHAN NREC BINTYP BCOEF..., the number of points NCHAN a whole number");
-  if (value > kMostObservedPoints) fail_powder(where + "more than 10^7 points, beyond what velmora-powder fits");
+    fail_powder(where +
+                "expected BANK IBANK NCHAN NREC BINTYP BCOEF..., the number of points NCHAN a whole number");
+  if (value > kMostObservedPoints)
+    fail_powder(where + "more than 10^7 points, beyond what velmora-powder fits");
   Bank bank;
   bank.points = static_cast<std::size_t>(value);
   const std::string binning(words[4]);
@@ -85,10 +91,13 @@ Bank bank_of(std::string_view line, const std::string& where) {
   for (; i < words.size() && field_value(words[i], value); ++i) coefficients.push_back(value);
   if (i < words.size()) {
     const std::string type(words[i]);
-    if (type == "ESD") bank.layout = Layout::esd;
-    else if (type == "FXYE") bank.layout = Layout::fxye;
+    if (type == "ESD")
+      bank.layout = Layout::esd;
+    else if (type == "FXYE")
+      bank.layout = Layout::fxye;
     else if (type != "STD")
-      fail_powder(where + "data type " + type.substr(0, 20) + " is not read; GSAS files hold STD, ESD or FXYE");
+      fail_powder(where + "data type " + type.substr(0, 20) +
+                  " is not read; velmora-powder reads STD, ESD and FXYE");
   }
   if (bank.layout != Layout::fxye) {
     if (coefficients.size() < 2 || !(coefficients[1] > 0))
@@ -142,7 +151,8 @@ void add_esd_record(std::string_view line, const std::string& where, std::size_t
 void add_fxye_record(std::string_view line, const std::string& where, ObservedPattern& o) {
   const auto words = words_of(line);
   double x = 0, y = 0, e = 0;
-  if (words.size() != 3 || !field_value(words[0], x) || !field_value(words[1], y) || !field_value(words[2], e))
+  if (words.size() != 3 || !field_value(words[0], x) || !field_value(words[1], y) ||
+      !field_value(words[2], e))
     fail_powder(where + "an FXYE record is 2theta (centidegrees), intensity and esd");
   o.two_theta.push_back(x / 100);
   o.intensity.push_back(y);
@@ -154,7 +164,8 @@ std::string other_banks(TextLines& lines) {
   std::string others;
   std::string_view line;
   while (lines.next(line))
-    if (bank_line(line)) others += (others.empty() ? "" : ", ") + std::string("line ") + std::to_string(lines.number());
+    if (bank_line(line))
+      others += (others.empty() ? "" : ", ") + std::string("line ") + std::to_string(lines.number());
   return others;
 }
 
@@ -189,8 +200,8 @@ ObservedPattern read_gsas_raw(std::string_view text, const std::string& name, Re
     if (bank.layout == Layout::fxye) add_fxye_record(line, where, observed);
   }
   if (observed.intensity.size() < bank.points)
-    fail_powder(at_bank + "the bank has " + std::to_string(bank.points) + " points (NCHAN), its records hold " +
-                std::to_string(observed.intensity.size()));
+    fail_powder(at_bank + "the bank has " + std::to_string(bank.points) +
+                " points (NCHAN), its records hold " + std::to_string(observed.intensity.size()));
   if (bank.layout != Layout::fxye)
     for (std::size_t i = 0; i < bank.points; ++i)
       observed.two_theta.push_back((bank.start + static_cast<double>(i) * bank.step) / 100);

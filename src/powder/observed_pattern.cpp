@@ -40,7 +40,8 @@ ObservedPattern read_observed_pattern(const std::string& path, Remarks& remarks)
     // The extension only explains the refusal: the content decides the format.
     fail_powder(name + ": named .xrdml, but its XML root is not <xrdMeasurements>");
   } else if (text.find('\0') != std::string::npos) {
-    fail_powder(name + ": a binary file of no format velmora-powder reads (Bruker RAW1.01 or RAW4.00, or text)");
+    fail_powder(name +
+                ": a binary file of no format velmora-powder reads (Bruker RAW1.01 or RAW4.00, or text)");
   } else {
     observed = parse_observed_pattern(text, name);
   }

@@ -71,7 +71,8 @@ void check_weights(const ObservedPattern& o) {
 void settle_observed_points(ObservedPattern& observed, Remarks& remarks) {
   check_values(observed);
   leave_out_unweighted(observed, remarks);
-  if (observed.two_theta.size() < 2) fail_powder(observed.source + ": fewer than two points of 2theta and intensity");
+  if (observed.two_theta.size() < 2)
+    fail_powder(observed.source + ": fewer than two points of 2theta and intensity");
   check_weights(observed);
 }
 

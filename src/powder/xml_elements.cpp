@@ -88,7 +88,8 @@ class XmlReader {
   }
 
   void skip_blanks() {
-    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\r' || text_[pos_] == '\n'))
+    while (pos_ < text_.size() &&
+           (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\r' || text_[pos_] == '\n'))
       ++pos_;
   }
 
@@ -120,7 +121,8 @@ class XmlReader {
       skip_blanks();
       expect('=');
       skip_blanks();
-      if (pos_ >= text_.size() || (text_[pos_] != '"' && text_[pos_] != '\'')) fail("expected a quoted value");
+      if (pos_ >= text_.size() || (text_[pos_] != '"' && text_[pos_] != '\''))
+        fail("expected a quoted value");
       const char quote = text_[pos_++];
       const std::size_t end = text_.find(quote, pos_);
       if (end == std::string_view::npos) fail("the document ends inside a value");
@@ -145,17 +147,24 @@ class XmlReader {
       if (semicolon == std::string_view::npos) fail("a '&' that starts no reference");
       const std::string_view ref = raw.substr(i + 1, semicolon - i - 1);
       i = semicolon;
-      if (ref == "lt") out += '<';
-      else if (ref == "gt") out += '>';
-      else if (ref == "amp") out += '&';
-      else if (ref == "quot") out += '"';
-      else if (ref == "apos") out += '\'';
+      if (ref == "lt")
+        out += '<';
+      else if (ref == "gt")
+        out += '>';
+      else if (ref == "amp")
+        out += '&';
+      else if (ref == "quot")
+        out += '"';
+      else if (ref == "apos")
+        out += '\'';
       else if (ref.size() > 1 && ref[0] == '#') {
         unsigned code = 0;
         const bool hex = ref[1] == 'x';
         const auto digits = ref.substr(hex ? 2 : 1);
-        const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
-        if (result.ec != std::errc() || result.ptr != digits.data() + digits.size() || code == 0 || code > 0x10FFFF)
+        const auto result =
+            std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
+        if (result.ec != std::errc() || result.ptr != digits.data() + digits.size() || code == 0 ||
+            code > 0x10FFFF)
           fail("a character reference that names no character");
         append_utf8(out, code);
       } else {

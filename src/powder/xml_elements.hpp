@@ -16,7 +16,7 @@ namespace velmora::powder {
 struct XmlElement {
   std::string name;  // the local name, without a namespace prefix
   std::vector<std::pair<std::string, std::string>> attributes;
-  std::string text;      // the character data directly inside it
+  std::string text;        // the character data directly inside it
   std::size_t parent = 0;  // index of the enclosing element; the root's is its own, 0
   std::size_t line = 0;    // the line of its start tag
 

@@ -30,7 +30,8 @@ class Scan {
     // In document order an element's descendants follow it, up to the first
     // element whose parent comes before it.
     for (std::size_t i = data_points_ + 1; i < elements_.size() && elements_[i].parent >= data_points_; ++i) {
-      if (elements_[i].name == element && (axis.empty() || elements_[i].attribute("axis") == axis)) return &elements_[i];
+      if (elements_[i].name == element && (axis.empty() || elements_[i].attribute("axis") == axis))
+        return &elements_[i];
     }
     return nullptr;
   }
@@ -50,8 +51,10 @@ class Scan {
       double v = 0;
       const auto result = std::from_chars(t.data() + i, t.data() + end, v);
       if (result.ec != std::errc() || result.ptr != t.data() + end || !std::isfinite(v))
-        fail(e, quoted(std::string_view(t).substr(i, std::min<std::size_t>(end - i, 40))) + " is not a number");
-      if (values.size() == kMostObservedPoints) fail(e, "more than 10^7 values, beyond what velmora-powder fits");
+        fail(e,
+             quoted(std::string_view(t).substr(i, std::min<std::size_t>(end - i, 40))) + " is not a number");
+      if (values.size() == kMostObservedPoints)
+        fail(e, "more than 10^7 values, beyond what velmora-powder fits");
       values.push_back(v);
       i = end;
     }
@@ -85,7 +88,8 @@ std::vector<double> two_theta_of(const Scan& scan, const XmlElement& dp, std::si
   if (!start || !end) scan.fail(*positions, "neither <listPositions> nor <startPosition> and <endPosition>");
   const auto a = scan.numbers(*start), b = scan.numbers(*end);
   if (a.size() != 1 || b.size() != 1) scan.fail(*positions, "a start and an end of one number each");
-  for (std::size_t i = 0; i < n; ++i) x.push_back(a[0] + (b[0] - a[0]) * static_cast<double>(i) / static_cast<double>(n - 1));
+  for (std::size_t i = 0; i < n; ++i)
+    x.push_back(a[0] + (b[0] - a[0]) * static_cast<double>(i) / static_cast<double>(n - 1));
   return x;
 }
 
@@ -98,7 +102,8 @@ std::vector<double> times_of(const Scan& scan, std::size_t n) {
   }
   if (const XmlElement* each = scan.find("countingTimes")) {
     auto t = scan.numbers(*each);
-    if (t.size() != n) scan.fail(*each, std::to_string(t.size()) + " counting times for " + std::to_string(n) + " points");
+    if (t.size() != n)
+      scan.fail(*each, std::to_string(t.size()) + " counting times for " + std::to_string(n) + " points");
     for (double v : t)
       if (!(v > 0)) scan.fail(*each, "a counting time not above 0");
     return t;
@@ -139,7 +144,8 @@ ObservedPattern read_xrdml(std::string_view text, const std::string& name, Remar
   // Counts are Poisson: sigma = sqrt(counts). Counts per second are the counts
   // over the time, and so is their sigma; counts of unequal times are made
   // counts per second, so that one scale fits them all.
-  const bool unequal = !time.empty() && std::any_of(time.begin(), time.end(), [&](double t) { return t != time[0]; });
+  const bool unequal =
+      !time.empty() && std::any_of(time.begin(), time.end(), [&](double t) { return t != time[0]; });
   observed.sigma_given = per_second || unequal;
   for (std::size_t i = 0; i < n; ++i) {
     const double t = observed.sigma_given ? time[i] : 1.0;
