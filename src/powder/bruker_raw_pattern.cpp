@@ -143,10 +143,13 @@ ObservedPattern read_bruker_raw(std::string_view bytes, const std::string& name,
   if (ranges == 0) b.fail(12, "the file holds no range");
   const Range range = v3 ? first_v3_range(b) : first_v4_range(b);
   ObservedPattern observed = pattern_of(b, range, name);
+  // What was read, for the user to check against the instrument's record:
+  // the layouts have been tried on files written to them, not yet on an
+  // instrument's.
   const std::size_t end = range.data + 4 * std::size_t{range.steps};
-  if (ranges > 1 || end < bytes.size())
-    remarks.note(name + ": the first range (" + std::to_string(range.steps) + " steps from byte offset " +
-                 std::to_string(range.data) + ") is fitted; the file holds more after it");
+  remarks.note(name + ": Bruker " + std::string(bytes.substr(0, 7)) + ", " + std::to_string(range.steps) +
+               " counts from 2theta " + limit_text(range.start) + " in steps of " + limit_text(range.step) +
+               (ranges > 1 || end < bytes.size() ? "; the file's further ranges are not fitted" : ""));
   return observed;
 }
 

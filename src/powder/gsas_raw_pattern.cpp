@@ -210,7 +210,7 @@ ObservedPattern read_gsas_raw(std::string_view text, const std::string& name, Re
   const std::string others = other_banks(lines);
   if (!others.empty())
     remarks.note(name + ": the first bank (line " + std::to_string(bank_line_number) +
-                 ") is fitted; the file's other banks (" + others + ") are not");
+                 ") is fitted; the file's other banks (" + others + ") are not fitted");
   return observed;
 }
 
