@@ -38,7 +38,13 @@ def fullprof():
     return "\n".join(["synthetic pattern", "second title line", f"{START:.4f} {STEP:.4f} {X[-1]:.4f}"] + rows) + "\n"
 
 
-def xrdml(values, unit, positions, times):
+def xrdml(values, unit, positions, times, cdata=False):
+    """An XRDML document; with cdata, the values as a CDATA section between two of their own."""
+    cdata_text = "{}"
+    if cdata:
+        first, rest = values[0], values[1:]
+        values = rest[:-1]
+        cdata_text = f"{first:.6g} <![CDATA[{{}}]]> {rest[-1]:.6g}"
     return f"""<?xml version="1.0" encoding="UTF-8"?>
 <!-- written for velmora-powder's tests -->
 <xrdMeasurements xmlns="http://www.xrdml.com/XRDMeasurement/1.5" status="Completed">
@@ -49,7 +55,7 @@ def xrdml(values, unit, positions, times):
     <positions axis="2Theta" unit="deg">{positions}</positions>
     <positions axis="Omega" unit="deg"><startPosition>20</startPosition><endPosition>25</endPosition></positions>
     {times}
-    <{unit[0]} unit="{unit[1]}">{" ".join(f"{v:.6g}" for v in values)}</{unit[0]}>
+    <{unit[0]} unit="{unit[1]}">{(cdata_text if cdata else "{}").format(" ".join(f"{v:.6g}" for v in values))}</{unit[0]}>
    </dataPoints>
   </scan>
  </xrdMeasurement>
@@ -106,7 +112,7 @@ def write_all(folder):
         "counts.xrdml": (xrdml(COUNTS, ("counts", "counts"), start_end,
                                '<commonCountingTime unit="seconds">2.0</commonCountingTime>'), COUNTS, None),
         "rate.xrdml": (xrdml([y / 2 for y in COUNTS], ("intensities", "counts/s"), start_end,
-                             '<commonCountingTime unit="seconds">2.0</commonCountingTime>'),
+                             '<commonCountingTime unit="seconds">2.0</commonCountingTime>', cdata=True),
                        [y / 2 for y in COUNTS], [s / 2 for s in sqrt]),
         "timed.xrdml": (xrdml(COUNTS, ("counts", "counts"), listed,
                               '<countingTimes unit="seconds">' + " ".join(map(str, times)) + "</countingTimes>"),
