@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
   using namespace velmora::powder;
   Remarks remarks;
   return velmora::frontend::run_program(powder_program_spec(), argc, argv, remarks, [&](const auto& line) {
-    run_powder(powder_options_of(line), remarks);
+    run_powder(powder_options_of(line, remarks), remarks);
     return 0;
   });
 }

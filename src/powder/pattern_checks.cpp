@@ -58,4 +58,10 @@ std::optional<std::string> tch_fault(const TchParameters& tch) {
   return std::nullopt;
 }
 
+std::optional<std::string> polarisation_fault(const Polarisation& polarisation) {
+  if (!(polarisation.perpendicular >= 0 && polarisation.perpendicular <= 1))
+    return "the polarised fraction must be from 0 to 1 (0.5: an unpolarised beam)";
+  return std::nullopt;
+}
+
 }  // namespace velmora::powder

@@ -1,5 +1,6 @@
 // The checks of the choices a powder pattern is computed with, on their typed
-// values: the source lines, the 2-theta grid and the peak width. Each says why
+// values: the source lines, the 2-theta grid, the peak width and the X-ray
+// polarisation. Each says why
 // a value cannot be used, or nothing, and leaves naming the value to its caller
 // (an option of velmora-powder, an argument of the Python module).
 #pragma once
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "powder/beam_polarisation.hpp"
 #include "powder/peak_shape.hpp"
 #include "powder/powder_profile.hpp"
 #include "powder/radiation_source.hpp"
@@ -27,5 +29,8 @@ std::optional<std::string> fwhm_fault(double fwhm);
 
 // Why pseudo-Voigt parameters make no peak: a Lorentzian X or Y below 0.
 std::optional<std::string> tch_fault(const TchParameters& tch);
+
+// Why a polarised fraction is none: not from 0 to 1.
+std::optional<std::string> polarisation_fault(const Polarisation& polarisation);
 
 }  // namespace velmora::powder

@@ -165,7 +165,7 @@ PatternFit fit_at(const ObservedPattern& observed, const LinearFit& linear, cons
 bool fit_supported() { return true; }
 
 PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pattern, int terms,
-                       double narrowest, double zero_range) {
+                       double narrowest, double zero_range, double zero_centre) {
   const std::size_t n = observed.two_theta.size();
   const std::size_t parameters = 2 + static_cast<std::size_t>(terms);
   if (n <= parameters)
@@ -174,14 +174,17 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
                 " background terms)");
   // The scan: a step of a quarter width cannot step over a peak's minimum.
   // At most kMostScanSteps on each side, for peaks far narrower than the range.
-  // A range of 0 holds the shift at 0.
+  // A range of 0 holds the shift at its centre.
   constexpr double kMostScanSteps = 1000;
   const double step = std::min(std::max(narrowest / 4.0, zero_range / kMostScanSteps), zero_range);
   const int steps = zero_range > 0 ? static_cast<int>(std::ceil(zero_range / step)) : 0;
-  const auto within = [zero_range](double shift) { return std::clamp(shift, -zero_range, zero_range); };
+  const auto within = [zero_range, zero_centre](double shift) {
+    return std::clamp(shift, zero_centre - zero_range, zero_centre + zero_range);
+  };
 
   const std::vector<double>& x = observed.two_theta;
-  const SampledPattern sampled(pattern, x.front() - zero_range, x.back() + zero_range, narrowest);
+  const SampledPattern sampled(pattern, x.front() - std::abs(zero_centre) - zero_range,
+                               x.back() + std::abs(zero_centre) + zero_range, narrowest);
   std::vector<double> sigma = observed.sigma;
   // Made anew (emplace) when the weights change.
   std::optional<Fitter> fitter;
@@ -190,9 +193,9 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
     return fitter->solve(sampled.empty() ? pattern(x, shift) : sampled.shifted(x, shift)).chi_squared;
   };
 
-  double best = 0, best_chi2 = INFINITY;
+  double best = zero_centre, best_chi2 = INFINITY;
   for (int i = -steps; i <= steps; ++i) {
-    const double shift = within(i * step);
+    const double shift = within(zero_centre + i * step);
     const double chi2 = chi2_at(shift);
     if (chi2 < best_chi2) best = shift, best_chi2 = chi2;
   }
@@ -250,7 +253,7 @@ namespace velmora::powder {
 
 bool fit_supported() { return false; }
 
-PatternFit fit_pattern(const ObservedPattern&, const ShiftedPattern&, int, double, double) {
+PatternFit fit_pattern(const ObservedPattern&, const ShiftedPattern&, int, double, double, double) {
   fail_powder("--observed: this velmora-powder was built without Eigen (Debian: libeigen3-dev)");
 }
 

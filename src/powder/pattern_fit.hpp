@@ -27,7 +27,7 @@ struct PatternFit {
 // moved by a shift (degrees).
 using ShiftedPattern = std::function<std::vector<double>(const std::vector<double>& x, double shift)>;
 
-// Fits scale, zero shift within +-zero_range degrees and background_terms
+// Fits scale, zero shift within zero_centre +- zero_range degrees and background_terms
 // Chebyshev terms (0 for none) by weighted least squares, weights 1 / sigma^2:
 // the file's sigma, or for counts without one sigma^2 = max(calculated, 1),
 // the Poisson maximum-likelihood fit. The R factors and chi2 take the same
@@ -40,7 +40,7 @@ using ShiftedPattern = std::function<std::vector<double>(const std::vector<doubl
 // the measured ones: peak area in (counts x degrees of 2theta) over the peak's
 // integrated intensity as the pattern gives it.
 PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pattern,
-                       int background_terms, double narrowest, double zero_range);
+                       int background_terms, double narrowest, double zero_range, double zero_centre = 0);
 
 // Whether this build fits (it does when built with Eigen).
 bool fit_supported();

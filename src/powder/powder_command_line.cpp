@@ -1,5 +1,6 @@
 // Command-line parsing: every option is checked here, so that a wrong value
-// ends the run before any file is read.
+// ends the run before the structure or the measurement is read. An instrument
+// file is read here, since it gives options their values.
 #include "powder/powder_command_line.hpp"
 
 #include <algorithm>
@@ -11,6 +12,8 @@
 
 #include "cli/command_line.hpp"
 #include "cli/shared_options.hpp"
+#include "powder/instrument_choices.hpp"
+#include "powder/number_text.hpp"
 #include "powder/pattern_checks.hpp"
 #include "powder/powder_error.hpp"
 
@@ -110,9 +113,10 @@ bool ends_with(const std::string& text, const std::string& end) {
 bool is_cif_name(const std::string& path) { return ends_with(path, ".cif") || ends_with(path, ".mcif"); }
 
 std::string powder_usage_text() {
-  return "usage: velmora-powder INPUT (--wavelength L[:R][,L:R...] | --source Cu|Mo|Co|Fe|Cr|Ag)\n"
-         "         [--tables DIR] [--two-theta FROM:TO:STEP] [--fwhm W | --caglioti U,V,W | --tch U,V,W,X,Y]\n"
-         "         [--radiation neutron|xray|both] [--answer-hkl] [--dmin D] [--block NAME]\n"
+  return "usage: velmora-powder INPUT (--wavelength L[:R][,L:R...] | --source Cu|Mo|Co|Fe|Cr|Ag |\n"
+         "         --instrument FILE.prm) [--tables DIR] [--two-theta FROM:TO:STEP]\n"
+         "         [--fwhm W | --caglioti U,V,W | --tch U,V,W,X,Y] [--radiation neutron|xray|both]\n"
+         "         [--polarisation P] [--answer-hkl] [--dmin D] [--block NAME]\n"
          "         [--ion NAME=ION ...] [--magnetic-model j0|dipole] [--g NAME=G ...]\n"
          "         [--observed FILE [--background-terms N] [--zero-range Z] [--fit-report OUT.json]]\n"
          "         [--reflections OUT.csv] [--csv OUT.csv] [--xy OUT|-] [--plot OUT.svg [--axis 2theta|d|q]\n"
@@ -122,14 +126,22 @@ std::string powder_usage_text() {
          "  --wavelength L        wavelength in angstroms; a list L1:R1,L2:R2 adds lines of intensity\n"
          "                        ratio R to the first (1.540598,1.544426:0.5)\n"
          "  --source ANODE        a laboratory tube: K-alpha1 and K-alpha2 (ratio 0.5), X-rays by default\n"
+         "  --instrument FILE     a GSAS instrument parameter file (.prm): radiation, wavelengths, zero shift\n"
+         "                        (the fit's starting value), X-ray polarisation and profile 1, 2 or 3;\n"
+         "                        --wavelength, --source, a width or --polarisation given beside it wins\n"
          "  --tables DIR          the folder of velmora's three tables (default: the working directory when\n"
          "                        it has them, else the installed data folder)\n"
          "  --two-theta F:T:S     the pattern's grid in degrees (default: around every peak, step 0.02)\n"
-         "  --fwhm W              Gaussian peaks of width W in degrees of 2theta (default 0.3)\n"
+         "  --fwhm W              Gaussian peaks of width W in degrees of 2theta (default 0.3; a fit given no\n"
+         "                        width: 0.1 for X-rays, 0.3 for neutrons, with a note)\n"
          "  --caglioti U,V,W      Gaussian width from FWHM^2 = U tan^2(theta) + V tan(theta) + W\n"
          "  --tch U,V,W,X,Y       pseudo-Voigt peaks (Thompson-Cox-Hastings): Gaussian width from U V W,\n"
          "                        Lorentzian width X tan(theta) + Y / cos(theta)\n"
-         "  --radiation R         what the plot, the fit and --xy use (default neutron, xray with --source)\n"
+         "  --radiation R         what the plot, the fit and --xy use (default neutron, xray with --source,\n"
+         "                        the instrument file's HTYPE with --instrument)\n"
+         "  --polarisation P      the fraction of the X-ray beam polarised perpendicular to the diffraction\n"
+         "                        plane: 0.5 unpolarised (default), 1 / (1 + cos^2 2theta_m) after a mosaic\n"
+         "                        monochromator at 2theta_m, near 1 for synchrotron radiation\n"
          "  --answer-hkl          the answer file's own reflections (default: every h k l the range reaches)\n"
          "  --dmin D              reflections down to d = D angstroms (default: what the range reaches)\n"
          "  --block NAME          a CIF's data block, as velmora-cif takes it\n"
@@ -165,9 +177,26 @@ std::vector<frontend::OptionSpec> options_with_shared() {
       {"--wavelength"}, {"--two-theta"}, {"--fwhm"}, {"--caglioti"}, {"--csv"}, {"--reflections"},
       {"--plot"}, {"--radiation"}, {"--source"}, {"--tch"}, {"--observed"}, {"--fit-report"},
       {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--axis"}, {"--label-peaks"},
-      {"--answer-hkl", false}};
+      {"--instrument"}, {"--polarisation"}, {"--answer-hkl", false}};
   for (frontend::OptionSpec& shared : frontend::shared_option_specs()) options.push_back(std::move(shared));
   return options;
+}
+
+// What a fit is computed with when the command line leaves it open: a
+// width from the radiation, and neutrons for a bare --wavelength, each said.
+void note_fit_choices(PowderOptions& options, bool radiation_given, bool width_given, Remarks& remarks) {
+  const bool xray = options.radiation == Radiation::xray;
+  if (!width_given) {
+    options.width.fwhm = xray ? kLaboratoryXrayFwhm : kNeutronFwhm;
+    remarks.note(std::string("no peak width given: the fit takes Gaussian peaks of FWHM ") +
+                 limit_text(options.width.fwhm) + "°, " +
+                 (xray ? "about the narrowest of a laboratory X-ray diffractometer"
+                       : "about the narrowest of a high-resolution neutron diffractometer") +
+                 "; --fwhm, --caglioti, --tch or --instrument gives the instrument's own");
+  }
+  if (!radiation_given && options.source.empty() && options.instrument.empty())
+    remarks.warn("the fit is computed for neutrons (nuclear and magnetic scattering), as --wavelength alone"
+                 " says nothing of the radiation; for X-ray data give --radiation xray (or --source ANODE)");
 }
 
 }  // namespace
@@ -181,7 +210,7 @@ const frontend::ProgramSpec& powder_program_spec() {
   return spec;
 }
 
-PowderOptions powder_options_of(const frontend::CommandLine& line) {
+PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& remarks) {
   PowderOptions options;
   options.answers = line.operand;
   options.answer_hkl = line.has("--answer-hkl");
@@ -189,16 +218,27 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
   for (const auto& spec : powder_program_spec().options)
     if (spec.takes_value && !spec.repeatable && line.has(spec.name)) given[spec.name] = line.value(spec.name);
   frontend::check_exclusive(line, "--wavelength", "--source");
+  std::optional<Instrument> instrument;
+  if (given.count("--instrument")) {
+    options.instrument = given["--instrument"];
+    instrument = read_instrument_file(options.instrument);
+  }
+  ExplicitChoices choices;
   if (given.count("--source")) {
     options.source = given["--source"];
     const auto tube = tube_lines(options.source);
     if (!tube) check(unknown_tube_reason(), "--source", options.source);
     options.lines = *tube;
+    choices.lines = "--source " + options.source;
+    if (instrument && instrument->radiation != Radiation::xray)
+      fail_powder("--source " + options.source + " and --instrument " + options.instrument +
+                  ": the file describes a neutron diffractometer (HTYPE " + instrument->htype + "); give one of them");
   } else if (given.count("--wavelength")) {
     options.lines = wavelength_lines("--wavelength", given["--wavelength"]);
     check(source_lines_fault(options.lines), "--wavelength", given["--wavelength"]);
-  } else {
-    fail_powder("--wavelength L (angstroms) or --source ANODE is required");
+    choices.lines = "--wavelength " + given["--wavelength"];
+  } else if (!instrument) {
+    fail_powder("--wavelength L (angstroms), --source ANODE or --instrument FILE is required");
   }
   frontend::SharedOptions shared = frontend::shared_options_of(line);
   options.tables = std::move(shared.tables);
@@ -210,6 +250,8 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
   if (given.count("--two-theta")) options.grid = grid_of(given["--two-theta"]);
   if (given.count("--fwhm") + given.count("--caglioti") + given.count("--tch") > 1)
     fail_powder("--fwhm, --caglioti and --tch: give one of them");
+  for (const char* option : {"--fwhm", "--caglioti", "--tch"})
+    if (given.count(option)) choices.width = option + (" " + given[option]);
   if (given.count("--fwhm")) {
     options.width.fwhm = positive("--fwhm", given["--fwhm"]);
     check(fwhm_fault(options.width.fwhm), "--fwhm", given["--fwhm"]);
@@ -223,13 +265,29 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
     options.width.tch = TchParameters{p[0], p[1], p[2], p[3], p[4]};
     check(tch_fault(*options.width.tch), "--tch", given["--tch"]);
   }
-  options.radiation = options.source.empty() ? Radiation::neutron : Radiation::xray;
+  if (given.count("--polarisation")) {
+    options.polarisation = {numbers_of("--polarisation", given["--polarisation"], ',', 1)[0]};
+    check(polarisation_fault(options.polarisation), "--polarisation", given["--polarisation"]);
+    choices.polarisation = "--polarisation " + given["--polarisation"];
+  }
+  const bool width_given = !choices.width.empty() || (instrument && instrument->profile);
+  if (instrument) {
+    take_instrument(*instrument, choices, options.lines, options.width, options.polarisation, remarks);
+    options.zero_centre = instrument->zero_shift;
+  }
+  options.radiation = !options.source.empty() ? Radiation::xray
+                      : instrument            ? instrument->radiation
+                                              : Radiation::neutron;
   if (given.count("--radiation")) {
     static const std::map<std::string, Radiation> kinds = {
         {"neutron", Radiation::neutron}, {"xray", Radiation::xray}, {"both", Radiation::both}};
     const auto kind = kinds.find(given["--radiation"]);
     if (kind == kinds.end())
       fail_powder("--radiation " + given["--radiation"] + ": one of neutron, xray, both");
+    if (instrument && kind->second != Radiation::both && kind->second != instrument->radiation)
+      fail_powder("--radiation " + given["--radiation"] + " and --instrument " + options.instrument +
+                  ": the file describes " + (instrument->radiation == Radiation::xray ? "an X-ray" : "a neutron") +
+                  " diffractometer (HTYPE " + instrument->htype + "); give one of them");
     options.radiation = kind->second;
   }
   if (given.count("--observed") == 0)
@@ -253,6 +311,10 @@ PowderOptions powder_options_of(const frontend::CommandLine& line) {
   if ((!options.observed.empty() || !options.xy.empty()) && options.radiation == Radiation::both)
     fail_powder(std::string(options.observed.empty() ? "--xy" : "--observed") +
                 " compares one pattern: choose --radiation neutron or xray");
+  if (!options.observed.empty()) note_fit_choices(options, given.count("--radiation") > 0, width_given, remarks);
+  if (instrument && options.observed.empty() && instrument->zero_shift != 0)
+    remarks.note("the zero shift of " + options.instrument +
+                 " is the starting value of a fit (--observed); the pattern has its peaks at the Bragg angles");
   if (given.count("--axis")) {
     static const std::map<std::string, Axis> axes = {
         {"2theta", Axis::two_theta}, {"d", Axis::d}, {"q", Axis::q}, {"Q", Axis::q}};

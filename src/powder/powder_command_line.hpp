@@ -10,9 +10,10 @@
 namespace velmora::powder {
 
 // The command line velmora-powder takes, and the options it gives; a wrong
-// value ends the run.
+// value ends the run. Remarks say what an instrument file gave and what the
+// run chose where the command line left a fit's choices open.
 const frontend::ProgramSpec& powder_program_spec();
-PowderOptions powder_options_of(const frontend::CommandLine& line);
+PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& remarks);
 
 std::string powder_usage_text();
 

@@ -1,6 +1,6 @@
 // velmora-powder's options: the answer file or CIF, the wavelengths, the
-// tables, the 2-theta grid, the peak shape, the radiation, a measured pattern
-// to fit and the outputs.
+// tables, the 2-theta grid, the peak shape, the radiation and its
+// polarisation, a measured pattern to fit and the outputs.
 #pragma once
 
 #include <map>
@@ -9,27 +9,30 @@
 #include <vector>
 
 #include "magnetic/magnetic_form_model.hpp"
+#include "powder/beam_polarisation.hpp"
 #include "powder/powder_profile.hpp"
 #include "powder/radiation_source.hpp"
 
 namespace velmora::powder {
 
-enum class Radiation { neutron, xray, both };
 enum class Axis { two_theta, d, q };
 
 struct PowderOptions {
   std::string answers;               // an answer file, or a CIF (.cif, .mcif)
   std::vector<SourceLine> lines;     // from --wavelength or --source
   std::string source;                // the tube anode, when named
+  std::string instrument;            // the instrument parameter file, when given
   std::string tables;                // empty: see powder_tables_folder
   std::optional<TwoThetaGrid> grid;  // empty: default_grid
   PeakWidth width;
-  Radiation radiation = Radiation::neutron;  // what the plot shows
+  Radiation radiation = Radiation::neutron;  // what the plot, the fit and --xy show
+  Polarisation polarisation;                 // of the X-ray beam
   std::string csv, reflections, plot;        // empty: not written
   std::string xy;                            // "-": standard output
   std::string observed, fit_report;
   int background_terms = 6;
   double zero_range = 1.0;  // degrees each side searched for the zero shift
+  double zero_centre = 0;   // degrees, the middle of that search (an instrument file's zero)
   Axis axis = Axis::two_theta;
   int labels = 0;            // hkl labels on the strongest peaks of the plot
   bool answer_hkl = false;   // the answer file's own reflections instead of the cell's

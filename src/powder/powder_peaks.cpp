@@ -1,5 +1,5 @@
 // Bragg's law, the Lorentz factor of a powder ring and the X-ray polarisation
-// factor, each computed in double from the stored single-precision values and
+// factor (powder/beam_polarisation.hpp), each computed in double from the stored single-precision values and
 // rounded once when the peak stores it.
 #include "powder/powder_peaks.hpp"
 
@@ -57,7 +57,7 @@ namespace {
 enum class Reach { direct, beyond, peak };
 
 // The peak of one reflection at the wavelength, or why it has none.
-Reach peak_of(const ReflectionValues& v, double wavelength, PowderPeak& peak) {
+Reach peak_of(const ReflectionValues& v, double wavelength, const Polarisation& beam, PowderPeak& peak) {
   const ReflectionGeometry& g = v.geometry;
   // Bragg's law: sin theta = lambda / 2d.
   const double sin_theta = wavelength / (2.0 * static_cast<double>(g.d));
@@ -67,9 +67,10 @@ Reach peak_of(const ReflectionValues& v, double wavelength, PowderPeak& peak) {
   const double cos_theta = std::sqrt((1.0 - sin_theta) * (1.0 + sin_theta));
   const double cos_two_theta = 1.0 - 2.0 * sin2;
   // Lorentz factor of a Debye-Scherrer ring, 1 / (sin^2 theta cos theta);
-  // X-rays of an unpolarised beam also carry (1 + cos^2 2theta) / 2.
+  // X-rays also carry the polarisation factor, (1 + cos^2 2theta) / 2 for an
+  // unpolarised beam.
   const double lorentz = 1.0 / (sin2 * cos_theta);
-  const double polarisation = (1.0 + cos_two_theta * cos_two_theta) / 2.0;
+  const double polarisation = beam.factor(cos_two_theta);
   peak.h = g.h;
   peak.d = g.d;
   peak.two_theta = static_cast<float>(2.0 * std::asin(sin_theta) * kDegreesPerRadian);
@@ -87,8 +88,9 @@ Reach peak_of(const ReflectionValues& v, double wavelength, PowderPeak& peak) {
 
 }  // namespace
 
-PeakCollector::PeakCollector(const std::vector<SourceLine>& lines, std::function<void(const PowderPeak&)> on_peak)
-    : lines_(lines), peaks_(lines.size()), on_peak_(std::move(on_peak)) {}
+PeakCollector::PeakCollector(const std::vector<SourceLine>& lines, std::function<void(const PowderPeak&)> on_peak,
+                             Polarisation polarisation)
+    : lines_(lines), polarisation_(polarisation), peaks_(lines.size()), on_peak_(std::move(on_peak)) {}
 
 void PeakCollector::reserve(std::size_t reflections) { peaks_.front().reserve(reflections); }
 
@@ -96,7 +98,7 @@ void PeakCollector::add(const ReflectionValues& v) {
   ++values_;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     PowderPeak peak;
-    const Reach reach = peak_of(v, lines_[i].wavelength, peak);
+    const Reach reach = peak_of(v, lines_[i].wavelength, polarisation_, peak);
     if (reach == Reach::peak) {
       if (const double ratio = lines_[i].ratio; ratio != 1.0) {
         peak.nuclear = static_cast<float>(peak.nuclear * ratio);
@@ -146,8 +148,9 @@ std::vector<PowderPeak> powder_peaks(const std::vector<ReflectionValues>& values
 }
 
 std::vector<PowderPeak> source_peaks(const std::vector<ReflectionValues>& values,
-                                     const std::vector<SourceLine>& lines, Remarks& remarks) {
-  PeakCollector collector(lines);
+                                     const std::vector<SourceLine>& lines, Remarks& remarks,
+                                     Polarisation polarisation) {
+  PeakCollector collector(lines, nullptr, polarisation);
   collector.reserve(values.size());
   for (const ReflectionValues& v : values) collector.add(v);
   return collector.finish(remarks);

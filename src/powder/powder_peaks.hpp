@@ -1,7 +1,7 @@
 // Powder peaks of a Debye-Scherrer measurement: each reflection's 2-theta at
 // the wavelength from Bragg's law and its integrated intensities, the squared
 // moduli times the Lorentz factor (and, for X-rays, the polarisation factor of
-// an unpolarised beam). The multiplicity is the list's own: every listed h k l
+// the beam, unpolarised unless told otherwise). The multiplicity is the list's own: every listed h k l
 // is one peak, so a list with all equivalents gives the powder average.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "powder/beam_polarisation.hpp"
 #include "powder/powder_error.hpp"
 #include "powder/radiation_source.hpp"
 #include "scattering/structure_factors.hpp"
@@ -39,17 +40,20 @@ std::vector<PowderPeak> powder_peaks(const std::vector<ReflectionValues>& values
 // The peaks of every source line, in line order, the integrated intensities
 // times the line's ratio. Remarks about the list come once, from the first line.
 std::vector<PowderPeak> source_peaks(const std::vector<ReflectionValues>& values,
-                                     const std::vector<SourceLine>& lines, Remarks& remarks);
+                                     const std::vector<SourceLine>& lines, Remarks& remarks,
+                                     Polarisation polarisation = {});
 
 // The peaks of reflections handed over one at a time, for every source line,
 // so that the values of millions of reflections need not be held. What
 // finish gives is what source_peaks gives for the same values. Given on_peak,
 // each peak goes there as it is made instead of being kept (one source line
-// only: the lines' peaks are listed line after line).
+// only: the lines' peaks are listed line after line). The X-ray intensities
+// carry the polarisation factor of the beam.
 class PeakCollector {
  public:
   explicit PeakCollector(const std::vector<SourceLine>& lines,
-                         std::function<void(const PowderPeak&)> on_peak = nullptr);
+                         std::function<void(const PowderPeak&)> on_peak = nullptr,
+                         Polarisation polarisation = {});
   void reserve(std::size_t reflections);  // room for the first line's peaks
   void add(const ReflectionValues& v);
   // Every line's peaks, in line order; the notes about the list (0 0 0 left
@@ -58,6 +62,7 @@ class PeakCollector {
 
  private:
   std::vector<SourceLine> lines_;
+  Polarisation polarisation_;
   std::vector<std::vector<PowderPeak>> peaks_;  // one list a line
   std::function<void(const PowderPeak&)> on_peak_;
   std::size_t values_ = 0, direct_ = 0, beyond_ = 0;

@@ -49,14 +49,16 @@ std::size_t TwoThetaGrid::points() const {
 
 namespace {
 
-// A width law's value at a peak; one that is no positive width ends the run.
-double checked_width(const char* option, double squared, const PowderPeak& peak) {
+// A width law's value at a peak; one that is no positive width ends the run
+// naming what gave the law (given_by, else the option).
+double checked_width(const std::string& given_by, const char* option, double squared, const PowderPeak& peak) {
+  const auto law = [&] { return given_by.empty() ? std::string(option) : given_by; };
   if (!(squared > 0.0) || !std::isfinite(squared))
-    fail_powder(std::string(option) + ": the width at reflection " + hkl_text(peak.h) + " (2theta " +
+    fail_powder(law() + ": the width at reflection " + hkl_text(peak.h) + " (2theta " +
                 shortest_text(peak.two_theta) + " degrees) would be the square root of " +
                 shortest_text(static_cast<float>(squared)) + ", which is no width");
   if (!(squared >= kNarrowestFwhm * kNarrowestFwhm && squared <= kWidestFwhm * kWidestFwhm))
-    fail_powder("--caglioti: the width at reflection " + hkl_text(peak.h) + " (2theta " +
+    fail_powder(law() + ": the width at reflection " + hkl_text(peak.h) + " (2theta " +
                 shortest_text(peak.two_theta) + " degrees) would be " + shortest_text(static_cast<float>(std::sqrt(squared))) +
                 " degrees, not from " + limit_text(kNarrowestFwhm) + " to " + limit_text(kWidestFwhm));
   return std::sqrt(squared);
@@ -70,15 +72,17 @@ PeakShape PeakWidth::shape_at(const PowderPeak& peak) const {
     // Gaussian part from Caglioti's law (it may vanish), Lorentzian X tan theta + Y / cos theta.
     const double gaussian2 = tch->u * t * t + tch->v * t + tch->w;
     const double lorentzian = tch->x * t + tch->y * std::sqrt(1.0 + t * t);
-    const double gaussian = gaussian2 == 0.0 && lorentzian > 0.0 ? 0.0 : checked_width("--tch", gaussian2, peak);
+    const double gaussian =
+        gaussian2 == 0.0 && lorentzian > 0.0 ? 0.0 : checked_width(given_by, "--tch", gaussian2, peak);
     if (!(lorentzian >= 0.0) || !std::isfinite(lorentzian))
-      fail_powder("--tch: the Lorentzian width at reflection " + hkl_text(peak.h) + " would be " +
+      fail_powder((given_by.empty() ? std::string("--tch") : given_by) + ": the Lorentzian width at reflection " +
+                  hkl_text(peak.h) + " would be " +
                   shortest_text(static_cast<float>(lorentzian)) + " degrees, below 0");
     return tch_shape(gaussian, lorentzian);
   }
   if (!caglioti) return {fwhm, 0.0};
   const auto [u, v, w] = *caglioti;
-  return {checked_width("--caglioti", u * t * t + v * t + w, peak), 0.0};
+  return {checked_width(given_by, "--caglioti", u * t * t + v * t + w, peak), 0.0};
 }
 
 TwoThetaGrid default_grid(const std::vector<PowderPeak>& peaks, const PeakWidth& width) {

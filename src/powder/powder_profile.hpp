@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "powder/peak_shape.hpp"
@@ -26,12 +27,21 @@ struct TwoThetaGrid {
 // overflows single precision and no grid resolves it; wider, it is no peak.
 inline constexpr double kNarrowestFwhm = 1e-4, kWidestFwhm = 180;
 
+// The width a fit takes when it is given none, in degrees of 2-theta: about
+// the narrowest of a laboratory X-ray diffractometer (Bragg-Brentano, Cu
+// K-alpha: 0.05 to 0.1 degrees; Cline et al., J. Res. NIST 120 (2015) 173),
+// and of a high-resolution constant-wavelength neutron diffractometer (ILL
+// D1A: some 0.3 degrees at its best, Hewat & Bailey, Nucl. Instrum. Methods
+// 137 (1976) 463; the PbSO4 round robin's U V W give 0.29 at their minimum).
+inline constexpr double kLaboratoryXrayFwhm = 0.1, kNeutronFwhm = 0.3;
+
 // Full width at half maximum in degrees of 2-theta: a constant, or from
 // Caglioti's law FWHM^2 = U tan^2 theta + V tan theta + W.
 struct PeakWidth {
   double fwhm = 0.3;
   std::optional<std::array<double, 3>> caglioti;  // U, V, W in degrees squared
   std::optional<TchParameters> tch;                // a pseudo-Voigt instead of a Gaussian
+  std::string given_by;  // what gave the law, as messages name it; empty: --caglioti or --tch
 
   // The width at a peak; a law that gives no positive width there ends the
   // run naming the reflection.

@@ -40,7 +40,7 @@ struct Range {
 
 Range range_of(const PowderOptions& options, const ObservedPattern* observed) {
   if (observed != nullptr)
-    return {observed->two_theta.back() + options.zero_range,
+    return {observed->two_theta.back() + std::abs(options.zero_centre) + options.zero_range,
             "the observed pattern (to " + shortest_text(static_cast<float>(observed->two_theta.back())) + "°)"};
   if (options.grid)
     return {options.grid->to, "--two-theta (to " + shortest_text(static_cast<float>(options.grid->to)) + "°)"};
@@ -173,11 +173,16 @@ double narrowest_width(const std::vector<PowderPeak>& peaks, const PeakWidth& wi
 // intensity the reflections table lists, whose factors are named here since
 // other programs' conventions differ by them (a polarisation factor without
 // the 1/2, neutron lengths in fm rather than 10^-12 cm).
-std::string scale_meaning(Intensity kind) {
+std::string scale_meaning(Intensity kind, const Polarisation& beam) {
+  const std::string f = shortest_text(static_cast<float>(beam.perpendicular));
+  const std::string xray =
+      beam.unpolarised()
+          ? "I_xray_electron2 = |FX|^2 (electrons^2) (1 + cos^2 2theta) / (2 sin^2 theta cos theta)"
+          : "I_xray_electron2 = |FX|^2 (electrons^2) (" + f + " + (1 - " + f +
+                ") cos^2 2theta) / (sin^2 theta cos theta)";
   return std::string("peak area (intensity x degrees 2theta) per unit of the integrated intensity of --reflections, ") +
-         (kind == Intensity::xray
-              ? "I_xray_electron2 = |FX|^2 (electrons^2) (1 + cos^2 2theta) / (2 sin^2 theta cos theta)"
-              : "I_nuclear_barn + I_magnetic_barn = (|Fn|^2 + |Fm|^2) (barn) / (sin^2 theta cos theta)") +
+         (kind == Intensity::xray ? xray
+                                  : "I_nuclear_barn + I_magnetic_barn = (|Fn|^2 + |Fm|^2) (barn) / (sin^2 theta cos theta)") +
          " x the line's ratio, each equivalent h k l a peak of its own";
 }
 
@@ -188,15 +193,17 @@ void fit_and_write(const PowderOptions& options, ObservedPattern& observed,
   const std::vector<PowderPeak> merged = merged_peaks(peaks);
   PatternFit fit = fit_pattern(
       observed, [&](const std::vector<double>& x, double shift) { return pattern_at(merged, options.width, kind, x, shift); },
-      options.background_terms, narrowest_width(peaks, options.width, observed), options.zero_range);
-  fit.scale_means = scale_meaning(kind);
+      options.background_terms, narrowest_width(peaks, options.width, observed), options.zero_range,
+      options.zero_centre);
+  fit.scale_means = scale_meaning(kind, options.polarisation);
   observed.sigma = std::move(fit.sigma);  // the CSV's sigma: those the fit weighted by
   const auto f = [](double v) { return shortest_text(static_cast<float>(v)); };
   remarks.note("fit to " + observed.source + ": scale " + f(fit.scale) + ", zero shift " + f(fit.zero_shift) +
                "°, Rp " + f(100 * fit.rp) + "%, Rwp " + f(100 * fit.rwp) + "%, Rexp " + f(100 * fit.rexp) +
                "%, chi2 " + f(fit.chi2));
-  if (std::abs(std::abs(fit.zero_shift) - options.zero_range) < 1e-3 && options.zero_range > 0)
-    remarks.warn("the zero shift found lies at the edge of the range searched (±" + f(options.zero_range) +
+  if (std::abs(std::abs(fit.zero_shift - options.zero_centre) - options.zero_range) < 1e-3 && options.zero_range > 0)
+    remarks.warn("the zero shift found lies at the edge of the range searched (" +
+                 (options.zero_centre == 0 ? "" : f(options.zero_centre) + "° ") + "±" + f(options.zero_range) +
                  "°); widen it with --zero-range");
   if (!options.fit_report.empty()) outputs.write(options.fit_report, fit_json(fit));
   if (!options.csv.empty()) outputs.write(options.csv, with_model(fit_csv(observed, fit), model_line));
@@ -243,7 +250,8 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
     const TextFill rows = with_model(
         [&](TextSink& out) {
           ReflectionRows table(out);
-          PeakCollector peaks(options.lines, [&table](const PowderPeak& peak) { table.add(peak); });
+          PeakCollector peaks(
+              options.lines, [&table](const PowderPeak& peak) { table.add(peak); }, options.polarisation);
           collect_peaks(reflections, peaks);
           peaks.finish(remarks);
         },
@@ -256,7 +264,7 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
     outputs.commit();
     return;
   }
-  PeakCollector collector(options.lines);
+  PeakCollector collector(options.lines, nullptr, options.polarisation);
   collect_peaks(reflections, collector);
   const std::vector<PowderPeak> peaks = collector.finish(remarks);
   if (!options.reflections.empty()) outputs.write(options.reflections, with_model(reflections_csv(peaks), model_line));

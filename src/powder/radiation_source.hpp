@@ -9,6 +9,9 @@
 
 namespace velmora::powder {
 
+// What a pattern is computed for: neutrons, X-rays, or (in a plot) both.
+enum class Radiation { neutron, xray, both };
+
 struct SourceLine {
   double wavelength = 0;  // angstroms
   double ratio = 1;       // intensity relative to the first line

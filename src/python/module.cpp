@@ -218,7 +218,9 @@ py::dict reflections(const StructureModel& m, const py::object& dmin, const py::
 }
 
 py::dict powder(const StructureModel& m, const velmora::python::PowderArguments& given) {
-  const velmora::powder::PowderOptions options = velmora::python::powder_options_of(given);
+  velmora::powder::Remarks chosen;
+  const velmora::powder::PowderOptions options = velmora::python::powder_options_of(given, chosen);
+  warn_all(chosen.items);
   velmora::python::PowderRun run;
   {
     py::gil_scoped_release unlocked;
@@ -388,13 +390,13 @@ PYBIND11_MODULE(velmora, m) {
       .def(
           "powder",
           [](const StructureModel& s, py::object wavelength, py::object two_theta, py::object fwhm,
-             py::object caglioti, py::object source, py::object tch, py::object dmin) {
+             py::object caglioti, py::object source, py::object tch, py::object dmin, py::object instrument) {
             return powder(s, {std::move(wavelength), std::move(source), std::move(two_theta), std::move(fwhm),
-                              std::move(caglioti), std::move(tch), std::move(dmin)});
+                              std::move(caglioti), std::move(tch), std::move(dmin), std::move(instrument)});
           },
           py::arg("wavelength") = py::none(), py::arg("two_theta") = py::none(), py::arg("fwhm") = py::none(),
           py::arg("caglioti") = py::none(), py::kw_only(), py::arg("source") = py::none(),
-          py::arg("tch") = py::none(), py::arg("dmin") = py::none(),
+          py::arg("tch") = py::none(), py::arg("dmin") = py::none(), py::arg("instrument") = py::none(),
           "velmora-powder's pattern of every reflection within reach (down to dmin when given):\n"
           "two_theta (degrees) and neutron_nuclear, neutron_magnetic, neutron, xray per degree, and\n"
           "'peaks', each reflection's h k l, d, 2-theta, squared moduli, integrated intensities and\n"
@@ -403,7 +405,9 @@ PYBIND11_MODULE(velmora, m) {
           "Mo, Co, Fe, Cr, Ag: K-alpha1 and K-alpha2 at half its intensity), as --source. The grid:\n"
           "two_theta = (from, to, step), as --two-theta. The peaks: Gaussian of fwhm degrees (default\n"
           "0.3), or caglioti = (U, V, W), or pseudo-Voigt tch = (U, V, W, X, Y) as --tch, or\n"
-          "tch = (X, Y) with caglioti for U V W. A wrong value raises ValueError, a wrong kind or\n"
+          "tch = (X, Y) with caglioti for U V W. instrument: a GSAS instrument parameter file, as\n"
+          "--instrument: its wavelengths, X-ray polarisation and profile where the other arguments\n"
+          "give none (a note says what it gave). A wrong value raises ValueError, a wrong kind or\n"
           "combination TypeError, each naming the argument.")
       .def_property_readonly(
           "cell",

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "powder/instrument_choices.hpp"
 #include "powder/pattern_checks.hpp"
 #include "powder/radiation_source.hpp"
 #include "python/python_arguments.hpp"
@@ -53,9 +54,12 @@ std::vector<powder::SourceLine> tube_lines_of(const py::handle& value) {
 
 void set_lines(const PowderArguments& given, powder::PowderOptions& options) {
   const bool wavelength = !given.wavelength.is_none(), source = !given.source.is_none();
-  if (wavelength == source)
-    throw py::type_error(wavelength ? "wavelength and source: give one of them"
-                                    : "powder() needs wavelength (angstroms) or source (a tube anode)");
+  if (wavelength && source) throw py::type_error("wavelength and source: give one of them");
+  if (!wavelength && !source) {
+    if (given.instrument.is_none())
+      throw py::type_error("powder() needs wavelength (angstroms), source (a tube anode) or instrument (a file)");
+    return;
+  }
   if (source) {
     options.lines = tube_lines_of(given.source);
     options.source = given.source.cast<std::string>();
@@ -91,9 +95,14 @@ void set_width(const PowderArguments& given, powder::PeakWidth& width) {
   check(powder::tch_fault(*width.tch), "tch", given.tch);
 }
 
+// What gave a choice, as a note names it: "wavelength=1.912".
+std::string choice(const char* name, const py::object& value) {
+  return value.is_none() ? std::string() : std::string(name) + "=" + repr_text(value);
+}
+
 }  // namespace
 
-powder::PowderOptions powder_options_of(const PowderArguments& given) {
+powder::PowderOptions powder_options_of(const PowderArguments& given, powder::Remarks& remarks) {
   powder::PowderOptions options;
   set_lines(given, options);
   if (!given.two_theta.is_none()) {
@@ -103,6 +112,20 @@ powder::PowderOptions powder_options_of(const PowderArguments& given) {
   }
   set_width(given, options.width);
   if (!given.dmin.is_none()) options.dmin = dmin_of(given.dmin);
+  if (!given.instrument.is_none()) {
+    options.instrument = path_of(given.instrument, "instrument");
+    const powder::Instrument instrument = powder::read_instrument_file(options.instrument);
+    if (!given.source.is_none() && instrument.radiation != powder::Radiation::xray)
+      throw py::type_error("source and instrument: " + options.instrument +
+                           " describes a neutron diffractometer (HTYPE " + instrument.htype + "); give one of them");
+    powder::ExplicitChoices choices;
+    choices.lines = given.source.is_none() ? choice("wavelength", given.wavelength) : choice("source", given.source);
+    for (const auto& [name, value] : {std::pair<const char*, const py::object*>{"fwhm", &given.fwhm},
+                                      {"caglioti", &given.caglioti},
+                                      {"tch", &given.tch}})
+      if (choices.width.empty()) choices.width = choice(name, *value);
+    powder::take_instrument(instrument, choices, options.lines, options.width, options.polarisation, remarks);
+  }
   return options;
 }
 

@@ -1,6 +1,7 @@
 // The arguments of Structure.powder as velmora-powder's typed options: the
-// source lines, the 2-theta grid, the peak width and the smallest d-spacing,
-// each checked by velmora-powder's own checks and refused naming the argument.
+// source lines, the 2-theta grid, the peak width, the smallest d-spacing and
+// an instrument file, each checked by velmora-powder's own checks and refused
+// naming the argument.
 #pragma once
 
 #include <pybind11/pybind11.h>
@@ -11,10 +12,12 @@ namespace velmora::python {
 
 // As Python gives them; None where not given.
 struct PowderArguments {
-  pybind11::object wavelength, source, two_theta, fwhm, caglioti, tch, dmin;
+  pybind11::object wavelength, source, two_theta, fwhm, caglioti, tch, dmin, instrument;
 };
 
-// The options the pattern is computed with: lines, source, grid, width and dmin.
-powder::PowderOptions powder_options_of(const PowderArguments& given);
+// The options the pattern is computed with: lines, source, grid, width, dmin
+// and the X-ray polarisation. An instrument file gives what the other
+// arguments leave open, as velmora-powder's --instrument; remarks say what.
+powder::PowderOptions powder_options_of(const PowderArguments& given, powder::Remarks& remarks);
 
 }  // namespace velmora::python

@@ -272,7 +272,7 @@ PowderRun compute_powder(const StructureModel& m, const powder::PowderOptions& o
   powder::Remarks remarks;
   const double dmin = o.dmin ? *o.dmin : powder::shortest_wavelength(o.lines) / 2;
   const std::vector<ReflectionValues> values = compute(m, reflections_to(m, dmin));
-  run.peaks = powder::source_peaks(values, o.lines, remarks);
+  run.peaks = powder::source_peaks(values, o.lines, remarks, o.polarisation);
   const powder::TwoThetaGrid grid = o.grid ? *o.grid : powder::default_grid(run.peaks, o.width);
   run.pattern = powder::powder_pattern(run.peaks, grid, o.width, remarks);
   run.remarks = std::move(remarks.items);

@@ -116,6 +116,7 @@ class Structure:
         source: str | None = None,  # a tube anode: Cu, Mo, Co, Fe, Cr, Ag
         tch: tuple[float, float] | tuple[float, float, float, float, float] | None = None,
         dmin: float | None = None,
+        instrument: str | os.PathLike[str] | None = None,  # a GSAS instrument parameter file
     ) -> _Pattern: ...
     @property
     def cell(self) -> tuple[float, float, float, float, float, float]: ...

@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     using namespace velmora::powder;
     const auto line = velmora::frontend::parse_command_line(powder_program_spec(), args);
-    if (!line.help && !line.version) run_powder(powder_options_of(line), remarks);
+    if (!line.help && !line.version) run_powder(powder_options_of(line, remarks), remarks);
   } catch (const velmora::frontend::Error& e) {
     if (e.what()[0] == '\0') found("a refusal without a message", "");
     refused = true;

@@ -54,11 +54,13 @@ def check_formulas():
     except ImportError:
         return None
     problems = []
-    for name, wavelength in (("silicon", 1.5406), ("mno_antiferromagnet", 2.4)):
+    # silicon's X-rays with a polarised beam (the fraction 0.8 perpendicular), MnO's unpolarised
+    for name, wavelength, polarised in (("silicon", 1.5406, 0.8), ("mno_antiferromagnet", 2.4, 0.5)):
         path = os.path.join(args.source, "tests", "cross_check", "references", name + ".csv")
         lines = [line for line in open(path) if not line.startswith("#")]
         ref = {tuple(float(r[c]) for c in "hkl"): r for r in csv.DictReader(lines)}
-        got = reflections(example(name), wavelength, "--answer-hkl")
+        beam = ["--polarisation", polarised] if polarised != 0.5 else []
+        got = reflections(example(name), wavelength, "--answer-hkl", *beam)
         hkl = [tuple(float(r[c]) for c in "hkl") for r in got]
         d, fn2, fm2, fx2 = (np.array([float(ref[h][c]) for h in hkl]) for c in ("d", "Fn2", "Fm2", "FX2"))
         s = wavelength / (2 * d)
@@ -66,7 +68,7 @@ def check_formulas():
         lorentz = 1 / (s ** 2 * np.sqrt(1 - s ** 2))
         cos2 = np.cos(np.radians(two_theta))
         want = {"two_theta_deg": two_theta, "I_nuclear_barn": fn2 * lorentz, "I_magnetic_barn": fm2 * lorentz,
-                "I_xray_electron2": fx2 * lorentz * (1 + cos2 ** 2) / 2}
+                "I_xray_electron2": fx2 * lorentz * (polarised + (1 - polarised) * cos2 ** 2)}
         for column, expected in want.items():
             value = np.array([float(r[column]) for r in got])
             # single precision: some units of 2^-24 of the value, and of the largest one for cancellations
@@ -230,6 +232,53 @@ def check_fit():
         with open(os.path.join(scratch, "edge.json")) as f:
             if status != 0 or json.load(f)["zero_shift"] > 0.02 or "edge of the range searched" not in err:
                 problems.append(f"silicon within 0.02 degrees: status {status}, {err}")
+        # An instrument file's zero (3.7 centidegrees) centres the search: found within 0.02 of it.
+        with open(os.path.join(scratch, "si.prm"), "w") as f:
+            f.write("INS   BANK      1\nINS   HTYPE   PXCR\n"
+                    "INS  1 ICONS  1.540598  1.544426       3.7         0     0.500    0     0.500\n")
+        status, _, err = powder(os.path.join(scratch, "silicon.cif"), *made.velmora_options("silicon"), "--observed",
+                                os.path.join(scratch, "silicon.xy"), "--zero-range", 0.02, "--instrument", "si.prm",
+                                "--fit-report", "centred.json", cwd=scratch)
+        with open(os.path.join(scratch, "centred.json")) as f:
+            zero = json.load(f)["zero_shift"]
+        if status != 0 or abs(zero - fits["silicon"]["zero_shift"]) > 1e-4 or "edge of the range" in err:
+            problems.append(f"silicon searched around the file's zero: status {status}, zero {zero}, {err}")
+    return problems
+
+
+def check_instrument():
+    """A GSAS instrument file gives the pattern that its values give as options, converted here
+    from GSAS's definitions: sigma^2 = GU tan^2 + GV tan + GW + GP / cos^2 in centidegrees^2
+    (FWHM^2 = 8 ln 2 sigma^2), a Lorentzian LX / cos + LY tan in centidegrees, KRATIO the second
+    line's intensity, POLA = cos^2 2theta_m with IPOLA 1 (Azaroff). D1A's profile function 1 and
+    a Cu tube's function 3 (cu_lab.prm: GU GV GW GP LX LY = 2 -1 3 0.5 4 2, POLA 0.8)."""
+    import re
+    problems, here = [], os.path.join(os.path.dirname(os.path.abspath(__file__)), "answers")
+    k = 8 * math.log(2) / 1e4
+    d1a = [354.031 * k, -760.404 * k, 651.592 * k]
+    gu, gv, gw, gp, lx, ly = 2.0, -1.0, 3.0, 0.5, 4.0, 2.0
+    cases = [("inst_d1a.prm", ["--wavelength", "1.909", "--caglioti", ",".join(map(repr, d1a))]),
+             ("cu_lab.prm", ["--wavelength", "1.540598,1.544426:0.5", "--radiation", "xray",
+                             "--polarisation", repr(1 / (1 + 0.8)),
+                             "--tch", ",".join(map(repr, [(gu + gp) * k, gv * k, (gw + gp) * k, ly / 100, lx / 100]))])]
+    with tempfile.TemporaryDirectory() as scratch:
+        for name, options in cases:
+            written = {}
+            for run, given in (("file", ["--instrument", os.path.join(here, name)]), ("options", options)):
+                status, _, err = powder(example("iron_bcc"), *given, "--csv", "p.csv", "--reflections", "r.csv",
+                                        cwd=scratch)
+                if status != 0:
+                    problems.append(f"{name} {run}: status {status}, {err}")
+                    continue
+                written[run] = [open(os.path.join(scratch, f)).read() for f in ("p.csv", "r.csv")]
+                if run == "file":
+                    said = re.search(r"λ = (\S+) Å.*U V W(?: X Y)? = ([^\n]+)", err)
+                    values = [float(v) for v in said.group(2).split()] if said else []
+                    want = [1.909] + d1a if name == "inst_d1a.prm" else [1.540598]
+                    if not said or any(abs(v - w) > 1e-6 * abs(w) for v, w in zip([float(said.group(1))] + values, want)):
+                        problems.append(f"{name}: the note says {err!r}, the file gives {want}")
+            if len(written) == 2 and written["file"] != written["options"]:
+                problems.append(f"{name}: the pattern or the reflections differ from those of {' '.join(options)}")
     return problems
 
 
@@ -560,7 +609,7 @@ def main():
     global args
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("command", choices=["report", "formulas", "profile", "plot", "refusals", "interrupted",
-                                            "magnetic", "fit", "formats", "sources", "lists", "cif", "large"])
+                                            "magnetic", "fit", "formats", "sources", "lists", "cif", "large", "instrument"])
     parser.add_argument("--powder", required=True)
     parser.add_argument("--velmora", required=True)
     parser.add_argument("--source", required=True)

@@ -121,7 +121,7 @@ def iron():
 
 # Structure.powder's arguments: (keyword arguments, the exception, what its message starts with)
 POWDER_REFUSALS = [
-    ({}, TypeError, "powder() needs wavelength (angstroms) or source"),
+    ({}, TypeError, "powder() needs wavelength (angstroms), source (a tube anode) or instrument"),
     ({"wavelength": 1.5, "source": "Cu"}, TypeError, "wavelength and source: give one of them"),
     ({"wavelength": "1.5"}, TypeError, "wavelength: give a wavelength in angstroms, or a list"),
     ({"wavelength": 1e-4}, ValueError, "wavelength=0.0001: must be from 0.001 to 1000 angstroms"),
@@ -141,6 +141,9 @@ POWDER_REFUSALS = [
     ({"wavelength": 1.5, "caglioti": (0, 0, 0.01), "tch": (0.01, -0.02)}, ValueError,
      "tch=(0.01, -0.02): X and Y must not be below 0"),
     ({"wavelength": 1.5, "dmin": 0}, ValueError, "dmin=0: the smallest d must be above 0"),
+    ({"instrument": 1}, TypeError, "instrument: give a str or os.PathLike"),
+    ({"source": "Cu", "instrument": os.path.join(SOURCE, "tests", "powder", "answers", "inst_d1a.prm")}, TypeError,
+     "source and instrument: "),
 ]
 REFUSALS += [(lambda kw=kw: iron().powder(**kw), exception, start) for kw, exception, start in POWDER_REFUSALS]
 REFUSALS += [(lambda: iron().reflections(dmin=-1), ValueError, "dmin=-1: the smallest d must be above 0")]

@@ -16,6 +16,7 @@ from conftest import SOURCE
 pytestmark = pytest.mark.filterwarnings("ignore::UserWarning")  # velmora-cif's warnings on the CIFs
 DATA = os.path.join(SOURCE, "data")
 CIFS = os.path.join(SOURCE, "tests", "cif", "cases")
+INSTRUMENT = os.path.join(SOURCE, "tests", "powder", "answers", "cu_lab.prm")
 # Report columns: (array, field width, decimals).
 COLUMNS = [("h", 5, 1), ("k", 5, 1), ("l", 5, 1), ("d", 7, 3), ("qx", 7, 3), ("qy", 7, 3), ("qz", 7, 3),
            ("q", 7, 3), ("fn2", 8, 3), ("fm2", 8, 3), ("fx2", 12, 3)]
@@ -167,6 +168,8 @@ POWDER_CHOICES = [
     ({"wavelength": 1.5, "tch": (0.02, -0.01, 0.01, 0.03, 0.02)}, ["--wavelength", "1.5", "--tch", "0.02,-0.01,0.01,0.03,0.02"]),
     ({"wavelength": 1.5, "caglioti": (0.02, -0.01, 0.01), "tch": (0.03, 0.02)},
      ["--wavelength", "1.5", "--tch", "0.02,-0.01,0.01,0.03,0.02"]),
+    # a GSAS instrument file: two X-ray lines, a monochromator's polarisation, profile function 3
+    ({"instrument": INSTRUMENT}, ["--instrument", INSTRUMENT]),
 ]
 
 
