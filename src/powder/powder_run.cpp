@@ -239,7 +239,7 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
     fail_powder("--observed: this velmora-powder cannot fit: it was built without Eigen (Debian:"
                 " libeigen3-dev), its least-squares library");
   std::optional<ObservedPattern> observed;
-  if (!options.observed.empty()) observed = read_observed_pattern(options.observed);
+  if (!options.observed.empty()) observed = read_observed_pattern(options.observed, remarks);
   const Range range = range_of(options, observed ? &*observed : nullptr);
   std::string model_line;
   CrystalReflections reflections = crystal_reflections_of(options, range, remarks, model_line);

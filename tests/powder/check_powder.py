@@ -282,6 +282,49 @@ def check_instrument():
     return problems
 
 
+def check_formats():
+    """Each format read as its layout says: the synthetic files of pattern_files.py (2theta,
+    intensity, and sigma where the file gives it) and the two real GSAS files beside the source
+    tree (points, first and last 2theta as published; sigma sqrt(I / counters))."""
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    import pattern_files
+    problems = []
+
+    def read_back(path, scratch):
+        status, _, err = powder(example("iron_bcc"), "--wavelength", 1.5406, "--observed", path, "--csv", "fit.csv",
+                                cwd=scratch)
+        if status != 0:
+            problems.append(f"{path}: status {status}, {err}")
+            return [], err
+        with open(os.path.join(scratch, "fit.csv")) as f:
+            return list(csv.DictReader(line for line in f if not line.startswith("#"))), err
+
+    with tempfile.TemporaryDirectory() as scratch:
+        for name, (x, y, sigma) in pattern_files.write_all(scratch).items():
+            rows, err = read_back(name, scratch)
+            columns = [("two_theta_deg", x, 1e-9), ("observed", y, 1e-9)] + ([("sigma", sigma, 1e-4)] if sigma else [])
+            for column, want, tolerance in columns:
+                got = [float(r[column]) for r in rows]
+                if len(got) != len(want) or any(abs(g - w) > tolerance * max(1.0, abs(w)) for g, w in zip(got, want)):
+                    problems.append(f"{name}: {column} {got[:3]}... ({len(got)}), written {want[:3]}... ({len(want)})")
+                    break
+            if (name in ("esd.gsa", "v4.raw")) != ("not fitted" in err):
+                problems.append(f"{name}: the note of other banks or ranges is wrong: {err!r}")
+        shared = os.path.join(args.source, "..", "shared", "powder-data")
+        if not os.path.isdir(shared):
+            return problems
+        for name, points, first, last in (("PBSO4.CWN", 2919, 10.0, 155.9), ("NIST660CBI.gsas", 8378, 15.0066, 125.0)):
+            rows, _ = read_back(os.path.join(shared, name), scratch)
+            x = [float(r["two_theta_deg"]) for r in rows]
+            if len(x) != points or abs(x[0] - first) > 1e-9 or abs(x[-1] - last) > 0.002:
+                problems.append(f"{name}: {len(x)} points from {x[:1]} to {x[-1:]}")
+            # PbSO4's sixth record on counts two counters a point: sigma sqrt(I / 2)
+            if name == "PBSO4.CWN" and len(rows) > 60 and \
+                    abs(float(rows[60]["sigma"]) - math.sqrt(float(rows[60]["observed"]) / 2)) > 1e-9:
+                problems.append(f"{name} point 61: sigma {rows[60]['sigma']} for {rows[60]['observed']} over 2 counters")
+    return problems
+
+
 def check_sources():
     """Every line's peaks where Bragg's law puts them, with its ratio of the single-line intensity."""
     problems = []
@@ -508,6 +551,8 @@ def row_words(options):
 
 def check_refusals():
     problems, here = [], os.path.dirname(os.path.abspath(__file__))
+    sys.path.insert(0, here)
+    import pattern_files
     for line in open(os.path.join(here, "refusals.txt")):
         if not line.strip() or line.startswith("#"):
             continue
@@ -519,6 +564,7 @@ def check_refusals():
             shutil.copytree(os.path.join(here, "answers"), scratch, dirs_exist_ok=True)
             shutil.copy(example("iron_bcc"), os.path.join(scratch, "answers.txt"))
             os.mkfifo(os.path.join(scratch, "fifo"))
+            pattern_files.write_broken(scratch)
             os.mkdir(os.path.join(scratch, "plots%n"))
             shutil.copy(example("iron_bcc"), os.path.join(scratch.encode(), b"iron\xff.txt"))
             broken = shutil.copytree(os.path.join(args.source, "data"), os.path.join(scratch, "broken_tables"))
@@ -563,7 +609,7 @@ def main():
     global args
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("command", choices=["report", "formulas", "profile", "plot", "refusals", "interrupted",
-                                            "magnetic", "fit", "sources", "lists", "cif", "large", "instrument"])
+                                            "magnetic", "fit", "formats", "sources", "lists", "cif", "large", "instrument"])
     parser.add_argument("--powder", required=True)
     parser.add_argument("--velmora", required=True)
     parser.add_argument("--source", required=True)
