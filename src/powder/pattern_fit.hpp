@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "powder/chebyshev.hpp"
 #include "powder/observed_pattern.hpp"
 
 namespace velmora::powder {
@@ -44,8 +45,5 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
 
 // Whether this build fits (it does when built with Eigen).
 bool fit_supported();
-
-// T_0 .. T_{n-1} at u in [-1, 1].
-std::vector<double> chebyshev_terms(double u, int n);
 
 }  // namespace velmora::powder
