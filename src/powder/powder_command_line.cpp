@@ -118,7 +118,8 @@ std::string powder_usage_text() {
          "         [--fwhm W | --caglioti U,V,W | --tch U,V,W,X,Y] [--radiation neutron|xray|both]\n"
          "         [--polarisation P] [--answer-hkl] [--dmin D] [--block NAME]\n"
          "         [--ion NAME=ION ...] [--magnetic-model j0|dipole] [--g NAME=G ...]\n"
-         "         [--observed FILE [--background-terms N] [--zero-range Z] [--fit-report OUT.json]]\n"
+         "         [--observed FILE [--background-terms N] [--zero-range Z] [--refine LIST]\n"
+         "         [--fit-report OUT.json]]\n"
          "         [--reflections OUT.csv] [--csv OUT.csv] [--xy OUT|-] [--plot OUT.svg [--axis 2theta|d|q]\n"
          "         [--label-peaks N]]\n"
          "The powder pattern of the structure in a velmora answer file, or in a CIF or magnetic CIF\n"
@@ -158,7 +159,13 @@ std::string powder_usage_text() {
          "                        Fits scale, zero shift and a Chebyshev background of N terms\n"
          "                        (--background-terms, default 6), the zero shift within +-Z degrees\n"
          "                        (--zero-range, default 1)\n"
+         "  --refine LIST         refine these by least squares, with standard uncertainties: scale,\n"
+         "                        background, zero, cell (what the symmetry leaves free), wavelength,\n"
+         "                        displacement (cos theta), transparency (sin 2theta), profile (U V W,\n"
+         "                        and X Y of --tch), or all (for the radiation); the table of refined\n"
+         "                        values goes to standard output unless an output goes there\n"
          "  --fit-report OUT      the fit as JSON: scale, zero_shift, background, Rp, Rwp, Rexp, chi2\n"
+         "                        and, with --refine, every parameter with its esd\n"
          "  --reflections OUT     per peak: h k l, d, 2theta, |Fn|^2 |Fm|^2 |FX|^2, the integrated\n"
          "                        intensities and the wavelength (standard output when no output is named)\n"
          "  --csv OUT             the pattern: 2theta, neutron nuclear, magnetic, total, X-ray; with\n"
@@ -176,7 +183,7 @@ std::vector<frontend::OptionSpec> options_with_shared() {
   std::vector<frontend::OptionSpec> options = {
       {"--wavelength"}, {"--two-theta"}, {"--fwhm"}, {"--caglioti"}, {"--csv"}, {"--reflections"},
       {"--plot"}, {"--radiation"}, {"--source"}, {"--tch"}, {"--observed"}, {"--fit-report"},
-      {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--axis"}, {"--label-peaks"},
+      {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--refine"}, {"--axis"}, {"--label-peaks"},
       {"--instrument"}, {"--polarisation"}, {"--answer-hkl", false}};
   for (frontend::OptionSpec& shared : frontend::shared_option_specs()) options.push_back(std::move(shared));
   return options;
@@ -291,7 +298,7 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
     options.radiation = kind->second;
   }
   if (given.count("--observed") == 0)
-    for (const char* fit_option : {"--fit-report", "--background-terms", "--zero-range"})
+    for (const char* fit_option : {"--fit-report", "--background-terms", "--zero-range", "--refine"})
       if (given.count(fit_option)) fail_powder(std::string(fit_option) + " needs --observed FILE to fit");
   options.csv = given["--csv"];
   options.reflections = given["--reflections"];
@@ -307,6 +314,11 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
     options.zero_range = numbers_of("--zero-range", given["--zero-range"], ',', 1)[0];
     if (!(options.zero_range >= 0 && options.zero_range <= 10))
       fail_powder("--zero-range " + given["--zero-range"] + ": from 0 to 10 degrees");
+  }
+  if (given.count("--refine")) {
+    std::string fault;
+    options.refine = rietveld::refine_choice_of(given["--refine"], fault);
+    if (!options.refine) fail_powder("--refine " + given["--refine"] + ": " + fault);
   }
   if ((!options.observed.empty() || !options.xy.empty()) && options.radiation == Radiation::both)
     fail_powder(std::string(options.observed.empty() ? "--xy" : "--observed") +

@@ -66,14 +66,14 @@ TextFill fit_csv(const ObservedPattern& o, const PatternFit& fit) {
   };
 }
 
-std::string fit_json(const PatternFit& fit) {
+std::string fit_json(const PatternFit& fit, const std::string& members) {
   std::string background;
   for (double b : fit.background) background += (background.empty() ? "" : ", ") + shortest_text(b);
   return "{\n  \"scale\": " + shortest_text(fit.scale) + ",\n  \"scale_means\": \"" + fit.scale_means +
          "\",\n  \"zero_shift\": " + shortest_text(fit.zero_shift) +
          ",\n  \"background\": [" + background + "],\n  \"Rp\": " + shortest_text(fit.rp) +
          ",\n  \"Rwp\": " + shortest_text(fit.rwp) + ",\n  \"Rexp\": " + shortest_text(fit.rexp) +
-         ",\n  \"chi2\": " + shortest_text(fit.chi2) + "\n}\n";
+         ",\n  \"chi2\": " + shortest_text(fit.chi2) + (members.empty() ? "" : ",\n" + members) + "\n}\n";
 }
 
 TextFill xy_text(const std::vector<float>& two_theta, const std::vector<float>& intensity) {

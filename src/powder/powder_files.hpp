@@ -41,8 +41,9 @@ TextFill fit_csv(const ObservedPattern& observed, const PatternFit& fit);
 
 // The fit as JSON: scale, zero_shift (degrees), background (the Chebyshev
 // coefficients), Rp, Rwp, Rexp and chi2, in the shortest digits that read
-// back as the same double.
-std::string fit_json(const PatternFit& fit);
+// back as the same double; members (whole lines, the last without its line
+// end) follow them.
+std::string fit_json(const PatternFit& fit, const std::string& members = "");
 
 // Two columns, 2theta and intensity, separated by a blank, no header: stored
 // single-precision values written as such, or a fit's doubles.

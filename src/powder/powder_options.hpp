@@ -12,6 +12,7 @@
 #include "powder/beam_polarisation.hpp"
 #include "powder/powder_profile.hpp"
 #include "powder/radiation_source.hpp"
+#include "rietveld/refine_choice.hpp"
 
 namespace velmora::powder {
 
@@ -33,6 +34,9 @@ struct PowderOptions {
   int background_terms = 6;
   double zero_range = 1.0;  // degrees each side searched for the zero shift
   double zero_centre = 0;   // degrees, the middle of that search (an instrument file's zero)
+  // --refine: the groups refined by least squares after the fit of scale, zero
+  // and background that starts them; none: that fit alone, as before
+  std::optional<rietveld::RefineChoice> refine;
   Axis axis = Axis::two_theta;
   int labels = 0;            // hkl labels on the strongest peaks of the plot
   bool answer_hkl = false;   // the answer file's own reflections instead of the cell's

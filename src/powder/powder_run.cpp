@@ -22,6 +22,10 @@
 #include "powder/reflection_range.hpp"
 #include "powder/tables_folder.hpp"
 #include "powder/velmora_reflections.hpp"
+#ifdef VELMORA_POWDER_FIT
+#include "powder/refinement_report.hpp"
+#include "rietveld/pattern_refinement.hpp"
+#endif
 
 namespace velmora::powder {
 namespace {
@@ -186,9 +190,18 @@ std::string scale_meaning(Intensity kind, const Polarisation& beam) {
          " x the line's ratio, each equivalent h k l a peak of its own";
 }
 
-void fit_and_write(const PowderOptions& options, ObservedPattern& observed,
-                   const std::vector<PowderPeak>& peaks, const std::string& model_line, PendingOutputs& outputs,
-                   Remarks& remarks) {
+// Whether an output goes to standard output.
+bool writes_standard_output(const PowderOptions& o) {
+  for (const std::string* name : {&o.csv, &o.reflections, &o.xy, &o.fit_report})
+    if (*name == kStandardStream) return true;
+  return false;
+}
+
+// Fits, refines when asked, and writes the outputs; gives the table of refined
+// values for standard output (empty: nothing refined, or it carries an output).
+std::string fit_and_write(const PowderOptions& options, ObservedPattern& observed, const std::vector<PowderPeak>& peaks,
+                          const Crystal& crystal, const std::string& model_line, PendingOutputs& outputs,
+                          Remarks& remarks) {
   const Intensity kind = kind_of(options.radiation);
   const std::vector<PowderPeak> merged = merged_peaks(peaks);
   PatternFit fit = fit_pattern(
@@ -196,22 +209,46 @@ void fit_and_write(const PowderOptions& options, ObservedPattern& observed,
       options.background_terms, narrowest_width(peaks, options.width, observed), options.zero_range,
       options.zero_centre);
   fit.scale_means = scale_meaning(kind, options.polarisation);
+  const std::vector<PowderPeak>* ticks = &peaks;
+  std::string report_members;
+#ifdef VELMORA_POWDER_FIT
+  std::optional<rietveld::PatternRefinement> refinement;
+  if (options.refine) {
+    rietveld::RefineChoice choice = *options.refine;
+    rietveld::settle_all(choice, kind == Intensity::xray);
+    rietveld::PatternStart start{crystal.cell, rietveld::cell_freedom(crystal.cell, crystal.operations),
+                                 options.lines, options.width, kind == Intensity::xray, options.polarisation,
+                                 std::move(fit)};
+    refinement = rietveld::refine_pattern(observed, peaks, start, choice);
+    fit = refinement->fit;
+    ticks = &refinement->peaks;
+    report_members = refinement_json_members(*refinement);
+    if (!refinement->converged) remarks.warn("the refinement did not converge: " + refinement->stop_reason);
+  }
+#else
+  (void)crystal;
+#endif
   observed.sigma = std::move(fit.sigma);  // the CSV's sigma: those the fit weighted by
   const auto f = [](double v) { return shortest_text(static_cast<float>(v)); };
   remarks.note("fit to " + observed.source + ": scale " + f(fit.scale) + ", zero shift " + f(fit.zero_shift) +
                "°, Rp " + f(100 * fit.rp) + "%, Rwp " + f(100 * fit.rwp) + "%, Rexp " + f(100 * fit.rexp) +
                "%, chi2 " + f(fit.chi2));
-  if (std::abs(std::abs(fit.zero_shift - options.zero_centre) - options.zero_range) < 1e-3 && options.zero_range > 0)
+  if (report_members.empty() &&
+      std::abs(std::abs(fit.zero_shift - options.zero_centre) - options.zero_range) < 1e-3 && options.zero_range > 0)
     remarks.warn("the zero shift found lies at the edge of the range searched (" +
                  (options.zero_centre == 0 ? "" : f(options.zero_centre) + "° ") + "±" + f(options.zero_range) +
                  "°); widen it with --zero-range");
-  if (!options.fit_report.empty()) outputs.write(options.fit_report, fit_json(fit));
+  if (!options.fit_report.empty()) outputs.write(options.fit_report, fit_json(fit, report_members));
   if (!options.csv.empty()) outputs.write(options.csv, with_model(fit_csv(observed, fit), model_line));
   if (!options.xy.empty()) outputs.write(options.xy, xy_text(observed.two_theta, fit.calculated));
   if (!options.plot.empty() &&
       !draw_fit_plot(outputs.reserve(options.plot), plot_title(options, model_line),
-                     {observed, fit, peaks, options.radiation, plot_axis(options)}))
+                     {observed, fit, *ticks, options.radiation, plot_axis(options)}))
     fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");
+#ifdef VELMORA_POWDER_FIT
+  if (refinement && !writes_standard_output(options)) return refinement_table(*refinement, observed.source);
+#endif
+  return {};
 }
 
 void pattern_and_write(const PowderOptions& options, const std::vector<PowderPeak>& peaks,
@@ -268,8 +305,9 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   collect_peaks(reflections, collector);
   const std::vector<PowderPeak> peaks = collector.finish(remarks);
   if (!options.reflections.empty()) outputs.write(options.reflections, with_model(reflections_csv(peaks), model_line));
+  std::string refined_values;
   if (observed)
-    fit_and_write(options, *observed, peaks, model_line, outputs, remarks);
+    refined_values = fit_and_write(options, *observed, peaks, reflections.crystal.model, model_line, outputs, remarks);
   else if (!options.csv.empty() || !options.plot.empty() || !options.xy.empty())
     pattern_and_write(options, peaks, model_line, outputs, remarks);
   if (options.reflections.empty() && options.csv.empty() && options.plot.empty() && options.xy.empty() &&
@@ -277,6 +315,7 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
     write_standard_output(with_model(reflections_csv(peaks), model_line), "the reflections");
   }
   outputs.commit();
+  if (!refined_values.empty()) write_standard_output(refined_values, "the refined values");
 }
 
 }  // namespace velmora::powder

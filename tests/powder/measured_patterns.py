@@ -12,7 +12,8 @@ own generator would have:
   LP = 1 / (sin^2 theta cos theta)                    neutrons
   |F|^2 in electrons^2 (X-rays) or fm^2 (neutrons, b in fm as cctbx has it),
   the profile of unit area in degrees of 2theta, 2theta_obs = 2theta_calc + zero,
-  then Poisson noise.
+  then Poisson noise. A material with a "displacement" D also moves each peak by D cos theta
+  (a flat sample off the diffractometer's axis).
 
 velmora's scale is counts times degrees per unit of its own integrated intensity,
 which carries (1 + cos^2 2theta) / 2 for X-rays and |F|^2 in barn (100 fm^2) for
@@ -43,6 +44,11 @@ MATERIALS = {
         atoms=[("La1", "La", 0, 0, 0, 0.28), ("B1", "B", 0.19975, 0.5, 0.5, 0.38)],
         radiation="Cu", profile=("tch", (0.003, -0.002, 0.002, 0.02, 0.01)),
         background=[25, -60, 120], zero=-0.024, height=5e4, range=(15, 140, 0.01), file="lab6.xye"),
+    "lab6_displaced": dict(
+        cell=(4.15689,) * 3 + (90, 90, 90), group="P m -3 m",
+        atoms=[("La1", "La", 0, 0, 0, 0.28), ("B1", "B", 0.19975, 0.5, 0.5, 0.38)],
+        radiation="Cu", profile=("tch", (0.003, -0.002, 0.002, 0.02, 0.01)), displacement=-0.045,
+        background=[25, -60, 120], zero=0.012, height=5e4, range=(15, 140, 0.01), file="lab6.xy"),
     "ceria": dict(
         cell=(5.41165,) * 3 + (90, 90, 90), group="F m -3 m",
         atoms=[("Ce1", "Ce", 0, 0, 0, 0.35), ("O1", "O", 0.25, 0.25, 0.25, 0.62)],
@@ -120,8 +126,9 @@ def calculated(m, x, zero):
         lp = 1 / (np.sin(theta) ** 2 * np.cos(theta))
         if kind == "xray":
             lp *= 1 + np.cos(2 * theta) ** 2
-        for tt, area in zip(np.degrees(2 * theta), mult[keep] * f2[keep] * lp * ratio):
-            y += area * profile(m["profile"][0], m["profile"][1], tt, x - tt - zero)
+        moved = zero + m.get("displacement", 0) * np.cos(theta)
+        for tt, area, shift in zip(np.degrees(2 * theta), mult[keep] * f2[keep] * lp * ratio, moved):
+            y += area * profile(m["profile"][0], m["profile"][1], tt, x - tt - shift)
     return y
 
 
@@ -151,9 +158,10 @@ def agreement(counts, variance, model, parameters):
     return math.sqrt(np.sum(w * (counts - model) ** 2) / total), math.sqrt((len(counts) - parameters) / total)
 
 
-def cif_text(name):
+def cif_text(name, cell=None):
+    """The material's CIF, at its own cell or at another (a refinement's start)."""
     m = MATERIALS[name]
-    a, b, c, alpha, beta, gamma = m["cell"]
+    a, b, c, alpha, beta, gamma = cell or m["cell"]
     group, _, choice = m["group"].partition(" :")
     group = group.split(" :")[0]
     rows = "\n".join(f"{label} {kind} {x} {y} {z} {bb}" for label, kind, x, y, z, bb in m["atoms"])

@@ -1,0 +1,194 @@
+// Each peak's position from Bragg's law on the refined cell and wavelength,
+// 2theta_obs = 2theta + zero + displacement cos theta + transparency sin 2theta
+// (a flat sample off the diffractometer's axis moves peaks as cos theta, a
+// beam reaching into the sample as sin 2theta: Klug & Alexander, X-ray
+// Diffraction Procedures, 2nd ed., 1974, ch. 5), its area the scale times
+// |F|^2 times the Lorentz(-polarisation) factor, as velmora-powder's peaks
+// have it, its shape the pseudo-Voigt of Thompson, Cox & Hastings (1987).
+#include "rietveld/pattern_model.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <numbers>
+
+#include "powder/chebyshev.hpp"
+#include "powder/peak_shape.hpp"
+#include "powder/powder_profile.hpp"
+
+namespace velmora::rietveld {
+namespace {
+
+constexpr double kRadian = std::numbers::pi / 180.0;
+constexpr double kDegree = 180.0 / std::numbers::pi;
+
+using Metric = std::array<double, 6>;  // G*11 G*22 G*33 G*12 G*13 G*23
+
+// The reciprocal metric tensor, the inverse of the direct one.
+Metric reciprocal_metric(std::span<const double, 6> cell) {
+  const double a = cell[0], b = cell[1], c = cell[2];
+  const double ca = std::cos(cell[3] * kRadian), cb = std::cos(cell[4] * kRadian), cg = std::cos(cell[5] * kRadian);
+  const double g11 = a * a, g22 = b * b, g33 = c * c, g12 = a * b * cg, g13 = a * c * cb, g23 = b * c * ca;
+  const double c11 = g22 * g33 - g23 * g23, c22 = g11 * g33 - g13 * g13, c33 = g11 * g22 - g12 * g12;
+  const double c12 = g13 * g23 - g12 * g33, c13 = g12 * g23 - g13 * g22, c23 = g12 * g13 - g11 * g23;
+  const double det = g11 * c11 + g12 * c12 + g13 * c13;
+  return {c11 / det, c22 / det, c33 / det, c12 / det, c13 / det, c23 / det};
+}
+
+double inverse_d_squared(const Metric& m, const std::array<double, 3>& h) {
+  return m[0] * h[0] * h[0] + m[1] * h[1] * h[1] + m[2] * h[2] * h[2] +
+         2 * (m[3] * h[0] * h[1] + m[4] * h[0] * h[2] + m[5] * h[1] * h[2]);
+}
+
+// 1/d^2 at the cell and at the cell moved along each free parameter, ties
+// followed: reflections equal in all of them stay together however the cell
+// is refined.
+std::vector<Metric> probe_metrics(const CellParameters& cell, const CellFreedom& freedom) {
+  std::vector<Metric> probes{reciprocal_metric(cell)};
+  for (std::size_t k = 0; k < 6; ++k) {
+    if (freedom.kind[k] != CellFreedom::Kind::free) continue;
+    CellParameters moved = cell;
+    const double change = k < 3 ? 0.007 * cell[k] : 0.7;
+    moved[k] += change;
+    for (std::size_t j = 0; j < 6; ++j)
+      if (freedom.kind[j] == CellFreedom::Kind::tied) moved[j] += freedom.follows[j][k] * change;
+    probes.push_back(reciprocal_metric(moved));
+  }
+  return probes;
+}
+
+}  // namespace
+
+std::vector<PeakGroup> peak_groups(const std::vector<powder::PowderPeak>& peaks, bool xray, const CellParameters& cell,
+                                   const CellFreedom& freedom) {
+  std::map<Reflection, double> weights;  // each h k l once, whichever lines list it
+  for (const powder::PowderPeak& p : peaks)
+    weights.emplace(p.h, xray ? static_cast<double>(p.fx_squared)
+                              : static_cast<double>(p.fn_squared) + static_cast<double>(p.fm_squared));
+  const std::vector<Metric> probes = probe_metrics(cell, freedom);
+  struct Keyed {
+    std::vector<double> key;
+    PeakGroup group;
+  };
+  std::vector<Keyed> keyed;
+  for (const auto& [h, weight] : weights) {
+    const std::array<double, 3> hd{h[0], h[1], h[2]};
+    Keyed k{{}, {hd, weight, 1}};
+    for (const Metric& m : probes) k.key.push_back(inverse_d_squared(m, hd));
+    keyed.push_back(std::move(k));
+  }
+  std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
+  const auto same = [](const std::vector<double>& a, const std::vector<double>& b) {
+    for (std::size_t i = 0; i < a.size(); ++i)
+      if (std::abs(a[i] - b[i]) > 1e-9 * std::max(std::abs(a[i]), std::abs(b[i]))) return false;
+    return true;
+  };
+  std::vector<PeakGroup> groups;
+  const std::vector<double>* last = nullptr;
+  for (const Keyed& k : keyed) {
+    if (last != nullptr && same(*last, k.key)) {
+      groups.back().weight += k.group.weight;
+      ++groups.back().members;
+    } else {
+      groups.push_back(k.group);
+    }
+    last = &k.key;
+  }
+  return groups;
+}
+
+PatternModel::PatternModel(PatternSetup setup) : setup_(std::move(setup)) {
+  const double low = setup_.x.front(), high = setup_.x.back();
+  for (double x : setup_.x) {
+    const double u = high > low ? (2.0 * x - low - high) / (high - low) : 0.0;
+    chebyshev_.push_back(powder::chebyshev_terms(u, setup_.background_terms));
+  }
+}
+
+namespace {
+
+// One peak of one line at the parameters: centre, area without the scale, shape.
+struct PlacedPeak {
+  double centre = 0, area = 0;
+  powder::PeakShape shape;
+};
+
+bool place(std::span<const double> p, const PatternSetup& s, const Metric& metric, const PeakGroup& g,
+           const LineOfSource& line, PlacedPeak& peak) {
+  const double sin_theta = p[ParameterIndex::wavelength] * line.factor * std::sqrt(inverse_d_squared(metric, g.h)) / 2;
+  if (!(sin_theta > 0 && sin_theta < 1)) return false;
+  const double theta = std::asin(sin_theta);
+  const double cos_theta = std::cos(theta), tan_theta = sin_theta / cos_theta;
+  const double cos_two_theta = 1 - 2 * sin_theta * sin_theta;
+  double lp = 1 / (sin_theta * sin_theta * cos_theta);
+  if (s.xray) lp *= s.polarisation.factor(cos_two_theta);
+  peak.centre = 2 * theta * kDegree + p[ParameterIndex::zero] + p[ParameterIndex::displacement] * cos_theta +
+                p[ParameterIndex::transparency] * 2 * sin_theta * cos_theta;
+  peak.area = line.ratio * g.weight * lp;
+  const std::size_t w = ParameterIndex::profile;
+  const double gaussian_squared = p[w] * tan_theta * tan_theta + p[w + 1] * tan_theta + p[w + 2];
+  const double gaussian = std::sqrt(std::max(gaussian_squared, powder::kNarrowestFwhm * powder::kNarrowestFwhm));
+  if (s.pseudo_voigt) {
+    const double lorentzian = std::max(p[w + 3] * tan_theta + p[w + 4] / cos_theta, 0.0);
+    peak.shape = powder::tch_shape(gaussian, lorentzian);
+  } else {
+    peak.shape = {gaussian, 0.0};
+  }
+  return true;
+}
+
+}  // namespace
+
+void PatternModel::calculate(std::span<const double> p, std::span<double> y) {
+  const Metric metric = reciprocal_metric(p.subspan<ParameterIndex::cell, 6>());
+  peaks_.assign(setup_.x.size(), 0.0);
+  for (const PeakGroup& g : setup_.groups)
+    for (const LineOfSource& line : setup_.lines) {
+      PlacedPeak peak;
+      if (!place(p, setup_, metric, g, line, peak) || peak.area == 0) continue;
+      const auto [first, last] = powder::points_within(setup_.x, peak.centre, powder::shape_reach(peak.shape));
+      for (std::size_t i = first; i < last; ++i)
+        peaks_[i] += peak.area * powder::profile_at(peak.shape, setup_.x[i] - peak.centre);
+    }
+  peaks_at_.assign(p.begin(), p.end());
+  const std::vector<double> b = background(p);
+  for (std::size_t i = 0; i < y.size(); ++i) y[i] = p[ParameterIndex::scale] * peaks_[i] + b[i];
+}
+
+std::vector<double> PatternModel::background(std::span<const double> p) const {
+  std::vector<double> b(setup_.x.size(), 0.0);
+  for (std::size_t i = 0; i < b.size(); ++i)
+    for (int t = 0; t < setup_.background_terms; ++t)
+      b[i] += p[ParameterIndex::background + static_cast<std::size_t>(t)] * chebyshev_[i][static_cast<std::size_t>(t)];
+  return b;
+}
+
+std::vector<std::pair<std::size_t, double>> PatternModel::positions(std::span<const double> p) const {
+  const Metric metric = reciprocal_metric(p.subspan<ParameterIndex::cell, 6>());
+  std::vector<std::pair<std::size_t, double>> centres;
+  for (std::size_t k = 0; k < setup_.groups.size(); ++k)
+    if (PlacedPeak peak; place(p, setup_, metric, setup_.groups[k], setup_.lines.front(), peak))
+      centres.emplace_back(k, peak.centre);
+  return centres;
+}
+
+// The pattern is linear in the scale and the background coefficients.
+bool PatternModel::analytic(std::size_t j) const {
+  return j == ParameterIndex::scale || j >= ParameterIndex::background;
+}
+
+void PatternModel::derivatives(std::span<const double> p, std::span<const double>,
+                               std::span<const std::size_t> columns, Eigen::Ref<Eigen::MatrixXd> d) {
+  if (!std::equal(p.begin(), p.end(), peaks_at_.begin(), peaks_at_.end())) {
+    std::vector<double> y(setup_.x.size());
+    calculate(p, y);
+  }
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    const std::size_t j = columns[c];
+    for (std::size_t i = 0; i < setup_.x.size(); ++i)
+      d(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(c)) =
+          j == ParameterIndex::scale ? peaks_[i] : chebyshev_[i][j - ParameterIndex::background];
+  }
+}
+
+}  // namespace velmora::rietveld

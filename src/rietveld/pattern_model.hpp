@@ -1,0 +1,85 @@
+// The calculated powder pattern as a function of the parameters a refinement
+// changes: the cell and the wavelength move every peak, the zero, the sample
+// displacement and the transparency shift it, Caglioti's U V W and the
+// Thompson-Cox-Hastings X Y shape it, the scale and a Chebyshev background
+// complete it. The structure is held fixed: each peak keeps its |F|^2.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "powder/beam_polarisation.hpp"
+#include "powder/powder_peaks.hpp"
+#include "refine/least_squares.hpp"
+#include "rietveld/cell_freedom.hpp"
+
+namespace velmora::rietveld {
+
+// Reflections whose d-spacing is the same function of the cell (equivalent
+// ones, and those of one h^2 + k^2 + l^2 in a cubic cell): one peak, their
+// squared moduli summed.
+struct PeakGroup {
+  std::array<double, 3> h{};  // one of them
+  double weight = 0;          // sum of |Fn|^2 + |Fm|^2 (barn), or of |FX|^2 (electrons^2)
+  int members = 0;
+};
+
+// A line of the source: its wavelength as a multiple of the first line's, so
+// that refining the wavelength moves every line alike, and its intensity ratio.
+struct LineOfSource {
+  double factor = 1, ratio = 1;
+};
+
+// Where each parameter sits in the vector the engine refines.
+struct ParameterIndex {
+  static constexpr std::size_t scale = 0, zero = 1, displacement = 2, transparency = 3, wavelength = 4;
+  static constexpr std::size_t cell = 5;      // a b c alpha beta gamma
+  static constexpr std::size_t profile = 11;  // U V W X Y
+  static constexpr std::size_t background = 16;
+};
+
+struct PatternSetup {
+  std::vector<PeakGroup> groups;
+  std::vector<LineOfSource> lines;
+  bool xray = false;                 // X-rays carry the polarisation factor of their beam
+  powder::Polarisation polarisation;
+  bool pseudo_voigt = false;  // the Lorentzian widths X Y take part
+  int background_terms = 0;
+  std::vector<double> x;  // the measured 2-theta, sorted, degrees
+};
+
+// The groups of the peaks of the first source line, each kind of intensity
+// the run fits (X-ray or neutron total); reflections stay in one group only
+// while the cell's free parameters keep their d-spacings equal.
+std::vector<PeakGroup> peak_groups(const std::vector<powder::PowderPeak>& peaks, bool xray, const CellParameters& cell,
+                                   const CellFreedom& freedom);
+
+class PatternModel : public refine::Model {
+ public:
+  explicit PatternModel(PatternSetup setup);
+  std::size_t points() const override { return setup_.x.size(); }
+  void calculate(std::span<const double> p, std::span<double> y) override;
+  bool analytic(std::size_t j) const override;
+  void derivatives(std::span<const double> p, std::span<const double> y, std::span<const std::size_t> columns,
+                   Eigen::Ref<Eigen::MatrixXd> d) override;
+
+  // The Bragg peaks alone (no background) of the last calculate, unscaled.
+  const std::vector<double>& unit_peaks() const { return peaks_; }
+  // The background at every point for the parameters p.
+  std::vector<double> background(std::span<const double> p) const;
+  // The peak position at p of each group the first line reaches: the group's
+  // index and its 2-theta in degrees (for the plot's ticks).
+  std::vector<std::pair<std::size_t, double>> positions(std::span<const double> p) const;
+  const std::vector<PeakGroup>& groups() const { return setup_.groups; }
+
+ private:
+  PatternSetup setup_;
+  std::vector<std::vector<double>> chebyshev_;  // the background's terms at each point
+  std::vector<double> peaks_;
+  std::vector<double> peaks_at_;  // the parameters peaks_ was calculated at
+};
+
+}  // namespace velmora::rietveld

@@ -1,0 +1,62 @@
+// The refinement of a calculated pattern against a measured one: from the
+// fit of scale, zero and background as the starting point, the chosen groups
+// of parameters refined by weighted least squares, with their standard
+// uncertainties, the agreement factors and what the engine reports.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/crystal.hpp"
+#include "powder/observed_pattern.hpp"
+#include "powder/pattern_fit.hpp"
+#include "powder/powder_peaks.hpp"
+#include "powder/powder_profile.hpp"
+#include "powder/radiation_source.hpp"
+#include "rietveld/cell_freedom.hpp"
+#include "rietveld/refine_choice.hpp"
+
+namespace velmora::rietveld {
+
+// What the refinement starts from: the crystal's cell and its freedom, the
+// source, the peak shape, and the fit of scale, zero and background.
+struct PatternStart {
+  CellParameters cell{};
+  CellFreedom freedom;
+  std::vector<powder::SourceLine> lines;
+  powder::PeakWidth width;
+  bool xray = false;
+  powder::Polarisation polarisation;  // of an X-ray beam
+  powder::PatternFit fit;  // its sigma are the weights the refinement starts with
+};
+
+struct RefinedValue {
+  std::string name;  // "scale", "zero", "cell.a", "profile.U", "background.0"
+  double value = 0, esd = 0;
+  bool refined = false;
+  std::string follows;  // for a tied value: what it follows ("cell.a")
+};
+
+struct NamedCorrelation {
+  std::string first, second;
+  double value = 0;
+};
+
+struct PatternRefinement {
+  std::vector<RefinedValue> values;
+  std::vector<NamedCorrelation> correlations;  // |value| > 0.9
+  std::vector<std::string> at_bound;
+  int iterations = 0;
+  bool converged = false;
+  std::string stop_reason;
+  std::string cell_basis;  // how the cell's free parameters were found
+  powder::PatternFit fit;  // scale, zero, background, R factors and the calculated pattern at the result
+  std::vector<powder::PowderPeak> peaks;  // at their refined positions less the zero (for ticks)
+};
+
+// Refines the chosen groups. The peaks are those of the run (every line's);
+// ends the run (fail_powder) with the engine's refusal, naming the parameter.
+PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const std::vector<powder::PowderPeak>& peaks,
+                                 const PatternStart& start, const RefineChoice& choice);
+
+}  // namespace velmora::rietveld
