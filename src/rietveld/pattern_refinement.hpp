@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/crystal.hpp"
+#include "powder/beam_polarisation.hpp"
 #include "powder/observed_pattern.hpp"
 #include "powder/pattern_fit.hpp"
 #include "powder/powder_peaks.hpp"
