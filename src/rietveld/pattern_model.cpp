@@ -9,12 +9,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <numbers>
 
 #include "powder/chebyshev.hpp"
 #include "powder/peak_shape.hpp"
 #include "powder/powder_profile.hpp"
+#include "rietveld/profile_derivatives.hpp"
 
 namespace velmora::rietveld {
 namespace {
@@ -107,10 +109,14 @@ PatternModel::PatternModel(PatternSetup setup) : setup_(std::move(setup)) {
 
 namespace {
 
-// One peak of one line at the parameters: centre, area without the scale, shape.
+// One peak of one line at the parameters: centre, area without the scale,
+// shape, and how the centre moves with zero, displacement and transparency
+// and the width and Lorentzian fraction with U V W X Y.
 struct PlacedPeak {
   double centre = 0, area = 0;
   powder::PeakShape shape;
+  std::array<double, 3> centre_by{};  // zero, displacement, transparency
+  std::array<double, 5> fwhm_by{}, eta_by{};
 };
 
 bool place(std::span<const double> p, const PatternSetup& s, const Metric& metric, const PeakGroup& g,
@@ -125,14 +131,27 @@ bool place(std::span<const double> p, const PatternSetup& s, const Metric& metri
   peak.centre = 2 * theta * kDegree + p[ParameterIndex::zero] + p[ParameterIndex::displacement] * cos_theta +
                 p[ParameterIndex::transparency] * 2 * sin_theta * cos_theta;
   peak.area = line.ratio * g.weight * lp;
+  peak.centre_by = {1.0, cos_theta, 2 * sin_theta * cos_theta};
   const std::size_t w = ParameterIndex::profile;
   const double gaussian_squared = p[w] * tan_theta * tan_theta + p[w + 1] * tan_theta + p[w + 2];
-  const double gaussian = std::sqrt(std::max(gaussian_squared, powder::kNarrowestFwhm * powder::kNarrowestFwhm));
+  const double floor = powder::kNarrowestFwhm * powder::kNarrowestFwhm;
+  const double gaussian = std::sqrt(std::max(gaussian_squared, floor));
+  // g = sqrt(U t^2 + V t + W), l = X t + Y / cos theta; no change below the narrowest width
+  std::array<double, 5> g_by{}, l_by{};
+  if (gaussian_squared > floor) g_by = {tan_theta * tan_theta / (2 * gaussian), tan_theta / (2 * gaussian),
+                                        1 / (2 * gaussian), 0, 0};
   if (s.pseudo_voigt) {
-    const double lorentzian = std::max(p[w + 3] * tan_theta + p[w + 4] / cos_theta, 0.0);
-    peak.shape = powder::tch_shape(gaussian, lorentzian);
+    const double raw = p[w + 3] * tan_theta + p[w + 4] / cos_theta;
+    const TchDerivatives tch = tch_with_derivatives(gaussian, std::max(raw, 0.0));
+    if (raw >= 0) l_by = {0, 0, 0, tan_theta, 1 / cos_theta};
+    peak.shape = tch.shape;
+    for (std::size_t k = 0; k < 5; ++k) {
+      peak.fwhm_by[k] = tch.fwhm_by_g * g_by[k] + tch.fwhm_by_l * l_by[k];
+      peak.eta_by[k] = tch.eta_by_g * g_by[k] + tch.eta_by_l * l_by[k];
+    }
   } else {
     peak.shape = {gaussian, 0.0};
+    peak.fwhm_by = g_by;
   }
   return true;
 }
@@ -172,9 +191,12 @@ std::vector<std::pair<std::size_t, double>> PatternModel::positions(std::span<co
   return centres;
 }
 
-// The pattern is linear in the scale and the background coefficients.
+// The pattern is linear in the scale and the background coefficients; the
+// shifts and the widths act through each peak's centre, width and fraction.
+// The cell and the wavelength, which act through Bragg's law on every factor
+// of a peak at once, are left to the engine's differences.
 bool PatternModel::analytic(std::size_t j) const {
-  return j == ParameterIndex::scale || j >= ParameterIndex::background;
+  return j < ParameterIndex::wavelength || j >= ParameterIndex::profile;
 }
 
 void PatternModel::derivatives(std::span<const double> p, std::span<const double>,
@@ -183,12 +205,43 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
     std::vector<double> y(setup_.x.size());
     calculate(p, y);
   }
+  // Which columns ask for a peak's centre (0..2) or shape (3..7) derivative.
+  std::vector<std::pair<std::size_t, std::size_t>> through_peaks;
   for (std::size_t c = 0; c < columns.size(); ++c) {
     const std::size_t j = columns[c];
-    for (std::size_t i = 0; i < setup_.x.size(); ++i)
-      d(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(c)) =
-          j == ParameterIndex::scale ? peaks_[i] : chebyshev_[i][j - ParameterIndex::background];
+    const auto column = static_cast<Eigen::Index>(c);
+    if (j == ParameterIndex::scale) {
+      for (std::size_t i = 0; i < peaks_.size(); ++i) d(static_cast<Eigen::Index>(i), column) = peaks_[i];
+    } else if (j >= ParameterIndex::background) {
+      for (std::size_t i = 0; i < peaks_.size(); ++i)
+        d(static_cast<Eigen::Index>(i), column) = chebyshev_[i][j - ParameterIndex::background];
+    } else {
+      d.col(column).setZero();
+      through_peaks.emplace_back(c, j < ParameterIndex::wavelength ? j - ParameterIndex::zero
+                                                                    : 3 + j - ParameterIndex::profile);
+    }
   }
+  if (through_peaks.empty()) return;
+  const Metric metric = reciprocal_metric(p.subspan<ParameterIndex::cell, 6>());
+  const double scale = p[ParameterIndex::scale];
+  for (const PeakGroup& g : setup_.groups)
+    for (const LineOfSource& line : setup_.lines) {
+      PlacedPeak peak;
+      if (!place(p, setup_, metric, g, line, peak) || peak.area == 0) continue;
+      const double area = scale * peak.area;
+      // A Lorentzian part that may grow from none reaches as far as one.
+      powder::PeakShape reach = peak.shape;
+      if (setup_.pseudo_voigt) reach.eta = std::max(reach.eta, std::numeric_limits<double>::min());
+      const auto [first, last] = powder::points_within(setup_.x, peak.centre, powder::shape_reach(reach));
+      for (std::size_t i = first; i < last; ++i) {
+        const ProfileValue v = profile_with_derivatives(peak.shape, setup_.x[i] - peak.centre);
+        for (const auto& [c, k] : through_peaks) {
+          const double by = k < 3 ? -v.by_dx * peak.centre_by[k]
+                                  : v.by_fwhm * peak.fwhm_by[k - 3] + v.by_eta * peak.eta_by[k - 3];
+          d(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(c)) += area * by;
+        }
+      }
+    }
 }
 
 }  // namespace velmora::rietveld

@@ -116,14 +116,27 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
 
   std::vector<Parameter> parameters = parameters_of(start, choice, pseudo_voigt);
   std::vector<double> sigma = start.fit.sigma;
-  refine::Result result;
-  constexpr int kMostReweightings = 5;
-  for (int pass = 0; pass < kMostReweightings; ++pass) {
+  const auto run = [&](const std::vector<Parameter>& from) {
     try {
-      result = refine::refine(model, parameters, observed.intensity, sigma);
+      return refine::refine(model, from, observed.intensity, sigma);
     } catch (const refine::RefineError& e) {
       powder::fail_powder(observed.source + ": the refinement cannot go on: " + e.what());
     }
+  };
+  // The peaks are put in place before they are shaped: widths refined while the
+  // peaks still stand off their measured places grow to cover the gap (the order
+  // of McCusker et al., J. Appl. Cryst. 32 (1999) 36: scale, background and
+  // positions first, then the profile).
+  refine::Result result;
+  if (choice.has(ParameterGroup::profile) && choice.groups.size() > 1) {
+    std::vector<Parameter> placing = parameters;
+    for (std::size_t j = ParameterIndex::profile; j < ParameterIndex::profile + 5; ++j) placing[j].refined = false;
+    result = run(placing);
+    for (std::size_t j = 0; j < parameters.size(); ++j) parameters[j].value = result.parameters[j].value;
+  }
+  constexpr int kMostReweightings = 5;
+  for (int pass = 0; pass < kMostReweightings; ++pass) {
+    result = run(parameters);
     parameters = result.parameters;
     if (observed.sigma_given) break;
     double largest_change = 0;
@@ -149,8 +162,8 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
     r.values.push_back({parameters[j].name, parameters[j].value, result.esd[j], parameters[j].refined,
                         follows_text(parameters[j], parameters)});
   for (const refine::Correlation& c : result.high_correlations)
-    r.correlations.push_back({parameters[result.refined_indices[c.first]].name,
-                              parameters[result.refined_indices[c.second]].name, c.value});
+    r.correlations.push_back({parameters[c.first].name,
+                              parameters[c.second].name, c.value});
   for (std::size_t j : result.at_bound) r.at_bound.push_back(parameters[j].name);
 
   std::vector<double> values;

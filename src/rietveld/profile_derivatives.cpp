@@ -25,10 +25,6 @@ ProfileValue profile_with_derivatives(const powder::PeakShape& shape, double dx)
     gauss_fwhm = gauss * (dx * dx / (sigma * sigma * sigma) - 1.0 / sigma) / kFwhmPerSigma;
   }
   ProfileValue v;
-  if (shape.eta == 0) {
-    v.value = gauss, v.by_dx = gauss_dx, v.by_fwhm = gauss_fwhm;
-    return v;
-  }
   const double half = fwhm / 2.0, denominator = dx * dx + half * half;
   const double lorentz = half / (std::numbers::pi * denominator);
   const double lorentz_dx = -2.0 * dx * lorentz / denominator;
@@ -57,7 +53,7 @@ TchDerivatives tch_with_derivatives(double g, double l) {
   // eta(q), q = l / Gamma; no derivative where eta is held at 0 or 1
   const double q = l / fwhm;
   const double raw = 1.36603 * q - 0.47719 * q * q + 0.11116 * q * q * q;
-  if (raw > 0 && raw < 1) {
+  if (raw >= 0 && raw < 1) {  // from eta = 0 on: a Lorentzian part can grow from none
     const double eta_q = 1.36603 - 2 * 0.47719 * q + 3 * 0.11116 * q * q;
     t.eta_by_g = eta_q * (-l * t.fwhm_by_g / (fwhm * fwhm));
     t.eta_by_l = eta_q * (1.0 / fwhm - l * t.fwhm_by_l / (fwhm * fwhm));

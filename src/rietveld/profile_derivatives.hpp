@@ -13,7 +13,7 @@ struct ProfileValue {
   double value = 0;     // as powder::profile_at gives it
   double by_dx = 0;     // d value / d dx (a shift of the centre is -by_dx)
   double by_fwhm = 0;   // d value / d Gamma
-  double by_eta = 0;    // d value / d eta
+  double by_eta = 0;    // d value / d eta, also at eta = 0
 };
 
 ProfileValue profile_with_derivatives(const powder::PeakShape& shape, double dx);

@@ -1,0 +1,86 @@
+// The pattern model's exact derivatives against central differences of its own
+// values, for each parameter they cover, on a small cubic pattern of two lines:
+// a Gaussian one and a pseudo-Voigt one, X-rays and neutrons.
+#include "rietveld/pattern_model.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace velmora::rietveld {
+namespace {
+
+struct Case {
+  const char* name;
+  bool pseudo_voigt, xray;
+  std::array<double, 5> profile;  // U V W X Y
+};
+
+std::vector<double> parameters_of(const Case& c) {
+  std::vector<double> p(ParameterIndex::background + 3, 0.0);
+  p[ParameterIndex::scale] = 2.5;
+  p[ParameterIndex::zero] = 0.03;
+  p[ParameterIndex::displacement] = -0.02;
+  p[ParameterIndex::transparency] = 0.01;
+  p[ParameterIndex::wavelength] = 1.5406;
+  const std::array<double, 6> cell = {4.157, 4.157, 4.157, 90, 90, 90};
+  for (std::size_t k = 0; k < 6; ++k) p[ParameterIndex::cell + k] = cell[k];
+  for (std::size_t k = 0; k < 5; ++k) p[ParameterIndex::profile + k] = c.profile[k];
+  p[ParameterIndex::background] = 10, p[ParameterIndex::background + 1] = -2, p[ParameterIndex::background + 2] = 1;
+  return p;
+}
+
+PatternSetup setup_of(const Case& c) {
+  PatternSetup s;
+  s.groups = {{{1, 0, 0}, 40, 6}, {{1, 1, 0}, 90, 12}, {{1, 1, 1}, 25, 8}, {{2, 0, 0}, 60, 6}};
+  s.lines = {{1.0, 1.0}, {1.002485, 0.5}};
+  s.xray = c.xray;
+  s.pseudo_voigt = c.pseudo_voigt;
+  s.background_terms = 3;
+  for (double x = 18; x <= 50; x += 0.01) s.x.push_back(x);
+  return s;
+}
+
+TEST(PatternModel, ExactDerivativesAgreeWithDifferences) {
+  const Case cases[] = {
+      {"gaussian_xray", false, true, {0.01, -0.005, 0.004, 0, 0}},
+      {"pseudo_voigt_neutron", true, false, {0.01, -0.005, 0.004, 0.02, 0.015}},
+      {"pseudo_voigt_from_no_lorentzian", true, true, {0.01, -0.005, 0.004, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    PatternModel model(setup_of(c));
+    std::vector<double> p = parameters_of(c);
+    std::vector<std::size_t> columns;
+    for (std::size_t j = 0; j < p.size(); ++j)
+      if (model.analytic(j) && (c.pseudo_voigt || j < ParameterIndex::profile + 3 || j >= ParameterIndex::background))
+        columns.push_back(j);
+    ASSERT_EQ(columns.size(), (c.pseudo_voigt ? 12u : 10u)) << c.name;
+    std::vector<double> y(model.points());
+    model.calculate(p, y);
+    Eigen::MatrixXd d = Eigen::MatrixXd::Zero(static_cast<Eigen::Index>(y.size()), static_cast<Eigen::Index>(columns.size()));
+    model.derivatives(p, y, columns, d);
+    for (std::size_t c_index = 0; c_index < columns.size(); ++c_index) {
+      const std::size_t j = columns[c_index];
+      // One-sided from a Lorentzian width of nought, which may only grow.
+      const bool one_sided = p[j] == 0;
+      const double h = 1e-6 * std::max(std::abs(p[j]), 0.01);
+      std::vector<double> up = p, down = p, y_up(y.size()), y_down(y.size());
+      up[j] += h;
+      if (!one_sided) down[j] -= h;
+      model.calculate(up, y_up);
+      model.calculate(down, y_down);
+      double largest = 0, worst = 0;
+      for (std::size_t i = 0; i < y.size(); ++i) {
+        const double numeric = (y_up[i] - y_down[i]) / (one_sided ? h : 2 * h);
+        const double exact = d(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(c_index));
+        largest = std::max(largest, std::abs(numeric));
+        worst = std::max(worst, std::abs(numeric - exact));
+      }
+      EXPECT_GT(largest, 0) << c.name << " parameter " << j << " changes nothing";
+      EXPECT_LT(worst, (one_sided ? 1e-3 : 1e-5) * largest) << c.name << " parameter " << j << ": " << worst << " of " << largest;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velmora::rietveld
