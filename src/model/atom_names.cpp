@@ -1,6 +1,7 @@
 // Matching a user's name against the sites of a crystal.
 #include "model/atom_names.hpp"
 
+#include <algorithm>
 #include <cctype>
 
 namespace velmora {
@@ -24,10 +25,20 @@ std::vector<std::string> unmatched_name_warnings(const Crystal& crystal, const s
                                                  const std::map<std::string, std::string>& ions,
                                                  const std::string& g_option,
                                                  const std::map<std::string, double>& g) {
+  return unmatched_name_warnings(std::vector<const Crystal*>{&crystal}, ion_option, ions, g_option, g);
+}
+
+std::vector<std::string> unmatched_name_warnings(const std::vector<const Crystal*>& crystals,
+                                                 const std::string& ion_option,
+                                                 const std::map<std::string, std::string>& ions,
+                                                 const std::string& g_option,
+                                                 const std::map<std::string, double>& g) {
+  std::string sources;
+  for (const Crystal* c : crystals) sources += (sources.empty() ? "" : " or ") + c->source;
   std::vector<std::string> out;
   const auto check = [&](const std::string& option, const std::string& name) {
-    if (!names_atom(crystal, name))
-      out.push_back(option + " " + name + ": names no site, element or atom type of " + crystal.source +
+    if (std::none_of(crystals.begin(), crystals.end(), [&](const Crystal* c) { return names_atom(*c, name); }))
+      out.push_back(option + " " + name + ": names no site, element or atom type of " + sources +
                     ", so it changes nothing");
   };
   for (const auto& entry : ions) check(ion_option, entry.first);

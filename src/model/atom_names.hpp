@@ -27,4 +27,12 @@ std::vector<std::string> unmatched_name_warnings(const Crystal& crystal, const s
                                                  const std::string& g_option,
                                                  const std::map<std::string, double>& g);
 
+// The same for the phases of a mixture: a name is unmatched when it names an
+// atom of none of them.
+std::vector<std::string> unmatched_name_warnings(const std::vector<const Crystal*>& crystals,
+                                                 const std::string& ion_option,
+                                                 const std::map<std::string, std::string>& ions,
+                                                 const std::string& g_option,
+                                                 const std::map<std::string, double>& g);
+
 }  // namespace velmora

@@ -1,6 +1,7 @@
 // The picture of a fit, through PLplot's SVG driver: the measured points and
 // the calculated line (with its background) in the upper panel, a strip of
-// tick marks per kind of peak (nuclear, magnetic) under it, and the
+// tick marks per kind of peak (nuclear, magnetic) and per further phase of a
+// mixture under it, and the
 // difference, observed minus calculated, in a lower panel on the same
 // vertical scale. The horizontal axis is 2-theta, d or Q.
 #include "powder/powder_plot.hpp"
@@ -20,7 +21,7 @@ namespace velmora::powder {
 namespace {
 
 enum Colour : PLINT { kPaper = 0, kInk = 1, kObserved = 2, kCalculated = 3, kBackground = 4, kDifference = 5,
-                      kNuclear = 6, kMagnetic = 7 };
+                      kNuclear = 6, kMagnetic = 7, kFurtherPhase = 8 };
 
 void set_colours() {
   plscol0(kPaper, 255, 255, 255);
@@ -31,6 +32,7 @@ void set_colours() {
   plscol0(kDifference, 15, 110, 60);
   plscol0(kNuclear, 20, 50, 140);
   plscol0(kMagnetic, 205, 30, 30);
+  plscol0(kFurtherPhase, 200, 120, 0);
 }
 
 double tick_spacing(double span) {
@@ -43,7 +45,7 @@ double tick_spacing(double span) {
 struct TickRow {
   std::vector<double> positions;  // on the axis
   Colour colour;
-  const char* label;
+  std::string label;
 };
 
 void draw_legend(const std::vector<std::pair<Colour, const char*>>& entries, bool first_is_points) {
@@ -97,31 +99,36 @@ Intensity peak_kind(const FitPicture& p) {
 
 // The tick row of one kind of peak: every observable peak of that kind within
 // the measured range, moved by the zero shift.
-TickRow tick_row(const FitPicture& p, float PowderPeak::*of, Colour colour, const char* label) {
+TickRow tick_row(const FitPicture& p, const std::vector<PowderPeak>& peaks, float PowderPeak::*of, Colour colour,
+                 std::string label) {
   const double low = p.observed.two_theta.front(), high = p.observed.two_theta.back();
   float strongest_peak = 0;
-  for (const PowderPeak& peak : p.peaks) strongest_peak = std::max(strongest_peak, peak.*of);
+  for (const PowderPeak& peak : peaks) strongest_peak = std::max(strongest_peak, peak.*of);
   std::set<double> at;
-  for (const PowderPeak& peak : p.peaks) {
+  for (const PowderPeak& peak : peaks) {
     const double centre = peak.two_theta + p.fit.zero_shift;
     if (observable(peak.*of, strongest_peak) && centre >= low && centre <= high)
       at.insert(p.axis.at(centre));
   }
-  return {{at.begin(), at.end()}, colour, label};
+  return {{at.begin(), at.end()}, colour, std::move(label)};
 }
 
 // One row of X-ray peaks; or a row of nuclear peaks, and one of magnetic
-// peaks when there are any.
+// peaks when there are any; then one row for each further phase, of the
+// peaks the refinement placed (X-ray, or nuclear and magnetic together).
 std::vector<TickRow> tick_rows(const FitPicture& p) {
   std::vector<TickRow> rows;
-  if (peak_kind(p) == Intensity::xray) {
-    rows.push_back(tick_row(p, &PowderPeak::xray, kNuclear, "Bragg"));
-    return rows;
+  const bool xray = peak_kind(p) == Intensity::xray;
+  if (xray) {
+    rows.push_back(tick_row(p, p.peaks, &PowderPeak::xray, kNuclear, p.further_phases.empty() ? "Bragg" : "phase 1"));
+  } else {
+    rows.push_back(tick_row(p, p.peaks, &PowderPeak::nuclear, kNuclear, p.further_phases.empty() ? "nuclear" : "phase 1"));
+    if (std::any_of(p.peaks.begin(), p.peaks.end(), [](const PowderPeak& q) { return q.magnetic > 0; }))
+      rows.push_back(tick_row(p, p.peaks, &PowderPeak::magnetic, kMagnetic, "magnetic"));
   }
-  rows.push_back(tick_row(p, &PowderPeak::nuclear, kNuclear, "nuclear"));
-  if (std::any_of(p.peaks.begin(), p.peaks.end(),
-                  [](const PowderPeak& q) { return q.magnetic > 0; }))
-    rows.push_back(tick_row(p, &PowderPeak::magnetic, kMagnetic, "magnetic"));
+  for (std::size_t k = 0; k < p.further_phases.size(); ++k)
+    rows.push_back(tick_row(p, p.further_phases[k], xray ? &PowderPeak::xray : &PowderPeak::nuclear, kFurtherPhase,
+                            "phase " + std::to_string(k + 2)));
   return rows;
 }
 
@@ -236,7 +243,7 @@ void draw_tick_rows(const std::vector<TickRow>& rows, const FitCurves& c, const 
     const double row_top = nrows - static_cast<double>(r);
     plcol0(rows[r].colour);
     for (double at : rows[r].positions) pljoin(at, row_top - 0.2, at, row_top - 0.8);
-    plmtex("lv", 0.6, (row_top - 0.5) / nrows, 1.0, rows[r].label);
+    plmtex("lv", 0.6, (row_top - 0.5) / nrows, 1.0, rows[r].label.c_str());
   }
   plcol0(kInk);
   plbox("bc", l.xtick, 0, "bc", 0, 0);

@@ -1,5 +1,5 @@
 // Least squares by variable projection: for a given zero shift the model is
-// linear in the scale and the background coefficients, solved with Eigen's
+// linear in the scales (one a phase) and the background coefficients, solved with Eigen's
 // column-pivoting QR on the weighted design matrix; the zero shift, the one
 // non-linear parameter, is found by a scan at a quarter of the narrowest peak
 // width followed by a golden-section search of the best interval. The search
@@ -23,7 +23,7 @@ namespace {
 
 struct LinearFit {
   double chi_squared = INFINITY;  // sum of w (y_obs - y_calc)^2
-  Eigen::VectorXd coefficients;   // scale, then the background terms
+  Eigen::VectorXd coefficients;   // the phases' scales, then the background terms
 };
 
 class Fitter {
@@ -46,10 +46,13 @@ class Fitter {
 
   // The design matrix and its factorisation keep their storage from one trial
   // shift to the next: the search solves some hundred systems of this size.
-  LinearFit solve(const std::vector<double>& pattern) {
+  LinearFit solve(const std::vector<std::vector<double>>& phases) {
     const Eigen::Index n = weighted_y_.size(), terms = weighted_background_.cols();
-    design_.resize(n, terms + 1);
-    for (Eigen::Index i = 0; i < n; ++i) design_(i, 0) = pattern[static_cast<std::size_t>(i)] * root_weight_[i];
+    const auto count = static_cast<Eigen::Index>(phases.size());
+    design_.resize(n, terms + count);
+    for (Eigen::Index k = 0; k < count; ++k)
+      for (Eigen::Index i = 0; i < n; ++i)
+        design_(i, k) = phases[static_cast<std::size_t>(k)][static_cast<std::size_t>(i)] * root_weight_[i];
     design_.rightCols(terms) = weighted_background_;
     qr_.compute(design_);
     LinearFit fit;
@@ -126,14 +129,16 @@ double golden_minimum(const std::function<double(double)>& chi2, double a, doubl
   return (a + b) / 2.0;
 }
 
-// The fit's values at a shift from the linear solution: scale, background,
+// The fit's values at a shift from the linear solution: scales, background,
 // the calculated points and Rp = sum |yo - yc| / sum |yo|.
-PatternFit fit_at(const ObservedPattern& observed, const LinearFit& linear, const std::vector<double>& calculated,
-                  double shift, int terms) {
+PatternFit fit_at(const ObservedPattern& observed, const LinearFit& linear,
+                  const std::vector<std::vector<double>>& calculated, double shift, int terms) {
   PatternFit fit;
-  fit.scale = linear.coefficients[0];
+  const std::size_t count = calculated.size();
+  fit.scales.assign(linear.coefficients.data(), linear.coefficients.data() + count);
+  fit.scale = fit.scales.front();
   fit.zero_shift = shift;
-  fit.background.assign(linear.coefficients.data() + 1, linear.coefficients.data() + 1 + terms);
+  fit.background.assign(linear.coefficients.data() + count, linear.coefficients.data() + count + terms);
   const double low = observed.two_theta.front(), high = observed.two_theta.back();
   double absolute_difference = 0, absolute_observed = 0;
   for (std::size_t i = 0; i < observed.two_theta.size(); ++i) {
@@ -142,7 +147,9 @@ PatternFit fit_at(const ObservedPattern& observed, const LinearFit& linear, cons
     double background = 0;
     for (int j = 0; j < terms; ++j) background += fit.background[static_cast<std::size_t>(j)] * t[static_cast<std::size_t>(j)];
     fit.background_values.push_back(background);
-    fit.calculated.push_back(fit.scale * calculated[i] + background);
+    double peaks = 0;
+    for (std::size_t k = 0; k < count; ++k) peaks += fit.scales[k] * calculated[k][i];
+    fit.calculated.push_back(peaks + background);
     absolute_difference += std::abs(observed.intensity[i] - fit.calculated.back());
     absolute_observed += std::abs(observed.intensity[i]);
   }
@@ -156,12 +163,18 @@ bool fit_supported() { return true; }
 
 PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pattern, int terms,
                        double narrowest, double zero_range, double zero_centre) {
+  return fit_pattern(observed, std::vector<ShiftedPattern>{pattern}, terms, narrowest, zero_range, zero_centre);
+}
+
+PatternFit fit_pattern(const ObservedPattern& observed, const std::vector<ShiftedPattern>& phases, int terms,
+                       double narrowest, double zero_range, double zero_centre) {
   const std::size_t n = observed.two_theta.size();
-  const std::size_t parameters = 2 + static_cast<std::size_t>(terms);
+  const std::size_t parameters = 1 + phases.size() + static_cast<std::size_t>(terms);
   if (n <= parameters)
     fail_powder(observed.source + ": " + std::to_string(n) + " points cannot fix " +
-                std::to_string(parameters) + " parameters (scale, zero shift and " + std::to_string(terms) +
-                " background terms)");
+                std::to_string(parameters) + " parameters (" +
+                (phases.size() == 1 ? std::string("scale") : std::to_string(phases.size()) + " scales") +
+                ", zero shift and " + std::to_string(terms) + " background terms)");
   // The scan: a step of a quarter width cannot step over a peak's minimum.
   // At most kMostScanSteps on each side, for peaks far narrower than the range.
   // A range of 0 holds the shift at its centre.
@@ -173,14 +186,22 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
   };
 
   const std::vector<double>& x = observed.two_theta;
-  const SampledPattern sampled(pattern, x.front() - std::abs(zero_centre) - zero_range,
-                               x.back() + std::abs(zero_centre) + zero_range, narrowest);
+  std::vector<SampledPattern> sampled;
+  for (const ShiftedPattern& pattern : phases)
+    sampled.emplace_back(pattern, x.front() - std::abs(zero_centre) - zero_range,
+                         x.back() + std::abs(zero_centre) + zero_range, narrowest);
+  const auto patterns_at = [&](double shift, bool exact) {
+    std::vector<std::vector<double>> y;
+    for (std::size_t k = 0; k < phases.size(); ++k)
+      y.push_back(exact || sampled[k].empty() ? phases[k](x, shift) : sampled[k].shifted(x, shift));
+    return y;
+  };
   std::vector<double> sigma = observed.sigma;
   // Made anew (emplace) when the weights change.
   std::optional<Fitter> fitter;
   fitter.emplace(observed, sigma, terms);
   const auto chi2_at = [&](double shift) {
-    return fitter->solve(sampled.empty() ? pattern(x, shift) : sampled.shifted(x, shift)).chi_squared;
+    return fitter->solve(patterns_at(shift, false)).chi_squared;
   };
 
   double best = zero_centre, best_chi2 = INFINITY;
@@ -190,12 +211,14 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
     if (chi2 < best_chi2) best = shift, best_chi2 = chi2;
   }
   double shift = golden_minimum(chi2_at, within(best - step), within(best + step));
-  std::vector<double> calculated = pattern(x, shift);
-  if (std::all_of(calculated.begin(), calculated.end(), [](double v) { return v == 0.0; }))
-    fail_powder(observed.source + ": the calculated pattern has no peak between " +
-                shortest_text(static_cast<float>(observed.two_theta.front())) + " and " +
-                shortest_text(static_cast<float>(observed.two_theta.back())) +
-                " degrees, so there is no scale to fit");
+  std::vector<std::vector<double>> calculated = patterns_at(shift, true);
+  for (std::size_t k = 0; k < calculated.size(); ++k)
+    if (std::all_of(calculated[k].begin(), calculated[k].end(), [](double v) { return v == 0.0; }))
+      fail_powder(observed.source + ": the calculated pattern" +
+                  (phases.size() == 1 ? std::string() : " of phase " + std::to_string(k + 1)) +
+                  " has no peak between " + shortest_text(static_cast<float>(observed.two_theta.front())) +
+                  " and " + shortest_text(static_cast<float>(observed.two_theta.back())) +
+                  " degrees, so there is no scale to fit");
   PatternFit fit = fit_at(observed, fitter->solve(calculated), calculated, shift, terms);
 
   // Counts without sigma are Poisson: weights from the observed counts pull the
@@ -207,12 +230,15 @@ PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pa
   for (int pass = 0; !observed.sigma_given && pass < kMostReweightings; ++pass) {
     for (std::size_t i = 0; i < n; ++i) sigma[i] = std::sqrt(std::max(fit.calculated[i], 1.0));
     fitter.emplace(observed, sigma, terms);
-    const double previous_shift = shift, previous_scale = fit.scale;
+    const double previous_shift = shift;
+    const std::vector<double> previous_scales = fit.scales;
     shift = golden_minimum(chi2_at, within(shift - step), within(shift + step));
-    calculated = pattern(x, shift);
+    calculated = patterns_at(shift, true);
     fit = fit_at(observed, fitter->solve(calculated), calculated, shift, terms);
-    if (std::abs(shift - previous_shift) < 1e-6 && std::abs(fit.scale - previous_scale) <= 1e-8 * std::abs(fit.scale))
-      break;
+    bool settled = std::abs(shift - previous_shift) < 1e-6;
+    for (std::size_t k = 0; k < fit.scales.size(); ++k)
+      settled = settled && std::abs(fit.scales[k] - previous_scales[k]) <= 1e-8 * std::abs(fit.scales[k]);
+    if (settled) break;
   }
 
   // The agreement with the weights w = 1 / sigma^2 of the fit: for counts the
@@ -244,6 +270,10 @@ namespace velmora::powder {
 bool fit_supported() { return false; }
 
 PatternFit fit_pattern(const ObservedPattern&, const ShiftedPattern&, int, double, double, double) {
+  fail_powder("--observed: this velmora-powder was built without Eigen (Debian: libeigen3-dev)");
+}
+
+PatternFit fit_pattern(const ObservedPattern&, const std::vector<ShiftedPattern>&, int, double, double, double) {
   fail_powder("--observed: this velmora-powder was built without Eigen (Debian: libeigen3-dev)");
 }
 

@@ -14,7 +14,8 @@
 namespace velmora::powder {
 
 struct PatternFit {
-  double scale = 0;
+  double scale = 0;                // the first phase's
+  std::vector<double> scales;      // every phase's, the first phase's first
   double zero_shift = 0;           // degrees: 2theta_obs = 2theta_calc + zero_shift
   std::vector<double> background;  // Chebyshev coefficients, over the measured range mapped to -1..1
   double rp = 0, rwp = 0, rexp = 0, chi2 = 0;  // fractions (not percent); chi2 = (Rwp / Rexp)^2
@@ -41,6 +42,11 @@ using ShiftedPattern = std::function<std::vector<double>(const std::vector<doubl
 // the measured ones: peak area in (counts x degrees of 2theta) over the peak's
 // integrated intensity as the pattern gives it.
 PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pattern,
+                       int background_terms, double narrowest, double zero_range, double zero_centre = 0);
+
+// The same for a mixture: one scale for each phase's pattern, one zero shift
+// and one background for them all.
+PatternFit fit_pattern(const ObservedPattern& observed, const std::vector<ShiftedPattern>& phases,
                        int background_terms, double narrowest, double zero_range, double zero_centre = 0);
 
 // Whether this build fits (it does when built with Eigen).

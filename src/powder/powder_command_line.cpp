@@ -80,6 +80,11 @@ void check_distinct_files(const PowderOptions& options) {
     fail_powder("--observed -: standard input already holds the answers; name a file for one of them");
   std::vector<std::pair<std::string, std::string>> seen = {{"the answer file", options.answers}};
   if (!options.observed.empty()) seen.emplace_back("--observed", options.observed);
+  for (const std::string& phase : options.phases) {
+    for (const auto& [other, other_path] : seen)
+      if (same_file(phase, other_path)) fail_powder("--phase " + phase + ": the same file as " + other);
+    seen.emplace_back("--phase " + phase, phase);
+  }
   std::string on_standard_output;
   for (const auto& [option, path] :
        {std::pair<std::string, std::string>{"--reflections", options.reflections},
@@ -119,7 +124,7 @@ std::string powder_usage_text() {
          "         [--polarisation P] [--answer-hkl] [--dmin D] [--block NAME]\n"
          "         [--ion NAME=ION ...] [--magnetic-model j0|dipole] [--g NAME=G ...]\n"
          "         [--observed FILE [--background-terms N] [--zero-range Z] [--refine LIST]\n"
-         "         [--fit-report OUT.json]]\n"
+         "         [--phase FILE ...] [--fit-report OUT.json]]\n"
          "         [--reflections OUT.csv] [--csv OUT.csv] [--xy OUT|-] [--plot OUT.svg [--axis 2theta|d|q]\n"
          "         [--label-peaks N]]\n"
          "The powder pattern of the structure in a velmora answer file, or in a CIF or magnetic CIF\n"
@@ -164,8 +169,11 @@ std::string powder_usage_text() {
          "                        displacement (cos theta), transparency (sin 2theta), profile (U V W,\n"
          "                        and X Y of --tch), or all (for the radiation); the table of refined\n"
          "                        values goes to standard output unless an output goes there\n"
+         "  --phase FILE          a further phase of the sample (CIF or answer file; repeatable), fitted\n"
+         "                        beside INPUT with its own scale, and refined with its own cell; its\n"
+         "                        peak widths follow INPUT's; its names phase.2.scale, phase.2.cell.a...\n"
          "  --fit-report OUT      the fit as JSON: scale, zero_shift, background, Rp, Rwp, Rexp, chi2\n"
-         "                        and, with --refine, every parameter with its esd\n"
+         "                        and, with --refine, every parameter with its esd; with --phase, scales\n"
          "  --reflections OUT     per peak: h k l, d, 2theta, |Fn|^2 |Fm|^2 |FX|^2, the integrated\n"
          "                        intensities and the wavelength (standard output when no output is named)\n"
          "  --csv OUT             the pattern: 2theta, neutron nuclear, magnetic, total, X-ray; with\n"
@@ -183,7 +191,7 @@ std::vector<frontend::OptionSpec> options_with_shared() {
   std::vector<frontend::OptionSpec> options = {
       {"--wavelength"}, {"--two-theta"}, {"--fwhm"}, {"--caglioti"}, {"--csv"}, {"--reflections"},
       {"--plot"}, {"--radiation"}, {"--source"}, {"--tch"}, {"--observed"}, {"--fit-report"},
-      {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--refine"}, {"--axis"}, {"--label-peaks"},
+      {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--refine"}, {"--phase", true, true}, {"--axis"}, {"--label-peaks"},
       {"--instrument"}, {"--polarisation"}, {"--answer-hkl", false}};
   for (frontend::OptionSpec& shared : frontend::shared_option_specs()) options.push_back(std::move(shared));
   return options;
@@ -300,6 +308,12 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
   if (given.count("--observed") == 0)
     for (const char* fit_option : {"--fit-report", "--background-terms", "--zero-range", "--refine"})
       if (given.count(fit_option)) fail_powder(std::string(fit_option) + " needs --observed FILE to fit");
+  options.phases = line.values("--phase");
+  if (!options.phases.empty() && given.count("--observed") == 0)
+    fail_powder("--phase " + options.phases.front() +
+                " needs --observed FILE: the phases of a mixture take their scales from a fit");
+  for (const std::string& phase : options.phases)
+    if (phase == "-") fail_powder("--phase -: a phase is read from a file; name it");
   options.csv = given["--csv"];
   options.reflections = given["--reflections"];
   options.plot = given["--plot"];

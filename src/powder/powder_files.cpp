@@ -69,11 +69,17 @@ TextFill fit_csv(const ObservedPattern& o, const PatternFit& fit) {
 std::string fit_json(const PatternFit& fit, const std::string& members) {
   std::string background;
   for (double b : fit.background) background += (background.empty() ? "" : ", ") + shortest_text(b);
+  // A mixture's scales, one a phase, the input's first.
+  std::string phase_scales;
+  for (std::size_t k = 0; fit.scales.size() > 1 && k < fit.scales.size(); ++k)
+    phase_scales += (k == 0 ? ",\n  \"scales\": [" : ", ") + shortest_text(fit.scales[k]) +
+                    (k + 1 == fit.scales.size() ? "]" : "");
   return "{\n  \"scale\": " + shortest_text(fit.scale) + ",\n  \"scale_means\": \"" + fit.scale_means +
          "\",\n  \"zero_shift\": " + shortest_text(fit.zero_shift) +
          ",\n  \"background\": [" + background + "],\n  \"Rp\": " + shortest_text(fit.rp) +
          ",\n  \"Rwp\": " + shortest_text(fit.rwp) + ",\n  \"Rexp\": " + shortest_text(fit.rexp) +
-         ",\n  \"chi2\": " + shortest_text(fit.chi2) + (members.empty() ? "" : ",\n" + members) + "\n}\n";
+         ",\n  \"chi2\": " + shortest_text(fit.chi2) + phase_scales + (members.empty() ? "" : ",\n" + members) +
+         "\n}\n";
 }
 
 TextFill xy_text(const std::vector<float>& two_theta, const std::vector<float>& intensity) {

@@ -37,6 +37,9 @@ struct PowderOptions {
   // --refine: the groups refined by least squares after the fit of scale, zero
   // and background that starts them; none: that fit alone, as before
   std::optional<rietveld::RefineChoice> refine;
+  // --phase: further phases of a mixture (CIF or answer file), each with its
+  // own scale, cell and peak widths in the fit
+  std::vector<std::string> phases;
   Axis axis = Axis::two_theta;
   int labels = 0;            // hkl labels on the strongest peaks of the plot
   bool answer_hkl = false;   // the answer file's own reflections instead of the cell's

@@ -5,6 +5,7 @@
 // wavelength.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ struct FitPicture {
   const std::vector<PowderPeak>& peaks;
   Radiation radiation;  // neutron (nuclear and magnetic ticks) or xray
   PlotAxis axis;
+  // The peaks of a mixture's further phases, a row of ticks each. A phase given
+  // by the peaks the pattern computes has the nuclear and magnetic peaks in one
+  // row (their sum in `nuclear`), as the refinement's placed peaks have them.
+  std::span<const std::vector<PowderPeak>> further_phases = {};
 };
 
 // Draws the fit into the existing file `file` as draw_powder_plot does.

@@ -83,9 +83,6 @@ CrystalReflections crystal_reflections_of(const PowderOptions& options, const Ra
     note_rows_beyond_velmora(crystal, remarks);
     choose_magnetic_forms(crystal, options, remarks);
   }
-  for (const std::string& warning :
-       unmatched_name_warnings(crystal.model, "--ion", options.ions, "--g", options.g))
-    remarks.warn(warning);
   model_line = crystal.model.magnetism.model_line;
   const double shortest = shortest_wavelength(options.lines);
   const double range_d = smallest_d(shortest, range.two_theta_max);
@@ -116,6 +113,39 @@ CrystalReflections crystal_reflections_of(const PowderOptions& options, const Ra
 void collect_peaks(CrystalReflections& reflections, PeakCollector& peaks) {
   for_each_crystal_reflection(reflections.crystal, std::move(reflections.hkl),
                               [&peaks](const ReflectionValues& v) { peaks.add(v); });
+}
+
+// A further phase of a mixture: its crystal and its peaks at every line.
+struct FurtherPhase {
+  Crystal crystal;
+  std::vector<PowderPeak> peaks;
+};
+
+// The phases of --phase, read as the input is (a CIF's first block, the
+// cell's reflections), each magnetic model said in a note.
+std::vector<FurtherPhase> further_phases_of(const PowderOptions& options, const Range& range, Remarks& remarks) {
+  std::vector<FurtherPhase> phases;
+  for (const std::string& file : options.phases) {
+    PowderOptions phase_options = options;
+    phase_options.answers = file;
+    phase_options.block.clear();
+    phase_options.answer_hkl = false;
+    std::string model_line;
+    CrystalReflections reflections = crystal_reflections_of(phase_options, range, remarks, model_line);
+    if (!model_line.empty()) remarks.note(reflections.crystal.source() + ": " + model_line);
+    PeakCollector collector(options.lines, nullptr, options.polarisation);
+    collect_peaks(reflections, collector);
+    phases.push_back({std::move(reflections.crystal.model), collector.finish(remarks)});
+  }
+  return phases;
+}
+
+// A further phase's peaks as its row of ticks shows them: for neutrons the
+// nuclear and magnetic intensity together.
+std::vector<PowderPeak> tick_peaks(std::vector<PowderPeak> peaks, Intensity kind) {
+  if (kind != Intensity::xray)
+    for (PowderPeak& p : peaks) p.nuclear += p.magnetic, p.magnetic = 0;
+  return peaks;
 }
 
 Intensity kind_of(Radiation radiation) { return radiation == Radiation::xray ? Intensity::xray : Intensity::neutron_total; }
@@ -165,11 +195,13 @@ PlotAxis plot_axis(const PowderOptions& options) {
   return {options.axis, options.lines.front().wavelength, options.labels};
 }
 
-double narrowest_width(const std::vector<PowderPeak>& peaks, const PeakWidth& width, const ObservedPattern& o) {
+double narrowest_width(const std::vector<const std::vector<PowderPeak>*>& phases, const PeakWidth& width,
+                       const ObservedPattern& o) {
   double narrowest = INFINITY;
-  for (const PowderPeak& p : peaks)
-    if (p.two_theta >= o.two_theta.front() - 5 && p.two_theta <= o.two_theta.back() + 5)
-      narrowest = std::min(narrowest, width.at(p));
+  for (const std::vector<PowderPeak>* peaks : phases)
+    for (const PowderPeak& p : *peaks)
+      if (p.two_theta >= o.two_theta.front() - 5 && p.two_theta <= o.two_theta.back() + 5)
+        narrowest = std::min(narrowest, width.at(p));
   return std::isfinite(narrowest) ? narrowest : 0.1;
 }
 
@@ -200,37 +232,56 @@ bool writes_standard_output(const PowderOptions& o) {
 // Fits, refines when asked, and writes the outputs; gives the table of refined
 // values for standard output (empty: nothing refined, or it carries an output).
 std::string fit_and_write(const PowderOptions& options, ObservedPattern& observed, const std::vector<PowderPeak>& peaks,
-                          const Crystal& crystal, const std::string& model_line, PendingOutputs& outputs,
-                          Remarks& remarks) {
+                          const Crystal& crystal, const std::vector<FurtherPhase>& further, const std::string& model_line,
+                          PendingOutputs& outputs, Remarks& remarks) {
   const Intensity kind = kind_of(options.radiation);
-  const std::vector<PowderPeak> merged = merged_peaks(peaks);
-  PatternFit fit = fit_pattern(
-      observed, [&](const std::vector<double>& x, double shift) { return pattern_at(merged, options.width, kind, x, shift); },
-      options.background_terms, narrowest_width(peaks, options.width, observed), options.zero_range,
-      options.zero_centre);
+  std::vector<const std::vector<PowderPeak>*> phase_peaks{&peaks};
+  for (const FurtherPhase& phase : further) phase_peaks.push_back(&phase.peaks);
+  std::vector<std::vector<PowderPeak>> merged;
+  for (const std::vector<PowderPeak>* p : phase_peaks) merged.push_back(merged_peaks(*p));
+  std::vector<ShiftedPattern> patterns;
+  for (const std::vector<PowderPeak>& m : merged)
+    patterns.emplace_back([&m, &options, kind](const std::vector<double>& x, double shift) {
+      return pattern_at(m, options.width, kind, x, shift);
+    });
+  PatternFit fit = fit_pattern(observed, patterns, options.background_terms,
+                               narrowest_width(phase_peaks, options.width, observed), options.zero_range,
+                               options.zero_centre);
   fit.scale_means = scale_meaning(kind, options.polarisation);
   const std::vector<PowderPeak>* ticks = &peaks;
+  std::vector<std::vector<PowderPeak>> further_ticks;
+  for (const FurtherPhase& phase : further) further_ticks.push_back(tick_peaks(phase.peaks, kind));
   std::string report_members;
 #ifdef VELMORA_POWDER_FIT
   std::optional<rietveld::PatternRefinement> refinement;
   if (options.refine) {
     rietveld::RefineChoice choice = *options.refine;
     rietveld::settle_all(choice, kind == Intensity::xray);
-    rietveld::PatternStart start{crystal.cell, rietveld::cell_freedom(crystal.cell, crystal.operations),
-                                 options.lines, options.width, kind == Intensity::xray, options.polarisation,
+    rietveld::PatternStart start{{}, options.lines, options.width, kind == Intensity::xray, options.polarisation,
                                  std::move(fit)};
-    refinement = rietveld::refine_pattern(observed, peaks, start, choice);
+    start.phases.push_back({peaks, crystal.cell, rietveld::cell_freedom(crystal.cell, crystal.operations)});
+    for (const FurtherPhase& phase : further)
+      start.phases.push_back({phase.peaks, phase.crystal.cell,
+                              rietveld::cell_freedom(phase.crystal.cell, phase.crystal.operations)});
+    refinement = rietveld::refine_pattern(observed, start, choice);
     fit = refinement->fit;
-    ticks = &refinement->peaks;
+    ticks = &refinement->phase_peaks.front();
+    further_ticks.assign(refinement->phase_peaks.begin() + 1, refinement->phase_peaks.end());
     report_members = refinement_json_members(*refinement);
     if (!refinement->converged) remarks.warn("the refinement did not converge: " + refinement->stop_reason);
   }
-#else
-  (void)crystal;
 #endif
+  for (std::size_t k = 0; fit.scales.size() > 1 && k < fit.scales.size(); ++k)
+    if (!(fit.scales[k] > 0))
+      remarks.warn("phase " + std::to_string(k + 1) + " (" + (k == 0 ? crystal.source : further[k - 1].crystal.source) +
+                   ") ends with scale " +
+                   shortest_text(static_cast<float>(fit.scales[k])) +
+                   ": the measured pattern shows none of its peaks");
   observed.sigma = std::move(fit.sigma);  // the CSV's sigma: those the fit weighted by
   const auto f = [](double v) { return shortest_text(static_cast<float>(v)); };
-  remarks.note("fit to " + observed.source + ": scale " + f(fit.scale) + ", zero shift " + f(fit.zero_shift) +
+  std::string scales = f(fit.scale);
+  for (std::size_t k = 1; k < fit.scales.size(); ++k) scales += ", phase " + std::to_string(k + 1) + " " + f(fit.scales[k]);
+  remarks.note("fit to " + observed.source + ": scale " + scales + ", zero shift " + f(fit.zero_shift) +
                "°, Rp " + f(100 * fit.rp) + "%, Rwp " + f(100 * fit.rwp) + "%, Rexp " + f(100 * fit.rexp) +
                "%, chi2 " + f(fit.chi2));
   if (report_members.empty() &&
@@ -243,7 +294,7 @@ std::string fit_and_write(const PowderOptions& options, ObservedPattern& observe
   if (!options.xy.empty()) outputs.write(options.xy, xy_text(observed.two_theta, fit.calculated));
   if (!options.plot.empty() &&
       !draw_fit_plot(outputs.reserve(options.plot), plot_title(options, model_line),
-                     {observed, fit, *ticks, options.radiation, plot_axis(options)}))
+                     {observed, fit, *ticks, options.radiation, plot_axis(options), further_ticks}))
     fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");
 #ifdef VELMORA_POWDER_FIT
   if (refinement && !writes_standard_output(options)) return refinement_table(*refinement, observed.source);
@@ -280,6 +331,11 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   const Range range = range_of(options, observed ? &*observed : nullptr);
   std::string model_line;
   CrystalReflections reflections = crystal_reflections_of(options, range, remarks, model_line);
+  const std::vector<FurtherPhase> further = further_phases_of(options, range, remarks);
+  std::vector<const Crystal*> crystals{&reflections.crystal.model};
+  for (const FurtherPhase& phase : further) crystals.push_back(&phase.crystal);
+  for (const std::string& warning : unmatched_name_warnings(crystals, "--ion", options.ions, "--g", options.g))
+    remarks.warn(warning);
   PendingOutputs outputs("velmora-powder", "this output");
   if (!observed && options.csv.empty() && options.plot.empty() && options.xy.empty() && options.lines.size() == 1) {
     // Only the reflections table: each row is written as its reflection is
@@ -307,7 +363,8 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   if (!options.reflections.empty()) outputs.write(options.reflections, with_model(reflections_csv(peaks), model_line));
   std::string refined_values;
   if (observed)
-    refined_values = fit_and_write(options, *observed, peaks, reflections.crystal.model, model_line, outputs, remarks);
+    refined_values =
+        fit_and_write(options, *observed, peaks, reflections.crystal.model, further, model_line, outputs, remarks);
   else if (!options.csv.empty() || !options.plot.empty() || !options.xy.empty())
     pattern_and_write(options, peaks, model_line, outputs, remarks);
   if (options.reflections.empty() && options.csv.empty() && options.plot.empty() && options.xy.empty() &&

@@ -58,7 +58,7 @@ std::string refinement_table(const rietveld::PatternRefinement& r, const std::st
   }
   text += "  Rp " + percent(r.fit.rp) + "  Rwp " + percent(r.fit.rwp) + "  Rexp " + percent(r.fit.rexp) +
           "  chi2 " + shortest_text(static_cast<float>(r.fit.chi2)) + "\n";
-  if (!r.cell_basis.empty()) text += "  cell constrained by " + r.cell_basis + "\n";
+  for (const std::string& basis : r.cell_bases) text += "  " + basis + "\n";
   for (const rietveld::NamedCorrelation& c : r.correlations) {
     char value[16];
     std::snprintf(value, sizeof value, "%.3f", c.value);

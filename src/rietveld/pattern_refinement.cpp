@@ -12,6 +12,7 @@
 #include "powder/powder_error.hpp"
 #include "refine/least_squares.hpp"
 #include "rietveld/pattern_model.hpp"
+#include "rietveld/phase_sum.hpp"
 
 namespace velmora::rietveld {
 namespace {
@@ -36,40 +37,76 @@ std::array<double, 5> profile_of(const powder::PeakWidth& width) {
   return {0, 0, width.fwhm * width.fwhm, 0, 0};
 }
 
-std::vector<Parameter> parameters_of(const PatternStart& s, const RefineChoice& choice, bool pseudo_voigt) {
-  using G = ParameterGroup;
-  std::vector<Parameter> p;
-  p.push_back(named("scale", s.fit.scale, choice.has(G::scale)));
-  p.push_back(named("zero", s.fit.zero_shift, choice.has(G::zero)));
-  p.push_back(named("displacement", 0, choice.has(G::displacement)));
-  p.push_back(named("transparency", 0, choice.has(G::transparency)));
-  p.push_back(named("wavelength", s.lines.front().wavelength, choice.has(G::wavelength), 0));
+// A phase's cell, its first parameter at index `first` of the whole vector:
+// the free parameters refined with the cell, the tied ones following them.
+void add_cell(std::vector<Parameter>& p, const std::string& prefix, const PhaseStart& phase, bool refined,
+              std::size_t first) {
   for (std::size_t j = 0; j < 6; ++j) {
     const bool edge = j < 3;
-    Parameter cell = named(std::string("cell.") + kCellNames[j], s.cell[j],
-                           choice.has(G::cell) && s.freedom.kind[j] == CellFreedom::Kind::free, 0, edge ? kInfinity : 180);
-    if (choice.has(G::cell) && s.freedom.kind[j] == CellFreedom::Kind::tied) {
+    Parameter cell = named(prefix + "cell." + kCellNames[j], phase.cell[j],
+                           refined && phase.freedom.kind[j] == CellFreedom::Kind::free, 0, edge ? kInfinity : 180);
+    if (refined && phase.freedom.kind[j] == CellFreedom::Kind::tied) {
       refine::Tie tie;
-      tie.offset = s.cell[j];
+      tie.offset = phase.cell[j];
       for (std::size_t k = 0; k < 6; ++k)
-        if (const double c = s.freedom.follows[j][k]; c != 0) {
-          tie.terms.emplace_back(ParameterIndex::cell + k, c);
-          tie.offset -= c * s.cell[k];
+        if (const double c = phase.freedom.follows[j][k]; c != 0) {
+          tie.terms.emplace_back(first + k, c);
+          tie.offset -= c * phase.cell[k];
         }
       cell.tie = tie;
     }
     p.push_back(cell);
   }
+}
+
+const std::array<const char*, 5> kShapeNames = {"U", "V", "W", "X", "Y"};
+
+// The first phase's parameters in the pattern model's layout, then the
+// background, then each further phase's block (PhaseBlock). A further phase's
+// widths follow the first phase's: the instrument's resolution mostly sets
+// them, and a minor phase's few, weak peaks cannot fix five width parameters
+// of their own (left free, its Gaussian width collapses into its Lorentzian
+// one where the two overlap).
+std::vector<Parameter> parameters_of(const PatternStart& s, const RefineChoice& choice, bool pseudo_voigt,
+                                     const PhaseSum& model) {
+  using G = ParameterGroup;
+  std::vector<Parameter> p;
+  p.push_back(named("scale", s.fit.scales.front(), choice.has(G::scale)));
+  p.push_back(named("zero", s.fit.zero_shift, choice.has(G::zero)));
+  p.push_back(named("displacement", 0, choice.has(G::displacement)));
+  p.push_back(named("transparency", 0, choice.has(G::transparency)));
+  p.push_back(named("wavelength", s.lines.front().wavelength, choice.has(G::wavelength), 0));
+  add_cell(p, "", s.phases.front(), choice.has(G::cell), ParameterIndex::cell);
   const std::array<double, 5> shape = profile_of(s.width);
-  const std::array<const char*, 5> shape_names = {"profile.U", "profile.V", "profile.W", "profile.X", "profile.Y"};
-  for (std::size_t j = 0; j < 5; ++j) {
-    const bool lorentzian = j >= 3;
-    p.push_back(named(shape_names[j], shape[j], choice.has(G::profile) && (!lorentzian || pseudo_voigt),
-                      lorentzian ? 0 : -kInfinity));
-  }
+  const auto add_profile = [&](const std::string& prefix, bool follows_first) {
+    for (std::size_t j = 0; j < 5; ++j) {
+      const bool lorentzian = j >= 3, follows = follows_first;
+      Parameter width = named(prefix + "profile." + kShapeNames[j], shape[j],
+                              choice.has(G::profile) && (!lorentzian || pseudo_voigt) && !follows,
+                              lorentzian ? 0 : -kInfinity);
+      if (follows && choice.has(G::profile) && (!lorentzian || pseudo_voigt))
+        width.tie = refine::Tie{{{ParameterIndex::profile + j, 1.0}}, 0.0};
+      p.push_back(width);
+    }
+  };
+  add_profile("", false);
   for (std::size_t t = 0; t < s.fit.background.size(); ++t)
     p.push_back(named("background." + std::to_string(t), s.fit.background[t], choice.has(G::background)));
+  for (std::size_t k = 1; k < s.phases.size(); ++k) {
+    const std::string prefix = "phase." + std::to_string(k + 1) + ".";
+    p.push_back(named(prefix + "scale", s.fit.scales[k], choice.has(G::scale)));
+    add_cell(p, prefix, s.phases[k], choice.has(G::cell), model.block_of(k) + PhaseBlock::cell);
+    add_profile(prefix, true);
+  }
   return p;
+}
+
+// Whether parameter j is a peak width of a phase.
+bool is_width(const PhaseSum& model, std::size_t j) {
+  if (j >= ParameterIndex::profile && j < ParameterIndex::profile + 5) return true;
+  for (std::size_t k = 1; k < model.phase_count(); ++k)
+    if (j >= model.block_of(k) + PhaseBlock::profile && j < model.block_of(k) + PhaseBlock::size) return true;
+  return false;
 }
 
 // The R factors with the weights of the refinement, P its refined parameters.
@@ -100,21 +137,25 @@ std::string follows_text(const Parameter& p, const std::vector<Parameter>& all) 
 
 }  // namespace
 
-PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const std::vector<powder::PowderPeak>& peaks,
-                                 const PatternStart& start, const RefineChoice& choice) {
+PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const PatternStart& start,
+                                 const RefineChoice& choice) {
   const bool pseudo_voigt = start.width.tch.has_value();
-  PatternSetup setup;
-  setup.groups = peak_groups(peaks, start.xray, start.cell, start.freedom);
-  const double first = start.lines.front().wavelength;
-  for (const powder::SourceLine& line : start.lines) setup.lines.push_back({line.wavelength / first, line.ratio});
-  setup.xray = start.xray;
-  setup.polarisation = start.polarisation;
-  setup.pseudo_voigt = pseudo_voigt;
-  setup.background_terms = static_cast<int>(start.fit.background.size());
-  setup.x = observed.two_theta;
-  PatternModel model(std::move(setup));
+  std::vector<PatternSetup> setups;
+  for (const PhaseStart& phase : start.phases) {
+    PatternSetup setup;
+    setup.groups = peak_groups(phase.peaks, start.xray, phase.cell, phase.freedom);
+    const double first = start.lines.front().wavelength;
+    for (const powder::SourceLine& line : start.lines) setup.lines.push_back({line.wavelength / first, line.ratio});
+    setup.xray = start.xray;
+    setup.polarisation = start.polarisation;
+    setup.pseudo_voigt = pseudo_voigt;
+    setup.background_terms = setups.empty() ? static_cast<int>(start.fit.background.size()) : 0;
+    setup.x = observed.two_theta;
+    setups.push_back(std::move(setup));
+  }
+  PhaseSum model(std::move(setups));
 
-  std::vector<Parameter> parameters = parameters_of(start, choice, pseudo_voigt);
+  std::vector<Parameter> parameters = parameters_of(start, choice, pseudo_voigt, model);
   std::vector<double> sigma = start.fit.sigma;
   const auto run = [&](const std::vector<Parameter>& from) {
     try {
@@ -128,15 +169,19 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
   // of McCusker et al., J. Appl. Cryst. 32 (1999) 36: scale, background and
   // positions first, then the profile).
   refine::Result result;
+  int iterations = 0;
   if (choice.has(ParameterGroup::profile) && choice.groups.size() > 1) {
     std::vector<Parameter> placing = parameters;
-    for (std::size_t j = ParameterIndex::profile; j < ParameterIndex::profile + 5; ++j) placing[j].refined = false;
+    for (std::size_t j = 0; j < placing.size(); ++j)
+      if (is_width(model, j)) placing[j].refined = false;
     result = run(placing);
+    iterations += result.iterations;
     for (std::size_t j = 0; j < parameters.size(); ++j) parameters[j].value = result.parameters[j].value;
   }
   constexpr int kMostReweightings = 5;
   for (int pass = 0; pass < kMostReweightings; ++pass) {
     result = run(parameters);
+    iterations += result.iterations;
     parameters = result.parameters;
     if (observed.sigma_given) break;
     double largest_change = 0;
@@ -149,10 +194,13 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
   }
 
   PatternRefinement r;
-  r.iterations = result.iterations;
+  r.iterations = iterations;
   r.converged = result.converged;
   r.stop_reason = result.stop_reason;
-  r.cell_basis = start.freedom.basis;
+  for (std::size_t k = 0; k < start.phases.size(); ++k)
+    if (!start.phases[k].freedom.basis.empty() && choice.has(ParameterGroup::cell))
+      r.cell_bases.push_back((k == 0 ? std::string() : "phase." + std::to_string(k + 1) + ".") +
+                             "cell constrained by " + start.phases[k].freedom.basis);
   for (std::size_t j = 0; j < parameters.size(); ++j)
     if (!std::isfinite(parameters[j].value) || !std::isfinite(result.esd[j]))
       powder::fail_powder(observed.source + ": the refinement ended without a finite value and uncertainty for " +
@@ -169,24 +217,31 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
   std::vector<double> values;
   for (const Parameter& p : parameters) values.push_back(p.value);
   powder::PatternFit& fit = r.fit;
-  fit.scale = values[ParameterIndex::scale];
+  fit.scales = {values[ParameterIndex::scale]};
+  for (std::size_t k = 1; k < model.phase_count(); ++k) fit.scales.push_back(values[model.block_of(k)]);
+  fit.scale = fit.scales.front();
   fit.zero_shift = values[ParameterIndex::zero];
-  fit.background.assign(values.begin() + ParameterIndex::background, values.end());
+  fit.background.assign(values.begin() + ParameterIndex::background,
+                        values.begin() + ParameterIndex::background + start.fit.background.size());
   fit.calculated = result.calculated;
-  fit.background_values = model.background(values);
+  fit.background_values = model.phase(0).background(values);
   fit.sigma = sigma;
   fit.scale_means = start.fit.scale_means;
   agreement(observed, fit, result.refined_indices.size());
 
   // Ticks: each group's refined position, less the zero the plot adds back.
-  for (const auto& [k, centre] : model.positions(values)) {
-    powder::PowderPeak tick;
-    const PeakGroup& g = model.groups()[k];
-    tick.h = {static_cast<float>(g.h[0]), static_cast<float>(g.h[1]), static_cast<float>(g.h[2])};
-    tick.two_theta = static_cast<float>(centre - fit.zero_shift);
-    tick.wavelength = static_cast<float>(values[ParameterIndex::wavelength]);
-    (start.xray ? tick.xray : tick.nuclear) = static_cast<float>(g.weight);
-    r.peaks.push_back(tick);
+  for (std::size_t k = 0; k < model.phase_count(); ++k) {
+    const std::vector<double> local = model.phase_parameters(k, values);
+    std::vector<powder::PowderPeak>& ticks = r.phase_peaks.emplace_back();
+    for (const auto& [group, centre] : model.phase(k).positions(local)) {
+      powder::PowderPeak tick;
+      const PeakGroup& g = model.phase(k).groups()[group];
+      tick.h = {static_cast<float>(g.h[0]), static_cast<float>(g.h[1]), static_cast<float>(g.h[2])};
+      tick.two_theta = static_cast<float>(centre - fit.zero_shift);
+      tick.wavelength = static_cast<float>(values[ParameterIndex::wavelength]);
+      (start.xray ? tick.xray : tick.nuclear) = static_cast<float>(g.weight);
+      ticks.push_back(tick);
+    }
   }
   return r;
 }

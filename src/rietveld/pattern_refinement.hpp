@@ -19,11 +19,18 @@
 
 namespace velmora::rietveld {
 
-// What the refinement starts from: the crystal's cell and its freedom, the
-// source, the peak shape, and the fit of scale, zero and background.
-struct PatternStart {
+// A phase of the mixture: its peaks (every line's), its cell and what its
+// symmetry leaves free of it.
+struct PhaseStart {
+  std::vector<powder::PowderPeak> peaks;
   CellParameters cell{};
   CellFreedom freedom;
+};
+
+// What the refinement starts from: the phases (the run's input first), the
+// source, the peak shape, and the fit of the scales, zero and background.
+struct PatternStart {
+  std::vector<PhaseStart> phases;
   std::vector<powder::SourceLine> lines;
   powder::PeakWidth width;
   bool xray = false;
@@ -32,7 +39,7 @@ struct PatternStart {
 };
 
 struct RefinedValue {
-  std::string name;  // "scale", "zero", "cell.a", "profile.U", "background.0"
+  std::string name;  // "scale", "zero", "cell.a", "profile.U", "background.0", "phase.2.scale"
   double value = 0, esd = 0;
   bool refined = false;
   std::string follows;  // for a tied value: what it follows ("cell.a")
@@ -50,14 +57,16 @@ struct PatternRefinement {
   int iterations = 0;
   bool converged = false;
   std::string stop_reason;
-  std::string cell_basis;  // how the cell's free parameters were found
-  powder::PatternFit fit;  // scale, zero, background, R factors and the calculated pattern at the result
-  std::vector<powder::PowderPeak> peaks;  // at their refined positions less the zero (for ticks)
+  std::vector<std::string> cell_bases;  // how each phase's free cell parameters were found
+  powder::PatternFit fit;  // scales, zero, background, R factors and the calculated pattern at the result
+  // Each phase's peaks at their refined positions less the zero (for ticks).
+  std::vector<std::vector<powder::PowderPeak>> phase_peaks;
 };
 
-// Refines the chosen groups. The peaks are those of the run (every line's);
-// ends the run (fail_powder) with the engine's refusal, naming the parameter.
-PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const std::vector<powder::PowderPeak>& peaks,
-                                 const PatternStart& start, const RefineChoice& choice);
+// Refines the chosen groups, each phase's scale, cell and widths and the
+// instrument's parameters shared by them; ends the run (fail_powder) with the
+// engine's refusal, naming the parameter.
+PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const PatternStart& start,
+                                 const RefineChoice& choice);
 
 }  // namespace velmora::rietveld

@@ -63,6 +63,12 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
       return std::nullopt;
     }
   }
+  if (choice.has(ParameterGroup::wavelength) && (choice.has(ParameterGroup::cell) || choice.all)) {
+    fault = std::string("the cell") + (choice.all ? " (in all)" : "") +
+            " and the wavelength move every peak alike, so no pattern tells them apart; refine the"
+            " cell, or the wavelength against a standard of known cell";
+    return std::nullopt;
+  }
   return choice;
 }
 

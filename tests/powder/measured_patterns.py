@@ -13,7 +13,8 @@ own generator would have:
   |F|^2 in electrons^2 (X-rays) or fm^2 (neutrons, b in fm as cctbx has it),
   the profile of unit area in degrees of 2theta, 2theta_obs = 2theta_calc + zero,
   then Poisson noise. A material with a "displacement" D also moves each peak by D cos theta
-  (a flat sample off the diffractometer's axis).
+  (a flat sample off the diffractometer's axis); one with an "admixture" (OTHER, R) holds a
+  second phase, OTHER's structure measured as the material is, at R times its scale.
 
 velmora's scale is counts times degrees per unit of its own integrated intensity,
 which carries (1 + cos^2 2theta) / 2 for X-rays and |F|^2 in barn (100 fm^2) for
@@ -49,6 +50,11 @@ MATERIALS = {
         atoms=[("La1", "La", 0, 0, 0, 0.28), ("B1", "B", 0.19975, 0.5, 0.5, 0.38)],
         radiation="Cu", profile=("tch", (0.003, -0.002, 0.002, 0.02, 0.01)), displacement=-0.045,
         background=[25, -60, 120], zero=0.012, height=5e4, range=(15, 140, 0.01), file="lab6.xy"),
+    "lab6_silicon": dict(
+        cell=(4.15689,) * 3 + (90, 90, 90), group="P m -3 m",
+        atoms=[("La1", "La", 0, 0, 0, 0.28), ("B1", "B", 0.19975, 0.5, 0.5, 0.38)], admixture=("silicon", 0.6),
+        radiation="Cu", profile=("tch", (0.003, -0.002, 0.002, 0.02, 0.01)),
+        background=[25, -60, 120], zero=-0.024, height=5e4, range=(15, 140, 0.01), file="lab6_silicon.xye"),
     "ceria": dict(
         cell=(5.41165,) * 3 + (90, 90, 90), group="F m -3 m",
         atoms=[("Ce1", "Ce", 0, 0, 0, 0.35), ("O1", "O", 0.25, 0.25, 0.25, 0.62)],
@@ -132,6 +138,14 @@ def calculated(m, x, zero):
     return y
 
 
+def admixed(m):
+    """The second phase of a material as the same instrument measures it, and its relative scale."""
+    other, ratio = m["admixture"]
+    phase = dict(MATERIALS[other], radiation=m["radiation"], profile=m["profile"], range=m["range"])
+    phase.pop("displacement", None)
+    return phase, ratio
+
+
 def make(name, seed=None):
     """x, counts, the generator's scale and the noiseless model."""
     m = MATERIALS[name]
@@ -139,6 +153,9 @@ def make(name, seed=None):
     x = np.round(np.arange(first, last + step / 2, step), 6)
     shape = calculated(m, x, m["zero"])
     scale = m["height"] / shape.max()
+    if "admixture" in m:
+        phase, ratio = admixed(m)
+        shape = shape + ratio * calculated(phase, x, m["zero"])
     background = np.polyval(m["background"], x / 100)
     model = scale * shape + background
     rng = np.random.default_rng(seed if seed is not None else sum(map(ord, name)))
@@ -197,10 +214,16 @@ def write(name, folder, seed=None):
             f.writelines(f"  {a:.3f}  {b:.0f}\n" for a, b in zip(x, counts))
     with open(os.path.join(folder, name + ".cif"), "w") as f:
         f.write(cif_text(name))
+    if "admixture" in m:
+        other, ratio = m["admixture"]
+        with open(os.path.join(folder, other + ".cif"), "w") as f:
+            f.write(cif_text(other))
     # the file's sigma, or for bare counts their true variance
     rwp, rexp = agreement(counts, sigma ** 2 if kind in (".xye", ".csv") else np.maximum(model, 1), model, 2 + 6)
     truth = {"scale": scale, "velmora_scale": velmora_scale(name, scale), "zero_shift": m["zero"],
              "model_Rwp": rwp, "Rexp": rexp, "background_mean": np.mean(np.polyval(m["background"], x / 100))}
+    if "admixture" in m:
+        truth["phase_velmora_scale"] = velmora_scale(name, scale * m["admixture"][1])
     with open(os.path.join(folder, name + ".json"), "w") as f:
         json.dump(truth, f, indent=1)
     return path, truth
