@@ -16,6 +16,7 @@
 #include "powder/powder_command_line.hpp"
 #include "powder/number_text.hpp"
 #include "powder/observed_pattern.hpp"
+#include "powder/observed_fit.hpp"
 #include "powder/pattern_fit.hpp"
 #include "powder/powder_files.hpp"
 #include "powder/powder_plot.hpp"
@@ -24,7 +25,6 @@
 #include "powder/velmora_reflections.hpp"
 #ifdef VELMORA_POWDER_FIT
 #include "powder/refinement_report.hpp"
-#include "rietveld/pattern_refinement.hpp"
 #endif
 
 namespace velmora::powder {
@@ -140,16 +140,6 @@ std::vector<FurtherPhase> further_phases_of(const PowderOptions& options, const 
   return phases;
 }
 
-// A further phase's peaks as its row of ticks shows them: for neutrons the
-// nuclear and magnetic intensity together.
-std::vector<PowderPeak> tick_peaks(std::vector<PowderPeak> peaks, Intensity kind) {
-  if (kind != Intensity::xray)
-    for (PowderPeak& p : peaks) p.nuclear += p.magnetic, p.magnetic = 0;
-  return peaks;
-}
-
-Intensity kind_of(Radiation radiation) { return radiation == Radiation::xray ? Intensity::xray : Intensity::neutron_total; }
-
 std::string radiation_text(const PowderOptions& options) {
   if (!options.source.empty()) return options.source + " Kα1+Kα2";
   std::string text = "λ = ";
@@ -195,33 +185,6 @@ PlotAxis plot_axis(const PowderOptions& options) {
   return {options.axis, options.lines.front().wavelength, options.labels};
 }
 
-double narrowest_width(const std::vector<const std::vector<PowderPeak>*>& phases, const PeakWidth& width,
-                       const ObservedPattern& o) {
-  double narrowest = INFINITY;
-  for (const std::vector<PowderPeak>* peaks : phases)
-    for (const PowderPeak& p : *peaks)
-      if (p.two_theta >= o.two_theta.front() - 5 && p.two_theta <= o.two_theta.back() + 5)
-        narrowest = std::min(narrowest, width.at(p));
-  return std::isfinite(narrowest) ? narrowest : 0.1;
-}
-
-// The scale's meaning: the measured peak area per unit of the integrated
-// intensity the reflections table lists, whose factors are named here since
-// other programs' conventions differ by them (a polarisation factor without
-// the 1/2, neutron lengths in fm rather than 10^-12 cm).
-std::string scale_meaning(Intensity kind, const Polarisation& beam) {
-  const std::string f = shortest_text(static_cast<float>(beam.perpendicular));
-  const std::string xray =
-      beam.unpolarised()
-          ? "I_xray_electron2 = |FX|^2 (electrons^2) (1 + cos^2 2theta) / (2 sin^2 theta cos theta)"
-          : "I_xray_electron2 = |FX|^2 (electrons^2) (" + f + " + (1 - " + f +
-                ") cos^2 2theta) / (sin^2 theta cos theta)";
-  return std::string("peak area (intensity x degrees 2theta) per unit of the integrated intensity of --reflections, ") +
-         (kind == Intensity::xray ? xray
-                                  : "I_nuclear_barn + I_magnetic_barn = (|Fn|^2 + |Fm|^2) (barn) / (sin^2 theta cos theta)") +
-         " x the line's ratio, each equivalent h k l a peak of its own";
-}
-
 // Whether an output goes to standard output.
 bool writes_standard_output(const PowderOptions& o) {
   for (const std::string* name : {&o.csv, &o.reflections, &o.xy, &o.fit_report})
@@ -234,49 +197,14 @@ bool writes_standard_output(const PowderOptions& o) {
 std::string fit_and_write(const PowderOptions& options, ObservedPattern& observed, const std::vector<PowderPeak>& peaks,
                           const Crystal& crystal, const std::vector<FurtherPhase>& further, const std::string& model_line,
                           PendingOutputs& outputs, Remarks& remarks) {
-  const Intensity kind = kind_of(options.radiation);
-  std::vector<const std::vector<PowderPeak>*> phase_peaks{&peaks};
-  for (const FurtherPhase& phase : further) phase_peaks.push_back(&phase.peaks);
-  std::vector<std::vector<PowderPeak>> merged;
-  for (const std::vector<PowderPeak>* p : phase_peaks) merged.push_back(merged_peaks(*p));
-  std::vector<ShiftedPattern> patterns;
-  for (const std::vector<PowderPeak>& m : merged)
-    patterns.emplace_back([&m, &options, kind](const std::vector<double>& x, double shift) {
-      return pattern_at(m, options.width, kind, x, shift);
-    });
-  PatternFit fit = fit_pattern(observed, patterns, options.background_terms,
-                               narrowest_width(phase_peaks, options.width, observed), options.zero_range,
-                               options.zero_centre);
-  fit.scale_means = scale_meaning(kind, options.polarisation);
-  const std::vector<PowderPeak>* ticks = &peaks;
-  std::vector<std::vector<PowderPeak>> further_ticks;
-  for (const FurtherPhase& phase : further) further_ticks.push_back(tick_peaks(phase.peaks, kind));
+  std::vector<FitPhase> phases{{crystal, peaks}};
+  for (const FurtherPhase& phase : further) phases.push_back({phase.crystal, phase.peaks});
+  ObservedFit result = fit_observed(options, observed, phases, remarks);
+  PatternFit& fit = result.fit;
   std::string report_members;
 #ifdef VELMORA_POWDER_FIT
-  std::optional<rietveld::PatternRefinement> refinement;
-  if (options.refine) {
-    rietveld::RefineChoice choice = *options.refine;
-    rietveld::settle_all(choice, kind == Intensity::xray);
-    rietveld::PatternStart start{{}, options.lines, options.width, kind == Intensity::xray, options.polarisation,
-                                 std::move(fit)};
-    start.phases.push_back({peaks, crystal.cell, rietveld::cell_freedom(crystal.cell, crystal.operations)});
-    for (const FurtherPhase& phase : further)
-      start.phases.push_back({phase.peaks, phase.crystal.cell,
-                              rietveld::cell_freedom(phase.crystal.cell, phase.crystal.operations)});
-    refinement = rietveld::refine_pattern(observed, start, choice);
-    fit = refinement->fit;
-    ticks = &refinement->phase_peaks.front();
-    further_ticks.assign(refinement->phase_peaks.begin() + 1, refinement->phase_peaks.end());
-    report_members = refinement_json_members(*refinement);
-    if (!refinement->converged) remarks.warn("the refinement did not converge: " + refinement->stop_reason);
-  }
+  if (result.refinement) report_members = refinement_json_members(*result.refinement);
 #endif
-  for (std::size_t k = 0; fit.scales.size() > 1 && k < fit.scales.size(); ++k)
-    if (!(fit.scales[k] > 0))
-      remarks.warn("phase " + std::to_string(k + 1) + " (" + (k == 0 ? crystal.source : further[k - 1].crystal.source) +
-                   ") ends with scale " +
-                   shortest_text(static_cast<float>(fit.scales[k])) +
-                   ": the measured pattern shows none of its peaks");
   observed.sigma = std::move(fit.sigma);  // the CSV's sigma: those the fit weighted by
   const auto f = [](double v) { return shortest_text(static_cast<float>(v)); };
   std::string scales = f(fit.scale);
@@ -284,20 +212,17 @@ std::string fit_and_write(const PowderOptions& options, ObservedPattern& observe
   remarks.note("fit to " + observed.source + ": scale " + scales + ", zero shift " + f(fit.zero_shift) +
                "°, Rp " + f(100 * fit.rp) + "%, Rwp " + f(100 * fit.rwp) + "%, Rexp " + f(100 * fit.rexp) +
                "%, chi2 " + f(fit.chi2));
-  if (report_members.empty() &&
-      std::abs(std::abs(fit.zero_shift - options.zero_centre) - options.zero_range) < 1e-3 && options.zero_range > 0)
-    remarks.warn("the zero shift found lies at the edge of the range searched (" +
-                 (options.zero_centre == 0 ? "" : f(options.zero_centre) + "° ") + "±" + f(options.zero_range) +
-                 "°); widen it with --zero-range");
   if (!options.fit_report.empty()) outputs.write(options.fit_report, fit_json(fit, report_members));
   if (!options.csv.empty()) outputs.write(options.csv, with_model(fit_csv(observed, fit), model_line));
   if (!options.xy.empty()) outputs.write(options.xy, xy_text(observed.two_theta, fit.calculated));
+  const std::span<const std::vector<PowderPeak>> further_ticks(result.ticks.data() + 1, result.ticks.size() - 1);
   if (!options.plot.empty() &&
       !draw_fit_plot(outputs.reserve(options.plot), plot_title(options, model_line),
-                     {observed, fit, *ticks, options.radiation, plot_axis(options), further_ticks}))
+                     {observed, fit, result.ticks.front(), options.radiation, plot_axis(options), further_ticks}))
     fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");
 #ifdef VELMORA_POWDER_FIT
-  if (refinement && !writes_standard_output(options)) return refinement_table(*refinement, observed.source);
+  if (result.refinement && !writes_standard_output(options))
+    return refinement_table(*result.refinement, observed.source);
 #endif
   return {};
 }

@@ -1,0 +1,43 @@
+// The fit of a measured pattern, and its refinement when asked, for every
+// front end alike: the phases' peaks in, the fitted or refined values, the
+// agreement and each phase's peaks for the ticks out, with warnings for what
+// a user should know of the result.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/crystal.hpp"
+#include "powder/observed_pattern.hpp"
+#include "powder/pattern_fit.hpp"
+#include "powder/powder_options.hpp"
+#include "powder/powder_peaks.hpp"
+#ifdef VELMORA_POWDER_FIT
+#include "rietveld/pattern_refinement.hpp"
+#endif
+
+namespace velmora::powder {
+
+// A phase of the measured sample: its crystal and its peaks at every line.
+struct FitPhase {
+  const Crystal& crystal;
+  const std::vector<PowderPeak>& peaks;
+};
+
+struct ObservedFit {
+  PatternFit fit;  // at the refined values when refined
+#ifdef VELMORA_POWDER_FIT
+  std::optional<rietveld::PatternRefinement> refinement;
+#endif
+  // Each phase's peaks as its row of ticks shows them (moved by the zero shift when drawn).
+  std::vector<std::vector<PowderPeak>> ticks;
+};
+
+// Fits the scales, zero and background to the options' radiation, then
+// refines what options.refine names. Warns of a phase with no positive scale,
+// a refinement that did not converge and a zero shift at the edge of its search.
+ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& observed,
+                         const std::vector<FitPhase>& phases, Remarks& remarks);
+
+}  // namespace velmora::powder
