@@ -25,6 +25,11 @@ struct PatternFit {
   std::string scale_means;  // what the scale multiplies, in words, for the fit report
 };
 
+// The most Chebyshev terms a background takes, and the widest zero shift
+// searched each side (degrees).
+inline constexpr int kMostBackgroundTerms = 20;
+inline constexpr double kMostZeroRange = 10;
+
 // The calculated pattern at the sorted points x (degrees) with every peak
 // moved by a shift (degrees).
 using ShiftedPattern = std::function<std::vector<double>(const std::vector<double>& x, double shift)>;

@@ -12,9 +12,11 @@
 
 #include "cli/command_line.hpp"
 #include "cli/shared_options.hpp"
+#include "powder/fit_choices.hpp"
 #include "powder/instrument_choices.hpp"
 #include "powder/number_text.hpp"
 #include "powder/pattern_checks.hpp"
+#include "powder/pattern_fit.hpp"
 #include "powder/powder_error.hpp"
 
 namespace velmora::powder {
@@ -197,23 +199,6 @@ std::vector<frontend::OptionSpec> options_with_shared() {
   return options;
 }
 
-// What a fit is computed with when the command line leaves it open: a
-// width from the radiation, and neutrons for a bare --wavelength, each said.
-void note_fit_choices(PowderOptions& options, bool radiation_given, bool width_given, Remarks& remarks) {
-  const bool xray = options.radiation == Radiation::xray;
-  if (!width_given) {
-    options.width.fwhm = xray ? kLaboratoryXrayFwhm : kNeutronFwhm;
-    remarks.note(std::string("no peak width given: the fit takes Gaussian peaks of FWHM ") +
-                 limit_text(options.width.fwhm) + "°, " +
-                 (xray ? "about the narrowest of a laboratory X-ray diffractometer"
-                       : "about the narrowest of a high-resolution neutron diffractometer") +
-                 "; --fwhm, --caglioti, --tch or --instrument gives the instrument's own");
-  }
-  if (!radiation_given && options.source.empty() && options.instrument.empty())
-    remarks.warn("the fit is computed for neutrons (nuclear and magnetic scattering), as --wavelength alone"
-                 " says nothing of the radiation; for X-ray data give --radiation xray (or --source ANODE)");
-}
-
 }  // namespace
 
 const frontend::ProgramSpec& powder_program_spec() {
@@ -323,10 +308,10 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
   if (!options.observed.empty() && options.grid)
     fail_powder("--two-theta and --observed: the fit is computed on the observed pattern's points; give one of them");
   if (given.count("--background-terms"))
-    options.background_terms = count_of("--background-terms", given["--background-terms"], 0, 20);
+    options.background_terms = count_of("--background-terms", given["--background-terms"], 0, kMostBackgroundTerms);
   if (given.count("--zero-range")) {
     options.zero_range = numbers_of("--zero-range", given["--zero-range"], ',', 1)[0];
-    if (!(options.zero_range >= 0 && options.zero_range <= 10))
+    if (!(options.zero_range >= 0 && options.zero_range <= kMostZeroRange))
       fail_powder("--zero-range " + given["--zero-range"] + ": from 0 to 10 degrees");
   }
   if (given.count("--refine")) {
@@ -337,7 +322,10 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
   if ((!options.observed.empty() || !options.xy.empty()) && options.radiation == Radiation::both)
     fail_powder(std::string(options.observed.empty() ? "--xy" : "--observed") +
                 " compares one pattern: choose --radiation neutron or xray");
-  if (!options.observed.empty()) note_fit_choices(options, given.count("--radiation") > 0, width_given, remarks);
+  if (!options.observed.empty())
+    settle_fit_choices(options, given.count("--radiation") > 0, width_given,
+                       {"--fwhm, --caglioti, --tch or --instrument", "--wavelength", "--radiation xray (or --source ANODE)"},
+                       remarks);
   if (instrument && options.observed.empty() && instrument->zero_shift != 0)
     remarks.note("the zero shift of " + options.instrument +
                  " is the starting value of a fit (--observed); the pattern has its peaks at the Bragg angles");
