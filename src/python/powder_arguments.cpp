@@ -125,6 +125,9 @@ powder::PowderOptions powder_options_of(const PowderArguments& given, powder::Re
                                       {"tch", &given.tch}})
       if (choices.width.empty()) choices.width = choice(name, *value);
     powder::take_instrument(instrument, choices, options.lines, options.width, options.polarisation, remarks);
+    // What a fit takes from the file beside: its radiation and its zero, where the search starts.
+    options.radiation = instrument.radiation;
+    options.zero_centre = instrument.zero_shift;
   }
   return options;
 }

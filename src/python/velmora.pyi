@@ -88,6 +88,49 @@ class _Pattern(TypedDict):
     xray: _Floats
     peaks: _Peaks
 
+class _RefinedParameter(TypedDict, total=False):
+    name: str  # dotted: "cell.a", "zero", "profile.U", "phase.2.scale"
+    value: float
+    esd: float  # 0 when not refined
+    refined: bool
+    follows: str  # the parameter it is tied to, when it is
+
+class _Correlation(TypedDict):
+    first: str
+    second: str
+    value: float
+
+class _FittedPattern(TypedDict):
+    two_theta: numpy.typing.NDArray[numpy.float64]
+    observed: numpy.typing.NDArray[numpy.float64]
+    sigma: numpy.typing.NDArray[numpy.float64]
+    calculated: numpy.typing.NDArray[numpy.float64]
+    background: numpy.typing.NDArray[numpy.float64]
+
+class _Refinement(TypedDict, total=False):
+    scale: float
+    scale_means: str
+    zero_shift: float
+    background: list[float]
+    Rp: float
+    Rwp: float
+    Rexp: float
+    chi2: float
+    scales: list[float]  # with phases: one per phase, this structure's first
+    parameters: list[_RefinedParameter]  # with refine
+    correlations: list[_Correlation]  # those above 0.9 in size
+    at_bound: list[str]
+    iterations: int
+    converged: bool
+    stop_reason: str
+    pattern: _FittedPattern
+
+_Observed = Union[
+    _Path,
+    tuple[numpy.typing.ArrayLike, numpy.typing.ArrayLike],
+    tuple[numpy.typing.ArrayLike, numpy.typing.ArrayLike, numpy.typing.ArrayLike],
+]
+
 class Structure:
     def __init__(
         self,
@@ -118,6 +161,22 @@ class Structure:
         dmin: float | None = None,
         instrument: str | os.PathLike[str] | None = None,  # a GSAS instrument parameter file
     ) -> _Pattern: ...
+    def refine(
+        self,
+        observed: _Observed,
+        refine: str | Sequence[str] | None = None,
+        *,
+        wavelength: float | Sequence[_Line] | None = None,
+        source: str | None = None,
+        instrument: str | os.PathLike[str] | None = None,
+        fwhm: float | None = None,
+        caglioti: tuple[float, float, float] | None = None,
+        tch: tuple[float, float] | tuple[float, float, float, float, float] | None = None,
+        radiation: str | None = None,  # "neutron" or "xray"
+        background_terms: int | None = None,
+        zero_range: float | None = None,
+        phases: Sequence[Structure] = ...,
+    ) -> _Refinement: ...
     @property
     def cell(self) -> tuple[float, float, float, float, float, float]: ...
     @property

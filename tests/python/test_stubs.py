@@ -54,7 +54,8 @@ def test_stub_parameters_are_the_modules():
     stubs = stub_parameters()
     functions = {"read_cif": velmora.read_cif, "read_answers": velmora.read_answers,
                  "Structure.__init__": velmora.Structure.__init__,
-                 "Structure.reflections": velmora.Structure.reflections, "Structure.powder": velmora.Structure.powder}
+                 "Structure.reflections": velmora.Structure.reflections, "Structure.powder": velmora.Structure.powder,
+                 "Structure.refine": velmora.Structure.refine}
     assert set(stubs) == set(functions)
     for name, function in functions.items():
         assert stubs[name] == runtime_parameters(function), name
