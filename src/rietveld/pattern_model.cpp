@@ -4,7 +4,13 @@
 // beam reaching into the sample as sin 2theta: Klug & Alexander, X-ray
 // Diffraction Procedures, 2nd ed., 1974, ch. 5), its area the scale times
 // |F|^2 times the Lorentz(-polarisation) factor, as velmora-powder's peaks
-// have it, its shape the pseudo-Voigt of Thompson, Cox & Hastings (1987).
+// have it, its shape the pseudo-Voigt of Thompson, Cox & Hastings (1987)
+// times the asymmetry factor of Berar & Baldinozzi, J. Appl. Cryst. 26 (1993)
+// 128: 1 + (P1 Fa(z) + P2 Fb(z)) / tan theta + (P3 Fa(z) + P4 Fb(z)) / tan 2theta,
+// z = (2theta - centre) / FWHM, Fa(z) = 2 z exp(-z^2), Fb(z) = 2 (2 z^2 - 3) Fa(z):
+// odd functions of z that move intensity from one side of a peak to the other,
+// most at low angles (and, through 1 / tan 2theta, at high angles the other way),
+// as the axial divergence of the beam does. All P = 0 leave the peak symmetric.
 #include "rietveld/pattern_model.hpp"
 
 #include <algorithm>
@@ -117,7 +123,31 @@ struct PlacedPeak {
   powder::PeakShape shape;
   std::array<double, 3> centre_by{};  // zero, displacement, transparency
   std::array<double, 5> fwhm_by{}, eta_by{};
+  // The asymmetry's multipliers of Fa and of Fb, and each P's factor on them
+  // (P1 and P2 by 1 / tan theta, P3 and P4 by 1 / tan 2theta).
+  double on_fa = 0, on_fb = 0;
+  std::array<double, 2> asymmetry_by{};
 };
+
+// Fa and Fb at z with their derivatives by z; nought beyond six widths, where
+// they fall below 1e-14.
+constexpr double kLeaningReach = 6;
+struct Leaning {
+  double fa = 0, fb = 0, fa_by_z = 0, fb_by_z = 0;
+};
+
+Leaning leaning_at(double z) {
+  if (std::abs(z) > kLeaningReach) return {};
+  const double e = std::exp(-z * z), z2 = z * z;
+  return {2 * z * e, (8 * z2 - 12) * z * e, 2 * (1 - 2 * z2) * e, (-16 * z2 * z2 + 48 * z2 - 12) * e};
+}
+
+// The asymmetry factor of a placed peak at dx from its centre.
+double asymmetry_factor(const PlacedPeak& peak, double dx) {
+  if (peak.on_fa == 0 && peak.on_fb == 0) return 1;
+  const Leaning f = leaning_at(dx / peak.shape.fwhm);
+  return 1 + peak.on_fa * f.fa + peak.on_fb * f.fb;
+}
 
 bool place(std::span<const double> p, const PatternSetup& s, const Metric& metric, const PeakGroup& g,
            const LineOfSource& line, PlacedPeak& peak) {
@@ -132,6 +162,11 @@ bool place(std::span<const double> p, const PatternSetup& s, const Metric& metri
                 p[ParameterIndex::transparency] * 2 * sin_theta * cos_theta;
   peak.area = line.ratio * g.weight * lp;
   peak.centre_by = {1.0, cos_theta, 2 * sin_theta * cos_theta};
+  const double sin_two_theta = 2 * sin_theta * cos_theta;
+  peak.asymmetry_by = {cos_theta / sin_theta, cos_two_theta / sin_two_theta};
+  const std::size_t a = ParameterIndex::asymmetry;
+  peak.on_fa = p[a] * peak.asymmetry_by[0] + p[a + 2] * peak.asymmetry_by[1];
+  peak.on_fb = p[a + 1] * peak.asymmetry_by[0] + p[a + 3] * peak.asymmetry_by[1];
   const std::size_t w = ParameterIndex::profile;
   const double gaussian_squared = p[w] * tan_theta * tan_theta + p[w + 1] * tan_theta + p[w + 2];
   const double floor = powder::kNarrowestFwhm * powder::kNarrowestFwhm;
@@ -167,7 +202,8 @@ void PatternModel::calculate(std::span<const double> p, std::span<double> y) {
       if (!place(p, setup_, metric, g, line, peak) || peak.area == 0) continue;
       const auto [first, last] = powder::points_within(setup_.x, peak.centre, powder::shape_reach(peak.shape));
       for (std::size_t i = first; i < last; ++i)
-        peaks_[i] += peak.area * powder::profile_at(peak.shape, setup_.x[i] - peak.centre);
+        peaks_[i] += peak.area * powder::profile_at(peak.shape, setup_.x[i] - peak.centre) *
+                     asymmetry_factor(peak, setup_.x[i] - peak.centre);
     }
   peaks_at_.assign(p.begin(), p.end());
   const std::vector<double> b = background(p);
@@ -205,8 +241,10 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
     std::vector<double> y(setup_.x.size());
     calculate(p, y);
   }
-  // Which columns ask for a peak's centre (0..2) or shape (3..7) derivative.
+  // Which columns ask for a peak's centre (0..2), shape (3..7) or asymmetry
+  // (8..11) derivative.
   std::vector<std::pair<std::size_t, std::size_t>> through_peaks;
+  bool leaning = false;  // an asymmetry column is asked for
   for (std::size_t c = 0; c < columns.size(); ++c) {
     const std::size_t j = columns[c];
     const auto column = static_cast<Eigen::Index>(c);
@@ -219,6 +257,7 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
       d.col(column).setZero();
       through_peaks.emplace_back(c, j < ParameterIndex::wavelength ? j - ParameterIndex::zero
                                                                     : 3 + j - ParameterIndex::profile);
+      if (j >= ParameterIndex::asymmetry) leaning = true;
     }
   }
   if (through_peaks.empty()) return;
@@ -233,11 +272,30 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
       powder::PeakShape reach = peak.shape;
       if (setup_.pseudo_voigt) reach.eta = std::max(reach.eta, std::numeric_limits<double>::min());
       const auto [first, last] = powder::points_within(setup_.x, peak.centre, powder::shape_reach(reach));
+      const bool leaned = leaning || peak.on_fa != 0 || peak.on_fb != 0;
       for (std::size_t i = first; i < last; ++i) {
-        const ProfileValue v = profile_with_derivatives(peak.shape, setup_.x[i] - peak.centre);
+        const double dx = setup_.x[i] - peak.centre;
+        ProfileValue v = profile_with_derivatives(peak.shape, dx);
+        // The profile times the asymmetry factor A(z), z = dx / FWHM: A moves
+        // with dx and with the width through z.
+        Leaning f;
+        if (leaned) {
+          const double fwhm = peak.shape.fwhm, z = dx / fwhm;
+          f = leaning_at(z);
+          const double factor = 1 + peak.on_fa * f.fa + peak.on_fb * f.fb;
+          const double factor_by_z = peak.on_fa * f.fa_by_z + peak.on_fb * f.fb_by_z;
+          v.by_dx = v.by_dx * factor + v.value * factor_by_z / fwhm;
+          v.by_fwhm = v.by_fwhm * factor - v.value * factor_by_z * z / fwhm;
+          v.by_eta *= factor;
+        }
         for (const auto& [c, k] : through_peaks) {
-          const double by = k < 3 ? -v.by_dx * peak.centre_by[k]
-                                  : v.by_fwhm * peak.fwhm_by[k - 3] + v.by_eta * peak.eta_by[k - 3];
+          double by = 0;
+          if (k < 3)
+            by = -v.by_dx * peak.centre_by[k];
+          else if (k < 8)
+            by = v.by_fwhm * peak.fwhm_by[k - 3] + v.by_eta * peak.eta_by[k - 3];
+          else  // P1 P2 P3 P4: Fa, Fb by 1 / tan theta, then by 1 / tan 2theta
+            by = v.value * ((k - 8) % 2 == 0 ? f.fa : f.fb) * peak.asymmetry_by[(k - 8) / 2];
           d(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(c)) += area * by;
         }
       }

@@ -1,8 +1,8 @@
 // The calculated powder pattern as a function of the parameters a refinement
 // changes: the cell and the wavelength move every peak, the zero, the sample
 // displacement and the transparency shift it, Caglioti's U V W and the
-// Thompson-Cox-Hastings X Y shape it, the scale and a Chebyshev background
-// complete it. The structure is held fixed: each peak keeps its |F|^2.
+// Thompson-Cox-Hastings X Y shape it, four asymmetry coefficients lean it
+// (Berar & Baldinozzi), the scale and a Chebyshev background complete it. The structure is held fixed: each peak keeps its |F|^2.
 #pragma once
 
 #include <array>
@@ -37,8 +37,9 @@ struct LineOfSource {
 struct ParameterIndex {
   static constexpr std::size_t scale = 0, zero = 1, displacement = 2, transparency = 3, wavelength = 4;
   static constexpr std::size_t cell = 5;      // a b c alpha beta gamma
-  static constexpr std::size_t profile = 11;  // U V W X Y
-  static constexpr std::size_t background = 16;
+  static constexpr std::size_t profile = 11;    // U V W X Y
+  static constexpr std::size_t asymmetry = 16;  // P1 P2 P3 P4
+  static constexpr std::size_t background = 20;
 };
 
 struct PatternSetup {

@@ -90,6 +90,9 @@ std::vector<Parameter> parameters_of(const PatternStart& s, const RefineChoice& 
     }
   };
   add_profile("", false);
+  // The instrument's axial divergence leans every phase's peaks alike.
+  for (std::size_t j = 0; j < 4; ++j)
+    p.push_back(named("asymmetry.P" + std::to_string(j + 1), s.asymmetry[j], choice.has(G::asymmetry)));
   for (std::size_t t = 0; t < s.fit.background.size(); ++t)
     p.push_back(named("background." + std::to_string(t), s.fit.background[t], choice.has(G::background)));
   for (std::size_t k = 1; k < s.phases.size(); ++k) {
@@ -101,9 +104,9 @@ std::vector<Parameter> parameters_of(const PatternStart& s, const RefineChoice& 
   return p;
 }
 
-// Whether parameter j is a peak width of a phase.
+// Whether parameter j shapes the peaks: a phase's width, or the asymmetry.
 bool is_width(const PhaseSum& model, std::size_t j) {
-  if (j >= ParameterIndex::profile && j < ParameterIndex::profile + 5) return true;
+  if (j >= ParameterIndex::profile && j < ParameterIndex::background) return true;
   for (std::size_t k = 1; k < model.phase_count(); ++k)
     if (j >= model.block_of(k) + PhaseBlock::profile && j < model.block_of(k) + PhaseBlock::size) return true;
   return false;

@@ -4,6 +4,7 @@
 // uncertainties, the agreement factors and what the engine reports.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,7 @@ struct PatternStart {
   bool xray = false;
   powder::Polarisation polarisation;  // of an X-ray beam
   powder::PatternFit fit;  // its sigma are the weights the refinement starts with
+  std::array<double, 4> asymmetry{};  // P1..P4 to start from; all 0: symmetric peaks
 };
 
 struct RefinedValue {

@@ -8,7 +8,7 @@
 namespace velmora::rietveld {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, ParameterGroup>, 8> kNames = {{
+constexpr std::array<std::pair<std::string_view, ParameterGroup>, 9> kNames = {{
     {"scale", ParameterGroup::scale},
     {"background", ParameterGroup::background},
     {"zero", ParameterGroup::zero},
@@ -17,6 +17,7 @@ constexpr std::array<std::pair<std::string_view, ParameterGroup>, 8> kNames = {{
     {"displacement", ParameterGroup::displacement},
     {"transparency", ParameterGroup::transparency},
     {"profile", ParameterGroup::profile},
+    {"asymmetry", ParameterGroup::asymmetry},
 }};
 
 }  // namespace
@@ -75,7 +76,7 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
 void settle_all(RefineChoice& choice, bool xray) {
   if (!choice.all) return;
   for (ParameterGroup g : {ParameterGroup::scale, ParameterGroup::background, ParameterGroup::zero,
-                           ParameterGroup::cell, ParameterGroup::profile})
+                           ParameterGroup::cell, ParameterGroup::profile, ParameterGroup::asymmetry})
     choice.groups.insert(g);
   if (xray) choice.groups.insert(ParameterGroup::displacement);
 }

@@ -11,7 +11,9 @@
 
 namespace velmora::rietveld {
 
-enum class ParameterGroup { scale, background, zero, cell, wavelength, displacement, transparency, profile };
+enum class ParameterGroup {
+  scale, background, zero, cell, wavelength, displacement, transparency, profile, asymmetry
+};
 
 struct RefineChoice {
   std::set<ParameterGroup> groups{ParameterGroup::scale, ParameterGroup::background, ParameterGroup::zero};
@@ -29,7 +31,8 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
 // "all" for the radiation: every group but the wavelength (which moves every
 // peak as the cell does, so the two cannot be told apart) and the
 // transparency (which a displacement all but mimics); the displacement only
-// for X-rays, whose Bragg-Brentano samples are flat.
+// for X-rays, whose Bragg-Brentano samples are flat. The asymmetry is in it:
+// the axial divergence leans the low-angle peaks of every instrument.
 void settle_all(RefineChoice& choice, bool xray);
 
 // The groups' names, in the order above, for messages and --help.

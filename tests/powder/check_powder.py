@@ -333,12 +333,13 @@ REFINEMENTS = [
     ("mno_nuclear", 1.003, 1.25, "scale,background,zero,cell,profile"),
     ("lab6_displaced", 1.0, 1.0, "scale,background,zero,displacement,cell,profile"),
     ("lab6_silicon", 1.002, 1.3, "scale,background,zero,cell,profile"),
+    ("lab6_leaning", 1.002, 1.3, "scale,background,zero,cell,profile,asymmetry"),
 ]
 
 
 def check_refine():
     """Every refined parameter comes back within 3 esd of the value the pattern was made with
-    (the cell, zero, displacement, widths; the scale within 1%, as cctbx's form factors are not
+    (the cell, zero, displacement, widths, asymmetry; the scale within 1%, as cctbx's form factors are not
     velmora's), and Rwp within 2% of the making model's; tied edges equal their free one. A
     second phase (--phase) comes back with its own scale and cell."""
     try:
@@ -380,7 +381,8 @@ def check_refine():
                     problems.append(f"{name}: {key} {got[key]['value']}, made with {truth[made_with]}")
             expected |= {"zero": m["zero"], "displacement": m.get("displacement", 0),
                         **{f"cell.{k}": v for k, v in zip(("a", "b", "c"), m["cell"])},
-                        **{f"profile.{k}": v for k, v in zip("UVWXY", m["profile"][1])}}
+                        **{f"profile.{k}": v for k, v in zip("UVWXY", m["profile"][1])},
+                        **{f"asymmetry.P{k}": v for k, v in enumerate(m.get("asymmetry", (0,) * 4), 1)}}
             for key, value in expected.items():
                 p = got[key]
                 if (p["refined"] or "follows" in p) and abs(p["value"] - value) > 3 * p["esd"] + 1e-9 * abs(value):

@@ -13,7 +13,10 @@ own generator would have:
   |F|^2 in electrons^2 (X-rays) or fm^2 (neutrons, b in fm as cctbx has it),
   the profile of unit area in degrees of 2theta, 2theta_obs = 2theta_calc + zero,
   then Poisson noise. A material with a "displacement" D also moves each peak by D cos theta
-  (a flat sample off the diffractometer's axis); one with an "admixture" (OTHER, R) holds a
+  (a flat sample off the diffractometer's axis); one with an "asymmetry" (P1, P2, P3, P4) has its
+  profiles leaned by Berar & Baldinozzi's factor (J. Appl. Cryst. 26 (1993) 128),
+  1 + (P1 Fa + P2 Fb) / tan theta + (P3 Fa + P4 Fb) / tan 2theta, Fa = 2z exp(-z^2),
+  Fb = 2(2z^2 - 3) Fa, z = (2theta - 2theta_peak) / FWHM; one with an "admixture" (OTHER, R) holds a
   second phase, OTHER's structure measured as the material is, at R times its scale.
 
 velmora's scale is counts times degrees per unit of its own integrated intensity,
@@ -50,6 +53,11 @@ MATERIALS = {
         atoms=[("La1", "La", 0, 0, 0, 0.28), ("B1", "B", 0.19975, 0.5, 0.5, 0.38)],
         radiation="Cu", profile=("tch", (0.003, -0.002, 0.002, 0.02, 0.01)), displacement=-0.045,
         background=[25, -60, 120], zero=0.012, height=5e4, range=(15, 140, 0.01), file="lab6.xy"),
+    "lab6_leaning": dict(
+        cell=(4.15689,) * 3 + (90, 90, 90), group="P m -3 m",
+        atoms=[("La1", "La", 0, 0, 0, 0.28), ("B1", "B", 0.19975, 0.5, 0.5, 0.38)],
+        radiation="Cu", profile=("tch", (0.003, -0.002, 0.002, 0.02, 0.01)), asymmetry=(-0.3, -0.02, 0.1, -0.03),
+        background=[25, -60, 120], zero=-0.024, height=5e4, range=(15, 140, 0.01), file="lab6_leaning.xye"),
     "lab6_silicon": dict(
         cell=(4.15689,) * 3 + (90, 90, 90), group="P m -3 m",
         atoms=[("La1", "La", 0, 0, 0, 0.28), ("B1", "B", 0.19975, 0.5, 0.5, 0.38)], admixture=("silicon", 0.6),
@@ -102,14 +110,27 @@ def families(m):
             np.abs(np.array(f)) ** 2, kind)
 
 
-def profile(kind, params, two_theta, dx):
-    """Unit area in degrees: a Gaussian of Caglioti width, or the Thompson-Cox-Hastings pseudo-Voigt."""
+def leaned(kind, params, asymmetry, two_theta, dx):
+    """The profile times Berar & Baldinozzi's asymmetry factor."""
+    y, fwhm = profile(kind, params, two_theta, dx, width=True)
+    z = dx / fwhm
+    fa = 2 * z * np.exp(-z * z)
+    fb = 2 * (2 * z * z - 3) * fa
+    t, t2 = np.tan(np.radians(two_theta / 2)), np.tan(np.radians(two_theta))
+    p1, p2, p3, p4 = asymmetry
+    return y * (1 + (p1 * fa + p2 * fb) / t + (p3 * fa + p4 * fb) / t2)
+
+
+def profile(kind, params, two_theta, dx, width=False):
+    """Unit area in degrees: a Gaussian of Caglioti width, or the Thompson-Cox-Hastings pseudo-Voigt
+    (and its full width at half maximum, with width)."""
     t = np.tan(np.radians(two_theta / 2))
     u, v, w = params[:3]
     g = math.sqrt(u * t * t + v * t + w)
     if kind == "gauss":
         s = g / FWHM_PER_SIGMA
-        return np.exp(-dx ** 2 / (2 * s * s)) / (s * math.sqrt(2 * math.pi))
+        y = np.exp(-dx ** 2 / (2 * s * s)) / (s * math.sqrt(2 * math.pi))
+        return (y, g) if width else y
     lw = params[3] * t + params[4] / math.cos(math.radians(two_theta / 2))
     gamma = (g ** 5 + 2.69269 * g ** 4 * lw + 2.42843 * g ** 3 * lw ** 2 + 4.47163 * g ** 2 * lw ** 3 +
              0.07842 * g * lw ** 4 + lw ** 5) ** 0.2
@@ -118,7 +139,8 @@ def profile(kind, params, two_theta, dx):
     s = gamma / FWHM_PER_SIGMA
     gauss = np.exp(-dx ** 2 / (2 * s * s)) / (s * math.sqrt(2 * math.pi))
     lorentz = (gamma / 2) / (math.pi * (dx ** 2 + (gamma / 2) ** 2))
-    return eta * lorentz + (1 - eta) * gauss
+    y = eta * lorentz + (1 - eta) * gauss
+    return (y, gamma) if width else y
 
 
 def calculated(m, x, zero):
@@ -134,7 +156,10 @@ def calculated(m, x, zero):
             lp *= 1 + np.cos(2 * theta) ** 2
         moved = zero + m.get("displacement", 0) * np.cos(theta)
         for tt, area, shift in zip(np.degrees(2 * theta), mult[keep] * f2[keep] * lp * ratio, moved):
-            y += area * profile(m["profile"][0], m["profile"][1], tt, x - tt - shift)
+            if "asymmetry" in m:
+                y += area * leaned(m["profile"][0], m["profile"][1], m["asymmetry"], tt, x - tt - shift)
+            else:
+                y += area * profile(m["profile"][0], m["profile"][1], tt, x - tt - shift)
     return y
 
 

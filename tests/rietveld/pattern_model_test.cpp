@@ -1,6 +1,7 @@
 // The pattern model's exact derivatives against central differences of its own
 // values, for each parameter they cover, on a small cubic pattern of two lines:
-// a Gaussian one and a pseudo-Voigt one, X-rays and neutrons.
+// a Gaussian one and a pseudo-Voigt one, X-rays and neutrons, symmetric and
+// leaning peaks.
 #include "rietveld/pattern_model.hpp"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@ struct Case {
   const char* name;
   bool pseudo_voigt, xray;
   std::array<double, 5> profile;  // U V W X Y
+  std::array<double, 4> asymmetry;  // P1 P2 P3 P4
 };
 
 std::vector<double> parameters_of(const Case& c) {
@@ -26,6 +28,7 @@ std::vector<double> parameters_of(const Case& c) {
   const std::array<double, 6> cell = {4.157, 4.157, 4.157, 90, 90, 90};
   for (std::size_t k = 0; k < 6; ++k) p[ParameterIndex::cell + k] = cell[k];
   for (std::size_t k = 0; k < 5; ++k) p[ParameterIndex::profile + k] = c.profile[k];
+  for (std::size_t k = 0; k < 4; ++k) p[ParameterIndex::asymmetry + k] = c.asymmetry[k];
   p[ParameterIndex::background] = 10, p[ParameterIndex::background + 1] = -2, p[ParameterIndex::background + 2] = 1;
   return p;
 }
@@ -43,18 +46,20 @@ PatternSetup setup_of(const Case& c) {
 
 TEST(PatternModel, ExactDerivativesAgreeWithDifferences) {
   const Case cases[] = {
-      {"gaussian_xray", false, true, {0.01, -0.005, 0.004, 0, 0}},
-      {"pseudo_voigt_neutron", true, false, {0.01, -0.005, 0.004, 0.02, 0.015}},
-      {"pseudo_voigt_from_no_lorentzian", true, true, {0.01, -0.005, 0.004, 0, 0}},
+      {"gaussian_xray", false, true, {0.01, -0.005, 0.004, 0, 0}, {0, 0, 0, 0}},
+      {"pseudo_voigt_neutron", true, false, {0.01, -0.005, 0.004, 0.02, 0.015}, {0, 0, 0, 0}},
+      {"pseudo_voigt_from_no_lorentzian", true, true, {0.01, -0.005, 0.004, 0, 0}, {0, 0, 0, 0}},
+      {"leaning_gaussian", false, true, {0.01, -0.005, 0.004, 0, 0}, {-0.05, 0.01, 0.03, -0.004}},
+      {"leaning_pseudo_voigt", true, false, {0.01, -0.005, 0.004, 0.02, 0.015}, {0.04, -0.02, -0.01, 0.005}},
   };
   for (const Case& c : cases) {
     PatternModel model(setup_of(c));
     std::vector<double> p = parameters_of(c);
     std::vector<std::size_t> columns;
     for (std::size_t j = 0; j < p.size(); ++j)
-      if (model.analytic(j) && (c.pseudo_voigt || j < ParameterIndex::profile + 3 || j >= ParameterIndex::background))
+      if (model.analytic(j) && (c.pseudo_voigt || j < ParameterIndex::profile + 3 || j >= ParameterIndex::asymmetry))
         columns.push_back(j);
-    ASSERT_EQ(columns.size(), (c.pseudo_voigt ? 12u : 10u)) << c.name;
+    ASSERT_EQ(columns.size(), (c.pseudo_voigt ? 16u : 14u)) << c.name;
     std::vector<double> y(model.points());
     model.calculate(p, y);
     Eigen::MatrixXd d = Eigen::MatrixXd::Zero(static_cast<Eigen::Index>(y.size()), static_cast<Eigen::Index>(columns.size()));
@@ -62,7 +67,7 @@ TEST(PatternModel, ExactDerivativesAgreeWithDifferences) {
     for (std::size_t c_index = 0; c_index < columns.size(); ++c_index) {
       const std::size_t j = columns[c_index];
       // One-sided from a Lorentzian width of nought, which may only grow.
-      const bool one_sided = p[j] == 0;
+      const bool one_sided = p[j] == 0 && j < ParameterIndex::asymmetry;
       const double h = 1e-6 * std::max(std::abs(p[j]), 0.01);
       std::vector<double> up = p, down = p, y_up(y.size()), y_down(y.size());
       up[j] += h;

@@ -1,6 +1,6 @@
 // A mixture of two cubic phases on one instrument: the exact derivatives of
 // every parameter they cover agree with differences (the shared zero and
-// sample shifts act on both phases, a phase's own scale, widths and cell on
+// sample shifts and the asymmetry act on both phases, a phase's own scale, widths and cell on
 // it alone), and each block moves its own phase only.
 #include "rietveld/phase_sum.hpp"
 
@@ -39,6 +39,8 @@ Mixture mixture() {
   const std::array<double, 5> widths = {0.01, -0.005, 0.004, 0.02, 0.015};
   for (std::size_t k = 0; k < 3; ++k) p[ParameterIndex::cell + k] = 4.157, p[ParameterIndex::cell + 3 + k] = 90;
   for (std::size_t k = 0; k < 5; ++k) p[ParameterIndex::profile + k] = widths[k];
+  const std::array<double, 4> leaning = {-0.05, 0.01, 0.03, -0.004};
+  for (std::size_t k = 0; k < 4; ++k) p[ParameterIndex::asymmetry + k] = leaning[k];
   p[ParameterIndex::background] = 10, p[ParameterIndex::background + 1] = -2, p[ParameterIndex::background + 2] = 1;
   const std::size_t b = m.model.block_of(1);
   p[b + PhaseBlock::scale] = 1.5;
@@ -52,8 +54,9 @@ TEST(PhaseSum, ExactDerivativesAgreeWithDifferences) {
   std::vector<std::size_t> columns;
   for (std::size_t j = 0; j < m.p.size(); ++j)
     if (m.model.analytic(j)) columns.push_back(j);
-  // scale, 3 shifts, 5 widths and 3 background terms of the first; scale and 5 widths of the second
-  ASSERT_EQ(columns.size(), 18u);
+  // scale, 3 shifts, 5 widths, 4 asymmetry coefficients and 3 background terms of the first;
+  // scale and 5 widths of the second
+  ASSERT_EQ(columns.size(), 22u);
   const std::vector<ColumnAgreement> agreement = compare_with_differences(m.model, m.p, columns);
   for (std::size_t c = 0; c < columns.size(); ++c) {
     EXPECT_GT(agreement[c].largest, 0) << "parameter " << columns[c] << " changes nothing";
