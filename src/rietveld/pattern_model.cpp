@@ -48,6 +48,24 @@ double inverse_d_squared(const Metric& m, const std::array<double, 3>& h) {
          2 * (m[3] * h[0] * h[1] + m[4] * h[0] * h[2] + m[5] * h[1] * h[2]);
 }
 
+// d(1/d^2) by a b c (per angstrom) and alpha beta gamma (per degree): with
+// G* the inverse of the direct metric G and u = G* h, 1/d^2 = h.G*.h moves by
+// -u.(dG/dp).u.
+std::array<double, 6> inverse_d_squared_by_cell(std::span<const double, 6> cell, const Metric& m,
+                                                const std::array<double, 3>& h) {
+  const std::array<double, 3> u = {m[0] * h[0] + m[3] * h[1] + m[4] * h[2], m[3] * h[0] + m[1] * h[1] + m[5] * h[2],
+                                   m[4] * h[0] + m[5] * h[1] + m[2] * h[2]};
+  const double a = cell[0], b = cell[1], c = cell[2];
+  const double ca = std::cos(cell[3] * kRadian), cb = std::cos(cell[4] * kRadian), cg = std::cos(cell[5] * kRadian);
+  const double sa = std::sin(cell[3] * kRadian), sb = std::sin(cell[4] * kRadian), sg = std::sin(cell[5] * kRadian);
+  return {-2 * u[0] * (a * u[0] + b * cg * u[1] + c * cb * u[2]),
+          -2 * u[1] * (b * u[1] + a * cg * u[0] + c * ca * u[2]),
+          -2 * u[2] * (c * u[2] + a * cb * u[0] + b * ca * u[1]),
+          2 * u[1] * u[2] * b * c * sa * kRadian,
+          2 * u[0] * u[2] * a * c * sb * kRadian,
+          2 * u[0] * u[1] * a * b * sg * kRadian};
+}
+
 // 1/d^2 at the cell and at the cell moved along each free parameter, ties
 // followed: reflections equal in all of them stay together however the cell
 // is refined.
@@ -127,6 +145,14 @@ struct PlacedPeak {
   // (P1 and P2 by 1 / tan theta, P3 and P4 by 1 / tan 2theta).
   double on_fa = 0, on_fb = 0;
   std::array<double, 2> asymmetry_by{};
+  // How the peak changes with its Bragg angle theta (radian), through which
+  // the cell and the wavelength act: its centre, the logarithm of its area,
+  // its width, its fraction and the asymmetry's multipliers; and theta by
+  // 1/d^2 and by the wavelength.
+  struct {
+    double centre = 0, log_area = 0, fwhm = 0, eta = 0, on_fa = 0, on_fb = 0;
+  } by_theta;
+  double theta_by_q = 0, theta_by_wavelength = 0;
 };
 
 // Fa and Fb at z with their derivatives by z; nought beyond six widths, where
@@ -151,13 +177,24 @@ double asymmetry_factor(const PlacedPeak& peak, double dx) {
 
 bool place(std::span<const double> p, const PatternSetup& s, const Metric& metric, const PeakGroup& g,
            const LineOfSource& line, PlacedPeak& peak) {
-  const double sin_theta = p[ParameterIndex::wavelength] * line.factor * std::sqrt(inverse_d_squared(metric, g.h)) / 2;
+  const double q = inverse_d_squared(metric, g.h);
+  const double sin_theta = p[ParameterIndex::wavelength] * line.factor * std::sqrt(q) / 2;
   if (!(sin_theta > 0 && sin_theta < 1)) return false;
   const double theta = std::asin(sin_theta);
   const double cos_theta = std::cos(theta), tan_theta = sin_theta / cos_theta;
   const double cos_two_theta = 1 - 2 * sin_theta * sin_theta;
   double lp = 1 / (sin_theta * sin_theta * cos_theta);
-  if (s.xray) lp *= s.polarisation.factor(cos_two_theta);
+  // d ln(1 / (sin^2 cos)) / d theta, and the polarisation's part
+  peak.by_theta.log_area = -2 * cos_theta / sin_theta + tan_theta;
+  if (s.xray) {
+    const double factor = s.polarisation.factor(cos_two_theta);
+    lp *= factor;
+    const double perpendicular = s.polarisation.perpendicular;
+    peak.by_theta.log_area +=
+        (1 - perpendicular) * 2 * cos_two_theta * (-4 * sin_theta * cos_theta) / factor;
+  }
+  peak.theta_by_q = sin_theta / (2 * q * cos_theta);
+  peak.theta_by_wavelength = sin_theta / (p[ParameterIndex::wavelength] * cos_theta);
   peak.centre = 2 * theta * kDegree + p[ParameterIndex::zero] + p[ParameterIndex::displacement] * cos_theta +
                 p[ParameterIndex::transparency] * 2 * sin_theta * cos_theta;
   peak.area = line.ratio * g.weight * lp;
@@ -167,26 +204,42 @@ bool place(std::span<const double> p, const PatternSetup& s, const Metric& metri
   const std::size_t a = ParameterIndex::asymmetry;
   peak.on_fa = p[a] * peak.asymmetry_by[0] + p[a + 2] * peak.asymmetry_by[1];
   peak.on_fb = p[a + 1] * peak.asymmetry_by[0] + p[a + 3] * peak.asymmetry_by[1];
+  peak.by_theta.centre = 2 * kDegree - p[ParameterIndex::displacement] * sin_theta +
+                         p[ParameterIndex::transparency] * 2 * cos_two_theta;
+  // d cot theta / d theta = -1 / sin^2 theta, d cot 2theta / d theta = -2 / sin^2 2theta
+  const double cot_by = -1 / (sin_theta * sin_theta), cot_two_by = -2 / (sin_two_theta * sin_two_theta);
+  peak.by_theta.on_fa = p[a] * cot_by + p[a + 2] * cot_two_by;
+  peak.by_theta.on_fb = p[a + 1] * cot_by + p[a + 3] * cot_two_by;
+  const double tan_by = 1 + tan_theta * tan_theta;  // d tan theta / d theta
   const std::size_t w = ParameterIndex::profile;
   const double gaussian_squared = p[w] * tan_theta * tan_theta + p[w + 1] * tan_theta + p[w + 2];
   const double floor = powder::kNarrowestFwhm * powder::kNarrowestFwhm;
   const double gaussian = std::sqrt(std::max(gaussian_squared, floor));
   // g = sqrt(U t^2 + V t + W), l = X t + Y / cos theta; no change below the narrowest width
   std::array<double, 5> g_by{}, l_by{};
-  if (gaussian_squared > floor) g_by = {tan_theta * tan_theta / (2 * gaussian), tan_theta / (2 * gaussian),
-                                        1 / (2 * gaussian), 0, 0};
+  double g_by_theta = 0, l_by_theta = 0;
+  if (gaussian_squared > floor) {
+    g_by = {tan_theta * tan_theta / (2 * gaussian), tan_theta / (2 * gaussian), 1 / (2 * gaussian), 0, 0};
+    g_by_theta = (2 * p[w] * tan_theta + p[w + 1]) * tan_by / (2 * gaussian);
+  }
   if (s.pseudo_voigt) {
     const double raw = p[w + 3] * tan_theta + p[w + 4] / cos_theta;
     const TchDerivatives tch = tch_with_derivatives(gaussian, std::max(raw, 0.0));
-    if (raw >= 0) l_by = {0, 0, 0, tan_theta, 1 / cos_theta};
+    if (raw >= 0) {
+      l_by = {0, 0, 0, tan_theta, 1 / cos_theta};
+      l_by_theta = p[w + 3] * tan_by + p[w + 4] * tan_theta / cos_theta;
+    }
     peak.shape = tch.shape;
     for (std::size_t k = 0; k < 5; ++k) {
       peak.fwhm_by[k] = tch.fwhm_by_g * g_by[k] + tch.fwhm_by_l * l_by[k];
       peak.eta_by[k] = tch.eta_by_g * g_by[k] + tch.eta_by_l * l_by[k];
     }
+    peak.by_theta.fwhm = tch.fwhm_by_g * g_by_theta + tch.fwhm_by_l * l_by_theta;
+    peak.by_theta.eta = tch.eta_by_g * g_by_theta + tch.eta_by_l * l_by_theta;
   } else {
     peak.shape = {gaussian, 0.0};
     peak.fwhm_by = g_by;
+    peak.by_theta.fwhm = g_by_theta;
   }
   return true;
 }
@@ -228,12 +281,9 @@ std::vector<std::pair<std::size_t, double>> PatternModel::positions(std::span<co
 }
 
 // The pattern is linear in the scale and the background coefficients; the
-// shifts and the widths act through each peak's centre, width and fraction.
-// The cell and the wavelength, which act through Bragg's law on every factor
-// of a peak at once, are left to the engine's differences.
-bool PatternModel::analytic(std::size_t j) const {
-  return j < ParameterIndex::wavelength || j >= ParameterIndex::profile;
-}
+// shifts and the widths act through each peak's centre, width and fraction,
+// the cell and the wavelength through its Bragg angle, on all of them at once.
+bool PatternModel::analytic(std::size_t) const { return true; }
 
 void PatternModel::derivatives(std::span<const double> p, std::span<const double>,
                                std::span<const std::size_t> columns, Eigen::Ref<Eigen::MatrixXd> d) {
@@ -241,8 +291,8 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
     std::vector<double> y(setup_.x.size());
     calculate(p, y);
   }
-  // Which columns ask for a peak's centre (0..2), shape (3..7) or asymmetry
-  // (8..11) derivative.
+  // Which columns ask for a peak's centre (0..2), shape (3..7), asymmetry
+  // (8..11) or Bragg angle (12 the wavelength, 13..18 the cell) derivative.
   std::vector<std::pair<std::size_t, std::size_t>> through_peaks;
   bool leaning = false;  // an asymmetry column is asked for
   for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -255,34 +305,44 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
         d(static_cast<Eigen::Index>(i), column) = chebyshev_[i][j - ParameterIndex::background];
     } else {
       d.col(column).setZero();
-      through_peaks.emplace_back(c, j < ParameterIndex::wavelength ? j - ParameterIndex::zero
-                                                                    : 3 + j - ParameterIndex::profile);
+      std::size_t k = 3 + j - ParameterIndex::profile;
+      if (j < ParameterIndex::wavelength) k = j - ParameterIndex::zero;
+      else if (j == ParameterIndex::wavelength) k = 12;
+      else if (j < ParameterIndex::profile) k = 13 + j - ParameterIndex::cell;
+      through_peaks.emplace_back(c, k);
       if (j >= ParameterIndex::asymmetry) leaning = true;
     }
   }
   if (through_peaks.empty()) return;
-  const Metric metric = reciprocal_metric(p.subspan<ParameterIndex::cell, 6>());
+  const auto cell = p.subspan<ParameterIndex::cell, 6>();
+  const Metric metric = reciprocal_metric(cell);
   const double scale = p[ParameterIndex::scale];
-  for (const PeakGroup& g : setup_.groups)
+  for (const PeakGroup& g : setup_.groups) {
+    const std::array<double, 6> q_by_cell = inverse_d_squared_by_cell(cell, metric, g.h);
     for (const LineOfSource& line : setup_.lines) {
       PlacedPeak peak;
       if (!place(p, setup_, metric, g, line, peak) || peak.area == 0) continue;
       const double area = scale * peak.area;
+      // theta by each column through the Bragg angle
+      std::array<double, 7> theta_by{peak.theta_by_wavelength};
+      for (std::size_t k = 0; k < 6; ++k) theta_by[1 + k] = peak.theta_by_q * q_by_cell[k];
       // A Lorentzian part that may grow from none reaches as far as one.
       powder::PeakShape reach = peak.shape;
       if (setup_.pseudo_voigt) reach.eta = std::max(reach.eta, std::numeric_limits<double>::min());
       const auto [first, last] = powder::points_within(setup_.x, peak.centre, powder::shape_reach(reach));
-      const bool leaned = leaning || peak.on_fa != 0 || peak.on_fb != 0;
+      const bool leaned = leaning || peak.on_fa != 0 || peak.on_fb != 0 || peak.by_theta.on_fa != 0 ||
+                          peak.by_theta.on_fb != 0;
       for (std::size_t i = first; i < last; ++i) {
         const double dx = setup_.x[i] - peak.centre;
         ProfileValue v = profile_with_derivatives(peak.shape, dx);
         // The profile times the asymmetry factor A(z), z = dx / FWHM: A moves
         // with dx and with the width through z.
         Leaning f;
+        double factor = 1;
         if (leaned) {
           const double fwhm = peak.shape.fwhm, z = dx / fwhm;
           f = leaning_at(z);
-          const double factor = 1 + peak.on_fa * f.fa + peak.on_fb * f.fb;
+          factor = 1 + peak.on_fa * f.fa + peak.on_fb * f.fb;
           const double factor_by_z = peak.on_fa * f.fa_by_z + peak.on_fb * f.fb_by_z;
           v.by_dx = v.by_dx * factor + v.value * factor_by_z / fwhm;
           v.by_fwhm = v.by_fwhm * factor - v.value * factor_by_z * z / fwhm;
@@ -294,12 +354,18 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
             by = -v.by_dx * peak.centre_by[k];
           else if (k < 8)
             by = v.by_fwhm * peak.fwhm_by[k - 3] + v.by_eta * peak.eta_by[k - 3];
-          else  // P1 P2 P3 P4: Fa, Fb by 1 / tan theta, then by 1 / tan 2theta
+          else if (k < 12)  // P1 P2 P3 P4: Fa, Fb by 1 / tan theta, then by 1 / tan 2theta
             by = v.value * ((k - 8) % 2 == 0 ? f.fa : f.fb) * peak.asymmetry_by[(k - 8) / 2];
+          else
+            by = theta_by[k - 12] *
+                 (-v.by_dx * peak.by_theta.centre + v.by_fwhm * peak.by_theta.fwhm + v.by_eta * peak.by_theta.eta +
+                  v.value * (f.fa * peak.by_theta.on_fa + f.fb * peak.by_theta.on_fb +
+                             factor * peak.by_theta.log_area));
           d(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(c)) += area * by;
         }
       }
     }
+  }
 }
 
 }  // namespace velmora::rietveld
