@@ -11,7 +11,7 @@ start widths and the options every run shares).
 The crystal is P 1 21/c 1 (the commonest space group of molecular crystals) with twelve atoms
 in general positions 4e and one on the inversion centre 2a: 12 x 4 + 2 = 50 atoms in a cell of
 about 1000 cubic angstroms, the density of a small organometallic salt, so that the pattern has
-the overlap of a real one (some 1300 reflection groups below 2theta = 111 degrees). Only the
+the overlap of a real one (some 1600 reflection groups below 2theta = 115 degrees). Only the
 cell, the peak widths and the instrument are refined; the structure fixes each group's |F|^2.
 """
 import json, math, os, subprocess, sys

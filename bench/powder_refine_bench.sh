@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times velmora-powder's refinement on a pattern of real size: one phase of 50 atoms in the
 # cell (P 1 21/c 1, twelve atoms in general positions and one on the inversion centre, about
-# 1000 cubic angstroms, some 1300 reflection groups; bench/make_powder_workload.py says why),
+# 1000 cubic angstroms, some 1600 reflection groups; bench/make_powder_workload.py says why),
 # Cu Kalpha1 + Kalpha2 from 5 to 105 degrees in steps of 0.01 (10^4 points) calculated by
 # velmora-powder itself at known parameters, with a 12-term Chebyshev background and Poisson
 # counts of a fixed seed, refined from a cell off by some 0.05% and widths off by 20-30%:
