@@ -9,7 +9,8 @@
 #                  --background-terms 12
 # 24 refined parameters (scale, zero, displacement, a b c beta, U V W X Y, 12 background terms;
 # a monoclinic cell leaves four of six free). One core: VELMORA_THREADS=1 (the structure
-# factors' threads; the refinement has none) and, where taskset exists, pinned to CPU 0.
+# factors' threads; the refinement has none), one BLAS thread for numpy, and, where taskset
+# exists, everything pinned to CPU 0.
 # Prints the machine, points, reflections, parameters, iterations, the median wall time of 5
 # runs of the whole program and of the fit alone (without --refine; the difference is the
 # refinement), peak memory (/usr/bin/time), Rwp and Rexp and whether every true value is
@@ -31,7 +32,7 @@ if ! /usr/bin/python3 -c "import numpy" 2>/dev/null; then
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-one_core=(env VELMORA_THREADS=1)
+one_core=(env VELMORA_THREADS=1 OPENBLAS_NUM_THREADS=1 OMP_NUM_THREADS=1)
 if command -v taskset > /dev/null; then one_core=(taskset -c 0 "${one_core[@]}"); fi
 /usr/bin/python3 "$here/make_powder_workload.py" "$work" "$powder" "$here/../data"
 cd "$work"

@@ -124,7 +124,7 @@ class Pattern:
 
     def refine(self, start, free):
         """least_squares on the free parameters; the Jacobian analytic in the scale and the
-        background, by forward differences (the step of MINPACK's lm) in the rest."""
+        background, by forward differences (steps of sqrt(machine epsilon) of the value) in the rest."""
         def full(q):
             p = start.copy()
             p[free] = q
