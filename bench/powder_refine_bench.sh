@@ -5,7 +5,8 @@
 # Cu Kalpha1 + Kalpha2 from 5 to 105 degrees in steps of 0.01 (10^4 points) calculated by
 # velmora-powder itself at known parameters, with a 12-term Chebyshev background and Poisson
 # counts of a fixed seed, refined from a cell off by some 0.05% and widths off by 20-30%:
-#   velmora-powder start.cif --observed pattern.xye --source Cu --tch (start) --refine all
+#   velmora-powder start.cif --observed pattern.xye --source Cu --tch (start)
+#                  --refine scale,background,zero,displacement,cell,profile
 #                  --background-terms 12
 # 24 refined parameters (scale, zero, displacement, a b c beta, U V W X Y, 12 background terms;
 # a monoclinic cell leaves four of six free). One core: VELMORA_THREADS=1 (the structure
@@ -40,7 +41,9 @@ mapfile -t shared < <(/usr/bin/python3 -c "import json; print('\n'.join(json.loa
 start_tch=$(/usr/bin/python3 -c "import json; print(json.load(open('truth.json'))['start_tch'])")
 fit=(start.cif --observed pattern.xye "${shared[@]}" --tch "$start_tch" --background-terms 12)
 "${one_core[@]}" "$powder" "${fit[@]}" --fit-report fit0.json --reflections refl.csv 2> /dev/null
-refine=("${fit[@]}" --refine all --fit-report fit.json)
+# What "all" refines for X-rays but the asymmetry: the pattern's peaks are symmetric, and the
+# peer has no asymmetry to refine.
+refine=("${fit[@]}" --refine scale,background,zero,displacement,cell,profile --fit-report fit.json)
 
 median_of_5() {  # the median wall time of five runs of velmora-powder with these arguments
   /usr/bin/python3 - "${one_core[@]}" "$powder" "$@" <<'PY'
@@ -70,7 +73,7 @@ refined = [p for p in fit["parameters"] if p["refined"]]
 off = {p["name"]: abs(p["value"] - setup["truth"][p["name"]]) / p["esd"] for p in refined}
 worst = max(off, key=off.get)
 print(f"workload: {points} points, {hkl} reflections (every equivalent h k l, each a peak at both lines), {len(refined)} refined parameters")
-print(f"velmora-powder --refine all: {fit['iterations']} iterations, "
+print(f"velmora-powder --refine: {fit['iterations']} iterations, "
       f"{'converged' if fit['converged'] else 'not converged'} ({fit['stop_reason']}); "
       f"median of 5: {refine_seconds:.2f} s the whole run, {fit_seconds:.2f} s without --refine, so "
       f"{refine_seconds - fit_seconds:.2f} s the refinement; peak memory {peak / 1024:.1f} MB")
