@@ -317,6 +317,7 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
   const auto cell = p.subspan<ParameterIndex::cell, 6>();
   const Metric metric = reciprocal_metric(cell);
   const double scale = p[ParameterIndex::scale];
+  std::array<std::vector<double>, 6> terms;
   for (const PeakGroup& g : setup_.groups) {
     const std::array<double, 6> q_by_cell = inverse_d_squared_by_cell(cell, metric, g.h);
     for (const LineOfSource& line : setup_.lines) {
@@ -332,7 +333,15 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
       const auto [first, last] = powder::points_within(setup_.x, peak.centre, powder::shape_reach(reach));
       const bool leaned = leaning || peak.on_fa != 0 || peak.on_fb != 0 || peak.by_theta.on_fa != 0 ||
                           peak.by_theta.on_fb != 0;
+      // Every column is, point by point, one combination of the same six
+      // quantities of the leaned profile: its derivatives by dx, by the width
+      // and by the fraction, and the profile times Fa, times Fb and times the
+      // asymmetry factor. They are gathered first, then each column is
+      // written down its contiguous run of points.
+      const std::size_t n = last - first;
+      for (auto& q : terms) q.assign(n, 0.0);
       for (std::size_t i = first; i < last; ++i) {
+        const std::size_t at = i - first;
         const double dx = setup_.x[i] - peak.centre;
         ProfileValue v = profile_with_derivatives(peak.shape, dx);
         // The profile times the asymmetry factor A(z), z = dx / FWHM: A moves
@@ -348,21 +357,33 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
           v.by_fwhm = v.by_fwhm * factor - v.value * factor_by_z * z / fwhm;
           v.by_eta *= factor;
         }
-        for (const auto& [c, k] : through_peaks) {
-          double by = 0;
-          if (k < 3)
-            by = -v.by_dx * peak.centre_by[k];
-          else if (k < 8)
-            by = v.by_fwhm * peak.fwhm_by[k - 3] + v.by_eta * peak.eta_by[k - 3];
-          else if (k < 12)  // P1 P2 P3 P4: Fa, Fb by 1 / tan theta, then by 1 / tan 2theta
-            by = v.value * ((k - 8) % 2 == 0 ? f.fa : f.fb) * peak.asymmetry_by[(k - 8) / 2];
-          else
-            by = theta_by[k - 12] *
-                 (-v.by_dx * peak.by_theta.centre + v.by_fwhm * peak.by_theta.fwhm + v.by_eta * peak.by_theta.eta +
-                  v.value * (f.fa * peak.by_theta.on_fa + f.fb * peak.by_theta.on_fb +
-                             factor * peak.by_theta.log_area));
-          d(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(c)) += area * by;
+        terms[0][at] = v.by_dx;
+        terms[1][at] = v.by_fwhm;
+        terms[2][at] = v.by_eta;
+        terms[3][at] = v.value * f.fa;
+        terms[4][at] = v.value * f.fb;
+        terms[5][at] = v.value * factor;
+      }
+      for (const auto& [c, k] : through_peaks) {
+        std::array<double, 6> w{};  // the column's weights of the six quantities
+        if (k < 3) {
+          w[0] = -peak.centre_by[k];
+        } else if (k < 8) {
+          w[1] = peak.fwhm_by[k - 3];
+          w[2] = peak.eta_by[k - 3];
+        } else if (k < 12) {  // P1 P2 P3 P4: Fa, Fb by 1 / tan theta, then by 1 / tan 2theta
+          w[(k - 8) % 2 == 0 ? 3 : 4] = peak.asymmetry_by[(k - 8) / 2];
+        } else {
+          const double t = theta_by[k - 12];
+          w = {-t * peak.by_theta.centre, t * peak.by_theta.fwhm,     t * peak.by_theta.eta,
+               t * peak.by_theta.on_fa,   t * peak.by_theta.on_fb,    t * peak.by_theta.log_area};
         }
+        for (double& weight : w) weight *= area;
+        auto column = d.col(static_cast<Eigen::Index>(c));
+        for (std::size_t at = 0; at < n; ++at)
+          column(static_cast<Eigen::Index>(first + at)) +=
+              w[0] * terms[0][at] + w[1] * terms[1][at] + w[2] * terms[2][at] + w[3] * terms[3][at] +
+              w[4] * terms[4][at] + w[5] * terms[5][at];
       }
     }
   }
