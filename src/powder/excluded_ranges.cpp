@@ -15,7 +15,9 @@ std::optional<std::string> excluded_range_fault(const ExcludedRange& range) {
   return std::nullopt;
 }
 
-std::string range_text(const ExcludedRange& range) { return shortest_text(range.from) + ":" + shortest_text(range.to); }
+std::string range_text(const ExcludedRange& range) {
+  return shortest_text(range.from) + ":" + shortest_text(range.to);
+}
 
 std::vector<bool> excluded_points(const ObservedPattern& observed, const std::vector<ExcludedRange>& ranges,
                                   Remarks& remarks) {

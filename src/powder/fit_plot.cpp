@@ -71,9 +71,9 @@ void draw_legend(const std::vector<LegendEntry>& entries) {
   PLFLT width = 0, height = 0;
   pllegend(&width, &height, PL_LEGEND_BACKGROUND | PL_LEGEND_BOUNDING_BOX,
            PL_POSITION_TOP | PL_POSITION_RIGHT | PL_POSITION_INSIDE | PL_POSITION_VIEWPORT, 0.015, 0.025, 0.06,
-           kPaper, kInk, 1, n, 1, n, opts.data(), 1.0, 0.9, 2.0, 0.0, ink.data(), texts.data(), colours.data(),
-           zeros.data(), ones.data(), ones.data(), colours.data(), styles.data(), widths.data(), colours.data(),
-           ones.data(), symbols_n.data(), symbols.data());
+           kPaper, kInk, 1, n, 1, n, opts.data(), 1.0, 0.9, 2.0, 0.0, ink.data(), texts.data(),
+           colours.data(), zeros.data(), ones.data(), ones.data(), colours.data(), styles.data(), widths.data(),
+           colours.data(), ones.data(), symbols_n.data(), symbols.data());
 }
 
 enum class Mark { line, points };
@@ -122,8 +122,8 @@ void draw_fitted_difference(const FitCurves& c) {
                                 c.x.begin() + static_cast<std::ptrdiff_t>(end));
     const double share = span > 0 ? std::abs(x.back() - x.front()) / span : 1.0;
     const auto columns = static_cast<std::size_t>(std::ceil(share * static_cast<double>(kPlotColumns)));
-    const Polyline thin =
-        thinned_curve(x, [&c, first](std::size_t i) { return c.difference[first + i]; }, std::max<std::size_t>(columns, 1));
+    const Polyline thin = thinned_curve(
+        x, [&c, first](std::size_t i) { return c.difference[first + i]; }, std::max<std::size_t>(columns, 1));
     plline(static_cast<PLINT>(thin.x.size()), thin.x.data(), thin.y.data());
     first = end;
   }

@@ -170,13 +170,15 @@ PatternFit fit_at(const ObservedPattern& observed, const LinearFit& linear,
 bool fit_supported() { return true; }
 
 PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pattern, int terms,
-                       double narrowest, double zero_range, double zero_centre, const std::vector<bool>& excluded) {
-  return fit_pattern(observed, std::vector<ShiftedPattern>{pattern}, terms, narrowest, zero_range, zero_centre,
-                     excluded);
+                       double narrowest, double zero_range, double zero_centre,
+                       const std::vector<bool>& excluded) {
+  return fit_pattern(observed, std::vector<ShiftedPattern>{pattern}, terms, narrowest, zero_range,
+                     zero_centre, excluded);
 }
 
 PatternFit fit_pattern(const ObservedPattern& observed, const std::vector<ShiftedPattern>& phases, int terms,
-                       double narrowest, double zero_range, double zero_centre, const std::vector<bool>& excluded) {
+                       double narrowest, double zero_range, double zero_centre,
+                       const std::vector<bool>& excluded) {
   const std::size_t n = observed.two_theta.size();
   const std::size_t fitted = n - static_cast<std::size_t>(std::count(excluded.begin(), excluded.end(), true));
   const std::string outside = fitted < n ? " outside --exclude's ranges" : "";
@@ -238,8 +240,8 @@ PatternFit fit_pattern(const ObservedPattern& observed, const std::vector<Shifte
       fail_powder(observed.source + ": the calculated pattern" +
                   (phases.size() == 1 ? std::string() : " of phase " + std::to_string(k + 1)) +
                   " has no peak between " + shortest_text(static_cast<float>(observed.two_theta.front())) +
-                  " and " + shortest_text(static_cast<float>(observed.two_theta.back())) + " degrees" + outside +
-                  ", so there is no scale to fit");
+                  " and " + shortest_text(static_cast<float>(observed.two_theta.back())) + " degrees" +
+                  outside + ", so there is no scale to fit");
   }
   PatternFit fit = fit_at(observed, fitter->solve(calculated), calculated, shift, terms, excluded);
 
@@ -297,8 +299,8 @@ PatternFit fit_pattern(const ObservedPattern&, const ShiftedPattern&, int, doubl
   fail_powder("--observed: this velmora-powder was built without Eigen (Debian: libeigen3-dev)");
 }
 
-PatternFit fit_pattern(const ObservedPattern&, const std::vector<ShiftedPattern>&, int, double, double, double,
-                       const std::vector<bool>&) {
+PatternFit fit_pattern(const ObservedPattern&, const std::vector<ShiftedPattern>&, int, double, double,
+                       double, const std::vector<bool>&) {
   fail_powder("--observed: this velmora-powder was built without Eigen (Debian: libeigen3-dev)");
 }
 

@@ -218,7 +218,8 @@ std::vector<frontend::OptionSpec> options_with_shared() {
   std::vector<frontend::OptionSpec> options = {
       {"--wavelength"}, {"--two-theta"}, {"--fwhm"}, {"--caglioti"}, {"--csv"}, {"--reflections"},
       {"--plot"}, {"--radiation"}, {"--source"}, {"--tch"}, {"--observed"}, {"--fit-report"},
-      {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--refine"}, {"--phase", true, true}, {"--exclude", true, true}, {"--axis"}, {"--label-peaks"},
+      {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--refine"}, {"--phase", true, true}, {"--axis"}, {"--label-peaks"},
+      {"--exclude", true, true},
       {"--instrument"}, {"--polarisation"}, {"--answer-hkl", false}};
   for (frontend::OptionSpec& shared : frontend::shared_option_specs()) options.push_back(std::move(shared));
   return options;
@@ -326,7 +327,8 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
     if (phase == "-") fail_powder("--phase -: a phase is read from a file; name it");
   const std::vector<std::string> excluded = line.values("--exclude");
   if (!excluded.empty() && given.count("--observed") == 0)
-    fail_powder("--exclude " + excluded.front() + " needs --observed FILE: it leaves measured points out of a fit");
+    fail_powder("--exclude " + excluded.front() +
+                " needs --observed FILE: it leaves measured points out of a fit");
   for (const std::string& range : excluded) options.excluded.push_back(excluded_range_of(range));
   options.csv = given["--csv"];
   options.reflections = given["--reflections"];
