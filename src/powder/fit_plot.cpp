@@ -3,7 +3,10 @@
 // tick marks per kind of peak (nuclear, magnetic) and per further phase of a
 // mixture under it, and the
 // difference, observed minus calculated, in a lower panel on the same
-// vertical scale. The horizontal axis is 2-theta, d or Q.
+// vertical scale. The horizontal axis is 2-theta, d or Q. Ranges left out of
+// the fit are shaded light grey behind both panels' curves: their measured
+// points and the calculated line are drawn, their difference is not, since
+// the fit does not answer for it.
 #include "powder/powder_plot.hpp"
 
 #ifdef VELMORA_POWDER_PLOT
@@ -21,7 +24,7 @@ namespace velmora::powder {
 namespace {
 
 enum Colour : PLINT { kPaper = 0, kInk = 1, kObserved = 2, kCalculated = 3, kBackground = 4, kDifference = 5,
-                      kNuclear = 6, kMagnetic = 7, kFurtherPhase = 8 };
+                      kNuclear = 6, kMagnetic = 7, kFurtherPhase = 8, kExcluded = 9 };
 
 void set_colours() {
   plscol0(kPaper, 255, 255, 255);
@@ -33,6 +36,7 @@ void set_colours() {
   plscol0(kNuclear, 20, 50, 140);
   plscol0(kMagnetic, 205, 30, 30);
   plscol0(kFurtherPhase, 200, 120, 0);
+  plscol0(kExcluded, 228, 228, 228);
 }
 
 double tick_spacing(double span) {
@@ -48,19 +52,28 @@ struct TickRow {
   std::string label;
 };
 
-void draw_legend(const std::vector<std::pair<Colour, const char*>>& entries, bool first_is_points) {
+// How a legend entry shows its curve: a line, a point, or a box of colour.
+enum class Key : PLINT { line = PL_LEGEND_LINE, points = PL_LEGEND_SYMBOL, box = PL_LEGEND_COLOR_BOX };
+
+struct LegendEntry {
+  Colour colour;
+  const char* text;
+  Key key = Key::line;
+};
+
+void draw_legend(const std::vector<LegendEntry>& entries) {
   const auto n = static_cast<PLINT>(entries.size());
-  std::vector<PLINT> opts(n, PL_LEGEND_LINE), colours, styles(n, 1), ink(n, kInk), zeros(n, 0), symbols_n(n, 1);
+  std::vector<PLINT> opts, colours, styles(n, 1), ink(n, kInk), zeros(n, 0), symbols_n(n, 1);
   std::vector<PLFLT> widths(n, 2.0), ones(n, 1.0);
   std::vector<const char*> texts, symbols(n, "#(210)");
-  for (const auto& [colour, text] : entries) colours.push_back(colour), texts.push_back(text);
-  if (first_is_points) opts[0] = PL_LEGEND_SYMBOL;
+  for (const LegendEntry& e : entries)
+    opts.push_back(static_cast<PLINT>(e.key)), colours.push_back(e.colour), texts.push_back(e.text);
   PLFLT width = 0, height = 0;
   pllegend(&width, &height, PL_LEGEND_BACKGROUND | PL_LEGEND_BOUNDING_BOX,
            PL_POSITION_TOP | PL_POSITION_RIGHT | PL_POSITION_INSIDE | PL_POSITION_VIEWPORT, 0.015, 0.025, 0.06,
-           kPaper, kInk, 1, n, 1, n, opts.data(), 1.0, 0.9, 2.0, 0.0, ink.data(), texts.data(), zeros.data(),
-           zeros.data(), ones.data(), ones.data(), colours.data(), styles.data(), widths.data(), colours.data(),
-           ones.data(), symbols_n.data(), symbols.data());
+           kPaper, kInk, 1, n, 1, n, opts.data(), 1.0, 0.9, 2.0, 0.0, ink.data(), texts.data(),
+           colours.data(), zeros.data(), ones.data(), ones.data(), colours.data(), styles.data(), widths.data(),
+           colours.data(), ones.data(), symbols_n.data(), symbols.data());
 }
 
 enum class Mark { line, points };
@@ -77,19 +90,57 @@ void draw_thinned(const std::vector<double>& x, const std::vector<double>& y, Ma
 }
 
 // The curves of a fit along the plot's axis: the measured points, the
-// calculated line and their difference.
+// calculated line and their difference, and whether the fit took each point.
 struct FitCurves {
   std::vector<double> x, observed, calculated, difference;
+  std::vector<bool> fitted;
 };
 
 FitCurves fit_curves(const FitPicture& p) {
   const ObservedPattern& o = p.observed;
-  FitCurves c{{}, o.intensity, p.fit.calculated, {}};
+  FitCurves c{{}, o.intensity, p.fit.calculated, {}, {}};
   for (std::size_t i = 0; i < o.two_theta.size(); ++i) {
     c.x.push_back(p.axis.at(o.two_theta[i]));
     c.difference.push_back(o.intensity[i] - p.fit.calculated[i]);
+    c.fitted.push_back(p.fit.excluded.empty() || !p.fit.excluded[i]);
   }
   return c;
+}
+
+// The difference drawn over each run of fitted points alone, each run thinned
+// to its share of the plot's width.
+void draw_fitted_difference(const FitCurves& c) {
+  const double span = std::abs(c.x.back() - c.x.front());
+  for (std::size_t first = 0; first < c.x.size();) {
+    if (!c.fitted[first]) {
+      ++first;
+      continue;
+    }
+    std::size_t end = first;
+    while (end < c.x.size() && c.fitted[end]) ++end;
+    const std::vector<double> x(c.x.begin() + static_cast<std::ptrdiff_t>(first),
+                                c.x.begin() + static_cast<std::ptrdiff_t>(end));
+    const double share = span > 0 ? std::abs(x.back() - x.front()) / span : 1.0;
+    const auto columns = static_cast<std::size_t>(std::ceil(share * static_cast<double>(kPlotColumns)));
+    const Polyline thin = thinned_curve(
+        x, [&c, first](std::size_t i) { return c.difference[first + i]; }, std::max<std::size_t>(columns, 1));
+    plline(static_cast<PLINT>(thin.x.size()), thin.x.data(), thin.y.data());
+    first = end;
+  }
+}
+
+// The ranges left out of the fit, within the measured range, as grey bands
+// from bottom to top of the current window.
+void draw_excluded_bands(const FitPicture& p, double bottom, double top) {
+  const double low = p.observed.two_theta.front(), high = p.observed.two_theta.back();
+  plcol0(kExcluded);
+  for (const ExcludedRange& range : p.excluded) {
+    const double from = std::max(range.from, low), to = std::min(range.to, high);
+    if (!(from < to)) continue;
+    PLFLT x[4] = {p.axis.at(from), p.axis.at(to), p.axis.at(to), p.axis.at(from)};
+    PLFLT y[4] = {bottom, bottom, top, top};
+    plfill(4, x, y);
+  }
 }
 
 // The kind of peak the radiation shows.
@@ -145,8 +196,11 @@ PanelScales panel_scales(const FitCurves& c) {
       std::max(*highest, *std::max_element(c.calculated.begin(), c.calculated.end()));
   const double bottom = std::min(0.0, *lowest);
   const double span = top > bottom ? top - bottom : 1.0;
-  const auto [diff_low, diff_high] = std::minmax_element(c.difference.begin(), c.difference.end());
-  return {bottom, span, std::max({std::abs(*diff_low), std::abs(*diff_high), 1e-3 * span})};
+  // The difference drawn: that of the points fitted.
+  double largest_difference = 0;
+  for (std::size_t i = 0; i < c.difference.size(); ++i)
+    if (c.fitted[i]) largest_difference = std::max(largest_difference, std::abs(c.difference[i]));
+  return {bottom, span, std::max(largest_difference, 1e-3 * span)};
 }
 
 constexpr int kPageWidth = 900, kPageHeight = 640;  // the SVG page, in pixels
@@ -213,6 +267,7 @@ void draw_upper_panel(const FitPicture& p, const std::string& title, const FitCu
                       const PanelScales& v, const PanelLayout& l) {
   plvpor(l.left, l.right, l.strip_top, l.upper_top);
   plwind(c.x.front(), c.x.back(), v.bottom, v.bottom + 1.3 * v.span);
+  draw_excluded_bands(p, v.bottom, v.bottom + 1.3 * v.span);
   plcol0(kInk);
   plbox("bcst", l.xtick, 0, "bcnstv", 0, 0);
   plmtex("l", 5.2, 0.5, 0.5, "Intensity (counts)");
@@ -227,11 +282,12 @@ void draw_upper_panel(const FitPicture& p, const std::string& title, const FitCu
   draw_thinned(c.x, c.calculated, Mark::line);
   plwidth(1.0);
   label_strongest_peaks(p, c, v.span);
-  draw_legend({{kObserved, "observed"},
-               {kCalculated, "calculated"},
-               {kBackground, "background"},
-               {kDifference, "observed - calculated"}},
-              true);
+  std::vector<LegendEntry> legend = {{kObserved, "observed", Key::points},
+                                     {kCalculated, "calculated"},
+                                     {kBackground, "background"},
+                                     {kDifference, "observed - calculated"}};
+  if (!p.excluded.empty()) legend.push_back({kExcluded, "excluded from the fit", Key::box});
+  draw_legend(legend);
 }
 
 // The strip of tick rows, the first on top, each labelled at its left.
@@ -254,10 +310,11 @@ void draw_difference_panel(const FitPicture& p, const FitCurves& c, const PanelS
                            const PanelLayout& l) {
   plvpor(l.left, l.right, l.diff_bottom, l.diff_top);
   plwind(c.x.front(), c.x.back(), -v.diff_half * 1.1, v.diff_half * 1.1);
+  draw_excluded_bands(p, -v.diff_half * 1.1, v.diff_half * 1.1);
   plcol0(kInk);
   plbox("bcnst", l.xtick, 0, "bcnstv", 0, 0);
   plcol0(kDifference);
-  draw_thinned(c.x, c.difference, Mark::line);
+  draw_fitted_difference(c);
   plcol0(kInk);
   plmtex("b", 3.3, 0.5, 0.5, p.axis.label());
 }

@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "powder/excluded_ranges.hpp"
 #include "powder/number_text.hpp"
 #include "powder/powder_profile.hpp"
 #ifdef VELMORA_POWDER_FIT
@@ -64,8 +65,9 @@ ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& ob
       return pattern_at(m, options.width, kind, x, shift);
     });
   ObservedFit out;
+  const std::vector<bool> excluded = excluded_points(observed, options.excluded, remarks);
   out.fit = fit_pattern(observed, patterns, options.background_terms, narrowest_width(phases, options.width, observed),
-                        options.zero_range, options.zero_centre);
+                        options.zero_range, options.zero_centre, excluded);
   out.fit.scale_means = scale_meaning(kind, options.polarisation);
   out.ticks.push_back(phases.front().peaks);
   for (std::size_t k = 1; k < phases.size(); ++k) out.ticks.push_back(tick_peaks(phases[k].peaks, kind));

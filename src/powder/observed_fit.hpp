@@ -35,7 +35,8 @@ struct ObservedFit {
 };
 
 // Fits the scales, zero and background to the options' radiation, then
-// refines what options.refine names. Warns of a phase with no positive scale,
+// refines what options.refine names, both leaving out the points within the
+// ranges of options.excluded (fit.excluded marks them). Warns of a phase with no positive scale,
 // a refinement that did not converge and a zero shift at the edge of its search.
 ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& observed,
                          const std::vector<FitPhase>& phases, Remarks& remarks);

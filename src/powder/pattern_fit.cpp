@@ -4,7 +4,8 @@
 // non-linear parameter, is found by a scan at a quarter of the narrowest peak
 // width followed by a golden-section search of the best interval. The search
 // shifts a finely sampled copy of the pattern instead of recomputing every
-// peak at every trial shift, which keeps it to a fraction of a second.
+// peak at every trial shift, which keeps it to a fraction of a second. A point
+// left out of the fit has weight 0: its row of the design matrix is zero.
 #include "powder/pattern_fit.hpp"
 
 #include <algorithm>
@@ -21,6 +22,9 @@
 namespace velmora::powder {
 namespace {
 
+// Whether point i is left out of the fit (excluded empty: none is).
+bool left_out(const std::vector<bool>& excluded, std::size_t i) { return !excluded.empty() && excluded[i]; }
+
 struct LinearFit {
   double chi_squared = INFINITY;  // sum of w (y_obs - y_calc)^2
   Eigen::VectorXd coefficients;   // the phases' scales, then the background terms
@@ -28,7 +32,8 @@ struct LinearFit {
 
 class Fitter {
  public:
-  Fitter(const ObservedPattern& observed, const std::vector<double>& sigma, int terms) {
+  Fitter(const ObservedPattern& observed, const std::vector<double>& sigma, int terms,
+         const std::vector<bool>& excluded) {
     const auto n = static_cast<Eigen::Index>(observed.two_theta.size());
     weighted_background_.resize(n, terms);
     weighted_y_.resize(n);
@@ -36,7 +41,7 @@ class Fitter {
     const double low = observed.two_theta.front(), high = observed.two_theta.back();
     for (Eigen::Index i = 0; i < n; ++i) {
       const auto k = static_cast<std::size_t>(i);
-      root_weight_[i] = 1.0 / sigma[k];
+      root_weight_[i] = left_out(excluded, k) ? 0.0 : 1.0 / sigma[k];
       weighted_y_[i] = observed.intensity[k] * root_weight_[i];
       const double u = (2.0 * observed.two_theta[k] - low - high) / (high - low);
       const std::vector<double> t = chebyshev_terms(u, terms);
@@ -130,9 +135,10 @@ double golden_minimum(const std::function<double(double)>& chi2, double a, doubl
 }
 
 // The fit's values at a shift from the linear solution: scales, background,
-// the calculated points and Rp = sum |yo - yc| / sum |yo|.
+// the calculated points and Rp = sum |yo - yc| / sum |yo| over the points fitted.
 PatternFit fit_at(const ObservedPattern& observed, const LinearFit& linear,
-                  const std::vector<std::vector<double>>& calculated, double shift, int terms) {
+                  const std::vector<std::vector<double>>& calculated, double shift, int terms,
+                  const std::vector<bool>& excluded) {
   PatternFit fit;
   const std::size_t count = calculated.size();
   fit.scales.assign(linear.coefficients.data(), linear.coefficients.data() + count);
@@ -150,10 +156,12 @@ PatternFit fit_at(const ObservedPattern& observed, const LinearFit& linear,
     double peaks = 0;
     for (std::size_t k = 0; k < count; ++k) peaks += fit.scales[k] * calculated[k][i];
     fit.calculated.push_back(peaks + background);
+    if (left_out(excluded, i)) continue;
     absolute_difference += std::abs(observed.intensity[i] - fit.calculated.back());
     absolute_observed += std::abs(observed.intensity[i]);
   }
   fit.rp = absolute_difference / absolute_observed;
+  fit.excluded = excluded;
   return fit;
 }
 
@@ -162,16 +170,21 @@ PatternFit fit_at(const ObservedPattern& observed, const LinearFit& linear,
 bool fit_supported() { return true; }
 
 PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pattern, int terms,
-                       double narrowest, double zero_range, double zero_centre) {
-  return fit_pattern(observed, std::vector<ShiftedPattern>{pattern}, terms, narrowest, zero_range, zero_centre);
+                       double narrowest, double zero_range, double zero_centre,
+                       const std::vector<bool>& excluded) {
+  return fit_pattern(observed, std::vector<ShiftedPattern>{pattern}, terms, narrowest, zero_range,
+                     zero_centre, excluded);
 }
 
 PatternFit fit_pattern(const ObservedPattern& observed, const std::vector<ShiftedPattern>& phases, int terms,
-                       double narrowest, double zero_range, double zero_centre) {
+                       double narrowest, double zero_range, double zero_centre,
+                       const std::vector<bool>& excluded) {
   const std::size_t n = observed.two_theta.size();
+  const std::size_t fitted = n - static_cast<std::size_t>(std::count(excluded.begin(), excluded.end(), true));
+  const std::string outside = fitted < n ? " outside --exclude's ranges" : "";
   const std::size_t parameters = 1 + phases.size() + static_cast<std::size_t>(terms);
-  if (n <= parameters)
-    fail_powder(observed.source + ": " + std::to_string(n) + " points cannot fix " +
+  if (fitted <= parameters)
+    fail_powder(observed.source + ": " + std::to_string(fitted) + " points" + outside + " cannot fix " +
                 std::to_string(parameters) + " parameters (" +
                 (phases.size() == 1 ? std::string("scale") : std::to_string(phases.size()) + " scales") +
                 ", zero shift and " + std::to_string(terms) + " background terms)");
@@ -199,7 +212,7 @@ PatternFit fit_pattern(const ObservedPattern& observed, const std::vector<Shifte
   std::vector<double> sigma = observed.sigma;
   // Made anew (emplace) when the weights change.
   std::optional<Fitter> fitter;
-  fitter.emplace(observed, sigma, terms);
+  fitter.emplace(observed, sigma, terms, excluded);
   const auto chi2_at = [&](double shift) {
     return fitter->solve(patterns_at(shift, false)).chi_squared;
   };
@@ -212,14 +225,25 @@ PatternFit fit_pattern(const ObservedPattern& observed, const std::vector<Shifte
   }
   double shift = golden_minimum(chi2_at, within(best - step), within(best + step));
   std::vector<std::vector<double>> calculated = patterns_at(shift, true);
-  for (std::size_t k = 0; k < calculated.size(); ++k)
-    if (std::all_of(calculated[k].begin(), calculated[k].end(), [](double v) { return v == 0.0; }))
+  // With ranges left out, a phase whose fitted points hold no more than the far
+  // tails of its peaks (a millionth of its strongest point) has its scale fixed
+  // by them alone: by the noise, and wildly wrong under the ranges.
+  constexpr double kLeastFittedShare = 1e-6;
+  for (std::size_t k = 0; k < calculated.size(); ++k) {
+    double strongest = 0, strongest_fitted = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      strongest = std::max(strongest, std::abs(calculated[k][i]));
+      if (!left_out(excluded, i)) strongest_fitted = std::max(strongest_fitted, std::abs(calculated[k][i]));
+    }
+    const bool peakless = fitted < n ? !(strongest_fitted > kLeastFittedShare * strongest) : strongest == 0.0;
+    if (peakless)
       fail_powder(observed.source + ": the calculated pattern" +
                   (phases.size() == 1 ? std::string() : " of phase " + std::to_string(k + 1)) +
                   " has no peak between " + shortest_text(static_cast<float>(observed.two_theta.front())) +
-                  " and " + shortest_text(static_cast<float>(observed.two_theta.back())) +
-                  " degrees, so there is no scale to fit");
-  PatternFit fit = fit_at(observed, fitter->solve(calculated), calculated, shift, terms);
+                  " and " + shortest_text(static_cast<float>(observed.two_theta.back())) + " degrees" +
+                  outside + ", so there is no scale to fit");
+  }
+  PatternFit fit = fit_at(observed, fitter->solve(calculated), calculated, shift, terms, excluded);
 
   // Counts without sigma are Poisson: weights from the observed counts pull the
   // fit below the data (a point that happens to count low weighs more), by about
@@ -229,12 +253,12 @@ PatternFit fit_pattern(const ObservedPattern& observed, const std::vector<Shifte
   constexpr int kMostReweightings = 20;
   for (int pass = 0; !observed.sigma_given && pass < kMostReweightings; ++pass) {
     for (std::size_t i = 0; i < n; ++i) sigma[i] = std::sqrt(std::max(fit.calculated[i], 1.0));
-    fitter.emplace(observed, sigma, terms);
+    fitter.emplace(observed, sigma, terms, excluded);
     const double previous_shift = shift;
     const std::vector<double> previous_scales = fit.scales;
     shift = golden_minimum(chi2_at, within(shift - step), within(shift + step));
     calculated = patterns_at(shift, true);
-    fit = fit_at(observed, fitter->solve(calculated), calculated, shift, terms);
+    fit = fit_at(observed, fitter->solve(calculated), calculated, shift, terms, excluded);
     bool settled = std::abs(shift - previous_shift) < 1e-6;
     for (std::size_t k = 0; k < fit.scales.size(); ++k)
       settled = settled && std::abs(fit.scales[k] - previous_scales[k]) <= 1e-8 * std::abs(fit.scales[k]);
@@ -245,15 +269,16 @@ PatternFit fit_pattern(const ObservedPattern& observed, const std::vector<Shifte
   // calculated variance, whose chi^2 comes to 1 for a right model at any count
   // rate (weights from the observed counts make it larger below some 20 counts):
   // Rwp = sqrt(sum w (yo - yc)^2 / sum w yo^2); Rexp = sqrt((N - P) / sum w yo^2);
-  // chi^2 = sum w (yo - yc)^2 / (N - P).
+  // chi^2 = sum w (yo - yc)^2 / (N - P), N the points fitted.
   double chi_squared = 0, weighted_y_squared = 0;
   for (std::size_t i = 0; i < n; ++i) {
+    if (left_out(excluded, i)) continue;
     const double w = 1.0 / (sigma[i] * sigma[i]);
     const double difference = observed.intensity[i] - fit.calculated[i];
     chi_squared += w * difference * difference;
     weighted_y_squared += w * observed.intensity[i] * observed.intensity[i];
   }
-  const double freedom = static_cast<double>(n - parameters);
+  const double freedom = static_cast<double>(fitted - parameters);
   fit.rwp = std::sqrt(chi_squared / weighted_y_squared);
   fit.rexp = std::sqrt(freedom / weighted_y_squared);
   fit.chi2 = chi_squared / freedom;
@@ -269,11 +294,13 @@ namespace velmora::powder {
 
 bool fit_supported() { return false; }
 
-PatternFit fit_pattern(const ObservedPattern&, const ShiftedPattern&, int, double, double, double) {
+PatternFit fit_pattern(const ObservedPattern&, const ShiftedPattern&, int, double, double, double,
+                       const std::vector<bool>&) {
   fail_powder("--observed: this velmora-powder was built without Eigen (Debian: libeigen3-dev)");
 }
 
-PatternFit fit_pattern(const ObservedPattern&, const std::vector<ShiftedPattern>&, int, double, double, double) {
+PatternFit fit_pattern(const ObservedPattern&, const std::vector<ShiftedPattern>&, int, double, double,
+                       double, const std::vector<bool>&) {
   fail_powder("--observed: this velmora-powder was built without Eigen (Debian: libeigen3-dev)");
 }
 

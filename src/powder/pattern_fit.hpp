@@ -22,6 +22,7 @@ struct PatternFit {
   std::vector<double> calculated;  // at the measured points: scale times the pattern plus background
   std::vector<double> background_values;
   std::vector<double> sigma;       // the standard uncertainties the fit weighted by
+  std::vector<bool> excluded;      // the measured points the fit left out; empty: none
   std::string scale_means;  // what the scale multiplies, in words, for the fit report
 };
 
@@ -38,7 +39,9 @@ using ShiftedPattern = std::function<std::vector<double>(const std::vector<doubl
 // Chebyshev terms (0 for none) by weighted least squares, weights 1 / sigma^2:
 // the file's sigma, or for counts without one sigma^2 = max(calculated, 1),
 // the Poisson maximum-likelihood fit. The R factors and chi2 take the same
-// weights.
+// weights. Points marked in excluded (empty: none) take no part in the fit,
+// the R factors or chi2 and its count of points, but the calculated pattern
+// and the background are given at every point, over the whole measured range.
 // narrowest is the smallest peak width in degrees, which sets how finely the
 // zero shift is searched. Ends the run when the pattern has no peak in the
 // measured range or there are no more points than parameters.
@@ -47,12 +50,14 @@ using ShiftedPattern = std::function<std::vector<double>(const std::vector<doubl
 // the measured ones: peak area in (counts x degrees of 2theta) over the peak's
 // integrated intensity as the pattern gives it.
 PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pattern,
-                       int background_terms, double narrowest, double zero_range, double zero_centre = 0);
+                       int background_terms, double narrowest, double zero_range, double zero_centre = 0,
+                       const std::vector<bool>& excluded = {});
 
 // The same for a mixture: one scale for each phase's pattern, one zero shift
 // and one background for them all.
 PatternFit fit_pattern(const ObservedPattern& observed, const std::vector<ShiftedPattern>& phases,
-                       int background_terms, double narrowest, double zero_range, double zero_centre = 0);
+                       int background_terms, double narrowest, double zero_range, double zero_centre = 0,
+                       const std::vector<bool>& excluded = {});
 
 // Whether this build fits (it does when built with Eigen).
 bool fit_supported();

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
@@ -58,6 +59,27 @@ TwoThetaGrid grid_of(const std::string& text) {
   const TwoThetaGrid grid{v[0], v[1], v[2]};
   check(grid_fault(grid), "--two-theta", text);
   return grid;
+}
+
+// FROM:TO of --exclude; an end of inf or nan, or beyond the largest double,
+// is named as not finite rather than as no number.
+ExcludedRange excluded_range_of(const std::string& text) {
+  const std::size_t colon = text.find(':');
+  std::vector<double> ends;
+  for (const std::string& end :
+       {text.substr(0, colon), colon == std::string::npos ? std::string() : text.substr(colon + 1)}) {
+    double value = 0;
+    const auto result = std::from_chars(end.data(), end.data() + end.size(), value);
+    const bool beyond = result.ec == std::errc::result_out_of_range;
+    if ((result.ec != std::errc() && !beyond) || result.ptr != end.data() + end.size() || end.empty()) break;
+    if (beyond) value = std::strtod(end.c_str(), nullptr);  // infinite beyond the largest double
+    ends.push_back(value);
+  }
+  if (ends.size() != 2)
+    fail_powder("--exclude " + text + ": expected 2 numbers separated by ':' (FROM:TO, degrees 2theta)");
+  const ExcludedRange range{ends[0], ends[1]};
+  check(excluded_range_fault(range), "--exclude", text);
+  return range;
 }
 
 int count_of(const std::string& option, const std::string& text, int low, int high) {
@@ -126,7 +148,7 @@ std::string powder_usage_text() {
          "         [--polarisation P] [--answer-hkl] [--dmin D] [--block NAME]\n"
          "         [--ion NAME=ION ...] [--magnetic-model j0|dipole] [--g NAME=G ...]\n"
          "         [--observed FILE [--background-terms N] [--zero-range Z] [--refine LIST]\n"
-         "         [--phase FILE ...] [--fit-report OUT.json]]\n"
+         "         [--phase FILE ...] [--exclude FROM:TO ...] [--fit-report OUT.json]]\n"
          "         [--reflections OUT.csv] [--csv OUT.csv] [--xy OUT|-] [--plot OUT.svg [--axis 2theta|d|q]\n"
          "         [--label-peaks N]]\n"
          "The powder pattern of the structure in a velmora answer file, or in a CIF or magnetic CIF\n"
@@ -175,6 +197,9 @@ std::string powder_usage_text() {
          "  --phase FILE          a further phase of the sample (CIF or answer file; repeatable), fitted\n"
          "                        beside INPUT with its own scale, and refined with its own cell; its\n"
          "                        peak widths follow INPUT's; its names phase.2.scale, phase.2.cell.a...\n"
+         "  --exclude FROM:TO     leave the measured points of FROM <= 2theta <= TO (degrees; repeatable)\n"
+         "                        out of the fit, the refinement and the R factors (another phase's peaks,\n"
+         "                        a sample holder's, a beam stop's shadow); the plot shades them\n"
          "  --fit-report OUT      the fit as JSON: scale, zero_shift, background, Rp, Rwp, Rexp, chi2\n"
          "                        and, with --refine, every parameter with its esd; with --phase, scales\n"
          "  --reflections OUT     per peak: h k l, d, 2theta, |Fn|^2 |Fm|^2 |FX|^2, the integrated\n"
@@ -195,6 +220,7 @@ std::vector<frontend::OptionSpec> options_with_shared() {
       {"--wavelength"}, {"--two-theta"}, {"--fwhm"}, {"--caglioti"}, {"--csv"}, {"--reflections"},
       {"--plot"}, {"--radiation"}, {"--source"}, {"--tch"}, {"--observed"}, {"--fit-report"},
       {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--refine"}, {"--phase", true, true}, {"--axis"}, {"--label-peaks"},
+      {"--exclude", true, true},
       {"--instrument"}, {"--polarisation"}, {"--answer-hkl", false}};
   for (frontend::OptionSpec& shared : frontend::shared_option_specs()) options.push_back(std::move(shared));
   return options;
@@ -300,6 +326,11 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
                 " needs --observed FILE: the phases of a mixture take their scales from a fit");
   for (const std::string& phase : options.phases)
     if (phase == "-") fail_powder("--phase -: a phase is read from a file; name it");
+  const std::vector<std::string> excluded = line.values("--exclude");
+  if (!excluded.empty() && given.count("--observed") == 0)
+    fail_powder("--exclude " + excluded.front() +
+                " needs --observed FILE: it leaves measured points out of a fit");
+  for (const std::string& range : excluded) options.excluded.push_back(excluded_range_of(range));
   options.csv = given["--csv"];
   options.reflections = given["--reflections"];
   options.plot = given["--plot"];

@@ -66,9 +66,19 @@ TextFill fit_csv(const ObservedPattern& o, const PatternFit& fit) {
   };
 }
 
-std::string fit_json(const PatternFit& fit, const std::string& members) {
+std::string fit_json(const PatternFit& fit, const std::string& members, const std::vector<ExcludedRange>& excluded) {
   std::string background;
   for (double b : fit.background) background += (background.empty() ? "" : ", ") + shortest_text(b);
+  // The ranges of 2theta the fit left out, when some were.
+  std::string ranges;
+  for (const ExcludedRange& range : excluded) {
+    ranges += ranges.empty() ? ",\n  \"excluded\": [[" : ", [";
+    ranges += shortest_text(range.from);
+    ranges += ", ";
+    ranges += shortest_text(range.to);
+    ranges += "]";
+  }
+  if (!ranges.empty()) ranges += "]";
   // A mixture's scales, one a phase, the input's first.
   std::string phase_scales;
   for (std::size_t k = 0; fit.scales.size() > 1 && k < fit.scales.size(); ++k)
@@ -78,7 +88,7 @@ std::string fit_json(const PatternFit& fit, const std::string& members) {
          "\",\n  \"zero_shift\": " + shortest_text(fit.zero_shift) +
          ",\n  \"background\": [" + background + "],\n  \"Rp\": " + shortest_text(fit.rp) +
          ",\n  \"Rwp\": " + shortest_text(fit.rwp) + ",\n  \"Rexp\": " + shortest_text(fit.rexp) +
-         ",\n  \"chi2\": " + shortest_text(fit.chi2) + phase_scales + (members.empty() ? "" : ",\n" + members) +
+         ",\n  \"chi2\": " + shortest_text(fit.chi2) + ranges + phase_scales + (members.empty() ? "" : ",\n" + members) +
          "\n}\n";
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "files/text_sink.hpp"
+#include "powder/excluded_ranges.hpp"
 #include "powder/observed_pattern.hpp"
 #include "powder/pattern_fit.hpp"
 #include "powder/powder_peaks.hpp"
@@ -41,9 +42,11 @@ TextFill fit_csv(const ObservedPattern& observed, const PatternFit& fit);
 
 // The fit as JSON: scale, zero_shift (degrees), background (the Chebyshev
 // coefficients), Rp, Rwp, Rexp and chi2, in the shortest digits that read
-// back as the same double; members (whole lines, the last without its line
-// end) follow them.
-std::string fit_json(const PatternFit& fit, const std::string& members = "");
+// back as the same double, then "excluded", the ranges of 2theta left out of
+// the fit as [FROM, TO] pairs, when there are any; members (whole lines, the
+// last without its line end) follow them.
+std::string fit_json(const PatternFit& fit, const std::string& members = "",
+                     const std::vector<ExcludedRange>& excluded = {});
 
 // Two columns, 2theta and intensity, separated by a blank, no header: stored
 // single-precision values written as such, or a fit's doubles.

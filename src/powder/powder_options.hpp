@@ -10,6 +10,7 @@
 
 #include "magnetic/magnetic_form_model.hpp"
 #include "powder/beam_polarisation.hpp"
+#include "powder/excluded_ranges.hpp"
 #include "powder/powder_profile.hpp"
 #include "powder/radiation_source.hpp"
 #include "rietveld/refine_choice.hpp"
@@ -40,6 +41,8 @@ struct PowderOptions {
   // --phase: further phases of a mixture (CIF or answer file), each with its
   // own scale, cell and peak widths in the fit
   std::vector<std::string> phases;
+  // --exclude: ranges of 2theta whose measured points the fit leaves out
+  std::vector<ExcludedRange> excluded;
   Axis axis = Axis::two_theta;
   int labels = 0;            // hkl labels on the strongest peaks of the plot
   bool answer_hkl = false;   // the answer file's own reflections instead of the cell's

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "powder/excluded_ranges.hpp"
 #include "powder/observed_pattern.hpp"
 #include "powder/pattern_fit.hpp"
 #include "powder/plot_axis.hpp"
@@ -27,7 +28,8 @@ bool draw_powder_plot(const std::string& file, const std::string& title, const P
                       const std::vector<PowderPeak>& peaks, Radiation radiation, const PlotAxis& axis);
 
 // What the picture of a fit shows: the measured points, the calculated line,
-// the difference below, and the peaks' tick marks (moved by the zero shift).
+// the difference below, the peaks' tick marks (moved by the zero shift) and
+// the ranges left out of the fit (fit.excluded marks their points).
 struct FitPicture {
   const ObservedPattern& observed;
   const PatternFit& fit;
@@ -38,6 +40,8 @@ struct FitPicture {
   // by the peaks the pattern computes has the nuclear and magnetic peaks in one
   // row (their sum in `nuclear`), as the refinement's placed peaks have them.
   std::span<const std::vector<PowderPeak>> further_phases = {};
+  // Shaded in both panels, their difference not drawn.
+  std::span<const ExcludedRange> excluded = {};
 };
 
 // Draws the fit into the existing file `file` as draw_powder_plot does.

@@ -192,6 +192,17 @@ bool writes_standard_output(const PowderOptions& o) {
   return false;
 }
 
+// How many of the measured points the fit left out, and by which ranges, for
+// its summary; nothing when no range was given.
+std::string left_out_text(const std::vector<ExcludedRange>& ranges, const std::vector<bool>& excluded) {
+  if (ranges.empty()) return {};
+  std::string given;
+  for (const ExcludedRange& range : ranges) given += (given.empty() ? "" : ", ") + range_text(range);
+  const auto left_out = std::count(excluded.begin(), excluded.end(), true);
+  return "; " + std::to_string(left_out) + " of " + std::to_string(excluded.size()) + " points left out (--exclude " +
+         given + ")";
+}
+
 // Fits, refines when asked, and writes the outputs; gives the table of refined
 // values for standard output (empty: nothing refined, or it carries an output).
 std::string fit_and_write(const PowderOptions& options, ObservedPattern& observed, const std::vector<PowderPeak>& peaks,
@@ -211,14 +222,15 @@ std::string fit_and_write(const PowderOptions& options, ObservedPattern& observe
   for (std::size_t k = 1; k < fit.scales.size(); ++k) scales += ", phase " + std::to_string(k + 1) + " " + f(fit.scales[k]);
   remarks.note("fit to " + observed.source + ": scale " + scales + ", zero shift " + f(fit.zero_shift) +
                "°, Rp " + f(100 * fit.rp) + "%, Rwp " + f(100 * fit.rwp) + "%, Rexp " + f(100 * fit.rexp) +
-               "%, chi2 " + f(fit.chi2));
-  if (!options.fit_report.empty()) outputs.write(options.fit_report, fit_json(fit, report_members));
+               "%, chi2 " + f(fit.chi2) + left_out_text(options.excluded, fit.excluded));
+  if (!options.fit_report.empty()) outputs.write(options.fit_report, fit_json(fit, report_members, options.excluded));
   if (!options.csv.empty()) outputs.write(options.csv, with_model(fit_csv(observed, fit), model_line));
   if (!options.xy.empty()) outputs.write(options.xy, xy_text(observed.two_theta, fit.calculated));
   const std::span<const std::vector<PowderPeak>> further_ticks(result.ticks.data() + 1, result.ticks.size() - 1);
   if (!options.plot.empty() &&
       !draw_fit_plot(outputs.reserve(options.plot), plot_title(options, model_line),
-                     {observed, fit, result.ticks.front(), options.radiation, plot_axis(options), further_ticks}))
+                     {observed, fit, result.ticks.front(), options.radiation, plot_axis(options), further_ticks,
+                      options.excluded}))
     fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");
 #ifdef VELMORA_POWDER_FIT
   if (result.refinement && !writes_standard_output(options))

@@ -2,7 +2,8 @@
 // bounded where physics bounds it, refined when its group is chosen and the
 // symmetry leaves it free. Counts without given sigma are weighted by the
 // calculated counts, renewed after each refinement until the result settles:
-// the Poisson maximum-likelihood fit, as the fit without refinement does.
+// the Poisson maximum-likelihood fit, as the fit without refinement does. The
+// points the fit left out are left out here too (FittedPoints).
 #include "rietveld/pattern_refinement.hpp"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "powder/number_text.hpp"
 #include "powder/powder_error.hpp"
 #include "refine/least_squares.hpp"
+#include "rietveld/fitted_points.hpp"
 #include "rietveld/pattern_model.hpp"
 #include "rietveld/phase_sum.hpp"
 
@@ -112,10 +114,14 @@ bool is_width(const PhaseSum& model, std::size_t j) {
   return false;
 }
 
-// The R factors with the weights of the refinement, P its refined parameters.
+// The R factors with the weights of the refinement over the points fitted, P
+// its refined parameters.
 void agreement(const powder::ObservedPattern& o, powder::PatternFit& fit, std::size_t refined) {
   double chi_squared = 0, weighted_y_squared = 0, absolute_difference = 0, absolute_observed = 0;
+  std::size_t fitted = 0;
   for (std::size_t i = 0; i < o.intensity.size(); ++i) {
+    if (!fit.excluded.empty() && fit.excluded[i]) continue;
+    ++fitted;
     const double w = 1.0 / (fit.sigma[i] * fit.sigma[i]);
     const double difference = o.intensity[i] - fit.calculated[i];
     chi_squared += w * difference * difference;
@@ -123,11 +129,17 @@ void agreement(const powder::ObservedPattern& o, powder::PatternFit& fit, std::s
     absolute_difference += std::abs(difference);
     absolute_observed += std::abs(o.intensity[i]);
   }
-  const double freedom = static_cast<double>(o.intensity.size() - refined);
+  const double freedom = static_cast<double>(fitted - refined);
   fit.rp = absolute_difference / absolute_observed;
   fit.rwp = std::sqrt(chi_squared / weighted_y_squared);
   fit.rexp = std::sqrt(freedom / weighted_y_squared);
   fit.chi2 = chi_squared / freedom;
+}
+
+std::vector<double> values_of(const std::vector<Parameter>& parameters) {
+  std::vector<double> values;
+  for (const Parameter& p : parameters) values.push_back(p.value);
+  return values;
 }
 
 std::string follows_text(const Parameter& p, const std::vector<Parameter>& all) {
@@ -157,12 +169,14 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
     setups.push_back(std::move(setup));
   }
   PhaseSum model(std::move(setups));
+  FittedPoints fitted(model, start.fit.excluded);
+  const std::vector<double> observed_fitted = fitted.kept(observed.intensity);
 
   std::vector<Parameter> parameters = parameters_of(start, choice, pseudo_voigt, model);
   std::vector<double> sigma = start.fit.sigma;
   const auto run = [&](const std::vector<Parameter>& from) {
     try {
-      return refine::refine(model, from, observed.intensity, sigma);
+      return refine::refine(fitted, from, observed_fitted, fitted.kept(sigma));
     } catch (const refine::RefineError& e) {
       powder::fail_powder(observed.source + ": the refinement cannot go on: " + e.what());
     }
@@ -188,8 +202,9 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
     parameters = result.parameters;
     if (observed.sigma_given) break;
     double largest_change = 0;
+    const std::vector<double> calculated = fitted.whole(values_of(parameters));
     for (std::size_t i = 0; i < sigma.size(); ++i) {
-      const double renewed = std::sqrt(std::max(result.calculated[i], 1.0));
+      const double renewed = std::sqrt(std::max(calculated[i], 1.0));
       largest_change = std::max(largest_change, std::abs(renewed - sigma[i]) / sigma[i]);
       sigma[i] = renewed;
     }
@@ -217,8 +232,7 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
                               parameters[c.second].name, c.value});
   for (std::size_t j : result.at_bound) r.at_bound.push_back(parameters[j].name);
 
-  std::vector<double> values;
-  for (const Parameter& p : parameters) values.push_back(p.value);
+  const std::vector<double> values = values_of(parameters);
   powder::PatternFit& fit = r.fit;
   fit.scales = {values[ParameterIndex::scale]};
   for (std::size_t k = 1; k < model.phase_count(); ++k) fit.scales.push_back(values[model.block_of(k)]);
@@ -226,10 +240,11 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
   fit.zero_shift = values[ParameterIndex::zero];
   fit.background.assign(values.begin() + ParameterIndex::background,
                         values.begin() + ParameterIndex::background + start.fit.background.size());
-  fit.calculated = result.calculated;
+  fit.calculated = fitted.whole(values);
   fit.background_values = model.phase(0).background(values);
   fit.sigma = sigma;
   fit.scale_means = start.fit.scale_means;
+  fit.excluded = start.fit.excluded;
   agreement(observed, fit, result.refined_indices.size());
 
   // Ticks: each group's refined position, less the zero the plot adds back.
