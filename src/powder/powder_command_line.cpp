@@ -148,7 +148,7 @@ std::string powder_usage_text() {
          "         [--polarisation P] [--answer-hkl] [--dmin D] [--block NAME]\n"
          "         [--ion NAME=ION ...] [--magnetic-model j0|dipole] [--g NAME=G ...]\n"
          "         [--observed FILE [--background-terms N] [--zero-range Z] [--refine LIST]\n"
-         "         [--phase FILE ...] [--exclude FROM:TO ...] [--fit-report OUT.json]]\n"
+         "         [--le-bail] [--phase FILE ...] [--exclude FROM:TO ...] [--fit-report OUT.json]]\n"
          "         [--reflections OUT.csv] [--csv OUT.csv] [--xy OUT|-] [--plot OUT.svg [--axis 2theta|d|q]\n"
          "         [--label-peaks N]]\n"
          "The powder pattern of the structure in a velmora answer file, or in a CIF or magnetic CIF\n"
@@ -194,6 +194,9 @@ std::string powder_usage_text() {
          "                        and X Y of --tch), asymmetry (P1..P4, Berar-Baldinozzi), or all (for\n"
          "                        the radiation); the table of refined values goes to standard output\n"
          "                        unless an output goes there\n"
+         "  --le-bail             the peaks' intensities taken from the measurement (Le Bail), not the\n"
+         "                        structure, for the cell and the profile; the scale is held (default\n"
+         "                        with it: --refine all)\n"
          "  --phase FILE          a further phase of the sample (CIF or answer file; repeatable), fitted\n"
          "                        beside INPUT with its own scale, and refined with its own cell; its\n"
          "                        peak widths follow INPUT's; its names phase.2.scale, phase.2.cell.a...\n"
@@ -221,7 +224,7 @@ std::vector<frontend::OptionSpec> options_with_shared() {
       {"--plot"}, {"--radiation"}, {"--source"}, {"--tch"}, {"--observed"}, {"--fit-report"},
       {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--refine"}, {"--phase", true, true}, {"--axis"}, {"--label-peaks"},
       {"--exclude", true, true},
-      {"--instrument"}, {"--polarisation"}, {"--answer-hkl", false}};
+      {"--instrument"}, {"--polarisation"}, {"--answer-hkl", false}, {"--le-bail", false}};
   for (frontend::OptionSpec& shared : frontend::shared_option_specs()) options.push_back(std::move(shared));
   return options;
 }
@@ -350,6 +353,11 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
     std::string fault;
     options.refine = rietveld::refine_choice_of(given["--refine"], fault);
     if (!options.refine) fail_powder("--refine " + given["--refine"] + ": " + fault);
+  }
+  if (line.has("--le-bail")) {
+    if (options.observed.empty()) fail_powder("--le-bail needs --observed FILE to take the intensities from");
+    if (!options.refine) options.refine = rietveld::RefineChoice{.all = true};
+    options.refine->le_bail = true;
   }
   if ((!options.observed.empty() || !options.xy.empty()) && options.radiation == Radiation::both)
     fail_powder(std::string(options.observed.empty() ? "--xy" : "--observed") +

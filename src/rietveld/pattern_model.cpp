@@ -271,6 +271,35 @@ std::vector<double> PatternModel::background(std::span<const double> p) const {
   return b;
 }
 
+std::vector<double> PatternModel::le_bail_ratios(std::span<const double> p, std::span<const double> net_observed,
+                                                 std::span<const double> net_calculated) const {
+  const Metric metric = reciprocal_metric(p.subspan<ParameterIndex::cell, 6>());
+  std::vector<double> ratios(setup_.groups.size(), 1.0);
+  for (std::size_t k = 0; k < setup_.groups.size(); ++k) {
+    double shared = 0, own = 0;
+    for (const LineOfSource& line : setup_.lines) {
+      PlacedPeak peak;
+      if (!place(p, setup_, metric, setup_.groups[k], line, peak) || peak.area == 0) continue;
+      const double area = p[ParameterIndex::scale] * peak.area;
+      const auto [first, last] = powder::points_within(setup_.x, peak.centre, powder::shape_reach(peak.shape));
+      for (std::size_t i = first; i < last; ++i) {
+        const double dx = setup_.x[i] - peak.centre;
+        if (!(net_calculated[i] > 0)) continue;
+        const double part = area * powder::profile_at(peak.shape, dx) * asymmetry_factor(peak, dx);
+        own += part;
+        shared += part * net_observed[i] / net_calculated[i];
+      }
+    }
+    if (own > 0) ratios[k] = std::max(shared / own, 0.0);
+  }
+  return ratios;
+}
+
+void PatternModel::set_weights(std::span<const double> weights) {
+  for (std::size_t k = 0; k < setup_.groups.size(); ++k) setup_.groups[k].weight = weights[k];
+  peaks_at_.clear();  // the peaks last calculated are no longer the model's
+}
+
 std::vector<std::pair<std::size_t, double>> PatternModel::positions(std::span<const double> p) const {
   const Metric metric = reciprocal_metric(p.subspan<ParameterIndex::cell, 6>());
   std::vector<std::pair<std::size_t, double>> centres;

@@ -76,6 +76,18 @@ class PatternModel : public refine::Model {
   std::vector<std::pair<std::size_t, double>> positions(std::span<const double> p) const;
   const std::vector<PeakGroup>& groups() const { return setup_.groups; }
 
+  // Le Bail's partition of the measured peaks (Le Bail, Duroy & Fourquet,
+  // Mat. Res. Bull. 23 (1988) 447): each group's share of the net observed
+  // counts, apportioned point by point as the calculated peaks share them,
+  // over its calculated share. net_observed is observed less background, and
+  // net_calculated the Bragg part of every phase at p (scaled), not positive
+  // at a point that takes no part; a group's weight times its ratio is its
+  // extracted intensity.
+  std::vector<double> le_bail_ratios(std::span<const double> p, std::span<const double> net_observed,
+                                     std::span<const double> net_calculated) const;
+  // The groups' weights replaced (extracted intensities), in the order of groups().
+  void set_weights(std::span<const double> weights);
+
  private:
   PatternSetup setup_;
   std::vector<std::vector<double>> chebyshev_;  // the background's terms at each point

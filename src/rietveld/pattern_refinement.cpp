@@ -150,6 +150,66 @@ std::string follows_text(const Parameter& p, const std::vector<Parameter>& all) 
   return text;
 }
 
+constexpr int kLeBailRounds = 4;
+constexpr double kLeBailTrace = 1e-4;  // of a phase's mean intensity a reflection
+
+
+// Le Bail's start: the scales held (the intensities carry them), and every
+// reflection of a phase as strong as every other, those the structure's
+// symmetry extinguishes kept absent (their |F|^2 is rounding, some 1e-14 of
+// the strongest: below 1e-8 of it a group counts as absent).
+void start_le_bail(PhaseSum& model, std::vector<Parameter>& parameters) {
+  parameters[ParameterIndex::scale].refined = false;
+  for (std::size_t k = 1; k < model.phase_count(); ++k) parameters[model.block_of(k) + PhaseBlock::scale].refined = false;
+  for (std::size_t k = 0; k < model.phase_count(); ++k) {
+    const std::vector<PeakGroup>& groups = model.phase(k).groups();
+    double strongest = 0;
+    for (const PeakGroup& g : groups) strongest = std::max(strongest, g.weight / g.members);
+    const auto present = [&](const PeakGroup& g) { return g.weight / g.members > 1e-8 * strongest; };
+    double total = 0, members = 0;
+    for (const PeakGroup& g : groups)
+      if (present(g)) total += g.weight, members += g.members;
+    std::vector<double> weights;
+    for (const PeakGroup& g : groups) weights.push_back(present(g) ? g.members * total / members : 0.0);
+    model.phase(k).set_weights(weights);
+  }
+}
+
+// Cycles of Le Bail's extraction at the parameters' values: each group's
+// intensity renewed from its share of the net observed counts.
+void le_bail_cycles(PhaseSum& model, const std::vector<Parameter>& parameters, const std::vector<double>& observed,
+                    const std::vector<bool>& excluded, int cycles) {
+  const std::vector<double> values = values_of(parameters);
+  std::vector<double> calculated(observed.size());
+  for (int cycle = 0; cycle < cycles; ++cycle) {
+    model.calculate(values, calculated);
+    const std::vector<double> background = model.phase(0).background(model.phase_parameters(0, values));
+    std::vector<double> net_observed(observed.size()), net_calculated(observed.size());
+    for (std::size_t i = 0; i < observed.size(); ++i) {
+      net_observed[i] = observed[i] - background[i];
+      // a point left out of the fit takes no part
+      net_calculated[i] = !excluded.empty() && excluded[i] ? -1.0 : calculated[i] - background[i];
+    }
+    std::vector<std::vector<double>> renewed;
+    for (std::size_t k = 0; k < model.phase_count(); ++k) {
+      const std::vector<double> ratios =
+          model.phase(k).le_bail_ratios(model.phase_parameters(k, values), net_observed, net_calculated);
+      // A group whose net counts come out negative (a weak peak below a
+      // background not yet settled) keeps a trace of its intensity, from which
+      // it can grow again; only the absent stay at nought.
+      const std::vector<PeakGroup>& groups = model.phase(k).groups();
+      double total = 0, members = 0;
+      for (const PeakGroup& g : groups)
+        if (g.weight > 0) total += g.weight, members += g.members;
+      const double trace = members > 0 ? kLeBailTrace * total / members : 0.0;
+      std::vector<double>& weights = renewed.emplace_back();
+      for (std::size_t g = 0; g < ratios.size(); ++g)
+        weights.push_back(groups[g].weight > 0 ? std::max(groups[g].weight * ratios[g], trace * groups[g].members) : 0.0);
+    }
+    for (std::size_t k = 0; k < model.phase_count(); ++k) model.phase(k).set_weights(renewed[k]);
+  }
+}
+
 }  // namespace
 
 PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const PatternStart& start,
@@ -187,28 +247,39 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
   // positions first, then the profile).
   refine::Result result;
   int iterations = 0;
-  if (choice.has(ParameterGroup::profile) && choice.groups.size() > 1) {
-    std::vector<Parameter> placing = parameters;
-    for (std::size_t j = 0; j < placing.size(); ++j)
-      if (is_width(model, j)) placing[j].refined = false;
-    result = run(placing);
-    iterations += result.iterations;
-    for (std::size_t j = 0; j < parameters.size(); ++j) parameters[j].value = result.parameters[j].value;
-  }
-  constexpr int kMostReweightings = 5;
-  for (int pass = 0; pass < kMostReweightings; ++pass) {
-    result = run(parameters);
-    iterations += result.iterations;
-    parameters = result.parameters;
-    if (observed.sigma_given) break;
-    double largest_change = 0;
-    const std::vector<double> calculated = fitted.whole(values_of(parameters));
-    for (std::size_t i = 0; i < sigma.size(); ++i) {
-      const double renewed = std::sqrt(std::max(calculated[i], 1.0));
-      largest_change = std::max(largest_change, std::abs(renewed - sigma[i]) / sigma[i]);
-      sigma[i] = renewed;
+  // Le Bail's refinement places the peaks with the structure's intensities
+  // first (an intensity extracted where no peak stands yet is lost for good),
+  // then alternates the extraction at fixed parameters with least squares at
+  // fixed intensities.
+  const int rounds = choice.le_bail ? kLeBailRounds : 1;
+  for (int round = 0; round < rounds; ++round) {
+    if (round == 0 && ((choice.has(ParameterGroup::profile) && choice.groups.size() > 1) || choice.le_bail)) {
+      std::vector<Parameter> placing = parameters;
+      for (std::size_t j = 0; j < placing.size(); ++j)
+        if (is_width(model, j)) placing[j].refined = false;
+      result = run(placing);
+      iterations += result.iterations;
+      for (std::size_t j = 0; j < parameters.size(); ++j) parameters[j].value = result.parameters[j].value;
     }
-    if (largest_change < 1e-4) break;
+    if (choice.le_bail) {
+      if (round == 0) start_le_bail(model, parameters);
+      le_bail_cycles(model, parameters, observed.intensity, start.fit.excluded, round == 0 ? 10 : 5);
+    }
+    constexpr int kMostReweightings = 5;
+    for (int pass = 0; pass < kMostReweightings; ++pass) {
+      result = run(parameters);
+      iterations += result.iterations;
+      parameters = result.parameters;
+      if (observed.sigma_given) break;
+      double largest_change = 0;
+      const std::vector<double> calculated = fitted.whole(values_of(parameters));
+      for (std::size_t i = 0; i < sigma.size(); ++i) {
+        const double renewed = std::sqrt(std::max(calculated[i], 1.0));
+        largest_change = std::max(largest_change, std::abs(renewed - sigma[i]) / sigma[i]);
+        sigma[i] = renewed;
+      }
+      if (largest_change < 1e-4) break;
+    }
   }
 
   PatternRefinement r;

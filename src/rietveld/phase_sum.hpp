@@ -34,6 +34,7 @@ class PhaseSum : public refine::Model {
   // Phase k's parameters in the pattern model's layout.
   std::vector<double> phase_parameters(std::size_t k, std::span<const double> p) const;
   const PatternModel& phase(std::size_t k) const { return phases_[k]; }
+  PatternModel& phase(std::size_t k) { return phases_[k]; }
 
  private:
   // Phase k's parameter that whole-vector index j is, if it has one.

@@ -18,6 +18,9 @@ enum class ParameterGroup {
 struct RefineChoice {
   std::set<ParameterGroup> groups{ParameterGroup::scale, ParameterGroup::background, ParameterGroup::zero};
   bool all = false;  // "all": decided by the radiation when the run knows it
+  // Le Bail's extraction: each peak group's intensity taken from the
+  // measurement instead of the structure, the scale held
+  bool le_bail = false;
 
   bool has(ParameterGroup g) const { return groups.count(g) != 0; }
   // More than the scale, background and zero of the fit without a refinement.

@@ -200,13 +200,14 @@ def agreement(counts, variance, model, parameters):
     return math.sqrt(np.sum(w * (counts - model) ** 2) / total), math.sqrt((len(counts) - parameters) / total)
 
 
-def cif_text(name, cell=None):
-    """The material's CIF, at its own cell or at another (a refinement's start)."""
+def cif_text(name, cell=None, atoms=None):
+    """The material's CIF, at its own cell or at another (a refinement's start), with its own
+    atoms or others."""
     m = MATERIALS[name]
     a, b, c, alpha, beta, gamma = cell or m["cell"]
     group, _, choice = m["group"].partition(" :")
     group = group.split(" :")[0]
-    rows = "\n".join(f"{label} {kind} {x} {y} {z} {bb}" for label, kind, x, y, z, bb in m["atoms"])
+    rows = "\n".join(f"{label} {kind} {x} {y} {z} {bb}" for label, kind, x, y, z, bb in atoms or m["atoms"])
     setting = {"1": "\n_space_group_IT_coordinate_system_code 1", "H": ""}.get(choice, "")
     return (f"# {name}: a standard material's published structure\ndata_{name}\n"
             f"_cell_length_a {a}\n_cell_length_b {b}\n_cell_length_c {c}\n"
