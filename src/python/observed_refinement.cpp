@@ -9,6 +9,7 @@
 
 #include <cmath>
 
+#include "powder/excluded_ranges.hpp"
 #include "powder/fit_choices.hpp"
 #include "powder/observed_fit.hpp"
 #include "powder/observed_points.hpp"
@@ -91,6 +92,24 @@ void set_fit_options(const FitArguments& given, powder::PowderOptions& options, 
                    "from 0 to " + std::to_string(static_cast<int>(powder::kMostZeroRange)) + " degrees");
   }
   if (!given.refine.is_none()) options.refine = refine_choice_of(given.refine);
+  if (!given.exclude.is_none()) {
+    if (!is_sequence(given.exclude)) refuse_kind("exclude", "a list of (from, to) ranges in degrees", given.exclude);
+    std::size_t n = 0;
+    for (const py::handle item : py::reinterpret_borrow<py::sequence>(given.exclude)) {
+      const std::string name = "exclude[" + std::to_string(n++) + "]";
+      const std::vector<double> ends = numbers_of(item, name, {2}, "(from, to) in degrees");
+      const powder::ExcludedRange range{ends[0], ends[1]};
+      if (const auto fault = powder::excluded_range_fault(range)) refuse_value(name, item, *fault);
+      options.excluded.push_back(range);
+    }
+  }
+  if (!given.le_bail.is_none()) {
+    if (!PyBool_Check(given.le_bail.ptr())) refuse_kind("le_bail", "True or False", given.le_bail);
+    if (given.le_bail.cast<bool>()) {
+      if (!options.refine) options.refine = rietveld::RefineChoice{.all = true};
+      options.refine->le_bail = true;
+    }
+  }
   const bool width = !given.powder.fwhm.is_none() || !given.powder.caglioti.is_none() || !given.powder.tch.is_none() ||
                      !options.instrument.empty();
   powder::settle_fit_choices(options, radiation, width,
@@ -175,7 +194,13 @@ py::dict refine_structure(const StructureModel& m, const FitArguments& given,
     result = powder::fit_observed(options, observed, phases, remarks);
   }
   remarks_out = std::move(remarks.items);
-  return report_of(observed, result);
+  py::dict out = report_of(observed, result);
+  if (!options.excluded.empty()) {
+    py::list ranges;
+    for (const powder::ExcludedRange& r : options.excluded) ranges.append(py::make_tuple(r.from, r.to));
+    out["excluded"] = ranges;
+  }
+  return out;
 }
 
 }  // namespace velmora::python

@@ -117,6 +117,7 @@ class _Refinement(TypedDict, total=False):
     Rexp: float
     chi2: float
     scales: list[float]  # with phases: one per phase, this structure's first
+    excluded: list[tuple[float, float]]  # with exclude
     parameters: list[_RefinedParameter]  # with refine
     correlations: list[_Correlation]  # those above 0.9 in size
     at_bound: list[str]
@@ -176,6 +177,8 @@ class Structure:
         background_terms: int | None = None,
         zero_range: float | None = None,
         phases: Sequence[Structure] = ...,
+        exclude: Sequence[tuple[float, float]] | None = None,
+        le_bail: bool | None = None,
     ) -> _Refinement: ...
     @property
     def cell(self) -> tuple[float, float, float, float, float, float]: ...

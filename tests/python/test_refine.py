@@ -84,6 +84,26 @@ def test_same_report_as_the_command_line(programs, measured):
         pytest.approx(report["Rwp"] ** 2, rel=1e-9)
 
 
+@pytest.mark.parametrize("options, given", [
+    (["--exclude", "40:50", "--exclude", "95:100"], dict(exclude=[(40, 50), (95, 100)])),
+    (["--le-bail"], dict(le_bail=True)),
+])
+def test_options_as_the_command_line(programs, measured, options, given):
+    folder, pattern, start = measured
+    out = os.path.join(folder, "options.json")
+    run = subprocess.run([programs["velmora-powder"], start, "--observed", pattern, "--source", "Cu",
+                          "--caglioti", ",".join(map(str, CAGLIOTI)), "--refine", "scale,cell,zero,background",
+                          *options, "--fit-report", out, "--tables", DATA], capture_output=True, text=True)
+    assert run.returncode == 0, run.stderr
+    with open(out) as f:
+        shell = json.load(f)
+    report = velmora.read_cif(start, tables=DATA).refine(pattern, "scale,cell,zero,background", source="Cu",
+                                                        caglioti=CAGLIOTI, **given)
+    assert report["parameters"] == shell["parameters"]
+    assert (report["Rwp"], report["Rexp"]) == (shell["Rwp"], shell["Rexp"])
+    assert [list(r) for r in report.get("excluded", [])] == shell.get("excluded", [])
+
+
 def test_gives_back_what_the_pattern_was_made_with(measured):
     _, pattern, start = measured
     report = velmora.read_cif(start, tables=DATA).refine(pattern, ["scale", "cell", "zero", "background"],
@@ -126,6 +146,10 @@ REFUSED = [
     (dict(refine="scale", radiation="gamma"), ValueError, "radiation"),
     (dict(background_terms=21), ValueError, "background_terms"),
     (dict(zero_range=-1), ValueError, "zero_range"),
+    (dict(exclude=[(50, 40)]), ValueError, r"exclude\[0\]"),
+    (dict(exclude=[(40, 50), (60,)]), ValueError, r"exclude\[1\]"),
+    (dict(exclude=(40, 50)), TypeError, r"exclude\[0\]"),
+    (dict(le_bail="yes"), TypeError, "le_bail"),
 ]
 
 
