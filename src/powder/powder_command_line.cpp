@@ -102,12 +102,19 @@ bool same_file(const std::string& a, const std::string& b) {
 void check_distinct_files(const PowderOptions& options) {
   if (options.answers == "-" && options.observed == "-")
     fail_powder("--observed -: standard input already holds the answers; name a file for one of them");
-  std::vector<std::pair<std::string, std::string>> seen = {{"the answer file", options.answers}};
-  if (!options.observed.empty()) seen.emplace_back("--observed", options.observed);
+  // The files named so far: what each is, for the message (a phase, one of
+  // many, is named with its path), and its path.
+  struct Named {
+    std::string role, path;
+    bool with_path = false;
+    std::string text() const { return with_path ? role + " " + path : role; }
+  };
+  std::vector<Named> seen = {{"the answer file", options.answers}};
+  if (!options.observed.empty()) seen.push_back({"--observed", options.observed});
   for (const std::string& phase : options.phases) {
-    for (const auto& [other, other_path] : seen)
-      if (same_file(phase, other_path)) fail_powder("--phase " + phase + ": the same file as " + other);
-    seen.emplace_back("--phase " + phase, phase);
+    for (const Named& other : seen)
+      if (same_file(phase, other.path)) fail_powder("--phase " + phase + ": the same file as " + other.text());
+    seen.push_back({"--phase", phase, true});
   }
   std::string on_standard_output;
   for (const auto& [option, path] :
@@ -124,9 +131,9 @@ void check_distinct_files(const PowderOptions& options) {
       on_standard_output = option;
       continue;
     }
-    for (const auto& [other, other_path] : seen)
-      if (same_file(path, other_path)) fail_powder(option + " " + path + ": the same file as " + other);
-    seen.emplace_back(option, path);
+    for (const Named& other : seen)
+      if (same_file(path, other.path)) fail_powder(option + " " + path + ": the same file as " + other.text());
+    seen.push_back({option, path});
   }
 }
 
@@ -356,8 +363,7 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
   }
   if (line.has("--le-bail")) {
     if (options.observed.empty()) fail_powder("--le-bail needs --observed FILE to take the intensities from");
-    if (!options.refine) options.refine = rietveld::RefineChoice{.all = true};
-    options.refine->le_bail = true;
+    rietveld::choose_le_bail(options.refine);
   }
   if ((!options.observed.empty() || !options.xy.empty()) && options.radiation == Radiation::both)
     fail_powder(std::string(options.observed.empty() ? "--xy" : "--observed") +

@@ -105,10 +105,7 @@ void set_fit_options(const FitArguments& given, powder::PowderOptions& options, 
   }
   if (!given.le_bail.is_none()) {
     if (!PyBool_Check(given.le_bail.ptr())) refuse_kind("le_bail", "True or False", given.le_bail);
-    if (given.le_bail.cast<bool>()) {
-      if (!options.refine) options.refine = rietveld::RefineChoice{.all = true};
-      options.refine->le_bail = true;
-    }
+    if (given.le_bail.cast<bool>()) rietveld::choose_le_bail(options.refine);
   }
   const bool width = !given.powder.fwhm.is_none() || !given.powder.caglioti.is_none() || !given.powder.tch.is_none() ||
                      !options.instrument.empty();

@@ -154,6 +154,15 @@ constexpr int kLeBailRounds = 4;
 constexpr double kLeBailTrace = 1e-4;  // of a phase's mean intensity a reflection
 
 
+// The mean intensity a reflection of the groups stronger than `above` (a
+// reflection's share of its group's weight); 0 when none is.
+double mean_intensity(const std::vector<PeakGroup>& groups, double above) {
+  double total = 0, members = 0;
+  for (const PeakGroup& g : groups)
+    if (g.weight / g.members > above) total += g.weight, members += g.members;
+  return members > 0 ? total / members : 0.0;
+}
+
 // Le Bail's start: the scales held (the intensities carry them), and every
 // reflection of a phase as strong as every other, those the structure's
 // symmetry extinguishes kept absent (their |F|^2 is rounding, some 1e-14 of
@@ -165,12 +174,9 @@ void start_le_bail(PhaseSum& model, std::vector<Parameter>& parameters) {
     const std::vector<PeakGroup>& groups = model.phase(k).groups();
     double strongest = 0;
     for (const PeakGroup& g : groups) strongest = std::max(strongest, g.weight / g.members);
-    const auto present = [&](const PeakGroup& g) { return g.weight / g.members > 1e-8 * strongest; };
-    double total = 0, members = 0;
-    for (const PeakGroup& g : groups)
-      if (present(g)) total += g.weight, members += g.members;
+    const double mean = mean_intensity(groups, 1e-8 * strongest);
     std::vector<double> weights;
-    for (const PeakGroup& g : groups) weights.push_back(present(g) ? g.members * total / members : 0.0);
+    for (const PeakGroup& g : groups) weights.push_back(g.weight / g.members > 1e-8 * strongest ? g.members * mean : 0.0);
     model.phase(k).set_weights(weights);
   }
 }
@@ -198,10 +204,7 @@ void le_bail_cycles(PhaseSum& model, const std::vector<Parameter>& parameters, c
       // background not yet settled) keeps a trace of its intensity, from which
       // it can grow again; only the absent stay at nought.
       const std::vector<PeakGroup>& groups = model.phase(k).groups();
-      double total = 0, members = 0;
-      for (const PeakGroup& g : groups)
-        if (g.weight > 0) total += g.weight, members += g.members;
-      const double trace = members > 0 ? kLeBailTrace * total / members : 0.0;
+      const double trace = kLeBailTrace * mean_intensity(groups, 0.0);
       std::vector<double>& weights = renewed.emplace_back();
       for (std::size_t g = 0; g < ratios.size(); ++g)
         weights.push_back(groups[g].weight > 0 ? std::max(groups[g].weight * ratios[g], trace * groups[g].members) : 0.0);

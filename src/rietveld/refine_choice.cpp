@@ -81,4 +81,9 @@ void settle_all(RefineChoice& choice, bool xray) {
   if (xray) choice.groups.insert(ParameterGroup::displacement);
 }
 
+void choose_le_bail(std::optional<RefineChoice>& choice) {
+  if (!choice) choice = RefineChoice{.all = true};
+  choice->le_bail = true;
+}
+
 }  // namespace velmora::rietveld

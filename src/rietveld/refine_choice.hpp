@@ -38,6 +38,9 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
 // the axial divergence leans the low-angle peaks of every instrument.
 void settle_all(RefineChoice& choice, bool xray);
 
+// Le Bail's extraction added to a choice; with none made, it refines "all".
+void choose_le_bail(std::optional<RefineChoice>& choice);
+
 // The groups' names, in the order above, for messages and --help.
 std::string group_names();
 

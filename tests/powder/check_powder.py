@@ -387,7 +387,7 @@ def check_refine():
                 fit = json.load(f)
             got = {p["name"]: p for p in fit["parameters"]}
             for key, made_with in (("scale", "velmora_scale"), ("phase.2.scale", "phase_velmora_scale")):
-                if le_bail and got[key]["refined"] if key in got else False:
+                if le_bail and key in got and got[key]["refined"]:
                     problems.append(f"{name}: {key} refined with --le-bail, whose intensities carry it")
                 if made_with in truth and not le_bail and abs(got[key]["value"] / truth[made_with] - 1) > 0.01:
                     problems.append(f"{name}: {key} {got[key]['value']}, made with {truth[made_with]}")
