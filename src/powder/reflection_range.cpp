@@ -46,6 +46,12 @@ bool integral(const Reflection& h) {
   return std::all_of(h.begin(), h.end(), [](float v) { return v == std::round(v); });
 }
 
+// Whole indices small enough to turn into integers and to rotate without overflow; a float
+// beyond 2^24 is whole only because its precision ran out, and no measured range reaches it.
+bool indexable(const Reflection& h) {
+  return integral(h) && std::all_of(h.begin(), h.end(), [](float v) { return std::abs(v) <= 16777216.0f; });
+}
+
 Index index_of(const Reflection& h) {
   return {std::lround(h[0]), std::lround(h[1]), std::lround(h[2])};
 }
@@ -156,12 +162,14 @@ void check_listed_reflections(const std::vector<Reflection>& listed, const std::
   bool fractional = false;
   for (const Reflection& h : listed) {
     if (!integral(h)) fractional = true;
-    else listed_indices.insert(index_of(h));
+    else if (indexable(h)) listed_indices.insert(index_of(h));
   }
   std::map<Index, float> d_of;
   for (const ReflectionValues& v : full) d_of[index_of(v.geometry.h)] = v.geometry.d;
-  for (const Reflection& h : listed)
-    if (const auto d = d_of.find(index_of(h)); integral(h) && d != d_of.end()) listed_d = std::min(listed_d, d->second);
+  for (const Reflection& h : listed) {
+    if (!indexable(h)) continue;
+    if (const auto d = d_of.find(index_of(h)); d != d_of.end()) listed_d = std::min(listed_d, d->second);
+  }
   std::size_t unreached = 0;
   for (const ReflectionValues& v : full)
     if (v.geometry.d < listed_d) ++unreached;

@@ -581,7 +581,10 @@ def check_lists():
                             ["lack equivalents under the structure's Laue group (48 operations"]),
                            ([example("iron_bcc"), "--wavelength", 1.0, "--answer-hkl", "--two-theta", "20:170:0.01"],
                             ["reflections beyond the list's last are missing"]),
-                           ([silicon, "--wavelength", 1.5406, "--two-theta", "20:100:0.01"], [])):
+                           ([silicon, "--wavelength", 1.5406, "--two-theta", "20:100:0.01"], []),
+                           # An index too large for an integer is listed but takes no part in the checks.
+                           ([os.path.join(os.path.dirname(os.path.abspath(__file__)), "answers", "huge_index.txt"),
+                             "--wavelength", 1.5406, "--answer-hkl"], ["18 of 18 listed reflections lack"])):
         with tempfile.TemporaryDirectory() as scratch:
             status, out, err = powder(*options, "--csv", "p.csv", cwd=scratch)
             # Named outputs only: nothing goes to standard output.
