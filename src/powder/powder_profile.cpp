@@ -199,7 +199,7 @@ std::vector<double> pattern_at(const std::vector<PowderPeak>& peaks, const PeakW
     const PeakShape shape = width.shape_at(peak);
     const double centre = peak.two_theta + shift;
     const auto [first, last] = points_within(x, centre, shape_reach(shape));
-    for (std::size_t i = first; i < last; ++i) y[i] += area * profile_at(shape, x[i] - centre);
+    add_profile(shape, centre, area, x, first, last, y);
   }
   return y;
 }

@@ -82,7 +82,8 @@ void ModelCalls::analytic_columns(const std::vector<double>& p, const std::vecto
       if (analytic_[k]) ask(tie.index);
   if (columns.empty()) return;
 
-  Eigen::MatrixXd d = Eigen::MatrixXd::Zero(j.rows(), static_cast<Eigen::Index>(columns.size()));
+  d_.setZero(j.rows(), static_cast<Eigen::Index>(columns.size()));
+  Eigen::MatrixXd& d = d_;
   model_.derivatives(p, y, columns, d);
   for (Eigen::Index c = 0; c < d.cols(); ++c)
     for (Eigen::Index i = 0; i < d.rows(); ++i)

@@ -36,6 +36,7 @@ class ModelCalls {
   std::vector<bool> analytic_;  // of each refined parameter: its column and those tied to it exact
   std::vector<double> scale_;   // of each refined parameter, for its difference step
   std::vector<double> p_, y_plus_, y_minus_;  // scratch
+  Eigen::MatrixXd d_;  // the model's columns, kept from call to call as their size is the same
 };
 
 }  // namespace velmora::refine
