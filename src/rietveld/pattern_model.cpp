@@ -11,6 +11,10 @@
 // odd functions of z that move intensity from one side of a peak to the other,
 // most at low angles (and, through 1 / tan 2theta, at high angles the other way),
 // as the axial divergence of the beam does. All P = 0 leave the peak symmetric.
+// The axial divergence itself, S/L and H/L above 0, spreads each peak over
+// the angles below its Bragg angle (above it beyond 90 degrees) as Finger,
+// Cox & Jephcoat, J. Appl. Cryst. 27 (1994) 892, have it: the profile is a
+// weighted sum of copies of itself placed at the kernel's nodes.
 #include "rietveld/pattern_model.hpp"
 
 #include <algorithm>
@@ -18,10 +22,12 @@
 #include <limits>
 #include <map>
 #include <numbers>
+#include <optional>
 
 #include "powder/chebyshev.hpp"
 #include "powder/peak_shape.hpp"
 #include "powder/powder_profile.hpp"
+#include "rietveld/axial_divergence.hpp"
 #include "rietveld/profile_derivatives.hpp"
 
 namespace velmora::rietveld {
@@ -35,7 +41,8 @@ using Metric = std::array<double, 6>;  // G*11 G*22 G*33 G*12 G*13 G*23
 // The reciprocal metric tensor, the inverse of the direct one.
 Metric reciprocal_metric(std::span<const double, 6> cell) {
   const double a = cell[0], b = cell[1], c = cell[2];
-  const double ca = std::cos(cell[3] * kRadian), cb = std::cos(cell[4] * kRadian), cg = std::cos(cell[5] * kRadian);
+  const double ca = std::cos(cell[3] * kRadian), cb = std::cos(cell[4] * kRadian),
+               cg = std::cos(cell[5] * kRadian);
   const double g11 = a * a, g22 = b * b, g33 = c * c, g12 = a * b * cg, g13 = a * c * cb, g23 = b * c * ca;
   const double c11 = g22 * g33 - g23 * g23, c22 = g11 * g33 - g13 * g13, c33 = g11 * g22 - g12 * g12;
   const double c12 = g13 * g23 - g12 * g33, c13 = g12 * g23 - g13 * g22, c23 = g12 * g13 - g11 * g23;
@@ -53,11 +60,14 @@ double inverse_d_squared(const Metric& m, const std::array<double, 3>& h) {
 // -u.(dG/dp).u.
 std::array<double, 6> inverse_d_squared_by_cell(std::span<const double, 6> cell, const Metric& m,
                                                 const std::array<double, 3>& h) {
-  const std::array<double, 3> u = {m[0] * h[0] + m[3] * h[1] + m[4] * h[2], m[3] * h[0] + m[1] * h[1] + m[5] * h[2],
+  const std::array<double, 3> u = {m[0] * h[0] + m[3] * h[1] + m[4] * h[2],
+                                   m[3] * h[0] + m[1] * h[1] + m[5] * h[2],
                                    m[4] * h[0] + m[5] * h[1] + m[2] * h[2]};
   const double a = cell[0], b = cell[1], c = cell[2];
-  const double ca = std::cos(cell[3] * kRadian), cb = std::cos(cell[4] * kRadian), cg = std::cos(cell[5] * kRadian);
-  const double sa = std::sin(cell[3] * kRadian), sb = std::sin(cell[4] * kRadian), sg = std::sin(cell[5] * kRadian);
+  const double ca = std::cos(cell[3] * kRadian), cb = std::cos(cell[4] * kRadian),
+               cg = std::cos(cell[5] * kRadian);
+  const double sa = std::sin(cell[3] * kRadian), sb = std::sin(cell[4] * kRadian),
+               sg = std::sin(cell[5] * kRadian);
   return {-2 * u[0] * (a * u[0] + b * cg * u[1] + c * cb * u[2]),
           -2 * u[1] * (b * u[1] + a * cg * u[0] + c * ca * u[2]),
           -2 * u[2] * (c * u[2] + a * cb * u[0] + b * ca * u[1]),
@@ -85,8 +95,8 @@ std::vector<Metric> probe_metrics(const CellParameters& cell, const CellFreedom&
 
 }  // namespace
 
-std::vector<PeakGroup> peak_groups(const std::vector<powder::PowderPeak>& peaks, bool xray, const CellParameters& cell,
-                                   const CellFreedom& freedom) {
+std::vector<PeakGroup> peak_groups(const std::vector<powder::PowderPeak>& peaks, bool xray,
+                                   const CellParameters& cell, const CellFreedom& freedom) {
   std::map<Reflection, double> weights;  // each h k l once, whichever lines list it
   for (const powder::PowderPeak& p : peaks)
     weights.emplace(p.h, xray ? static_cast<double>(p.fx_squared)
@@ -153,6 +163,9 @@ struct PlacedPeak {
     double centre = 0, log_area = 0, fwhm = 0, eta = 0, on_fa = 0, on_fb = 0;
   } by_theta;
   double theta_by_q = 0, theta_by_wavelength = 0;
+  // The axial divergence's nodes (none: no divergence) and their farthest offset.
+  std::vector<AxialNode> nodes;
+  double spread = 0;
 };
 
 // Fa and Fb at z with their derivatives by z; nought beyond six widths, where
@@ -192,14 +205,27 @@ constexpr double kDerivativeWidths = 40;
 std::pair<std::size_t, std::size_t> core_of(const std::vector<double>& x, std::size_t first, std::size_t last,
                                             double centre, double fwhm) {
   const double reach = kCoreWidths * fwhm;
-  const auto begin = x.begin() + static_cast<std::ptrdiff_t>(first), end = x.begin() + static_cast<std::ptrdiff_t>(last);
+  const auto begin = x.begin() + static_cast<std::ptrdiff_t>(first),
+             end = x.begin() + static_cast<std::ptrdiff_t>(last);
   const auto low = std::lower_bound(begin, end, centre - reach);
   const auto high = std::upper_bound(low, end, centre + reach);
   return {static_cast<std::size_t>(low - x.begin()), static_cast<std::size_t>(high - x.begin())};
 }
 
+// The peak at dx from its centre, of unit area: its profile, leaned and spread.
+double peak_value(const PlacedPeak& peak, double dx) {
+  if (peak.nodes.empty()) return powder::profile_at(peak.shape, dx) * asymmetry_factor(peak, dx);
+  double sum = 0;
+  for (const AxialNode& node : peak.nodes)
+    sum += node.weight * profile_with_derivatives(peak.shape, dx - node.offset, false).value *
+           asymmetry_factor(peak, dx - node.offset);
+  return sum;
+}
+
+// counts: the axial kernel's node counts for this peak, set from the width at
+// the first placing and held after (none: no kernel, for the ticks).
 bool place(std::span<const double> p, const PatternSetup& s, const Metric& metric, const PeakGroup& g,
-           const LineOfSource& line, PlacedPeak& peak) {
+           const LineOfSource& line, PlacedPeak& peak, std::optional<AxialCounts>* counts = nullptr) {
   const double q = inverse_d_squared(metric, g.h);
   const double sin_theta = p[ParameterIndex::wavelength] * line.factor * std::sqrt(q) / 2;
   if (!(sin_theta > 0 && sin_theta < 1)) return false;
@@ -213,8 +239,7 @@ bool place(std::span<const double> p, const PatternSetup& s, const Metric& metri
     const double factor = s.polarisation.factor(cos_two_theta);
     lp *= factor;
     const double perpendicular = s.polarisation.perpendicular;
-    peak.by_theta.log_area +=
-        (1 - perpendicular) * 2 * cos_two_theta * (-4 * sin_theta * cos_theta) / factor;
+    peak.by_theta.log_area += (1 - perpendicular) * 2 * cos_two_theta * (-4 * sin_theta * cos_theta) / factor;
   }
   peak.theta_by_q = sin_theta / (2 * q * cos_theta);
   peak.theta_by_wavelength = sin_theta / (p[ParameterIndex::wavelength] * cos_theta);
@@ -264,6 +289,13 @@ bool place(std::span<const double> p, const PatternSetup& s, const Metric& metri
     peak.fwhm_by = g_by;
     peak.by_theta.fwhm = g_by_theta;
   }
+  const double s_l = p[ParameterIndex::axial], h_l = p[ParameterIndex::axial + 1];
+  if ((s_l > 0 || h_l > 0) && counts != nullptr) {
+    if (!*counts) *counts = axial_counts(2 * theta * kDegree, s_l, h_l, peak.shape.fwhm);
+    if ((*counts)->inner > 0 || (*counts)->outer > 0)
+      peak.nodes = axial_nodes(2 * theta * kDegree, s_l, h_l, **counts);
+    for (const AxialNode& node : peak.nodes) peak.spread = std::max(peak.spread, std::abs(node.offset));
+  }
   return true;
 }
 
@@ -272,11 +304,22 @@ bool place(std::span<const double> p, const PatternSetup& s, const Metric& metri
 void PatternModel::calculate(std::span<const double> p, std::span<double> y) {
   const Metric metric = reciprocal_metric(p.subspan<ParameterIndex::cell, 6>());
   peaks_.assign(setup_.x.size(), 0.0);
-  for (const PeakGroup& g : setup_.groups)
-    for (const LineOfSource& line : setup_.lines) {
+  axial_counts_.resize(setup_.groups.size() * setup_.lines.size());
+  for (std::size_t k = 0; k < setup_.groups.size(); ++k)
+    for (std::size_t l = 0; l < setup_.lines.size(); ++l) {
       PlacedPeak peak;
-      if (!place(p, setup_, metric, g, line, peak) || peak.area == 0) continue;
-      const auto [first, last] = powder::points_within(setup_.x, peak.centre, powder::shape_reach(peak.shape));
+      if (!place(p, setup_, metric, setup_.groups[k], setup_.lines[l], peak,
+                 &axial_counts_[k * setup_.lines.size() + l]) ||
+          peak.area == 0)
+        continue;
+      const double reach = powder::shape_reach(peak.shape);
+      if (!peak.nodes.empty()) {
+        const auto [first, last] = powder::points_within(setup_.x, peak.centre, reach + peak.spread);
+        for (std::size_t i = first; i < last; ++i)
+          peaks_[i] += peak.area * peak_value(peak, setup_.x[i] - peak.centre);
+        continue;
+      }
+      const auto [first, last] = powder::points_within(setup_.x, peak.centre, reach);
       const auto [core_first, core_last] = core_of(setup_.x, first, last, peak.centre, peak.shape.fwhm);
       powder::add_profile(peak.shape, peak.centre, peak.area, setup_.x, first, core_first, peaks_);
       for (std::size_t i = core_first; i < core_last; ++i)
@@ -293,25 +336,32 @@ std::vector<double> PatternModel::background(std::span<const double> p) const {
   std::vector<double> b(setup_.x.size(), 0.0);
   for (std::size_t i = 0; i < b.size(); ++i)
     for (int t = 0; t < setup_.background_terms; ++t)
-      b[i] += p[ParameterIndex::background + static_cast<std::size_t>(t)] * chebyshev_[i][static_cast<std::size_t>(t)];
+      b[i] += p[ParameterIndex::background + static_cast<std::size_t>(t)] *
+              chebyshev_[i][static_cast<std::size_t>(t)];
   return b;
 }
 
-std::vector<double> PatternModel::le_bail_ratios(std::span<const double> p, std::span<const double> net_observed,
+std::vector<double> PatternModel::le_bail_ratios(std::span<const double> p,
+                                                 std::span<const double> net_observed,
                                                  std::span<const double> net_calculated) const {
   const Metric metric = reciprocal_metric(p.subspan<ParameterIndex::cell, 6>());
   std::vector<double> ratios(setup_.groups.size(), 1.0);
   for (std::size_t k = 0; k < setup_.groups.size(); ++k) {
     double shared = 0, own = 0;
-    for (const LineOfSource& line : setup_.lines) {
+    for (std::size_t l = 0; l < setup_.lines.size(); ++l) {
       PlacedPeak peak;
-      if (!place(p, setup_, metric, setup_.groups[k], line, peak) || peak.area == 0) continue;
+      std::optional<AxialCounts> counts;
+      if (k * setup_.lines.size() + l < axial_counts_.size())
+        counts = axial_counts_[k * setup_.lines.size() + l];
+      if (!place(p, setup_, metric, setup_.groups[k], setup_.lines[l], peak, &counts) || peak.area == 0)
+        continue;
       const double area = p[ParameterIndex::scale] * peak.area;
-      const auto [first, last] = powder::points_within(setup_.x, peak.centre, powder::shape_reach(peak.shape));
+      const auto [first, last] =
+          powder::points_within(setup_.x, peak.centre, powder::shape_reach(peak.shape) + peak.spread);
       for (std::size_t i = first; i < last; ++i) {
         const double dx = setup_.x[i] - peak.centre;
         if (!(net_calculated[i] > 0)) continue;
-        const double part = area * powder::profile_at(peak.shape, dx) * asymmetry_factor(peak, dx);
+        const double part = area * peak_value(peak, dx);
         own += part;
         shared += part * net_observed[i] / net_calculated[i];
       }
@@ -347,7 +397,8 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
     calculate(p, y);
   }
   // Which columns ask for a peak's centre (0..2), shape (3..7), asymmetry
-  // (8..11) or Bragg angle (12 the wavelength, 13..18 the cell) derivative.
+  // (8..11), Bragg angle (12 the wavelength, 13..18 the cell) or axial
+  // divergence (19, 20) derivative.
   std::vector<std::pair<std::size_t, std::size_t>> through_peaks;
   bool leaning = false;  // an asymmetry column is asked for
   for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -361,24 +412,33 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
     } else {
       d.col(column).setZero();
       std::size_t k = 3 + j - ParameterIndex::profile;
-      if (j < ParameterIndex::wavelength) k = j - ParameterIndex::zero;
-      else if (j == ParameterIndex::wavelength) k = 12;
-      else if (j < ParameterIndex::profile) k = 13 + j - ParameterIndex::cell;
+      if (j < ParameterIndex::wavelength)
+        k = j - ParameterIndex::zero;
+      else if (j == ParameterIndex::wavelength)
+        k = 12;
+      else if (j < ParameterIndex::profile)
+        k = 13 + j - ParameterIndex::cell;
+      else if (j >= ParameterIndex::axial)
+        k = 19 + j - ParameterIndex::axial;
       through_peaks.emplace_back(c, k);
-      if (j >= ParameterIndex::asymmetry) leaning = true;
+      if (j >= ParameterIndex::asymmetry && j < ParameterIndex::axial) leaning = true;
     }
   }
   if (through_peaks.empty()) return;
   const auto cell = p.subspan<ParameterIndex::cell, 6>();
   const Metric metric = reciprocal_metric(cell);
   const double scale = p[ParameterIndex::scale];
-  std::array<std::vector<double>, 6> terms;
+  std::array<std::vector<double>, 9> terms;
   std::vector<double> by_theta;
-  for (const PeakGroup& g : setup_.groups) {
+  for (std::size_t group = 0; group < setup_.groups.size(); ++group) {
+    const PeakGroup& g = setup_.groups[group];
     const std::array<double, 6> q_by_cell = inverse_d_squared_by_cell(cell, metric, g.h);
-    for (const LineOfSource& line : setup_.lines) {
+    for (std::size_t l = 0; l < setup_.lines.size(); ++l) {
       PlacedPeak peak;
-      if (!place(p, setup_, metric, g, line, peak) || peak.area == 0) continue;
+      if (!place(p, setup_, metric, g, setup_.lines[l], peak,
+                 &axial_counts_[group * setup_.lines.size() + l]) ||
+          peak.area == 0)
+        continue;
       const double area = scale * peak.area;
       // theta by each column through the Bragg angle
       std::array<double, 7> theta_by{peak.theta_by_wavelength};
@@ -386,8 +446,9 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
       // A Lorentzian part that may grow from none reaches as far as one.
       powder::PeakShape reach = peak.shape;
       if (setup_.pseudo_voigt) reach.eta = std::max(reach.eta, std::numeric_limits<double>::min());
-      const double derivative_reach = std::min(powder::shape_reach(reach), kDerivativeWidths * peak.shape.fwhm);
-      const auto [first, last] = powder::points_within(setup_.x, peak.centre, derivative_reach);
+      const double derivative_reach =
+          std::min(powder::shape_reach(reach), kDerivativeWidths * peak.shape.fwhm);
+      const auto [first, last] = powder::points_within(setup_.x, peak.centre, derivative_reach + peak.spread);
       const bool leaned = leaning || peak.on_fa != 0 || peak.on_fb != 0 || peak.by_theta.on_fa != 0 ||
                           peak.by_theta.on_fb != 0;
       // Every column is, point by point, one combination of the same six
@@ -398,10 +459,9 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
       const std::size_t n = last - first;
       for (auto& q : terms) q.assign(n, 0.0);
       const auto [core_first, core_last] = core_of(setup_.x, first, last, peak.centre, peak.shape.fwhm);
-      for (std::size_t i = core_first; i < core_last; ++i) {
-        const std::size_t at = i - first;
-        const double dx = setup_.x[i] - peak.centre;
-        ProfileValue v = profile_with_derivatives(peak.shape, dx);
+      // The leaned profile's six quantities at dx from the centre.
+      const auto leaned_at = [&](double dx) {
+        ProfileValue v = profile_with_derivatives(peak.shape, dx, peak.nodes.empty());
         // The profile times the asymmetry factor A(z), z = dx / FWHM: A moves
         // with dx and with the width through z.
         Leaning f;
@@ -415,40 +475,63 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
           v.by_fwhm = v.by_fwhm * factor - v.value * factor_by_z * z / fwhm;
           v.by_eta *= factor;
         }
-        terms[0][at] = v.by_dx;
-        terms[1][at] = v.by_fwhm;
-        terms[2][at] = v.by_eta;
-        terms[3][at] = v.value * f.fa;
-        terms[4][at] = v.value * f.fb;
-        terms[5][at] = v.value * factor;
-      }
-      // In the tails the Lorentzian part alone, L = (Gamma / 2) / (pi (dx^2 + Gamma^2 / 4)):
-      // d L / d dx = -2 dx L / (dx^2 + Gamma^2 / 4), d L / d Gamma = (dx^2 - Gamma^2 / 4) / (2 pi (dx^2 + Gamma^2 / 4)^2).
-      const double eta = peak.shape.eta, half = peak.shape.fwhm / 2.0, half_squared = half * half;
-      const auto tail = [&](std::size_t from, std::size_t to) {
-        for (std::size_t at = from - first; at < to - first; ++at) {
-          const double dx = setup_.x[first + at] - peak.centre;
-          const double inverse = 1.0 / (dx * dx + half_squared);
-          const double lorentz = half * inverse / std::numbers::pi;
-          terms[0][at] = -2.0 * eta * dx * lorentz * inverse;
-          terms[1][at] = eta * (dx * dx - half_squared) * inverse * inverse / (2.0 * std::numbers::pi);
-          terms[2][at] = lorentz;
-          terms[5][at] = eta * lorentz;
-        }
+        return std::array<double, 6>{v.by_dx,        v.by_fwhm,      v.by_eta,
+                                     v.value * f.fa, v.value * f.fb, v.value * factor};
       };
-      tail(first, core_first);
-      tail(core_last, last);
+      if (!peak.nodes.empty()) {
+        // A spread peak: each quantity the weighted sum over the nodes, and
+        // by S/L, H/L and the Bragg angle, which move the nodes and their weights,
+        // sum of (d weight) value - weight (d offset) d value / d dx.
+        for (std::size_t at = 0; at < n; ++at) {
+          const double dx = setup_.x[first + at] - peak.centre;
+          for (const AxialNode& node : peak.nodes) {
+            const std::array<double, 6> v = leaned_at(dx - node.offset);
+            for (std::size_t m = 0; m < 6; ++m) terms[m][at] += node.weight * v[m];
+            for (std::size_t m = 0; m < 3; ++m)
+              terms[6 + m][at] += node.weight_by[m == 2 ? 0 : m + 1] * v[5] -
+                                  node.weight * node.offset_by[m == 2 ? 0 : m + 1] * v[0];
+          }
+        }
+      } else {
+        for (std::size_t i = core_first; i < core_last; ++i) {
+          const std::array<double, 6> v = leaned_at(setup_.x[i] - peak.centre);
+          for (std::size_t m = 0; m < 6; ++m) terms[m][i - first] = v[m];
+        }
+        // In the tails the Lorentzian part alone, L = (Gamma / 2) / (pi (dx^2 + Gamma^2 / 4)):
+        // d L / d dx = -2 dx L / (dx^2 + Gamma^2 / 4), d L / d Gamma = (dx^2 - Gamma^2 / 4) / (2 pi (dx^2 +
+        // Gamma^2 / 4)^2).
+        const double eta = peak.shape.eta, half = peak.shape.fwhm / 2.0, half_squared = half * half;
+        const auto tail = [&](std::size_t from, std::size_t to) {
+          for (std::size_t at = from - first; at < to - first; ++at) {
+            const double dx = setup_.x[first + at] - peak.centre;
+            const double inverse = 1.0 / (dx * dx + half_squared);
+            const double lorentz = half * inverse / std::numbers::pi;
+            terms[0][at] = -2.0 * eta * dx * lorentz * inverse;
+            terms[1][at] = eta * (dx * dx - half_squared) * inverse * inverse / (2.0 * std::numbers::pi);
+            terms[2][at] = lorentz;
+            terms[5][at] = eta * lorentz;
+          }
+        };
+        tail(first, core_first);
+        tail(core_last, last);
+      }
       // What the Bragg angle changes, once for all the columns that act through it.
       bool through_theta = false;
       for (const auto& [c, k] : through_peaks) through_theta = through_theta || k >= 12;
       if (through_theta) {
-        const std::array<double, 6> w = {-area * peak.by_theta.centre, area * peak.by_theta.fwhm,
-                                         area * peak.by_theta.eta,     area * peak.by_theta.on_fa,
-                                         area * peak.by_theta.on_fb,   area * peak.by_theta.log_area};
+        // (the axial kernel by 2theta in degrees: 2 / radian per theta)
+        const std::array<double, 7> w = {-area * peak.by_theta.centre,
+                                         area * peak.by_theta.fwhm,
+                                         area * peak.by_theta.eta,
+                                         area * peak.by_theta.on_fa,
+                                         area * peak.by_theta.on_fb,
+                                         area * peak.by_theta.log_area,
+                                         area * 2 * kDegree};
         by_theta.resize(n);
         for (std::size_t at = 0; at < n; ++at)
-          by_theta[at] = w[0] * terms[0][at] + w[1] * terms[1][at] + w[2] * terms[2][at] + w[3] * terms[3][at] +
-                         w[4] * terms[4][at] + w[5] * terms[5][at];
+          by_theta[at] = w[0] * terms[0][at] + w[1] * terms[1][at] + w[2] * terms[2][at] +
+                         w[3] * terms[3][at] + w[4] * terms[4][at] + w[5] * terms[5][at] +
+                         w[6] * terms[8][at];
       }
       for (const auto& [c, k] : through_peaks) {
         double* column = d.col(static_cast<Eigen::Index>(c)).data() + first;
@@ -458,13 +541,18 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
         } else if (k < 8) {
           const double w1 = area * peak.fwhm_by[k - 3], w2 = area * peak.eta_by[k - 3];
           for (std::size_t at = 0; at < n; ++at) column[at] += w1 * terms[1][at] + w2 * terms[2][at];
-        } else if (k < 12) {  // P1 P2 P3 P4: Fa, Fb by 1 / tan theta, then by 1 / tan 2theta; the core only
+        } else if (k < 12) {  // P1 P2 P3 P4: Fa, Fb by 1 / tan theta, then by 1 / tan 2theta; where they lean
           const double w = area * peak.asymmetry_by[(k - 8) / 2];
           const auto& term = terms[(k - 8) % 2 == 0 ? 3 : 4];
-          for (std::size_t at = core_first - first; at < core_last - first; ++at) column[at] += w * term[at];
-        } else {
+          const std::size_t from = peak.nodes.empty() ? core_first - first : 0;
+          const std::size_t to = peak.nodes.empty() ? core_last - first : n;
+          for (std::size_t at = from; at < to; ++at) column[at] += w * term[at];
+        } else if (k < 19) {
           const double t = theta_by[k - 12];
           for (std::size_t at = 0; at < n; ++at) column[at] += t * by_theta[at];
+        } else {
+          const auto& term = terms[6 + k - 19];
+          for (std::size_t at = 0; at < n; ++at) column[at] += area * term[at];
         }
       }
     }

@@ -2,11 +2,14 @@
 // changes: the cell and the wavelength move every peak, the zero, the sample
 // displacement and the transparency shift it, Caglioti's U V W and the
 // Thompson-Cox-Hastings X Y shape it, four asymmetry coefficients lean it
-// (Berar & Baldinozzi), the scale and a Chebyshev background complete it. The structure is held fixed: each peak keeps its |F|^2.
+// (Berar & Baldinozzi) and the axial divergence S/L, H/L spreads it (Finger,
+// Cox & Jephcoat), the scale and a Chebyshev background complete it. The
+// structure is held fixed: each peak keeps its |F|^2.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,6 +17,7 @@
 #include "powder/beam_polarisation.hpp"
 #include "powder/powder_peaks.hpp"
 #include "refine/least_squares.hpp"
+#include "rietveld/axial_divergence.hpp"
 #include "rietveld/cell_freedom.hpp"
 
 namespace velmora::rietveld {
@@ -39,7 +43,8 @@ struct ParameterIndex {
   static constexpr std::size_t cell = 5;      // a b c alpha beta gamma
   static constexpr std::size_t profile = 11;    // U V W X Y
   static constexpr std::size_t asymmetry = 16;  // P1 P2 P3 P4
-  static constexpr std::size_t background = 20;
+  static constexpr std::size_t axial = 20;      // S/L H/L
+  static constexpr std::size_t background = 22;
 };
 
 struct PatternSetup {
@@ -93,6 +98,9 @@ class PatternModel : public refine::Model {
   std::vector<std::vector<double>> chebyshev_;  // the background's terms at each point
   std::vector<double> peaks_;
   std::vector<double> peaks_at_;  // the parameters peaks_ was calculated at
+  // Each peak's (group by line) axial node counts, fixed at the first
+  // calculation so that the pattern is a smooth function of the parameters.
+  std::vector<std::optional<AxialCounts>> axial_counts_;
 };
 
 }  // namespace velmora::rietveld

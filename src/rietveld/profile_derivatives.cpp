@@ -15,10 +15,10 @@ constexpr double kGaussianSigmas = 6.0;
 
 }  // namespace
 
-ProfileValue profile_with_derivatives(const powder::PeakShape& shape, double dx) {
+ProfileValue profile_with_derivatives(const powder::PeakShape& shape, double dx, bool cut) {
   const double fwhm = shape.fwhm, sigma = fwhm / kFwhmPerSigma;
   double gauss = 0, gauss_dx = 0, gauss_fwhm = 0;
-  if (std::abs(dx) <= kGaussianSigmas * sigma) {
+  if (!cut || std::abs(dx) <= kGaussianSigmas * sigma) {
     gauss = std::exp(-(dx * dx) / (2.0 * sigma * sigma)) / (sigma * std::sqrt(2.0 * std::numbers::pi));
     gauss_dx = -gauss * dx / (sigma * sigma);
     // d/dsigma of the Gaussian is G (dx^2 / sigma^3 - 1 / sigma); dsigma/dGamma = 1 / kFwhmPerSigma

@@ -16,7 +16,10 @@ struct ProfileValue {
   double by_eta = 0;    // d value / d eta, also at eta = 0
 };
 
-ProfileValue profile_with_derivatives(const powder::PeakShape& shape, double dx);
+// cut: the Gaussian nought beyond six sigma, as velmora-powder's pattern has
+// it; uncut, it goes on, so that a profile summed at many offsets (a spread
+// peak) changes smoothly as they move.
+ProfileValue profile_with_derivatives(const powder::PeakShape& shape, double dx, bool cut = true);
 
 // The TCH width Gamma and fraction eta with their derivatives by the Gaussian
 // width g and the Lorentzian width l.

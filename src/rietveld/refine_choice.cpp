@@ -8,7 +8,7 @@
 namespace velmora::rietveld {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, ParameterGroup>, 9> kNames = {{
+constexpr std::array<std::pair<std::string_view, ParameterGroup>, 10> kNames = {{
     {"scale", ParameterGroup::scale},
     {"background", ParameterGroup::background},
     {"zero", ParameterGroup::zero},
@@ -18,6 +18,7 @@ constexpr std::array<std::pair<std::string_view, ParameterGroup>, 9> kNames = {{
     {"transparency", ParameterGroup::transparency},
     {"profile", ParameterGroup::profile},
     {"asymmetry", ParameterGroup::asymmetry},
+    {"axial", ParameterGroup::axial},
 }};
 
 }  // namespace
@@ -76,9 +77,10 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
 void settle_all(RefineChoice& choice, bool xray) {
   if (!choice.all) return;
   for (ParameterGroup g : {ParameterGroup::scale, ParameterGroup::background, ParameterGroup::zero,
-                           ParameterGroup::cell, ParameterGroup::profile, ParameterGroup::asymmetry})
+                           ParameterGroup::cell, ParameterGroup::profile})
     choice.groups.insert(g);
-  if (xray) choice.groups.insert(ParameterGroup::displacement);
+  if (xray) choice.groups.insert({ParameterGroup::displacement, ParameterGroup::axial});
+  else choice.groups.insert(ParameterGroup::asymmetry);
 }
 
 void choose_le_bail(std::optional<RefineChoice>& choice) {

@@ -12,7 +12,7 @@
 namespace velmora::rietveld {
 
 enum class ParameterGroup {
-  scale, background, zero, cell, wavelength, displacement, transparency, profile, asymmetry
+  scale, background, zero, cell, wavelength, displacement, transparency, profile, asymmetry, axial
 };
 
 struct RefineChoice {
@@ -34,8 +34,12 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
 // "all" for the radiation: every group but the wavelength (which moves every
 // peak as the cell does, so the two cannot be told apart) and the
 // transparency (which a displacement all but mimics); the displacement only
-// for X-rays, whose Bragg-Brentano samples are flat. The asymmetry is in it:
-// the axial divergence leans the low-angle peaks of every instrument.
+// for X-rays, whose Bragg-Brentano samples are flat. The axial divergence,
+// which leans the low-angle peaks of every instrument, is in it: for X-rays
+// as Finger, Cox & Jephcoat's S/L and H/L (axial), from the geometry of a
+// laboratory diffractometer; for neutrons as Berar & Baldinozzi's four
+// coefficients (asymmetry), the practice on constant-wavelength neutron
+// patterns, whose collimation that geometry does not describe as well.
 void settle_all(RefineChoice& choice, bool xray);
 
 // Le Bail's extraction added to a choice; with none made, it refines "all".

@@ -334,6 +334,7 @@ REFINEMENTS = [
     ("lab6_displaced", 1.0, 1.0, "scale,background,zero,displacement,cell,profile"),
     ("lab6_silicon", 1.002, 1.3, "scale,background,zero,cell,profile"),
     ("lab6_leaning", 1.002, 1.3, "scale,background,zero,cell,profile,asymmetry"),
+    ("lab6_axial", 1.002, 1.3, "scale,background,zero,cell,profile,axial"),
     # Le Bail's extraction from a wrong structure (each atom given the next one's element, B = 3)
     ("corundum", 0.998, 0.8, "scale,background,zero,cell,profile --le-bail"),
 ]
@@ -394,7 +395,8 @@ def check_refine():
             expected |= {"zero": m["zero"], "displacement": m.get("displacement", 0),
                         **{f"cell.{k}": v for k, v in zip(("a", "b", "c"), m["cell"])},
                         **{f"profile.{k}": v for k, v in zip("UVWXY", m["profile"][1])},
-                        **{f"asymmetry.P{k}": v for k, v in enumerate(m.get("asymmetry", (0,) * 4), 1)}}
+                        **{f"asymmetry.P{k}": v for k, v in enumerate(m.get("asymmetry", (0,) * 4), 1)},
+                        **({"axial.S_L": m["axial"][0], "axial.H_L": m["axial"][1]} if "axial" in m else {})}
             for key, value in expected.items():
                 p = got[key]
                 if (p["refined"] or "follows" in p) and abs(p["value"] - value) > 3 * p["esd"] + 1e-9 * abs(value):

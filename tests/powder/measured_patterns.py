@@ -16,7 +16,9 @@ own generator would have:
   (a flat sample off the diffractometer's axis); one with an "asymmetry" (P1, P2, P3, P4) has its
   profiles leaned by Berar & Baldinozzi's factor (J. Appl. Cryst. 26 (1993) 128),
   1 + (P1 Fa + P2 Fb) / tan theta + (P3 Fa + P4 Fb) / tan 2theta, Fa = 2z exp(-z^2),
-  Fb = 2(2z^2 - 3) Fa, z = (2theta - 2theta_peak) / FWHM; one with an "admixture" (OTHER, R) holds a
+  Fb = 2(2z^2 - 3) Fa, z = (2theta - 2theta_peak) / FWHM; one with an "axial" (S/L, H/L) has its
+  profiles averaged over Finger, Cox & Jephcoat's axial-divergence density (J. Appl. Cryst. 27
+  (1994) 892); one with an "admixture" (OTHER, R) holds a
   second phase, OTHER's structure measured as the material is, at R times its scale.
 
 velmora's scale is counts times degrees per unit of its own integrated intensity,
@@ -58,6 +60,11 @@ MATERIALS = {
         atoms=[("La1", "La", 0, 0, 0, 0.28), ("B1", "B", 0.19975, 0.5, 0.5, 0.38)],
         radiation="Cu", profile=("tch", (0.003, -0.002, 0.002, 0.02, 0.01)), asymmetry=(-0.3, -0.02, 0.1, -0.03),
         background=[25, -60, 120], zero=-0.024, height=5e4, range=(15, 140, 0.01), file="lab6_leaning.xye"),
+    "lab6_axial": dict(
+        cell=(4.15689,) * 3 + (90, 90, 90), group="P m -3 m",
+        atoms=[("La1", "La", 0, 0, 0, 0.28), ("B1", "B", 0.19975, 0.5, 0.5, 0.38)],
+        radiation="Cu", profile=("tch", (0.003, -0.002, 0.002, 0.02, 0.01)), axial=(0.028, 0.028),
+        background=[25, -60, 120], zero=-0.024, height=5e4, range=(15, 140, 0.01), file="lab6_axial.xye"),
     "lab6_silicon": dict(
         cell=(4.15689,) * 3 + (90, 90, 90), group="P m -3 m",
         atoms=[("La1", "La", 0, 0, 0, 0.28), ("B1", "B", 0.19975, 0.5, 0.5, 0.38)], admixture=("silicon", 0.6),
@@ -121,6 +128,27 @@ def leaned(kind, params, asymmetry, two_theta, dx):
     return y * (1 + (p1 * fa + p2 * fb) / t + (p3 * fa + p4 * fb) / t2)
 
 
+def spread(kind, params, axial, two_theta, dx, nodes=200):
+    """The profile averaged over the axial-divergence density W / (h cos 2phi) between 2phi_min and
+    2theta (mirrored beyond 90 degrees), h = sqrt(cos^2 2phi / cos^2 2theta - 1), W = S + H - h
+    where h > |H - S| and 2 min(S, H) nearer the peak: by the midpoint rule in v = sqrt(2theta - 2phi),
+    where the density's 1/sqrt singularity at 2phi = 2theta becomes finite."""
+    s, h = axial
+    mirrored = two_theta > 90
+    t = math.radians(180 - two_theta if mirrored else two_theta)
+    c = math.cos(t)
+    c_min = c * math.sqrt((s + h) ** 2 + 1)
+    phi_min = 0.0 if c_min >= 1 else math.acos(c_min)
+    v = (np.arange(nodes) + 0.5) / nodes * math.sqrt(t - phi_min)
+    phi = t - v * v
+    hh = np.sqrt(np.maximum(np.cos(phi) ** 2 / c ** 2 - 1, 1e-300))
+    w = np.maximum(np.where(hh > abs(h - s), s + h - hh, 2 * min(s, h)), 0)
+    density = w / (hh * np.cos(phi)) * 2 * v
+    density /= density.sum()
+    offsets = np.degrees(phi - t) * (-1 if mirrored else 1)
+    return sum(p * profile(kind, params, two_theta, dx - o) for p, o in zip(density, offsets))
+
+
 def profile(kind, params, two_theta, dx, width=False):
     """Unit area in degrees: a Gaussian of Caglioti width, or the Thompson-Cox-Hastings pseudo-Voigt
     (and its full width at half maximum, with width)."""
@@ -156,7 +184,9 @@ def calculated(m, x, zero):
             lp *= 1 + np.cos(2 * theta) ** 2
         moved = zero + m.get("displacement", 0) * np.cos(theta)
         for tt, area, shift in zip(np.degrees(2 * theta), mult[keep] * f2[keep] * lp * ratio, moved):
-            if "asymmetry" in m:
+            if "axial" in m:
+                y += area * spread(m["profile"][0], m["profile"][1], m["axial"], tt, x - tt - shift)
+            elif "asymmetry" in m:
                 y += area * leaned(m["profile"][0], m["profile"][1], m["asymmetry"], tt, x - tt - shift)
             else:
                 y += area * profile(m["profile"][0], m["profile"][1], tt, x - tt - shift)

@@ -41,6 +41,7 @@ Mixture mixture() {
   for (std::size_t k = 0; k < 5; ++k) p[ParameterIndex::profile + k] = widths[k];
   const std::array<double, 4> leaning = {-0.05, 0.01, 0.03, -0.004};
   for (std::size_t k = 0; k < 4; ++k) p[ParameterIndex::asymmetry + k] = leaning[k];
+  p[ParameterIndex::axial] = 0.03, p[ParameterIndex::axial + 1] = 0.012;
   p[ParameterIndex::background] = 10, p[ParameterIndex::background + 1] = -2, p[ParameterIndex::background + 2] = 1;
   const std::size_t b = m.model.block_of(1);
   p[b + PhaseBlock::scale] = 1.5;
@@ -54,9 +55,9 @@ TEST(PhaseSum, ExactDerivativesAgreeWithDifferences) {
   std::vector<std::size_t> columns;
   for (std::size_t j = 0; j < m.p.size(); ++j)
     if (m.model.analytic(j)) columns.push_back(j);
-  // every parameter: the 20 of the first phase's layout and its 3 background terms, and the
+  // every parameter: the 22 of the first phase's layout and its 3 background terms, and the
   // second's block of 12 (scale, cell, widths)
-  ASSERT_EQ(columns.size(), 35u);
+  ASSERT_EQ(columns.size(), 37u);
   const std::vector<ColumnAgreement> agreement = compare_with_differences(m.model, m.p, columns);
   for (std::size_t c = 0; c < columns.size(); ++c) {
     EXPECT_GT(agreement[c].largest, 0) << "parameter " << columns[c] << " changes nothing";
