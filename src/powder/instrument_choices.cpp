@@ -60,11 +60,15 @@ void take_instrument(const Instrument& instrument, const ExplicitChoices& given,
   const std::vector<std::string>& left = instrument.profile->unapplied;
   if (left.empty()) return;
   std::string terms;
-  for (const std::string& term : left) terms += (terms.empty() ? "" : ", ") + term;
+  bool axial = false;
+  for (const std::string& term : left) {
+    terms += (terms.empty() ? "" : ", ") + term;
+    axial = axial || term.rfind("S/L ", 0) == 0 || term.rfind("H/L ", 0) == 0;
+  }
   remarks.warn(instrument.source +
                ": profile terms velmora-powder's symmetric peaks do not apply (asymmetry,"
                " sample shift, transparency, anisotropic broadening) are not 0 and are left out: " +
-               terms);
+               terms + (axial ? " (S/L and H/L are where --refine axial starts)" : ""));
 }
 
 }  // namespace velmora::powder

@@ -304,6 +304,12 @@ InstrumentProfile profile_of(const Reading& r, int set, const ProfileSet& s) {
           fail_at(r.name, lines[i],
                   std::string(name) + " " + shortest_text(static_cast<float>(p.terms[i])) +
                       ": a Lorentzian width must not fall below 0");
+    for (const char* name : {"S/L", "H/L"})
+      for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name && p.terms[i] < 0)
+          fail_at(r.name, lines[i],
+                  std::string(name) + " " + shortest_text(static_cast<float>(p.terms[i])) +
+                      ": a half-height over the diffractometer's radius must not fall below 0");
   }
   p.asymmetry = term("asym");
   p.s_over_l = term("S/L");

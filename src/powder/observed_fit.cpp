@@ -77,6 +77,7 @@ ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& ob
     rietveld::settle_all(choice, kind == Intensity::xray);
     rietveld::PatternStart start{{}, options.lines, options.width, kind == Intensity::xray, options.polarisation,
                                  out.fit};
+    start.axial = options.axial;
     for (const FitPhase& phase : phases)
       start.phases.push_back(
           {phase.peaks, phase.crystal.cell, rietveld::cell_freedom(phase.crystal.cell, phase.crystal.operations)});

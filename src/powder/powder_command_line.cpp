@@ -312,6 +312,7 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
   if (instrument) {
     take_instrument(*instrument, choices, options.lines, options.width, options.polarisation, remarks);
     options.zero_centre = instrument->zero_shift;
+    if (instrument->profile) options.axial = {instrument->profile->s_over_l, instrument->profile->h_over_l};
   }
   options.radiation = !options.source.empty() ? Radiation::xray
                       : instrument            ? instrument->radiation

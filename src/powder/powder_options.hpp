@@ -3,6 +3,7 @@
 // polarisation, a measured pattern to fit and the outputs.
 #pragma once
 
+#include <array>
 #include <map>
 #include <optional>
 #include <string>
@@ -35,6 +36,8 @@ struct PowderOptions {
   int background_terms = 6;
   double zero_range = 1.0;  // degrees each side searched for the zero shift
   double zero_centre = 0;   // degrees, the middle of that search (an instrument file's zero)
+  // S/L and H/L of an instrument file's profile: where a refined axial divergence starts
+  std::array<double, 2> axial{};
   // --refine: the groups refined by least squares after the fit of scale, zero
   // and background that starts them; none: that fit alone, as before
   std::optional<rietveld::RefineChoice> refine;

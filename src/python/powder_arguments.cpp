@@ -128,6 +128,7 @@ powder::PowderOptions powder_options_of(const PowderArguments& given, powder::Re
     // What a fit takes from the file beside: its radiation and its zero, where the search starts.
     options.radiation = instrument.radiation;
     options.zero_centre = instrument.zero_shift;
+    if (instrument.profile) options.axial = {instrument.profile->s_over_l, instrument.profile->h_over_l};
   }
   return options;
 }

@@ -149,7 +149,9 @@ std::vector<AxialNode> axial_nodes(double two_theta, double s_l, double h_l, Axi
   const Graded &t = b.t, &c = b.c, &phi_min = b.phi_min, &phi_infl = b.phi_infl;
   const bool mirrored = b.mirrored;
   const Graded sum = s + h;
-  const Graded inner_w = s_l < h_l ? s + s : h + h;  // 2 min(H, S), per L
+  // 2 min(H, S), per L; with one of them nought the other piece is empty and
+  // the density, normalised, tends to the inner one's shape with W constant.
+  const Graded inner_w = std::min(s_l, h_l) == 0 ? constant(1) : s_l < h_l ? s + s : h + h;
   const Graded u_infl = phi_infl.v < t.v ? sqrt(t - phi_infl) : constant(0);
   const Graded u_min = sqrt(t - phi_min);
 
@@ -160,7 +162,6 @@ std::vector<AxialNode> axial_nodes(double two_theta, double s_l, double h_l, Axi
   // One piece from u = a to u = b; W inner (constant) or outer (S + H - h).
   const auto piece = [&](const Graded& from, const Graded& to, bool inner, int count) {
     if (!(to.v > from.v) || count == 0) return;
-    if (inner && inner_w.v == 0) return;
     const Rule& rule = legendre(static_cast<std::size_t>(std::min(count, static_cast<int>(kMostNodes))));
     const Graded half = (to - from) * constant(0.5), middle = (from + to) * constant(0.5);
     for (std::size_t k = 0; k < rule.x.size(); ++k) {

@@ -65,8 +65,11 @@ const std::array<const char*, 5> kShapeNames = {"U", "V", "W", "X", "Y"};
 
 // S/L and H/L: where a refinement starts them when nothing gives them (a
 // laboratory diffractometer's Soller slits of 2 to 5 degrees and its sample
-// height make some 0.01 to 0.03), and the most they may reach.
-constexpr double kAxialStart = 0.02, kMostAxial = 0.25;
+// height make some 0.01 to 0.03), and the least and most they may reach. At
+// nought one of them no longer widens the density (the other piece of it
+// vanishes), and the two would move the peaks alike: the least is a
+// millimetre's fraction of a radius, narrower than any real slit.
+constexpr double kAxialStart = 0.02, kLeastAxial = 1e-3, kMostAxial = 0.25;
 
 // The first phase's parameters in the pattern model's layout, then the
 // background, then each further phase's block (PhaseBlock). A further phase's
@@ -100,15 +103,19 @@ std::vector<Parameter> parameters_of(const PatternStart& s, const RefineChoice& 
   // The instrument's axial divergence leans every phase's peaks alike.
   for (std::size_t j = 0; j < 4; ++j)
     p.push_back(named("asymmetry.P" + std::to_string(j + 1), s.asymmetry[j], choice.has(G::asymmetry)));
-  // S/L and H/L: from the instrument's values, or from a laboratory
+  // S/L and H/L, refined: from the instrument's values, or from a laboratory
   // diffractometer's typical divergence. The kernel is the same with the two
   // swapped, so where they are equal the data cannot tell them apart: H/L
   // follows S/L then.
   const bool axial = choice.has(G::axial);
-  const std::array<double, 2> spread =
-      s.axial[0] == 0 && s.axial[1] == 0 && axial ? std::array<double, 2>{kAxialStart, kAxialStart} : s.axial;
-  p.push_back(named("axial.S_L", spread[0], axial, 0, kMostAxial));
-  Parameter h_l = named("axial.H_L", spread[1], axial && spread[0] != spread[1], 0, kMostAxial);
+  // Not refined, there is none, as in the pattern without a refinement.
+  std::array<double, 2> spread{};
+  if (axial) {
+    spread = s.axial[0] == 0 && s.axial[1] == 0 ? std::array<double, 2>{kAxialStart, kAxialStart} : s.axial;
+    for (double& v : spread) v = std::clamp(v, kLeastAxial, kMostAxial);
+  }
+  p.push_back(named("axial.S_L", spread[0], axial, axial ? kLeastAxial : 0, kMostAxial));
+  Parameter h_l = named("axial.H_L", spread[1], axial && spread[0] != spread[1], axial ? kLeastAxial : 0, kMostAxial);
   if (axial && spread[0] == spread[1]) h_l.tie = refine::Tie{{{ParameterIndex::axial, 1.0}}, 0.0};
   p.push_back(h_l);
   for (std::size_t t = 0; t < s.fit.background.size(); ++t)
