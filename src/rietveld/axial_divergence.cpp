@@ -55,6 +55,7 @@ Graded sqrt(const Graded& a) {
   return chain(a, s, 0.5 / s);
 }
 Graded cos(const Graded& a) { return chain(a, std::cos(a.v), -std::sin(a.v)); }
+Graded sin(const Graded& a) { return chain(a, std::sin(a.v), std::cos(a.v)); }
 Graded acos(const Graded& a) { return chain(a, std::acos(a.v), -1.0 / std::sqrt(1.0 - a.v * a.v)); }
 
 // Gauss-Legendre nodes and weights on [-1, 1] for n points, by Newton's
@@ -166,10 +167,13 @@ std::vector<AxialNode> axial_nodes(double two_theta, double s_l, double h_l, Axi
     const Graded half = (to - from) * constant(0.5), middle = (from + to) * constant(0.5);
     for (std::size_t k = 0; k < rule.x.size(); ++k) {
       const Graded u = middle + half * constant(rule.x[k]);
-      const Graded phi = t - u * u;
+      const Graded u2 = u * u, phi = t - u2;
       const Graded cos_phi = cos(phi);
-      const Graded ratio = cos_phi / c;
-      const Graded h_squared = ratio * ratio - constant(1);
+      // h^2 = (cos 2phi - cos 2theta)(cos 2phi + cos 2theta) / cos^2 2theta, the
+      // difference written as 2 sin(2theta - u^2 / 2) sin(u^2 / 2), which keeps
+      // its digits near the peak, where u is small
+      const Graded half_u2 = u2 * constant(0.5);
+      const Graded h_squared = constant(2) * sin(t - half_u2) * sin(half_u2) * (cos_phi + c) / (c * c);
       if (!(h_squared.v > 0)) continue;
       const Graded h_phi = sqrt(h_squared);
       Graded w = inner ? inner_w : sum - h_phi;
