@@ -9,6 +9,7 @@
 #include "cif/cif_values.hpp"
 #include "cif/displacements.hpp"
 #include "cif/site_charges.hpp"
+#include "numbers/shortest_text.hpp"
 
 namespace velmora::cif {
 
@@ -21,6 +22,20 @@ namespace {
 // differ by a factor near 79): the numbers then change without a sign.
 constexpr double kMostPlausibleB = 20.0;  // square angstroms
 constexpr double kLeastPlausibleB = 0.1;  // a typical U (0.005 - 0.05) read as B falls below
+// An occupancy a little above 1 is a rounded or refined value of a full site;
+// beyond this it is no occupancy at all.
+constexpr double kMostOccupancy = 1.05;
+
+// An occupancy is a fraction of the site: below 0 or well above 1 it is
+// refused, a little above 1 warned of.
+void check_occupancy(const CifSite& site, const std::string& where, const std::string& source, Warnings& warnings) {
+  if (site.occ < 0 || site.occ > kMostOccupancy)
+    fail_conversion(where + ": atom '" + site.label + "': _atom_site_occupancy " + shortest_text(site.occ) +
+                    ": an occupancy is the fraction of the site held, from 0 to 1");
+  if (site.occ > 1)
+    warnings.add(source + ": an occupancy above 1 (a rounded or refined full site?) is used as it stands",
+                 site.label);
+}
 
 void warn_implausible_b(const CifSite& site, const std::string& given_as, const std::string& source,
                         Warnings& warnings) {
@@ -28,6 +43,11 @@ void warn_implausible_b(const CifSite& site, const std::string& given_as, const 
     warnings.add(source + ": B above 20 A^2 is implausible" +
                      (given_as == "U" ? std::string(" (a B given as _atom_site_U_iso_or_equiv?)") : "") +
                      "; it is used as it stands",
+                 site.label);
+  if (site.biso < 0)
+    warnings.add(source +
+                     ": a negative displacement parameter is unphysical (its peaks grow with angle);"
+                     " it is used as it stands",
                  site.label);
   if (given_as == "B" && site.biso > 0 && site.biso < kLeastPlausibleB)
     warnings.add(source +
@@ -84,6 +104,7 @@ void read_sites(cif::Block& block, CifStructure& s, Warnings& warnings) {
                                              "_atom_site_fract_z"};
     for (int k = 0; k < 3; ++k) site.fract[k] = number_or_fail(row[kX + k], where, about + axis_tags[k]);
     if (row.has2(kOcc)) site.occ = number_or_fail(row[kOcc], where, about + "_atom_site_occupancy");
+    check_occupancy(site, where, s.source, warnings);
     if (row.has2(kU)) {
       site.biso = single_or_fail(
           gemmi::u_to_b() * number_or_fail(row[kU], where, about + "_atom_site_U_iso_or_equiv"), where,
