@@ -83,10 +83,17 @@ void NormalEquations::check_determined(const ParameterMap& map, double tolerance
   const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(s);
   const Eigen::VectorXd& values = eigen.eigenvalues();  // ascending
   if (values.size() == 0 || values[0] > tolerance * values[values.size() - 1]) return;
-  std::vector<std::size_t> all;
+  std::vector<std::size_t> all, to_hold;
   std::string groups;
   for (Eigen::Index e = 0; e < values.size() && values[e] <= tolerance * values[values.size() - 1]; ++e) {
-    const Eigen::VectorXd v = eigen.eigenvectors().col(e).cwiseAbs();
+    Eigen::VectorXd v = eigen.eigenvectors().col(e).cwiseAbs();
+    Eigen::VectorXd free = v;  // the components of parameters not yet chosen to hold
+    for (std::size_t held : to_hold)
+      for (Eigen::Index k = 0; k < v.size(); ++k)
+        if (map.refined()[static_cast<std::size_t>(k)] == held) free[k] = 0;
+    Eigen::Index largest = 0;
+    free.maxCoeff(&largest);
+    to_hold.push_back(map.refined()[static_cast<std::size_t>(largest)]);
     std::vector<std::size_t> group;
     for (Eigen::Index k = 0; k < v.size(); ++k)
       if (v[k] >= involved_component * v.maxCoeff())
@@ -100,7 +107,8 @@ void NormalEquations::check_determined(const ParameterMap& map, double tolerance
   all.erase(std::unique(all.begin(), all.end()), all.end());
   throw RefineError(Refusal::dependent, all,
                     "the normal matrix is singular: " + groups +
-                        (all.size() == 1 ? "; fix it" : "; fix or tie one of them"));
+                        (all.size() == 1 ? "; fix it" : "; fix or tie one of them"),
+                    to_hold);
 }
 
 Eigen::MatrixXd NormalEquations::inverse() const {

@@ -23,15 +23,20 @@ enum class Refusal {
 
 class RefineError : public std::runtime_error {
  public:
-  RefineError(Refusal refusal, std::vector<std::size_t> parameters, const std::string& message)
-      : std::runtime_error(message), refusal_(refusal), parameters_(std::move(parameters)) {}
+  RefineError(Refusal refusal, std::vector<std::size_t> parameters, const std::string& message,
+              std::vector<std::size_t> to_hold = {})
+      : std::runtime_error(message), refusal_(refusal), parameters_(std::move(parameters)), to_hold_(std::move(to_hold)) {}
   Refusal refusal() const { return refusal_; }
   // The parameters concerned, as indices into the refinement's parameter list.
   const std::vector<std::size_t>& parameters() const { return parameters_; }
+  // For dependent parameters: one of each dependency, the one that takes the
+  // largest part in it, whose holding fixed leaves the others determined.
+  const std::vector<std::size_t>& to_hold() const { return to_hold_; }
 
  private:
   Refusal refusal_;
   std::vector<std::size_t> parameters_;
+  std::vector<std::size_t> to_hold_;
 };
 
 }  // namespace velmora::refine

@@ -95,21 +95,31 @@ std::vector<Metric> probe_metrics(const CellParameters& cell, const CellFreedom&
 
 }  // namespace
 
+std::vector<Reflection> distinct_reflections(const std::vector<powder::PowderPeak>& peaks) {
+  std::vector<Reflection> hkl;
+  for (const powder::PowderPeak& p : peaks) hkl.push_back(p.h);
+  std::sort(hkl.begin(), hkl.end());
+  hkl.erase(std::unique(hkl.begin(), hkl.end()), hkl.end());
+  return hkl;
+}
+
 std::vector<PeakGroup> peak_groups(const std::vector<powder::PowderPeak>& peaks, bool xray,
                                    const CellParameters& cell, const CellFreedom& freedom) {
   std::map<Reflection, double> weights;  // each h k l once, whichever lines list it
   for (const powder::PowderPeak& p : peaks)
     weights.emplace(p.h, xray ? static_cast<double>(p.fx_squared)
                               : static_cast<double>(p.fn_squared) + static_cast<double>(p.fm_squared));
+  // (a map's order is the sorted order of distinct_reflections)
   const std::vector<Metric> probes = probe_metrics(cell, freedom);
   struct Keyed {
     std::vector<double> key;
     PeakGroup group;
   };
   std::vector<Keyed> keyed;
+  std::size_t index = 0;
   for (const auto& [h, weight] : weights) {
     const std::array<double, 3> hd{h[0], h[1], h[2]};
-    Keyed k{{}, {hd, weight, 1}};
+    Keyed k{{}, {hd, weight, 1, {index++}}};
     for (const Metric& m : probes) k.key.push_back(inverse_d_squared(m, hd));
     keyed.push_back(std::move(k));
   }
@@ -125,6 +135,7 @@ std::vector<PeakGroup> peak_groups(const std::vector<powder::PowderPeak>& peaks,
     if (last != nullptr && same(*last, k.key)) {
       groups.back().weight += k.group.weight;
       ++groups.back().members;
+      groups.back().reflections.push_back(k.group.reflections.front());
     } else {
       groups.push_back(k.group);
     }
@@ -148,6 +159,7 @@ namespace {
 // and the width and Lorentzian fraction with U V W X Y.
 struct PlacedPeak {
   double centre = 0, area = 0;
+  double area_per_weight = 0;  // the line's ratio times the Lorentz(-polarisation) factor
   powder::PeakShape shape;
   std::array<double, 3> centre_by{};  // zero, displacement, transparency
   std::array<double, 5> fwhm_by{}, eta_by{};
@@ -245,7 +257,8 @@ bool place(std::span<const double> p, const PatternSetup& s, const Metric& metri
   peak.theta_by_wavelength = sin_theta / (p[ParameterIndex::wavelength] * cos_theta);
   peak.centre = 2 * theta * kDegree + p[ParameterIndex::zero] + p[ParameterIndex::displacement] * cos_theta +
                 p[ParameterIndex::transparency] * 2 * sin_theta * cos_theta;
-  peak.area = line.ratio * g.weight * lp;
+  peak.area_per_weight = line.ratio * lp;
+  peak.area = peak.area_per_weight * g.weight;
   peak.centre_by = {1.0, cos_theta, 2 * sin_theta * cos_theta};
   const double sin_two_theta = 2 * sin_theta * cos_theta;
   peak.asymmetry_by = {cos_theta / sin_theta, cos_two_theta / sin_two_theta};
@@ -301,7 +314,28 @@ bool place(std::span<const double> p, const PatternSetup& s, const Metric& metri
 
 }  // namespace
 
+std::vector<double> PatternModel::group_weights(std::span<const double> v) {
+  const std::vector<double> each = setup_.structure->at(v);
+  std::vector<double> weights;
+  for (const PeakGroup& g : setup_.groups) {
+    double sum = 0;
+    for (std::size_t r : g.reflections) sum += each[r];
+    weights.push_back(sum);
+  }
+  return weights;
+}
+
+void PatternModel::set_structure(std::span<const double> p) {
+  if (!setup_.structure) return;
+  const std::span<const double> v = p.subspan(structure_first(), structure_size());
+  if (std::equal(v.begin(), v.end(), structure_at_.begin(), structure_at_.end())) return;
+  const std::vector<double> weights = group_weights(v);
+  for (std::size_t k = 0; k < setup_.groups.size(); ++k) setup_.groups[k].weight = weights[k];
+  structure_at_.assign(v.begin(), v.end());
+}
+
 void PatternModel::calculate(std::span<const double> p, std::span<double> y) {
+  set_structure(p);
   const Metric metric = reciprocal_metric(p.subspan<ParameterIndex::cell, 6>());
   peaks_.assign(setup_.x.size(), 0.0);
   axial_counts_.resize(setup_.groups.size() * setup_.lines.size());
@@ -388,6 +422,9 @@ std::vector<std::pair<std::size_t, double>> PatternModel::positions(std::span<co
 // The pattern is linear in the scale and the background coefficients; the
 // shifts and the widths act through each peak's centre, width and fraction,
 // the cell and the wavelength through its Bragg angle, on all of them at once.
+// The structure acts through the peaks' weights alone, in which the pattern
+// is linear: a structure column is the pattern of the weights' derivatives,
+// those by central differences of the weights.
 bool PatternModel::analytic(std::size_t) const { return true; }
 
 void PatternModel::derivatives(std::span<const double> p, std::span<const double>,
@@ -397,14 +434,34 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
     calculate(p, y);
   }
   // Which columns ask for a peak's centre (0..2), shape (3..7), asymmetry
-  // (8..11), Bragg angle (12 the wavelength, 13..18 the cell) or axial
-  // divergence (19, 20) derivative.
+  // (8..11), Bragg angle (12 the wavelength, 13..18 the cell), axial
+  // divergence (19, 20) or weight (21 on, the structure) derivative.
+  constexpr std::size_t kByWeight = 21;
   std::vector<std::pair<std::size_t, std::size_t>> through_peaks;
+  std::vector<std::vector<double>> weights_by;  // each structure column's derivatives of the groups' weights
   bool leaning = false;  // an asymmetry column is asked for
   for (std::size_t c = 0; c < columns.size(); ++c) {
     const std::size_t j = columns[c];
     const auto column = static_cast<Eigen::Index>(c);
-    if (j == ParameterIndex::scale) {
+    if (setup_.structure && j >= structure_first()) {
+      d.col(column).setZero();
+      const std::size_t m = j - structure_first();
+      std::vector<double> v(p.begin() + static_cast<std::ptrdiff_t>(structure_first()),
+                            p.begin() + static_cast<std::ptrdiff_t>(structure_first() + structure_size()));
+      const double h = setup_.structure->structure().step(m), value = v[m];
+      v[m] = value + h;
+      const std::vector<double> up = group_weights(v);
+      v[m] = value - h;
+      std::vector<double> by = group_weights(v);
+      // A difference within the single-precision rounding of the weights (a
+      // millionth of the strongest) is none: at a special position the
+      // derivatives vanish, and their rounding must not pass for a signal.
+      const double strongest = std::max(*std::max_element(up.begin(), up.end()), *std::max_element(by.begin(), by.end()));
+      for (std::size_t g = 0; g < by.size(); ++g)
+        by[g] = std::abs(up[g] - by[g]) <= 1e-6 * strongest ? 0.0 : (up[g] - by[g]) / (2 * h);
+      through_peaks.emplace_back(c, kByWeight + weights_by.size());
+      weights_by.push_back(std::move(by));
+    } else if (j == ParameterIndex::scale) {
       for (std::size_t i = 0; i < peaks_.size(); ++i) d(static_cast<Eigen::Index>(i), column) = peaks_[i];
     } else if (j >= ParameterIndex::background) {
       for (std::size_t i = 0; i < peaks_.size(); ++i)
@@ -437,7 +494,7 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
       PlacedPeak peak;
       if (!place(p, setup_, metric, g, setup_.lines[l], peak,
                  &axial_counts_[group * setup_.lines.size() + l]) ||
-          peak.area == 0)
+          (peak.area == 0 && weights_by.empty()))
         continue;
       const double area = scale * peak.area;
       // theta by each column through the Bragg angle
@@ -517,7 +574,7 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
       }
       // What the Bragg angle changes, once for all the columns that act through it.
       bool through_theta = false;
-      for (const auto& [c, k] : through_peaks) through_theta = through_theta || k >= 12;
+      for (const auto& [c, k] : through_peaks) through_theta = through_theta || (k >= 12 && k < 19);
       if (through_theta) {
         // (the axial kernel by 2theta in degrees: 2 / radian per theta)
         const std::array<double, 7> w = {-area * peak.by_theta.centre,
@@ -550,9 +607,13 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
         } else if (k < 19) {
           const double t = theta_by[k - 12];
           for (std::size_t at = 0; at < n; ++at) column[at] += t * by_theta[at];
-        } else {
+        } else if (k < kByWeight) {
           const auto& term = terms[6 + k - 19];
           for (std::size_t at = 0; at < n; ++at) column[at] += area * term[at];
+        } else {
+          const double w = scale * peak.area_per_weight * weights_by[k - kByWeight][group];
+          if (w == 0) continue;
+          for (std::size_t at = 0; at < n; ++at) column[at] += w * terms[5][at];
         }
       }
     }

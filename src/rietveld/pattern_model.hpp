@@ -3,12 +3,14 @@
 // displacement and the transparency shift it, Caglioti's U V W and the
 // Thompson-Cox-Hastings X Y shape it, four asymmetry coefficients lean it
 // (Berar & Baldinozzi) and the axial divergence S/L, H/L spreads it (Finger,
-// Cox & Jephcoat), the scale and a Chebyshev background complete it. The
-// structure is held fixed: each peak keeps its |F|^2.
+// Cox & Jephcoat), the scale and a Chebyshev background complete it. Each
+// peak keeps its |F|^2, unless the structure is refined: its parameters follow
+// the background, and its weights are then its reflections' |F|^2 at them.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,6 +21,7 @@
 #include "refine/least_squares.hpp"
 #include "rietveld/axial_divergence.hpp"
 #include "rietveld/cell_freedom.hpp"
+#include "rietveld/structure_weights.hpp"
 
 namespace velmora::rietveld {
 
@@ -29,7 +32,12 @@ struct PeakGroup {
   std::array<double, 3> h{};  // one of them
   double weight = 0;          // sum of |Fn|^2 + |Fm|^2 (barn), or of |FX|^2 (electrons^2)
   int members = 0;
+  std::vector<std::size_t> reflections;  // the members, as indices into distinct_reflections()
 };
+
+// Each h k l of the peaks once, whichever lines list it, in the order the
+// groups' members count them.
+std::vector<Reflection> distinct_reflections(const std::vector<powder::PowderPeak>& peaks);
 
 // A line of the source: its wavelength as a multiple of the first line's, so
 // that refining the wavelength moves every line alike, and its intensity ratio.
@@ -55,6 +63,8 @@ struct PatternSetup {
   bool pseudo_voigt = false;  // the Lorentzian widths X Y take part
   int background_terms = 0;
   std::vector<double> x;  // the measured 2-theta, sorted, degrees
+  // The refined structure, whose parameters follow the background; none: the groups keep their weights.
+  std::shared_ptr<StructureWeights> structure;
 };
 
 // The groups of the peaks of the first source line, each kind of intensity
@@ -80,6 +90,9 @@ class PatternModel : public refine::Model {
   // index and its 2-theta in degrees (for the plot's ticks).
   std::vector<std::pair<std::size_t, double>> positions(std::span<const double> p) const;
   const std::vector<PeakGroup>& groups() const { return setup_.groups; }
+  // Where the structure's parameters start, and how many there are.
+  std::size_t structure_first() const { return ParameterIndex::background + static_cast<std::size_t>(setup_.background_terms); }
+  std::size_t structure_size() const { return setup_.structure ? setup_.structure->parameters() : 0; }
 
   // Le Bail's partition of the measured peaks (Le Bail, Duroy & Fourquet,
   // Mat. Res. Bull. 23 (1988) 447): each group's share of the net observed
@@ -101,6 +114,11 @@ class PatternModel : public refine::Model {
   // Each peak's (group by line) axial node counts, fixed at the first
   // calculation so that the pattern is a smooth function of the parameters.
   std::vector<std::optional<AxialCounts>> axial_counts_;
+  std::vector<double> structure_at_;  // the structure's values the groups' weights are at
+
+  // The groups' weights at the structure's values v.
+  std::vector<double> group_weights(std::span<const double> v);
+  void set_structure(std::span<const double> p);
 };
 
 }  // namespace velmora::rietveld

@@ -126,7 +126,16 @@ std::vector<Parameter> parameters_of(const PatternStart& s, const RefineChoice& 
     add_cell(p, prefix, s.phases[k], choice.has(G::cell), model.block_of(k) + PhaseBlock::cell);
     add_profile(prefix, true);
   }
+  for (std::size_t k = 0; k < s.phases.size(); ++k)
+    if (s.phases[k].structure)
+      for (refine::Parameter& q : s.phases[k].structure->structure().parameters(model.structure_of(k)))
+        p.push_back(std::move(q));
   return p;
+}
+
+// Whether parameter j is a phase's structure's.
+bool is_structure(const PhaseSum& model, std::size_t j) {
+  return j >= model.structure_of(0);
 }
 
 // Whether parameter j shapes the peaks: a phase's width, or the asymmetry.
@@ -252,19 +261,42 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
     setup.pseudo_voigt = pseudo_voigt;
     setup.background_terms = setups.empty() ? static_cast<int>(start.fit.background.size()) : 0;
     setup.x = observed.two_theta;
+    setup.structure = phase.structure;
     setups.push_back(std::move(setup));
   }
+  if (choice.le_bail && std::any_of(start.phases.begin(), start.phases.end(),
+                                    [](const PhaseStart& p) { return p.structure != nullptr; }))
+    powder::fail_powder("--le-bail takes each peak's intensity from the measurement, not from the structure: "
+                        "refine the structure (xyz, biso, occupancy) without it");
   PhaseSum model(std::move(setups));
   FittedPoints fitted(model, start.fit.excluded);
   const std::vector<double> observed_fitted = fitted.kept(observed.intensity);
 
   std::vector<Parameter> parameters = parameters_of(start, choice, pseudo_voigt, model);
   std::vector<double> sigma = start.fit.sigma;
-  const auto run = [&](const std::vector<Parameter>& from) {
-    try {
-      return refine::refine(fitted, from, observed_fitted, fitted.kept(sigma));
-    } catch (const refine::RefineError& e) {
-      powder::fail_powder(observed.source + ": the refinement cannot go on: " + e.what());
+  // Structure parameters the pattern cannot fix (a polar axis's floating
+  // origin, atoms moving together, an atom that does not scatter) are held at
+  // their values and named; any other such parameter ends the run.
+  std::vector<std::string> held;
+  const auto run = [&](std::vector<Parameter>& from) {
+    for (;;) {
+      try {
+        return refine::refine(fitted, from, observed_fitted, fitted.kept(sigma));
+      } catch (const refine::RefineError& e) {
+        std::vector<std::size_t> hold;
+        if (e.refusal() == refine::Refusal::dependent) hold = e.to_hold();
+        if (e.refusal() == refine::Refusal::no_effect) hold = e.parameters();
+        if (hold.empty() || !std::all_of(hold.begin(), hold.end(), [&](std::size_t j) { return is_structure(model, j); }))
+          powder::fail_powder(observed.source + ": the refinement cannot go on: " + e.what());
+        std::string names;
+        for (std::size_t j : hold) {
+          from[j].refined = parameters[j].refined = false;
+          names += (names.empty() ? "" : ", ") + from[j].name;
+        }
+        held.push_back(names + (hold.size() == 1 ? " is" : " are") + " held at " +
+                       (hold.size() == 1 ? "its" : "their") + " starting value" + (hold.size() == 1 ? "" : "s") +
+                       ", which the pattern cannot fix (" + e.what() + ")");
+      }
     }
   };
   // The peaks are put in place before they are shaped: widths refined while the
@@ -279,10 +311,11 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
   // fixed intensities.
   const int rounds = choice.le_bail ? kLeBailRounds : 1;
   for (int round = 0; round < rounds; ++round) {
-    if (round == 0 && ((choice.has(ParameterGroup::profile) && choice.groups.size() > 1) || choice.le_bail)) {
+    if (round == 0 && (((choice.has(ParameterGroup::profile) || choice.refines_structure()) && choice.groups.size() > 1) ||
+                       choice.le_bail)) {
       std::vector<Parameter> placing = parameters;
       for (std::size_t j = 0; j < placing.size(); ++j)
-        if (is_width(model, j)) placing[j].refined = false;
+        if (is_width(model, j) || is_structure(model, j)) placing[j].refined = false;
       result = run(placing);
       iterations += result.iterations;
       for (std::size_t j = 0; j < parameters.size(); ++j) parameters[j].value = result.parameters[j].value;
@@ -309,6 +342,7 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
   }
 
   PatternRefinement r;
+  r.held = held;
   r.iterations = iterations;
   r.converged = result.converged;
   r.stop_reason = result.stop_reason;
@@ -344,6 +378,13 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
   fit.excluded = start.fit.excluded;
   agreement(observed, fit, result.refined_indices.size());
 
+  for (std::size_t k = 0; k < model.phase_count(); ++k) {
+    std::optional<Crystal>& crystal = r.crystals.emplace_back();
+    if (!start.phases[k].structure) continue;
+    const std::span<const double> all(values);
+    crystal = start.phases[k].structure->structure().crystal_at(
+        all.subspan(model.structure_of(k), model.phase(k).structure_size()));
+  }
   // Ticks: each group's refined position, less the zero the plot adds back.
   for (std::size_t k = 0; k < model.phase_count(); ++k) {
     const std::vector<double> local = model.phase_parameters(k, values);

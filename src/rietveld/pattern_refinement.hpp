@@ -5,6 +5,8 @@
 #pragma once
 
 #include <array>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "powder/radiation_source.hpp"
 #include "rietveld/cell_freedom.hpp"
 #include "rietveld/refine_choice.hpp"
+#include "rietveld/structure_weights.hpp"
 
 namespace velmora::rietveld {
 
@@ -26,6 +29,7 @@ struct PhaseStart {
   std::vector<powder::PowderPeak> peaks;
   CellParameters cell{};
   CellFreedom freedom;
+  std::shared_ptr<StructureWeights> structure;  // none: the peaks keep their |F|^2
 };
 
 // What the refinement starts from: the phases (the run's input first), the
@@ -57,6 +61,7 @@ struct PatternRefinement {
   std::vector<RefinedValue> values;
   std::vector<NamedCorrelation> correlations;  // |value| > 0.9
   std::vector<std::string> at_bound;
+  std::vector<std::string> held;  // structure parameters held because the pattern cannot fix them, and why
   int iterations = 0;
   bool converged = false;
   std::string stop_reason;
@@ -64,6 +69,8 @@ struct PatternRefinement {
   powder::PatternFit fit;  // scales, zero, background, R factors and the calculated pattern at the result
   // Each phase's peaks at their refined positions less the zero (for ticks).
   std::vector<std::vector<powder::PowderPeak>> phase_peaks;
+  // Each phase's crystal at the refined structure (none: its structure was not refined).
+  std::vector<std::optional<Crystal>> crystals;
 };
 
 // Refines the chosen groups, each phase's scale, cell and widths and the

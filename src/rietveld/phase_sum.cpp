@@ -24,16 +24,31 @@ bool own_slot(std::size_t j) {
 PhaseSum::PhaseSum(std::vector<PatternSetup> phases) {
   first_size_ = ParameterIndex::background + static_cast<std::size_t>(phases.front().background_terms);
   for (PatternSetup& setup : phases) phases_.emplace_back(std::move(setup));
+  std::size_t next = block_of(phases_.size());
+  for (const PatternModel& phase : phases_) {
+    structure_first_.push_back(next);
+    next += phase.structure_size();
+  }
 }
 
 std::vector<double> PhaseSum::phase_parameters(std::size_t k, std::span<const double> p) const {
-  if (k == 0) return {p.begin(), p.begin() + static_cast<std::ptrdiff_t>(first_size_)};
-  std::vector<double> local(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(ParameterIndex::background));
-  for (std::size_t m = 0; m < PhaseBlock::size; ++m) local[model_index(m)] = p[block_of(k) + m];
+  std::vector<double> local;
+  if (k == 0) {
+    local.assign(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(first_size_));
+  } else {
+    local.assign(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(ParameterIndex::background));
+    for (std::size_t m = 0; m < PhaseBlock::size; ++m) local[model_index(m)] = p[block_of(k) + m];
+  }
+  const auto structure = p.begin() + static_cast<std::ptrdiff_t>(structure_first_[k]);
+  local.insert(local.end(), structure, structure + static_cast<std::ptrdiff_t>(phases_[k].structure_size()));
   return local;
 }
 
 bool PhaseSum::local_index(std::size_t k, std::size_t j, std::size_t& local) const {
+  if (j >= structure_first_[k] && j < structure_first_[k] + phases_[k].structure_size()) {
+    local = phases_[k].structure_first() + (j - structure_first_[k]);
+    return true;
+  }
   if (k == 0) {
     local = j;
     return j < first_size_;

@@ -1,7 +1,8 @@
 // The calculated pattern of a mixture: each phase's peaks from its own scale,
 // cell and peak widths, on one instrument (zero, sample shifts, wavelength)
 // and over one background. The first phase's parameters keep the pattern
-// model's layout; each further phase adds a block of its own after them.
+// model's layout; each further phase adds a block of its own after them, and
+// the structures' parameters, phase after phase, come last.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +32,8 @@ class PhaseSum : public refine::Model {
   std::size_t phase_count() const { return phases_.size(); }
   // Where phase k's block starts in the whole vector (k >= 1).
   std::size_t block_of(std::size_t k) const { return first_size_ + (k - 1) * PhaseBlock::size; }
+  // Where phase k's structure parameters start in the whole vector.
+  std::size_t structure_of(std::size_t k) const { return structure_first_[k]; }
   // Phase k's parameters in the pattern model's layout.
   std::vector<double> phase_parameters(std::size_t k, std::span<const double> p) const;
   const PatternModel& phase(std::size_t k) const { return phases_[k]; }
@@ -42,6 +45,7 @@ class PhaseSum : public refine::Model {
 
   std::vector<PatternModel> phases_;
   std::size_t first_size_ = 0;  // the first phase's parameters with the background
+  std::vector<std::size_t> structure_first_;
 };
 
 }  // namespace velmora::rietveld

@@ -8,7 +8,7 @@
 namespace velmora::rietveld {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, ParameterGroup>, 10> kNames = {{
+constexpr std::array<std::pair<std::string_view, ParameterGroup>, 13> kNames = {{
     {"scale", ParameterGroup::scale},
     {"background", ParameterGroup::background},
     {"zero", ParameterGroup::zero},
@@ -19,9 +19,25 @@ constexpr std::array<std::pair<std::string_view, ParameterGroup>, 10> kNames = {
     {"profile", ParameterGroup::profile},
     {"asymmetry", ParameterGroup::asymmetry},
     {"axial", ParameterGroup::axial},
+    {"xyz", ParameterGroup::xyz},
+    {"biso", ParameterGroup::biso},
+    {"occupancy", ParameterGroup::occupancy},
 }};
 
+const std::pair<std::string_view, ParameterGroup>* group_named(std::string_view word) {
+  const auto known = std::find_if(kNames.begin(), kNames.end(), [&](const auto& n) { return n.first == word; });
+  return known == kNames.end() ? nullptr : &*known;
+}
+
 }  // namespace
+
+bool is_structure_group(ParameterGroup g) {
+  return g == ParameterGroup::xyz || g == ParameterGroup::biso || g == ParameterGroup::occupancy;
+}
+
+bool RefineChoice::refines_structure() const {
+  return std::any_of(groups.begin(), groups.end(), is_structure_group);
+}
 
 bool RefineChoice::beyond_default() const {
   return all || std::any_of(groups.begin(), groups.end(), [](ParameterGroup g) {
@@ -39,6 +55,7 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
   RefineChoice choice;
   choice.groups.clear();
   std::size_t start = 0;
+  std::optional<ParameterGroup> naming_sites;  // the structure group whose sites the list names
   while (start <= list.size()) {
     const std::size_t comma = std::min(list.find(',', start), list.size());
     const std::string_view word = list.substr(start, comma - start);
@@ -47,6 +64,14 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
       fault = "an empty name in the list; give names separated by single commas";
       return std::nullopt;
     }
+    const std::size_t colon = word.find(':');
+    const std::string_view name = word.substr(0, colon);
+    const auto* known = group_named(name);
+    if (colon == std::string_view::npos && known == nullptr && naming_sites && word != "all") {
+      choice.sites[*naming_sites].emplace_back(word);
+      continue;
+    }
+    naming_sites.reset();
     if (word == "all") {
       if (choice.all) {
         fault = "all is given twice";
@@ -55,14 +80,27 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
       choice.all = true;
       continue;
     }
-    const auto known = std::find_if(kNames.begin(), kNames.end(), [&](const auto& n) { return n.first == word; });
-    if (known == kNames.end()) {
-      fault = "unknown parameters \"" + std::string(word) + "\"; give " + group_names();
+    if (known == nullptr) {
+      fault = "unknown parameters \"" + std::string(name) + "\"; give " + group_names();
       return std::nullopt;
     }
     if (!choice.groups.insert(known->second).second) {
-      fault = std::string(word) + " is given twice";
+      fault = std::string(name) + " is given twice";
       return std::nullopt;
+    }
+    if (colon != std::string_view::npos) {
+      const std::string_view site = word.substr(colon + 1);
+      if (!is_structure_group(known->second)) {
+        fault = std::string(name) + " names no sites (" + std::string(word) + "); only xyz, biso and occupancy do";
+        return std::nullopt;
+      }
+      if (site.empty()) {
+        fault = "no site after " + std::string(name) + ": in " + std::string(word) + "; give " + std::string(name) +
+                ":LABEL";
+        return std::nullopt;
+      }
+      choice.sites[known->second].emplace_back(site);
+      naming_sites = known->second;
     }
   }
   if (choice.has(ParameterGroup::wavelength) && (choice.has(ParameterGroup::cell) || choice.all)) {
@@ -81,10 +119,16 @@ void settle_all(RefineChoice& choice, bool xray) {
     choice.groups.insert(g);
   if (xray) choice.groups.insert({ParameterGroup::displacement, ParameterGroup::axial});
   else choice.groups.insert(ParameterGroup::asymmetry);
+  if (choice.le_bail) return;
+  choice.xyz_by_all = !choice.has(ParameterGroup::xyz);
+  choice.groups.insert({ParameterGroup::xyz, ParameterGroup::biso});
 }
 
 void choose_le_bail(std::optional<RefineChoice>& choice) {
-  if (!choice) choice = RefineChoice{.all = true};
+  if (!choice) {
+    choice = RefineChoice{};
+    choice->all = true;
+  }
   choice->le_bail = true;
 }
 

@@ -4,16 +4,22 @@
 // carry for its radiation.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora::rietveld {
 
 enum class ParameterGroup {
-  scale, background, zero, cell, wavelength, displacement, transparency, profile, asymmetry, axial
+  scale, background, zero, cell, wavelength, displacement, transparency, profile, asymmetry, axial,
+  xyz, biso, occupancy
 };
+
+// The groups of the structure: each site's free coordinates, its B, its occupancy.
+bool is_structure_group(ParameterGroup g);
 
 struct RefineChoice {
   std::set<ParameterGroup> groups{ParameterGroup::scale, ParameterGroup::background, ParameterGroup::zero};
@@ -21,14 +27,21 @@ struct RefineChoice {
   // Le Bail's extraction: each peak group's intensity taken from the
   // measurement instead of the structure, the scale held
   bool le_bail = false;
+  // The sites a structure group is limited to ("xyz:O1,O2"), by label or
+  // element; a structure group absent here acts on every site.
+  std::map<ParameterGroup, std::vector<std::string>> sites;
+  bool xyz_by_all = false;  // the positions come from "all", not from their own name
 
   bool has(ParameterGroup g) const { return groups.count(g) != 0; }
+  bool refines_structure() const;
   // More than the scale, background and zero of the fit without a refinement.
   bool beyond_default() const;
 };
 
 // The groups of a comma-separated list; std::nullopt with fault saying why
-// (an unknown or repeated name, an empty item).
+// (an unknown or repeated name, an empty item). A structure group may name
+// its sites after a colon, the names that follow it up to the next group
+// being sites too: "cell,xyz:O1,O2,biso:Pb".
 std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string& fault);
 
 // "all" for the radiation: every group but the wavelength (which moves every
@@ -39,7 +52,10 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
 // as Finger, Cox & Jephcoat's S/L and H/L (axial), from the geometry of a
 // laboratory diffractometer; for neutrons as Berar & Baldinozzi's four
 // coefficients (asymmetry), the practice on constant-wavelength neutron
-// patterns, whose collimation that geometry does not describe as well.
+// patterns, whose collimation that geometry does not describe as well. The
+// structure's positions and B are in it (not its occupancies, which the
+// scale and B mimic on most patterns: they are refined when named), except
+// under Le Bail's extraction, which takes no intensity from the structure.
 void settle_all(RefineChoice& choice, bool xray);
 
 // Le Bail's extraction added to a choice; with none made, it refines "all".

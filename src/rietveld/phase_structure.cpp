@@ -1,0 +1,234 @@
+// Bounds: an occupancy lies in 0..1 and B is not negative (a negative B is a
+// fault of the model, shown as a parameter at its bound, not a value to
+// report). Steps: central differences of |F|^2 computed in single precision,
+// whose rounding (6e-8 of each value) over the step must stay below the
+// truncation error of the step (about (2 pi h dx)^2 / 6 of the derivative).
+#include "rietveld/phase_structure.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+
+#include "powder/powder_error.hpp"
+#include "tables/symbol.hpp"
+
+namespace velmora::rietveld {
+namespace {
+
+using What = StructureSlot::What;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr std::array<const char*, 5> kSlotNames = {"x", "y", "z", "biso", "occ"};
+constexpr double kCoordinateStep = 2e-4, kBisoStep = 1e-2, kOccupancyStep = 1e-3;
+// Sites whose positions lie closer than this (angstroms) share one position.
+constexpr double kSharedPosition = 0.05;
+
+std::string upper_trimmed(const Symbol& s) {
+  std::string text(trimmed_text_of(s));
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+double cartesian_gap(const CellParameters& cell, const std::array<double, 3>& p, const std::array<double, 3>& q) {
+  const double radian = 3.14159265358979323846 / 180;
+  std::array<double, 3> d{};
+  for (std::size_t i = 0; i < 3; ++i) d[i] = (p[i] - q[i] - std::round(p[i] - q[i])) * cell[i];
+  const double ca = std::cos(cell[3] * radian), cb = std::cos(cell[4] * radian), cg = std::cos(cell[5] * radian);
+  const double sum = d[0] * d[0] + d[1] * d[1] + d[2] * d[2] + 2 * (d[0] * d[1] * cg + d[0] * d[2] * cb + d[1] * d[2] * ca);
+  return std::sqrt(std::max(sum, 0.0));
+}
+
+// The sites a group acts on: all, or those the choice names (by label, else by element).
+std::vector<bool> chosen_sites(const Crystal& crystal, const std::vector<std::string>& names_of,
+                               const RefineChoice& choice, ParameterGroup group, const std::string& group_name) {
+  std::vector<bool> chosen(crystal.sites.size(), choice.has(group));
+  const auto named = choice.sites.find(group);
+  if (!choice.has(group) || named == choice.sites.end()) return chosen;
+  chosen.assign(crystal.sites.size(), false);
+  for (const std::string& name : named->second) {
+    bool found = false;
+    for (std::size_t s = 0; s < crystal.sites.size(); ++s)
+      if (names_of[s] == name) chosen[s] = found = true;
+    if (!found)
+      for (std::size_t s = 0; s < crystal.sites.size(); ++s)
+        if (crystal.sites[s].element == name) chosen[s] = found = true;
+    if (!found) {
+      std::string all;
+      for (const std::string& n : names_of) all += (all.empty() ? "" : ", ") + n;
+      powder::fail_powder("--refine " + group_name + ":" + name + ": " + crystal.source +
+                          " has no site labelled " + name + " and none of element " + name + "; its sites are " + all);
+    }
+  }
+  return chosen;
+}
+
+refine::Parameter parameter(std::string name, double value, bool refined, double lower = -kInfinity,
+                            double upper = kInfinity) {
+  refine::Parameter p;
+  p.name = std::move(name);
+  p.value = value;
+  p.refined = refined;
+  p.lower = lower;
+  p.upper = upper;
+  return p;
+}
+
+}  // namespace
+
+std::vector<std::string> site_names(const Crystal& crystal) {
+  std::vector<std::string> names;
+  std::map<std::string, int> counts;
+  for (const CrystalSite& site : crystal.sites) {
+    if (!site.label.empty()) {
+      names.push_back(site.label);
+      continue;
+    }
+    const std::string kind = upper_trimmed(site.atype);
+    names.push_back(kind + std::to_string(++counts[kind]));
+  }
+  return names;
+}
+
+PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choice, const std::string& prefix,
+                               frontend::Remarks& remarks)
+    : start_(crystal) {
+  std::string fault;
+  auto freedoms = site_freedoms(crystal, fault);
+  if (!freedoms) powder::fail_powder(crystal.source + ": the positions cannot be refined: " + fault);
+  freedoms_ = std::move(*freedoms);
+  const std::vector<std::string> names = site_names(crystal);
+  std::vector<bool> xyz = chosen_sites(crystal, names, choice, ParameterGroup::xyz, "xyz");
+  const std::vector<bool> biso = chosen_sites(crystal, names, choice, ParameterGroup::biso, "biso");
+  const std::vector<bool> occ = chosen_sites(crystal, names, choice, ParameterGroup::occupancy, "occupancy");
+  if (crystal.operations.empty() && std::find(xyz.begin(), xyz.end(), true) != xyz.end()) {
+    if (choice.xyz_by_all) {
+      remarks.note(crystal.source + " gives no symmetry to hold its atoms' positions together, so all leaves "
+                   "them fixed; --refine xyz refines each atom on its own");
+      xyz.assign(xyz.size(), false);
+    } else {
+      remarks.warn(crystal.source + " gives no symmetry: each atom's position is refined on its own, and "
+                   "nothing keeps equivalent atoms equivalent");
+    }
+  }
+  // The sites sharing a position with an earlier one: the first of them leads.
+  std::vector<std::size_t> leader(crystal.sites.size());
+  for (std::size_t s = 0; s < crystal.sites.size(); ++s) {
+    leader[s] = s;
+    for (std::size_t t = 0; t < s; ++t)
+      if (leader[t] == t && cartesian_gap(crystal.cell, freedoms_[s].position, freedoms_[t].position) < kSharedPosition) {
+        leader[s] = t;
+        break;
+      }
+  }
+  std::map<std::pair<std::size_t, What>, std::size_t> index_of;  // a site's slot, by what it is
+  for (std::size_t s = 0; s < crystal.sites.size(); ++s) {
+    const SiteFreedom& f = freedoms_[s];
+    const std::string base = prefix + "site." + names[s] + ".";
+    const std::size_t lead = leader[s];
+    const auto add = [&](What what, refine::Parameter p) {
+      index_of[{s, what}] = slots_.size();
+      slots_.push_back({s, what});
+      parameters_.push_back(std::move(p));
+    };
+    if (xyz[s] && f.free_count() > 0) {
+      for (std::size_t j = 0; j < 3; ++j) {
+        if (f.kind[j] == SiteFreedom::Kind::fixed) continue;
+        const auto what = static_cast<What>(j);
+        refine::Parameter p = parameter(base + kSlotNames[j], f.position[j], f.kind[j] == SiteFreedom::Kind::free);
+        if (lead != s && xyz[lead] && index_of.count({lead, what}) != 0) {
+          p.refined = false;
+          p.tie = refine::Tie{{{index_of[{lead, what}], 1.0}}, f.position[j] - freedoms_[lead].position[j]};
+        }
+        add(what, std::move(p));
+      }
+      // Tied coordinates follow the free ones of their own site.
+      for (std::size_t j = 0; j < 3; ++j) {
+        if (f.kind[j] != SiteFreedom::Kind::tied || parameters_[index_of[{s, static_cast<What>(j)}]].tie) continue;
+        refine::Tie tie{{}, f.position[j]};
+        for (std::size_t k = 0; k < 3; ++k)
+          if (f.follows[j][k] != 0) {
+            tie.terms.emplace_back(index_of[{s, static_cast<What>(k)}], f.follows[j][k]);
+            tie.offset -= f.follows[j][k] * f.position[k];
+          }
+        parameters_[index_of[{s, static_cast<What>(j)}]].refined = false;
+        parameters_[index_of[{s, static_cast<What>(j)}]].tie = tie;
+      }
+    }
+    const CrystalSite& site = crystal.sites[s];
+    if (biso[s]) {
+      refine::Parameter p = parameter(base + "biso", site.biso, true, 0);
+      if (lead != s && biso[lead]) {
+        p.refined = false;
+        p.tie = refine::Tie{{{index_of[{lead, What::biso}], 1.0}}, site.biso - crystal.sites[lead].biso};
+      }
+      add(What::biso, std::move(p));
+    }
+    if (occ[s]) add(What::occ, parameter(base + "occ", site.occ, true, 0, 1));
+  }
+  // A mixed site's occupancies keep their sum: its last refined one takes what the others leave.
+  for (std::size_t lead = 0; lead < crystal.sites.size(); ++lead) {
+    std::vector<std::size_t> members;
+    for (std::size_t s = 0; s < crystal.sites.size(); ++s)
+      if (leader[s] == lead && occ[s]) members.push_back(s);
+    if (members.size() < 2) continue;
+    double total = 0;
+    for (std::size_t s : members) total += crystal.sites[s].occ;
+    refine::Tie tie{{}, total};
+    for (std::size_t k = 0; k + 1 < members.size(); ++k) tie.terms.emplace_back(index_of[{members[k], What::occ}], -1.0);
+    refine::Parameter& last = parameters_[index_of[{members.back(), What::occ}]];
+    last.refined = false;
+    last.tie = tie;
+  }
+}
+
+std::vector<refine::Parameter> PhaseStructure::parameters(std::size_t first) const {
+  std::vector<refine::Parameter> placed = parameters_;
+  for (refine::Parameter& p : placed)
+    if (p.tie)
+      for (auto& term : p.tie->terms) term.first += first;
+  return placed;
+}
+
+Crystal PhaseStructure::crystal_at(std::span<const double> values) const {
+  Crystal c = start_;
+  std::vector<std::array<double, 3>> positions;
+  std::vector<bool> moved(c.sites.size(), false);
+  for (const SiteFreedom& f : freedoms_) positions.push_back(f.position);
+  for (std::size_t m = 0; m < slots_.size(); ++m) {
+    const StructureSlot& slot = slots_[m];
+    CrystalSite& site = c.sites[slot.site];
+    switch (slot.what) {
+      case What::x:
+      case What::y:
+      case What::z:
+        positions[slot.site][static_cast<std::size_t>(slot.what)] = values[m];
+        moved[slot.site] = true;
+        break;
+      case What::biso:
+        site.biso = values[m];
+        break;
+      case What::occ:
+        site.occ = values[m];
+        break;
+    }
+  }
+  for (std::size_t s = 0; s < c.sites.size(); ++s)
+    if (moved[s]) {
+      freedoms_[s].move_atoms(positions[s], c.atoms);
+      c.sites[s].xyz = positions[s];
+    }
+  return c;
+}
+
+double PhaseStructure::step(std::size_t m) const {
+  switch (slots_[m].what) {
+    case What::biso:
+      return kBisoStep;
+    case What::occ:
+      return kOccupancyStep;
+    default:
+      return kCoordinateStep;
+  }
+}
+
+}  // namespace velmora::rietveld
