@@ -122,7 +122,8 @@ void check_distinct_files(const PowderOptions& options) {
         {"--csv", options.csv},
         {"--plot", options.plot},
         {"--xy", options.xy},
-        {"--fit-report", options.fit_report}}) {
+        {"--fit-report", options.fit_report},
+        {"--refined-cif", options.refined_cif}}) {
     if (path.empty()) continue;
     if (path == "-") {
       if (!on_standard_output.empty())
@@ -199,9 +200,15 @@ std::string powder_usage_text() {
          "                        background, zero, cell (what the symmetry leaves free), wavelength,\n"
          "                        displacement (cos theta), transparency (sin 2theta), profile (U V W,\n"
          "                        and X Y of --tch), asymmetry (P1..P4, Berar-Baldinozzi), axial (S/L\n"
-         "                        and H/L, Finger-Cox-Jephcoat), or all (for the radiation: axial for\n"
-         "                        X-rays, asymmetry for neutrons); the table of refined values goes to\n"
-         "                        standard output unless an output goes there\n"
+         "                        and H/L, Finger-Cox-Jephcoat), xyz (each site's coordinates its site\n"
+         "                        symmetry leaves free), biso, occupancy (a site's B and occupancy;\n"
+         "                        xyz:O1,O2 or biso:Pb for some sites, by label or element), or all\n"
+         "                        (for the radiation: axial for X-rays, asymmetry for neutrons; xyz\n"
+         "                        and biso; pseudo-Voigt peaks); names site.O3.y, site.Pb.biso; the\n"
+         "                        table of refined values goes to standard output unless an output\n"
+         "                        goes there\n"
+         "  --refined-cif OUT     the refined structure as a CIF (cell, operations, sites with esd's in\n"
+         "                        parentheses, R factors), which velmora-cif and velmora-powder read\n"
          "  --le-bail             the peaks' intensities taken from the measurement (Le Bail), not the\n"
          "                        structure, for the cell and the profile; the scale is held (default\n"
          "                        with it: --refine all)\n"
@@ -229,7 +236,7 @@ namespace {
 std::vector<frontend::OptionSpec> options_with_shared() {
   std::vector<frontend::OptionSpec> options = {
       {"--wavelength"}, {"--two-theta"}, {"--fwhm"}, {"--caglioti"}, {"--csv"}, {"--reflections"},
-      {"--plot"}, {"--radiation"}, {"--source"}, {"--tch"}, {"--observed"}, {"--fit-report"},
+      {"--plot"}, {"--radiation"}, {"--source"}, {"--tch"}, {"--observed"}, {"--fit-report"}, {"--refined-cif"},
       {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--refine"}, {"--phase", true, true}, {"--axis"}, {"--label-peaks"},
       {"--exclude", true, true},
       {"--instrument"}, {"--polarisation"}, {"--answer-hkl", false}, {"--le-bail", false}};
@@ -349,6 +356,9 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
   options.xy = given["--xy"];
   options.observed = given["--observed"];
   options.fit_report = given["--fit-report"];
+  options.refined_cif = given["--refined-cif"];
+  if (!options.refined_cif.empty() && given.count("--refine") == 0 && !line.has("--le-bail"))
+    fail_powder("--refined-cif " + options.refined_cif + " needs --refine LIST: it writes the refined structure");
   if (!options.observed.empty() && options.grid)
     fail_powder("--two-theta and --observed: the fit is computed on the observed pattern's points; give one of them");
   if (given.count("--background-terms"))

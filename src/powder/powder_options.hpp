@@ -33,6 +33,7 @@ struct PowderOptions {
   std::string csv, reflections, plot;        // empty: not written
   std::string xy;                            // "-": standard output
   std::string observed, fit_report;
+  std::string refined_cif;  // the refined structure as a CIF
   int background_terms = 6;
   double zero_range = 1.0;  // degrees each side searched for the zero shift
   double zero_centre = 0;   // degrees, the middle of that search (an instrument file's zero)

@@ -24,6 +24,7 @@
 #include "powder/tables_folder.hpp"
 #include "powder/velmora_reflections.hpp"
 #ifdef VELMORA_POWDER_FIT
+#include "powder/refined_cif.hpp"
 #include "powder/refinement_report.hpp"
 #endif
 
@@ -187,7 +188,7 @@ PlotAxis plot_axis(const PowderOptions& options) {
 
 // Whether an output goes to standard output.
 bool writes_standard_output(const PowderOptions& o) {
-  for (const std::string* name : {&o.csv, &o.reflections, &o.xy, &o.fit_report})
+  for (const std::string* name : {&o.csv, &o.reflections, &o.xy, &o.fit_report, &o.refined_cif})
     if (*name == kStandardStream) return true;
   return false;
 }
@@ -224,6 +225,10 @@ std::string fit_and_write(const PowderOptions& options, ObservedPattern& observe
                "°, Rp " + f(100 * fit.rp) + "%, Rwp " + f(100 * fit.rwp) + "%, Rexp " + f(100 * fit.rexp) +
                "%, chi2 " + f(fit.chi2) + left_out_text(options.excluded, fit.excluded));
   if (!options.fit_report.empty()) outputs.write(options.fit_report, fit_json(fit, report_members, options.excluded));
+#ifdef VELMORA_POWDER_FIT
+  if (!options.refined_cif.empty() && result.refinement)
+    outputs.write(options.refined_cif, refined_cif(crystal, *result.refinement, observed.source));
+#endif
   if (!options.csv.empty()) outputs.write(options.csv, with_model(fit_csv(observed, fit), model_line));
   if (!options.xy.empty()) outputs.write(options.xy, xy_text(observed.two_theta, fit.calculated));
   const std::span<const std::vector<PowderPeak>> further_ticks(result.ticks.data() + 1, result.ticks.size() - 1);
@@ -269,6 +274,12 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   std::string model_line;
   CrystalReflections reflections = crystal_reflections_of(options, range, remarks, model_line);
   const std::vector<FurtherPhase> further = further_phases_of(options, range, remarks);
+  if (!options.refined_cif.empty())
+    for (const CrystalSite& site : reflections.crystal.model.sites)
+      if (site.magnetic)
+        fail_powder("--refined-cif " + options.refined_cif + ": " + reflections.crystal.source() +
+                    " is a magnetic structure, whose refined magnetic CIF velmora-powder does not write yet; "
+                    "the table and --fit-report give the refined values");
   std::vector<const Crystal*> crystals{&reflections.crystal.model};
   for (const FurtherPhase& phase : further) crystals.push_back(&phase.crystal);
   for (const std::string& warning : unmatched_name_warnings(crystals, "--ion", options.ions, "--g", options.g))

@@ -36,7 +36,7 @@ FWHM_PER_SIGMA = 2 * math.sqrt(2 * math.log(2))
 # Kalpha1, Kalpha2 (angstroms), the ratio 0.5 of their intensities.
 TUBES = {"Cu": (1.540598, 1.544426), "Mo": (0.709319, 0.713609), "Co": (1.788965, 1.792850)}
 
-# name: cell, space group, atoms (label, type, x, y, z, B), radiation, profile,
+# name: cell, space group, atoms (label, type, x, y, z, B[, occupancy]), radiation, profile,
 # background polynomial in 2theta/100 (highest power first), zero shift, strongest
 # peak's height in counts, range, file written
 MATERIALS = {
@@ -85,15 +85,35 @@ MATERIALS = {
         atoms=[("Mn1", "Mn", 0, 0, 0, 0.55), ("O1", "O", 0.5, 0.5, 0.5, 0.65)],
         radiation=1.594, profile=("gauss", (0.12, -0.25, 0.3)),
         background=[0, -150, 500], zero=-0.071, height=4e3, range=(10, 155, 0.05), file="mno_nuclear.xye"),
+    # anglesite PbSO4 on a high-resolution neutron diffractometer, at a published refinement
+    "anglesite": dict(
+        cell=(8.47884, 5.39673, 6.95840, 90, 90, 90), group="P n m a",
+        atoms=[("Pb", "Pb", 0.18749, 0.25, 0.16719, 1.416), ("S", "S", 0.06541, 0.25, 0.68340, 0.420),
+               ("O1", "O", 0.90767, 0.25, 0.59529, 1.987), ("O2", "O", 0.19376, 0.25, 0.54321, 1.471),
+               ("O3", "O", 0.08103, 0.02708, 0.80905, 1.321)],
+        radiation=1.912, profile=("tch", (0.156, -0.456, 0.419, 0.0, 0.092)),
+        background=[20, -40, 220], zero=-0.088, height=3e3, range=(10, 155, 0.05), file="anglesite.xye"),
+    # the same with a tenth of the O3 sites vacant
+    "anglesite_vacant": dict(
+        cell=(8.47884, 5.39673, 6.95840, 90, 90, 90), group="P n m a",
+        atoms=[("Pb", "Pb", 0.18749, 0.25, 0.16719, 1.416), ("S", "S", 0.06541, 0.25, 0.68340, 0.420),
+               ("O1", "O", 0.90767, 0.25, 0.59529, 1.987), ("O2", "O", 0.19376, 0.25, 0.54321, 1.471),
+               ("O3", "O", 0.08103, 0.02708, 0.80905, 1.321, 0.9)],
+        radiation=1.912, profile=("tch", (0.156, -0.456, 0.419, 0.0, 0.092)),
+        background=[20, -40, 220], zero=-0.088, height=3e3, range=(10, 155, 0.05), file="anglesite_vacant.xye"),
 }
+
+
+def occupancy(atom):
+    return atom[6] if len(atom) > 6 else 1.0
 
 
 def structure(m):
     from cctbx import adptbx, crystal, xray
     from cctbx.array_family import flex
     symmetry = crystal.symmetry(unit_cell=m["cell"], space_group_symbol=m["group"])
-    scatterers = flex.xray_scatterer([xray.scatterer(label, (x, y, z), adptbx.b_as_u(b), 1.0, kind)
-                                      for label, kind, x, y, z, b in m["atoms"]])
+    scatterers = flex.xray_scatterer([xray.scatterer(a[0], a[2:5], adptbx.b_as_u(a[5]), occupancy(a), a[1])
+                                      for a in m["atoms"]])
     return xray.structure(crystal_symmetry=symmetry, scatterers=scatterers)
 
 
@@ -237,14 +257,14 @@ def cif_text(name, cell=None, atoms=None):
     a, b, c, alpha, beta, gamma = cell or m["cell"]
     group, _, choice = m["group"].partition(" :")
     group = group.split(" :")[0]
-    rows = "\n".join(f"{label} {kind} {x} {y} {z} {bb}" for label, kind, x, y, z, bb in atoms or m["atoms"])
+    rows = "\n".join(f"{a[0]} {a[1]} {a[2]} {a[3]} {a[4]} {a[5]} {occupancy(a)}" for a in atoms or m["atoms"])
     setting = {"1": "\n_space_group_IT_coordinate_system_code 1", "H": ""}.get(choice, "")
     return (f"# {name}: a standard material's published structure\ndata_{name}\n"
             f"_cell_length_a {a}\n_cell_length_b {b}\n_cell_length_c {c}\n"
             f"_cell_angle_alpha {alpha}\n_cell_angle_beta {beta}\n_cell_angle_gamma {gamma}\n"
             f"_space_group_name_H-M_alt '{group}'{setting}\n"
             "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
-            f"_atom_site_fract_z\n_atom_site_B_iso_or_equiv\n{rows}\n")
+            f"_atom_site_fract_z\n_atom_site_B_iso_or_equiv\n_atom_site_occupancy\n{rows}\n")
 
 
 def write(name, folder, seed=None):

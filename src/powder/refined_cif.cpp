@@ -1,0 +1,83 @@
+// Values that were not refined are written as they were read, without an
+// uncertainty; a refined or tied one with its esd. An answer file's atoms,
+// which carry no symmetry, are written as the sites of a cell of P1.
+#include "powder/refined_cif.hpp"
+
+#ifdef VELMORA_POWDER_FIT  // (the structure's names come with the refinement)
+
+#include <cmath>
+#include <map>
+
+#include "numbers/shortest_text.hpp"
+#include "rietveld/esd_text.hpp"
+#include "rietveld/phase_structure.hpp"
+#include "tables/symbol.hpp"
+
+namespace velmora::powder {
+namespace {
+
+// A CIF value without spaces or quotes of its own: as it is, else in quotes.
+std::string cif_token(const std::string& text) {
+  if (!text.empty() && text.find_first_of(" \t'\"#$_;[]") == std::string::npos) return text;
+  return "'" + text + "'";
+}
+
+std::string type_symbol(const CrystalSite& site) {
+  if (site.element.empty()) return std::string(trimmed_text_of(site.atype));
+  if (site.charge == 0) return site.element;
+  return site.element + std::to_string(std::abs(site.charge)) + (site.charge > 0 ? "+" : "-");
+}
+
+}  // namespace
+
+TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r, const std::string& observed) {
+  return [&start, &r, observed](TextSink& out) {
+    const Crystal& crystal = r.crystals.empty() || !r.crystals.front() ? start : *r.crystals.front();
+    std::map<std::string, const rietveld::RefinedValue*> by_name;
+    for (const rietveld::RefinedValue& v : r.values) by_name[v.name] = &v;
+    // The refined value of name with its esd, else the value as read.
+    const auto value = [&](const std::string& name, double read) {
+      const auto found = by_name.find(name);
+      if (found == by_name.end()) return shortest_text(read);
+      const rietveld::RefinedValue& v = *found->second;
+      return v.refined || !v.follows.empty() ? rietveld::with_esd(v.value, v.esd) : shortest_text(v.value);
+    };
+    out.add("# " + crystal.source + " refined by velmora-powder against " + observed + "\n");
+    out.add("data_refined\n");
+    const std::array<const char*, 6> cell_items = {"length_a", "length_b", "length_c",
+                                                   "angle_alpha", "angle_beta", "angle_gamma"};
+    for (std::size_t k = 0; k < 6; ++k)
+      out.add(std::string("_cell_") + cell_items[k] + " " + value(std::string("cell.") + rietveld::kCellNames[k], crystal.cell[k]) +
+              "\n");
+    out.add("loop_\n_space_group_symop_operation_xyz\n");
+    if (crystal.operations.empty()) out.add("x,y,z\n");
+    for (const SymmetryOperation& op : crystal.operations) out.add(op.op.triplet() + "\n");
+    out.add("loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
+            "_atom_site_fract_z\n_atom_site_occupancy\n_atom_site_B_iso_or_equiv\n");
+    const std::vector<std::string> names = rietveld::site_names(crystal);
+    const auto write_site = [&](std::size_t s, const std::array<double, 3>& xyz) {
+      const CrystalSite& site = crystal.sites[s];
+      const std::string base = "site." + names[s] + ".";
+      out.add(cif_token(names[s]) + " " + cif_token(type_symbol(site)) + " " + value(base + "x", xyz[0]) + " " +
+              value(base + "y", xyz[1]) + " " + value(base + "z", xyz[2]) + " " + value(base + "occ", site.occ) + " " +
+              value(base + "biso", site.biso) + "\n");
+    };
+    if (crystal.operations.empty()) {
+      for (const CrystalAtom& atom : crystal.atoms) write_site(atom.site, atom.xyz);
+    } else {
+      for (std::size_t s = 0; s < crystal.sites.size(); ++s) write_site(s, crystal.sites[s].xyz);
+    }
+    const powder::PatternFit& fit = r.fit;
+    std::size_t refined = 0;
+    for (const rietveld::RefinedValue& v : r.values) refined += v.refined;
+    out.add("_pd_proc_ls_prof_R_factor " + shortest_text(static_cast<float>(fit.rp)) + "\n");
+    out.add("_pd_proc_ls_prof_wR_factor " + shortest_text(static_cast<float>(fit.rwp)) + "\n");
+    out.add("_pd_proc_ls_prof_wR_expected " + shortest_text(static_cast<float>(fit.rexp)) + "\n");
+    out.add("_refine_ls_goodness_of_fit_all " + shortest_text(static_cast<float>(std::sqrt(fit.chi2))) + "\n");
+    out.add("_refine_ls_number_parameters " + std::to_string(refined) + "\n");
+  };
+}
+
+}  // namespace velmora::powder
+
+#endif
