@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "model/cartesian_moment.hpp"
 #include "numbers/shortest_text.hpp"
 
 namespace velmora::cif {
@@ -31,24 +32,7 @@ std::string answer_site_text(const std::string& label) {
   return text.empty() ? "_" : text;
 }
 
-CartesianMoment moment_angles(const gemmi::Vec3& moment) {
-  CartesianMoment angles;
-  angles.size = moment.length();
-  if (angles.size == 0.0) return angles;
-  // Components that are rounding noise of a zero (cos 90 degrees in the cell
-  // matrix) would turn an azimuth of 0 into 360 or 180.
-  gemmi::Vec3 m = moment;
-  for (int k = 0; k < 3; ++k)
-    if (std::fabs(m.at(k)) <= 1e-12 * angles.size) m.at(k) = 0.0;
-  const double in_plane = std::hypot(m.x, m.y);
-  angles.angle_to_z = gemmi::deg(std::atan2(in_plane, m.z));
-  if (in_plane > 0.0) {
-    angles.angle_to_x = gemmi::deg(std::atan2(m.y, m.x));
-    if (angles.angle_to_x < 0.0) angles.angle_to_x += 360.0;
-    if (static_cast<float>(angles.angle_to_x) >= 360.0f) angles.angle_to_x = 0.0;
-  }
-  return angles;
-}
+CartesianMoment moment_angles(const gemmi::Vec3& moment) { return velmora::moment_angles({moment.x, moment.y, moment.z}); }
 
 std::string answer_text(const Crystal& crystal, const std::vector<Hkl>& reflections) {
   std::string out = float_text(crystal.cell[0]);

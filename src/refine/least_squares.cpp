@@ -183,7 +183,12 @@ Result refine(Model& model, std::vector<Parameter> parameters, std::span<const d
   }
   if (!result.converged) result.stop_reason = std::to_string(options.most_iterations) + " iterations";
 
-  state.normal().check_determined(map, options.dependence);
+  try {
+    state.normal().check_determined(map, options.dependence);
+  } catch (RefineError& e) {
+    e.set_values(p);
+    throw;
+  }
   result.parameters = std::move(parameters);
   for (std::size_t i = 0; i < p.size(); ++i) result.parameters[i].value = p[i];
   result.calculated = y;

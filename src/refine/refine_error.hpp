@@ -32,11 +32,16 @@ class RefineError : public std::runtime_error {
   // For dependent parameters: one of each dependency, the one that takes the
   // largest part in it, whose holding fixed leaves the others determined.
   const std::vector<std::size_t>& to_hold() const { return to_hold_; }
+  // Every parameter's value where the refusal came, when it came after the
+  // refinement had moved them (empty: at the start).
+  const std::vector<double>& values() const { return values_; }
+  void set_values(std::vector<double> values) { values_ = std::move(values); }
 
  private:
   Refusal refusal_;
   std::vector<std::size_t> parameters_;
   std::vector<std::size_t> to_hold_;
+  std::vector<double> values_;
 };
 
 }  // namespace velmora::refine

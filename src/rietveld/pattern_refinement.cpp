@@ -138,6 +138,22 @@ bool is_structure(const PhaseSum& model, std::size_t j) {
   return j >= model.structure_of(0);
 }
 
+// Below this (Bohr magnetons) a moment's component the pattern no longer moves is nought.
+constexpr double kNoughtMoment = 0.01;
+
+// Whether parameter j is a component of a phase's moment.
+bool is_moment_component(const PhaseSum& model, const PatternStart& start, std::size_t j) {
+  for (std::size_t k = 0; k < start.phases.size(); ++k) {
+    if (!start.phases[k].structure || j < model.structure_of(k)) continue;
+    const std::size_t m = j - model.structure_of(k);
+    const std::vector<StructureSlot>& slots = start.phases[k].structure->structure().slots();
+    if (m >= slots.size()) continue;
+    const StructureSlot::What what = slots[m].what;
+    return what == StructureSlot::What::mx || what == StructureSlot::What::my || what == StructureSlot::What::mz;
+  }
+  return false;
+}
+
 // Whether parameter j shapes the peaks: a phase's width, or the asymmetry.
 bool is_width(const PhaseSum& model, std::size_t j) {
   if (j >= ParameterIndex::profile && j < ParameterIndex::background) return true;
@@ -180,6 +196,36 @@ std::string follows_text(const Parameter& p, const std::vector<Parameter>& all) 
   for (const auto& [k, c] : p.tie->terms)
     text += (text.empty() ? "" : " + ") + (c == 1 ? std::string() : shortest_text(c) + " ") + all[k].name;
   return text;
+}
+
+// A moment's size from its refined components, its esd from their
+// covariance: sigma^2 = g' C g, g the size's gradient by the refined
+// parameters (a tied component passing its part on to those it follows).
+RefinedValue moment_size(const MomentSize& m, const StructureWeights& structure, std::size_t first,
+                         const std::vector<Parameter>& parameters, const refine::Result& result) {
+  const std::vector<double> all = values_of(parameters);
+  std::array<double, 3> by_component{};
+  const double size = structure.structure().moment_size(
+      m, std::span<const double>(all).subspan(first, structure.parameters()), by_component);
+  std::vector<double> gradient(parameters.size(), 0.0);
+  for (std::size_t j = 0; j < 3; ++j) {
+    if (m.slot[j] < 0) continue;
+    const Parameter& p = parameters[first + static_cast<std::size_t>(m.slot[j])];
+    if (p.refined) gradient[first + static_cast<std::size_t>(m.slot[j])] += by_component[j];
+    else if (p.tie)
+      for (const auto& [k, c] : p.tie->terms) gradient[k] += c * by_component[j];
+  }
+  double variance = 0;
+  const std::vector<std::size_t>& refined = result.refined_indices;
+  for (std::size_t a = 0; a < refined.size(); ++a)
+    for (std::size_t b = 0; b < refined.size(); ++b)
+      variance += gradient[refined[a]] * gradient[refined[b]] * result.esd[refined[a]] * result.esd[refined[b]] *
+                  result.correlation(static_cast<Eigen::Index>(a), static_cast<Eigen::Index>(b));
+  std::string components;
+  for (std::size_t j = 0; j < 3; ++j)
+    if (m.slot[j] >= 0)
+      components += (components.empty() ? "" : ", ") + parameters[first + static_cast<std::size_t>(m.slot[j])].name;
+  return {m.name, size, std::sqrt(std::max(variance, 0.0)), false, "|" + components + "|"};
 }
 
 constexpr int kLeBailRounds = 4;
@@ -268,6 +314,11 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
                                     [](const PhaseStart& p) { return p.structure != nullptr; }))
     powder::fail_powder("--le-bail takes each peak's intensity from the measurement, not from the structure: "
                         "refine the structure (xyz, biso, occupancy) without it");
+  for (const ParameterGroup g : {ParameterGroup::moments, ParameterGroup::moment_sizes})
+    if (start.xray && choice.has(g))
+      powder::fail_powder(std::string("--refine ") + (g == ParameterGroup::moments ? "moments" : "moment-sizes") +
+                          ": the fit is to X-rays, which the magnetic moments do not scatter; refine them "
+                          "against a neutron pattern");
   PhaseSum model(std::move(setups));
   FittedPoints fitted(model, start.fit.excluded);
   const std::vector<double> observed_fitted = fitted.kept(observed.intensity);
@@ -288,14 +339,25 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
         if (e.refusal() == refine::Refusal::no_effect) hold = e.parameters();
         if (hold.empty() || !std::all_of(hold.begin(), hold.end(), [&](std::size_t j) { return is_structure(model, j); }))
           powder::fail_powder(observed.source + ": the refinement cannot go on: " + e.what());
+        // Found where the refinement ended, the parameters go on from there.
+        const bool moved = !e.values().empty();
+        for (std::size_t j = 0; moved && j < from.size(); ++j) from[j].value = e.values()[j];
         std::string names;
         for (std::size_t j : hold) {
           from[j].refined = parameters[j].refined = false;
+          // A moment's component whose derivatives vanish where it ended has
+          // gone to the nought at which |F|^2, even in it, is stationary.
+          if (moved && is_moment_component(model, start, j) && std::abs(from[j].value) < kNoughtMoment)
+            from[j].value = 0;
+          parameters[j].value = from[j].value;
           names += (names.empty() ? "" : ", ") + from[j].name;
         }
-        held.push_back(names + (hold.size() == 1 ? " is" : " are") + " held at " +
-                       (hold.size() == 1 ? "its" : "their") + " starting value" + (hold.size() == 1 ? "" : "s") +
-                       ", which the pattern cannot fix (" + e.what() + ")");
+        const bool one = hold.size() == 1;
+        held.push_back(names + (one ? " is held at its " : " are held at their ") +
+                       (moved ? "refined value" : "starting value") + (one ? "" : "s") +
+                       (moved ? std::string(", where the pattern's derivatives by ") + (one ? "it" : "them") + " vanish"
+                              : ", which the pattern cannot fix") +
+                       " (" + e.what() + ")");
       }
     }
   };
@@ -355,9 +417,20 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
       powder::fail_powder(observed.source + ": the refinement ended without a finite value and uncertainty for " +
                           parameters[j].name + " (" + shortest_text(parameters[j].value) + ", esd " +
                           shortest_text(result.esd[j]) + "); refine fewer parameters or start nearer");
-  for (std::size_t j = 0; j < parameters.size(); ++j)
+  std::vector<std::vector<RefinedValue>> sizes_after(parameters.size());  // each moment's size after its last component
+  for (std::size_t k = 0; k < start.phases.size(); ++k)
+    if (start.phases[k].structure)
+      for (const MomentSize& m : start.phases[k].structure->structure().moment_sizes()) {
+        const std::size_t first = model.structure_of(k);
+        RefinedValue size = moment_size(m, *start.phases[k].structure, first, parameters, result);
+        const std::ptrdiff_t last = *std::max_element(m.slot.begin(), m.slot.end());
+        sizes_after[first + static_cast<std::size_t>(last)].push_back(std::move(size));
+      }
+  for (std::size_t j = 0; j < parameters.size(); ++j) {
     r.values.push_back({parameters[j].name, parameters[j].value, result.esd[j], parameters[j].refined,
                         follows_text(parameters[j], parameters)});
+    for (RefinedValue& size : sizes_after[j]) r.values.push_back(std::move(size));
+  }
   for (const refine::Correlation& c : result.high_correlations)
     r.correlations.push_back({parameters[c.first].name,
                               parameters[c.second].name, c.value});

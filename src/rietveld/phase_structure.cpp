@@ -1,8 +1,10 @@
-// Bounds: an occupancy lies in 0..1 and B is not negative (a negative B is a
-// fault of the model, shown as a parameter at its bound, not a value to
-// report). Steps: central differences of |F|^2 computed in single precision,
-// whose rounding (6e-8 of each value) over the step must stay below the
-// truncation error of the step (about (2 pi h dx)^2 / 6 of the derivative).
+// Bounds: an occupancy lies in 0..1, B and a moment's size are not negative
+// (a negative B is a fault of the model, shown as a parameter at its bound,
+// not a value to report). Steps: central differences of |F|^2 computed in
+// single precision, whose rounding (6e-8 of each value) over the step must
+// stay below the truncation error of the step (about (2 pi h dx)^2 / 6 of the
+// derivative); |F|^2 is quadratic in the moments, whose central differences
+// are exact but for that rounding.
 #include "rietveld/phase_structure.hpp"
 
 #include <algorithm>
@@ -19,7 +21,11 @@ namespace {
 using What = StructureSlot::What;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr std::array<const char*, 5> kSlotNames = {"x", "y", "z", "biso", "occ"};
-constexpr double kCoordinateStep = 2e-4, kBisoStep = 1e-2, kOccupancyStep = 1e-3;
+constexpr std::array<const char*, 3> kComponentNames = {"mx", "my", "mz"};
+constexpr double kCoordinateStep = 2e-4, kBisoStep = 1e-2, kOccupancyStep = 1e-3, kMomentStep = 2e-2;
+// |F|^2 is even in each moment component, so at 0 its derivatives by one
+// vanish and a refinement could never move it: a free component starts here.
+constexpr double kMomentNudge = 0.1;
 // Sites whose positions lie closer than this (angstroms) share one position.
 constexpr double kSharedPosition = 0.05;
 
@@ -62,6 +68,31 @@ std::vector<bool> chosen_sites(const Crystal& crystal, const std::vector<std::st
   return chosen;
 }
 
+// A moment group names magnetic sites only, a site takes its components or
+// its size, and a crystal without magnetic sites has no moments to refine.
+void check_moment_choice(const Crystal& crystal, const std::vector<std::string>& names, const RefineChoice& choice,
+                         const std::vector<bool>& moments, const std::vector<bool>& sizes) {
+  const bool any_magnetic = std::any_of(crystal.sites.begin(), crystal.sites.end(),
+                                        [](const CrystalSite& s) { return s.magnetic; });
+  for (const auto& [group, name] : {std::pair{ParameterGroup::moment_sizes, "moment-sizes"},
+                                    std::pair{ParameterGroup::moments, "moments"}}) {
+    if (!choice.has(group) || (group == ParameterGroup::moments && choice.moments_by_all)) continue;
+    if (!any_magnetic)
+      powder::fail_powder("--refine " + std::string(name) + ": " + crystal.source + " has no magnetic site");
+    const std::vector<bool>& chosen = group == ParameterGroup::moments ? moments : sizes;
+    if (choice.sites.count(group) == 0) continue;
+    for (std::size_t s = 0; s < crystal.sites.size(); ++s)
+      if (chosen[s] && !crystal.sites[s].magnetic)
+        powder::fail_powder("--refine " + std::string(name) + ":" + names[s] + ": " + crystal.source + ": site " +
+                            names[s] + " is not magnetic");
+  }
+  if (choice.moments_by_all) return;
+  for (std::size_t s = 0; s < crystal.sites.size(); ++s)
+    if (moments[s] && sizes[s] && crystal.sites[s].magnetic)
+      powder::fail_powder("--refine moments and moment-sizes: both choose site " + names[s] + " of " +
+                          crystal.source + "; moment-sizes keeps the direction that moments would refine, give one");
+}
+
 refine::Parameter parameter(std::string name, double value, bool refined, double lower = -kInfinity,
                             double upper = kInfinity) {
   refine::Parameter p;
@@ -100,6 +131,10 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
   std::vector<bool> xyz = chosen_sites(crystal, names, choice, ParameterGroup::xyz, "xyz");
   const std::vector<bool> biso = chosen_sites(crystal, names, choice, ParameterGroup::biso, "biso");
   const std::vector<bool> occ = chosen_sites(crystal, names, choice, ParameterGroup::occupancy, "occupancy");
+  const std::vector<bool> moments = chosen_sites(crystal, names, choice, ParameterGroup::moments, "moments");
+  const std::vector<bool> sizes = chosen_sites(crystal, names, choice, ParameterGroup::moment_sizes, "moment-sizes");
+  moments_ = moment_freedoms(crystal, freedoms_);
+  check_moment_choice(crystal, names, choice, moments, sizes);
   if (crystal.operations.empty() && std::find(xyz.begin(), xyz.end(), true) != xyz.end()) {
     if (choice.xyz_by_all) {
       remarks.note(crystal.source + " gives no symmetry to hold its atoms' positions together, so all leaves "
@@ -164,6 +199,47 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
       add(What::biso, std::move(p));
     }
     if (occ[s]) add(What::occ, parameter(base + "occ", site.occ, true, 0, 1));
+    if (!site.magnetic) continue;
+    const MomentFreedom& m = moments_[s];
+    const std::string moment = prefix + "moment." + names[s] + ".";
+    std::array<double, 3> gradient{};
+    if (sizes[s]) {
+      const double size = m.size(m.start, gradient);
+      if (size == 0)
+        powder::fail_powder("--refine moment-sizes: " + crystal.source + ": site " + names[s] +
+                            " has a moment of 0, whose direction there is none to keep; refine its components "
+                            "with moments");
+      add(What::size, parameter(moment + "size", size, true, 0));
+    } else if (moments[s] && m.free_count() > 0) {
+      MomentSize& sized = moment_sizes_.emplace_back(MomentSize{moment + "size", s, {-1, -1, -1}});
+      std::string nudged;
+      for (std::size_t j = 0; j < 3; ++j) {
+        if (m.kind[j] == ComponentFreedom::Kind::fixed) continue;
+        const bool free = m.kind[j] == ComponentFreedom::Kind::free;
+        sized.slot[j] = static_cast<std::ptrdiff_t>(slots_.size());
+        double value = m.start[j];
+        if (free && value == 0) {
+          value = kMomentNudge;
+          nudged += (nudged.empty() ? "" : ", ") + moment + kComponentNames[j];
+        }
+        add(static_cast<What>(static_cast<std::size_t>(What::mx) + j), parameter(moment + kComponentNames[j], value, free));
+      }
+      if (!nudged.empty())
+        remarks.note(nudged + " start" + (nudged.find(',') == std::string::npos ? "s" : "") +
+                     " from 0.1 rather than 0, where the pattern's derivatives by a moment's component vanish");
+      for (std::size_t j = 0; j < 3; ++j) {
+        if (m.kind[j] != ComponentFreedom::Kind::tied) continue;
+        refine::Tie tie{{}, 0.0};
+        refine::Parameter& tied = parameters_[static_cast<std::size_t>(sized.slot[j])];
+        tied.value = 0;
+        for (std::size_t k = 0; k < 3; ++k)
+          if (m.follows[j][k] != 0) {
+            tie.terms.emplace_back(static_cast<std::size_t>(sized.slot[k]), m.follows[j][k]);
+            tied.value += m.follows[j][k] * parameters_[static_cast<std::size_t>(sized.slot[k])].value;
+          }
+        tied.tie = tie;
+      }
+    }
   }
   // A mixed site's occupancies keep their sum: its last refined one takes what the others leave.
   for (std::size_t lead = 0; lead < crystal.sites.size(); ++lead) {
@@ -194,6 +270,8 @@ Crystal PhaseStructure::crystal_at(std::span<const double> values) const {
   std::vector<std::array<double, 3>> positions;
   std::vector<bool> moved(c.sites.size(), false);
   for (const SiteFreedom& f : freedoms_) positions.push_back(f.position);
+  std::vector<std::array<double, 3>> moments;
+  for (const MomentFreedom& m : moments_) moments.push_back(m.start);
   for (std::size_t m = 0; m < slots_.size(); ++m) {
     const StructureSlot& slot = slots_[m];
     CrystalSite& site = c.sites[slot.site];
@@ -210,6 +288,20 @@ Crystal PhaseStructure::crystal_at(std::span<const double> values) const {
       case What::occ:
         site.occ = values[m];
         break;
+      case What::mx:
+      case What::my:
+      case What::mz:
+        moments[slot.site][static_cast<std::size_t>(slot.what) - static_cast<std::size_t>(What::mx)] = values[m];
+        break;
+      case What::size: {
+        // The direction kept: every atom's moment scaled alike.
+        std::array<double, 3> gradient{};
+        const double ratio = values[m] / moments_[slot.site].size(moments_[slot.site].start, gradient);
+        if (ratio == 1) break;
+        for (const MomentImage& image : moments_[slot.site].images) c.atoms[image.atom].moment.size *= ratio;
+        for (double& v : site.moment) v *= ratio;
+        break;
+      }
     }
   }
   for (std::size_t s = 0; s < c.sites.size(); ++s)
@@ -217,7 +309,21 @@ Crystal PhaseStructure::crystal_at(std::span<const double> values) const {
       freedoms_[s].move_atoms(positions[s], c.atoms);
       c.sites[s].xyz = positions[s];
     }
+  for (std::size_t s = 0; s < c.sites.size(); ++s) {
+    // At its start a moment keeps the atoms' values to the last bit.
+    if (moments[s] == moments_[s].start) continue;
+    moments_[s].move_atoms(moments[s], c.atoms);
+    c.sites[s].moment = moments[s];
+  }
   return c;
+}
+
+double PhaseStructure::moment_size(const MomentSize& m, std::span<const double> values,
+                                   std::array<double, 3>& gradient) const {
+  std::array<double, 3> components = moments_[m.site].start;
+  for (std::size_t j = 0; j < 3; ++j)
+    if (m.slot[j] >= 0) components[j] = values[static_cast<std::size_t>(m.slot[j])];
+  return moments_[m.site].size(components, gradient);
 }
 
 double PhaseStructure::step(std::size_t m) const {
@@ -226,6 +332,11 @@ double PhaseStructure::step(std::size_t m) const {
       return kBisoStep;
     case What::occ:
       return kOccupancyStep;
+    case What::mx:
+    case What::my:
+    case What::mz:
+    case What::size:
+      return kMomentStep;
     default:
       return kCoordinateStep;
   }

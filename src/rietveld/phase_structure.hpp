@@ -1,6 +1,9 @@
 // A phase's structure as refined parameters: each chosen site's coordinates
 // as its site symmetry leaves them free (the others following or fixed), its
-// B and its occupancy, named "site.O3.y", "site.Pb.biso", "site.Fe1.occ". The
+// B and its occupancy, named "site.O3.y", "site.Pb.biso", "site.Fe1.occ", and
+// a magnetic site's moment: the components along a/|a|, b/|b|, c/|c| its
+// magnetic site symmetry leaves free ("moment.Mn1.mx"), or its size alone
+// with its direction kept ("moment.Mn1.size"). The
 // sites of one position that share it (a mixed site) stay together: their
 // occupancies keep the sum they start with, the later ones' coordinates and B
 // follow the first's. The crystal at any values of them is the start with
@@ -16,14 +19,22 @@
 #include "model/crystal.hpp"
 #include "refine/parameter.hpp"
 #include "rietveld/refine_choice.hpp"
+#include "rietveld/moment_freedom.hpp"
 #include "rietveld/site_freedom.hpp"
 
 namespace velmora::rietveld {
 
 struct StructureSlot {
-  enum class What { x, y, z, biso, occ };
+  enum class What { x, y, z, biso, occ, mx, my, mz, size };
   std::size_t site = 0;
   What what = What::x;
+};
+
+// A magnetic site whose moment's components are refined: its size follows from them.
+struct MomentSize {
+  std::string name;  // "moment.Mn1.size"
+  std::size_t site = 0;
+  std::array<std::ptrdiff_t, 3> slot{-1, -1, -1};  // the slot of each component, -1 for a fixed one
 };
 
 class PhaseStructure {
@@ -44,10 +55,17 @@ class PhaseStructure {
   // A difference step for parameter m, small against what it changes, large against float rounding.
   double step(std::size_t m) const;
   const Crystal& start() const { return start_; }
+  const std::vector<MomentSize>& moment_sizes() const { return moment_sizes_; }
+  // A moment's size at the values of the parameters, and its derivatives by its components.
+  double moment_size(const MomentSize& m, std::span<const double> values, std::array<double, 3>& gradient) const;
 
  private:
+  std::array<double, 3> moment_at(std::size_t site, std::span<const double> values) const;
+
   Crystal start_;
   std::vector<SiteFreedom> freedoms_;
+  std::vector<MomentFreedom> moments_;
+  std::vector<MomentSize> moment_sizes_;
   std::vector<StructureSlot> slots_;
   std::vector<refine::Parameter> parameters_;  // ties by index within the block
 };

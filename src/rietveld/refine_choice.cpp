@@ -8,7 +8,7 @@
 namespace velmora::rietveld {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, ParameterGroup>, 13> kNames = {{
+constexpr std::array<std::pair<std::string_view, ParameterGroup>, 15> kNames = {{
     {"scale", ParameterGroup::scale},
     {"background", ParameterGroup::background},
     {"zero", ParameterGroup::zero},
@@ -22,6 +22,8 @@ constexpr std::array<std::pair<std::string_view, ParameterGroup>, 13> kNames = {
     {"xyz", ParameterGroup::xyz},
     {"biso", ParameterGroup::biso},
     {"occupancy", ParameterGroup::occupancy},
+    {"moments", ParameterGroup::moments},
+    {"moment-sizes", ParameterGroup::moment_sizes},
 }};
 
 const std::pair<std::string_view, ParameterGroup>* group_named(std::string_view word) {
@@ -32,7 +34,8 @@ const std::pair<std::string_view, ParameterGroup>* group_named(std::string_view 
 }  // namespace
 
 bool is_structure_group(ParameterGroup g) {
-  return g == ParameterGroup::xyz || g == ParameterGroup::biso || g == ParameterGroup::occupancy;
+  return g == ParameterGroup::xyz || g == ParameterGroup::biso || g == ParameterGroup::occupancy ||
+         g == ParameterGroup::moments || g == ParameterGroup::moment_sizes;
 }
 
 bool RefineChoice::refines_structure() const {
@@ -91,7 +94,8 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
     if (colon != std::string_view::npos) {
       const std::string_view site = word.substr(colon + 1);
       if (!is_structure_group(known->second)) {
-        fault = std::string(name) + " names no sites (" + std::string(word) + "); only xyz, biso and occupancy do";
+        fault = std::string(name) + " names no sites (" + std::string(word) +
+                "); only xyz, biso, occupancy, moments and moment-sizes do";
         return std::nullopt;
       }
       if (site.empty()) {
@@ -122,6 +126,10 @@ void settle_all(RefineChoice& choice, bool xray) {
   if (choice.le_bail) return;
   choice.xyz_by_all = !choice.has(ParameterGroup::xyz);
   choice.groups.insert({ParameterGroup::xyz, ParameterGroup::biso});
+  // Neutrons see the moments; a site whose size alone is asked for keeps its direction.
+  if (xray) return;
+  choice.moments_by_all = !choice.has(ParameterGroup::moments);
+  choice.groups.insert(ParameterGroup::moments);
 }
 
 void choose_le_bail(std::optional<RefineChoice>& choice) {

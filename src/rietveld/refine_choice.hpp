@@ -15,10 +15,11 @@ namespace velmora::rietveld {
 
 enum class ParameterGroup {
   scale, background, zero, cell, wavelength, displacement, transparency, profile, asymmetry, axial,
-  xyz, biso, occupancy
+  xyz, biso, occupancy, moments, moment_sizes
 };
 
-// The groups of the structure: each site's free coordinates, its B, its occupancy.
+// The groups of the structure: each site's free coordinates, its B, its
+// occupancy, its moment's free components or its moment's size alone.
 bool is_structure_group(ParameterGroup g);
 
 struct RefineChoice {
@@ -31,6 +32,7 @@ struct RefineChoice {
   // element; a structure group absent here acts on every site.
   std::map<ParameterGroup, std::vector<std::string>> sites;
   bool xyz_by_all = false;  // the positions come from "all", not from their own name
+  bool moments_by_all = false;  // and the moments likewise
 
   bool has(ParameterGroup g) const { return groups.count(g) != 0; }
   bool refines_structure() const;
@@ -54,8 +56,9 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
 // coefficients (asymmetry), the practice on constant-wavelength neutron
 // patterns, whose collimation that geometry does not describe as well. The
 // structure's positions and B are in it (not its occupancies, which the
-// scale and B mimic on most patterns: they are refined when named), except
-// under Le Bail's extraction, which takes no intensity from the structure.
+// scale and B mimic on most patterns: they are refined when named), and for
+// neutrons its moments, except under Le Bail's extraction, which takes no
+// intensity from the structure.
 void settle_all(RefineChoice& choice, bool xray);
 
 // Le Bail's extraction added to a choice; with none made, it refines "all".

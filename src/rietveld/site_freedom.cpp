@@ -54,8 +54,10 @@ std::string position_text(const std::array<double, 3>& x) {
   return text;
 }
 
-// The free, tied and fixed coordinates under the rows of R - I.
-void reduce(std::vector<std::array<double, 3>> rows, SiteFreedom& f) {
+}  // namespace
+
+ComponentFreedom freedom_of(std::vector<std::array<double, 3>> rows) {
+  ComponentFreedom f;
   constexpr std::array<std::size_t, 3> kPivotOrder = {2, 1, 0};
   std::vector<std::size_t> pivots;  // the column of each reduced row, in row order
   std::size_t next = 0;
@@ -75,7 +77,7 @@ void reduce(std::vector<std::array<double, 3>> rows, SiteFreedom& f) {
     pivots.push_back(column);
     ++next;
   }
-  f.kind.fill(SiteFreedom::Kind::free);
+  f.kind.fill(ComponentFreedom::Kind::free);
   for (std::size_t r = 0; r < pivots.size(); ++r) {
     const std::size_t j = pivots[r];
     bool tied = false;
@@ -84,13 +86,12 @@ void reduce(std::vector<std::array<double, 3>> rows, SiteFreedom& f) {
         f.follows[j][k] = -rows[r][k];
         tied = true;
       }
-    f.kind[j] = tied ? SiteFreedom::Kind::tied : SiteFreedom::Kind::fixed;
+    f.kind[j] = tied ? ComponentFreedom::Kind::tied : ComponentFreedom::Kind::fixed;
   }
+  return f;
 }
 
-}  // namespace
-
-int SiteFreedom::free_count() const {
+int ComponentFreedom::free_count() const {
   return static_cast<int>(std::count(kind.begin(), kind.end(), Kind::free));
 }
 
@@ -138,18 +139,21 @@ std::optional<std::vector<SiteFreedom>> site_freedoms(const Crystal& crystal, st
                 std::to_string(operations.size()) + " operations";
         return std::nullopt;
       }
-      f.images.push_back({a, maker->rot, crystal.atoms[a].xyz});
+      f.images.push_back(
+          {a, static_cast<std::size_t>(maker - operations.begin()), maker->rot, crystal.atoms[a].xyz});
     }
     std::vector<std::array<double, 3>> rows;
     f.keeping = 0;
-    for (const SeitzOp& op : operations) {
+    for (std::size_t o = 0; o < operations.size(); ++o) {
+      const SeitzOp& op = operations[o];
       if (distance_squared(g, image_of(op, f.position), f.position) >= near) continue;
       ++f.keeping;
+      if (!crystal.operations.empty()) f.keeping_operations.push_back(o);
       for (std::size_t i = 0; i < 3; ++i)
         rows.push_back({op.rot[i][0] - (i == 0 ? 1.0 : 0.0), op.rot[i][1] - (i == 1 ? 1.0 : 0.0),
                         op.rot[i][2] - (i == 2 ? 1.0 : 0.0)});
     }
-    reduce(std::move(rows), f);
+    static_cast<ComponentFreedom&>(f) = freedom_of(std::move(rows));
     freedoms.push_back(std::move(f));
   }
   return freedoms;

@@ -21,21 +21,34 @@ namespace velmora::rietveld {
 // rot: a shift d of the site moves it by rot d.
 struct SiteImage {
   std::size_t atom = 0;  // index in Crystal::atoms
+  std::size_t operation = 0;  // the operation that makes it, in Crystal::operations (0 when there are none)
   std::array<std::array<int, 3>, 3> rot{};
   std::array<double, 3> start{};  // where the atom is with the site at its position
 };
 
-struct SiteFreedom {
+// Which of three components linear constraints leave free, which follow the
+// free ones and which they fix.
+struct ComponentFreedom {
   enum class Kind { free, tied, fixed };
-  // The site's position as its atoms hold it (placed on its special position).
-  std::array<double, 3> position{};
   std::array<Kind, 3> kind{};
-  // For a tied coordinate j: x_j = position_j + sum over free k of follows[j][k] (x_k - position_k).
+  // For a tied component j: v_j = v0_j + sum over free k of follows[j][k] (v_k - v0_k).
   std::array<std::array<double, 3>, 3> follows{};
-  int keeping = 1;  // operations that keep the site (its site-symmetry order)
-  std::vector<SiteImage> images;
 
   int free_count() const;
+};
+
+// The freedom the constraints rows . v = 0 leave, pivots taken on the third
+// component before the second before the first, so that the one left free is
+// the first a table of Wyckoff positions names (x x x, x 2x z).
+ComponentFreedom freedom_of(std::vector<std::array<double, 3>> rows);
+
+struct SiteFreedom : ComponentFreedom {
+  // The site's position as its atoms hold it (placed on its special position).
+  std::array<double, 3> position{};
+  int keeping = 1;  // operations that keep the site (its site-symmetry order)
+  std::vector<std::size_t> keeping_operations;  // which they are, in Crystal::operations (none: there are none)
+  std::vector<SiteImage> images;
+
   // The site's atoms moved with the site to xyz (ties applied by the caller);
   // at the site's own position every atom keeps its value to the last bit.
   void move_atoms(const std::array<double, 3>& xyz, std::vector<CrystalAtom>& atoms) const;

@@ -10,107 +10,15 @@
 #include <fstream>
 #include <sstream>
 
+#include "site_cases.hpp"
+
 namespace velmora::rietveld {
 namespace {
 
-constexpr long long kDenominator = 24;
-
-// A triplet such as "-x+1/2,y+1/2,z" as an operation.
-SeitzOp operation_of(const std::string& triplet) {
-  SeitzOp op;
-  op.rot = {};
-  op.den = kDenominator;
-  std::istringstream parts(triplet);
-  std::string part;
-  for (std::size_t row = 0; std::getline(parts, part, ','); ++row) {
-    int sign = 1;
-    for (std::size_t i = 0; i < part.size(); ++i) {
-      const char c = part[i];
-      if (c == '-' || c == '+') sign = c == '-' ? -1 : 1;
-      if (c >= 'x' && c <= 'z') op.rot[row][static_cast<std::size_t>(c - 'x')] = sign, sign = 1;
-      if (c >= '0' && c <= '9') {  // p/q
-        const long long p = c - '0', q = part[i + 2] - '0';
-        op.num[row] = ((sign * p * kDenominator / q) % kDenominator + kDenominator) % kDenominator;
-        i += 2;
-        sign = 1;
-      }
-    }
-  }
-  op.reduce();
-  return op;
-}
-
-// Every product of the generators.
-std::vector<SymmetryOperation> group_of(const std::string& generators) {
-  std::vector<SeitzOp> ops{SeitzOp{}};
-  if (generators != "-") {
-    std::istringstream each(generators);
-    std::string triplet;
-    std::vector<SeitzOp> given;
-    while (std::getline(each, triplet, ';')) given.push_back(operation_of(triplet));
-    for (bool grown = true; grown;) {
-      grown = false;
-      for (std::size_t i = 0; i < ops.size(); ++i)
-        for (const SeitzOp& g : given) {
-          const SeitzOp product = g * ops[i];
-          if (std::find(ops.begin(), ops.end(), product) == ops.end()) ops.push_back(product), grown = true;
-        }
-    }
-  }
-  std::vector<SymmetryOperation> group;
-  for (const SeitzOp& op : ops) group.push_back({op, 1});
-  return group;
-}
-
-std::array<double, 3> image(const SeitzOp& op, const std::array<double, 3>& x) {
-  std::array<double, 3> y{};
-  for (std::size_t i = 0; i < 3; ++i)
-    y[i] = op.tran(static_cast<int>(i)) + op.rot[i][0] * x[0] + op.rot[i][1] * x[1] + op.rot[i][2] * x[2];
-  return y;
-}
-
-bool same_place(const std::array<double, 3>& a, const std::array<double, 3>& b, double tolerance) {
-  for (std::size_t i = 0; i < 3; ++i)
-    if (std::abs(a[i] - b[i] - std::round(a[i] - b[i])) > tolerance) return false;
-  return true;
-}
-
-// One site and the atoms of the cell its images make.
-Crystal crystal_of(const std::vector<SymmetryOperation>& group, const std::array<double, 3>& x) {
-  Crystal c;
-  c.cell = {5, 6, 7, 90, 90, 90};
-  c.operations = group.size() > 1 ? group : std::vector<SymmetryOperation>{};
-  CrystalSite site;
-  site.label = "A1";
-  site.xyz = x;
-  c.sites.push_back(site);
-  for (const SymmetryOperation& op : group) {
-    std::array<double, 3> y = image(op.op, x);
-    for (double& v : y) v -= std::floor(v);
-    const bool known = std::any_of(c.atoms.begin(), c.atoms.end(),
-                                   [&](const CrystalAtom& a) { return same_place(a.xyz, y, 1e-6); });
-    if (!known) c.atoms.push_back({0, y, {}});
-  }
-  return c;
-}
-
-std::string freedom_text(const SiteFreedom& f) {
-  std::string text;
-  for (std::size_t j = 0; j < 3; ++j) {
-    if (!text.empty()) text += ' ';
-    if (f.kind[j] == SiteFreedom::Kind::free) text += static_cast<char>('x' + j);
-    if (f.kind[j] == SiteFreedom::Kind::fixed) text += '.';
-    if (f.kind[j] != SiteFreedom::Kind::tied) continue;
-    for (std::size_t k = 0; k < 3; ++k) {
-      const double c = f.follows[j][k];
-      if (c == 0) continue;
-      if (c == -1) text += '-';
-      else if (c != 1) text += std::to_string(static_cast<int>(std::lround(c)));
-      text += static_cast<char>('x' + k);
-    }
-  }
-  return text;
-}
+using testing::group_of;
+using testing::image;
+using testing::same_place;
+using testing::crystal_of;
 
 TEST(SiteFreedom, EachWyckoffPositionLeavesItsOwnCoordinatesFree) {
   std::ifstream rows(std::string(VELMORA_TESTS_DIR) + "/rietveld/site_freedoms.txt");
@@ -124,11 +32,10 @@ TEST(SiteFreedom, EachWyckoffPositionLeavesItsOwnCoordinatesFree) {
     std::array<double, 3> x{};
     int keeping = 0;
     in >> name >> generators;
-    for (double& v : x) {  // a number or a fraction p/q
+    for (double& v : x) {
       std::string text;
       in >> text;
-      const std::size_t slash = text.find('/');
-      v = slash == std::string::npos ? std::stod(text) : std::stod(text.substr(0, slash)) / std::stod(text.substr(slash + 1));
+      v = testing::number_of(text);
     }
     in >> keeping;
     std::string expected, word;
@@ -139,7 +46,7 @@ TEST(SiteFreedom, EachWyckoffPositionLeavesItsOwnCoordinatesFree) {
     const auto freedoms = site_freedoms(crystal, fault);
     ASSERT_TRUE(freedoms) << name << ": " << fault;
     const SiteFreedom& f = freedoms->front();
-    EXPECT_EQ(freedom_text(f), expected) << name;
+    EXPECT_EQ(testing::freedom_text(f, {"x", "y", "z"}), expected) << name;
     EXPECT_EQ(f.keeping, keeping) << name;
     EXPECT_EQ(f.images.size() * static_cast<std::size_t>(keeping), group.size()) << name << ": multiplicity";
 
