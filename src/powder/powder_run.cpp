@@ -274,12 +274,6 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   std::string model_line;
   CrystalReflections reflections = crystal_reflections_of(options, range, remarks, model_line);
   const std::vector<FurtherPhase> further = further_phases_of(options, range, remarks);
-  if (!options.refined_cif.empty())
-    for (const CrystalSite& site : reflections.crystal.model.sites)
-      if (site.magnetic)
-        fail_powder("--refined-cif " + options.refined_cif + ": " + reflections.crystal.source() +
-                    " is a magnetic structure, whose refined magnetic CIF velmora-powder does not write yet; "
-                    "the table and --fit-report give the refined values");
   std::vector<const Crystal*> crystals{&reflections.crystal.model};
   for (const FurtherPhase& phase : further) crystals.push_back(&phase.crystal);
   for (const std::string& warning : unmatched_name_warnings(crystals, "--ion", options.ions, "--g", options.g))

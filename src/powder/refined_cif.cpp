@@ -1,15 +1,20 @@
 // Values that were not refined are written as they were read, without an
 // uncertainty; a refined or tied one with its esd. An answer file's atoms,
-// which carry no symmetry, are written as the sites of a cell of P1.
+// which carry no symmetry, are written as the sites of a cell of P1. A
+// magnetic structure is written as a magnetic CIF: the operations with their
+// time reversal, and each magnetic site's moment along a/|a|, b/|b|, c/|c|.
 #include "powder/refined_cif.hpp"
 
 #ifdef VELMORA_POWDER_FIT  // (the structure's names come with the refinement)
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
+#include "model/cartesian_moment.hpp"
 #include "numbers/shortest_text.hpp"
 #include "rietveld/esd_text.hpp"
+#include "rietveld/moment_freedom.hpp"
 #include "rietveld/phase_structure.hpp"
 #include "tables/symbol.hpp"
 
@@ -49,9 +54,19 @@ TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r,
     for (std::size_t k = 0; k < 6; ++k)
       out.add(std::string("_cell_") + cell_items[k] + " " + value(std::string("cell.") + rietveld::kCellNames[k], crystal.cell[k]) +
               "\n");
-    out.add("loop_\n_space_group_symop_operation_xyz\n");
-    if (crystal.operations.empty()) out.add("x,y,z\n");
-    for (const SymmetryOperation& op : crystal.operations) out.add(op.op.triplet() + "\n");
+    const bool magnetic = std::any_of(crystal.sites.begin(), crystal.sites.end(),
+                                      [](const CrystalSite& site) { return site.magnetic; });
+    if (magnetic) {
+      out.add("loop_\n_space_group_symop_magn_operation.id\n_space_group_symop_magn_operation.xyz\n");
+      if (crystal.operations.empty()) out.add("1 x,y,z,+1\n");
+      for (std::size_t k = 0; k < crystal.operations.size(); ++k)
+        out.add(std::to_string(k + 1) + " " + crystal.operations[k].op.triplet() +
+                (crystal.operations[k].time_reversal < 0 ? ",-1\n" : ",+1\n"));
+    } else {
+      out.add("loop_\n_space_group_symop_operation_xyz\n");
+      if (crystal.operations.empty()) out.add("x,y,z\n");
+      for (const SymmetryOperation& op : crystal.operations) out.add(op.op.triplet() + "\n");
+    }
     out.add("loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
             "_atom_site_fract_z\n_atom_site_occupancy\n_atom_site_B_iso_or_equiv\n");
     const std::vector<std::string> names = rietveld::site_names(crystal);
@@ -66,6 +81,32 @@ TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r,
       for (const CrystalAtom& atom : crystal.atoms) write_site(atom.site, atom.xyz);
     } else {
       for (std::size_t s = 0; s < crystal.sites.size(); ++s) write_site(s, crystal.sites[s].xyz);
+    }
+    if (magnetic) {
+      out.add("loop_\n_atom_site_moment.label\n_atom_site_moment.crystalaxis_x\n_atom_site_moment.crystalaxis_y\n"
+              "_atom_site_moment.crystalaxis_z\n");
+      // A size refined alone scales the components, its esd theirs.
+      const auto write_moment = [&](std::size_t s, const std::array<double, 3>& m) {
+        const std::string base = "moment." + names[s] + ".";
+        const auto size = by_name.find(base + "size");
+        const bool scaled = size != by_name.end() && size->second->refined;
+        std::string row = cif_token(names[s]);
+        for (std::size_t j = 0; j < 3; ++j) {
+          const double v = m[j] == 0 ? 0.0 : m[j];  // no -0
+          row += ' ';
+          row += scaled ? rietveld::with_esd(v, std::abs(v / size->second->value) * size->second->esd)
+                        : value(base + rietveld::kMomentComponentNames[j], v);
+        }
+        out.add(row + "\n");
+      };
+      if (crystal.operations.empty()) {
+        for (const CrystalAtom& atom : crystal.atoms)
+          if (crystal.site_of(atom).magnetic)
+            write_moment(atom.site, rietveld::axis_components(crystal.cell, moment_components(atom.moment)));
+      } else {
+        for (std::size_t s = 0; s < crystal.sites.size(); ++s)
+          if (crystal.sites[s].magnetic) write_moment(s, crystal.sites[s].moment);
+      }
     }
     const powder::PatternFit& fit = r.fit;
     std::size_t refined = 0;

@@ -66,6 +66,13 @@ Matrix3 axial_rotation(const Crystal& crystal, std::size_t operation) {
 
 }  // namespace
 
+std::array<double, 3> axis_components(const CellParameters& cell, const std::array<double, 3>& m) {
+  const Matrix3 orth = orthogonalisation(cell);
+  std::array<double, 3> u = solved(orth, m);
+  for (std::size_t i = 0; i < 3; ++i) u[i] *= cell[i];
+  return u;
+}
+
 double MomentFreedom::size(const std::array<double, 3>& m, std::array<double, 3>& gradient) const {
   const std::array<double, 3> v = applied(cartesian, m);
   const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);

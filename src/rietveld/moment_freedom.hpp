@@ -40,6 +40,12 @@ struct MomentFreedom : ComponentFreedom {
   void move_atoms(const std::array<double, 3>& m, std::vector<CrystalAtom>& atoms) const;
 };
 
+// The names of a moment's components in parameter names.
+inline constexpr std::array<const char*, 3> kMomentComponentNames = {"mx", "my", "mz"};
+
+// A moment of Cartesian components m along a/|a|, b/|b|, c/|c|.
+std::array<double, 3> axis_components(const CellParameters& cell, const std::array<double, 3>& m);
+
 // The moment freedom of every site of the crystal, in site order, from the
 // sites' freedoms (site_freedoms); a site that is not magnetic has every
 // component fixed and no images.

@@ -21,7 +21,6 @@ namespace {
 using What = StructureSlot::What;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr std::array<const char*, 5> kSlotNames = {"x", "y", "z", "biso", "occ"};
-constexpr std::array<const char*, 3> kComponentNames = {"mx", "my", "mz"};
 constexpr double kCoordinateStep = 2e-4, kBisoStep = 1e-2, kOccupancyStep = 1e-3, kMomentStep = 2e-2;
 // |F|^2 is even in each moment component, so at 0 its derivatives by one
 // vanish and a refinement could never move it: a free component starts here.
@@ -220,9 +219,10 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
         double value = m.start[j];
         if (free && value == 0) {
           value = kMomentNudge;
-          nudged += (nudged.empty() ? "" : ", ") + moment + kComponentNames[j];
+          nudged += (nudged.empty() ? "" : ", ") + moment + kMomentComponentNames[j];
         }
-        add(static_cast<What>(static_cast<std::size_t>(What::mx) + j), parameter(moment + kComponentNames[j], value, free));
+        add(static_cast<What>(static_cast<std::size_t>(What::mx) + j),
+            parameter(moment + kMomentComponentNames[j], value, free));
       }
       if (!nudged.empty())
         remarks.note(nudged + " start" + (nudged.find(',') == std::string::npos ? "s" : "") +

@@ -436,11 +436,11 @@ def check_refine():
 def read_back(name, scratch, options, path, got, rwp):
     """The refined CIF holds the refined values (to their esd's last digit) and, read as the start
     with the refined peak widths, fits the pattern as the refinement did."""
-    import json
+    import json, re
     problems = []
     with open(os.path.join(scratch, "refined.cif")) as f:
         text = f.read()
-    rows = text.split("_atom_site_B_iso_or_equiv\n")[1].split("\n_pd_proc")[0].splitlines()
+    rows = re.split(r"\n(?:_pd_proc|loop_)", text.split("_atom_site_B_iso_or_equiv\n")[1])[0].splitlines()
     for row in rows:
         label, _, *values = row.split()
         for key, written in zip(("x", "y", "z", "occ", "biso"), values):
@@ -550,11 +550,30 @@ def check_moments():
                 text = re.sub(rf"^{site}(\s+\S+){{3}}\s*$", f"{site} " + " ".join(map(str, moment)), text, flags=re.M)
             open(os.path.join(scratch, "start.mcif"), "w").write(text)
             status, out, err = powder("start.mcif", "--wavelength", 2.4, "--fwhm", 0.4, "--observed", "made.xye",
-                                      "--refine", groups, "--fit-report", "fit.json", cwd=scratch)
+                                      "--refine", groups, "--fit-report", "fit.json", "--refined-cif", "refined.mcif",
+                                      cwd=scratch)
             if status != 0:
                 problems.append(f"{case}: status {status}, {err}")
                 continue
-            got = {p["name"]: p for p in json.load(open(os.path.join(scratch, "fit.json")))["parameters"]}
+            fit = json.load(open(os.path.join(scratch, "fit.json")))
+            got = {p["name"]: p for p in fit["parameters"]}
+            # The refined magnetic CIF: each moment as refined to its last digit, and the same fit.
+            written = open(os.path.join(scratch, "refined.mcif")).read()
+            rows = written.split("_atom_site_moment.crystalaxis_z\n")[-1].split("\n_pd_proc")[0].splitlines()
+            for row in rows:
+                label, *components = row.split()
+                size = got.get(f"moment.{label}.size", {})
+                for key, text in zip(("mx", "my", "mz"), components):
+                    digits = text.split("(")[0]
+                    last = 10.0 ** -(len(digits.split(".")[1]) if "." in digits else 0)
+                    p = got.get(f"moment.{label}.{key}")
+                    if (p and abs(float(digits) - p["value"]) > 0.51 * last) or (size.get("refined") and float(digits) != 0 and "(" not in text):
+                        problems.append(f"{case}: refined.mcif writes {label} {key} {text}, refined {p or size}")
+            status, _, err = powder("refined.mcif", "--wavelength", 2.4, "--fwhm", 0.4, "--observed", "made.xye",
+                                    "--fit-report", "again.json", cwd=scratch)
+            again = json.load(open(os.path.join(scratch, "again.json")))["Rwp"] if status == 0 else None
+            if again is None or abs(again / fit["Rwp"] - 1) > 0.005:
+                problems.append(f"{case}: refined.mcif fits at Rwp {again}, the refinement at {fit['Rwp']}: {err}")
             for name, value in expected.items():
                 p = got.get(name)
                 if p is None:
