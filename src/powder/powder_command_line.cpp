@@ -156,7 +156,8 @@ std::string powder_usage_text() {
          "         [--polarisation P] [--answer-hkl] [--dmin D] [--block NAME]\n"
          "         [--ion NAME=ION ...] [--magnetic-model j0|dipole] [--g NAME=G ...]\n"
          "         [--observed FILE [--background-terms N] [--zero-range Z] [--refine LIST]\n"
-         "         [--le-bail] [--phase FILE ...] [--exclude FROM:TO ...] [--fit-report OUT.json]]\n"
+         "         [--le-bail] [--fix NAME ...] [--phase FILE ...] [--exclude FROM:TO ...]\n"
+         "         [--fit-report OUT.json] [--refined-cif OUT.cif]]\n"
          "         [--reflections OUT.csv] [--csv OUT.csv] [--xy OUT|-] [--plot OUT.svg [--axis 2theta|d|q]\n"
          "         [--label-peaks N]]\n"
          "The powder pattern of the structure in a velmora answer file, or in a CIF or magnetic CIF\n"
@@ -207,6 +208,8 @@ std::string powder_usage_text() {
          "                        and biso; pseudo-Voigt peaks); names site.O3.y, site.Pb.biso; the\n"
          "                        table of refined values goes to standard output unless an output\n"
          "                        goes there\n"
+         "  --fix NAME            hold one refined parameter at its start (repeatable): --fix site.O3.y,\n"
+         "                        --fix cell.c, --fix moment.Mn1.mz\n"
          "  --refined-cif OUT     the refined structure as a CIF (cell, operations, sites with esd's in\n"
          "                        parentheses, R factors), which velmora-cif and velmora-powder read\n"
          "  --le-bail             the peaks' intensities taken from the measurement (Le Bail), not the\n"
@@ -238,7 +241,7 @@ std::vector<frontend::OptionSpec> options_with_shared() {
       {"--wavelength"}, {"--two-theta"}, {"--fwhm"}, {"--caglioti"}, {"--csv"}, {"--reflections"},
       {"--plot"}, {"--radiation"}, {"--source"}, {"--tch"}, {"--observed"}, {"--fit-report"}, {"--refined-cif"},
       {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--refine"}, {"--phase", true, true}, {"--axis"}, {"--label-peaks"},
-      {"--exclude", true, true},
+      {"--exclude", true, true}, {"--fix", true, true},
       {"--instrument"}, {"--polarisation"}, {"--answer-hkl", false}, {"--le-bail", false}};
   for (frontend::OptionSpec& shared : frontend::shared_option_specs()) options.push_back(std::move(shared));
   return options;
@@ -376,6 +379,14 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
   if (line.has("--le-bail")) {
     if (options.observed.empty()) fail_powder("--le-bail needs --observed FILE to take the intensities from");
     rietveld::choose_le_bail(options.refine);
+  }
+  const std::vector<std::string> fixed = line.values("--fix");
+  if (!fixed.empty() && !options.refine)
+    fail_powder("--fix " + fixed.front() + " needs --refine LIST: it holds one of the refined parameters");
+  for (const std::string& name : fixed) {
+    if (std::find(options.refine->fixed.begin(), options.refine->fixed.end(), name) != options.refine->fixed.end())
+      fail_powder("--fix " + name + " is given twice");
+    options.refine->fixed.push_back(name);
   }
   if ((!options.observed.empty() || !options.xy.empty()) && options.radiation == Radiation::both)
     fail_powder(std::string(options.observed.empty() ? "--xy" : "--observed") +

@@ -198,6 +198,28 @@ std::string follows_text(const Parameter& p, const std::vector<Parameter>& all) 
   return text;
 }
 
+// The parameters named by --fix held at their start: each must be one the
+// groups refine, not one that follows another (whose own is to be fixed).
+void hold_fixed(std::vector<Parameter>& parameters, const std::vector<std::string>& fixed) {
+  for (const std::string& name : fixed) {
+    const auto p = std::find_if(parameters.begin(), parameters.end(), [&](const Parameter& q) { return q.name == name; });
+    if (p == parameters.end()) {
+      std::string refined;
+      for (const Parameter& q : parameters)
+        if (q.refined) refined += (refined.empty() ? "" : ", ") + q.name;
+      powder::fail_powder("--fix " + name + ": no parameter of that name; the refined ones are " +
+                          (refined.empty() ? "none" : refined));
+    }
+    if (p->tie)
+      powder::fail_powder("--fix " + name + ": it follows " + follows_text(*p, parameters) +
+                          " by symmetry or a constraint; fix what it follows");
+    if (!p->refined)
+      powder::fail_powder("--fix " + name + ": it is not refined (--refine names no group of it, or the symmetry "
+                          "holds it)");
+    p->refined = false;
+  }
+}
+
 // A moment's size from its refined components, its esd from their
 // covariance: sigma^2 = g' C g, g the size's gradient by the refined
 // parameters (a tied component passing its part on to those it follows).
@@ -324,6 +346,7 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
   const std::vector<double> observed_fitted = fitted.kept(observed.intensity);
 
   std::vector<Parameter> parameters = parameters_of(start, choice, pseudo_voigt, model);
+  hold_fixed(parameters, choice.fixed);
   std::vector<double> sigma = start.fit.sigma;
   // Structure parameters the pattern cannot fix (a polar axis's floating
   // origin, atoms moving together, an atom that does not scatter) are held at

@@ -217,12 +217,13 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
         const bool free = m.kind[j] == ComponentFreedom::Kind::free;
         sized.slot[j] = static_cast<std::ptrdiff_t>(slots_.size());
         double value = m.start[j];
-        if (free && value == 0) {
+        const std::string name = moment + kMomentComponentNames[j];
+        const bool fixed = std::find(choice.fixed.begin(), choice.fixed.end(), name) != choice.fixed.end();
+        if (free && value == 0 && !fixed) {
           value = kMomentNudge;
-          nudged += (nudged.empty() ? "" : ", ") + moment + kMomentComponentNames[j];
+          nudged += (nudged.empty() ? "" : ", ") + name;
         }
-        add(static_cast<What>(static_cast<std::size_t>(What::mx) + j),
-            parameter(moment + kMomentComponentNames[j], value, free));
+        add(static_cast<What>(static_cast<std::size_t>(What::mx) + j), parameter(name, value, free));
       }
       if (!nudged.empty())
         remarks.note(nudged + " start" + (nudged.find(',') == std::string::npos ? "s" : "") +

@@ -33,6 +33,8 @@ struct RefineChoice {
   std::map<ParameterGroup, std::vector<std::string>> sites;
   bool xyz_by_all = false;  // the positions come from "all", not from their own name
   bool moments_by_all = false;  // and the moments likewise
+  // Parameters held at their start by name ("site.O3.y"), whatever their groups refine.
+  std::vector<std::string> fixed;
 
   bool has(ParameterGroup g) const { return groups.count(g) != 0; }
   bool refines_structure() const;
