@@ -415,12 +415,12 @@ PYBIND11_MODULE(velmora, m) {
           [](const StructureModel& s, py::object observed, py::object refine, py::object wavelength, py::object source,
              py::object instrument, py::object fwhm, py::object caglioti, py::object tch, py::object radiation,
              py::object background_terms, py::object zero_range, const std::vector<const StructureModel*>& phases,
-             py::object exclude, py::object le_bail) {
+             py::object exclude, py::object le_bail, py::object fix) {
             velmora::python::FitArguments given{
                 {std::move(wavelength), std::move(source), py::none(), std::move(fwhm), std::move(caglioti),
                  std::move(tch), py::none(), std::move(instrument)},
                 std::move(observed), std::move(refine), std::move(radiation), std::move(background_terms),
-                std::move(zero_range), std::move(exclude), std::move(le_bail), phases};
+                std::move(zero_range), std::move(exclude), std::move(le_bail), std::move(fix), phases};
             std::vector<velmora::frontend::Remark> remarks;
             py::dict report = velmora::python::refine_structure(s, given, remarks);
             warn_all(remarks);
@@ -431,7 +431,7 @@ PYBIND11_MODULE(velmora, m) {
           py::arg("caglioti") = py::none(), py::arg("tch") = py::none(), py::arg("radiation") = py::none(),
           py::arg("background_terms") = py::none(), py::arg("zero_range") = py::none(),
           py::arg("phases") = std::vector<const StructureModel*>(), py::arg("exclude") = py::none(),
-          py::arg("le_bail") = py::none(),
+          py::arg("le_bail") = py::none(), py::arg("fix") = py::none(),
           "velmora-powder's fit of a measured pattern, as --observed, and its refinement, as --refine:\n"
           "observed is a file (any format --observed reads) or (two_theta, intensity[, sigma]) arrays;\n"
           "refine names the parameters to refine (a list, or \"scale,cell\", or \"all\"; None: the\n"
@@ -440,11 +440,13 @@ PYBIND11_MODULE(velmora, m) {
           "instrument file, else neutrons, with a warning); background_terms (default 6) and\n"
           "zero_range (degrees, default 1) as their options; phases: further Structures of the sample;\n"
           "exclude: (from, to) ranges of 2theta left out, as --exclude; le_bail=True: the intensities\n"
-          "taken from the measurement, as --le-bail (the scale held; refine defaults to \"all\").\n"
+          "taken from the measurement, as --le-bail (the scale held; refine defaults to \"all\");\n"
+          "fix: a parameter's name or a list of them held at their start, as --fix (\"site.O3.y\").\n"
           "Returns the fit report as a dict (scale, zero_shift, background, Rp, Rwp, Rexp, chi2, and\n"
-          "with refine parameters [{name, value, esd, refined}], correlations, at_bound, iterations,\n"
-          "converged, stop_reason; scales with phases) and 'pattern': two_theta, observed, sigma,\n"
-          "calculated and background as arrays.")
+          "with refine parameters [{name, value, esd, refined}], values {name: (value, esd)},\n"
+          "structure (the refined Structure: its cell, sites and moments at the refined values),\n"
+          "correlations, at_bound, iterations, converged, stop_reason; scales with phases) and\n"
+          "'pattern': two_theta, observed, sigma, calculated and background as arrays.")
       .def_property_readonly(
           "cell",
           [](const StructureModel& s) {

@@ -7,6 +7,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "powder/excluded_ranges.hpp"
@@ -47,6 +48,17 @@ powder::ObservedPattern observed_of(const py::object& given, powder::Remarks& re
     for (std::size_t i = 0; i < o.sigma.size(); ++i) o.sigma[i] = std::sqrt(std::max(o.intensity[i], 1.0));
   powder::settle_observed_points(o, remarks);
   return o;
+}
+
+// A sequence of parameter names ("site.O3.y").
+std::vector<std::string> names_of(const py::object& given) {
+  if (!is_sequence(given)) refuse_kind("fix", "a parameter's name (\"site.O3.y\") or a list of them", given);
+  std::vector<std::string> names;
+  for (const py::handle item : py::reinterpret_borrow<py::sequence>(given)) {
+    if (!PyUnicode_Check(item.ptr())) refuse_kind("fix", "a parameter's name (\"site.O3.y\") or a list of them", given);
+    names.push_back(item.cast<std::string>());
+  }
+  return names;
 }
 
 // A list of names, or one comma-separated text, as --refine takes it.
@@ -107,6 +119,16 @@ void set_fit_options(const FitArguments& given, powder::PowderOptions& options, 
     if (!PyBool_Check(given.le_bail.ptr())) refuse_kind("le_bail", "True or False", given.le_bail);
     if (given.le_bail.cast<bool>()) rietveld::choose_le_bail(options.refine);
   }
+  if (!given.fix.is_none()) {
+    if (!options.refine) refuse_value("fix", given.fix, "it holds refined parameters: give refine too");
+    const std::vector<std::string> names =
+        PyUnicode_Check(given.fix.ptr()) ? std::vector<std::string>{given.fix.cast<std::string>()} : names_of(given.fix);
+    for (const std::string& name : names) {
+      if (std::find(options.refine->fixed.begin(), options.refine->fixed.end(), name) != options.refine->fixed.end())
+        refuse_value("fix", given.fix, name + " is given twice");
+      options.refine->fixed.push_back(name);
+    }
+  }
   const bool width = !given.powder.fwhm.is_none() || !given.powder.caglioti.is_none() || !given.powder.tch.is_none() ||
                      !options.instrument.empty();
   powder::settle_fit_choices(options, radiation, width,
@@ -128,6 +150,15 @@ py::list parameter_list(const rietveld::PatternRefinement& r) {
   return out;
 }
 
+// The structure at the refined values: its cell, and its sites and moments where they were refined.
+StructureModel refined_model(const StructureModel& m, const rietveld::PatternRefinement& r, const std::string& source) {
+  Crystal crystal = !r.crystals.empty() && r.crystals.front() ? *r.crystals.front() : m.crystal;
+  for (const rietveld::RefinedValue& v : r.values)
+    for (std::size_t k = 0; k < 6; ++k)
+      if (v.name == std::string("cell.") + rietveld::kCellNames[k]) crystal.cell[k] = v.value;
+  return model_with_crystal(m, std::move(crystal), source);
+}
+
 py::dict report_of(const powder::ObservedPattern& o, const powder::ObservedFit& result) {
   const powder::PatternFit& fit = result.fit;
   py::dict out;
@@ -143,6 +174,9 @@ py::dict report_of(const powder::ObservedPattern& o, const powder::ObservedFit& 
 #ifdef VELMORA_POWDER_FIT
   if (const auto& r = result.refinement) {
     out["parameters"] = parameter_list(*r);
+    py::dict values;
+    for (const rietveld::RefinedValue& v : r->values) values[py::str(v.name)] = py::make_tuple(v.value, v.esd);
+    out["values"] = values;
     py::list correlations;
     for (const rietveld::NamedCorrelation& c : r->correlations)
       correlations.append(py::dict(py::arg("first") = c.first, py::arg("second") = c.second, py::arg("value") = c.value));
@@ -172,6 +206,9 @@ py::dict refine_structure(const StructureModel& m, const FitArguments& given,
     throw py::type_error("refine: this velmora module was built without Eigen (Debian: libeigen3-dev)");
   powder::Remarks remarks;
   powder::PowderOptions options = powder_options_of(given.powder, remarks);
+  // A refined structure's reflections are computed with the tables the structure was made with.
+  for (const cif::ModelEntry& e : m.model)
+    if (e.name == "tables") options.tables = e.value;
   set_fit_options(given, options, remarks);
   powder::ObservedPattern observed = observed_of(given.observed, remarks);
   // Every reflection whose peak reaches the measured range at any zero shift searched.
@@ -192,6 +229,9 @@ py::dict refine_structure(const StructureModel& m, const FitArguments& given,
   }
   remarks_out = std::move(remarks.items);
   py::dict out = report_of(observed, result);
+#ifdef VELMORA_POWDER_FIT
+  if (result.refinement) out["structure"] = py::cast(refined_model(m, *result.refinement, observed.source));
+#endif
   if (!options.excluded.empty()) {
     py::list ranges;
     for (const powder::ExcludedRange& r : options.excluded) ranges.append(py::make_tuple(r.from, r.to));

@@ -13,7 +13,7 @@ namespace velmora::python {
 // As Python gives them; None where not given.
 struct FitArguments {
   PowderArguments powder;  // the source and the peak shape (no grid, no dmin)
-  pybind11::object observed, refine, radiation, background_terms, zero_range, exclude, le_bail;
+  pybind11::object observed, refine, radiation, background_terms, zero_range, exclude, le_bail, fix;
   std::vector<const StructureModel*> phases;  // further phases of the sample
 };
 

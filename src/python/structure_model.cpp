@@ -171,6 +171,17 @@ StructureModel model_from_answers(const std::string& path, const std::string& ta
   return m;
 }
 
+StructureModel model_with_crystal(const StructureModel& m, Crystal crystal, const std::string& refined_against) {
+  powder::VelmoraCrystal v;
+  v.state = std::make_unique<RunState>(*m.state);
+  powder::set_crystal(v, std::move(crystal), m.state->structure.hkl);
+  StructureModel refined;
+  take_crystal(refined, v);
+  refined.model = m.model;
+  refined.model.push_back({"refined_against", refined_against});
+  return refined;
+}
+
 namespace {
 
 // The crystal of values given in Python: every atom its own site, as in an

@@ -71,6 +71,10 @@ StructureModel model_from_cif(const std::string& path, const std::string& block,
 StructureModel model_from_answers(const std::string& path, const std::string& tables,
                                   const MagneticChoices& choices);
 
+// The structure with another crystal of the same atoms and tables (a refined
+// one), its run values made anew; refined_against names the measurement.
+StructureModel model_with_crystal(const StructureModel& m, Crystal crystal, const std::string& refined_against);
+
 // An atom as Python gives it; a magnetic atom has a moment (size in Bohr
 // magnetons, angle to x and angle to z in degrees, as velmora's dialogue).
 struct AtomValues {

@@ -89,7 +89,7 @@ class _Pattern(TypedDict):
     peaks: _Peaks
 
 class _RefinedParameter(TypedDict, total=False):
-    name: str  # dotted: "cell.a", "zero", "profile.U", "phase.2.scale"
+    name: str  # dotted: "cell.a", "zero", "profile.U", "phase.2.scale", "site.O3.y", "moment.Mn1.mx"
     value: float
     esd: float  # 0 when not refined
     refined: bool
@@ -119,6 +119,8 @@ class _Refinement(TypedDict, total=False):
     scales: list[float]  # with phases: one per phase, this structure's first
     excluded: list[tuple[float, float]]  # with exclude
     parameters: list[_RefinedParameter]  # with refine
+    values: dict[str, tuple[float, float]]  # name: (value, esd), with refine
+    structure: Structure  # at the refined values, with refine
     correlations: list[_Correlation]  # those above 0.9 in size
     at_bound: list[str]
     iterations: int
@@ -179,6 +181,7 @@ class Structure:
         phases: Sequence[Structure] = ...,
         exclude: Sequence[tuple[float, float]] | None = None,
         le_bail: bool | None = None,
+        fix: str | Sequence[str] | None = None,
     ) -> _Refinement: ...
     @property
     def cell(self) -> tuple[float, float, float, float, float, float]: ...

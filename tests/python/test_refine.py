@@ -139,6 +139,27 @@ def test_a_second_phase_has_its_own_scale(measured):
     assert abs(report["scales"][1]) < 0.02 * report["scales"][0]
 
 
+def test_gives_back_the_refined_structure(measured):
+    """The refined Structure holds the refined cell and B; the values' dict is the parameters'
+    list by name; a fixed B keeps its start; and the refined Structure fits the pattern as the
+    refinement ended."""
+    _, pattern, start = measured
+    report = velmora.read_cif(start, tables=DATA).refine(pattern, "scale,cell,zero,background,biso",
+                                                         source="Cu", caglioti=CAGLIOTI, fix="site.Ce1.biso")
+    assert report["values"] == {p["name"]: (p["value"], p["esd"]) for p in report["parameters"]}
+    refined = report["structure"]
+    assert isinstance(refined, velmora.Structure)
+    a, esd = report["values"]["cell.a"]
+    assert refined.cell[0] == pytest.approx(a, rel=1e-7) and abs(a - CELL) < 3 * esd
+    assert not parameter(report, "site.Ce1.biso")["refined"] and parameter(report, "site.O1.biso")["refined"]
+    b = {atom.site: atom.biso for atom in refined.atoms}
+    assert b["Ce1"] == pytest.approx(0.35, rel=1e-7)
+    assert b["O1"] == pytest.approx(report["values"]["site.O1.biso"][0], rel=1e-6)
+    again = refined.refine(pattern, "scale,zero,background", source="Cu", caglioti=CAGLIOTI)
+    assert again["Rwp"] == pytest.approx(report["Rwp"], rel=1e-3)
+    assert refined.model["refined_against"] == pattern
+
+
 # (arguments beside the pattern, the exception, words its message holds)
 REFUSED = [
     (dict(refine=["atoms"]), ValueError, "atoms"),
@@ -150,6 +171,10 @@ REFUSED = [
     (dict(exclude=[(40, 50), (60,)]), ValueError, r"exclude\[1\]"),
     (dict(exclude=(40, 50)), TypeError, r"exclude\[0\]"),
     (dict(le_bail="yes"), TypeError, "le_bail"),
+    (dict(fix="zero"), ValueError, "fix"),
+    (dict(refine="scale", fix=[3]), TypeError, "fix"),
+    (dict(refine="scale", fix=["zero", "zero"]), ValueError, "zero is given twice"),
+    (dict(refine="scale,cell", fix="cell.b"), velmora.VelmoraError, "cell.b: it follows cell.a"),
 ]
 
 
