@@ -203,6 +203,7 @@ std::string powder_usage_text() {
          "                        and X Y of --tch), asymmetry (P1..P4, Berar-Baldinozzi), axial (S/L\n"
          "                        and H/L, Finger-Cox-Jephcoat), xyz (each site's coordinates its site\n"
          "                        symmetry leaves free), biso, occupancy (a site's B and occupancy),\n"
+         "                        overall-biso (one B added to every site's, biso.overall),\n"
          "                        moments (the components of a magnetic site's moment its magnetic\n"
          "                        site symmetry leaves free), moment-sizes (its size, its direction\n"
          "                        kept); xyz:O1,O2 or biso:Pb for some sites, by label or element; or\n"

@@ -73,9 +73,14 @@ TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r,
     const auto write_site = [&](std::size_t s, const std::array<double, 3>& xyz) {
       const CrystalSite& site = crystal.sites[s];
       const std::string base = "site." + names[s] + ".";
+      // A B that an overall B moved carries its esd.
+      const auto overall = by_name.find("biso.overall");
+      const std::string biso = overall != by_name.end() && overall->second->refined && !by_name.count(base + "biso")
+                                   ? rietveld::with_esd(site.biso, overall->second->esd)
+                                   : value(base + "biso", site.biso);
       out.add(cif_token(names[s]) + " " + cif_token(type_symbol(site)) + " " + value(base + "x", xyz[0]) + " " +
               value(base + "y", xyz[1]) + " " + value(base + "z", xyz[2]) + " " + value(base + "occ", site.occ) + " " +
-              value(base + "biso", site.biso) + "\n");
+              biso + "\n");
     };
     if (crystal.operations.empty()) {
       for (const CrystalAtom& atom : crystal.atoms) write_site(atom.site, atom.xyz);

@@ -242,6 +242,15 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
       }
     }
   }
+  if (choice.has(ParameterGroup::overall_biso)) {
+    if (!crystal.sites.empty() && std::all_of(biso.begin(), biso.end(), [](bool b) { return b; }))
+      powder::fail_powder("--refine biso and overall-biso: an overall B moves every site's B alike with them, so "
+                          "the pattern cannot tell it from theirs; give one, or biso:SITES beside overall-biso");
+    double least = kInfinity;  // no site's B may fall below 0
+    for (const CrystalSite& site : crystal.sites) least = std::min(least, site.biso);
+    slots_.push_back({0, What::overall_biso});
+    parameters_.push_back(parameter(prefix + "biso.overall", 0, true, crystal.sites.empty() ? 0 : -least));
+  }
   // A mixed site's occupancies keep their sum: its last refined one takes what the others leave.
   for (std::size_t lead = 0; lead < crystal.sites.size(); ++lead) {
     std::vector<std::size_t> members;
@@ -289,6 +298,9 @@ Crystal PhaseStructure::crystal_at(std::span<const double> values) const {
       case What::occ:
         site.occ = values[m];
         break;
+      case What::overall_biso:
+        for (CrystalSite& each : c.sites) each.biso += values[m];
+        break;
       case What::mx:
       case What::my:
       case What::mz:
@@ -330,6 +342,7 @@ double PhaseStructure::moment_size(const MomentSize& m, std::span<const double> 
 double PhaseStructure::step(std::size_t m) const {
   switch (slots_[m].what) {
     case What::biso:
+    case What::overall_biso:
       return kBisoStep;
     case What::occ:
       return kOccupancyStep;

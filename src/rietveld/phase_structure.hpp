@@ -3,7 +3,8 @@
 // B and its occupancy, named "site.O3.y", "site.Pb.biso", "site.Fe1.occ", and
 // a magnetic site's moment: the components along a/|a|, b/|b|, c/|c| its
 // magnetic site symmetry leaves free ("moment.Mn1.mx"), or its size alone
-// with its direction kept ("moment.Mn1.size"). The
+// with its direction kept ("moment.Mn1.size"); and one B added to every
+// site's ("biso.overall"). The
 // sites of one position that share it (a mixed site) stay together: their
 // occupancies keep the sum they start with, the later ones' coordinates and B
 // follow the first's. The crystal at any values of them is the start with
@@ -25,7 +26,7 @@
 namespace velmora::rietveld {
 
 struct StructureSlot {
-  enum class What { x, y, z, biso, occ, mx, my, mz, size };
+  enum class What { x, y, z, biso, occ, mx, my, mz, size, overall_biso };
   std::size_t site = 0;
   What what = What::x;
 };

@@ -8,7 +8,7 @@
 namespace velmora::rietveld {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, ParameterGroup>, 15> kNames = {{
+constexpr std::array<std::pair<std::string_view, ParameterGroup>, 16> kNames = {{
     {"scale", ParameterGroup::scale},
     {"background", ParameterGroup::background},
     {"zero", ParameterGroup::zero},
@@ -21,6 +21,7 @@ constexpr std::array<std::pair<std::string_view, ParameterGroup>, 15> kNames = {
     {"axial", ParameterGroup::axial},
     {"xyz", ParameterGroup::xyz},
     {"biso", ParameterGroup::biso},
+    {"overall-biso", ParameterGroup::overall_biso},
     {"occupancy", ParameterGroup::occupancy},
     {"moments", ParameterGroup::moments},
     {"moment-sizes", ParameterGroup::moment_sizes},
@@ -34,7 +35,8 @@ const std::pair<std::string_view, ParameterGroup>* group_named(std::string_view 
 }  // namespace
 
 bool is_structure_group(ParameterGroup g) {
-  return g == ParameterGroup::xyz || g == ParameterGroup::biso || g == ParameterGroup::occupancy ||
+  return g == ParameterGroup::xyz || g == ParameterGroup::biso || g == ParameterGroup::overall_biso ||
+         g == ParameterGroup::occupancy ||
          g == ParameterGroup::moments || g == ParameterGroup::moment_sizes;
 }
 
@@ -93,7 +95,7 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
     }
     if (colon != std::string_view::npos) {
       const std::string_view site = word.substr(colon + 1);
-      if (!is_structure_group(known->second)) {
+      if (!is_structure_group(known->second) || known->second == ParameterGroup::overall_biso) {
         fault = std::string(name) + " names no sites (" + std::string(word) +
                 "); only xyz, biso, occupancy, moments and moment-sizes do";
         return std::nullopt;
@@ -125,7 +127,9 @@ void settle_all(RefineChoice& choice, bool xray) {
   else choice.groups.insert(ParameterGroup::asymmetry);
   if (choice.le_bail) return;
   choice.xyz_by_all = !choice.has(ParameterGroup::xyz);
-  choice.groups.insert({ParameterGroup::xyz, ParameterGroup::biso});
+  choice.groups.insert(ParameterGroup::xyz);
+  // One overall B asked for stands instead of each site's.
+  if (!choice.has(ParameterGroup::overall_biso)) choice.groups.insert(ParameterGroup::biso);
   // Neutrons see the moments; a site whose size alone is asked for keeps its direction.
   if (xray) return;
   choice.moments_by_all = !choice.has(ParameterGroup::moments);

@@ -15,11 +15,12 @@ namespace velmora::rietveld {
 
 enum class ParameterGroup {
   scale, background, zero, cell, wavelength, displacement, transparency, profile, asymmetry, axial,
-  xyz, biso, occupancy, moments, moment_sizes
+  xyz, biso, overall_biso, occupancy, moments, moment_sizes
 };
 
-// The groups of the structure: each site's free coordinates, its B, its
-// occupancy, its moment's free components or its moment's size alone.
+// The groups of the structure: each site's free coordinates, its B, one B
+// added to every site's, its occupancy, its moment's free components or its
+// moment's size alone.
 bool is_structure_group(ParameterGroup g);
 
 struct RefineChoice {
