@@ -64,8 +64,8 @@ struct LegendEntry {
 void draw_legend(const std::vector<LegendEntry>& entries) {
   const auto n = static_cast<PLINT>(entries.size());
   std::vector<PLINT> opts, colours, styles(n, 1), ink(n, kInk), zeros(n, 0), symbols_n(n, 1);
-  std::vector<PLFLT> widths(n, 2.0), ones(n, 1.0);
-  std::vector<const char*> texts, symbols(n, "#(210)");
+  std::vector<PLFLT> widths(n, 2.0), ones(n, 1.0), mark_scales(n, 0.6);
+  std::vector<const char*> texts, symbols(n, "◆");  // a diamond, as the points are drawn
   for (const LegendEntry& e : entries)
     opts.push_back(static_cast<PLINT>(e.key)), colours.push_back(e.colour), texts.push_back(e.text);
   PLFLT width = 0, height = 0;
@@ -73,19 +73,38 @@ void draw_legend(const std::vector<LegendEntry>& entries) {
            PL_POSITION_TOP | PL_POSITION_RIGHT | PL_POSITION_INSIDE | PL_POSITION_VIEWPORT, 0.015, 0.025, 0.06,
            kPaper, kInk, 1, n, 1, n, opts.data(), 1.0, 0.9, 2.0, 0.0, ink.data(), texts.data(),
            colours.data(), zeros.data(), ones.data(), ones.data(), colours.data(), styles.data(), widths.data(),
-           colours.data(), ones.data(), symbols_n.data(), symbols.data());
+           colours.data(), mark_scales.data(), symbols_n.data(), symbols.data());
 }
 
 enum class Mark { line, points };
 
+constexpr int kPageWidth = 900, kPageHeight = 640;  // the SVG page, in pixels
+// Half the diagonal of a measured point's diamond, in pixels of the page.
+constexpr double kPointRadius = 1.6;
+
+// Small filled diamonds centred on the points, drawn as polygons: a font's
+// glyph (PLplot's symbols are text in SVG) sits on its baseline, some points
+// away from the value it stands for.
+void draw_points(const Polyline& points) {
+  PLFLT x0, x1, y0, y1, wx0, wx1, wy0, wy1;
+  plgvpd(&x0, &x1, &y0, &y1);
+  plgvpw(&wx0, &wx1, &wy0, &wy1);
+  const double dx = kPointRadius * (wx1 - wx0) / ((x1 - x0) * kPageWidth);
+  const double dy = kPointRadius * (wy1 - wy0) / ((y1 - y0) * kPageHeight);
+  for (std::size_t i = 0; i < points.x.size(); ++i) {
+    const double x = points.x[i], y = points.y[i];
+    PLFLT px[4] = {x - dx, x, x + dx, x}, py[4] = {y, y - dy, y, y + dy};
+    plfill(4, px, py);
+  }
+}
+
 // A curve drawn as a line or as points, thinned to what the plot's width shows.
 void draw_thinned(const std::vector<double>& x, const std::vector<double>& y, Mark mark) {
   Polyline thin = thinned_curve(x, [&y](std::size_t i) { return y[i]; });
-  const auto n = static_cast<PLINT>(thin.x.size());
   if (mark == Mark::points) {
-    plsym(n, thin.x.data(), thin.y.data(), 210);
+    draw_points(thin);
   } else {
-    plline(n, thin.x.data(), thin.y.data());
+    plline(static_cast<PLINT>(thin.x.size()), thin.x.data(), thin.y.data());
   }
 }
 
@@ -96,11 +115,17 @@ struct FitCurves {
   std::vector<bool> fitted;
 };
 
+// A measured 2-theta on the plot's axis: as measured on a 2-theta axis, less
+// the zero shift on a d or Q axis, which belong to the Bragg angle itself.
+double measured_at(const FitPicture& p, double two_theta) {
+  return p.axis.at(p.axis.axis == Axis::two_theta ? two_theta : two_theta - p.fit.zero_shift);
+}
+
 FitCurves fit_curves(const FitPicture& p) {
   const ObservedPattern& o = p.observed;
   FitCurves c{{}, o.intensity, p.fit.calculated, {}, {}};
   for (std::size_t i = 0; i < o.two_theta.size(); ++i) {
-    c.x.push_back(p.axis.at(o.two_theta[i]));
+    c.x.push_back(measured_at(p, o.two_theta[i]));
     c.difference.push_back(o.intensity[i] - p.fit.calculated[i]);
     c.fitted.push_back(p.fit.excluded.empty() || !p.fit.excluded[i]);
   }
@@ -137,7 +162,7 @@ void draw_excluded_bands(const FitPicture& p, double bottom, double top) {
   for (const ExcludedRange& range : p.excluded) {
     const double from = std::max(range.from, low), to = std::min(range.to, high);
     if (!(from < to)) continue;
-    PLFLT x[4] = {p.axis.at(from), p.axis.at(to), p.axis.at(to), p.axis.at(from)};
+    PLFLT x[4] = {measured_at(p, from), measured_at(p, to), measured_at(p, to), measured_at(p, from)};
     PLFLT y[4] = {bottom, bottom, top, top};
     plfill(4, x, y);
   }
@@ -159,7 +184,7 @@ TickRow tick_row(const FitPicture& p, const std::vector<PowderPeak>& peaks, floa
   for (const PowderPeak& peak : peaks) {
     const double centre = peak.two_theta + p.fit.zero_shift;
     if (observable(peak.*of, strongest_peak) && centre >= low && centre <= high)
-      at.insert(p.axis.at(centre));
+      at.insert(measured_at(p, centre));
   }
   return {{at.begin(), at.end()}, colour, std::move(label)};
 }
@@ -202,8 +227,6 @@ PanelScales panel_scales(const FitCurves& c) {
     if (c.fitted[i]) largest_difference = std::max(largest_difference, std::abs(c.difference[i]));
   return {bottom, span, std::max(largest_difference, 1e-3 * span)};
 }
-
-constexpr int kPageWidth = 900, kPageHeight = 640;  // the SVG page, in pixels
 
 // A new page, with the plot's colours and its sizes of characters and ticks.
 void begin_page(const std::string& file) {
@@ -255,7 +278,7 @@ void label_strongest_peaks(const FitPicture& p, const FitCurves& c, double span)
     const std::size_t i =
         std::min(static_cast<std::size_t>(nearest - o.two_theta.begin()), c.x.size() - 1);
     // Along the axis's direction, which runs right to left for d.
-    plptex(p.axis.at(label.two_theta), std::max(c.calculated[i], c.observed[i]) + 0.02 * span,
+    plptex(measured_at(p, label.two_theta), std::max(c.calculated[i], c.observed[i]) + 0.02 * span,
            x1 > x0 ? 1 : -1, 0, 0.5, label.text.c_str());
   }
   plschr(0, 1.0);
@@ -273,7 +296,6 @@ void draw_upper_panel(const FitPicture& p, const std::string& title, const FitCu
   plmtex("l", 5.2, 0.5, 0.5, "Intensity (counts)");
   plmtex("t", 1.2, 0.5, 0.5, title.c_str());
   plcol0(kObserved);
-  plssym(0, 0.6);
   draw_thinned(c.x, c.observed, Mark::points);
   plcol0(kBackground);
   draw_thinned(c.x, p.fit.background_values, Mark::line);
