@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <set>
 
 #include "powder/number_text.hpp"
@@ -272,15 +273,19 @@ void label_strongest_peaks(const FitPicture& p, const FitCurves& c, double span)
   const double x0 = c.x.front(), x1 = c.x.back();
   plcol0(kInk);
   plschr(0, 0.6);
+  std::vector<PlacedLabel> wanted;
   for (const PeakLabel& label :
        strongest_peaks(p.peaks, peak_kind(p), p.axis.labels, low, high, p.fit.zero_shift)) {
     const auto nearest = std::lower_bound(o.two_theta.begin(), o.two_theta.end(), label.two_theta);
     const std::size_t i =
         std::min(static_cast<std::size_t>(nearest - o.two_theta.begin()), c.x.size() - 1);
-    // Along the axis's direction, which runs right to left for d.
-    plptex(measured_at(p, label.two_theta), std::max(c.calculated[i], c.observed[i]) + 0.02 * span,
-           x1 > x0 ? 1 : -1, 0, 0.5, label.text.c_str());
+    wanted.push_back({measured_at(p, label.two_theta), std::max(c.calculated[i], c.observed[i]) + 0.02 * span,
+                      label.text});
   }
+  const TextExtent text = text_extent();
+  // Along the axis's direction, which runs right to left for d.
+  for (const PlacedLabel& label : spread_labels(wanted, text.char_width, text.line_height, x0, x1))
+    plptex(label.x, label.y, x1 > x0 ? 1 : -1, 0, 0.5, label.text.c_str());
   plschr(0, 1.0);
 }
 
@@ -327,6 +332,35 @@ void draw_tick_rows(const std::vector<TickRow>& rows, const FitCurves& c, const 
   plbox("bc", l.xtick, 0, "bc", 0, 0);
 }
 
+// The difference panel's vertical numbers: ticks far enough apart for their
+// numbers, written as multiples of 10^exponent when large or small. PLplot's own
+// exponent would stand above the panel's top left corner, over the tick rows' labels.
+struct DifferenceTicks {
+  double step;
+  int exponent, decimals;
+};
+
+// A tick's number at least this many pixels from the next: a line and a half of 16-pixel text.
+constexpr double kLeastTickPixels = 24;
+
+DifferenceTicks difference_ticks(double half, double pixels) {
+  double step = 0;
+  for (double decade = std::pow(10.0, std::floor(std::log10(half)) - 2); step == 0; decade *= 10)
+    for (double m : {1.0, 2.0, 5.0})
+      if (step == 0 && m * decade * pixels / (2.2 * half) >= kLeastTickPixels) step = m * decade;
+  const double largest = std::max(std::floor(1.1 * half / step), 1.0) * step;
+  const int exponent =
+      largest >= 1e4 || largest < 1e-2 ? 3 * static_cast<int>(std::floor(std::log10(largest) / 3)) : 0;
+  const int decimals = std::max(0, exponent - static_cast<int>(std::floor(std::log10(step) + 1e-9)));
+  return {step, exponent, decimals};
+}
+
+extern "C" void difference_label(PLINT, PLFLT value, char* label, PLINT length, PLPointer data) {
+  const DifferenceTicks& t = *static_cast<const DifferenceTicks*>(data);
+  const double shown = std::abs(value) < t.step / 2 ? 0.0 : value / std::pow(10.0, t.exponent);
+  std::snprintf(label, static_cast<std::size_t>(length), "%.*f", t.decimals, shown);
+}
+
 // Difference panel, symmetric about zero, with the horizontal axis's label.
 void draw_difference_panel(const FitPicture& p, const FitCurves& c, const PanelScales& v,
                            const PanelLayout& l) {
@@ -334,7 +368,13 @@ void draw_difference_panel(const FitPicture& p, const FitCurves& c, const PanelS
   plwind(c.x.front(), c.x.back(), -v.diff_half * 1.1, v.diff_half * 1.1);
   draw_excluded_bands(p, -v.diff_half * 1.1, v.diff_half * 1.1);
   plcol0(kInk);
-  plbox("bcnst", l.xtick, 0, "bcnstv", 0, 0);
+  DifferenceTicks ticks = difference_ticks(v.diff_half, (l.diff_top - l.diff_bottom) * kPageHeight);
+  plslabelfunc(difference_label, &ticks);
+  plbox("bcnst", l.xtick, 0, "bcnostv", ticks.step, 0);
+  plslabelfunc(nullptr, nullptr);
+  // The numbers' factor, where the upper panel has its title.
+  if (ticks.exponent != 0)
+    plmtex("l", 5.2, 0.5, 0.5, ("(×10#u" + std::to_string(ticks.exponent) + "#d)").c_str());
   plcol0(kDifference);
   draw_fitted_difference(c);
   plcol0(kInk);

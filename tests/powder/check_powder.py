@@ -230,13 +230,25 @@ def check_fit():
             # Against d, with the fitted zero shift (some 0.037 degrees) taken off the measured angles.
             status, _, err = powder(os.path.join(scratch, "silicon.cif"), *made.velmora_options("silicon"), "--observed",
                                     os.path.join(scratch, "silicon.xy"), "--axis", "d", "--plot", "d.svg",
-                                    "--reflections", "d.csv", cwd=scratch)
+                                    "--reflections", "d.csv", "--label-peaks", 8, cwd=scratch)
             with open(os.path.join(scratch, "d.csv")) as f:
                 peaks = list(csv.DictReader(f))
             problems += [f"silicon against d: {problem}" for problem in
                          ([f"status {status}, {err}"] if status != 0 else
                           svg_problems(os.path.join(scratch, "d.svg"), ["d (Å)"]) +
                           ticks_at_d(os.path.join(scratch, "d.svg"), peaks, made.TUBES["Cu"][0]))]
+        # A neutron fit with nuclear and magnetic tick rows and differences in the thousands, the
+        # pattern velmora's own at FWHM 0.3 fitted at 0.36: the difference panel's numbers and their
+        # factor stay clear of the rows' labels.
+        if args.drawing == "yes":
+            status, out, err = powder(example("iron_bcc"), "--wavelength", 1.5, "--fwhm", 0.3, "--xy", "-", cwd=scratch)
+            with open(os.path.join(scratch, "iron.xy"), "w") as f:
+                f.writelines(f"{x} {3e4 * float(y) + 10}\n" for x, y in (line.split() for line in out.splitlines()))
+            status, _, err = powder(example("iron_bcc"), "--wavelength", 1.5, "--fwhm", 0.36, "--observed", "iron.xy",
+                                    "--plot", "iron.svg", "--label-peaks", 6, cwd=scratch)
+            problems += [f"iron fitted at FWHM 0.36: {problem}" for problem in
+                         ([f"status {status}, {err}"] if status != 0 else
+                          svg_problems(os.path.join(scratch, "iron.svg"), ["nuclear", "magnetic", "observed"]))]
         # Made with a shift of 0.037 degrees and searched within 0.02: the edge, and a warning.
         status, _, err = powder(os.path.join(scratch, "silicon.cif"), *made.velmora_options("silicon"), "--observed",
                                 os.path.join(scratch, "silicon.xy"), "--zero-range", 0.02, "--fit-report", "edge.json",
@@ -696,6 +708,13 @@ def svg_texts(root):
     return texts
 
 
+def overlapping_texts(root):
+    """Pairs of texts whose boxes overlap."""
+    texts = [(text, box) for text, box, _, _ in svg_texts(root) if text.strip()]
+    return [f"{p!r} and {q!r} overlap" for i, (p, a) in enumerate(texts) for q, b in texts[i + 1:]
+            if a[0] < b[1] and b[0] < a[1] and a[2] < b[3] and b[2] < a[3]]
+
+
 def axis_map(texts, above=None):
     """Value to page coordinate along the bottom axis, or (above: a height within the upper panel,
     over the tick rows and the difference panel) along the upper panel's vertical axis, from the
@@ -774,7 +793,7 @@ def svg_problems(path, words):
         problems.append(f"font sizes {sorted(sizes)}")
     if not any(line.get("stroke") == "#000000" for line in root.iter(svg + "polyline")):
         problems.append("no axis drawn in black")
-    return problems
+    return problems + overlapping_texts(root)
 
 
 def check_cif():
@@ -795,7 +814,7 @@ def check_cif():
     with tempfile.TemporaryDirectory() as scratch:
         status, _, err = powder(os.path.join(args.source, "tests", "cif", "cases", "silicon.cif"), "--wavelength",
                                 1.5406, "--radiation", "xray", "--plot", "p.svg", "--xy", "p.xy", "--axis", "d",
-                                "--label-peaks", 2, cwd=scratch)
+                                "--label-peaks", 12, cwd=scratch)  # crowded at small d: merged, raised
         if args.drawing == "no":
             return problems if status == 1 and "cannot draw" in err else [f"no PLplot: status {status}, {err}"]
         if status != 0:
