@@ -340,15 +340,21 @@ struct DifferenceTicks {
   int exponent, decimals;
 };
 
-// A tick's number at least this many pixels from the next: a line and a half of 16-pixel text.
-constexpr double kLeastTickPixels = 24;
+// A tick's number this many pixels from the next, where the panel has room: 16-pixel text and a gap.
+constexpr double kTickPixels = 20;
 
+// Ticks of 1, 2 or 5 times a power of ten, the nearest that are kTickPixels
+// apart, but one at least on each side of zero (the largest step within the
+// panel's half height: its numbers are still some 16 pixels apart).
 DifferenceTicks difference_ticks(double half, double pixels) {
-  double step = 0;
+  double step = 0, within = 0;
   for (double decade = std::pow(10.0, std::floor(std::log10(half)) - 2); step == 0; decade *= 10)
-    for (double m : {1.0, 2.0, 5.0})
-      if (step == 0 && m * decade * pixels / (2.2 * half) >= kLeastTickPixels) step = m * decade;
-  const double largest = std::max(std::floor(1.1 * half / step), 1.0) * step;
+    for (double m : {1.0, 2.0, 5.0}) {
+      if (m * decade <= 1.1 * half) within = m * decade;
+      if (step == 0 && m * decade * pixels / (2.2 * half) >= kTickPixels) step = m * decade;
+    }
+  step = std::min(step, within);
+  const double largest = std::floor(1.1 * half / step) * step;
   const int exponent =
       largest >= 1e4 || largest < 1e-2 ? 3 * static_cast<int>(std::floor(std::log10(largest) / 3)) : 0;
   const int decimals = std::max(0, exponent - static_cast<int>(std::floor(std::log10(step) + 1e-9)));

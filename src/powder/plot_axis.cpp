@@ -89,7 +89,7 @@ std::vector<PlacedLabel> spread_labels(const std::vector<PlacedLabel>& labels, d
   std::vector<PlacedLabel> placed;
   for (Merged& m : merged) {
     PlacedLabel label = m.label;
-    label.text = m.names.size() == 2   ? m.names[0] + "/" + m.names[1]
+    label.text = m.names.size() == 2  ? m.names[0] + "/" + m.names[1]
                  : m.names.size() > 2 ? m.names[0] + " (+" + std::to_string(m.names.size() - 1) + ")"
                                       : m.names[0];
     const double half = width(label.text) / 2, low = std::min(from, to), high = std::max(from, to);
