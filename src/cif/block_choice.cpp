@@ -28,8 +28,11 @@ bool lists_atom_sites(cif::Block& block) { return block.has_tag("_atom_site_frac
 cif::Block& choose_block(cif::Document& document, const std::string& block_name, Warnings& warnings) {
   for (cif::Block& block : document.blocks) use_underscores(block);
   if (!block_name.empty()) {
+    // Data block names are case-insensitive in CIF; gemmi::iequal takes its
+    // second argument in lower case already.
+    const std::string wanted = gemmi::to_lower(block_name);
     for (cif::Block& block : document.blocks)
-      if (gemmi::iequal(block.name, block_name)) return block;
+      if (gemmi::iequal(block.name, wanted)) return block;
     std::string names;
     for (const cif::Block& block : document.blocks) names += " data_" + block.name;
     fail_conversion(document.source + ": no data block data_" + block_name + " (the file has" + names + ")");

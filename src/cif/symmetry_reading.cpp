@@ -2,6 +2,7 @@
 // them, with a warning where a symbol is read in another spelling or setting.
 #include "cif/symmetry_reading.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -70,15 +71,53 @@ std::string coordinate_system_code(cif::Block& block) {
   return code == "1" || code == "2" || code == "H" || code == "R" ? code : std::string();
 }
 
-// A magnetic structure of several cells' period (superspace operations, a
-// wave vector) ends the conversion: velmora takes the atoms of one cell.
+// Whether a tag of the block begins with `prefix` (lower case, with underscores for dots).
+bool has_tag_starting(const cif::Block& block, const std::string& prefix) {
+  const auto starts = [&prefix](const std::string& tag) { return gemmi::istarts_with(tag, prefix); };
+  for (const cif::Item& item : block.items) {
+    if (item.type == cif::ItemType::Pair && starts(item.pair[0])) return true;
+    if (item.type == cif::ItemType::Loop && std::any_of(item.loop.tags.begin(), item.loop.tags.end(), starts))
+      return true;
+  }
+  return false;
+}
+
+// What makes a block a superspace structure, as a message tells it: its
+// superspace group, its modulation wave vectors, else the tags of its kind.
+std::string superspace_text(cif::Block& block) {
+  std::vector<std::string> parts;
+  if (const std::string* name = block.find_value("_space_group_ssg_name"))
+    parts.push_back("superspace group '" + cif::as_string(*name) + "'");
+  cif::Table vectors = block.find("_cell_wave_vector_", {"x", "y", "z"});
+  for (std::size_t i = 0; i < vectors.length(); ++i) {
+    const cif::Table::Row row = vectors[i];
+    parts.push_back((i == 0 ? "modulation wave vector " : "") + cif::as_string(row[0]) + " " +
+                    cif::as_string(row[1]) + " " + cif::as_string(row[2]));
+  }
+  if (parts.empty()) parts.push_back("superspace operations or modulation waves");
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;
+  return text;
+}
+
+// A structure of several cells' period (superspace operations, modulation wave
+// vectors) ends the conversion: velmora takes the atoms of one cell. With
+// magnetic superspace operations, or moments, it is a magnetic one.
 void refuse_superspace(cif::Block& block, const CifStructure& s) {
-  if (block.has_tag("_space_group_symop_magn_ssg_operation_algebraic") ||
-      block.has_tag("_cell_wave_vector_x"))
-    fail_conversion(
-        s.source + ": data_" + block.name +
-        ": an incommensurate magnetic structure (superspace operations) cannot be written"
-        " as the atoms of one cell");
+  const bool magnetic = has_tag_starting(block, "_space_group_symop_magn_ssg") ||
+                        has_tag_starting(block, "_space_group_magn_ssg");
+  bool modulated = false;
+  for (const char* prefix : {"_space_group_symop_ssg", "_space_group_ssg", "_cell_wave_vector",
+                             "_atom_site_fourier_wave_vector"})
+    modulated = modulated || has_tag_starting(block, prefix);
+  const std::string where = s.source + ": data_" + block.name;
+  if (magnetic || (modulated && has_tag_starting(block, "_atom_site_moment")))
+    fail_conversion(where +
+                    ": an incommensurate magnetic structure (superspace operations) cannot be written"
+                    " as the atoms of one cell");
+  if (modulated)
+    fail_conversion(where + ": an incommensurate modulated structure (" + superspace_text(block) +
+                    ") cannot be written as the atoms of one cell");
 }
 
 // The magnetic operations times the magnetic centrings (the identity when

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <set>
 
 #include "powder/number_text.hpp"
@@ -64,8 +65,8 @@ struct LegendEntry {
 void draw_legend(const std::vector<LegendEntry>& entries) {
   const auto n = static_cast<PLINT>(entries.size());
   std::vector<PLINT> opts, colours, styles(n, 1), ink(n, kInk), zeros(n, 0), symbols_n(n, 1);
-  std::vector<PLFLT> widths(n, 2.0), ones(n, 1.0);
-  std::vector<const char*> texts, symbols(n, "#(210)");
+  std::vector<PLFLT> widths(n, 2.0), ones(n, 1.0), mark_scales(n, 0.6);
+  std::vector<const char*> texts, symbols(n, "◆");  // a diamond, as the points are drawn
   for (const LegendEntry& e : entries)
     opts.push_back(static_cast<PLINT>(e.key)), colours.push_back(e.colour), texts.push_back(e.text);
   PLFLT width = 0, height = 0;
@@ -73,19 +74,38 @@ void draw_legend(const std::vector<LegendEntry>& entries) {
            PL_POSITION_TOP | PL_POSITION_RIGHT | PL_POSITION_INSIDE | PL_POSITION_VIEWPORT, 0.015, 0.025, 0.06,
            kPaper, kInk, 1, n, 1, n, opts.data(), 1.0, 0.9, 2.0, 0.0, ink.data(), texts.data(),
            colours.data(), zeros.data(), ones.data(), ones.data(), colours.data(), styles.data(), widths.data(),
-           colours.data(), ones.data(), symbols_n.data(), symbols.data());
+           colours.data(), mark_scales.data(), symbols_n.data(), symbols.data());
 }
 
 enum class Mark { line, points };
 
+constexpr int kPageWidth = 900, kPageHeight = 640;  // the SVG page, in pixels
+// Half the diagonal of a measured point's diamond, in pixels of the page.
+constexpr double kPointRadius = 1.6;
+
+// Small filled diamonds centred on the points, drawn as polygons: a font's
+// glyph (PLplot's symbols are text in SVG) sits on its baseline, some points
+// away from the value it stands for.
+void draw_points(const Polyline& points) {
+  PLFLT x0, x1, y0, y1, wx0, wx1, wy0, wy1;
+  plgvpd(&x0, &x1, &y0, &y1);
+  plgvpw(&wx0, &wx1, &wy0, &wy1);
+  const double dx = kPointRadius * (wx1 - wx0) / ((x1 - x0) * kPageWidth);
+  const double dy = kPointRadius * (wy1 - wy0) / ((y1 - y0) * kPageHeight);
+  for (std::size_t i = 0; i < points.x.size(); ++i) {
+    const double x = points.x[i], y = points.y[i];
+    PLFLT px[4] = {x - dx, x, x + dx, x}, py[4] = {y, y - dy, y, y + dy};
+    plfill(4, px, py);
+  }
+}
+
 // A curve drawn as a line or as points, thinned to what the plot's width shows.
 void draw_thinned(const std::vector<double>& x, const std::vector<double>& y, Mark mark) {
   Polyline thin = thinned_curve(x, [&y](std::size_t i) { return y[i]; });
-  const auto n = static_cast<PLINT>(thin.x.size());
   if (mark == Mark::points) {
-    plsym(n, thin.x.data(), thin.y.data(), 210);
+    draw_points(thin);
   } else {
-    plline(n, thin.x.data(), thin.y.data());
+    plline(static_cast<PLINT>(thin.x.size()), thin.x.data(), thin.y.data());
   }
 }
 
@@ -96,11 +116,17 @@ struct FitCurves {
   std::vector<bool> fitted;
 };
 
+// A measured 2-theta on the plot's axis: as measured on a 2-theta axis, less
+// the zero shift on a d or Q axis, which belong to the Bragg angle itself.
+double measured_at(const FitPicture& p, double two_theta) {
+  return p.axis.at(p.axis.axis == Axis::two_theta ? two_theta : two_theta - p.fit.zero_shift);
+}
+
 FitCurves fit_curves(const FitPicture& p) {
   const ObservedPattern& o = p.observed;
   FitCurves c{{}, o.intensity, p.fit.calculated, {}, {}};
   for (std::size_t i = 0; i < o.two_theta.size(); ++i) {
-    c.x.push_back(p.axis.at(o.two_theta[i]));
+    c.x.push_back(measured_at(p, o.two_theta[i]));
     c.difference.push_back(o.intensity[i] - p.fit.calculated[i]);
     c.fitted.push_back(p.fit.excluded.empty() || !p.fit.excluded[i]);
   }
@@ -137,7 +163,7 @@ void draw_excluded_bands(const FitPicture& p, double bottom, double top) {
   for (const ExcludedRange& range : p.excluded) {
     const double from = std::max(range.from, low), to = std::min(range.to, high);
     if (!(from < to)) continue;
-    PLFLT x[4] = {p.axis.at(from), p.axis.at(to), p.axis.at(to), p.axis.at(from)};
+    PLFLT x[4] = {measured_at(p, from), measured_at(p, to), measured_at(p, to), measured_at(p, from)};
     PLFLT y[4] = {bottom, bottom, top, top};
     plfill(4, x, y);
   }
@@ -159,7 +185,7 @@ TickRow tick_row(const FitPicture& p, const std::vector<PowderPeak>& peaks, floa
   for (const PowderPeak& peak : peaks) {
     const double centre = peak.two_theta + p.fit.zero_shift;
     if (observable(peak.*of, strongest_peak) && centre >= low && centre <= high)
-      at.insert(p.axis.at(centre));
+      at.insert(measured_at(p, centre));
   }
   return {{at.begin(), at.end()}, colour, std::move(label)};
 }
@@ -202,8 +228,6 @@ PanelScales panel_scales(const FitCurves& c) {
     if (c.fitted[i]) largest_difference = std::max(largest_difference, std::abs(c.difference[i]));
   return {bottom, span, std::max(largest_difference, 1e-3 * span)};
 }
-
-constexpr int kPageWidth = 900, kPageHeight = 640;  // the SVG page, in pixels
 
 // A new page, with the plot's colours and its sizes of characters and ticks.
 void begin_page(const std::string& file) {
@@ -249,15 +273,19 @@ void label_strongest_peaks(const FitPicture& p, const FitCurves& c, double span)
   const double x0 = c.x.front(), x1 = c.x.back();
   plcol0(kInk);
   plschr(0, 0.6);
+  std::vector<PlacedLabel> wanted;
   for (const PeakLabel& label :
        strongest_peaks(p.peaks, peak_kind(p), p.axis.labels, low, high, p.fit.zero_shift)) {
     const auto nearest = std::lower_bound(o.two_theta.begin(), o.two_theta.end(), label.two_theta);
     const std::size_t i =
         std::min(static_cast<std::size_t>(nearest - o.two_theta.begin()), c.x.size() - 1);
-    // Along the axis's direction, which runs right to left for d.
-    plptex(p.axis.at(label.two_theta), std::max(c.calculated[i], c.observed[i]) + 0.02 * span,
-           x1 > x0 ? 1 : -1, 0, 0.5, label.text.c_str());
+    wanted.push_back({measured_at(p, label.two_theta), std::max(c.calculated[i], c.observed[i]) + 0.02 * span,
+                      label.text});
   }
+  const TextExtent text = text_extent();
+  // Along the axis's direction, which runs right to left for d.
+  for (const PlacedLabel& label : spread_labels(wanted, text.char_width, text.line_height, x0, x1))
+    plptex(label.x, label.y, x1 > x0 ? 1 : -1, 0, 0.5, label.text.c_str());
   plschr(0, 1.0);
 }
 
@@ -273,7 +301,6 @@ void draw_upper_panel(const FitPicture& p, const std::string& title, const FitCu
   plmtex("l", 5.2, 0.5, 0.5, "Intensity (counts)");
   plmtex("t", 1.2, 0.5, 0.5, title.c_str());
   plcol0(kObserved);
-  plssym(0, 0.6);
   draw_thinned(c.x, c.observed, Mark::points);
   plcol0(kBackground);
   draw_thinned(c.x, p.fit.background_values, Mark::line);
@@ -305,6 +332,41 @@ void draw_tick_rows(const std::vector<TickRow>& rows, const FitCurves& c, const 
   plbox("bc", l.xtick, 0, "bc", 0, 0);
 }
 
+// The difference panel's vertical numbers: ticks far enough apart for their
+// numbers, written as multiples of 10^exponent when large or small. PLplot's own
+// exponent would stand above the panel's top left corner, over the tick rows' labels.
+struct DifferenceTicks {
+  double step;
+  int exponent, decimals;
+};
+
+// A tick's number this many pixels from the next, where the panel has room: 16-pixel text and a gap.
+constexpr double kTickPixels = 20;
+
+// Ticks of 1, 2 or 5 times a power of ten, the nearest that are kTickPixels
+// apart, but one at least on each side of zero (the largest step within the
+// panel's half height: its numbers are still some 16 pixels apart).
+DifferenceTicks difference_ticks(double half, double pixels) {
+  double step = 0, within = 0;
+  for (double decade = std::pow(10.0, std::floor(std::log10(half)) - 2); step == 0; decade *= 10)
+    for (double m : {1.0, 2.0, 5.0}) {
+      if (m * decade <= 1.1 * half) within = m * decade;
+      if (step == 0 && m * decade * pixels / (2.2 * half) >= kTickPixels) step = m * decade;
+    }
+  step = std::min(step, within);
+  const double largest = std::floor(1.1 * half / step) * step;
+  const int exponent =
+      largest >= 1e4 || largest < 1e-2 ? 3 * static_cast<int>(std::floor(std::log10(largest) / 3)) : 0;
+  const int decimals = std::max(0, exponent - static_cast<int>(std::floor(std::log10(step) + 1e-9)));
+  return {step, exponent, decimals};
+}
+
+extern "C" void difference_label(PLINT, PLFLT value, char* label, PLINT length, PLPointer data) {
+  const DifferenceTicks& t = *static_cast<const DifferenceTicks*>(data);
+  const double shown = std::abs(value) < t.step / 2 ? 0.0 : value / std::pow(10.0, t.exponent);
+  std::snprintf(label, static_cast<std::size_t>(length), "%.*f", t.decimals, shown);
+}
+
 // Difference panel, symmetric about zero, with the horizontal axis's label.
 void draw_difference_panel(const FitPicture& p, const FitCurves& c, const PanelScales& v,
                            const PanelLayout& l) {
@@ -312,7 +374,13 @@ void draw_difference_panel(const FitPicture& p, const FitCurves& c, const PanelS
   plwind(c.x.front(), c.x.back(), -v.diff_half * 1.1, v.diff_half * 1.1);
   draw_excluded_bands(p, -v.diff_half * 1.1, v.diff_half * 1.1);
   plcol0(kInk);
-  plbox("bcnst", l.xtick, 0, "bcnstv", 0, 0);
+  DifferenceTicks ticks = difference_ticks(v.diff_half, (l.diff_top - l.diff_bottom) * kPageHeight);
+  plslabelfunc(difference_label, &ticks);
+  plbox("bcnst", l.xtick, 0, "bcnostv", ticks.step, 0);
+  plslabelfunc(nullptr, nullptr);
+  // The numbers' factor, where the upper panel has its title.
+  if (ticks.exponent != 0)
+    plmtex("l", 5.2, 0.5, 0.5, ("(×10#u" + std::to_string(ticks.exponent) + "#d)").c_str());
   plcol0(kDifference);
   draw_fitted_difference(c);
   plcol0(kInk);

@@ -3,6 +3,7 @@
 // them finite numbers.
 #include "powder/pattern_checks.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "numbers/shortest_text.hpp"
@@ -19,6 +20,10 @@ constexpr double kShortestWavelength = 1e-3, kLongestWavelength = 1e3;
 // 2theta is stored in single precision: neighbouring grid points must be at least
 // this many units of its last place apart, or several rows would carry one angle.
 constexpr double kLeastStepUlps = 4;
+// A line's intensity ratio, to the first line's 1 and to the strongest line: a
+// million is far beyond any tube's or monochromator's lines, and a peak's
+// intensity times a larger one may overflow single precision.
+constexpr double kLargestLineRatio = 1e6;
 
 }  // namespace
 
@@ -30,6 +35,14 @@ std::optional<std::string> source_lines_fault(const std::vector<SourceLine>& lin
     if (line.wavelength < kShortestWavelength || line.wavelength > kLongestWavelength)
       return "must be from " + limit_text(kShortestWavelength) + " to " + limit_text(kLongestWavelength) +
              " angstroms";
+  double strongest = lines.front().ratio, weakest = strongest;
+  for (const SourceLine& line : lines) {
+    strongest = std::max(strongest, line.ratio);
+    weakest = std::min(weakest, line.ratio);
+  }
+  if (strongest > kLargestLineRatio || strongest / weakest > kLargestLineRatio)
+    return "every intensity ratio must be at most " + limit_text(kLargestLineRatio) +
+           ", and the strongest line at most " + limit_text(kLargestLineRatio) + " times the weakest";
   return std::nullopt;
 }
 

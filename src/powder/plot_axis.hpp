@@ -35,4 +35,19 @@ struct PeakLabel {
 std::vector<PeakLabel> strongest_peaks(const std::vector<PowderPeak>& peaks, Intensity kind, int count,
                                        double low, double high, double shift);
 
+// A label over a peak: its middle along the axis, its foot, its text.
+struct PlacedLabel {
+  double x, y;
+  std::string text;
+};
+
+// Labels (strongest first) laid out so that none covers another, in the
+// plot's window units with characters of the given width and lines of the
+// given height: labels whose middles lie within half a label's width are one
+// label ("2 2 0/3 1 1", or the first and how many more); one that would
+// still cover a stronger one is raised above it. Each stays within the axis
+// from `from` to `to` (PLplot cuts text at the frame).
+std::vector<PlacedLabel> spread_labels(const std::vector<PlacedLabel>& labels, double char_width,
+                                       double line_height, double from, double to);
+
 }  // namespace velmora::powder

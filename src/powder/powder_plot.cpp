@@ -167,8 +167,12 @@ void draw_panel(const Frame& frame, double bottom, double top, const std::vector
   draw_curves(x, curves, highest);
   plcol0(kInk);
   plschr(0, 0.6);
+  std::vector<PlacedLabel> wanted;
+  for (const TextMark& mark : marks) wanted.push_back({mark.x, mark.y + 0.02 * highest, mark.text});
+  const TextExtent text = text_extent();
   // Along the axis's direction, which runs right to left for d.
-  for (const TextMark& mark : marks) plptex(mark.x, mark.y + 0.02 * highest, x1 > x0 ? 1 : -1, 0, 0.5, mark.text.c_str());
+  for (const PlacedLabel& label : spread_labels(wanted, text.char_width, text.line_height, x0, x1))
+    plptex(label.x, label.y, x1 > x0 ? 1 : -1, 0, 0.5, label.text.c_str());
   plschr(0, 1.0);
   draw_legend(curves);
 

@@ -28,8 +28,11 @@ bool draw_powder_plot(const std::string& file, const std::string& title, const P
                       const std::vector<PowderPeak>& peaks, Radiation radiation, const PlotAxis& axis);
 
 // What the picture of a fit shows: the measured points, the calculated line,
-// the difference below, the peaks' tick marks (moved by the zero shift) and
-// the ranges left out of the fit (fit.excluded marks their points).
+// the difference below, the peaks' tick marks and the ranges left out of the
+// fit (fit.excluded marks their points). On a 2-theta axis the measured angles
+// are drawn as measured and the ticks moved by the zero shift; on a d or Q axis
+// the measured angles less the zero shift, and the ticks at the angles the
+// peaks are computed at.
 struct FitPicture {
   const ObservedPattern& observed;
   const PatternFit& fit;

@@ -170,7 +170,9 @@ std::string plot_title(const PowderOptions& options, const std::string& model_li
     title += "pseudo-Voigt U V W X Y = " + f(t.u) + " " + f(t.v) + " " + f(t.w) + " " + f(t.x) + " " + f(t.y);
   } else if (options.width.caglioti) {
     const auto& [u, v, w] = *options.width.caglioti;
-    title += "FWHM² = " + f(u) + " tan²θ + " + f(v) + " tanθ + " + f(w);
+    // A negative term is subtracted: "- 0.002 tanθ", not "+ -0.002 tanθ".
+    const auto term = [&f](double v) { return (std::signbit(v) ? " − " : " + ") + f(std::abs(v)); };
+    title += "FWHM² = " + f(u) + " tan²θ" + term(v) + " tanθ" + term(w);
   } else {
     title += "FWHM " + f(options.width.fwhm) + "°";
   }

@@ -9,6 +9,7 @@
 #include <plplot/plplot.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -52,6 +53,20 @@ bool end_svg_page(const std::string& file) {
   written.seekg(size - tail);
   written.read(end.data(), tail);
   return written && end.find("</svg>") != std::string::npos;
+}
+
+TextExtent text_extent() {
+  // PLplot's character height is about three quarters of the SVG font size;
+  // sans-serif digits are some 0.6 of that size wide, and a line 1.2 of it tall.
+  constexpr double kWidthPerHeight = 0.8, kLinePerHeight = 1.6;
+  PLFLT default_mm, height_mm, page_x0, page_x1, page_y0, page_y1, vx0, vx1, vy0, vy1, wx0, wx1, wy0, wy1;
+  plgchr(&default_mm, &height_mm);
+  plgspa(&page_x0, &page_x1, &page_y0, &page_y1);
+  plgvpd(&vx0, &vx1, &vy0, &vy1);
+  plgvpw(&wx0, &wx1, &wy0, &wy1);
+  const double x_per_mm = std::abs(wx1 - wx0) / ((vx1 - vx0) * (page_x1 - page_x0));
+  const double y_per_mm = std::abs(wy1 - wy0) / ((vy1 - vy0) * (page_y1 - page_y0));
+  return {kWidthPerHeight * height_mm * x_per_mm, kLinePerHeight * height_mm * y_per_mm};
 }
 
 }  // namespace velmora::powder

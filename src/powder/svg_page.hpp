@@ -17,4 +17,11 @@ void begin_svg_page(const std::string& file, int width, int height);
 // is whole (PLplot reports no failed write).
 bool end_svg_page(const std::string& file);
 
+// The current characters' size in the current window's units (absolute): the
+// width of a label's average character, generously, and the height of a line.
+struct TextExtent {
+  double char_width, line_height;
+};
+TextExtent text_extent();
+
 }  // namespace velmora::powder

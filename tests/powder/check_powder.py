@@ -224,7 +224,31 @@ def check_fit():
         if "silicon" in fits and abs(fits["silicon"]["Rp"] / rp - 1) > 1e-6:
             problems.append(f"silicon: Rp {fits['silicon']['Rp']}, the CSV's columns give {rp}")
         problems += [f"silicon: {problem}" for problem in svg_problems(os.path.join(scratch, "fit.svg"),
-                                                                       ["observed", "calculated"])]
+                                                                       ["observed", "calculated", "θ − 0.002 tanθ"])]
+        if args.drawing == "yes":
+            problems += [f"silicon: {problem}" for problem in marks_on_values(os.path.join(scratch, "fit.svg"), rows)]
+            # Against d, with the fitted zero shift (some 0.037 degrees) taken off the measured angles.
+            status, _, err = powder(os.path.join(scratch, "silicon.cif"), *made.velmora_options("silicon"), "--observed",
+                                    os.path.join(scratch, "silicon.xy"), "--axis", "d", "--plot", "d.svg",
+                                    "--reflections", "d.csv", "--label-peaks", 8, cwd=scratch)
+            with open(os.path.join(scratch, "d.csv")) as f:
+                peaks = list(csv.DictReader(f))
+            problems += [f"silicon against d: {problem}" for problem in
+                         ([f"status {status}, {err}"] if status != 0 else
+                          svg_problems(os.path.join(scratch, "d.svg"), ["d (Å)"]) +
+                          ticks_at_d(os.path.join(scratch, "d.svg"), peaks, made.TUBES["Cu"][0]))]
+        # A neutron fit with nuclear and magnetic tick rows and differences in the thousands, the
+        # pattern velmora's own at FWHM 0.3 fitted at 0.36: the difference panel's numbers and their
+        # factor stay clear of the rows' labels.
+        if args.drawing == "yes":
+            status, out, err = powder(example("iron_bcc"), "--wavelength", 1.5, "--fwhm", 0.3, "--xy", "-", cwd=scratch)
+            with open(os.path.join(scratch, "iron.xy"), "w") as f:
+                f.writelines(f"{x} {3e4 * float(y) + 10}\n" for x, y in (line.split() for line in out.splitlines()))
+            status, _, err = powder(example("iron_bcc"), "--wavelength", 1.5, "--fwhm", 0.36, "--observed", "iron.xy",
+                                    "--plot", "iron.svg", "--label-peaks", 6, cwd=scratch)
+            problems += [f"iron fitted at FWHM 0.36: {problem}" for problem in
+                         ([f"status {status}, {err}"] if status != 0 else
+                          svg_problems(os.path.join(scratch, "iron.svg"), ["nuclear", "magnetic", "observed"]))]
         # Made with a shift of 0.037 degrees and searched within 0.02: the edge, and a warning.
         status, _, err = powder(os.path.join(scratch, "silicon.cif"), *made.velmora_options("silicon"), "--observed",
                                 os.path.join(scratch, "silicon.xy"), "--zero-range", 0.02, "--fit-report", "edge.json",
@@ -752,6 +776,102 @@ def check_lists():
     return problems
 
 
+SVG = "{http://www.w3.org/2000/svg}"
+
+
+def svg_texts(root):
+    """Each text of the plot: its string and its box, approximated from its place (the transform's
+    matrix), size and length: 0.55 of the size a character (0.3 a blank), from 0.22 of it below the
+    baseline to 0.75 above, raised with a superscript. In the page's drawing coordinates (y up)."""
+    texts = []
+    for t in root.iter(SVG + "text"):
+        a, b, c, d, e, f = map(float, t.get("transform").split("(")[1].rstrip(")").split())
+        size, width, top, bottom, text = float(t.get("font-size")), 0.0, 0.0, 0.0, ""
+
+        def walk(node, size, shift):  # shift: the baseline's offset, down the text's own y
+            nonlocal width, top, bottom, text
+            size = float(node.get("font-size", size))
+            shift += float(node.get("dy", 0))
+            if node.text:
+                text += node.text
+                width += sum(0.3 if ch == " " else 0.55 for ch in node.text) * size
+                top, bottom = min(top, shift - 0.75 * size), max(bottom, shift + 0.22 * size)
+            for child in node:
+                walk(child, size, shift)
+                if child.tail:
+                    text += child.tail
+                    width += sum(0.3 if ch == " " else 0.55 for ch in child.tail) * size
+        walk(t, size, float(t.get("y", 0)))
+        start = -{"start": 0.0, "middle": 0.5, "end": 1.0}[t.get("text-anchor", "start")] * width
+        corners = [(a * x + c * y + e, b * x + d * y + f) for x in (start, start + width) for y in (top, bottom)]
+        xs, ys = [x for x, _ in corners], [y for _, y in corners]
+        texts.append((text, (min(xs), max(xs), min(ys), max(ys)), (e, f), t.get("text-anchor")))
+    return texts
+
+
+def overlapping_texts(root):
+    """Pairs of texts whose boxes overlap."""
+    texts = [(text, box) for text, box, _, _ in svg_texts(root) if text.strip()]
+    return [f"{p!r} and {q!r} overlap" for i, (p, a) in enumerate(texts) for q, b in texts[i + 1:]
+            if a[0] < b[1] and b[0] < a[1] and a[2] < b[3] and b[2] < a[3]]
+
+
+def axis_map(texts, above=None):
+    """Value to page coordinate along the bottom axis, or (above: a height within the upper panel,
+    over the tick rows and the difference panel) along the upper panel's vertical axis, from the
+    numbers at the ticks (each placed at its tick) and PLplot's factor of the axis (x10^k)."""
+    import re
+    numbers = [(float(text), at, anchor) for text, _, at, anchor in texts if re.fullmatch(r"-?\d+(\.\d+)?", text)]
+    if above is None:
+        lowest = min(y for _, (_, y), anchor in numbers if anchor == "middle")
+        ticks = [(v, x) for v, (x, y), anchor in numbers if anchor == "middle" and abs(y - lowest) < 1]
+    else:
+        factors = [(y, int(m[1])) for text, _, (x, y), _ in texts if (m := re.fullmatch(r"\(x10(-?\d+)\)", text))]
+        scale = 10.0 ** max(factors)[1] if factors else 1.0
+        ticks = [(v * scale, y) for v, (x, y), anchor in numbers if anchor == "end" and y >= above]
+    if len(ticks) < 2:
+        raise AssertionError(f"fewer than two numbers along the axis: {ticks}")
+    (v0, p0), (v1, p1) = min(ticks), max(ticks)
+    return lambda v: p0 + (v - v0) * (p1 - p0) / (v1 - v0)
+
+
+def marks_on_values(path, rows):
+    """Each measured point's mark (a filled diamond in the observed colour) is centred, within a
+    fifth of a point, where the axes put the point's 2theta and count. A mark at the frame's foot
+    is cut there: its top corner, half the diamond's width above the centre, stands."""
+    import bisect, xml.etree.ElementTree as ET
+    root = ET.parse(path).getroot()
+    marks = [[tuple(map(float, p.split(","))) for p in line.get("points").split()]
+             for line in root.iter(SVG + "polyline") if line.get("fill", "").upper() == "#14328C"]
+    if len(marks) < min(len(rows), 1000):
+        return [f"{len(marks)} marks drawn for {len(rows)} measured points"]
+    half = max(max(x for x, _ in m) - min(x for x, _ in m) for m in marks) / 2
+    centres = [(top[0], top[1] - half) for top in (max(m, key=lambda p: p[1]) for m in marks)]
+    texts = svg_texts(root)
+    to_x, to_y = axis_map(texts), axis_map(texts, above=min(y for _, y in centres))
+    points = sorted((to_x(float(r["two_theta_deg"])), to_y(float(r["observed"]))) for r in rows)
+    xs = [x for x, _ in points]
+    off = []
+    for cx, cy in centres:
+        near = points[bisect.bisect_left(xs, cx - 0.05):bisect.bisect_right(xs, cx + 0.05)]
+        if not any(abs(y - cy) < 0.2 for _, y in near):
+            off.append((round(cx, 2), round(cy, 2), [round(y, 2) for _, y in near]))
+    return [f"{len(off)} of {len(marks)} marks off their points' values, as {off[:3]}"] if off else []
+
+
+def ticks_at_d(path, peaks, wavelength):
+    """On a d axis every peak's tick lies, within a fifth of a point, at the d its computed 2theta
+    gives with the first line's wavelength (where the measured peaks, less the zero shift, stand)."""
+    import xml.etree.ElementTree as ET
+    root = ET.parse(path).getroot()
+    to_x = axis_map(svg_texts(root))
+    want = sorted(to_x(wavelength / (2 * math.sin(math.radians(float(p["two_theta_deg"]) / 2)))) for p in peaks)
+    ticks = {float(line.get("points").split(",")[0]) for line in root.iter(SVG + "polyline")
+             if line.get("stroke", "").upper() == "#14328C" and line.get("fill") == "none"}
+    off = [x for x in ticks if min(abs(x - w) for w in want) > 0.2]
+    return [f"{len(off)} of {len(ticks)} ticks are at no peak's d, as {sorted(off)[:3]}"] if off or len(ticks) < 5 else []
+
+
 def svg_problems(path, words):
     import xml.etree.ElementTree as ET
     if args.drawing == "no":
@@ -774,7 +894,7 @@ def svg_problems(path, words):
         problems.append(f"font sizes {sorted(sizes)}")
     if not any(line.get("stroke") == "#000000" for line in root.iter(svg + "polyline")):
         problems.append("no axis drawn in black")
-    return problems
+    return problems + overlapping_texts(root)
 
 
 def check_cif():
@@ -795,7 +915,7 @@ def check_cif():
     with tempfile.TemporaryDirectory() as scratch:
         status, _, err = powder(os.path.join(args.source, "tests", "cif", "cases", "silicon.cif"), "--wavelength",
                                 1.5406, "--radiation", "xray", "--plot", "p.svg", "--xy", "p.xy", "--axis", "d",
-                                "--label-peaks", 2, cwd=scratch)
+                                "--label-peaks", 12, cwd=scratch)  # crowded at small d: merged, raised
         if args.drawing == "no":
             return problems if status == 1 and "cannot draw" in err else [f"no PLplot: status {status}, {err}"]
         if status != 0:
