@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "powder/number_text.hpp"
 #include "powder/powder_error.hpp"
@@ -481,17 +482,43 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
     crystal = start.phases[k].structure->structure().crystal_at(
         all.subspan(model.structure_of(k), model.phase(k).structure_size()));
   }
-  // Ticks: each group's refined position, less the zero the plot adds back.
+  // Ticks: each group's refined position, less the zero the plot adds back,
+  // named by its member of the largest indices, with its nuclear, magnetic
+  // and X-ray intensities at the refined structure, so that its tick rows
+  // and labels read as those of the pattern without a refinement.
   for (std::size_t k = 0; k < model.phase_count(); ++k) {
     const std::vector<double> local = model.phase_parameters(k, values);
+    const std::vector<Reflection> distinct = distinct_reflections(start.phases[k].peaks);
+    std::vector<std::array<double, 3>> parts(distinct.size());
+    if (start.phases[k].structure) {
+      parts = start.phases[k].structure->parts(
+          std::span<const double>(values).subspan(model.structure_of(k), model.phase(k).structure_size()));
+    } else {
+      for (const powder::PowderPeak& p : start.phases[k].peaks) {
+        const auto at = std::lower_bound(distinct.begin(), distinct.end(), p.h);
+        parts[static_cast<std::size_t>(at - distinct.begin())] = {p.fn_squared, p.fm_squared, p.fx_squared};
+      }
+    }
     std::vector<powder::PowderPeak>& ticks = r.phase_peaks.emplace_back();
     for (const auto& [group, centre] : model.phase(k).positions(local)) {
       powder::PowderPeak tick;
       const PeakGroup& g = model.phase(k).groups()[group];
-      tick.h = {static_cast<float>(g.h[0]), static_cast<float>(g.h[1]), static_cast<float>(g.h[2])};
+      std::array<double, 3> sum{};
+      tick.h = distinct[g.reflections.front()];
+      for (std::size_t m : g.reflections) {
+        tick.h = std::max(tick.h, distinct[m]);
+        for (std::size_t i = 0; i < 3; ++i) sum[i] += parts[m][i];
+      }
       tick.two_theta = static_cast<float>(centre - fit.zero_shift);
       tick.wavelength = static_cast<float>(values[ParameterIndex::wavelength]);
-      (start.xray ? tick.xray : tick.nuclear) = static_cast<float>(g.weight);
+      const double theta = tick.two_theta * std::numbers::pi / 360;
+      const double lorentz = 1 / (std::sin(theta) * std::sin(theta) * std::cos(theta));
+      tick.fn_squared = static_cast<float>(sum[0]);
+      tick.fm_squared = static_cast<float>(sum[1]);
+      tick.fx_squared = static_cast<float>(sum[2]);
+      tick.nuclear = static_cast<float>(sum[0] * lorentz);
+      tick.magnetic = static_cast<float>(sum[1] * lorentz);
+      tick.xray = static_cast<float>(sum[2] * lorentz * start.polarisation.factor(std::cos(2 * theta)));
       ticks.push_back(tick);
     }
   }

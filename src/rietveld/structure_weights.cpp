@@ -20,4 +20,14 @@ std::vector<double> StructureWeights::at(std::span<const double> values) {
   return weights;
 }
 
+std::vector<std::array<double, 3>> StructureWeights::parts(std::span<const double> values) {
+  powder::set_crystal(crystal_, structure_.crystal_at(values));
+  std::vector<std::array<double, 3>> parts;
+  parts.reserve(hkl_.size());
+  powder::for_each_crystal_reflection(crystal_, hkl_, [&](const ReflectionValues& v) {
+    parts.push_back({v.fn_squared, v.fm_squared, v.fx_squared});
+  });
+  return parts;
+}
+
 }  // namespace velmora::rietveld

@@ -4,6 +4,7 @@
 // the one the pattern without a refinement has, to the last bit.
 #pragma once
 
+#include <array>
 #include <span>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ class StructureWeights {
   std::size_t parameters() const { return structure_.size(); }
   // Each reflection's weight, in the order of hkl, at the parameters' values.
   std::vector<double> at(std::span<const double> values);
+  // Each reflection's |Fn|^2, |Fm|^2 and |FX|^2 at the parameters' values.
+  std::vector<std::array<double, 3>> parts(std::span<const double> values);
 
  private:
   PhaseStructure structure_;
