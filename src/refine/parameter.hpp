@@ -31,4 +31,17 @@ struct Parameter {
   double step = 0;         // finite-difference step; 0: chosen from the value and its scale
 };
 
+// A parameter of a name and value, refined or not, within bounds.
+inline Parameter named(std::string name, double value, bool refined,
+                       double lower = -std::numeric_limits<double>::infinity(),
+                       double upper = std::numeric_limits<double>::infinity()) {
+  Parameter p;
+  p.name = std::move(name);
+  p.value = value;
+  p.refined = refined;
+  p.lower = lower;
+  p.upper = upper;
+  return p;
+}
+
 }  // namespace velmora::refine

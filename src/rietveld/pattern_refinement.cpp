@@ -23,15 +23,7 @@ namespace {
 using refine::Parameter;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-Parameter named(std::string name, double value, bool refined, double lower = -kInfinity, double upper = kInfinity) {
-  Parameter p;
-  p.name = std::move(name);
-  p.value = value;
-  p.refined = refined;
-  p.lower = lower;
-  p.upper = upper;
-  return p;
-}
+using refine::named;
 
 // The Caglioti and Lorentzian coefficients of the run's peak shape.
 std::array<double, 5> profile_of(const powder::PeakWidth& width) {

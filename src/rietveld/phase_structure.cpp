@@ -92,16 +92,6 @@ void check_moment_choice(const Crystal& crystal, const std::vector<std::string>&
                           crystal.source + "; moment-sizes keeps the direction that moments would refine, give one");
 }
 
-refine::Parameter parameter(std::string name, double value, bool refined, double lower = -kInfinity,
-                            double upper = kInfinity) {
-  refine::Parameter p;
-  p.name = std::move(name);
-  p.value = value;
-  p.refined = refined;
-  p.lower = lower;
-  p.upper = upper;
-  return p;
-}
 
 }  // namespace
 
@@ -168,7 +158,8 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
       for (std::size_t j = 0; j < 3; ++j) {
         if (f.kind[j] == SiteFreedom::Kind::fixed) continue;
         const auto what = static_cast<What>(j);
-        refine::Parameter p = parameter(base + kSlotNames[j], f.position[j], f.kind[j] == SiteFreedom::Kind::free);
+        refine::Parameter p =
+            refine::named(base + kSlotNames[j], f.position[j], f.kind[j] == SiteFreedom::Kind::free);
         if (lead != s && xyz[lead] && index_of.count({lead, what}) != 0) {
           p.refined = false;
           p.tie = refine::Tie{{{index_of[{lead, what}], 1.0}}, f.position[j] - freedoms_[lead].position[j]};
@@ -190,14 +181,14 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
     }
     const CrystalSite& site = crystal.sites[s];
     if (biso[s]) {
-      refine::Parameter p = parameter(base + "biso", site.biso, true, 0);
+      refine::Parameter p = refine::named(base + "biso", site.biso, true, 0);
       if (lead != s && biso[lead]) {
         p.refined = false;
         p.tie = refine::Tie{{{index_of[{lead, What::biso}], 1.0}}, site.biso - crystal.sites[lead].biso};
       }
       add(What::biso, std::move(p));
     }
-    if (occ[s]) add(What::occ, parameter(base + "occ", site.occ, true, 0, 1));
+    if (occ[s]) add(What::occ, refine::named(base + "occ", site.occ, true, 0, 1));
     if (!site.magnetic) continue;
     const MomentFreedom& m = moments_[s];
     const std::string moment = prefix + "moment." + names[s] + ".";
@@ -208,7 +199,7 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
         powder::fail_powder("--refine moment-sizes: " + crystal.source + ": site " + names[s] +
                             " has a moment of 0, whose direction there is none to keep; refine its components "
                             "with moments");
-      add(What::size, parameter(moment + "size", size, true, 0));
+      add(What::size, refine::named(moment + "size", size, true, 0));
     } else if (moments[s] && m.free_count() > 0) {
       MomentSize& sized = moment_sizes_.emplace_back(MomentSize{moment + "size", s, {-1, -1, -1}});
       std::string nudged;
@@ -223,7 +214,7 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
           value = kMomentNudge;
           nudged += (nudged.empty() ? "" : ", ") + name;
         }
-        add(static_cast<What>(static_cast<std::size_t>(What::mx) + j), parameter(name, value, free));
+        add(static_cast<What>(static_cast<std::size_t>(What::mx) + j), refine::named(name, value, free));
       }
       if (!nudged.empty())
         remarks.note(nudged + " start" + (nudged.find(',') == std::string::npos ? "s" : "") +
@@ -249,7 +240,7 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
     double least = kInfinity;  // no site's B may fall below 0
     for (const CrystalSite& site : crystal.sites) least = std::min(least, site.biso);
     slots_.push_back({0, What::overall_biso});
-    parameters_.push_back(parameter(prefix + "biso.overall", 0, true, crystal.sites.empty() ? 0 : -least));
+    parameters_.push_back(refine::named(prefix + "biso.overall", 0, true, crystal.sites.empty() ? 0 : -least));
   }
   // A mixed site's occupancies keep their sum: its last refined one takes what the others leave.
   for (std::size_t lead = 0; lead < crystal.sites.size(); ++lead) {

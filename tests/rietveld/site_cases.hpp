@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -83,6 +84,15 @@ inline bool same_place(const std::array<double, 3>& a, const std::array<double, 
   for (std::size_t i = 0; i < 3; ++i)
     if (std::abs(a[i] - b[i] - std::round(a[i] - b[i])) > tolerance) return false;
   return true;
+}
+
+// The cases of a table in tests/rietveld: its lines but the blank ones and the comments.
+inline std::vector<std::string> table_rows(const std::string& file) {
+  std::ifstream in(std::string(VELMORA_TESTS_DIR) + "/rietveld/" + file);
+  std::vector<std::string> rows;
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty() && line[0] != '#') rows.push_back(line);
+  return rows;
 }
 
 // A number or a fraction p/q.

@@ -21,12 +21,9 @@ using testing::same_place;
 using testing::crystal_of;
 
 TEST(SiteFreedom, EachWyckoffPositionLeavesItsOwnCoordinatesFree) {
-  std::ifstream rows(std::string(VELMORA_TESTS_DIR) + "/rietveld/site_freedoms.txt");
-  ASSERT_TRUE(rows) << "site_freedoms.txt";
-  std::string line;
-  int cases = 0;
-  while (std::getline(rows, line)) {
-    if (line.empty() || line[0] == '#') continue;
+  const std::vector<std::string> rows = testing::table_rows("site_freedoms.txt");
+  ASSERT_GE(rows.size(), 16u) << "site_freedoms.txt";
+  for (const std::string& line : rows) {
     std::istringstream in(line);
     std::string name, generators;
     std::array<double, 3> x{};
@@ -68,9 +65,7 @@ TEST(SiteFreedom, EachWyckoffPositionLeavesItsOwnCoordinatesFree) {
       });
       EXPECT_TRUE(an_image) << name << ": an atom left its site's orbit";
     }
-    ++cases;
   }
-  EXPECT_GE(cases, 16);
 }
 
 TEST(SiteFreedom, AnAtomNoOperationMakesIsNamed) {
