@@ -70,7 +70,7 @@ void read_sites(cif::Block& block, CifStructure& s, Warnings& warnings) {
   const Place place{s.source,
                     table.loop_item != nullptr ? table.loop_item : &block.items.at(table.positions[0])};
   const std::map<std::string, int> type_charges = charges_of_types(block);
-  const std::map<std::string, double> b_eq = equivalent_b(block, s);
+  const std::map<std::string, AnisotropicDisplacement> anisotropic = anisotropic_displacements(block, s);
   for (int i = 0; i < static_cast<int>(table.length()); ++i) {
     cif::Table::Row row = table[i];
     const std::string where = table.loop_item != nullptr ? place.row(i) : place.line();
@@ -111,12 +111,13 @@ void read_sites(cif::Block& block, CifStructure& s, Warnings& warnings) {
           about + "B = 8 pi^2 U of _atom_site_U_iso_or_equiv", row[kU]);
     } else if (row.has2(kB)) {
       site.biso = number_or_fail(row[kB], where, about + "_atom_site_B_iso_or_equiv");
-    } else if (auto found = b_eq.find(site.label); found != b_eq.end()) {
-      site.biso = found->second;
+    } else if (auto found = anisotropic.find(site.label); found != anisotropic.end()) {
+      site.biso = found->second.b_eq;
       warnings.add(s.source + ": B is the isotropic equivalent of the anisotropic displacements", site.label);
     } else {
       warnings.add(s.source + ": B = 0 for atoms without U_iso_or_equiv or B_iso_or_equiv", site.label);
     }
+    if (auto found = anisotropic.find(site.label); found != anisotropic.end()) site.uaniso = found->second.u;
     warn_implausible_b(site, row.has2(kU) ? "U" : row.has2(kB) ? "B" : "", s.source, warnings);
     s.sites.push_back(site);
   }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <gemmi/elem.hpp>
 #include <gemmi/unitcell.hpp>
 #include <string>
@@ -29,6 +30,9 @@ struct CifSite {
   std::array<double, 3> fract{};
   double occ = 1.0;
   double biso = 0.0;  // B = 8 pi^2 U, in square angstroms
+  // U11 U22 U33 U12 U13 U23 (square angstroms) when the file gives them; biso is then their B_eq
+  // unless it gives an isotropic value too.
+  std::optional<std::array<double, 6>> uaniso;
   bool magnetic = false;
   // Components along the unit vectors a/|a|, b/|b|, c/|c|, in Bohr magnetons.
   std::array<double, 3> moment{};

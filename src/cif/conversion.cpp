@@ -141,6 +141,7 @@ CrystalSite crystal_site(const CifSite& site, const SiteLabel& label) {
   out.xyz = site.fract;
   out.occ = site.occ;
   out.biso = site.biso;
+  out.uaniso = site.uaniso;
   out.magnetic = site.magnetic;
   out.moment = site.moment;
   return out;

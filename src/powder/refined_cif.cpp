@@ -13,6 +13,7 @@
 
 #include "model/cartesian_moment.hpp"
 #include "numbers/shortest_text.hpp"
+#include "rietveld/displacement_freedom.hpp"
 #include "rietveld/esd_text.hpp"
 #include "rietveld/moment_freedom.hpp"
 #include "rietveld/phase_structure.hpp"
@@ -86,6 +87,19 @@ TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r,
       for (const CrystalAtom& atom : crystal.atoms) write_site(atom.site, atom.xyz);
     } else {
       for (std::size_t s = 0; s < crystal.sites.size(); ++s) write_site(s, crystal.sites[s].xyz);
+    }
+    if (std::any_of(crystal.sites.begin(), crystal.sites.end(), [](const CrystalSite& site) { return site.uaniso; })) {
+      out.add("loop_\n_atom_site_aniso_label\n_atom_site_aniso_U_11\n_atom_site_aniso_U_22\n"
+              "_atom_site_aniso_U_33\n_atom_site_aniso_U_12\n_atom_site_aniso_U_13\n_atom_site_aniso_U_23\n");
+      for (std::size_t s = 0; s < crystal.sites.size(); ++s) {
+        if (!crystal.sites[s].uaniso) continue;
+        std::string row = cif_token(names[s]);
+        for (std::size_t j = 0; j < 6; ++j) {
+          row += ' ';
+          row += value("site." + names[s] + "." + rietveld::kDisplacementNames[j], (*crystal.sites[s].uaniso)[j]);
+        }
+        out.add(row + "\n");
+      }
     }
     if (magnetic) {
       out.add("loop_\n_atom_site_moment.label\n_atom_site_moment.crystalaxis_x\n_atom_site_moment.crystalaxis_y\n"

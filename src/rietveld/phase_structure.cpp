@@ -21,7 +21,7 @@ namespace {
 using What = StructureSlot::What;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr std::array<const char*, 5> kSlotNames = {"x", "y", "z", "biso", "occ"};
-constexpr double kCoordinateStep = 2e-4, kBisoStep = 1e-2, kOccupancyStep = 1e-3, kMomentStep = 2e-2;
+constexpr double kCoordinateStep = 2e-4, kBisoStep = 1e-2, kOccupancyStep = 1e-3, kMomentStep = 2e-2, kUStep = 1e-4;
 // |F|^2 is even in each moment component, so at 0 its derivatives by one
 // vanish and a refinement could never move it: a free component starts here.
 constexpr double kMomentNudge = 0.1;
@@ -64,6 +64,37 @@ std::vector<bool> chosen_sites(const Crystal& crystal, const std::vector<std::st
                           " has no site labelled " + name + " and none of element " + name + "; its sites are " + all);
     }
   }
+  return chosen;
+}
+
+// The sites whose U_ij are refined: those the choice names (each must give
+// them), else every site that gives them; their B is then B_eq, refined
+// through them, so B asked for by "all" gives way and B asked for by name is
+// refused beside them.
+std::vector<bool> anisotropic_sites(const Crystal& crystal, const std::vector<std::string>& names,
+                                    const RefineChoice& choice, std::vector<bool>& biso) {
+  std::vector<bool> chosen = chosen_sites(crystal, names, choice, ParameterGroup::uaniso, "uaniso");
+  if (!choice.has(ParameterGroup::uaniso)) return chosen;
+  const bool listed = choice.sites.count(ParameterGroup::uaniso) != 0;
+  bool any = false;
+  for (std::size_t s = 0; s < crystal.sites.size(); ++s) {
+    if (!chosen[s]) continue;
+    if (!crystal.sites[s].uaniso) {
+      if (listed)
+        powder::fail_powder("--refine uaniso:" + names[s] + ": " + crystal.source + " gives no anisotropic "
+                            "displacements (_atom_site_aniso_U_11 ...) of site " + names[s] + "; refine its biso");
+      chosen[s] = false;
+      continue;
+    }
+    any = true;
+    if (biso[s] && !choice.biso_by_all)
+      powder::fail_powder("--refine biso and uaniso: both choose site " + names[s] + " of " + crystal.source +
+                          ", whose B is the equivalent of its U_ij; give one");
+    biso[s] = false;
+  }
+  if (!any)
+    powder::fail_powder("--refine uaniso: " + crystal.source + " gives no anisotropic displacements "
+                        "(_atom_site_aniso_U_11 ...) to refine");
   return chosen;
 }
 
@@ -118,11 +149,13 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
   freedoms_ = std::move(*freedoms);
   const std::vector<std::string> names = site_names(crystal);
   std::vector<bool> xyz = chosen_sites(crystal, names, choice, ParameterGroup::xyz, "xyz");
-  const std::vector<bool> biso = chosen_sites(crystal, names, choice, ParameterGroup::biso, "biso");
+  std::vector<bool> biso = chosen_sites(crystal, names, choice, ParameterGroup::biso, "biso");
+  const std::vector<bool> uaniso = anisotropic_sites(crystal, names, choice, biso);
   const std::vector<bool> occ = chosen_sites(crystal, names, choice, ParameterGroup::occupancy, "occupancy");
   const std::vector<bool> moments = chosen_sites(crystal, names, choice, ParameterGroup::moments, "moments");
   const std::vector<bool> sizes = chosen_sites(crystal, names, choice, ParameterGroup::moment_sizes, "moment-sizes");
   moments_ = moment_freedoms(crystal, freedoms_);
+  displacements_.resize(crystal.sites.size());
   check_moment_choice(crystal, names, choice, moments, sizes);
   if (crystal.operations.empty() && std::find(xyz.begin(), xyz.end(), true) != xyz.end()) {
     if (choice.xyz_by_all) {
@@ -189,6 +222,23 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
       add(What::biso, std::move(p));
     }
     if (occ[s]) add(What::occ, refine::named(base + "occ", site.occ, true, 0, 1));
+    if (uaniso[s]) {
+      const DisplacementFreedom& d = displacements_[s].emplace(displacement_freedom(crystal, f, *site.uaniso));
+      std::array<std::size_t, 6> slot{};
+      for (std::size_t j = 0; j < 6; ++j) {
+        if (d.kind[j] == DisplacementFreedom::Kind::fixed) continue;
+        slot[j] = slots_.size();
+        add(static_cast<What>(static_cast<std::size_t>(What::u11) + j),
+            refine::named(base + kDisplacementNames[j], d.start[j], d.kind[j] == DisplacementFreedom::Kind::free));
+      }
+      for (std::size_t j = 0; j < 6; ++j) {
+        if (d.kind[j] != DisplacementFreedom::Kind::tied) continue;
+        refine::Tie tie{{}, 0.0};
+        for (std::size_t k = 0; k < 6; ++k)
+          if (d.follows[j][k] != 0) tie.terms.emplace_back(slot[k], d.follows[j][k]);
+        parameters_[slot[j]].tie = tie;
+      }
+    }
     if (!site.magnetic) continue;
     const MomentFreedom& m = moments_[s];
     const std::string moment = prefix + "moment." + names[s] + ".";
@@ -292,6 +342,14 @@ Crystal PhaseStructure::crystal_at(std::span<const double> values) const {
       case What::overall_biso:
         for (CrystalSite& each : c.sites) each.biso += values[m];
         break;
+      case What::u11:
+      case What::u22:
+      case What::u33:
+      case What::u12:
+      case What::u13:
+      case What::u23:
+        (*site.uaniso)[static_cast<std::size_t>(slot.what) - static_cast<std::size_t>(What::u11)] = values[m];
+        break;
       case What::mx:
       case What::my:
       case What::mz:
@@ -313,6 +371,13 @@ Crystal PhaseStructure::crystal_at(std::span<const double> values) const {
       freedoms_[s].move_atoms(positions[s], c.atoms);
       c.sites[s].xyz = positions[s];
     }
+  for (std::size_t s = 0; s < c.sites.size(); ++s)
+    if (displacements_[s]) {
+      // The U_ij the symmetry fixes at 0 stay so; the tied ones came with the values.
+      for (std::size_t j = 0; j < 6; ++j)
+        if (displacements_[s]->kind[j] == DisplacementFreedom::Kind::fixed) (*c.sites[s].uaniso)[j] = 0;
+      c.sites[s].biso = equivalent_b(c.cell, *c.sites[s].uaniso);
+    }
   for (std::size_t s = 0; s < c.sites.size(); ++s) {
     // At its start a moment keeps the atoms' values to the last bit.
     if (moments[s] == moments_[s].start) continue;
@@ -320,6 +385,21 @@ Crystal PhaseStructure::crystal_at(std::span<const double> values) const {
     c.sites[s].moment = moments[s];
   }
   return c;
+}
+
+bool PhaseStructure::anisotropic() const {
+  return std::any_of(displacements_.begin(), displacements_.end(),
+                     [](const std::optional<DisplacementFreedom>& d) { return d.has_value(); });
+}
+
+std::vector<std::optional<Covariance>> PhaseStructure::atom_covariances(const Crystal& c) const {
+  std::vector<std::optional<Covariance>> each(c.atoms.size());
+  for (std::size_t s = 0; s < c.sites.size(); ++s) {
+    if (!displacements_[s]) continue;
+    const Covariance site = covariance_of(c.cell, *c.sites[s].uaniso);
+    for (const DisplacementFreedom::Image& image : displacements_[s]->images) each[image.atom] = turned(image.rot, site);
+  }
+  return each;
 }
 
 double PhaseStructure::moment_size(const MomentSize& m, std::span<const double> values,
@@ -335,6 +415,13 @@ double PhaseStructure::step(std::size_t m) const {
     case What::biso:
     case What::overall_biso:
       return kBisoStep;
+    case What::u11:
+    case What::u22:
+    case What::u33:
+    case What::u12:
+    case What::u13:
+    case What::u23:
+      return kUStep;
     case What::occ:
       return kOccupancyStep;
     case What::mx:

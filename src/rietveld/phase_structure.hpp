@@ -4,7 +4,8 @@
 // a magnetic site's moment: the components along a/|a|, b/|b|, c/|c| its
 // magnetic site symmetry leaves free ("moment.Mn1.mx"), or its size alone
 // with its direction kept ("moment.Mn1.size"); and one B added to every
-// site's ("biso.overall"). The
+// site's ("biso.overall"); and a site's anisotropic displacements as its
+// site symmetry leaves them free ("site.O3.u11"), in place of its B. The
 // sites of one position that share it (a mixed site) stay together: their
 // occupancies keep the sum they start with, the later ones' coordinates and B
 // follow the first's. The crystal at any values of them is the start with
@@ -12,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,13 +22,14 @@
 #include "model/crystal.hpp"
 #include "refine/parameter.hpp"
 #include "rietveld/refine_choice.hpp"
+#include "rietveld/displacement_freedom.hpp"
 #include "rietveld/moment_freedom.hpp"
 #include "rietveld/site_freedom.hpp"
 
 namespace velmora::rietveld {
 
 struct StructureSlot {
-  enum class What { x, y, z, biso, occ, mx, my, mz, size, overall_biso };
+  enum class What { x, y, z, biso, occ, mx, my, mz, size, overall_biso, u11, u22, u33, u12, u13, u23 };
   std::size_t site = 0;
   What what = What::x;
 };
@@ -57,6 +60,11 @@ class PhaseStructure {
   double step(std::size_t m) const;
   const Crystal& start() const { return start_; }
   const std::vector<MomentSize>& moment_sizes() const { return moment_sizes_; }
+  // Whether some site's U_ij are refined: its atoms' Debye-Waller factors then differ by reflection.
+  bool anisotropic() const;
+  // Each atom's covariance of displacements in crystal c (crystal_at), for the atoms of the sites
+  // whose U_ij are refined; none for the others, which keep their B.
+  std::vector<std::optional<Covariance>> atom_covariances(const Crystal& c) const;
   // A moment's size at the values of the parameters, and its derivatives by its components.
   double moment_size(const MomentSize& m, std::span<const double> values, std::array<double, 3>& gradient) const;
 
@@ -67,6 +75,7 @@ class PhaseStructure {
   std::vector<SiteFreedom> freedoms_;
   std::vector<MomentFreedom> moments_;
   std::vector<MomentSize> moment_sizes_;
+  std::vector<std::optional<DisplacementFreedom>> displacements_;  // by site: those whose U_ij are refined
   std::vector<StructureSlot> slots_;
   std::vector<refine::Parameter> parameters_;  // ties by index within the block
 };

@@ -8,7 +8,7 @@
 namespace velmora::rietveld {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, ParameterGroup>, 16> kNames = {{
+constexpr std::array<std::pair<std::string_view, ParameterGroup>, 17> kNames = {{
     {"scale", ParameterGroup::scale},
     {"background", ParameterGroup::background},
     {"zero", ParameterGroup::zero},
@@ -22,6 +22,7 @@ constexpr std::array<std::pair<std::string_view, ParameterGroup>, 16> kNames = {
     {"xyz", ParameterGroup::xyz},
     {"biso", ParameterGroup::biso},
     {"overall-biso", ParameterGroup::overall_biso},
+    {"uaniso", ParameterGroup::uaniso},
     {"occupancy", ParameterGroup::occupancy},
     {"moments", ParameterGroup::moments},
     {"moment-sizes", ParameterGroup::moment_sizes},
@@ -36,6 +37,7 @@ const std::pair<std::string_view, ParameterGroup>* group_named(std::string_view 
 
 bool is_structure_group(ParameterGroup g) {
   return g == ParameterGroup::xyz || g == ParameterGroup::biso || g == ParameterGroup::overall_biso ||
+         g == ParameterGroup::uaniso ||
          g == ParameterGroup::occupancy ||
          g == ParameterGroup::moments || g == ParameterGroup::moment_sizes;
 }
@@ -97,7 +99,7 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
       const std::string_view site = word.substr(colon + 1);
       if (!is_structure_group(known->second) || known->second == ParameterGroup::overall_biso) {
         fault = std::string(name) + " names no sites (" + std::string(word) +
-                "); only xyz, biso, occupancy, moments and moment-sizes do";
+                "); only xyz, biso, uaniso, occupancy, moments and moment-sizes do";
         return std::nullopt;
       }
       if (site.empty()) {
@@ -129,7 +131,10 @@ void settle_all(RefineChoice& choice, bool xray) {
   choice.xyz_by_all = !choice.has(ParameterGroup::xyz);
   choice.groups.insert(ParameterGroup::xyz);
   // One overall B asked for stands instead of each site's.
-  if (!choice.has(ParameterGroup::overall_biso)) choice.groups.insert(ParameterGroup::biso);
+  if (!choice.has(ParameterGroup::overall_biso)) {
+    choice.biso_by_all = !choice.has(ParameterGroup::biso);
+    choice.groups.insert(ParameterGroup::biso);
+  }
   // Neutrons see the moments; a site whose size alone is asked for keeps its direction.
   if (xray) return;
   choice.moments_by_all = !choice.has(ParameterGroup::moments);

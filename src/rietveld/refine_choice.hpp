@@ -15,11 +15,11 @@ namespace velmora::rietveld {
 
 enum class ParameterGroup {
   scale, background, zero, cell, wavelength, displacement, transparency, profile, asymmetry, axial,
-  xyz, biso, overall_biso, occupancy, moments, moment_sizes
+  xyz, biso, overall_biso, uaniso, occupancy, moments, moment_sizes
 };
 
 // The groups of the structure: each site's free coordinates, its B, one B
-// added to every site's, its occupancy, its moment's free components or its
+// added to every site's, its anisotropic displacements, its occupancy, its moment's free components or its
 // moment's size alone.
 bool is_structure_group(ParameterGroup g);
 
@@ -34,6 +34,7 @@ struct RefineChoice {
   std::map<ParameterGroup, std::vector<std::string>> sites;
   bool xyz_by_all = false;  // the positions come from "all", not from their own name
   bool moments_by_all = false;  // and the moments likewise
+  bool biso_by_all = false;  // and each site's B (which a site's refined U_ij then take the place of)
   // Parameters held at their start by name ("site.O3.y"), whatever their groups refine.
   std::vector<std::string> fixed;
 

@@ -56,12 +56,13 @@ std::string position_text(const std::array<double, 3>& x) {
 
 }  // namespace
 
-ComponentFreedom freedom_of(std::vector<std::array<double, 3>> rows) {
-  ComponentFreedom f;
-  constexpr std::array<std::size_t, 3> kPivotOrder = {2, 1, 0};
+template <std::size_t N>
+LinearFreedom<N> freedom_of(std::vector<std::array<double, N>> rows, const std::array<std::size_t, N>& pivot_order) {
+  using Kind = typename LinearFreedom<N>::Kind;
+  LinearFreedom<N> f;
   std::vector<std::size_t> pivots;  // the column of each reduced row, in row order
   std::size_t next = 0;
-  for (std::size_t column : kPivotOrder) {
+  for (std::size_t column : pivot_order) {
     std::size_t best = next;
     for (std::size_t r = next; r < rows.size(); ++r)
       if (std::abs(rows[r][column]) > std::abs(rows[best][column])) best = r;
@@ -72,28 +73,37 @@ ComponentFreedom freedom_of(std::vector<std::array<double, 3>> rows) {
     for (std::size_t r = 0; r < rows.size(); ++r)
       if (r != next && rows[r][column] != 0) {
         const double factor = rows[r][column];
-        for (std::size_t k = 0; k < 3; ++k) rows[r][k] -= factor * rows[next][k];
+        for (std::size_t k = 0; k < N; ++k) rows[r][k] -= factor * rows[next][k];
       }
     pivots.push_back(column);
     ++next;
   }
-  f.kind.fill(ComponentFreedom::Kind::free);
+  f.kind.fill(Kind::free);
   for (std::size_t r = 0; r < pivots.size(); ++r) {
     const std::size_t j = pivots[r];
     bool tied = false;
-    for (std::size_t k = 0; k < 3; ++k)
+    for (std::size_t k = 0; k < N; ++k)
       if (k != j && std::abs(rows[r][k]) > 1e-9) {
         f.follows[j][k] = -rows[r][k];
         tied = true;
       }
-    f.kind[j] = tied ? ComponentFreedom::Kind::tied : ComponentFreedom::Kind::fixed;
+    f.kind[j] = tied ? Kind::tied : Kind::fixed;
   }
   return f;
 }
 
-int ComponentFreedom::free_count() const {
+ComponentFreedom freedom_of(std::vector<std::array<double, 3>> rows) {
+  return freedom_of<3>(std::move(rows), {2, 1, 0});
+}
+
+template <std::size_t N>
+int LinearFreedom<N>::free_count() const {
   return static_cast<int>(std::count(kind.begin(), kind.end(), Kind::free));
 }
+
+template struct LinearFreedom<3>;
+template struct LinearFreedom<6>;
+template LinearFreedom<6> freedom_of<6>(std::vector<std::array<double, 6>>, const std::array<std::size_t, 6>&);
 
 void SiteFreedom::move_atoms(const std::array<double, 3>& xyz, std::vector<CrystalAtom>& atoms) const {
   const std::array<double, 3> d = {xyz[0] - position[0], xyz[1] - position[1], xyz[2] - position[2]};

@@ -26,20 +26,27 @@ struct SiteImage {
   std::array<double, 3> start{};  // where the atom is with the site at its position
 };
 
-// Which of three components linear constraints leave free, which follow the
+// Which of N components linear constraints leave free, which follow the
 // free ones and which they fix.
-struct ComponentFreedom {
+template <std::size_t N>
+struct LinearFreedom {
   enum class Kind { free, tied, fixed };
-  std::array<Kind, 3> kind{};
+  std::array<Kind, N> kind{};
   // For a tied component j: v_j = v0_j + sum over free k of follows[j][k] (v_k - v0_k).
-  std::array<std::array<double, 3>, 3> follows{};
+  std::array<std::array<double, N>, N> follows{};
 
   int free_count() const;
 };
+using ComponentFreedom = LinearFreedom<3>;
 
-// The freedom the constraints rows . v = 0 leave, pivots taken on the third
-// component before the second before the first, so that the one left free is
-// the first a table of Wyckoff positions names (x x x, x 2x z).
+// The freedom the constraints rows . v = 0 leave, pivots taken on the
+// components in pivot_order, so that those left free are the ones a table of
+// Wyckoff positions names.
+template <std::size_t N>
+LinearFreedom<N> freedom_of(std::vector<std::array<double, N>> rows, const std::array<std::size_t, N>& pivot_order);
+
+// For three components, pivots on the third before the second before the
+// first: x x x, x 2x z.
 ComponentFreedom freedom_of(std::vector<std::array<double, 3>> rows);
 
 struct SiteFreedom : ComponentFreedom {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ class StructureWeights {
   std::vector<std::array<double, 3>> parts(std::span<const double> values);
 
  private:
+  // Each reflection's values, in the order of hkl, for the crystal at the values.
+  void each_reflection(std::span<const double> values, const std::function<void(const ReflectionValues&)>& take);
+
   PhaseStructure structure_;
   powder::VelmoraCrystal crystal_;
   std::vector<Reflection> hkl_;

@@ -374,6 +374,10 @@ REFINEMENTS = [
     # every B 0.25 below the made one's: an overall B makes it up
     ("corundum", 0.998, 0.8, "scale,background,zero,cell,profile,overall-biso",
      [("Al1", "Al", 0, 0, 0.35216, 0.03), ("O1", "O", 0.30624, 0, 0.25, 0.08)]),
+    # anisotropic displacements refined from isotropic ones, under the sites' symmetry (U11 = U22, U13 = U23 = 0)
+    ("rutile", 1.001, 1.0, "scale,background,zero,cell,profile,uaniso",
+     [("Ti1", "Ti", 0, 0, 0, 0.43), ("O1", "O", 0.30478, 0.30478, 0, 0.39)],
+     {"Ti1": (0.0054, 0.0054, 0.0054, 0, 0, 0), "O1": (0.0049, 0.0049, 0.0049, 0, 0, 0)}),
 ]
 
 
@@ -399,11 +403,12 @@ def check_refine():
             start = [v * off for v in m["cell"][:3]] + list(m["cell"][3:])
             groups, _, le_bail = groups.partition(" ")
             atoms = start_atoms[0] if start_atoms else m["atoms"]
+            start_u = start_atoms[1] if len(start_atoms) > 1 else None
             if le_bail:
                 atoms = [(label, atoms[(j + 1) % len(atoms)][1], x, y, z, 3.0)
                          for j, (label, _, x, y, z, _) in enumerate(atoms)]
             with open(os.path.join(scratch, "start.cif"), "w") as f:
-                f.write(made.cif_text(name, start, atoms))
+                f.write(made.cif_text(name, start, atoms, start_u))
             options = made.velmora_options(name)
             options[-1] = ",".join(str(v * widths) for v in m["profile"][1])
             expected = {}
@@ -440,6 +445,9 @@ def check_refine():
                         **({"axial.S_L": m["axial"][0], "axial.H_L": m["axial"][1]} if "axial" in m else {})}
             for a in m["atoms"] if start_atoms else []:
                 expected |= {f"site.{a[0]}.{k}": v for k, v in zip(("x", "y", "z", "biso", "occ"), a[2:6] + (made.occupancy(a),))}
+            for label, u in m.get("uaniso", {}).items() if start_u else []:
+                expected |= {f"site.{label}.u{ij}": v for ij, v in zip(("11", "22", "33", "12", "13", "23"), u)}
+                expected.pop(f"site.{label}.biso", None)  # B_eq, no parameter of its own
             if "overall-biso" in groups:
                 expected["biso.overall"] = m["atoms"][0][5] - start_atoms[0][0][5]
             if start_atoms and not any(k.startswith(("site.", "biso.")) and got[k]["refined"] for k in got):
@@ -481,9 +489,21 @@ def read_back(name, scratch, options, path, got, rwp):
     written_rwp = [line.split()[1] for line in text.splitlines() if line.startswith("_pd_proc_ls_prof_wR_factor ")]
     if not written_rwp or abs(float(written_rwp[0]) / rwp - 1) > 1e-6:
         problems.append(f"{name}: refined.cif gives Rwp {written_rwp}, refined {rwp}")
+    # the anisotropic displacements to their last digit; velmora computes with their B_eq unless they
+    # are refined, which from the refined values moves them no further
+    aniso = text.split("_atom_site_aniso_U_23\n")[1:]
+    for row in aniso[0].split("\n_pd_proc")[0].split("\nloop_")[0].splitlines() if aniso else []:
+        label, *values = row.split()
+        for key, written in zip(("u11", "u22", "u33", "u12", "u13", "u23"), values):
+            p = got.get(f"site.{label}.{key}")
+            digits = written.split("(")[0]
+            last = 10.0 ** -(len(digits.split(".")[1]) if "." in digits else 0)
+            if p and abs(float(digits) - p["value"]) > 0.51 * last:
+                problems.append(f"{name}: refined.cif writes site.{label}.{key} {written}, refined {p['value']}")
+    again_refined = ["--refine", "scale,background,zero,uaniso"] if aniso else []
     widths = ",".join(str(got[f"profile.{k}"]["value"]) for k in "UVWXY")
     status, _, err = powder("refined.cif", *options[:-1], widths, "--observed", path, "--fit-report", "again.json",
-                            cwd=scratch)
+                            *again_refined, cwd=scratch)
     if status != 0:
         return problems + [f"{name}: refined.cif read back: status {status}, {err}"]
     with open(os.path.join(scratch, "again.json")) as f:

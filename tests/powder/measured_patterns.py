@@ -93,6 +93,14 @@ MATERIALS = {
                ("O3", "O", 0.08103, 0.02708, 0.80905, 1.321)],
         radiation=1.912, profile=("tch", (0.156, -0.456, 0.419, 0.0, 0.092)),
         background=[20, -40, 220], zero=-0.088, height=3e3, range=(10, 155, 0.05), file="anglesite.xye"),
+    # rutile with anisotropic displacements (U11 U22 U33 U12 U13 U23, square angstroms; near
+    # Burdett et al., J. Am. Chem. Soc. 109 (1987) 3639), its B the isotropic equivalents
+    "rutile": dict(
+        cell=(4.59373, 4.59373, 2.95812, 90, 90, 90), group="P 42/m n m",
+        atoms=[("Ti1", "Ti", 0, 0, 0, 0.43), ("O1", "O", 0.30478, 0.30478, 0, 0.39)],
+        uaniso={"Ti1": (0.0064, 0.0064, 0.0035, -0.0004, 0, 0), "O1": (0.0058, 0.0058, 0.0033, -0.0025, 0, 0)},
+        radiation=1.5, profile=("tch", (0.12, -0.3, 0.3, 0.0, 0.06)),
+        background=[10, -30, 150], zero=0.031, height=8e3, range=(12, 158, 0.05), file="rutile.xye"),
     # the same with a tenth of the O3 sites vacant
     "anglesite_vacant": dict(
         cell=(8.47884, 5.39673, 6.95840, 90, 90, 90), group="P n m a",
@@ -112,7 +120,9 @@ def structure(m):
     from cctbx import adptbx, crystal, xray
     from cctbx.array_family import flex
     symmetry = crystal.symmetry(unit_cell=m["cell"], space_group_symbol=m["group"])
-    scatterers = flex.xray_scatterer([xray.scatterer(a[0], a[2:5], adptbx.b_as_u(a[5]), occupancy(a), a[1])
+    cell, uaniso = symmetry.unit_cell(), m.get("uaniso", {})
+    scatterers = flex.xray_scatterer([xray.scatterer(a[0], a[2:5], adptbx.u_cif_as_u_star(cell, uaniso[a[0]])
+                                                     if a[0] in uaniso else adptbx.b_as_u(a[5]), occupancy(a), a[1])
                                       for a in m["atoms"]])
     return xray.structure(crystal_symmetry=symmetry, scatterers=scatterers)
 
@@ -250,9 +260,9 @@ def agreement(counts, variance, model, parameters):
     return math.sqrt(np.sum(w * (counts - model) ** 2) / total), math.sqrt((len(counts) - parameters) / total)
 
 
-def cif_text(name, cell=None, atoms=None):
+def cif_text(name, cell=None, atoms=None, uaniso=None):
     """The material's CIF, at its own cell or at another (a refinement's start), with its own
-    atoms or others."""
+    atoms or others, and anisotropic displacements (label: U11 U22 U33 U12 U13 U23) when given."""
     m = MATERIALS[name]
     a, b, c, alpha, beta, gamma = cell or m["cell"]
     group, _, choice = m["group"].partition(" :")
@@ -264,7 +274,10 @@ def cif_text(name, cell=None, atoms=None):
             f"_cell_angle_alpha {alpha}\n_cell_angle_beta {beta}\n_cell_angle_gamma {gamma}\n"
             f"_space_group_name_H-M_alt '{group}'{setting}\n"
             "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
-            f"_atom_site_fract_z\n_atom_site_B_iso_or_equiv\n_atom_site_occupancy\n{rows}\n")
+            f"_atom_site_fract_z\n_atom_site_B_iso_or_equiv\n_atom_site_occupancy\n{rows}\n" +
+            ("" if not uaniso else "loop_\n_atom_site_aniso_label\n" +
+             "".join(f"_atom_site_aniso_U_{ij}\n" for ij in ("11", "22", "33", "12", "13", "23")) +
+             "".join(f"{label} " + " ".join(map(str, u)) + "\n" for label, u in uaniso.items())))
 
 
 def write(name, folder, seed=None):

@@ -125,20 +125,27 @@ inline Crystal crystal_of(const std::vector<SymmetryOperation>& group, const std
   return c;
 }
 
-// A letter for a free component, a multiple of one for a component that
-// follows it (2x, -x), '.' for a fixed one: "x 2x .", "mx mx mx".
-inline std::string freedom_text(const ComponentFreedom& f, const std::array<const char*, 3>& names) {
+// A name for a free component, a multiple of one for a component that
+// follows it (2x, -x, 0.5u11), '.' for a fixed one: "x 2x .", "mx mx mx".
+template <std::size_t N>
+std::string freedom_text(const LinearFreedom<N>& f, const std::array<const char*, N>& names) {
+  using Kind = typename LinearFreedom<N>::Kind;
   std::string text;
-  for (std::size_t j = 0; j < 3; ++j) {
+  for (std::size_t j = 0; j < N; ++j) {
     if (!text.empty()) text += ' ';
-    if (f.kind[j] == ComponentFreedom::Kind::free) text += names[j];
-    if (f.kind[j] == ComponentFreedom::Kind::fixed) text += '.';
-    if (f.kind[j] != ComponentFreedom::Kind::tied) continue;
-    for (std::size_t k = 0; k < 3; ++k) {
+    if (f.kind[j] == Kind::free) text += names[j];
+    if (f.kind[j] == Kind::fixed) text += '.';
+    if (f.kind[j] != Kind::tied) continue;
+    for (std::size_t k = 0; k < N; ++k) {
       const double c = f.follows[j][k];
       if (c == 0) continue;
-      if (std::abs(c + 1) < 1e-12) text += '-';
-      else if (std::abs(c - 1) > 1e-12) text += std::to_string(static_cast<int>(std::lround(c)));
+      if (std::abs(c + 1) < 1e-12) {
+        text += '-';
+      } else if (std::abs(c - 1) > 1e-12) {
+        std::ostringstream number;
+        number << std::round(c * 1e6) / 1e6;
+        text += number.str();
+      }
       text += names[k];
     }
   }
