@@ -32,7 +32,9 @@ std::string answer_site_text(const std::string& label) {
   return text.empty() ? "_" : text;
 }
 
-CartesianMoment moment_angles(const gemmi::Vec3& moment) { return velmora::moment_angles({moment.x, moment.y, moment.z}); }
+CartesianMoment moment_angles(const gemmi::Vec3& moment) {
+  return velmora::moment_angles({moment.x, moment.y, moment.z});
+}
 
 std::string answer_text(const Crystal& crystal, const std::vector<Hkl>& reflections) {
   std::string out = float_text(crystal.cell[0]);

@@ -6,9 +6,9 @@
 #pragma once
 
 #include <array>
-#include <optional>
 #include <gemmi/elem.hpp>
 #include <gemmi/unitcell.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 

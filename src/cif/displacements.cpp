@@ -11,7 +11,8 @@ namespace velmora::cif {
 
 namespace cif = gemmi::cif;
 
-std::map<std::string, AnisotropicDisplacement> anisotropic_displacements(cif::Block& block, const CifStructure& s) {
+std::map<std::string, AnisotropicDisplacement> anisotropic_displacements(cif::Block& block,
+                                                                         const CifStructure& s) {
   const gemmi::UnitCell& c = s.cell;
   const double ca = std::cos(gemmi::rad(c.alpha)), cb = std::cos(gemmi::rad(c.beta)),
                cg = std::cos(gemmi::rad(c.gamma));

@@ -107,8 +107,8 @@ void refuse_superspace(cif::Block& block, const CifStructure& s) {
   const bool magnetic = has_tag_starting(block, "_space_group_symop_magn_ssg") ||
                         has_tag_starting(block, "_space_group_magn_ssg");
   bool modulated = false;
-  for (const char* prefix : {"_space_group_symop_ssg", "_space_group_ssg", "_cell_wave_vector",
-                             "_atom_site_fourier_wave_vector"})
+  for (const char* prefix :
+       {"_space_group_symop_ssg", "_space_group_ssg", "_cell_wave_vector", "_atom_site_fourier_wave_vector"})
     modulated = modulated || has_tag_starting(block, prefix);
   const std::string where = s.source + ": data_" + block.name;
   if (magnetic || (modulated && has_tag_starting(block, "_atom_site_moment")))

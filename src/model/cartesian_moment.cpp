@@ -32,8 +32,8 @@ CartesianMoment moment_angles(const std::array<double, 3>& moment) {
 std::array<double, 3> moment_components(const CartesianMoment& moment) {
   const double radian = std::numbers::pi / 180;
   const double polar = moment.angle_to_z * radian, azimuth = moment.angle_to_x * radian;
-  return {moment.size * std::sin(polar) * std::cos(azimuth), moment.size * std::sin(polar) * std::sin(azimuth),
-          moment.size * std::cos(polar)};
+  return {moment.size * std::sin(polar) * std::cos(azimuth),
+          moment.size * std::sin(polar) * std::sin(azimuth), moment.size * std::cos(polar)};
 }
 
 }  // namespace velmora

@@ -71,10 +71,10 @@ void draw_legend(const std::vector<LegendEntry>& entries) {
     opts.push_back(static_cast<PLINT>(e.key)), colours.push_back(e.colour), texts.push_back(e.text);
   PLFLT width = 0, height = 0;
   pllegend(&width, &height, PL_LEGEND_BACKGROUND | PL_LEGEND_BOUNDING_BOX,
-           PL_POSITION_TOP | PL_POSITION_RIGHT | PL_POSITION_INSIDE | PL_POSITION_VIEWPORT, 0.015, 0.025, 0.06,
-           kPaper, kInk, 1, n, 1, n, opts.data(), 1.0, 0.9, 2.0, 0.0, ink.data(), texts.data(),
-           colours.data(), zeros.data(), ones.data(), ones.data(), colours.data(), styles.data(), widths.data(),
-           colours.data(), mark_scales.data(), symbols_n.data(), symbols.data());
+           PL_POSITION_TOP | PL_POSITION_RIGHT | PL_POSITION_INSIDE | PL_POSITION_VIEWPORT, 0.015, 0.025,
+           0.06, kPaper, kInk, 1, n, 1, n, opts.data(), 1.0, 0.9, 2.0, 0.0, ink.data(), texts.data(),
+           colours.data(), zeros.data(), ones.data(), ones.data(), colours.data(), styles.data(),
+           widths.data(), colours.data(), mark_scales.data(), symbols_n.data(), symbols.data());
 }
 
 enum class Mark { line, points };

@@ -84,22 +84,25 @@ ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& ob
     // a Gaussian law gains the Lorentzian widths, from none.
     if (choice.all && !start.width.tch) {
       const std::array<double, 3> gaussian =
-          start.width.caglioti ? *start.width.caglioti : std::array<double, 3>{0, 0, start.width.fwhm * start.width.fwhm};
+          start.width.caglioti ? *start.width.caglioti
+                               : std::array<double, 3>{0, 0, start.width.fwhm * start.width.fwhm};
       start.width.tch = TchParameters{gaussian[0], gaussian[1], gaussian[2], 0, 0};
-      remarks.note("--refine all: the peaks are pseudo-Voigt (Thompson, Cox & Hastings), their Lorentzian widths "
-                   "X Y refined from 0 beside the Gaussian's U V W");
+      remarks.note(
+          "--refine all: the peaks are pseudo-Voigt (Thompson, Cox & Hastings), their Lorentzian widths "
+          "X Y refined from 0 beside the Gaussian's U V W");
     }
     for (std::size_t k = 0; k < phases.size(); ++k) {
       const FitPhase& phase = phases[k];
       std::shared_ptr<rietveld::StructureWeights> structure;
       if (choice.refines_structure())
         structure = std::make_shared<rietveld::StructureWeights>(
-            rietveld::PhaseStructure(phase.crystal, choice, k == 0 ? "" : "phase." + std::to_string(k + 1) + ".",
-                                     remarks),
+            rietveld::PhaseStructure(phase.crystal, choice,
+                                     k == 0 ? "" : "phase." + std::to_string(k + 1) + ".", remarks),
             powder_tables_folder(options.tables), rietveld::distinct_reflections(phase.peaks),
             kind == Intensity::xray);
       start.phases.push_back({phase.peaks, phase.crystal.cell,
-                              rietveld::cell_freedom(phase.crystal.cell, phase.crystal.operations), structure});
+                              rietveld::cell_freedom(phase.crystal.cell, phase.crystal.operations),
+                              structure});
     }
     out.refinement = rietveld::refine_pattern(observed, start, choice);
     out.fit = out.refinement->fit;

@@ -165,13 +165,15 @@ std::string powder_usage_text() {
          "  --wavelength L        wavelength in angstroms; a list L1:R1,L2:R2 adds lines of intensity\n"
          "                        ratio R to the first (1.540598,1.544426:0.5)\n"
          "  --source ANODE        a laboratory tube: K-alpha1 and K-alpha2 (ratio 0.5), X-rays by default\n"
-         "  --instrument FILE     a GSAS instrument parameter file (.prm): radiation, wavelengths, zero shift\n"
+         "  --instrument FILE     a GSAS instrument parameter file (.prm): radiation, wavelengths, zero "
+         "shift\n"
          "                        (the fit's starting value), X-ray polarisation and profile 1, 2 or 3;\n"
          "                        --wavelength, --source, a width or --polarisation given beside it wins\n"
          "  --tables DIR          the folder of velmora's three tables (default: the working directory when\n"
          "                        it has them, else the installed data folder)\n"
          "  --two-theta F:T:S     the pattern's grid in degrees (default: around every peak, step 0.02)\n"
-         "  --fwhm W              Gaussian peaks of width W in degrees of 2theta (default 0.3; a fit given no\n"
+         "  --fwhm W              Gaussian peaks of width W in degrees of 2theta (default 0.3; a fit given "
+         "no\n"
          "                        width: 0.1 for X-rays, 0.3 for neutrons, with a note)\n"
          "  --caglioti U,V,W      Gaussian width from FWHM^2 = U tan^2(theta) + V tan(theta) + W\n"
          "  --tch U,V,W,X,Y       pseudo-Voigt peaks (Thompson-Cox-Hastings): Gaussian width from U V W,\n"
@@ -181,12 +183,15 @@ std::string powder_usage_text() {
          "  --polarisation P      the fraction of the X-ray beam polarised perpendicular to the diffraction\n"
          "                        plane: 0.5 unpolarised (default), 1 / (1 + cos^2 2theta_m) after a mosaic\n"
          "                        monochromator at 2theta_m, near 1 for synchrotron radiation\n"
-         "  --answer-hkl          the answer file's own reflections (default: every h k l the range reaches)\n"
+         "  --answer-hkl          the answer file's own reflections (default: every h k l the range "
+         "reaches)\n"
          "  --dmin D              reflections down to d = D angstroms (default: what the range reaches)\n"
          "  --block NAME          a CIF's data block, as velmora-cif takes it\n"
-         "  --ion NAME=ION        for a CIF, the table label of an element or site, as velmora-cif takes it;\n"
+         "  --ion NAME=ION        for a CIF, the table label of an element or site, as velmora-cif takes "
+         "it;\n"
          "                        for an answer file, the ion of magnetic_form_factors.csv for the magnetic\n"
-         "                        atoms of a label (--ion Irx=Ir0:6s1, where the ion has several configurations)\n"
+         "                        atoms of a label (--ion Irx=Ir0:6s1, where the ion has several "
+         "configurations)\n"
          "  --magnetic-model M    the magnetic form factor: j0 (default), velmora's <j0> where its table\n"
          "                        has the atom's label, else <j0> of magnetic_form_factors.csv; dipole,\n"
          "                        <j0> + (2/g - 1) <j2> with g from the ion's term\n"
@@ -242,12 +247,32 @@ std::string powder_usage_text() {
 namespace {
 
 std::vector<frontend::OptionSpec> options_with_shared() {
-  std::vector<frontend::OptionSpec> options = {
-      {"--wavelength"}, {"--two-theta"}, {"--fwhm"}, {"--caglioti"}, {"--csv"}, {"--reflections"},
-      {"--plot"}, {"--radiation"}, {"--source"}, {"--tch"}, {"--observed"}, {"--fit-report"}, {"--refined-cif"},
-      {"--xy"}, {"--background-terms"}, {"--zero-range"}, {"--refine"}, {"--phase", true, true}, {"--axis"}, {"--label-peaks"},
-      {"--exclude", true, true}, {"--fix", true, true},
-      {"--instrument"}, {"--polarisation"}, {"--answer-hkl", false}, {"--le-bail", false}};
+  std::vector<frontend::OptionSpec> options = {{"--wavelength"},
+                                               {"--two-theta"},
+                                               {"--fwhm"},
+                                               {"--caglioti"},
+                                               {"--csv"},
+                                               {"--reflections"},
+                                               {"--plot"},
+                                               {"--radiation"},
+                                               {"--source"},
+                                               {"--tch"},
+                                               {"--observed"},
+                                               {"--fit-report"},
+                                               {"--refined-cif"},
+                                               {"--xy"},
+                                               {"--background-terms"},
+                                               {"--zero-range"},
+                                               {"--refine"},
+                                               {"--phase", true, true},
+                                               {"--axis"},
+                                               {"--label-peaks"},
+                                               {"--exclude", true, true},
+                                               {"--fix", true, true},
+                                               {"--instrument"},
+                                               {"--polarisation"},
+                                               {"--answer-hkl", false},
+                                               {"--le-bail", false}};
   for (frontend::OptionSpec& shared : frontend::shared_option_specs()) options.push_back(std::move(shared));
   return options;
 }
@@ -366,7 +391,8 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
   options.fit_report = given["--fit-report"];
   options.refined_cif = given["--refined-cif"];
   if (!options.refined_cif.empty() && given.count("--refine") == 0 && !line.has("--le-bail"))
-    fail_powder("--refined-cif " + options.refined_cif + " needs --refine LIST: it writes the refined structure");
+    fail_powder("--refined-cif " + options.refined_cif +
+                " needs --refine LIST: it writes the refined structure");
   if (!options.observed.empty() && options.grid)
     fail_powder("--two-theta and --observed: the fit is computed on the observed pattern's points; give one of them");
   if (given.count("--background-terms"))
@@ -389,7 +415,8 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
   if (!fixed.empty() && !options.refine)
     fail_powder("--fix " + fixed.front() + " needs --refine LIST: it holds one of the refined parameters");
   for (const std::string& name : fixed) {
-    if (std::find(options.refine->fixed.begin(), options.refine->fixed.end(), name) != options.refine->fixed.end())
+    if (std::find(options.refine->fixed.begin(), options.refine->fixed.end(), name) !=
+        options.refine->fixed.end())
       fail_powder("--fix " + name + " is given twice");
     options.refine->fixed.push_back(name);
   }

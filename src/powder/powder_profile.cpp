@@ -76,9 +76,10 @@ PeakShape PeakWidth::shape_at(const PowderPeak& peak) const {
         gaussian2 == 0.0 && lorentzian > 0.0 ? 0.0 : checked_width(given_by, "--tch", gaussian2, peak);
     // Wider than the pattern, the Lorentzian is no peak, and its fifth power overflows the total width.
     if (!(lorentzian >= 0.0 && lorentzian <= kWidestFwhm))
-      fail_powder((given_by.empty() ? std::string("--tch") : given_by) + ": the Lorentzian width at reflection " +
-                  hkl_text(peak.h) + " (2theta " + shortest_text(peak.two_theta) + " degrees) would be " +
-                  limit_text(lorentzian) + " degrees, not from 0 to " + limit_text(kWidestFwhm));
+      fail_powder((given_by.empty() ? std::string("--tch") : given_by) +
+                  ": the Lorentzian width at reflection " + hkl_text(peak.h) + " (2theta " +
+                  shortest_text(peak.two_theta) + " degrees) would be " + limit_text(lorentzian) +
+                  " degrees, not from 0 to " + limit_text(kWidestFwhm));
     return tch_shape(gaussian, lorentzian);
   }
   if (!caglioti) return {fwhm, 0.0};

@@ -36,7 +36,8 @@ std::string type_symbol(const CrystalSite& site) {
 
 }  // namespace
 
-TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r, const std::string& observed) {
+TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r,
+                     const std::string& observed) {
   return [&start, &r, observed](TextSink& out) {
     const Crystal& crystal = r.crystals.empty() || !r.crystals.front() ? start : *r.crystals.front();
     std::map<std::string, const rietveld::RefinedValue*> by_name;
@@ -50,11 +51,11 @@ TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r,
     };
     out.add("# " + crystal.source + " refined by velmora-powder against " + observed + "\n");
     out.add("data_refined\n");
-    const std::array<const char*, 6> cell_items = {"length_a", "length_b", "length_c",
+    const std::array<const char*, 6> cell_items = {"length_a",    "length_b",   "length_c",
                                                    "angle_alpha", "angle_beta", "angle_gamma"};
     for (std::size_t k = 0; k < 6; ++k)
-      out.add(std::string("_cell_") + cell_items[k] + " " + value(std::string("cell.") + rietveld::kCellNames[k], crystal.cell[k]) +
-              "\n");
+      out.add(std::string("_cell_") + cell_items[k] + " " +
+              value(std::string("cell.") + rietveld::kCellNames[k], crystal.cell[k]) + "\n");
     const bool magnetic = std::any_of(crystal.sites.begin(), crystal.sites.end(),
                                       [](const CrystalSite& site) { return site.magnetic; });
     if (magnetic) {
@@ -68,42 +69,48 @@ TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r,
       if (crystal.operations.empty()) out.add("x,y,z\n");
       for (const SymmetryOperation& op : crystal.operations) out.add(op.op.triplet() + "\n");
     }
-    out.add("loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
-            "_atom_site_fract_z\n_atom_site_occupancy\n_atom_site_B_iso_or_equiv\n");
+    out.add(
+        "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
+        "_atom_site_fract_z\n_atom_site_occupancy\n_atom_site_B_iso_or_equiv\n");
     const std::vector<std::string> names = rietveld::site_names(crystal);
     const auto write_site = [&](std::size_t s, const std::array<double, 3>& xyz) {
       const CrystalSite& site = crystal.sites[s];
       const std::string base = "site." + names[s] + ".";
       // A B that an overall B moved carries its esd.
       const auto overall = by_name.find("biso.overall");
-      const std::string biso = overall != by_name.end() && overall->second->refined && !by_name.count(base + "biso")
-                                   ? rietveld::with_esd(site.biso, overall->second->esd)
-                                   : value(base + "biso", site.biso);
-      out.add(cif_token(names[s]) + " " + cif_token(type_symbol(site)) + " " + value(base + "x", xyz[0]) + " " +
-              value(base + "y", xyz[1]) + " " + value(base + "z", xyz[2]) + " " + value(base + "occ", site.occ) + " " +
-              biso + "\n");
+      const std::string biso =
+          overall != by_name.end() && overall->second->refined && !by_name.count(base + "biso")
+              ? rietveld::with_esd(site.biso, overall->second->esd)
+              : value(base + "biso", site.biso);
+      out.add(cif_token(names[s]) + " " + cif_token(type_symbol(site)) + " " + value(base + "x", xyz[0]) +
+              " " + value(base + "y", xyz[1]) + " " + value(base + "z", xyz[2]) + " " +
+              value(base + "occ", site.occ) + " " + biso + "\n");
     };
     if (crystal.operations.empty()) {
       for (const CrystalAtom& atom : crystal.atoms) write_site(atom.site, atom.xyz);
     } else {
       for (std::size_t s = 0; s < crystal.sites.size(); ++s) write_site(s, crystal.sites[s].xyz);
     }
-    if (std::any_of(crystal.sites.begin(), crystal.sites.end(), [](const CrystalSite& site) { return site.uaniso; })) {
-      out.add("loop_\n_atom_site_aniso_label\n_atom_site_aniso_U_11\n_atom_site_aniso_U_22\n"
-              "_atom_site_aniso_U_33\n_atom_site_aniso_U_12\n_atom_site_aniso_U_13\n_atom_site_aniso_U_23\n");
+    if (std::any_of(crystal.sites.begin(), crystal.sites.end(),
+                    [](const CrystalSite& site) { return site.uaniso; })) {
+      out.add(
+          "loop_\n_atom_site_aniso_label\n_atom_site_aniso_U_11\n_atom_site_aniso_U_22\n"
+          "_atom_site_aniso_U_33\n_atom_site_aniso_U_12\n_atom_site_aniso_U_13\n_atom_site_aniso_U_23\n");
       for (std::size_t s = 0; s < crystal.sites.size(); ++s) {
         if (!crystal.sites[s].uaniso) continue;
         std::string row = cif_token(names[s]);
         for (std::size_t j = 0; j < 6; ++j) {
           row += ' ';
-          row += value("site." + names[s] + "." + rietveld::kDisplacementNames[j], (*crystal.sites[s].uaniso)[j]);
+          row += value("site." + names[s] + "." + rietveld::kDisplacementNames[j],
+                       (*crystal.sites[s].uaniso)[j]);
         }
         out.add(row + "\n");
       }
     }
     if (magnetic) {
-      out.add("loop_\n_atom_site_moment.label\n_atom_site_moment.crystalaxis_x\n_atom_site_moment.crystalaxis_y\n"
-              "_atom_site_moment.crystalaxis_z\n");
+      out.add(
+          "loop_\n_atom_site_moment.label\n_atom_site_moment.crystalaxis_x\n_atom_site_moment.crystalaxis_y\n"
+          "_atom_site_moment.crystalaxis_z\n");
       // A size refined alone scales the components, its esd theirs.
       const auto write_moment = [&](std::size_t s, const std::array<double, 3>& m) {
         const std::string base = "moment." + names[s] + ".";
@@ -133,7 +140,8 @@ TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r,
     out.add("_pd_proc_ls_prof_R_factor " + shortest_text(static_cast<float>(fit.rp)) + "\n");
     out.add("_pd_proc_ls_prof_wR_factor " + shortest_text(static_cast<float>(fit.rwp)) + "\n");
     out.add("_pd_proc_ls_prof_wR_expected " + shortest_text(static_cast<float>(fit.rexp)) + "\n");
-    out.add("_refine_ls_goodness_of_fit_all " + shortest_text(static_cast<float>(std::sqrt(fit.chi2))) + "\n");
+    out.add("_refine_ls_goodness_of_fit_all " + shortest_text(static_cast<float>(std::sqrt(fit.chi2))) +
+            "\n");
     out.add("_refine_ls_number_parameters " + std::to_string(refined) + "\n");
   };
 }

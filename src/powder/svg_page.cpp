@@ -15,8 +15,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "files/pending_outputs.hpp"
 #include "errors/escaping.hpp"
+#include "files/pending_outputs.hpp"
 #include "powder/powder_error.hpp"
 
 namespace velmora::powder {

@@ -369,7 +369,8 @@ PYBIND11_MODULE(velmora, m) {
       "reflections; magnetic_model, g and ions as for read_answers.")
       .def(py::init([](const std::array<double, 6>& cell, const py::sequence& atoms,
                        const std::vector<std::string>& symmetry, const py::object& tables,
-                       const py::object& magnetic_model, const std::map<std::string, double>& g, const std::map<std::string, std::string>& ions) {
+                       const py::object& magnetic_model, const std::map<std::string, double>& g,
+                       const std::map<std::string, std::string>& ions) {
              const auto choices = magnetic_choices(magnetic_model, g, ions);
              std::vector<velmora::python::AtomValues> values;
              for (std::size_t i = 0; i < atoms.size(); ++i) values.push_back(atom_of(atoms[i], i));
@@ -378,7 +379,8 @@ PYBIND11_MODULE(velmora, m) {
            }),
            py::arg("cell"), py::arg("atoms"), py::arg("symmetry") = std::vector<std::string>(),
            py::arg("tables") = py::none(), py::kw_only(), py::arg("magnetic_model") = py::none(),
-           py::arg("g") = std::map<std::string, double>(), py::arg("ions") = std::map<std::string, std::string>())
+           py::arg("g") = std::map<std::string, double>(),
+           py::arg("ions") = std::map<std::string, std::string>())
       .def("reflections", &reflections, py::arg("dmin") = py::none(), py::arg("hkl") = py::none(),
            py::arg("unique") = false,
            "velmora's values as numpy arrays h k l d qx qy qz q fn2 fm2 fx2 (float32: |q| = 2 pi / d in\n"
@@ -412,23 +414,32 @@ PYBIND11_MODULE(velmora, m) {
           "combination TypeError, each naming the argument.")
       .def(
           "refine",
-          [](const StructureModel& s, py::object observed, py::object refine, py::object wavelength, py::object source,
-             py::object instrument, py::object fwhm, py::object caglioti, py::object tch, py::object radiation,
-             py::object background_terms, py::object zero_range, const std::vector<const StructureModel*>& phases,
-             py::object exclude, py::object le_bail, py::object fix) {
+          [](const StructureModel& s, py::object observed, py::object refine, py::object wavelength,
+             py::object source, py::object instrument, py::object fwhm, py::object caglioti, py::object tch,
+             py::object radiation, py::object background_terms, py::object zero_range,
+             const std::vector<const StructureModel*>& phases, py::object exclude, py::object le_bail,
+             py::object fix) {
             velmora::python::FitArguments given{
                 {std::move(wavelength), std::move(source), py::none(), std::move(fwhm), std::move(caglioti),
                  std::move(tch), py::none(), std::move(instrument)},
-                std::move(observed), std::move(refine), std::move(radiation), std::move(background_terms),
-                std::move(zero_range), std::move(exclude), std::move(le_bail), std::move(fix), phases};
+                std::move(observed),
+                std::move(refine),
+                std::move(radiation),
+                std::move(background_terms),
+                std::move(zero_range),
+                std::move(exclude),
+                std::move(le_bail),
+                std::move(fix),
+                phases};
             std::vector<velmora::frontend::Remark> remarks;
             py::dict report = velmora::python::refine_structure(s, given, remarks);
             warn_all(remarks);
             return report;
           },
-          py::arg("observed"), py::arg("refine") = py::none(), py::kw_only(), py::arg("wavelength") = py::none(),
-          py::arg("source") = py::none(), py::arg("instrument") = py::none(), py::arg("fwhm") = py::none(),
-          py::arg("caglioti") = py::none(), py::arg("tch") = py::none(), py::arg("radiation") = py::none(),
+          py::arg("observed"), py::arg("refine") = py::none(), py::kw_only(),
+          py::arg("wavelength") = py::none(), py::arg("source") = py::none(),
+          py::arg("instrument") = py::none(), py::arg("fwhm") = py::none(), py::arg("caglioti") = py::none(),
+          py::arg("tch") = py::none(), py::arg("radiation") = py::none(),
           py::arg("background_terms") = py::none(), py::arg("zero_range") = py::none(),
           py::arg("phases") = std::vector<const StructureModel*>(), py::arg("exclude") = py::none(),
           py::arg("le_bail") = py::none(), py::arg("fix") = py::none(),
@@ -454,9 +465,11 @@ PYBIND11_MODULE(velmora, m) {
             return py::make_tuple(c[0], c[1], c[2], c[3], c[4], c[5]);
           },
           "(a, b, c, alpha, beta, gamma) in angstroms and degrees.")
-      .def_property_readonly("atoms", &atoms_of, "Every atom of the cell, in velmora's order, as velmora.Atom.")
+      .def_property_readonly("atoms", &atoms_of,
+                             "Every atom of the cell, in velmora's order, as velmora.Atom.")
       .def_property_readonly(
-          "operations", [](const StructureModel& s) { return velmora::python::operation_triplets(s.crystal); },
+          "operations",
+          [](const StructureModel& s) { return velmora::python::operation_triplets(s.crystal); },
           "The symmetry operations as triplets (-y,x,z); a time-reversing one ends in ,-1.")
       .def_property_readonly("moments", &moments_of,
                              "Each magnetic atom's moment, in the order of the atoms: (size in Bohr\n"

@@ -55,7 +55,8 @@ std::vector<std::string> names_of(const py::object& given) {
   if (!is_sequence(given)) refuse_kind("fix", "a parameter's name (\"site.O3.y\") or a list of them", given);
   std::vector<std::string> names;
   for (const py::handle item : py::reinterpret_borrow<py::sequence>(given)) {
-    if (!PyUnicode_Check(item.ptr())) refuse_kind("fix", "a parameter's name (\"site.O3.y\") or a list of them", given);
+    if (!PyUnicode_Check(item.ptr()))
+      refuse_kind("fix", "a parameter's name (\"site.O3.y\") or a list of them", given);
     names.push_back(item.cast<std::string>());
   }
   return names;
@@ -121,10 +122,12 @@ void set_fit_options(const FitArguments& given, powder::PowderOptions& options, 
   }
   if (!given.fix.is_none()) {
     if (!options.refine) refuse_value("fix", given.fix, "it holds refined parameters: give refine too");
-    const std::vector<std::string> names =
-        PyUnicode_Check(given.fix.ptr()) ? std::vector<std::string>{given.fix.cast<std::string>()} : names_of(given.fix);
+    const std::vector<std::string> names = PyUnicode_Check(given.fix.ptr())
+                                               ? std::vector<std::string>{given.fix.cast<std::string>()}
+                                               : names_of(given.fix);
     for (const std::string& name : names) {
-      if (std::find(options.refine->fixed.begin(), options.refine->fixed.end(), name) != options.refine->fixed.end())
+      if (std::find(options.refine->fixed.begin(), options.refine->fixed.end(), name) !=
+          options.refine->fixed.end())
         refuse_value("fix", given.fix, name + " is given twice");
       options.refine->fixed.push_back(name);
     }
@@ -151,7 +154,8 @@ py::list parameter_list(const rietveld::PatternRefinement& r) {
 }
 
 // The structure at the refined values: its cell, and its sites and moments where they were refined.
-StructureModel refined_model(const StructureModel& m, const rietveld::PatternRefinement& r, const std::string& source) {
+StructureModel refined_model(const StructureModel& m, const rietveld::PatternRefinement& r,
+                             const std::string& source) {
   Crystal crystal = !r.crystals.empty() && r.crystals.front() ? *r.crystals.front() : m.crystal;
   for (const rietveld::RefinedValue& v : r.values)
     for (std::size_t k = 0; k < 6; ++k)
@@ -175,7 +179,8 @@ py::dict report_of(const powder::ObservedPattern& o, const powder::ObservedFit& 
   if (const auto& r = result.refinement) {
     out["parameters"] = parameter_list(*r);
     py::dict values;
-    for (const rietveld::RefinedValue& v : r->values) values[py::str(v.name)] = py::make_tuple(v.value, v.esd);
+    for (const rietveld::RefinedValue& v : r->values)
+      values[py::str(v.name)] = py::make_tuple(v.value, v.esd);
     out["values"] = values;
     py::list correlations;
     for (const rietveld::NamedCorrelation& c : r->correlations)

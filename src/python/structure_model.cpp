@@ -171,7 +171,8 @@ StructureModel model_from_answers(const std::string& path, const std::string& ta
   return m;
 }
 
-StructureModel model_with_crystal(const StructureModel& m, Crystal crystal, const std::string& refined_against) {
+StructureModel model_with_crystal(const StructureModel& m, Crystal crystal,
+                                  const std::string& refined_against) {
   powder::VelmoraCrystal v;
   v.state = std::make_unique<RunState>(*m.state);
   powder::set_crystal(v, std::move(crystal), m.state->structure.hkl);

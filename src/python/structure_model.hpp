@@ -73,7 +73,8 @@ StructureModel model_from_answers(const std::string& path, const std::string& ta
 
 // The structure with another crystal of the same atoms and tables (a refined
 // one), its run values made anew; refined_against names the measurement.
-StructureModel model_with_crystal(const StructureModel& m, Crystal crystal, const std::string& refined_against);
+StructureModel model_with_crystal(const StructureModel& m, Crystal crystal,
+                                  const std::string& refined_against);
 
 // An atom as Python gives it; a magnetic atom has a moment (size in Bohr
 // magnetons, angle to x and angle to z in degrees, as velmora's dialogue).

@@ -25,7 +25,10 @@ class RefineError : public std::runtime_error {
  public:
   RefineError(Refusal refusal, std::vector<std::size_t> parameters, const std::string& message,
               std::vector<std::size_t> to_hold = {})
-      : std::runtime_error(message), refusal_(refusal), parameters_(std::move(parameters)), to_hold_(std::move(to_hold)) {}
+      : std::runtime_error(message),
+        refusal_(refusal),
+        parameters_(std::move(parameters)),
+        to_hold_(std::move(to_hold)) {}
   Refusal refusal() const { return refusal_; }
   // The parameters concerned, as indices into the refinement's parameter list.
   const std::vector<std::size_t>& parameters() const { return parameters_; }

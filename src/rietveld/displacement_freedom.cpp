@@ -10,7 +10,8 @@
 namespace velmora::rietveld {
 namespace {
 
-constexpr std::array<std::array<std::size_t, 2>, 6> kPairs = {{{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}}};
+constexpr std::array<std::array<std::size_t, 2>, 6> kPairs = {
+    {{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}}};
 
 using Matrix = std::array<std::array<double, 3>, 3>;
 
@@ -18,7 +19,8 @@ Matrix direct_metric(const CellParameters& cell) {
   const double r = std::numbers::pi / 180;
   const double a = cell[0], b = cell[1], c = cell[2];
   const double ca = std::cos(cell[3] * r), cb = std::cos(cell[4] * r), cg = std::cos(cell[5] * r);
-  return {{{a * a, a * b * cg, a * c * cb}, {a * b * cg, b * b, b * c * ca}, {a * c * cb, b * c * ca, c * c}}};
+  return {
+      {{a * a, a * b * cg, a * c * cb}, {a * b * cg, b * b, b * c * ca}, {a * c * cb, b * c * ca, c * c}}};
 }
 
 Matrix inverse(const Matrix& m) {
@@ -80,7 +82,8 @@ double effective_b(const CellParameters& cell, const Covariance& c, const std::a
   return hgh > 0 ? 8 * std::numbers::pi * std::numbers::pi * hch / hgh : 0.0;
 }
 
-DisplacementFreedom displacement_freedom(const Crystal& crystal, const SiteFreedom& site, const std::array<double, 6>& u) {
+DisplacementFreedom displacement_freedom(const Crystal& crystal, const SiteFreedom& site,
+                                         const std::array<double, 6>& u) {
   const std::array<double, 3> star = reciprocal_lengths(crystal.cell);
   std::vector<std::array<double, 6>> rows;
   for (std::size_t o : site.keeping_operations) {

@@ -34,7 +34,8 @@ struct DisplacementFreedom : LinearFreedom<6> {
 
 // The freedom of a site's U_ij from its freedom of position (site_freedoms),
 // starting from u.
-DisplacementFreedom displacement_freedom(const Crystal& crystal, const SiteFreedom& site, const std::array<double, 6>& u);
+DisplacementFreedom displacement_freedom(const Crystal& crystal, const SiteFreedom& site,
+                                         const std::array<double, 6>& u);
 
 // The covariance of fractional displacements of U_ij in the cell, and its isotropic equivalent B.
 Covariance covariance_of(const CellParameters& cell, const std::array<double, 6>& u);

@@ -40,7 +40,8 @@ Matrix3 orthogonalisation(const CellParameters& cell) {
 // The solution of p x = v for an invertible p (Cramer's rule).
 std::array<double, 3> solved(const Matrix3& p, const std::array<double, 3>& v) {
   const auto det = [](const Matrix3& q) {
-    return q[0][0] * (q[1][1] * q[2][2] - q[1][2] * q[2][1]) - q[0][1] * (q[1][0] * q[2][2] - q[1][2] * q[2][0]) +
+    return q[0][0] * (q[1][1] * q[2][2] - q[1][2] * q[2][1]) -
+           q[0][1] * (q[1][0] * q[2][2] - q[1][2] * q[2][0]) +
            q[0][2] * (q[1][0] * q[2][1] - q[1][1] * q[2][0]);
   };
   const double whole = det(p);
@@ -85,7 +86,8 @@ double MomentFreedom::size(const std::array<double, 3>& m, std::array<double, 3>
 }
 
 void MomentFreedom::move_atoms(const std::array<double, 3>& m, std::vector<CrystalAtom>& atoms) const {
-  for (const MomentImage& image : images) atoms[image.atom].moment = moment_angles(applied(image.cartesian, m));
+  for (const MomentImage& image : images)
+    atoms[image.atom].moment = moment_angles(applied(image.cartesian, m));
 }
 
 std::vector<MomentFreedom> moment_freedoms(const Crystal& crystal, const std::vector<SiteFreedom>& sites) {
@@ -111,7 +113,8 @@ std::vector<MomentFreedom> moment_freedoms(const Crystal& crystal, const std::ve
     static_cast<ComponentFreedom&>(f) = freedom_of(std::move(rows));
     f.cartesian = product(orth, to_fractions);
     for (const SiteImage& image : sites[s].images)
-      f.images.push_back({image.atom, product(product(orth, axial_rotation(crystal, image.operation)), to_fractions)});
+      f.images.push_back(
+          {image.atom, product(product(orth, axial_rotation(crystal, image.operation)), to_fractions)});
     // The start from the atom at the site's position (else its first), the
     // components the symmetry fixes or ties made exact.
     const MomentImage* own = &f.images.front();
@@ -121,7 +124,8 @@ std::vector<MomentFreedom> moment_freedoms(const Crystal& crystal, const std::ve
         break;
       }
     f.start = solved(own->cartesian, moment_components(crystal.atoms[own->atom].moment));
-    const double whole = std::sqrt(f.start[0] * f.start[0] + f.start[1] * f.start[1] + f.start[2] * f.start[2]);
+    const double whole =
+        std::sqrt(f.start[0] * f.start[0] + f.start[1] * f.start[1] + f.start[2] * f.start[2]);
     for (double& v : f.start)
       if (std::abs(v) <= 1e-9 * whole) v = 0;
     for (std::size_t j = 0; j < 3; ++j) {

@@ -456,7 +456,8 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
       // A difference within the single-precision rounding of the weights (a
       // millionth of the strongest) is none: at a special position the
       // derivatives vanish, and their rounding must not pass for a signal.
-      const double strongest = std::max(*std::max_element(up.begin(), up.end()), *std::max_element(by.begin(), by.end()));
+      const double strongest =
+          std::max(*std::max_element(up.begin(), up.end()), *std::max_element(by.begin(), by.end()));
       for (std::size_t g = 0; g < by.size(); ++g)
         by[g] = std::abs(up[g] - by[g]) <= 1e-6 * strongest ? 0.0 : (up[g] - by[g]) / (2 * h);
       through_peaks.emplace_back(c, kByWeight + weights_by.size());

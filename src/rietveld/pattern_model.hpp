@@ -91,7 +91,9 @@ class PatternModel : public refine::Model {
   std::vector<std::pair<std::size_t, double>> positions(std::span<const double> p) const;
   const std::vector<PeakGroup>& groups() const { return setup_.groups; }
   // Where the structure's parameters start, and how many there are.
-  std::size_t structure_first() const { return ParameterIndex::background + static_cast<std::size_t>(setup_.background_terms); }
+  std::size_t structure_first() const {
+    return ParameterIndex::background + static_cast<std::size_t>(setup_.background_terms);
+  }
   std::size_t structure_size() const { return setup_.structure ? setup_.structure->parameters() : 0; }
 
   // Le Bail's partition of the measured peaks (Le Bail, Duroy & Fourquet,

@@ -127,9 +127,7 @@ std::vector<Parameter> parameters_of(const PatternStart& s, const RefineChoice& 
 }
 
 // Whether parameter j is a phase's structure's.
-bool is_structure(const PhaseSum& model, std::size_t j) {
-  return j >= model.structure_of(0);
-}
+bool is_structure(const PhaseSum& model, std::size_t j) { return j >= model.structure_of(0); }
 
 // Below this (Bohr magnetons) a moment's component the pattern no longer moves is nought.
 constexpr double kNoughtMoment = 0.01;
@@ -142,7 +140,8 @@ bool is_moment_component(const PhaseSum& model, const PatternStart& start, std::
     const std::vector<StructureSlot>& slots = start.phases[k].structure->structure().slots();
     if (m >= slots.size()) continue;
     const StructureSlot::What what = slots[m].what;
-    return what == StructureSlot::What::mx || what == StructureSlot::What::my || what == StructureSlot::What::mz;
+    return what == StructureSlot::What::mx || what == StructureSlot::What::my ||
+           what == StructureSlot::What::mz;
   }
   return false;
 }
@@ -195,7 +194,8 @@ std::string follows_text(const Parameter& p, const std::vector<Parameter>& all) 
 // groups refine, not one that follows another (whose own is to be fixed).
 void hold_fixed(std::vector<Parameter>& parameters, const std::vector<std::string>& fixed) {
   for (const std::string& name : fixed) {
-    const auto p = std::find_if(parameters.begin(), parameters.end(), [&](const Parameter& q) { return q.name == name; });
+    const auto p = std::find_if(parameters.begin(), parameters.end(),
+                                [&](const Parameter& q) { return q.name == name; });
     if (p == parameters.end()) {
       std::string refined;
       for (const Parameter& q : parameters)
@@ -207,7 +207,8 @@ void hold_fixed(std::vector<Parameter>& parameters, const std::vector<std::strin
       powder::fail_powder("--fix " + name + ": it follows " + follows_text(*p, parameters) +
                           " by symmetry or a constraint; fix what it follows");
     if (!p->refined)
-      powder::fail_powder("--fix " + name + ": it is not refined (--refine names no group of it, or the symmetry "
+      powder::fail_powder("--fix " + name +
+                          ": it is not refined (--refine names no group of it, or the symmetry "
                           "holds it)");
     p->refined = false;
   }
@@ -226,7 +227,8 @@ RefinedValue moment_size(const MomentSize& m, const StructureWeights& structure,
   for (std::size_t j = 0; j < 3; ++j) {
     if (m.slot[j] < 0) continue;
     const Parameter& p = parameters[first + static_cast<std::size_t>(m.slot[j])];
-    if (p.refined) gradient[first + static_cast<std::size_t>(m.slot[j])] += by_component[j];
+    if (p.refined)
+      gradient[first + static_cast<std::size_t>(m.slot[j])] += by_component[j];
     else if (p.tie)
       for (const auto& [k, c] : p.tie->terms) gradient[k] += c * by_component[j];
   }
@@ -234,12 +236,14 @@ RefinedValue moment_size(const MomentSize& m, const StructureWeights& structure,
   const std::vector<std::size_t>& refined = result.refined_indices;
   for (std::size_t a = 0; a < refined.size(); ++a)
     for (std::size_t b = 0; b < refined.size(); ++b)
-      variance += gradient[refined[a]] * gradient[refined[b]] * result.esd[refined[a]] * result.esd[refined[b]] *
+      variance += gradient[refined[a]] * gradient[refined[b]] * result.esd[refined[a]] *
+                  result.esd[refined[b]] *
                   result.correlation(static_cast<Eigen::Index>(a), static_cast<Eigen::Index>(b));
   std::string components;
   for (std::size_t j = 0; j < 3; ++j)
     if (m.slot[j] >= 0)
-      components += (components.empty() ? "" : ", ") + parameters[first + static_cast<std::size_t>(m.slot[j])].name;
+      components +=
+          (components.empty() ? "" : ", ") + parameters[first + static_cast<std::size_t>(m.slot[j])].name;
   return {m.name, size, std::sqrt(std::max(variance, 0.0)), false, "|" + components + "|"};
 }
 
@@ -327,11 +331,13 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
   }
   if (choice.le_bail && std::any_of(start.phases.begin(), start.phases.end(),
                                     [](const PhaseStart& p) { return p.structure != nullptr; }))
-    powder::fail_powder("--le-bail takes each peak's intensity from the measurement, not from the structure: "
-                        "refine the structure (xyz, biso, occupancy) without it");
+    powder::fail_powder(
+        "--le-bail takes each peak's intensity from the measurement, not from the structure: "
+        "refine the structure (xyz, biso, occupancy) without it");
   for (const ParameterGroup g : {ParameterGroup::moments, ParameterGroup::moment_sizes})
     if (start.xray && choice.has(g))
-      powder::fail_powder(std::string("--refine ") + (g == ParameterGroup::moments ? "moments" : "moment-sizes") +
+      powder::fail_powder(std::string("--refine ") +
+                          (g == ParameterGroup::moments ? "moments" : "moment-sizes") +
                           ": the fit is to X-rays, which the magnetic moments do not scatter; refine them "
                           "against a neutron pattern");
   PhaseSum model(std::move(setups));
@@ -353,7 +359,8 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
         std::vector<std::size_t> hold;
         if (e.refusal() == refine::Refusal::dependent) hold = e.to_hold();
         if (e.refusal() == refine::Refusal::no_effect) hold = e.parameters();
-        if (hold.empty() || !std::all_of(hold.begin(), hold.end(), [&](std::size_t j) { return is_structure(model, j); }))
+        if (hold.empty() ||
+            !std::all_of(hold.begin(), hold.end(), [&](std::size_t j) { return is_structure(model, j); }))
           powder::fail_powder(observed.source + ": the refinement cannot go on: " + e.what());
         // Found where the refinement ended, the parameters go on from there.
         const bool moved = !e.values().empty();
@@ -369,11 +376,12 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
           names += (names.empty() ? "" : ", ") + from[j].name;
         }
         const bool one = hold.size() == 1;
-        held.push_back(names + (one ? " is held at its " : " are held at their ") +
-                       (moved ? "refined value" : "starting value") + (one ? "" : "s") +
-                       (moved ? std::string(", where the pattern's derivatives by ") + (one ? "it" : "them") + " vanish"
-                              : ", which the pattern cannot fix") +
-                       " (" + e.what() + ")");
+        held.push_back(
+            names + (one ? " is held at its " : " are held at their ") +
+            (moved ? "refined value" : "starting value") + (one ? "" : "s") +
+            (moved ? std::string(", where the pattern's derivatives by ") + (one ? "it" : "them") + " vanish"
+                   : ", which the pattern cannot fix") +
+            " (" + e.what() + ")");
       }
     }
   };
@@ -389,8 +397,9 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
   // fixed intensities.
   const int rounds = choice.le_bail ? kLeBailRounds : 1;
   for (int round = 0; round < rounds; ++round) {
-    if (round == 0 && (((choice.has(ParameterGroup::profile) || choice.refines_structure()) && choice.groups.size() > 1) ||
-                       choice.le_bail)) {
+    if (round == 0 &&
+        (((choice.has(ParameterGroup::profile) || choice.refines_structure()) && choice.groups.size() > 1) ||
+         choice.le_bail)) {
       std::vector<Parameter> placing = parameters;
       for (std::size_t j = 0; j < placing.size(); ++j)
         if (is_width(model, j) || is_structure(model, j)) placing[j].refined = false;
@@ -433,7 +442,8 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
       powder::fail_powder(observed.source + ": the refinement ended without a finite value and uncertainty for " +
                           parameters[j].name + " (" + shortest_text(parameters[j].value) + ", esd " +
                           shortest_text(result.esd[j]) + "); refine fewer parameters or start nearer");
-  std::vector<std::vector<RefinedValue>> sizes_after(parameters.size());  // each moment's size after its last component
+  std::vector<std::vector<RefinedValue>> sizes_after(
+      parameters.size());  // each moment's size after its last component
   for (std::size_t k = 0; k < start.phases.size(); ++k)
     if (start.phases[k].structure)
       for (const MomentSize& m : start.phases[k].structure->structure().moment_sizes()) {

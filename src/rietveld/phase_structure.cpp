@@ -21,7 +21,8 @@ namespace {
 using What = StructureSlot::What;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr std::array<const char*, 5> kSlotNames = {"x", "y", "z", "biso", "occ"};
-constexpr double kCoordinateStep = 2e-4, kBisoStep = 1e-2, kOccupancyStep = 1e-3, kMomentStep = 2e-2, kUStep = 1e-4;
+constexpr double kCoordinateStep = 2e-4, kBisoStep = 1e-2, kOccupancyStep = 1e-3, kMomentStep = 2e-2,
+                 kUStep = 1e-4;
 // |F|^2 is even in each moment component, so at 0 its derivatives by one
 // vanish and a refinement could never move it: a free component starts here.
 constexpr double kMomentNudge = 0.1;
@@ -34,18 +35,22 @@ std::string upper_trimmed(const Symbol& s) {
   return text;
 }
 
-double cartesian_gap(const CellParameters& cell, const std::array<double, 3>& p, const std::array<double, 3>& q) {
+double cartesian_gap(const CellParameters& cell, const std::array<double, 3>& p,
+                     const std::array<double, 3>& q) {
   const double radian = 3.14159265358979323846 / 180;
   std::array<double, 3> d{};
   for (std::size_t i = 0; i < 3; ++i) d[i] = (p[i] - q[i] - std::round(p[i] - q[i])) * cell[i];
-  const double ca = std::cos(cell[3] * radian), cb = std::cos(cell[4] * radian), cg = std::cos(cell[5] * radian);
-  const double sum = d[0] * d[0] + d[1] * d[1] + d[2] * d[2] + 2 * (d[0] * d[1] * cg + d[0] * d[2] * cb + d[1] * d[2] * ca);
+  const double ca = std::cos(cell[3] * radian), cb = std::cos(cell[4] * radian),
+               cg = std::cos(cell[5] * radian);
+  const double sum =
+      d[0] * d[0] + d[1] * d[1] + d[2] * d[2] + 2 * (d[0] * d[1] * cg + d[0] * d[2] * cb + d[1] * d[2] * ca);
   return std::sqrt(std::max(sum, 0.0));
 }
 
 // The sites a group acts on: all, or those the choice names (by label, else by element).
 std::vector<bool> chosen_sites(const Crystal& crystal, const std::vector<std::string>& names_of,
-                               const RefineChoice& choice, ParameterGroup group, const std::string& group_name) {
+                               const RefineChoice& choice, ParameterGroup group,
+                               const std::string& group_name) {
   std::vector<bool> chosen(crystal.sites.size(), choice.has(group));
   const auto named = choice.sites.find(group);
   if (!choice.has(group) || named == choice.sites.end()) return chosen;
@@ -61,7 +66,8 @@ std::vector<bool> chosen_sites(const Crystal& crystal, const std::vector<std::st
       std::string all;
       for (const std::string& n : names_of) all += (all.empty() ? "" : ", ") + n;
       powder::fail_powder("--refine " + group_name + ":" + name + ": " + crystal.source +
-                          " has no site labelled " + name + " and none of element " + name + "; its sites are " + all);
+                          " has no site labelled " + name + " and none of element " + name +
+                          "; its sites are " + all);
     }
   }
   return chosen;
@@ -81,8 +87,10 @@ std::vector<bool> anisotropic_sites(const Crystal& crystal, const std::vector<st
     if (!chosen[s]) continue;
     if (!crystal.sites[s].uaniso) {
       if (listed)
-        powder::fail_powder("--refine uaniso:" + names[s] + ": " + crystal.source + " gives no anisotropic "
-                            "displacements (_atom_site_aniso_U_11 ...) of site " + names[s] + "; refine its biso");
+        powder::fail_powder("--refine uaniso:" + names[s] + ": " + crystal.source +
+                            " gives no anisotropic "
+                            "displacements (_atom_site_aniso_U_11 ...) of site " +
+                            names[s] + "; refine its biso");
       chosen[s] = false;
       continue;
     }
@@ -93,15 +101,17 @@ std::vector<bool> anisotropic_sites(const Crystal& crystal, const std::vector<st
     biso[s] = false;
   }
   if (!any)
-    powder::fail_powder("--refine uaniso: " + crystal.source + " gives no anisotropic displacements "
+    powder::fail_powder("--refine uaniso: " + crystal.source +
+                        " gives no anisotropic displacements "
                         "(_atom_site_aniso_U_11 ...) to refine");
   return chosen;
 }
 
 // A moment group names magnetic sites only, a site takes its components or
 // its size, and a crystal without magnetic sites has no moments to refine.
-void check_moment_choice(const Crystal& crystal, const std::vector<std::string>& names, const RefineChoice& choice,
-                         const std::vector<bool>& moments, const std::vector<bool>& sizes) {
+void check_moment_choice(const Crystal& crystal, const std::vector<std::string>& names,
+                         const RefineChoice& choice, const std::vector<bool>& moments,
+                         const std::vector<bool>& sizes) {
   const bool any_magnetic = std::any_of(crystal.sites.begin(), crystal.sites.end(),
                                         [](const CrystalSite& s) { return s.magnetic; });
   for (const auto& [group, name] : {std::pair{ParameterGroup::moment_sizes, "moment-sizes"},
@@ -113,16 +123,16 @@ void check_moment_choice(const Crystal& crystal, const std::vector<std::string>&
     if (choice.sites.count(group) == 0) continue;
     for (std::size_t s = 0; s < crystal.sites.size(); ++s)
       if (chosen[s] && !crystal.sites[s].magnetic)
-        powder::fail_powder("--refine " + std::string(name) + ":" + names[s] + ": " + crystal.source + ": site " +
-                            names[s] + " is not magnetic");
+        powder::fail_powder("--refine " + std::string(name) + ":" + names[s] + ": " + crystal.source +
+                            ": site " + names[s] + " is not magnetic");
   }
   if (choice.moments_by_all) return;
   for (std::size_t s = 0; s < crystal.sites.size(); ++s)
     if (moments[s] && sizes[s] && crystal.sites[s].magnetic)
       powder::fail_powder("--refine moments and moment-sizes: both choose site " + names[s] + " of " +
-                          crystal.source + "; moment-sizes keeps the direction that moments would refine, give one");
+                          crystal.source +
+                          "; moment-sizes keeps the direction that moments would refine, give one");
 }
-
 
 }  // namespace
 
@@ -153,17 +163,20 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
   const std::vector<bool> uaniso = anisotropic_sites(crystal, names, choice, biso);
   const std::vector<bool> occ = chosen_sites(crystal, names, choice, ParameterGroup::occupancy, "occupancy");
   const std::vector<bool> moments = chosen_sites(crystal, names, choice, ParameterGroup::moments, "moments");
-  const std::vector<bool> sizes = chosen_sites(crystal, names, choice, ParameterGroup::moment_sizes, "moment-sizes");
+  const std::vector<bool> sizes =
+      chosen_sites(crystal, names, choice, ParameterGroup::moment_sizes, "moment-sizes");
   moments_ = moment_freedoms(crystal, freedoms_);
   displacements_.resize(crystal.sites.size());
   check_moment_choice(crystal, names, choice, moments, sizes);
   if (crystal.operations.empty() && std::find(xyz.begin(), xyz.end(), true) != xyz.end()) {
     if (choice.xyz_by_all) {
-      remarks.note(crystal.source + " gives no symmetry to hold its atoms' positions together, so all leaves "
+      remarks.note(crystal.source +
+                   " gives no symmetry to hold its atoms' positions together, so all leaves "
                    "them fixed; --refine xyz refines each atom on its own");
       xyz.assign(xyz.size(), false);
     } else {
-      remarks.warn(crystal.source + " gives no symmetry: each atom's position is refined on its own, and "
+      remarks.warn(crystal.source +
+                   " gives no symmetry: each atom's position is refined on its own, and "
                    "nothing keeps equivalent atoms equivalent");
     }
   }
@@ -172,7 +185,8 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
   for (std::size_t s = 0; s < crystal.sites.size(); ++s) {
     leader[s] = s;
     for (std::size_t t = 0; t < s; ++t)
-      if (leader[t] == t && cartesian_gap(crystal.cell, freedoms_[s].position, freedoms_[t].position) < kSharedPosition) {
+      if (leader[t] == t &&
+          cartesian_gap(crystal.cell, freedoms_[s].position, freedoms_[t].position) < kSharedPosition) {
         leader[s] = t;
         break;
       }
@@ -201,7 +215,8 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
       }
       // Tied coordinates follow the free ones of their own site.
       for (std::size_t j = 0; j < 3; ++j) {
-        if (f.kind[j] != SiteFreedom::Kind::tied || parameters_[index_of[{s, static_cast<What>(j)}]].tie) continue;
+        if (f.kind[j] != SiteFreedom::Kind::tied || parameters_[index_of[{s, static_cast<What>(j)}]].tie)
+          continue;
         refine::Tie tie{{}, f.position[j]};
         for (std::size_t k = 0; k < 3; ++k)
           if (f.follows[j][k] != 0) {
@@ -223,13 +238,15 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
     }
     if (occ[s]) add(What::occ, refine::named(base + "occ", site.occ, true, 0, 1));
     if (uaniso[s]) {
-      const DisplacementFreedom& d = displacements_[s].emplace(displacement_freedom(crystal, f, *site.uaniso));
+      const DisplacementFreedom& d =
+          displacements_[s].emplace(displacement_freedom(crystal, f, *site.uaniso));
       std::array<std::size_t, 6> slot{};
       for (std::size_t j = 0; j < 6; ++j) {
         if (d.kind[j] == DisplacementFreedom::Kind::fixed) continue;
         slot[j] = slots_.size();
         add(static_cast<What>(static_cast<std::size_t>(What::u11) + j),
-            refine::named(base + kDisplacementNames[j], d.start[j], d.kind[j] == DisplacementFreedom::Kind::free));
+            refine::named(base + kDisplacementNames[j], d.start[j],
+                          d.kind[j] == DisplacementFreedom::Kind::free));
       }
       for (std::size_t j = 0; j < 6; ++j) {
         if (d.kind[j] != DisplacementFreedom::Kind::tied) continue;
@@ -246,9 +263,10 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
     if (sizes[s]) {
       const double size = m.size(m.start, gradient);
       if (size == 0)
-        powder::fail_powder("--refine moment-sizes: " + crystal.source + ": site " + names[s] +
-                            " has a moment of 0, whose direction there is none to keep; refine its components "
-                            "with moments");
+        powder::fail_powder(
+            "--refine moment-sizes: " + crystal.source + ": site " + names[s] +
+            " has a moment of 0, whose direction there is none to keep; refine its components "
+            "with moments");
       add(What::size, refine::named(moment + "size", size, true, 0));
     } else if (moments[s] && m.free_count() > 0) {
       MomentSize& sized = moment_sizes_.emplace_back(MomentSize{moment + "size", s, {-1, -1, -1}});
@@ -267,8 +285,9 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
         add(static_cast<What>(static_cast<std::size_t>(What::mx) + j), refine::named(name, value, free));
       }
       if (!nudged.empty())
-        remarks.note(nudged + " start" + (nudged.find(',') == std::string::npos ? "s" : "") +
-                     " from 0.1 rather than 0, where the pattern's derivatives by a moment's component vanish");
+        remarks.note(
+            nudged + " start" + (nudged.find(',') == std::string::npos ? "s" : "") +
+            " from 0.1 rather than 0, where the pattern's derivatives by a moment's component vanish");
       for (std::size_t j = 0; j < 3; ++j) {
         if (m.kind[j] != ComponentFreedom::Kind::tied) continue;
         refine::Tie tie{{}, 0.0};
@@ -285,12 +304,14 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
   }
   if (choice.has(ParameterGroup::overall_biso)) {
     if (!crystal.sites.empty() && std::all_of(biso.begin(), biso.end(), [](bool b) { return b; }))
-      powder::fail_powder("--refine biso and overall-biso: an overall B moves every site's B alike with them, so "
-                          "the pattern cannot tell it from theirs; give one, or biso:SITES beside overall-biso");
+      powder::fail_powder(
+          "--refine biso and overall-biso: an overall B moves every site's B alike with them, so "
+          "the pattern cannot tell it from theirs; give one, or biso:SITES beside overall-biso");
     double least = kInfinity;  // no site's B may fall below 0
     for (const CrystalSite& site : crystal.sites) least = std::min(least, site.biso);
     slots_.push_back({0, What::overall_biso});
-    parameters_.push_back(refine::named(prefix + "biso.overall", 0, true, crystal.sites.empty() ? 0 : -least));
+    parameters_.push_back(
+        refine::named(prefix + "biso.overall", 0, true, crystal.sites.empty() ? 0 : -least));
   }
   // A mixed site's occupancies keep their sum: its last refined one takes what the others leave.
   for (std::size_t lead = 0; lead < crystal.sites.size(); ++lead) {
@@ -301,7 +322,8 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
     double total = 0;
     for (std::size_t s : members) total += crystal.sites[s].occ;
     refine::Tie tie{{}, total};
-    for (std::size_t k = 0; k + 1 < members.size(); ++k) tie.terms.emplace_back(index_of[{members[k], What::occ}], -1.0);
+    for (std::size_t k = 0; k + 1 < members.size(); ++k)
+      tie.terms.emplace_back(index_of[{members[k], What::occ}], -1.0);
     refine::Parameter& last = parameters_[index_of[{members.back(), What::occ}]];
     last.refined = false;
     last.tie = tie;
@@ -353,7 +375,8 @@ Crystal PhaseStructure::crystal_at(std::span<const double> values) const {
       case What::mx:
       case What::my:
       case What::mz:
-        moments[slot.site][static_cast<std::size_t>(slot.what) - static_cast<std::size_t>(What::mx)] = values[m];
+        moments[slot.site][static_cast<std::size_t>(slot.what) - static_cast<std::size_t>(What::mx)] =
+            values[m];
         break;
       case What::size: {
         // The direction kept: every atom's moment scaled alike.
@@ -397,7 +420,8 @@ std::vector<std::optional<Covariance>> PhaseStructure::atom_covariances(const Cr
   for (std::size_t s = 0; s < c.sites.size(); ++s) {
     if (!displacements_[s]) continue;
     const Covariance site = covariance_of(c.cell, *c.sites[s].uaniso);
-    for (const DisplacementFreedom::Image& image : displacements_[s]->images) each[image.atom] = turned(image.rot, site);
+    for (const DisplacementFreedom::Image& image : displacements_[s]->images)
+      each[image.atom] = turned(image.rot, site);
   }
   return each;
 }

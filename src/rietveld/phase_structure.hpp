@@ -21,9 +21,9 @@
 #include "errors/remarks.hpp"
 #include "model/crystal.hpp"
 #include "refine/parameter.hpp"
-#include "rietveld/refine_choice.hpp"
 #include "rietveld/displacement_freedom.hpp"
 #include "rietveld/moment_freedom.hpp"
+#include "rietveld/refine_choice.hpp"
 #include "rietveld/site_freedom.hpp"
 
 namespace velmora::rietveld {
@@ -66,7 +66,8 @@ class PhaseStructure {
   // whose U_ij are refined; none for the others, which keep their B.
   std::vector<std::optional<Covariance>> atom_covariances(const Crystal& c) const;
   // A moment's size at the values of the parameters, and its derivatives by its components.
-  double moment_size(const MomentSize& m, std::span<const double> values, std::array<double, 3>& gradient) const;
+  double moment_size(const MomentSize& m, std::span<const double> values,
+                     std::array<double, 3>& gradient) const;
 
  private:
   std::array<double, 3> moment_at(std::size_t site, std::span<const double> values) const;

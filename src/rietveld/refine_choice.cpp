@@ -29,7 +29,8 @@ constexpr std::array<std::pair<std::string_view, ParameterGroup>, 17> kNames = {
 }};
 
 const std::pair<std::string_view, ParameterGroup>* group_named(std::string_view word) {
-  const auto known = std::find_if(kNames.begin(), kNames.end(), [&](const auto& n) { return n.first == word; });
+  const auto known =
+      std::find_if(kNames.begin(), kNames.end(), [&](const auto& n) { return n.first == word; });
   return known == kNames.end() ? nullptr : &*known;
 }
 
@@ -37,9 +38,8 @@ const std::pair<std::string_view, ParameterGroup>* group_named(std::string_view 
 
 bool is_structure_group(ParameterGroup g) {
   return g == ParameterGroup::xyz || g == ParameterGroup::biso || g == ParameterGroup::overall_biso ||
-         g == ParameterGroup::uaniso ||
-         g == ParameterGroup::occupancy ||
-         g == ParameterGroup::moments || g == ParameterGroup::moment_sizes;
+         g == ParameterGroup::uaniso || g == ParameterGroup::occupancy || g == ParameterGroup::moments ||
+         g == ParameterGroup::moment_sizes;
 }
 
 bool RefineChoice::refines_structure() const {
@@ -103,8 +103,8 @@ std::optional<RefineChoice> refine_choice_of(std::string_view list, std::string&
         return std::nullopt;
       }
       if (site.empty()) {
-        fault = "no site after " + std::string(name) + ": in " + std::string(word) + "; give " + std::string(name) +
-                ":LABEL";
+        fault = "no site after " + std::string(name) + ": in " + std::string(word) + "; give " +
+                std::string(name) + ":LABEL";
         return std::nullopt;
       }
       choice.sites[known->second].emplace_back(site);

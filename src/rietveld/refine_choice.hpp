@@ -14,8 +14,23 @@
 namespace velmora::rietveld {
 
 enum class ParameterGroup {
-  scale, background, zero, cell, wavelength, displacement, transparency, profile, asymmetry, axial,
-  xyz, biso, overall_biso, uaniso, occupancy, moments, moment_sizes
+  scale,
+  background,
+  zero,
+  cell,
+  wavelength,
+  displacement,
+  transparency,
+  profile,
+  asymmetry,
+  axial,
+  xyz,
+  biso,
+  overall_biso,
+  uaniso,
+  occupancy,
+  moments,
+  moment_sizes
 };
 
 // The groups of the structure: each site's free coordinates, its B, one B
@@ -32,9 +47,9 @@ struct RefineChoice {
   // The sites a structure group is limited to ("xyz:O1,O2"), by label or
   // element; a structure group absent here acts on every site.
   std::map<ParameterGroup, std::vector<std::string>> sites;
-  bool xyz_by_all = false;  // the positions come from "all", not from their own name
+  bool xyz_by_all = false;      // the positions come from "all", not from their own name
   bool moments_by_all = false;  // and the moments likewise
-  bool biso_by_all = false;  // and each site's B (which a site's refined U_ij then take the place of)
+  bool biso_by_all = false;     // and each site's B (which a site's refined U_ij then take the place of)
   // Parameters held at their start by name ("site.O3.y"), whatever their groups refine.
   std::vector<std::string> fixed;
 

@@ -22,8 +22,10 @@ using Metric = std::array<std::array<double, 3>, 3>;
 Metric direct_metric(const CellParameters& cell) {
   const double radian = std::numbers::pi / 180;
   const double a = cell[0], b = cell[1], c = cell[2];
-  const double ca = std::cos(cell[3] * radian), cb = std::cos(cell[4] * radian), cg = std::cos(cell[5] * radian);
-  return {{{a * a, a * b * cg, a * c * cb}, {a * b * cg, b * b, b * c * ca}, {a * c * cb, b * c * ca, c * c}}};
+  const double ca = std::cos(cell[3] * radian), cb = std::cos(cell[4] * radian),
+               cg = std::cos(cell[5] * radian);
+  return {
+      {{a * a, a * b * cg, a * c * cb}, {a * b * cg, b * b, b * c * ca}, {a * c * cb, b * c * ca, c * c}}};
 }
 
 // The squared distance between two fractional positions, the nearest lattice vector apart.
@@ -40,7 +42,8 @@ std::array<double, 3> image_of(const SeitzOp& op, const std::array<double, 3>& x
   std::array<double, 3> y{};
   for (int i = 0; i < 3; ++i) {
     y[static_cast<std::size_t>(i)] = op.tran(i);
-    for (std::size_t j = 0; j < 3; ++j) y[static_cast<std::size_t>(i)] += op.rot[static_cast<std::size_t>(i)][j] * x[j];
+    for (std::size_t j = 0; j < 3; ++j)
+      y[static_cast<std::size_t>(i)] += op.rot[static_cast<std::size_t>(i)][j] * x[j];
   }
   return y;
 }
@@ -57,7 +60,8 @@ std::string position_text(const std::array<double, 3>& x) {
 }  // namespace
 
 template <std::size_t N>
-LinearFreedom<N> freedom_of(std::vector<std::array<double, N>> rows, const std::array<std::size_t, N>& pivot_order) {
+LinearFreedom<N> freedom_of(std::vector<std::array<double, N>> rows,
+                            const std::array<std::size_t, N>& pivot_order) {
   using Kind = typename LinearFreedom<N>::Kind;
   LinearFreedom<N> f;
   std::vector<std::size_t> pivots;  // the column of each reduced row, in row order
@@ -103,7 +107,8 @@ int LinearFreedom<N>::free_count() const {
 
 template struct LinearFreedom<3>;
 template struct LinearFreedom<6>;
-template LinearFreedom<6> freedom_of<6>(std::vector<std::array<double, 6>>, const std::array<std::size_t, 6>&);
+template LinearFreedom<6> freedom_of<6>(std::vector<std::array<double, 6>>,
+                                        const std::array<std::size_t, 6>&);
 
 void SiteFreedom::move_atoms(const std::array<double, 3>& xyz, std::vector<CrystalAtom>& atoms) const {
   const std::array<double, 3> d = {xyz[0] - position[0], xyz[1] - position[1], xyz[2] - position[2]};

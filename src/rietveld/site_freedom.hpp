@@ -20,7 +20,7 @@ namespace velmora::rietveld {
 // One atom of the cell as an image of its site by an operation of rotation
 // rot: a shift d of the site moves it by rot d.
 struct SiteImage {
-  std::size_t atom = 0;  // index in Crystal::atoms
+  std::size_t atom = 0;       // index in Crystal::atoms
   std::size_t operation = 0;  // the operation that makes it, in Crystal::operations (0 when there are none)
   std::array<std::array<int, 3>, 3> rot{};
   std::array<double, 3> start{};  // where the atom is with the site at its position
@@ -43,7 +43,8 @@ using ComponentFreedom = LinearFreedom<3>;
 // components in pivot_order, so that those left free are the ones a table of
 // Wyckoff positions names.
 template <std::size_t N>
-LinearFreedom<N> freedom_of(std::vector<std::array<double, N>> rows, const std::array<std::size_t, N>& pivot_order);
+LinearFreedom<N> freedom_of(std::vector<std::array<double, N>> rows,
+                            const std::array<std::size_t, N>& pivot_order);
 
 // For three components, pivots on the third before the second before the
 // first: x x x, x 2x z.
@@ -53,7 +54,8 @@ struct SiteFreedom : ComponentFreedom {
   // The site's position as its atoms hold it (placed on its special position).
   std::array<double, 3> position{};
   int keeping = 1;  // operations that keep the site (its site-symmetry order)
-  std::vector<std::size_t> keeping_operations;  // which they are, in Crystal::operations (none: there are none)
+  std::vector<std::size_t>
+      keeping_operations;  // which they are, in Crystal::operations (none: there are none)
   std::vector<SiteImage> images;
 
   // The site's atoms moved with the site to xyz (ties applied by the caller);

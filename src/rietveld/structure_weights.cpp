@@ -29,7 +29,8 @@ void StructureWeights::each_reflection(std::span<const double> values,
     const std::array<double, 3> hd{h[0], h[1], h[2]};
     for (std::size_t a = 0; a < covariances.size(); ++a)
       if (covariances[a]) run.atoms[a].biso = static_cast<float>(effective_b(c.cell, *covariances[a], hd));
-    for (std::size_t m = 0; m < run.magnetic.size(); ++m) run.magnetic[m].biso = run.atoms[run.magnetic_site[m]].biso;
+    for (std::size_t m = 0; m < run.magnetic.size(); ++m)
+      run.magnetic[m].biso = run.atoms[run.magnetic_site[m]].biso;
     powder::for_each_crystal_reflection(crystal_, {h}, take);
   }
 }
@@ -47,7 +48,9 @@ std::vector<double> StructureWeights::at(std::span<const double> values) {
 std::vector<std::array<double, 3>> StructureWeights::parts(std::span<const double> values) {
   std::vector<std::array<double, 3>> parts;
   parts.reserve(hkl_.size());
-  each_reflection(values, [&](const ReflectionValues& v) { parts.push_back({v.fn_squared, v.fm_squared, v.fx_squared}); });
+  each_reflection(values, [&](const ReflectionValues& v) {
+    parts.push_back({v.fn_squared, v.fm_squared, v.fx_squared});
+  });
   return parts;
 }
 

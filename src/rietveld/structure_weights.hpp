@@ -29,7 +29,8 @@ class StructureWeights {
 
  private:
   // Each reflection's values, in the order of hkl, for the crystal at the values.
-  void each_reflection(std::span<const double> values, const std::function<void(const ReflectionValues&)>& take);
+  void each_reflection(std::span<const double> values,
+                       const std::function<void(const ReflectionValues&)>& take);
 
   PhaseStructure structure_;
   powder::VelmoraCrystal crystal_;

@@ -37,7 +37,8 @@ TEST(DisplacementFreedom, EachSiteSymmetryLeavesItsOwnDisplacementsFree) {
     std::string fault;
     const auto sites = site_freedoms(crystal, fault);
     ASSERT_TRUE(sites) << name << ": " << fault;
-    const DisplacementFreedom f = displacement_freedom(crystal, sites->front(), {0.011, 0.013, 0.017, 0.003, -0.002, 0.001});
+    const DisplacementFreedom f =
+        displacement_freedom(crystal, sites->front(), {0.011, 0.013, 0.017, 0.003, -0.002, 0.001});
     EXPECT_EQ(testing::freedom_text(f, kDisplacementNames), expected) << name;
 
     // The start, made to obey the symmetry, on every atom of the site.
@@ -47,14 +48,16 @@ TEST(DisplacementFreedom, EachSiteSymmetryLeavesItsOwnDisplacementsFree) {
     for (std::size_t a = 0; a < crystal.atoms.size(); ++a)
       for (const SymmetryOperation& g : group) {
         const std::array<double, 3> y = testing::image(g.op, crystal.atoms[a].xyz);
-        const auto there = std::find_if(crystal.atoms.begin(), crystal.atoms.end(), [&](const CrystalAtom& b) {
-          return testing::same_place(b.xyz, y, 1e-9);
-        });
+        const auto there =
+            std::find_if(crystal.atoms.begin(), crystal.atoms.end(),
+                         [&](const CrystalAtom& b) { return testing::same_place(b.xyz, y, 1e-9); });
         ASSERT_NE(there, crystal.atoms.end()) << name;
-        const Covariance want = turned(g.op.rot, atoms[a]), got = atoms[static_cast<std::size_t>(there - crystal.atoms.begin())];
+        const Covariance want = turned(g.op.rot, atoms[a]),
+                         got = atoms[static_cast<std::size_t>(there - crystal.atoms.begin())];
         for (std::size_t i = 0; i < 3; ++i)
           for (std::size_t j = 0; j < 3; ++j)
-            EXPECT_NEAR(got[i][j], want[i][j], 1e-12) << name << ": " << g.op.triplet() << " breaks the structure";
+            EXPECT_NEAR(got[i][j], want[i][j], 1e-12)
+                << name << ": " << g.op.triplet() << " breaks the structure";
       }
   }
 }

@@ -20,7 +20,8 @@ namespace {
 // The cell's edges as the columns of a Cartesian matrix (x along a, z along c*).
 Matrix3 edges(const CellParameters& cell) {
   const double r = std::numbers::pi / 180;
-  const double cy = (std::cos(cell[3] * r) - std::cos(cell[4] * r) * std::cos(cell[5] * r)) / std::sin(cell[5] * r);
+  const double cy =
+      (std::cos(cell[3] * r) - std::cos(cell[4] * r) * std::cos(cell[5] * r)) / std::sin(cell[5] * r);
   const double cz = std::sqrt(1 - std::cos(cell[4] * r) * std::cos(cell[4] * r) - cy * cy);
   return {{{cell[0], cell[1] * std::cos(cell[5] * r), cell[2] * std::cos(cell[4] * r)},
            {0, cell[1] * std::sin(cell[5] * r), cell[2] * cy},
@@ -86,18 +87,21 @@ TEST(MomentFreedom, EachMagneticSiteSymmetryLeavesItsOwnComponentsFree) {
       const std::array<double, 3> at = along_edges(e, moment_components(atom.moment));
       for (const SymmetryOperation& g : group) {
         const std::array<double, 3> y = testing::image(g.op, atom.xyz);
-        const auto there = std::find_if(crystal.atoms.begin(), crystal.atoms.end(), [&](const CrystalAtom& a) {
-          return testing::same_place(a.xyz, y, 1e-9);
-        });
+        const auto there =
+            std::find_if(crystal.atoms.begin(), crystal.atoms.end(),
+                         [&](const CrystalAtom& a) { return testing::same_place(a.xyz, y, 1e-9); });
         ASSERT_NE(there, crystal.atoms.end()) << name;
-        const std::array<double, 3> want = turned(g, at), got = along_edges(e, moment_components(there->moment));
+        const std::array<double, 3> want = turned(g, at),
+                                    got = along_edges(e, moment_components(there->moment));
         for (std::size_t i = 0; i < 3; ++i)
-          EXPECT_NEAR(got[i], want[i], 1e-9) << name << ": operation " << g.op.triplet() << " breaks the structure";
+          EXPECT_NEAR(got[i], want[i], 1e-9)
+              << name << ": operation " << g.op.triplet() << " breaks the structure";
       }
     }
     // The atoms give the moment back as the site's start.
     const MomentFreedom again = moment_freedoms(crystal, *site_freedoms(crystal, fault)).front();
-    for (std::size_t j = 0; j < 3; ++j) EXPECT_NEAR(again.start[j], m[j], 1e-9) << name << ": component " << j;
+    for (std::size_t j = 0; j < 3; ++j)
+      EXPECT_NEAR(again.start[j], m[j], 1e-9) << name << ": component " << j;
   }
 }
 

@@ -108,9 +108,8 @@ inline Crystal crystal_of(const std::vector<SymmetryOperation>& group, const std
   Crystal c;
   c.cell = cell;
   c.operations = group.size() > 1 ? group : std::vector<SymmetryOperation>{};
-  c.magnetic_operations = std::any_of(group.begin(), group.end(), [](const SymmetryOperation& o) {
-    return o.time_reversal < 0;
-  });
+  c.magnetic_operations =
+      std::any_of(group.begin(), group.end(), [](const SymmetryOperation& o) { return o.time_reversal < 0; });
   CrystalSite site;
   site.label = "A1";
   site.xyz = x;

@@ -15,10 +15,10 @@
 namespace velmora::rietveld {
 namespace {
 
+using testing::crystal_of;
 using testing::group_of;
 using testing::image;
 using testing::same_place;
-using testing::crystal_of;
 
 TEST(SiteFreedom, EachWyckoffPositionLeavesItsOwnCoordinatesFree) {
   const std::vector<std::string> rows = testing::table_rows("site_freedoms.txt");
