@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "files/pending_outputs.hpp"
@@ -184,6 +186,29 @@ std::string plot_title(const PowderOptions& options, const std::string& model_li
   return escaped;
 }
 
+#ifdef VELMORA_POWDER_FIT
+// The options as the refinement left the peak shape, for the plot's title: the
+// refined widths (four digits, as a title reads them), pseudo-Voigt when the
+// refinement made the peaks so.
+PowderOptions with_refined_widths(const PowderOptions& options, const rietveld::PatternRefinement& r) {
+  PowderOptions shown = options;
+  std::array<double, 5> v{};
+  bool refined = false;
+  for (const rietveld::RefinedValue& value : r.values)
+    for (std::size_t k = 0; k < 5; ++k)
+      if (value.name == std::string("profile.") + "UVWXY"[k]) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.4g", value.value);
+        v[k] = std::strtod(text, nullptr);
+        refined = refined || value.refined || !value.follows.empty();
+      }
+  if (!refined) return shown;
+  if (shown.width.tch || v[3] != 0 || v[4] != 0) shown.width.tch = TchParameters{v[0], v[1], v[2], v[3], v[4]};
+  else shown.width.caglioti = std::array<double, 3>{v[0], v[1], v[2]};
+  return shown;
+}
+#endif
+
 PlotAxis plot_axis(const PowderOptions& options) {
   return {options.axis, options.lines.front().wavelength, options.labels};
 }
@@ -234,8 +259,12 @@ std::string fit_and_write(const PowderOptions& options, ObservedPattern& observe
   if (!options.csv.empty()) outputs.write(options.csv, with_model(fit_csv(observed, fit), model_line));
   if (!options.xy.empty()) outputs.write(options.xy, xy_text(observed.two_theta, fit.calculated));
   const std::span<const std::vector<PowderPeak>> further_ticks(result.ticks.data() + 1, result.ticks.size() - 1);
+  std::string title = plot_title(options, model_line);
+#ifdef VELMORA_POWDER_FIT
+  if (result.refinement) title = plot_title(with_refined_widths(options, *result.refinement), model_line);
+#endif
   if (!options.plot.empty() &&
-      !draw_fit_plot(outputs.reserve(options.plot), plot_title(options, model_line),
+      !draw_fit_plot(outputs.reserve(options.plot), title,
                      {observed, fit, result.ticks.front(), options.radiation, plot_axis(options), further_ticks,
                       options.excluded}))
     fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");

@@ -422,15 +422,20 @@ def check_refine():
                 expected["phase.2.cell.a"] = other["cell"][0]
             if le_bail:
                 options.append(le_bail)
+            plot = ["--plot", "fit.svg"] if name == "lab6" and args.drawing == "yes" else []
             status, out, err = powder("start.cif", *options, "--observed", path, "--refine", groups,
                                       "--fit-report", "fit.json", *(["--refined-cif", "refined.cif"] if start_atoms else []),
-                                      cwd=scratch)
+                                      *plot, cwd=scratch)
             if status != 0:
                 problems.append(f"{name}: status {status}, {err}")
                 continue
             with open(os.path.join(scratch, "fit.json")) as f:
                 fit = json.load(f)
             got = {p["name"]: p for p in fit["parameters"]}
+            if plot:  # the title gives the widths the refinement ended at, not those it started from
+                shape = " ".join(f"{got[f'profile.{k}']['value']:.4g}" for k in "UVWXY")
+                problems += [f"{name}: {p}" for p in svg_problems(os.path.join(scratch, "fit.svg"),
+                                                                  [f"pseudo-Voigt U V W X Y = {shape}"])]
             for key, made_with in (("scale", "velmora_scale"), ("phase.2.scale", "phase_velmora_scale")):
                 if le_bail and key in got and got[key]["refined"]:
                     problems.append(f"{name}: {key} refined with --le-bail, whose intensities carry it")
