@@ -108,6 +108,7 @@ ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& ob
     out.fit = out.refinement->fit;
     out.ticks = out.refinement->phase_peaks;
     for (const std::string& held : out.refinement->held) remarks.warn(held);
+    for (const std::string& caution : out.refinement->cautions) remarks.warn(caution);
     if (!out.refinement->converged) remarks.warn("the refinement did not converge: " + out.refinement->stop_reason);
   }
   const bool refined = out.refinement.has_value();

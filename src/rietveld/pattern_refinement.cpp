@@ -481,8 +481,12 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
     std::optional<Crystal>& crystal = r.crystals.emplace_back();
     if (!start.phases[k].structure) continue;
     const std::span<const double> all(values);
-    crystal = start.phases[k].structure->structure().crystal_at(
-        all.subspan(model.structure_of(k), model.phase(k).structure_size()));
+    const PhaseStructure& structure = start.phases[k].structure->structure();
+    crystal = structure.crystal_at(all.subspan(model.structure_of(k), model.phase(k).structure_size()));
+    for (const std::string& site : structure.unphysical_displacements(*crystal))
+      r.cautions.push_back((k == 0 ? std::string() : "phase " + std::to_string(k + 1) + ": ") + "site " + site +
+                           ": its refined U_ij are not positive definite, so no displacement ellipsoid has them; "
+                           "refine its biso instead");
   }
   // Ticks: each group's refined position, less the zero the plot adds back,
   // named by its member of the largest indices, with its nuclear, magnetic

@@ -62,6 +62,7 @@ struct PatternRefinement {
   std::vector<NamedCorrelation> correlations;  // |value| > 0.9
   std::vector<std::string> at_bound;
   std::vector<std::string> held;  // structure parameters held because the pattern cannot fix them, and why
+  std::vector<std::string> cautions;  // refined values no physical structure has (U_ij not positive definite)
   int iterations = 0;
   bool converged = false;
   std::string stop_reason;

@@ -426,6 +426,22 @@ std::vector<std::optional<Covariance>> PhaseStructure::atom_covariances(const Cr
   return each;
 }
 
+std::vector<std::string> PhaseStructure::unphysical_displacements(const Crystal& c) const {
+  std::vector<std::string> sites;
+  const std::vector<std::string> names = site_names(c);
+  for (std::size_t s = 0; s < c.sites.size(); ++s) {
+    if (!displacements_[s]) continue;
+    // Sylvester's criterion on the covariance: every leading minor positive.
+    const Covariance m = covariance_of(c.cell, *c.sites[s].uaniso);
+    const double first = m[0][0], second = m[0][0] * m[1][1] - m[0][1] * m[1][0];
+    const double third = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                         m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                         m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    if (!(first > 0 && second > 0 && third > 0)) sites.push_back(names[s]);
+  }
+  return sites;
+}
+
 double PhaseStructure::moment_size(const MomentSize& m, std::span<const double> values,
                                    std::array<double, 3>& gradient) const {
   std::array<double, 3> components = moments_[m.site].start;

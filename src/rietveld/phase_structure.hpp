@@ -65,6 +65,9 @@ class PhaseStructure {
   // Each atom's covariance of displacements in crystal c (crystal_at), for the atoms of the sites
   // whose U_ij are refined; none for the others, which keep their B.
   std::vector<std::optional<Covariance>> atom_covariances(const Crystal& c) const;
+  // The sites of crystal c whose refined U_ij are not positive definite: no
+  // real displacement ellipsoid has them.
+  std::vector<std::string> unphysical_displacements(const Crystal& c) const;
   // A moment's size at the values of the parameters, and its derivatives by its components.
   double moment_size(const MomentSize& m, std::span<const double> values,
                      std::array<double, 3>& gradient) const;
