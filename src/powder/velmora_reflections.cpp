@@ -110,7 +110,15 @@ void choose_magnetic_forms(VelmoraCrystal& crystal, const PowderOptions& options
                                return r.mion;
                              }) != kUnknownSymbol,
                         std::nullopt, false};
-    if (const auto named = options.ions.find(label); named != options.ions.end()) {
+    // The ion named for the atom type, else for its element, as --g and velmora-cif's --ion.
+    const std::string own = label_element(label);
+    auto named = options.ions.find(label);
+    if (named == options.ions.end() && !own.empty()) named = options.ions.find(own);
+    if (named != options.ions.end()) {
+      // An ion of another element would give the atom a form factor it cannot have.
+      if (label_element(named->second) != own)
+        fail_powder("magnetic atom type \"" + label + "\": --ion " + named->first + "=" + named->second +
+                    ": the tables have no magnetic row " + named->second + " of " + own);
       wanted.ion = named->second;
       wanted.named = true;
     }

@@ -7,7 +7,9 @@
 #include <pybind11/eval.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <cmath>
 #include <functional>
@@ -176,9 +178,18 @@ std::vector<Reflection> hkl_of(const py::object& hkl) {
   if (!a || a.ndim() != 2 || a.shape(1) != 3) throw py::value_error("hkl: give an (n, 3) array of h k l");
   std::vector<Reflection> out;
   const auto view = a.unchecked<2>();
-  for (py::ssize_t i = 0; i < view.shape(0); ++i)
-    out.push_back(
-        {static_cast<float>(view(i, 0)), static_cast<float>(view(i, 1)), static_cast<float>(view(i, 2))});
+  for (py::ssize_t i = 0; i < view.shape(0); ++i) {
+    const Reflection h{static_cast<float>(view(i, 0)), static_cast<float>(view(i, 1)),
+                       static_cast<float>(view(i, 2))};
+    // An index beyond single precision is infinite as velmora's float.
+    if (!std::all_of(h.begin(), h.end(), [](float v) { return std::isfinite(v); })) {
+      char row[96];
+      std::snprintf(row, sizeof row, "%g %g %g", view(i, 0), view(i, 1), view(i, 2));
+      throw py::value_error("hkl: row " + std::to_string(i) + " (" + row +
+                            "): every index must be a finite number within single precision");
+    }
+    out.push_back(h);
+  }
   return out;
 }
 

@@ -51,6 +51,8 @@ def test_values_refused_before_any_computation():
         velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", float("nan"), 0, 0)], tables=DATA)
     with pytest.raises(velmora.VelmoraError, match="several configurations; name one:.*--ion Irx=ION"):
         velmora.Structure((5, 5, 5, 90, 90, 90), [("Irx", 0, 0, 0, 1, 0, (3, 90, 0))], tables=DATA)
+    with pytest.raises(velmora.VelmoraError, match="--ion Fe=Ir4: the tables have no magnetic row Ir4 of Fe"):
+        velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", 0, 0, 0, 1, 0, (2, 0, 0))], tables=DATA, ions={"Fe": "Ir4"})
     with pytest.raises(ValueError, match="g needs magnetic_model=\"dipole\""):
         velmora.Structure((5, 5, 5, 90, 90, 90), [("Fe3", 0, 0, 0)], tables=DATA, g={"Fe": 2})
     with pytest.raises(ValueError, match="dmin or hkl"):
@@ -112,6 +114,7 @@ REFUSALS = [
     (lambda: velmora.read_cif(3), TypeError, "path: give a str or os.PathLike"),
     (lambda: velmora.read_answers(os.path.join(SOURCE, "examples", "iron_bcc.txt"), tables=["data"]), TypeError,
      "tables: give a str or os.PathLike"),
+    (lambda: velmora.read_cif("a\0b.cif"), ValueError, "path='a\\x00b.cif': a file name cannot hold a NUL byte"),
 ]
 
 
@@ -146,7 +149,10 @@ POWDER_REFUSALS = [
      "source and instrument: "),
 ]
 REFUSALS += [(lambda kw=kw: iron().powder(**kw), exception, start) for kw, exception, start in POWDER_REFUSALS]
-REFUSALS += [(lambda: iron().reflections(dmin=-1), ValueError, "dmin=-1: the smallest d must be above 0")]
+REFUSALS += [(lambda: iron().reflections(dmin=-1), ValueError, "dmin=-1: the smallest d must be above 0"),
+             (lambda: iron().reflections(hkl=[[float("inf"), 0, 0]], unique=True), ValueError,
+              "hkl: row 0 (inf 0 0): every index must be a finite number"),
+             (lambda: iron().reflections(hkl=[[1, 0, 0], [0, 1e39, 0]]), ValueError, "hkl: row 1 (0 1e+39 0)")]
 
 
 @pytest.mark.parametrize("call, exception, start", REFUSALS)
