@@ -63,9 +63,14 @@ std::string_view magnetic_model_name(MagneticModel model) {
   return model == MagneticModel::dipole ? "dipole" : "j0";
 }
 
+// The smallest Landé factor taken: its <j2> weight 2/g - 1 is then at most
+// 199, far beyond any ion's, and keeps |Fm|^2 within single precision (a g of
+// 1e-30 gave a weight of 2e30 and NaN in every magnetic row).
+constexpr double kSmallestLandeFactor = 0.01;
+
 std::optional<std::string> lande_factor_fault(double g) {
-  if (std::isfinite(g) && g > 0 && std::isfinite(2 / g - 1)) return std::nullopt;
-  return "a Lande factor is a number above 0 (such as 2) whose 2/g - 1 is finite";
+  if (std::isfinite(g) && g >= kSmallestLandeFactor) return std::nullopt;
+  return "a Lande factor is a number above 0 (such as 2), at least 0.01 (a weight 2/g - 1 of <j2> up to 199)";
 }
 
 std::optional<std::string> g_model_fault(bool g_given, MagneticModel model) {

@@ -188,6 +188,8 @@ std::vector<Reflection> hkl_of(const py::object& hkl) {
       throw py::value_error("hkl: row " + std::to_string(i) + " (" + row +
                             "): every index must be a finite number within single precision");
     }
+    if (h == Reflection{0, 0, 0})
+      throw py::value_error("hkl: row " + std::to_string(i) + " (0 0 0): no reflection; its d is infinite");
     out.push_back(h);
   }
   return out;
@@ -212,6 +214,18 @@ py::dict reflections(const StructureModel& m, const py::object& dmin, const py::
     values = velmora::python::compute(m, list);
     if (unique) sets = velmora::python::equivalent_sets(m, list);
   }
+  // Indices or values beyond single precision would give inf or NaN rows.
+  for (const ReflectionValues& v : values)
+    if (!std::isfinite(v.geometry.d) || !std::isfinite(v.geometry.kappa) || !std::isfinite(v.fn_squared) ||
+        !std::isfinite(v.fm_squared) || !std::isfinite(v.fx_squared)) {
+      const Reflection& h = v.geometry.h;
+      throw velmora::python::ModelError(
+          "reflection " + velmora::shortest_text(h[0]) + " " + velmora::shortest_text(h[1]) + " " +
+          velmora::shortest_text(h[2]) + ": its values are not finite numbers in single precision (d " +
+          velmora::shortest_text(v.geometry.d) + ", |q| " + velmora::shortest_text(v.geometry.kappa) + ", |Fn|^2 " + velmora::shortest_text(v.fn_squared) +
+          ", |Fm|^2 " + velmora::shortest_text(v.fm_squared) + ", |FX|^2 " +
+          velmora::shortest_text(v.fx_squared) + ")");
+    }
   std::vector<std::size_t> rows;
   if (unique) {
     for (const EquivalentSet& s : sets) rows.push_back(s.representative);

@@ -97,6 +97,8 @@ def test_remarks_are_warnings_of_their_kind(tmp_path):
     ir = write(tmp_path, "5 5 5 90 90 90\n1\nIrx 0 0 0 1 0.3 1\n3 90 0\n1\n1 0 0\n")
     with pytest.warns(velmora.VelmoraWarning, match="has no Ir4"):
         velmora.read_answers(ir, tables=DATA, ions={"Irx": "Ir4"})
+    with pytest.warns(velmora.VelmoraWarning, match=r"atom 1 \(Fex\): a negative displacement parameter"):
+        fex((3, 3, 3, 90, 90, 90), 1, -2)()
     with pytest.warns(velmora.VelmoraNote, match="90 of 146 reflections are beyond reach"):
         iron().powder(wavelength=2.4, dmin=0.9)
     # Made errors by the filters (python -W error), they stop the call as themselves.
@@ -152,7 +154,27 @@ REFUSALS += [(lambda kw=kw: iron().powder(**kw), exception, start) for kw, excep
 REFUSALS += [(lambda: iron().reflections(dmin=-1), ValueError, "dmin=-1: the smallest d must be above 0"),
              (lambda: iron().reflections(hkl=[[float("inf"), 0, 0]], unique=True), ValueError,
               "hkl: row 0 (inf 0 0): every index must be a finite number"),
-             (lambda: iron().reflections(hkl=[[1, 0, 0], [0, 1e39, 0]]), ValueError, "hkl: row 1 (0 1e+39 0)")]
+             (lambda: iron().reflections(hkl=[[1, 0, 0], [0, 1e39, 0]]), ValueError, "hkl: row 1 (0 1e+39 0)"),
+             (lambda: iron().reflections(hkl=[[0, 0, 0]]), ValueError, "hkl: row 0 (0 0 0): no reflection"),
+             (lambda: iron().reflections(hkl=[[1e30, 0, 0]]), velmora.VelmoraError,
+              "reflection 1e+30 0 0: its values are not finite numbers in single precision (d 0, |q| inf")]
+
+
+def fex(cell=(3, 3, 3, 90, 90, 90), *values):
+    return lambda: velmora.Structure(cell, [("Fex", 0, 0, 0) + values], tables=DATA).reflections(dmin=1)
+
+
+# Values velmora-cif refuses in a file, refused as Structure's arguments
+REFUSALS += [(call, velmora.VelmoraError, start) for call, start in [
+    (fex((-1, 3, 3, 90, 90, 90)), "cell: a -1 is not a length above 0"),
+    (fex((3, 3, 3, 0, 90, 90)), "cell: alpha 0 is not an angle between 0 and 180"),
+    (fex((3, 3, 3, 30, 30, 90)), "cell: the angles 30 30 90 make no cell"),
+    (fex((1e39, 3, 3, 90, 90, 90)), "cell: 1e+39 is beyond single precision"),
+    (fex((3, 3, 3, 90, 90, 90), 1e30), "atom 1 (Fex): occupancy 1e+30: an occupancy is the fraction of the site"),
+    (fex((3, 3, 3, 90, 90, 90), -1), "atom 1 (Fex): occupancy -1: an occupancy is the fraction of the site"),
+    (fex((3, 3, 3, 90, 90, 90), 1, 0, (1e39, 0, 0)), "atom 1 (Fex) moment: 1e+39 is beyond single precision"),
+    (fex((3, 3, 3, 90, 90, 90), 1, 0, (1e20, 0, 0)), "reflection -1 0 0: its values are not finite numbers"),
+]]
 
 
 @pytest.mark.parametrize("call, exception, start", REFUSALS)
