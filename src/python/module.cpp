@@ -291,6 +291,7 @@ velmora::python::MagneticChoices magnetic_choices(const py::object& model, const
                                                   const std::map<std::string, std::string>& ions) {
   velmora::python::MagneticChoices choices;
   if (!model.is_none()) {
+    if (!PyUnicode_Check(model.ptr())) velmora::python::refuse_kind("magnetic_model", "\"j0\" or \"dipole\"", model);
     const std::string name = model.cast<std::string>();
     const auto named = velmora::magnetic_model_named(name);
     if (!named) throw py::value_error("magnetic_model=\"" + name + "\": give \"j0\" or \"dipole\"");
@@ -311,17 +312,37 @@ StructureModel finished(StructureModel m) {
   return m;
 }
 
+// One atom of Structure's list, each field checked by hand so that a wrong
+// kind of value is a TypeError naming the atom and the field.
 velmora::python::AtomValues atom_of(const py::handle& item, std::size_t index) {
-  const auto fields = item.cast<std::vector<py::object>>();
-  if (fields.size() < 4 || fields.size() > 7)
-    throw py::value_error("atom " + std::to_string(index + 1) +
-                          ": give (type, x, y, z[, occ[, B[, (moment, angle to x, angle to z)]]])");
+  const std::string atom = "atom " + std::to_string(index + 1);
+  const std::string layout = "(type, x, y, z[, occ[, B[, (moment, angle to x, angle to z)]]])";
+  if (!velmora::python::is_sequence(item)) velmora::python::refuse_kind(atom, layout, item);
+  const auto fields = py::reinterpret_borrow<py::sequence>(item);
+  if (fields.size() < 4 || fields.size() > 7) throw py::value_error(atom + ": give " + layout);
   velmora::python::AtomValues a;
+  if (!PyUnicode_Check(fields[0].ptr())) velmora::python::refuse_kind(atom + " type", "a table label (str)", fields[0]);
   a.type = fields[0].cast<std::string>();
-  for (int i = 0; i < 3; ++i) a.xyz[i] = fields[1 + i].cast<double>();
-  if (fields.size() > 4) a.occ = fields[4].cast<double>();
-  if (fields.size() > 5) a.biso = fields[5].cast<double>();
-  if (fields.size() > 6 && !fields[6].is_none()) a.moment = fields[6].cast<std::array<double, 3>>();
+  static const char* const names[5] = {" x", " y", " z", " occ", " B"};
+  // A number of any value: a value that is not finite is the crystal's check to refuse.
+  const auto number = [&](std::size_t i) {
+    if (!velmora::python::is_number(fields[i])) velmora::python::refuse_kind(atom + names[i - 1], "a number", fields[i]);
+    return fields[i].cast<double>();
+  };
+  for (std::size_t i = 0; i < 3; ++i) a.xyz[i] = number(1 + i);
+  if (fields.size() > 4) a.occ = number(4);
+  if (fields.size() > 5) a.biso = number(5);
+  if (fields.size() > 6 && !fields[6].is_none()) {
+    const std::string wanted = "(moment, angle to x, angle to z)";
+    if (!velmora::python::is_sequence(fields[6])) velmora::python::refuse_kind(atom + " moment", wanted, fields[6]);
+    const auto m = py::reinterpret_borrow<py::sequence>(fields[6]);
+    if (m.size() != 3) throw py::value_error(atom + " moment: give " + wanted);
+    a.moment.emplace();
+    for (std::size_t i = 0; i < 3; ++i) {
+      if (!velmora::python::is_number(m[i])) velmora::python::refuse_kind(atom + " moment", wanted, m[i]);
+      (*a.moment)[i] = m[i].cast<double>();
+    }
+  }
   return a;
 }
 

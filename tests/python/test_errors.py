@@ -175,6 +175,15 @@ REFUSALS += [(call, velmora.VelmoraError, start) for call, start in [
     (fex((3, 3, 3, 90, 90, 90), 1, 0, (1e39, 0, 0)), "atom 1 (Fex) moment: 1e+39 is beyond single precision"),
     (fex((3, 3, 3, 90, 90, 90), 1, 0, (1e20, 0, 0)), "reflection -1 0 0: its values are not finite numbers"),
 ]]
+REFUSALS += [
+    (lambda: velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", "a", 0, 0)], tables=DATA), TypeError,
+     "atom 1 x: give a number, not str"),
+    (lambda: velmora.Structure((3, 3, 3, 90, 90, 90), [5], tables=DATA), TypeError, "atom 1: give (type, x, y, z"),
+    (lambda: velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", 0, 0, 0, 1, 0, 2)], tables=DATA), TypeError,
+     "atom 1 moment: give (moment, angle to x, angle to z), not int"),
+    (lambda: velmora.read_answers(os.path.join(SOURCE, "examples", "iron_bcc.txt"), tables=DATA, magnetic_model=3),
+     TypeError, 'magnetic_model: give "j0" or "dipole", not int'),
+]
 
 
 @pytest.mark.parametrize("call, exception, start", REFUSALS)
