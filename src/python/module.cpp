@@ -222,7 +222,8 @@ py::dict reflections(const StructureModel& m, const py::object& dmin, const py::
       throw velmora::python::ModelError(
           "reflection " + velmora::shortest_text(h[0]) + " " + velmora::shortest_text(h[1]) + " " +
           velmora::shortest_text(h[2]) + ": its values are not finite numbers in single precision (d " +
-          velmora::shortest_text(v.geometry.d) + ", |q| " + velmora::shortest_text(v.geometry.kappa) + ", |Fn|^2 " + velmora::shortest_text(v.fn_squared) +
+          velmora::shortest_text(v.geometry.d) + ", |q| " + velmora::shortest_text(v.geometry.kappa) +
+          ", |Fn|^2 " + velmora::shortest_text(v.fn_squared) +
           ", |Fm|^2 " + velmora::shortest_text(v.fm_squared) + ", |FX|^2 " +
           velmora::shortest_text(v.fx_squared) + ")");
     }
@@ -291,7 +292,8 @@ velmora::python::MagneticChoices magnetic_choices(const py::object& model, const
                                                   const std::map<std::string, std::string>& ions) {
   velmora::python::MagneticChoices choices;
   if (!model.is_none()) {
-    if (!PyUnicode_Check(model.ptr())) velmora::python::refuse_kind("magnetic_model", "\"j0\" or \"dipole\"", model);
+    if (!PyUnicode_Check(model.ptr()))
+      velmora::python::refuse_kind("magnetic_model", "\"j0\" or \"dipole\"", model);
     const std::string name = model.cast<std::string>();
     const auto named = velmora::magnetic_model_named(name);
     if (!named) throw py::value_error("magnetic_model=\"" + name + "\": give \"j0\" or \"dipole\"");
@@ -321,12 +323,14 @@ velmora::python::AtomValues atom_of(const py::handle& item, std::size_t index) {
   const auto fields = py::reinterpret_borrow<py::sequence>(item);
   if (fields.size() < 4 || fields.size() > 7) throw py::value_error(atom + ": give " + layout);
   velmora::python::AtomValues a;
-  if (!PyUnicode_Check(fields[0].ptr())) velmora::python::refuse_kind(atom + " type", "a table label (str)", fields[0]);
+  if (!PyUnicode_Check(fields[0].ptr()))
+    velmora::python::refuse_kind(atom + " type", "a table label (str)", fields[0]);
   a.type = fields[0].cast<std::string>();
   static const char* const names[5] = {" x", " y", " z", " occ", " B"};
   // A number of any value: a value that is not finite is the crystal's check to refuse.
   const auto number = [&](std::size_t i) {
-    if (!velmora::python::is_number(fields[i])) velmora::python::refuse_kind(atom + names[i - 1], "a number", fields[i]);
+    if (!velmora::python::is_number(fields[i]))
+      velmora::python::refuse_kind(atom + names[i - 1], "a number", fields[i]);
     return fields[i].cast<double>();
   };
   for (std::size_t i = 0; i < 3; ++i) a.xyz[i] = number(1 + i);
@@ -334,7 +338,8 @@ velmora::python::AtomValues atom_of(const py::handle& item, std::size_t index) {
   if (fields.size() > 5) a.biso = number(5);
   if (fields.size() > 6 && !fields[6].is_none()) {
     const std::string wanted = "(moment, angle to x, angle to z)";
-    if (!velmora::python::is_sequence(fields[6])) velmora::python::refuse_kind(atom + " moment", wanted, fields[6]);
+    if (!velmora::python::is_sequence(fields[6]))
+      velmora::python::refuse_kind(atom + " moment", wanted, fields[6]);
     const auto m = py::reinterpret_borrow<py::sequence>(fields[6]);
     if (m.size() != 3) throw py::value_error(atom + " moment: give " + wanted);
     a.moment.emplace();

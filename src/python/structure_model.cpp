@@ -202,8 +202,9 @@ void check_cell(const std::array<double, 6>& cell) {
       throw ModelError(std::string("cell: ") + names[i] + " " + shortest_text(cell[i]) +
                        (i < 3 ? " is not a length above 0" : " is not an angle between 0 and 180"));
   }
-  const double ca = std::cos(cell[3] * std::numbers::pi / 180), cb = std::cos(cell[4] * std::numbers::pi / 180);
-  const double cg = std::cos(cell[5] * std::numbers::pi / 180);
+  constexpr double kDegree = std::numbers::pi / 180;
+  const double ca = std::cos(cell[3] * kDegree), cb = std::cos(cell[4] * kDegree);
+  const double cg = std::cos(cell[5] * kDegree);
   if (1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg <= 0)
     throw ModelError("cell: the angles " + shortest_text(cell[3]) + " " + shortest_text(cell[4]) + " " +
                      shortest_text(cell[5]) + " make no cell");
@@ -228,10 +229,12 @@ Crystal crystal_of_values(const std::array<double, 6>& cell, const std::vector<A
       throw ModelError(what + ": occupancy " + shortest_text(a.occ) +
                        ": an occupancy is the fraction of the site held, from 0 to 1");
     if (a.occ > 1)
-      warnings.push_back(what + ": an occupancy above 1 (a rounded or refined full site?) is used as it stands");
+      warnings.push_back(what +
+                         ": an occupancy above 1 (a rounded or refined full site?) is used as it stands");
     if (a.biso < 0)
-      warnings.push_back(what + ": a negative displacement parameter is unphysical (its peaks grow with angle);"
-                                " it is used as it stands");
+      warnings.push_back(what +
+                         ": a negative displacement parameter is unphysical (its peaks grow with angle);"
+                         " it is used as it stands");
     CrystalSite site;
     site.atype = symbol_of(a.type);
     site.xyz = a.xyz;
