@@ -105,21 +105,31 @@ py::object error_class(const py::module_& module, int os_error) {
   return module.attr("VelmoraOSError");
 }
 
+// Text of a file or site as Python's str: bytes that are no UTF-8 (a file
+// name's) kept as os.fsdecode keeps them, so that no conversion fails.
+py::str decoded(const std::string& bytes) {
+  PyObject* text = PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "surrogateescape");
+  if (text == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(text);
+}
+
 void raise_failure(const std::string& message, const velmora::frontend::Failure& f) {
   const py::module_ module = py::module_::import("velmora");
   const py::object kind = error_class(module, f.os_error);
   py::object raised = kind(message);
   raised.attr("code") = velmora::frontend::failure_code_name(f.code);
-  raised.attr("where") = velmora::frontend::failure_place(f);
-  raised.attr("file") = f.file;
+  // The parts as the message shows them (bytes escaped); the file as the system names it.
+  using velmora::frontend::printable;
+  raised.attr("where") = printable(velmora::frontend::failure_place(f));
+  raised.attr("file") = decoded(f.file);
   raised.attr("line") = f.line;
-  raised.attr("answer") = f.answer;
-  raised.attr("option") = f.option;
-  raised.attr("reason") = f.reason;
+  raised.attr("answer") = printable(f.answer);
+  raised.attr("option") = printable(f.option);
+  raised.attr("reason") = printable(f.reason);
   if (f.os_error != 0) {
     raised.attr("errno") = f.os_error;
     raised.attr("strerror") = py::module_::import("os").attr("strerror")(f.os_error);
-    raised.attr("filename") = f.file;
+    raised.attr("filename") = decoded(f.file);
   }
   PyErr_SetObject(kind.ptr(), raised.ptr());
 }
@@ -355,7 +365,7 @@ py::dict model_dict(const StructureModel& m) {
   py::dict d;
   for (const auto& e : m.model)
     d[py::str(e.name)] =
-        e.text ? py::object(py::str(e.value)) : py::module_::import("json").attr("loads")(e.value);
+        e.text ? py::object(decoded(e.value)) : py::module_::import("json").attr("loads")(decoded(e.value));
   d["atoms"] = m.state->structure.atoms.size();
   d["magnetic_atoms"] = m.state->structure.magnetic.size();
   d["symmetry_operations"] = velmora::python::operation_triplets(m.crystal);
@@ -369,7 +379,7 @@ py::list atoms_of(const StructureModel& m) {
   py::list out;
   for (const velmora::CrystalAtom& atom : m.crystal.atoms) {
     const velmora::CrystalSite& site = m.crystal.site_of(atom);
-    out.append(record(std::string(velmora::trimmed_text_of(site.atype)), site.label, atom.xyz[0],
+    out.append(record(std::string(velmora::trimmed_text_of(site.atype)), decoded(site.label), atom.xyz[0],
                       atom.xyz[1], atom.xyz[2], site.occ, site.biso, site.magnetic));
   }
   return out;

@@ -2,6 +2,7 @@
 "error: " for the same input: velmora-cif for read_cif, velmora-powder for read_answers."""
 import errno
 import glob
+import json
 import os
 import shutil
 import subprocess
@@ -20,6 +21,7 @@ FAILURES = [
     ("cif", os.path.join(CASES, "no_table_row.cif"), "velmora-cif", ["--tables", DATA]),
     ("cif", os.path.join(CASES, "broken_syntax.cif"), "velmora-cif", ["--tables", DATA]),
     ("cif", os.path.join(CASES, "missing_file.cif"), "velmora-cif", ["--tables", DATA]),
+    ("cif", os.path.join(CASES, "byte_beyond_utf8.cif"), "velmora-cif", ["--tables", DATA]),
     ("answers", "3 3 3 90 90 90\n1\nFex 0 0 zero 1 0 0\n", "velmora-powder", ["--wavelength", "1", "--tables", DATA]),
     ("answers", "3 3 3 90 90 90\n1\nQqq 0 0 0 1 0 0\n1\n1 0 0\n", "velmora-powder",
      ["--wavelength", "1", "--tables", DATA]),
@@ -224,3 +226,16 @@ def test_tables_found_in_the_working_directory_and_beside_the_module(tmp_path, m
     else:
         where = os.path.join(BUILD, "src", "python", "data") if module == "build" else str(tmp_path / taken)
         assert out == where
+
+
+def test_label_of_bytes_beyond_utf8_as_the_answers_write_it(programs, tmp_path):
+    with open(os.path.join(CASES, "nacl.cif"), "rb") as f:
+        text = f.read().replace(b"\nNa1 Na1+", b"\nNa\xe91 Na1+")
+    path = tmp_path / "label.cif"
+    path.write_bytes(text)
+    with pytest.warns(velmora.VelmoraWarning, match=r"written as _ \(atom Na\\xe91\)"):
+        s = velmora.read_cif(path, tables=DATA)
+    assert s.model["labels"] == "Na_1=Na1 Cl1=Cl1" and s.atoms[0].site == os.fsdecode(b"Na\xe91")
+    printed = subprocess.run([programs["velmora-cif"], path, "--run", "--format", "json", "--dmin", "3", "--tables", DATA],
+                             capture_output=True, check=True).stdout
+    assert json.loads(printed.decode("utf-8"))["model"]["labels"] == s.model["labels"]
