@@ -108,7 +108,8 @@ py::object error_class(const py::module_& module, int os_error) {
 // Text of a file or site as Python's str: bytes that are no UTF-8 (a file
 // name's) kept as os.fsdecode keeps them, so that no conversion fails.
 py::str decoded(const std::string& bytes) {
-  PyObject* text = PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "surrogateescape");
+  PyObject* text =
+      PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "surrogateescape");
   if (text == nullptr) throw py::error_already_set();
   return py::reinterpret_steal<py::str>(text);
 }
