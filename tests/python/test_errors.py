@@ -239,3 +239,8 @@ def test_label_of_bytes_beyond_utf8_as_the_answers_write_it(programs, tmp_path):
     printed = subprocess.run([programs["velmora-cif"], path, "--run", "--format", "json", "--dmin", "3", "--tables", DATA],
                              capture_output=True, check=True).stdout
     assert json.loads(printed.decode("utf-8"))["model"]["labels"] == s.model["labels"]
+    (tmp_path / "o.xy").write_text("".join(f"{20 + i} {100 + i % 7 * 3}\n" for i in range(81)))
+    subprocess.run([programs["velmora-powder"], path, "--wavelength", "1.5", "--observed", "o.xy", "--refine",
+                    "scale,biso", "--fit-report", "f.json", "--tables", DATA], cwd=tmp_path, capture_output=True, check=True)
+    names = [p["name"] for p in json.loads((tmp_path / "f.json").read_bytes().decode("utf-8"))["parameters"]]
+    assert "site.Na_1.biso" in names
