@@ -69,7 +69,8 @@ std::string valid_utf8(std::string_view text) {
 }
 
 std::string underscored_utf8(std::string_view text) {
-  return rewrite(text, [](std::string& out, unsigned char c) { out += c < 0x80 ? static_cast<char>(c) : '_'; });
+  return rewrite(text,
+                 [](std::string& out, unsigned char c) { out += c < 0x80 ? static_cast<char>(c) : '_'; });
 }
 
 }  // namespace velmora::frontend
