@@ -95,6 +95,24 @@ def test_failure_says_its_kind_and_place(tmp_path, call, code, number):
         assert e.where.startswith(e.file) and e.file.endswith("answers.txt")
 
 
+# (dipole-model ion, the warnings it gives): a d ion's g of 2 is said unless its free ion has it too
+DIPOLE_WARNINGS = [
+    ("Eu3", ["Eu3 (4f⁶, 7F0) has J = 0 and no Landé factor: its form factor is <j0> alone, spin-only"]),
+    ("Mn2", []),
+    ("Co2", ["Co2 (3d⁷, 4F9/2): g = 2, its orbital moment quenched by the crystal (free-ion g 1.333"]),
+]
+
+
+@pytest.mark.parametrize("ion, said", DIPOLE_WARNINGS)
+def test_dipole_model_says_each_ions_g_once(ion, said):
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        velmora.Structure((5, 5, 5, 90, 90, 90), [(ion, 0, 0, 0, 1, 0, (3, 0, 0))], tables=DATA,
+                          magnetic_model="dipole")
+    texts = [str(w.message) for w in caught]
+    assert len(texts) == len(said) and all(t.startswith(s) for t, s in zip(texts, said))
+
+
 def test_remarks_are_warnings_of_their_kind(tmp_path):
     ir = write(tmp_path, "5 5 5 90 90 90\n1\nIrx 0 0 0 1 0.3 1\n3 90 0\n1\n1 0 0\n")
     with pytest.warns(velmora.VelmoraWarning, match="has no Ir4"):
