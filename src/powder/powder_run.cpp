@@ -80,6 +80,7 @@ CrystalReflections crystal_reflections_of(const PowderOptions& options, const Ra
     crystal = velmora_tables(tables);
     Crystal read =
         read_answer_crystal(answer_file_text(options.answers), frontend::input_name(options.answers), own);
+    check_answer_values(read, remarks);
     set_crystal(crystal, std::move(read));
     note_rows_beyond_velmora(crystal, remarks);
     choose_magnetic_forms(crystal, options, remarks);

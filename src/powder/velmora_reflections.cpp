@@ -176,6 +176,24 @@ Crystal read_answer_crystal(std::string answers, const std::string& source, std:
   return crystal;
 }
 
+void check_answer_values(const Crystal& crystal, Remarks& remarks) {
+  // As velmora-cif's bound: a little above 1 is a rounded full site, beyond it no occupancy.
+  constexpr double kMostOccupancy = 1.05;
+  for (std::size_t i = 0; i < crystal.sites.size(); ++i) {
+    const CrystalSite& site = crystal.sites[i];
+    const std::string atom = crystal.source + ": atom " + std::to_string(i + 1) + " (" +
+                             std::string(trimmed_text_of(site.atype)) + ")";
+    if (site.occ < 0 || site.occ > kMostOccupancy)
+      fail_powder(atom + ": occupancy " + shortest_text(site.occ) +
+                  ": an occupancy is the fraction of the site held, from 0 to 1");
+    if (site.occ > 1)
+      remarks.warn(atom + ": an occupancy above 1 (a rounded or refined full site?) is used as it stands");
+    if (site.biso < 0)
+      remarks.warn(atom + ": a negative displacement parameter is unphysical (its peaks grow with angle);"
+                          " it is used as it stands");
+  }
+}
+
 void set_crystal(VelmoraCrystal& v, Crystal crystal, std::vector<Reflection> hkl) {
   RunState& state = *v.state;
   v.model = std::move(crystal);

@@ -162,6 +162,9 @@ StructureModel model_from_answers(const std::string& path, const std::string& ta
   powder::VelmoraCrystal crystal = powder::velmora_tables(folder);
   std::vector<Reflection> own;
   Crystal read = powder::read_answer_crystal(powder::answer_file_text(path), path, own);
+  powder::Remarks checked;
+  powder::check_answer_values(read, checked);
+  m.remarks.insert(m.remarks.end(), checked.items.begin(), checked.items.end());
   powder::set_crystal(crystal, std::move(read));
   choose_label_forms(crystal, choices, m.remarks);
   // A type no table serves fails as in velmora-powder; the file's own reflections stay.
