@@ -18,6 +18,7 @@
 #include "cif/content_check.hpp"
 #include "cif/reflection_list.hpp"
 #include "cif/table_labels.hpp"
+#include "errors/escaping.hpp"
 
 namespace velmora::cif {
 namespace {
@@ -43,8 +44,13 @@ CifCrystal read_cif_crystal(const std::string& path, const CrystalChoices& choic
 
 std::string site_labels(const Crystal& crystal) {
   std::string out;
-  for (const CrystalSite& site : crystal.sites)
-    out += (out.empty() ? "" : " ") + site.label + "=" + std::string(trimmed_text_of(site.atype));
+  for (const CrystalSite& site : crystal.sites) {
+    // A label of bytes that are no UTF-8 as the answers write it (and the
+    // warning says), so that JSON and Python strings stay valid.
+    const bool valid = frontend::printable(site.label) == site.label;
+    out += (out.empty() ? "" : " ") + (valid ? site.label : answer_site_text(site.label)) + "=" +
+           std::string(trimmed_text_of(site.atype));
+  }
   return out;
 }
 

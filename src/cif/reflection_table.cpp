@@ -2,6 +2,8 @@
 // scattering vector qx qy qz and its length q = 2 pi / d, the squared moduli
 // |Fn|^2, |Fm|^2 and |FX|^2, and with sets the multiplicity.
 #include "cif/reflection_table.hpp"
+
+#include "errors/escaping.hpp"
 #include "numbers/shortest_text.hpp"
 
 #include <charconv>
@@ -34,9 +36,9 @@ const std::vector<Column>& columns() {
   return all;
 }
 
-std::string json_string(const std::string& text) {
+std::string json_string(const std::string& given) {
   std::string out = "\"";
-  for (char c : text) {
+  for (char c : frontend::underscored_utf8(given)) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       out += '\\';

@@ -305,7 +305,7 @@ void warn_guessed_charge(const SiteContext& c, int charge, const std::string& wh
 
 // A charged magnetic atom: its ion's <j0> row, else its ion's row of the ion
 // table. Nothing when the charge was guessed and no form factor has it (a
-// closed shell): the guess is dropped for the neutral atom.
+// closed shell): the guess is dropped for the neutral atom, with a warning.
 std::optional<SiteLabel> magnetic_ion_label(const SiteContext& c, int charge,
                                             const std::string& why) {
   const std::string ion = ion_label(c.site.element, charge);
@@ -316,6 +316,12 @@ std::optional<SiteLabel> magnetic_ion_label(const SiteContext& c, int charge,
   } else if (charge > 0 && !c.choice.forms.table().rows_of(name).empty()) {
     chosen = from_ion_table(c, charge, name);
   } else if (!why.empty()) {
+    // Cr6+ (d0) has no moment and no form factor: said, not dropped silently.
+    c.warnings.add(c.choice.source + ": magnetic " + c.element + " without a charge: " + c.element +
+                       std::to_string(charge) + "+ from " + why +
+                       " has no magnetic form factor (no moment in a closed shell), so its neutral atom" +
+                       " is used" + other_label_option(c),
+                   c.site.label);
     return std::nullopt;
   } else {
     fail_unknown_magnetic_ion(c, charge);

@@ -68,4 +68,9 @@ std::string valid_utf8(std::string_view text) {
   return rewrite(text, [](std::string& out, unsigned char) { out += "\xef\xbf\xbd"; });
 }
 
+std::string underscored_utf8(std::string_view text) {
+  return rewrite(text,
+                 [](std::string& out, unsigned char c) { out += c < 0x80 ? static_cast<char>(c) : '_'; });
+}
+
 }  // namespace velmora::frontend

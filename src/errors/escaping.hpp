@@ -19,4 +19,9 @@ std::string printable(std::string_view text);
 // U+FFFD.
 std::string valid_utf8(std::string_view text);
 
+// The text as valid UTF-8 for a JSON string: each byte beyond ASCII that is no
+// part of valid UTF-8 becomes _, as the answers write such a site label (control
+// bytes are kept, for the JSON writer to escape).
+std::string underscored_utf8(std::string_view text);
+
 }  // namespace velmora::frontend

@@ -119,6 +119,9 @@ bool is_standard_output(const std::string& path) {
 }
 
 std::string PendingOutputs::reserve(const std::string& path) {
+  // Reserved before a long computation, written after it: the same file.
+  for (const Pending& file : files_)
+    if (file.given == path) return file.temporary;
   if (path == kStandardStream) fail(path, "this output is written to a file it names; give it a file name");
   if (is_standard_output(path))
     fail(path, "this is standard output itself; leave the option out to write " + what_ + " there");

@@ -36,7 +36,9 @@ class PendingOutputs {
   ~PendingOutputs();
 
   // Creates the empty temporary file of path (a name no other file has) and
-  // returns its name, for a writer that opens files by name.
+  // returns its name, for a writer that opens files by name; a path reserved
+  // before keeps its temporary file, so that outputs are checked before a long
+  // computation and written after it.
   std::string reserve(const std::string& path);
   // Writes the text as the content of path.
   void write(const std::string& path, const std::string& text);

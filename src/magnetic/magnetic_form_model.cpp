@@ -45,6 +45,9 @@ std::string spin_only_warning(const std::string& who, MagneticModel model) {
          (model == MagneticModel::j0 ? " (" + std::string(kMagneticModelOption) + " dipole adds <j2>)" : "");
 }
 
+// The Landé factor of a moment of spin alone (the electron's 2.0023, as 2).
+constexpr double kQuenchedLandeFactor = 2.0;
+
 std::string number_text(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.4g", value);
@@ -63,9 +66,14 @@ std::string_view magnetic_model_name(MagneticModel model) {
   return model == MagneticModel::dipole ? "dipole" : "j0";
 }
 
+// The smallest Landé factor taken: its <j2> weight 2/g - 1 is then at most
+// 199, far beyond any ion's, and keeps |Fm|^2 within single precision (a g of
+// 1e-30 gave a weight of 2e30 and NaN in every magnetic row).
+constexpr double kSmallestLandeFactor = 0.01;
+
 std::optional<std::string> lande_factor_fault(double g) {
-  if (std::isfinite(g) && g > 0 && std::isfinite(2 / g - 1)) return std::nullopt;
-  return "a Lande factor is a number above 0 (such as 2) whose 2/g - 1 is finite";
+  if (std::isfinite(g) && g >= kSmallestLandeFactor) return std::nullopt;
+  return "a Lande factor is a number above 0 (such as 2), at least 0.01 (a weight 2/g - 1 of <j2> up to 199)";
 }
 
 std::optional<std::string> g_model_fault(bool g_given, MagneticModel model) {
@@ -112,19 +120,33 @@ MagneticForm MagneticFormChooser::form_of(const MagneticAtom& atom, std::vector<
                        "its <j0>" + (ion.several ? " (" + ion.name() + ")" : std::string()) + " from " +
                        std::string(kMagneticIonFileName) + " (" + ion.source + ") is used");
   } else {
+    bool spin_only_said = false;
     if (atom.g) {
       form.g = atom.g;
-    } else if (const auto term = read_term(ion.term)) {
+    } else if (const auto term = read_term(ion.term); term && !f_block(ion.label)) {
+      // A crystal field quenches the orbital moment of a d ion: its moment is
+      // spin only, g = 2, whatever its free-ion term (Cr3+ 4F3/2 has g = 2/5,
+      // which would weigh <j2> by 4 and |Fm|^2 many times too large).
+      form.g = kQuenchedLandeFactor;
+      // An S-state ion (L = 0: Mn2+, Fe3+) has g = 2 free as well: nothing to say.
+      if (const auto free_ion = lande_factor(*term); term->l > 0)
+        warnings.push_back(who + ": g = 2, its orbital moment quenched by the crystal (free-ion g " +
+                           (free_ion ? number_text(*free_ion) : std::string("undefined, J = 0")) +
+                           "; give another with --g NAME=G)");
+    } else if (term) {
       form.g = lande_factor(*term);
-      if (!form.g)
+      if (!form.g) {
         warnings.push_back(who +
                            " has J = 0 and no Landé factor: its form factor is <j0> alone, spin-only"
                            " (give g with --g NAME=G)");
+        spin_only_said = true;
+      }
     } else {
       throw MagneticModelError(table().path + ": " + ion.label + ": the term '" + ion.term +
                                "' cannot be read");
     }
     if (form.g) form.j2_weight = 2.0 / *form.g - 1.0;
+    if (spin_only_said) return form;  // Eu3+ (J = 0): said once
   }
   if (f_block(ion.label) && form.j2_weight == 0 && orbital_moment(table(), atom.ion))
     warnings.push_back(spin_only_warning(who, model_));

@@ -26,7 +26,7 @@ std::optional<MagneticModel> magnetic_model_named(std::string_view name);
 std::string_view magnetic_model_name(MagneticModel model);
 
 // Why g is no Landé factor for the dipole model (it must be a finite number
-// above 0 whose 2/g - 1 is finite), or nothing when it is one.
+// of at least 0.01), or nothing when it is one.
 std::optional<std::string> lande_factor_fault(double g);
 
 // Why a model cannot take Landé factors (only the dipole model has an

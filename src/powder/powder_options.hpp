@@ -55,7 +55,7 @@ struct PowderOptions {
   MagneticModel model = MagneticModel::j0;  // --magnetic-model
   std::map<std::string, double> g;          // --g NAME=G, by label or element
   // --ion NAME=ION: for a CIF, velmora-cif's --ion; for an answer file, the
-  // ion-table ion of an answer label's magnetic atoms
+  // ion-table ion of an answer label's magnetic atoms, named by label or element
   std::map<std::string, std::string> ions;
 };
 

@@ -82,6 +82,7 @@ CrystalReflections crystal_reflections_of(const PowderOptions& options, const Ra
     crystal = velmora_tables(tables);
     Crystal read =
         read_answer_crystal(answer_file_text(options.answers), frontend::input_name(options.answers), own);
+    check_answer_values(read, remarks);
     set_crystal(crystal, std::move(read));
     note_rows_beyond_velmora(crystal, remarks);
     choose_magnetic_forms(crystal, options, remarks);
@@ -310,6 +311,11 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   for (const std::string& warning : unmatched_name_warnings(crystals, "--ion", options.ions, "--g", options.g))
     remarks.warn(warning);
   PendingOutputs outputs("velmora-powder", "this output");
+  // Each output file is checked (and its temporary made) before the pattern
+  // and the fit are computed, which for many points take long.
+  for (const std::string* path : {&options.reflections, &options.csv, &options.xy, &options.plot,
+                                  &options.fit_report, &options.refined_cif})
+    if (!path->empty() && *path != kStandardStream) outputs.reserve(*path);
   if (!observed && options.csv.empty() && options.plot.empty() && options.xy.empty() && options.lines.size() == 1) {
     // Only the reflections table: each row is written as its reflection is
     // computed, and no peak is kept.

@@ -25,9 +25,9 @@ std::string percent(double fraction) {
 
 // A JSON string of the program's own words (parameter names, the engine's
 // reasons): quotes and backslashes escaped, control bytes as \u escapes.
-std::string quoted(const std::string& text) {
+std::string quoted(const std::string& given) {
   std::string out = "\"";
-  for (const char c : text) {
+  for (const char c : frontend::underscored_utf8(given)) {
     if (c == '"' || c == '\\') {
       out += '\\';
       out += c;

@@ -110,7 +110,15 @@ void choose_magnetic_forms(VelmoraCrystal& crystal, const PowderOptions& options
                                return r.mion;
                              }) != kUnknownSymbol,
                         std::nullopt, false};
-    if (const auto named = options.ions.find(label); named != options.ions.end()) {
+    // The ion named for the atom type, else for its element, as --g and velmora-cif's --ion.
+    const std::string own = label_element(label);
+    auto named = options.ions.find(label);
+    if (named == options.ions.end() && !own.empty()) named = options.ions.find(own);
+    if (named != options.ions.end()) {
+      // An ion of another element would give the atom a form factor it cannot have.
+      if (label_element(named->second) != own)
+        fail_powder("magnetic atom type \"" + label + "\": --ion " + named->first + "=" + named->second +
+                    ": the tables have no magnetic row " + named->second + " of " + own);
       wanted.ion = named->second;
       wanted.named = true;
     }
@@ -166,6 +174,24 @@ Crystal read_answer_crystal(std::string answers, const std::string& source, std:
   }
   crystal.source = source;
   return crystal;
+}
+
+void check_answer_values(const Crystal& crystal, Remarks& remarks) {
+  // As velmora-cif's bound: a little above 1 is a rounded full site, beyond it no occupancy.
+  constexpr double kMostOccupancy = 1.05;
+  for (std::size_t i = 0; i < crystal.sites.size(); ++i) {
+    const CrystalSite& site = crystal.sites[i];
+    const std::string atom = crystal.source + ": atom " + std::to_string(i + 1) + " (" +
+                             std::string(trimmed_text_of(site.atype)) + ")";
+    if (site.occ < 0 || site.occ > kMostOccupancy)
+      fail_powder(atom + ": occupancy " + shortest_text(site.occ) +
+                  ": an occupancy is the fraction of the site held, from 0 to 1");
+    if (site.occ > 1)
+      remarks.warn(atom + ": an occupancy above 1 (a rounded or refined full site?) is used as it stands");
+    if (site.biso < 0)
+      remarks.warn(atom + ": a negative displacement parameter is unphysical (its peaks grow with angle);"
+                          " it is used as it stands");
+  }
 }
 
 void set_crystal(VelmoraCrystal& v, Crystal crystal, std::vector<Reflection> hkl) {

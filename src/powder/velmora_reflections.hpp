@@ -38,6 +38,10 @@ VelmoraCrystal velmora_tables(const std::string& tables_folder);
 // file and the line.
 Crystal read_answer_crystal(std::string answers, const std::string& source, std::vector<Reflection>& hkl);
 
+// An answer file's occupancies from 0 to 1 (a little above 1 warned of) and
+// its displacements not below 0 (warned of), as velmora-cif checks a CIF's.
+void check_answer_values(const Crystal& crystal, Remarks& remarks);
+
 // The crystal's run values, with the reflections given as its own, and its
 // geometry; a cell of no volume ends the run. The magnetic form factors are
 // velmora's own until set.

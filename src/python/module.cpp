@@ -7,7 +7,9 @@
 #include <pybind11/eval.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <cmath>
 #include <functional>
@@ -103,21 +105,32 @@ py::object error_class(const py::module_& module, int os_error) {
   return module.attr("VelmoraOSError");
 }
 
+// Text of a file or site as Python's str: bytes that are no UTF-8 (a file
+// name's) kept as os.fsdecode keeps them, so that no conversion fails.
+py::str decoded(const std::string& bytes) {
+  PyObject* text =
+      PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "surrogateescape");
+  if (text == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(text);
+}
+
 void raise_failure(const std::string& message, const velmora::frontend::Failure& f) {
   const py::module_ module = py::module_::import("velmora");
   const py::object kind = error_class(module, f.os_error);
   py::object raised = kind(message);
   raised.attr("code") = velmora::frontend::failure_code_name(f.code);
-  raised.attr("where") = velmora::frontend::failure_place(f);
-  raised.attr("file") = f.file;
+  // The parts as the message shows them (bytes escaped); the file as the system names it.
+  using velmora::frontend::printable;
+  raised.attr("where") = printable(velmora::frontend::failure_place(f));
+  raised.attr("file") = decoded(f.file);
   raised.attr("line") = f.line;
-  raised.attr("answer") = f.answer;
-  raised.attr("option") = f.option;
-  raised.attr("reason") = f.reason;
+  raised.attr("answer") = printable(f.answer);
+  raised.attr("option") = printable(f.option);
+  raised.attr("reason") = printable(f.reason);
   if (f.os_error != 0) {
     raised.attr("errno") = f.os_error;
     raised.attr("strerror") = py::module_::import("os").attr("strerror")(f.os_error);
-    raised.attr("filename") = f.file;
+    raised.attr("filename") = decoded(f.file);
   }
   PyErr_SetObject(kind.ptr(), raised.ptr());
 }
@@ -176,9 +189,20 @@ std::vector<Reflection> hkl_of(const py::object& hkl) {
   if (!a || a.ndim() != 2 || a.shape(1) != 3) throw py::value_error("hkl: give an (n, 3) array of h k l");
   std::vector<Reflection> out;
   const auto view = a.unchecked<2>();
-  for (py::ssize_t i = 0; i < view.shape(0); ++i)
-    out.push_back(
-        {static_cast<float>(view(i, 0)), static_cast<float>(view(i, 1)), static_cast<float>(view(i, 2))});
+  for (py::ssize_t i = 0; i < view.shape(0); ++i) {
+    const Reflection h{static_cast<float>(view(i, 0)), static_cast<float>(view(i, 1)),
+                       static_cast<float>(view(i, 2))};
+    // An index beyond single precision is infinite as velmora's float.
+    if (!std::all_of(h.begin(), h.end(), [](float v) { return std::isfinite(v); })) {
+      char row[96];
+      std::snprintf(row, sizeof row, "%g %g %g", view(i, 0), view(i, 1), view(i, 2));
+      throw py::value_error("hkl: row " + std::to_string(i) + " (" + row +
+                            "): every index must be a finite number within single precision");
+    }
+    if (h == Reflection{0, 0, 0})
+      throw py::value_error("hkl: row " + std::to_string(i) + " (0 0 0): no reflection; its d is infinite");
+    out.push_back(h);
+  }
   return out;
 }
 
@@ -201,6 +225,19 @@ py::dict reflections(const StructureModel& m, const py::object& dmin, const py::
     values = velmora::python::compute(m, list);
     if (unique) sets = velmora::python::equivalent_sets(m, list);
   }
+  // Indices or values beyond single precision would give inf or NaN rows.
+  for (const ReflectionValues& v : values)
+    if (!std::isfinite(v.geometry.d) || !std::isfinite(v.geometry.kappa) || !std::isfinite(v.fn_squared) ||
+        !std::isfinite(v.fm_squared) || !std::isfinite(v.fx_squared)) {
+      const Reflection& h = v.geometry.h;
+      throw velmora::python::ModelError(
+          "reflection " + velmora::shortest_text(h[0]) + " " + velmora::shortest_text(h[1]) + " " +
+          velmora::shortest_text(h[2]) + ": its values are not finite numbers in single precision (d " +
+          velmora::shortest_text(v.geometry.d) + ", |q| " + velmora::shortest_text(v.geometry.kappa) +
+          ", |Fn|^2 " + velmora::shortest_text(v.fn_squared) +
+          ", |Fm|^2 " + velmora::shortest_text(v.fm_squared) + ", |FX|^2 " +
+          velmora::shortest_text(v.fx_squared) + ")");
+    }
   std::vector<std::size_t> rows;
   if (unique) {
     for (const EquivalentSet& s : sets) rows.push_back(s.representative);
@@ -266,6 +303,8 @@ velmora::python::MagneticChoices magnetic_choices(const py::object& model, const
                                                   const std::map<std::string, std::string>& ions) {
   velmora::python::MagneticChoices choices;
   if (!model.is_none()) {
+    if (!PyUnicode_Check(model.ptr()))
+      velmora::python::refuse_kind("magnetic_model", "\"j0\" or \"dipole\"", model);
     const std::string name = model.cast<std::string>();
     const auto named = velmora::magnetic_model_named(name);
     if (!named) throw py::value_error("magnetic_model=\"" + name + "\": give \"j0\" or \"dipole\"");
@@ -286,17 +325,40 @@ StructureModel finished(StructureModel m) {
   return m;
 }
 
+// One atom of Structure's list, each field checked by hand so that a wrong
+// kind of value is a TypeError naming the atom and the field.
 velmora::python::AtomValues atom_of(const py::handle& item, std::size_t index) {
-  const auto fields = item.cast<std::vector<py::object>>();
-  if (fields.size() < 4 || fields.size() > 7)
-    throw py::value_error("atom " + std::to_string(index + 1) +
-                          ": give (type, x, y, z[, occ[, B[, (moment, angle to x, angle to z)]]])");
+  const std::string atom = "atom " + std::to_string(index + 1);
+  const std::string layout = "(type, x, y, z[, occ[, B[, (moment, angle to x, angle to z)]]])";
+  if (!velmora::python::is_sequence(item)) velmora::python::refuse_kind(atom, layout, item);
+  const auto fields = py::reinterpret_borrow<py::sequence>(item);
+  if (fields.size() < 4 || fields.size() > 7) throw py::value_error(atom + ": give " + layout);
   velmora::python::AtomValues a;
+  if (!PyUnicode_Check(fields[0].ptr()))
+    velmora::python::refuse_kind(atom + " type", "a table label (str)", fields[0]);
   a.type = fields[0].cast<std::string>();
-  for (int i = 0; i < 3; ++i) a.xyz[i] = fields[1 + i].cast<double>();
-  if (fields.size() > 4) a.occ = fields[4].cast<double>();
-  if (fields.size() > 5) a.biso = fields[5].cast<double>();
-  if (fields.size() > 6 && !fields[6].is_none()) a.moment = fields[6].cast<std::array<double, 3>>();
+  static const char* const names[5] = {" x", " y", " z", " occ", " B"};
+  // A number of any value: a value that is not finite is the crystal's check to refuse.
+  const auto number = [&](std::size_t i) {
+    if (!velmora::python::is_number(fields[i]))
+      velmora::python::refuse_kind(atom + names[i - 1], "a number", fields[i]);
+    return fields[i].cast<double>();
+  };
+  for (std::size_t i = 0; i < 3; ++i) a.xyz[i] = number(1 + i);
+  if (fields.size() > 4) a.occ = number(4);
+  if (fields.size() > 5) a.biso = number(5);
+  if (fields.size() > 6 && !fields[6].is_none()) {
+    const std::string wanted = "(moment, angle to x, angle to z)";
+    if (!velmora::python::is_sequence(fields[6]))
+      velmora::python::refuse_kind(atom + " moment", wanted, fields[6]);
+    const auto m = py::reinterpret_borrow<py::sequence>(fields[6]);
+    if (m.size() != 3) throw py::value_error(atom + " moment: give " + wanted);
+    a.moment.emplace();
+    for (std::size_t i = 0; i < 3; ++i) {
+      if (!velmora::python::is_number(m[i])) velmora::python::refuse_kind(atom + " moment", wanted, m[i]);
+      (*a.moment)[i] = m[i].cast<double>();
+    }
+  }
   return a;
 }
 
@@ -304,7 +366,7 @@ py::dict model_dict(const StructureModel& m) {
   py::dict d;
   for (const auto& e : m.model)
     d[py::str(e.name)] =
-        e.text ? py::object(py::str(e.value)) : py::module_::import("json").attr("loads")(e.value);
+        e.text ? py::object(decoded(e.value)) : py::module_::import("json").attr("loads")(decoded(e.value));
   d["atoms"] = m.state->structure.atoms.size();
   d["magnetic_atoms"] = m.state->structure.magnetic.size();
   d["symmetry_operations"] = velmora::python::operation_triplets(m.crystal);
@@ -318,7 +380,7 @@ py::list atoms_of(const StructureModel& m) {
   py::list out;
   for (const velmora::CrystalAtom& atom : m.crystal.atoms) {
     const velmora::CrystalSite& site = m.crystal.site_of(atom);
-    out.append(record(std::string(velmora::trimmed_text_of(site.atype)), site.label, atom.xyz[0],
+    out.append(record(std::string(velmora::trimmed_text_of(site.atype)), decoded(site.label), atom.xyz[0],
                       atom.xyz[1], atom.xyz[2], site.occ, site.biso, site.magnetic));
   }
   return out;

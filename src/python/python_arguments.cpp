@@ -62,7 +62,10 @@ std::string path_of(const py::handle& value, const std::string& name) {
   if (!PyUnicode_Check(value.ptr()) && !PyBytes_Check(value.ptr()) &&
       !py::isinstance(value, os.attr("PathLike")))
     refuse_kind(name, "a str or os.PathLike (pathlib.Path)", value);
-  return os.attr("fsencode")(value).cast<std::string>();
+  std::string path = os.attr("fsencode")(value).cast<std::string>();
+  // The C library would end the name at the NUL and open another file.
+  if (path.find('\0') != std::string::npos) refuse_value(name, value, "a file name cannot hold a NUL byte");
+  return path;
 }
 
 std::string optional_path_of(const py::handle& value, const std::string& name) {

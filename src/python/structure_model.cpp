@@ -87,8 +87,11 @@ std::vector<cif::ModelEntry> magnetic_entries(MagneticModel model, const Crystal
           {"magnetic_form_factor", cif::magnetic_form_text(used.model_line)}};
 }
 
+// A value the answers hold in single precision: finite there too.
 void check_finite(double v, const std::string& what) {
   if (!std::isfinite(v)) throw ModelError(what + ": " + shortest_text(v) + " is no finite number");
+  if (!std::isfinite(static_cast<float>(v)))
+    throw ModelError(what + ": " + shortest_text(v) + " is beyond single precision");
 }
 
 // A type goes into the answers as one field: no blank, separator or control character.
@@ -159,6 +162,9 @@ StructureModel model_from_answers(const std::string& path, const std::string& ta
   powder::VelmoraCrystal crystal = powder::velmora_tables(folder);
   std::vector<Reflection> own;
   Crystal read = powder::read_answer_crystal(powder::answer_file_text(path), path, own);
+  powder::Remarks checked;
+  powder::check_answer_values(read, checked);
+  m.remarks.insert(m.remarks.end(), checked.items.begin(), checked.items.end());
   powder::set_crystal(crystal, std::move(read));
   choose_label_forms(crystal, choices, m.remarks);
   // A type no table serves fails as in velmora-powder; the file's own reflections stay.
@@ -185,18 +191,54 @@ StructureModel model_with_crystal(const StructureModel& m, Crystal crystal,
 
 namespace {
 
+// An occupancy a little above 1 is a rounded full site; beyond it no
+// occupancy at all (velmora-cif's bound).
+constexpr double kMostOccupancy = 1.05;
+
+// A cell as velmora-cif takes one: lengths above 0, angles between 0 and 180
+// that close a cell.
+void check_cell(const std::array<double, 6>& cell) {
+  static const char* const names[6] = {"a", "b", "c", "alpha", "beta", "gamma"};
+  for (int i = 0; i < 6; ++i) {
+    check_finite(cell[i], "cell");
+    const bool good = i < 3 ? cell[i] > 0 : cell[i] > 0 && cell[i] < 180;
+    if (!good)
+      throw ModelError(std::string("cell: ") + names[i] + " " + shortest_text(cell[i]) +
+                       (i < 3 ? " is not a length above 0" : " is not an angle between 0 and 180"));
+  }
+  constexpr double kDegree = std::numbers::pi / 180;
+  const double ca = std::cos(cell[3] * kDegree), cb = std::cos(cell[4] * kDegree);
+  const double cg = std::cos(cell[5] * kDegree);
+  if (1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg <= 0)
+    throw ModelError("cell: the angles " + shortest_text(cell[3]) + " " + shortest_text(cell[4]) + " " +
+                     shortest_text(cell[5]) + " make no cell");
+}
+
 // The crystal of values given in Python: every atom its own site, as in an
-// answer file, each value checked to be a finite number.
-Crystal crystal_of_values(const std::array<double, 6>& cell, const std::vector<AtomValues>& atoms) {
+// answer file, each value checked to be a finite number of single precision,
+// an occupancy from 0 to 1 and a displacement not below 0 (warned of), as
+// velmora-cif checks a file's.
+Crystal crystal_of_values(const std::array<double, 6>& cell, const std::vector<AtomValues>& atoms,
+                          std::vector<std::string>& warnings) {
   Crystal crystal;
   crystal.source = "Structure";
-  for (double v : cell) check_finite(v, "cell");
+  check_cell(cell);
   crystal.cell = cell;
   for (std::size_t i = 0; i < atoms.size(); ++i) {
     const AtomValues& a = atoms[i];
     check_type(a.type, i);
     const std::string what = "atom " + std::to_string(i + 1) + " (" + a.type + ")";
     for (double v : {a.xyz[0], a.xyz[1], a.xyz[2], a.occ, a.biso}) check_finite(v, what);
+    if (a.occ < 0 || a.occ > kMostOccupancy)
+      throw ModelError(what + ": occupancy " + shortest_text(a.occ) +
+                       ": an occupancy is the fraction of the site held, from 0 to 1");
+    if (a.occ > 1)
+      warnings.push_back(what +
+                         ": an occupancy above 1 (a rounded or refined full site?) is used as it stands");
+    if (a.biso < 0)
+      warnings.push_back(what +
+                         ": a negative displacement parameter is unphysical (its peaks grow with angle);"
+                         " it is used as it stands");
     CrystalSite site;
     site.atype = symbol_of(a.type);
     site.xyz = a.xyz;
@@ -219,9 +261,11 @@ Crystal crystal_of_values(const std::array<double, 6>& cell, const std::vector<A
 StructureModel model_from_values(const std::array<double, 6>& cell, const std::vector<AtomValues>& atoms,
                                  const std::vector<std::string>& symmetry, const std::string& tables,
                                  const MagneticChoices& choices) {
-  Crystal read = crystal_of_values(cell, atoms);
+  std::vector<std::string> value_warnings;
+  Crystal read = crystal_of_values(cell, atoms, value_warnings);
   const std::string folder = module_tables_folder(tables);
   StructureModel m;
+  add_warnings(m, value_warnings);
   powder::VelmoraCrystal crystal = powder::velmora_tables(folder);
   powder::set_crystal(crystal, std::move(read));
   choose_label_forms(crystal, choices, m.remarks);

@@ -26,7 +26,7 @@ def only_magnetic_table(folder):
 
 # The shared options, with their Python counterparts where the module has one: name,
 # arguments, text of the error line, and (call, text of the ValueError) for the module.
-LANDE = "a Lande factor is a number above 0 (such as 2) whose 2/g - 1 is finite"
+LANDE = "a Lande factor is a number above 0 (such as 2), at least 0.01 (a weight 2/g - 1 of <j2> up to 199)"
 OPTION_CASES = [
     ("g_repeated", ["x", "--magnetic-model", "dipole", "--g", "Mn=2", "--g", "Mn=3"],
      "--g Mn=3: Mn is given twice; give each name once", None),
@@ -34,6 +34,8 @@ OPTION_CASES = [
      ("read_cif('x', magnetic_model='dipole', g={'Mn': -1})", LANDE)),
     ("g_whose_weight_overflows", ["x", "--magnetic-model", "dipole", "--g", "Mn=1e-320"], "--g Mn=1e-320: " + LANDE,
      ("read_cif('x', magnetic_model='dipole', g={'Mn': 1e-320})", LANDE)),
+    ("g_weight_beyond_single_precision", ["x", "--magnetic-model", "dipole", "--g", "Mn=1e-30"],
+     "--g Mn=1e-30: " + LANDE, ("read_cif('x', magnetic_model='dipole', g={'Mn': 1e-30})", LANDE)),
     ("g_not_a_number", ["x", "--magnetic-model", "dipole", "--g", "Mn=two"], "--g Mn=two: expected a number", None),
     ("g_without_name", ["x", "--magnetic-model", "dipole", "--g", "=2"], "--g =2: give NAME=G", None),
     ("g_without_dipole", ["x", "--g", "Mn=2"], "--g needs --magnetic-model dipole: the j0 model has no orbital",

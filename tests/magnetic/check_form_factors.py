@@ -14,9 +14,11 @@ except ImportError:
     sys.exit(77)
 
 S = [0.0, 0.1, 0.25, 0.4, 0.7, 1.1]
-# Free-ion Landé factors as tables print them; other ions are checked with g given (1.7).
-G = {"Dy3": 4 / 3, "Nd3": 8 / 11, "Fe2": 1.5, "Co2": 4 / 3, "Ce3": 6 / 7, "Ir4": 2.0, "U3": 8 / 11,
-     "Er3": 1.2, "Os5": 0.4}
+# The g each ion takes by default: 4f and 5f ions their free-ion Landé factor as tables print
+# it, d ions 2 (quenched; free-ion Fe2 1.5, Co2 4/3, Os5 0.4); other ions are checked with g
+# given (1.7).
+G = {"Dy3": 4 / 3, "Nd3": 8 / 11, "Fe2": 2.0, "Co2": 2.0, "Ce3": 6 / 7, "Ir4": 2.0, "U3": 8 / 11,
+     "Er3": 1.2, "Os5": 2.0}
 
 
 def fit(row, k, s):

@@ -2,6 +2,7 @@
 "error: " for the same input: velmora-cif for read_cif, velmora-powder for read_answers."""
 import errno
 import glob
+import json
 import os
 import shutil
 import subprocess
@@ -20,6 +21,7 @@ FAILURES = [
     ("cif", os.path.join(CASES, "no_table_row.cif"), "velmora-cif", ["--tables", DATA]),
     ("cif", os.path.join(CASES, "broken_syntax.cif"), "velmora-cif", ["--tables", DATA]),
     ("cif", os.path.join(CASES, "missing_file.cif"), "velmora-cif", ["--tables", DATA]),
+    ("cif", os.path.join(CASES, "byte_beyond_utf8.cif"), "velmora-cif", ["--tables", DATA]),
     ("answers", "3 3 3 90 90 90\n1\nFex 0 0 zero 1 0 0\n", "velmora-powder", ["--wavelength", "1", "--tables", DATA]),
     ("answers", "3 3 3 90 90 90\n1\nQqq 0 0 0 1 0 0\n1\n1 0 0\n", "velmora-powder",
      ["--wavelength", "1", "--tables", DATA]),
@@ -51,6 +53,8 @@ def test_values_refused_before_any_computation():
         velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", float("nan"), 0, 0)], tables=DATA)
     with pytest.raises(velmora.VelmoraError, match="several configurations; name one:.*--ion Irx=ION"):
         velmora.Structure((5, 5, 5, 90, 90, 90), [("Irx", 0, 0, 0, 1, 0, (3, 90, 0))], tables=DATA)
+    with pytest.raises(velmora.VelmoraError, match="--ion Fe=Ir4: the tables have no magnetic row Ir4 of Fe"):
+        velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", 0, 0, 0, 1, 0, (2, 0, 0))], tables=DATA, ions={"Fe": "Ir4"})
     with pytest.raises(ValueError, match="g needs magnetic_model=\"dipole\""):
         velmora.Structure((5, 5, 5, 90, 90, 90), [("Fe3", 0, 0, 0)], tables=DATA, g={"Fe": 2})
     with pytest.raises(ValueError, match="dmin or hkl"):
@@ -91,10 +95,30 @@ def test_failure_says_its_kind_and_place(tmp_path, call, code, number):
         assert e.where.startswith(e.file) and e.file.endswith("answers.txt")
 
 
+# (dipole-model ion, the warnings it gives): a d ion's g of 2 is said unless its free ion has it too
+DIPOLE_WARNINGS = [
+    ("Eu3", ["Eu3 (4f⁶, 7F0) has J = 0 and no Landé factor: its form factor is <j0> alone, spin-only"]),
+    ("Mn2", []),
+    ("Co2", ["Co2 (3d⁷, 4F9/2): g = 2, its orbital moment quenched by the crystal (free-ion g 1.333"]),
+]
+
+
+@pytest.mark.parametrize("ion, said", DIPOLE_WARNINGS)
+def test_dipole_model_says_each_ions_g_once(ion, said):
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        velmora.Structure((5, 5, 5, 90, 90, 90), [(ion, 0, 0, 0, 1, 0, (3, 0, 0))], tables=DATA,
+                          magnetic_model="dipole")
+    texts = [str(w.message) for w in caught]
+    assert len(texts) == len(said) and all(t.startswith(s) for t, s in zip(texts, said))
+
+
 def test_remarks_are_warnings_of_their_kind(tmp_path):
     ir = write(tmp_path, "5 5 5 90 90 90\n1\nIrx 0 0 0 1 0.3 1\n3 90 0\n1\n1 0 0\n")
     with pytest.warns(velmora.VelmoraWarning, match="has no Ir4"):
         velmora.read_answers(ir, tables=DATA, ions={"Irx": "Ir4"})
+    with pytest.warns(velmora.VelmoraWarning, match=r"atom 1 \(Fex\): a negative displacement parameter"):
+        fex((3, 3, 3, 90, 90, 90), 1, -2)()
     with pytest.warns(velmora.VelmoraNote, match="90 of 146 reflections are beyond reach"):
         iron().powder(wavelength=2.4, dmin=0.9)
     # Made errors by the filters (python -W error), they stop the call as themselves.
@@ -112,6 +136,7 @@ REFUSALS = [
     (lambda: velmora.read_cif(3), TypeError, "path: give a str or os.PathLike"),
     (lambda: velmora.read_answers(os.path.join(SOURCE, "examples", "iron_bcc.txt"), tables=["data"]), TypeError,
      "tables: give a str or os.PathLike"),
+    (lambda: velmora.read_cif("a\0b.cif"), ValueError, "path='a\\x00b.cif': a file name cannot hold a NUL byte"),
 ]
 
 
@@ -146,7 +171,39 @@ POWDER_REFUSALS = [
      "source and instrument: "),
 ]
 REFUSALS += [(lambda kw=kw: iron().powder(**kw), exception, start) for kw, exception, start in POWDER_REFUSALS]
-REFUSALS += [(lambda: iron().reflections(dmin=-1), ValueError, "dmin=-1: the smallest d must be above 0")]
+REFUSALS += [(lambda: iron().reflections(dmin=-1), ValueError, "dmin=-1: the smallest d must be above 0"),
+             (lambda: iron().reflections(hkl=[[float("inf"), 0, 0]], unique=True), ValueError,
+              "hkl: row 0 (inf 0 0): every index must be a finite number"),
+             (lambda: iron().reflections(hkl=[[1, 0, 0], [0, 1e39, 0]]), ValueError, "hkl: row 1 (0 1e+39 0)"),
+             (lambda: iron().reflections(hkl=[[0, 0, 0]]), ValueError, "hkl: row 0 (0 0 0): no reflection"),
+             (lambda: iron().reflections(hkl=[[1e30, 0, 0]]), velmora.VelmoraError,
+              "reflection 1e+30 0 0: its values are not finite numbers in single precision (d 0, |q| inf")]
+
+
+def fex(cell=(3, 3, 3, 90, 90, 90), *values):
+    return lambda: velmora.Structure(cell, [("Fex", 0, 0, 0) + values], tables=DATA).reflections(dmin=1)
+
+
+# Values velmora-cif refuses in a file, refused as Structure's arguments
+REFUSALS += [(call, velmora.VelmoraError, start) for call, start in [
+    (fex((-1, 3, 3, 90, 90, 90)), "cell: a -1 is not a length above 0"),
+    (fex((3, 3, 3, 0, 90, 90)), "cell: alpha 0 is not an angle between 0 and 180"),
+    (fex((3, 3, 3, 30, 30, 90)), "cell: the angles 30 30 90 make no cell"),
+    (fex((1e39, 3, 3, 90, 90, 90)), "cell: 1e+39 is beyond single precision"),
+    (fex((3, 3, 3, 90, 90, 90), 1e30), "atom 1 (Fex): occupancy 1e+30: an occupancy is the fraction of the site"),
+    (fex((3, 3, 3, 90, 90, 90), -1), "atom 1 (Fex): occupancy -1: an occupancy is the fraction of the site"),
+    (fex((3, 3, 3, 90, 90, 90), 1, 0, (1e39, 0, 0)), "atom 1 (Fex) moment: 1e+39 is beyond single precision"),
+    (fex((3, 3, 3, 90, 90, 90), 1, 0, (1e20, 0, 0)), "reflection -1 0 0: its values are not finite numbers"),
+]]
+REFUSALS += [
+    (lambda: velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", "a", 0, 0)], tables=DATA), TypeError,
+     "atom 1 x: give a number, not str"),
+    (lambda: velmora.Structure((3, 3, 3, 90, 90, 90), [5], tables=DATA), TypeError, "atom 1: give (type, x, y, z"),
+    (lambda: velmora.Structure((3, 3, 3, 90, 90, 90), [("Fex", 0, 0, 0, 1, 0, 2)], tables=DATA), TypeError,
+     "atom 1 moment: give (moment, angle to x, angle to z), not int"),
+    (lambda: velmora.read_answers(os.path.join(SOURCE, "examples", "iron_bcc.txt"), tables=DATA, magnetic_model=3),
+     TypeError, 'magnetic_model: give "j0" or "dipole", not int'),
+]
 
 
 @pytest.mark.parametrize("call, exception, start", REFUSALS)
@@ -187,3 +244,21 @@ def test_tables_found_in_the_working_directory_and_beside_the_module(tmp_path, m
     else:
         where = os.path.join(BUILD, "src", "python", "data") if module == "build" else str(tmp_path / taken)
         assert out == where
+
+
+def test_label_of_bytes_beyond_utf8_as_the_answers_write_it(programs, tmp_path):
+    with open(os.path.join(CASES, "nacl.cif"), "rb") as f:
+        text = f.read().replace(b"\nNa1 Na1+", b"\nNa\xe91 Na1+")
+    path = tmp_path / "label.cif"
+    path.write_bytes(text)
+    with pytest.warns(velmora.VelmoraWarning, match=r"written as _ \(atom Na\\xe91\)"):
+        s = velmora.read_cif(path, tables=DATA)
+    assert s.model["labels"] == "Na_1=Na1 Cl1=Cl1" and s.atoms[0].site == os.fsdecode(b"Na\xe91")
+    printed = subprocess.run([programs["velmora-cif"], path, "--run", "--format", "json", "--dmin", "3", "--tables", DATA],
+                             capture_output=True, check=True).stdout
+    assert json.loads(printed.decode("utf-8"))["model"]["labels"] == s.model["labels"]
+    (tmp_path / "o.xy").write_text("".join(f"{20 + i} {100 + i % 7 * 3}\n" for i in range(81)))
+    subprocess.run([programs["velmora-powder"], path, "--wavelength", "1.5", "--observed", "o.xy", "--refine",
+                    "scale,biso", "--fit-report", "f.json", "--tables", DATA], cwd=tmp_path, capture_output=True, check=True)
+    names = [p["name"] for p in json.loads((tmp_path / "f.json").read_bytes().decode("utf-8"))["parameters"]]
+    assert "site.Na_1.biso" in names
