@@ -15,8 +15,8 @@ std::string usage_text() {
          "the cell, the moments of the magnetic atoms and the reflections.\n"
          "  --dmin D        every h k l with d >= D (angstroms), by decreasing d\n"
          "  --hkl HKLFILE   the reflections of a file, one h k l a line\n"
-         "  -o OUT          write the answers to OUT instead of standard output (FILE,\n"
-         "                  HKLFILE - : standard input)\n"
+         "  -o OUT          write the answers (with --format, the table) to OUT instead of\n"
+         "                  standard output (FILE, HKLFILE - : standard input)\n"
          "  --block NAME    the data block to read (default: the first with atom sites)\n"
          "  --tables DIR    the folder of velmora's three tables (default: the working\n"
          "                  directory when it has them, else the installed data folder)\n"
@@ -74,7 +74,7 @@ Options options_of(const frontend::CommandLine& line) {
   options.run = line.has("--run");
   if (options.input == "-" && options.hkl_file == "-")
     fail_conversion("--hkl -: standard input already holds the CIF; name a file for one of them");
-  if (options.output == "-" && options.run)
+  if (options.output == "-" && options.run && !line.has("--format"))
     fail_conversion("-o - and --run: velmora's report takes standard output; write the answers to a file");
   options.choices.velmora_only = !options.run;
   options.format = line.value("--format");

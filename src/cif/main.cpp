@@ -37,14 +37,17 @@ int main(int argc, char** argv) {
     }
     take_warnings();
     velmora::frontend::print_remarks(program_spec().name, remarks);
+    // With --format the table is what the run makes, and -o takes it; else -o takes the answers.
+    const bool table = options.run && !options.format.empty();
     if (!options.output.empty()) {
-      velmora::PendingOutputs output("velmora-cif", "the answers",
+      velmora::PendingOutputs output("velmora-cif", table ? "the table" : "the answers",
                                      "(write to standard output for a pipe or a device)");
-      output.write(options.output, answer_text(cif.crystal, reflections));
+      output.write(options.output, table ? table_report(options, cif, reflections)
+                                         : answer_text(cif.crystal, reflections));
       output.commit();
     }
-    if (options.run && !options.format.empty()) {
-      velmora::write_standard_output(table_report(options, cif, reflections), "the table");
+    if (table) {
+      if (options.output.empty()) velmora::write_standard_output(table_report(options, cif, reflections), "the table");
       return 0;
     }
     if (options.run) return run_velmora_on(cif, reflections);

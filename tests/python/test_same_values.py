@@ -75,6 +75,11 @@ def test_cif_arrays_are_the_report_and_the_tables(programs, cif, model, tmp_path
         column = np.array([row[name] for row in rows]).astype(u[name].dtype)
         assert np.array_equal(column, u[name]), name  # the same floats, digit for digit
 
+    # -o takes the table that standard output would, byte for byte, and standard output stays empty
+    written = subprocess.run(run + ["--format", "csv", "--unique", "-o", str(tmp_path / "t.csv")],
+                             capture_output=True, check=True)
+    assert written.stdout == b"" and (tmp_path / "t.csv").read_text() == table
+
     whole = json.loads(subprocess.run(run + ["--format", "json"], capture_output=True, check=True).stdout)
     assert whole["model"]["source"] == path and whole["model"]["atoms"] > 0
     for name in ("magnetic_model", "magnetic_form_factor"):
