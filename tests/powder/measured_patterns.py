@@ -21,6 +21,14 @@ own generator would have:
   (1994) 892); one with an "admixture" (OTHER, R) holds a
   second phase, OTHER's structure measured as the material is, at R times its scale.
 
+A magnetic material ("moments": components along a/|a|, b/|b|, c/|c| in Bohr magnetons, under
+its magnetic operations, time reversal included) adds the magnetic scattering of Halpern &
+Johnson, |F_M perp|^2 = |F_M|^2 - |q.F_M|^2, F_M = p sum_j f_j(s) exp(-B_j s^2) m_j exp(2 pi i h.x_j),
+f_j the <j0> of the ion (Brown, International Tables C 4.4.5, from data/magnetic_form_factors.csv),
+p = 2.7 fm per Bohr magneton as velmora takes it (gamma r0 / 2 = 2.695 fm), each moment m_j turned
+by its operation as det(R) t R m: every reflection apart, not in families, as the magnetic
+structure's equivalents are not the nuclear group's.
+
 velmora's scale is counts times degrees per unit of its own integrated intensity,
 which carries (1 + cos^2 2theta) / 2 for X-rays and |F|^2 in barn (100 fm^2) for
 neutrons: velmora_scale() converts.
@@ -101,6 +109,36 @@ MATERIALS = {
         uaniso={"Ti1": (0.0064, 0.0064, 0.0035, -0.0004, 0, 0), "O1": (0.0058, 0.0058, 0.0033, -0.0025, 0, 0)},
         radiation=1.5, profile=("tch", (0.12, -0.3, 0.3, 0.0, 0.06)),
         background=[10, -30, 150], zero=0.031, height=8e3, range=(12, 158, 0.05), file="rutile.xye"),
+    # A-type LaMnO3 in Pn'ma' (moments along a; positions near Rodriguez-Carvajal et al., Phys. Rev.
+    # B 57 (1998) R3189)
+    "lamno3": dict(
+        cell=(5.7343, 7.6686, 5.5375, 90, 90, 90), group="P n m a",
+        operations=["x,y,z,+1", "-x+1/2,-y,z+1/2,-1", "-x,y+1/2,-z,+1", "x+1/2,-y+1/2,-z+1/2,-1",
+                    "-x,-y,-z,+1", "x+1/2,y,-z+1/2,-1", "x,-y+1/2,z,+1", "-x+1/2,y+1/2,z+1/2,-1"],
+        atoms=[("La1", "La", 0.5495, 0.25, 0.0093, 0.5), ("Mn1", "Mn", 0, 0, 0.5, 0.3),
+               ("O1", "O", 0.9865, 0.25, 0.9299, 0.6), ("O2", "O", 0.3096, 0.0383, 0.2257, 0.6)],
+        symbols={"La1": "La3+", "Mn1": "Mn3+", "O1": "O2-", "O2": "O2-"}, ions={"Mn1": "Mn3"},
+        moments={"Mn1": (3.65, 0, 0)},
+        radiation=2.4, profile=("gauss", (0.1, -0.1, 0.16)),
+        background=[10, -40, 300], zero=0.02, height=2e4, range=(10, 150, 0.05), file="lamno3.xye"),
+    # magnetite above the Verwey transition, Neel's ferrimagnet along [111] (the magnetic group
+    # that keeps [111], with the F centring; the B sites' Fe2+ and Fe3+ half each)
+    "magnetite": dict(
+        cell=(8.394,) * 3 + (90, 90, 90), group="F d -3 m :2",
+        operations=["x,y,z,+1", "-y,-x,-z,-1", "z,x,y,+1", "-z,-y,-x,-1", "y,z+1/2,x+1/2,+1", "-x,-z+1/2,-y+1/2,-1",
+                    "-x,-y,-z,+1", "y,x,z,-1", "-z,-x,-y,+1", "z,y,x,-1", "-y,-z+1/2,-x+1/2,+1", "x,z+1/2,y+1/2,-1"],
+        centrings=["x,y,z,+1", "x,y+1/2,z+1/2,+1", "x+1/2,y,z+1/2,+1", "x+1/2,y+1/2,z,+1"],
+        atoms=[("FeA", "Fe", 0.125, 0.125, 0.125, 0.4), ("FeB1", "Fe", 0.5, 0.5, 0.5, 0.5, 0.5),
+               ("FeB2", "Fe", 0.5, 0.5, 0.5, 0.5, 0.5), ("FeB3", "Fe", 0, 0.25, 0.75, 0.5, 0.5),
+               ("FeB4", "Fe", 0, 0.25, 0.75, 0.5, 0.5), ("O1", "O", 0.2549, 0.2549, 0.2549, 0.6),
+               ("O2", "O", 0.0049, 0.0049, 0.7451, 0.6)],
+        symbols={"FeA": "Fe3+", "FeB1": "Fe2+", "FeB2": "Fe3+", "FeB3": "Fe2+", "FeB4": "Fe3+", "O1": "O2-",
+                 "O2": "O2-"},
+        ions={"FeA": "Fe3", "FeB1": "Fe2", "FeB2": "Fe3", "FeB3": "Fe2", "FeB4": "Fe3"},
+        moments={"FeA": (-2.8867513,) * 3, "FeB1": (2.3094011,) * 3, "FeB2": (2.8867513,) * 3,
+                 "FeB3": (2.3094011,) * 3, "FeB4": (2.8867513,) * 3},
+        radiation=2.4, profile=("gauss", (0.1, -0.1, 0.16)),
+        background=[10, -40, 300], zero=-0.03, height=2e4, range=(10, 150, 0.05), file="magnetite.xye"),
     # the same with a tenth of the O3 sites vacant
     "anglesite_vacant": dict(
         cell=(8.47884, 5.39673, 6.95840, 90, 90, 90), group="P n m a",
@@ -134,11 +172,86 @@ def lines(m):
     return [(m["radiation"], 1.0)], "neutron"
 
 
+def triplet(text):
+    """An operation "x+1/2,-y,z,-1" as its rotation, translation and time reversal."""
+    *parts, time = text.split(",")
+    at = lambda v: np.array([eval(p, {}, dict(zip("xyz", v))) for p in parts], dtype=float)  # noqa: E731
+    t = at((0, 0, 0))
+    return np.array([at(e) - t for e in np.eye(3)]).T, t, int(time)
+
+
+def magnetic_cell(m):
+    """Every atom of the cell: (type, fractional x, B, occupancy, ion, moment along a, b, c) with
+    the moment turned by the operation that made the atom."""
+    ops = [(r, t + triplet(c)[1], time) for r, t, time in map(triplet, m["operations"])
+           for c in m.get("centrings", ["x,y,z,+1"])]
+    edges = np.array(m["cell"][:3])
+    atoms = []
+    for a in m["atoms"]:
+        site = np.array(a[2:5], dtype=float)
+        moment = np.array(m["moments"].get(a[0], (0, 0, 0)), dtype=float) / edges
+        placed = []
+        for r, t, time in ops:
+            x = (r @ site + t) % 1.0
+            if any(np.all(np.abs((x - y + 0.5) % 1.0 - 0.5) < 1e-6) for y in placed):
+                continue
+            placed.append(x)
+            atoms.append((a[1], x, a[5], occupancy(a), m.get("ions", {}).get(a[0]),
+                          time * np.linalg.det(r) * (r @ moment)))
+    return atoms
+
+
+def j0(ion, s):
+    """<j0> at s = sin(theta) / lambda, from the ion's coefficients A a B b C c D."""
+    import csv
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data",
+                           "magnetic_form_factors.csv"), encoding="utf-8") as f:
+        row = next(r for r in csv.DictReader(f) if r["label"] == ion)
+    A, a, B, b, C, c, D = (float(row["j0_" + k]) for k in "AaBbCcE")
+    return A * np.exp(-a * s * s) + B * np.exp(-b * s * s) + C * np.exp(-c * s * s) + D
+
+
+MAGNETIC_LENGTH = 2.7  # fm per Bohr magneton
+
+
+def magnetic_reflections(m, d_min):
+    """d, 1 and |Fn|^2 + |F_M perp|^2 (fm^2) of every h k l down to d_min, each apart."""
+    from cctbx import crystal, miller, xray
+    from cctbx.array_family import flex
+    atoms = magnetic_cell(m)
+    p1 = crystal.symmetry(unit_cell=m["cell"], space_group_symbol="P 1")
+    xs = xray.structure(crystal_symmetry=p1, scatterers=flex.xray_scatterer(
+        [xray.scatterer(f"A{k}", tuple(x), b / (8 * math.pi ** 2), occ, kind)
+         for k, (kind, x, b, occ, _, _) in enumerate(atoms)]))
+    xs.scattering_type_registry(table="neutron")
+    every = miller.build_set(p1, anomalous_flag=True, d_min=d_min)
+    nuclear = np.abs(np.array(every.structure_factors_from_scatterers(xs, algorithm="direct").f_calc().data())) ** 2
+    h = np.array(every.indices(), dtype=float)
+    d = np.array(every.d_spacings().data())
+    s = 1 / (2 * d)
+    orth = np.array(p1.unit_cell().orthogonalization_matrix()).reshape(3, 3)
+    q = h @ np.linalg.inv(orth)  # rows: the reciprocal vectors in the Cartesian frame
+    q /= np.linalg.norm(q, axis=1)[:, None]
+    fm = np.zeros((len(h), 3), dtype=complex)
+    for kind, x, b, occ, ion, moment in atoms:
+        if ion is None:
+            continue
+        cartesian = orth @ moment
+        amplitude = MAGNETIC_LENGTH * occ * j0(ion, s) * np.exp(-b * s * s) * np.exp(2j * math.pi * (h @ x))
+        fm += amplitude[:, None] * cartesian[None, :]
+    along = np.sum(q * fm, axis=1)
+    perpendicular = np.sum(np.abs(fm) ** 2, axis=1) - np.abs(along) ** 2
+    return d, np.ones_like(d), nuclear + perpendicular
+
+
 def families(m):
     """d, multiplicity and |F|^2 of every reflection family the range reaches."""
     from cctbx import miller
-    xs = structure(m)
     waves, kind = lines(m)
+    if "moments" in m:
+        d_min = min(w for w, _ in waves) / (2 * math.sin(math.radians(min(m["range"][1] + 5, 179.9) / 2)))
+        return (*magnetic_reflections(m, d_min), kind)
+    xs = structure(m)
     xs.scattering_type_registry(table="neutron" if kind == "neutron" else "it1992")
     d_min = min(w for w, _ in waves) / (2 * math.sin(math.radians(min(m["range"][1] + 5, 179.9) / 2)))
     unique = miller.build_set(xs.crystal_symmetry(), anomalous_flag=False, d_min=d_min)
@@ -260,10 +373,12 @@ def agreement(counts, variance, model, parameters):
     return math.sqrt(np.sum(w * (counts - model) ** 2) / total), math.sqrt((len(counts) - parameters) / total)
 
 
-def cif_text(name, cell=None, atoms=None, uaniso=None):
+def cif_text(name, cell=None, atoms=None, uaniso=None, moments=None):
     """The material's CIF, at its own cell or at another (a refinement's start), with its own
     atoms or others, and anisotropic displacements (label: U11 U22 U33 U12 U13 U23) when given."""
     m = MATERIALS[name]
+    if "moments" in m:
+        return magnetic_cif_text(name, cell, atoms, moments)
     a, b, c, alpha, beta, gamma = cell or m["cell"]
     group, _, choice = m["group"].partition(" :")
     group = group.split(" :")[0]
@@ -278,6 +393,26 @@ def cif_text(name, cell=None, atoms=None, uaniso=None):
             ("" if not uaniso else "loop_\n_atom_site_aniso_label\n" +
              "".join(f"_atom_site_aniso_U_{ij}\n" for ij in ("11", "22", "33", "12", "13", "23")) +
              "".join(f"{label} " + " ".join(map(str, u)) + "\n" for label, u in uaniso.items())))
+
+
+def magnetic_cif_text(name, cell=None, atoms=None, moments=None):
+    """A magnetic material's magnetic CIF: its operations with their time reversal, the sites and
+    the moments (its own, or others: a refinement's start)."""
+    m = MATERIALS[name]
+    a, b, c, alpha, beta, gamma = cell or m["cell"]
+    operations = "".join(f"{k} {o}\n" for k, o in enumerate(m["operations"], 1))
+    rows = "".join(f"{t[0]} {m['symbols'][t[0]]} {t[2]} {t[3]} {t[4]} {occupancy(t)} {t[5]}\n" for t in atoms or m["atoms"])
+    turned = "".join(f"{label} {u[0]} {u[1]} {u[2]}\n" for label, u in (moments or m["moments"]).items())
+    return (f"# {name}: a magnetic structure\ndata_{name}\n"
+            f"_cell_length_a {a}\n_cell_length_b {b}\n_cell_length_c {c}\n"
+            f"_cell_angle_alpha {alpha}\n_cell_angle_beta {beta}\n_cell_angle_gamma {gamma}\n"
+            "loop_\n_space_group_symop_magn_operation.id\n_space_group_symop_magn_operation.xyz\n" + operations +
+            ("loop_\n_space_group_symop_magn_centering.id\n_space_group_symop_magn_centering.xyz\n" +
+             "".join(f"{k} {c}\n" for k, c in enumerate(m["centrings"], 1)) if "centrings" in m else "") +
+            "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
+            "_atom_site_fract_z\n_atom_site_occupancy\n_atom_site_B_iso_or_equiv\n" + rows +
+            "loop_\n_atom_site_moment.label\n_atom_site_moment.crystalaxis_x\n_atom_site_moment.crystalaxis_y\n"
+            "_atom_site_moment.crystalaxis_z\n" + turned)
 
 
 def write(name, folder, seed=None):
