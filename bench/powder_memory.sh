@@ -5,7 +5,8 @@
 # apart). Each reflection's values become peaks as they are computed, the tables are written as
 # they are made and the plot is thinned to its width, so memory is that of the list and its
 # peaks (of the list alone when the reflections table is all that is asked for), and the SVG
-# stays small however many points it shows.
+# stays small however many points it shows. Last, the fit of a measured pattern of 10^7 points,
+# whose linear least squares keep no design matrix: memory is the pattern's own arrays.
 #
 #   bench/powder_memory.sh [path/to/velmora-powder]
 set -euo pipefail
@@ -35,3 +36,14 @@ measure "10^7 reflections, --reflections" many.txt --wavelength 0.1 --answer-hkl
 iron=$here/../examples/iron_bcc.txt
 measure "2.5x10^6 points, --csv" "$iron" --wavelength 0.1 --fwhm 0.2 --two-theta 0:10:0.000004 --csv p.csv
 measure "2.5x10^6 points, --plot" "$iron" --wavelength 0.1 --fwhm 0.2 --two-theta 0:10:0.000004 --plot p.svg
+python3 - <<'PY'
+import random
+random.seed(2)
+with open("measured.xy", "w") as f:
+    for i in range(10 ** 7):
+        x = 10 + i * 1e-5
+        f.write("%.5f %d\n" % (x, 100 + random.randint(-10, 10) + (400 if abs(x - 44.47) < 0.05 else 0)))
+PY
+start=$(date +%s)
+measure "10^7 measured points, --observed" "$iron" --wavelength 1.5 --fwhm 0.1 --observed measured.xy --fit-report f.json
+echo "  (the fit took $(( $(date +%s) - start )) s)"

@@ -30,47 +30,93 @@ struct LinearFit {
   Eigen::VectorXd coefficients;   // the phases' scales, then the background terms
 };
 
+// The weighted linear least squares of the phases' scales and the background's
+// terms at one trial shift, by its normal equations: the background's part of
+// them is the same at every shift and made once, each phase's part in one pass
+// over the points, so the search keeps nothing a point beyond the pattern's
+// own arrays, not a design matrix and its factorisation (a 10^7-point
+// pattern fits in well under a gigabyte). The columns are scaled to unit length before
+// the small system is solved, and chi^2 is summed from the residuals, not from
+// the normal equations, whose cancellation would blur the search's minimum.
 class Fitter {
  public:
+  // observed, sigma and excluded must outlive the fitter, which reads them at each solve.
   Fitter(const ObservedPattern& observed, const std::vector<double>& sigma, int terms,
-         const std::vector<bool>& excluded) {
-    const auto n = static_cast<Eigen::Index>(observed.two_theta.size());
-    weighted_background_.resize(n, terms);
-    weighted_y_.resize(n);
-    root_weight_.resize(n);
-    const double low = observed.two_theta.front(), high = observed.two_theta.back();
-    for (Eigen::Index i = 0; i < n; ++i) {
-      const auto k = static_cast<std::size_t>(i);
-      root_weight_[i] = left_out(excluded, k) ? 0.0 : 1.0 / sigma[k];
-      weighted_y_[i] = observed.intensity[k] * root_weight_[i];
-      const double u = (2.0 * observed.two_theta[k] - low - high) / (high - low);
-      const std::vector<double> t = chebyshev_terms(u, terms);
-      for (int j = 0; j < terms; ++j) weighted_background_(i, j) = t[static_cast<std::size_t>(j)] * root_weight_[i];
+         const std::vector<bool>& excluded)
+      : observed_(observed), sigma_(sigma), excluded_(excluded), terms_(terms) {
+    background_gram_ = Eigen::MatrixXd::Zero(terms, terms);
+    background_y_ = Eigen::VectorXd::Zero(terms);
+    Eigen::VectorXd t(terms);
+    for (std::size_t i = 0; i < observed.two_theta.size(); ++i) {
+      const double w = root_weight(i);
+      if (w == 0) continue;
+      weighted_terms(i, w, t);
+      background_gram_.selfadjointView<Eigen::Lower>().rankUpdate(t);
+      background_y_ += t * (observed.intensity[i] * w);
     }
+    background_gram_ = background_gram_.selfadjointView<Eigen::Lower>();
   }
 
-  // The design matrix and its factorisation keep their storage from one trial
-  // shift to the next: the search solves some hundred systems of this size.
   LinearFit solve(const std::vector<std::vector<double>>& phases) {
-    const Eigen::Index n = weighted_y_.size(), terms = weighted_background_.cols();
-    const auto count = static_cast<Eigen::Index>(phases.size());
-    design_.resize(n, terms + count);
-    for (Eigen::Index k = 0; k < count; ++k)
-      for (Eigen::Index i = 0; i < n; ++i)
-        design_(i, k) = phases[static_cast<std::size_t>(k)][static_cast<std::size_t>(i)] * root_weight_[i];
-    design_.rightCols(terms) = weighted_background_;
-    qr_.compute(design_);
+    const std::size_t n = observed_.two_theta.size();
+    const Eigen::Index terms = terms_, count = static_cast<Eigen::Index>(phases.size()), p = count + terms;
+    Eigen::MatrixXd a = Eigen::MatrixXd::Zero(p, p);
+    Eigen::VectorXd b = Eigen::VectorXd::Zero(p);
+    a.bottomRightCorner(terms, terms) = background_gram_;
+    b.tail(terms) = background_y_;
+    Eigen::VectorXd v(count), t(terms);
+    for (std::size_t i = 0; i < n; ++i) {
+      const double w = root_weight(i);
+      if (w == 0) continue;
+      weighted_terms(i, w, t);
+      for (Eigen::Index k = 0; k < count; ++k) v[k] = phases[static_cast<std::size_t>(k)][i] * w;
+      for (Eigen::Index k = 0; k < count; ++k) {
+        for (Eigen::Index l = 0; l <= k; ++l) a(k, l) += v[k] * v[l];
+        for (Eigen::Index j = 0; j < terms; ++j) a(count + j, k) += v[k] * t[j];
+        b[k] += v[k] * observed_.intensity[i] * w;
+      }
+    }
+    for (Eigen::Index k = 0; k < p; ++k)
+      for (Eigen::Index l = 0; l < k; ++l) a(l, k) = a(k, l);
+    // Each column scaled to unit length: a phase's counts and the background's
+    // terms differ by orders of magnitude.
+    Eigen::VectorXd scale(p);
+    for (Eigen::Index k = 0; k < p; ++k) scale[k] = a(k, k) > 0 ? 1.0 / std::sqrt(a(k, k)) : 1.0;
+    const Eigen::MatrixXd scaled = scale.asDiagonal() * a * scale.asDiagonal();
     LinearFit fit;
-    fit.coefficients = qr_.solve(weighted_y_);
-    fit.chi_squared = (weighted_y_ - design_ * fit.coefficients).squaredNorm();
+    fit.coefficients = scale.asDiagonal() * Eigen::ColPivHouseholderQR<Eigen::MatrixXd>(scaled).solve(
+                                                scale.asDiagonal() * b);
+    double chi_squared = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double w = root_weight(i);
+      if (w == 0) continue;
+      weighted_terms(i, w, t);
+      double residual = observed_.intensity[i] * w - t.dot(fit.coefficients.tail(terms));
+      for (Eigen::Index k = 0; k < count; ++k) residual -= fit.coefficients[k] * phases[static_cast<std::size_t>(k)][i] * w;
+      chi_squared += residual * residual;
+    }
+    fit.chi_squared = chi_squared;
     return fit;
   }
 
  private:
-  Eigen::MatrixXd weighted_background_;
-  Eigen::VectorXd weighted_y_, root_weight_;
-  Eigen::MatrixXd design_;
-  Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr_;
+  double root_weight(std::size_t i) const { return left_out(excluded_, i) ? 0.0 : 1.0 / sigma_[i]; }
+
+  // Point i's Chebyshev terms (T_j = 2 u T_{j-1} - T_{j-2}, u on [-1, 1] over
+  // the measured range) times its root weight w.
+  void weighted_terms(std::size_t i, double w, Eigen::VectorXd& t) const {
+    const std::vector<double>& x = observed_.two_theta;
+    const double u = (2.0 * x[i] - x.front() - x.back()) / (x.back() - x.front());
+    for (Eigen::Index j = 0; j < terms_; ++j) t[j] = j == 0 ? 1.0 : j == 1 ? u : 2.0 * u * t[j - 1] - t[j - 2];
+    t *= w;
+  }
+
+  const ObservedPattern& observed_;
+  const std::vector<double>& sigma_;
+  const std::vector<bool>& excluded_;
+  Eigen::Index terms_ = 0;
+  Eigen::MatrixXd background_gram_;
+  Eigen::VectorXd background_y_;
 };
 
 // The unshifted pattern on an even grid fine enough for four-point Lagrange
@@ -147,6 +193,8 @@ PatternFit fit_at(const ObservedPattern& observed, const LinearFit& linear,
   fit.background.assign(linear.coefficients.data() + count, linear.coefficients.data() + count + terms);
   const double low = observed.two_theta.front(), high = observed.two_theta.back();
   double absolute_difference = 0, absolute_observed = 0;
+  fit.background_values.reserve(observed.two_theta.size());
+  fit.calculated.reserve(observed.two_theta.size());
   for (std::size_t i = 0; i < observed.two_theta.size(); ++i) {
     const double u = (2.0 * observed.two_theta[i] - low - high) / (high - low);
     const std::vector<double> t = chebyshev_terms(u, terms);
@@ -258,6 +306,7 @@ PatternFit fit_pattern(const ObservedPattern& observed, const std::vector<Shifte
     const std::vector<double> previous_scales = fit.scales;
     shift = golden_minimum(chi2_at, within(shift - step), within(shift + step));
     calculated = patterns_at(shift, true);
+    fit = PatternFit{};  // the last pass's points freed before the next's are made
     fit = fit_at(observed, fitter->solve(calculated), calculated, shift, terms, excluded);
     bool settled = std::abs(shift - previous_shift) < 1e-6;
     for (std::size_t k = 0; k < fit.scales.size(); ++k)
