@@ -162,7 +162,7 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
   std::vector<bool> biso = chosen_sites(crystal, names, choice, ParameterGroup::biso, "biso");
   const std::vector<bool> uaniso = anisotropic_sites(crystal, names, choice, biso);
   const std::vector<bool> occ = chosen_sites(crystal, names, choice, ParameterGroup::occupancy, "occupancy");
-  const std::vector<bool> moments = chosen_sites(crystal, names, choice, ParameterGroup::moments, "moments");
+  std::vector<bool> moments = chosen_sites(crystal, names, choice, ParameterGroup::moments, "moments");
   const std::vector<bool> sizes =
       chosen_sites(crystal, names, choice, ParameterGroup::moment_sizes, "moment-sizes");
   moments_ = moment_freedoms(crystal, freedoms_);
@@ -179,6 +179,15 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
                    " gives no symmetry: each atom's position is refined on its own, and "
                    "nothing keeps equivalent atoms equivalent");
     }
+  }
+  // Without symmetry each magnetic atom is a site of its own, and all would
+  // refine every atom's moment apart, equivalent ones no longer alike.
+  const bool magnetic = std::any_of(crystal.sites.begin(), crystal.sites.end(),
+                                    [](const CrystalSite& site) { return site.magnetic; });
+  if (crystal.operations.empty() && choice.moments_by_all && magnetic) {
+    remarks.note(crystal.source + " gives no symmetry to hold its moments together, so all leaves them fixed; "
+                 "--refine moments or moment-sizes refines each atom's on its own");
+    moments.assign(moments.size(), false);
   }
   // The sites sharing a position with an earlier one: the first of them leads.
   std::vector<std::size_t> leader(crystal.sites.size());
