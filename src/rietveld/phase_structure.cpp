@@ -373,12 +373,7 @@ Crystal PhaseStructure::crystal_at(std::span<const double> values) const {
       case What::overall_biso:
         for (CrystalSite& each : c.sites) each.biso += values[m];
         break;
-      case What::u11:
-      case What::u22:
-      case What::u33:
-      case What::u12:
-      case What::u13:
-      case What::u23:
+      default:  // a U_ij
         (*site.uaniso)[static_cast<std::size_t>(slot.what) - static_cast<std::size_t>(What::u11)] = values[m];
         break;
       case What::mx:
@@ -460,17 +455,11 @@ double PhaseStructure::moment_size(const MomentSize& m, std::span<const double> 
 }
 
 double PhaseStructure::step(std::size_t m) const {
+  if (slots_[m].what >= What::u11) return kUStep;  // u11 .. u23 end the list
   switch (slots_[m].what) {
     case What::biso:
     case What::overall_biso:
       return kBisoStep;
-    case What::u11:
-    case What::u22:
-    case What::u33:
-    case What::u12:
-    case What::u13:
-    case What::u23:
-      return kUStep;
     case What::occ:
       return kOccupancyStep;
     case What::mx:

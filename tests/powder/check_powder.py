@@ -26,6 +26,25 @@ def example(name):
     return os.path.join(args.source, "examples", name + ".txt")
 
 
+def generator():
+    """tests/powder/measured_patterns.py, or None when cctbx or numpy is missing to run it."""
+    try:
+        import cctbx, numpy  # noqa: F401 (whether the generator can run)
+    except ImportError:
+        return None
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    import measured_patterns
+    return measured_patterns
+
+
+def off_its_last_digit(written, value):
+    """Whether a CIF's number, written with or without its esd (0.18749(12)), stands further from
+    value than half a unit of its last digit."""
+    digits = written.split("(")[0]
+    last = 10.0 ** -(len(digits.split(".")[1]) if "." in digits else 0)
+    return abs(float(digits) - value) > 0.51 * last
+
+
 def check_report():
     import struct
     fields = [("h", 0, 5), ("k", 5, 10), ("l", 10, 15), ("d_angstrom", 15, 22), ("Fn2_barn", 50, 58),
@@ -174,11 +193,8 @@ def check_fit():
     Poisson noise of a fixed seed), fitted as a user would: scale within 1%, zero shift within
     0.005 degrees, Rwp within 2% of the generating model's; the Cu lines where Bragg's law puts them;
     a background of some 15 counts not pulled low by weights from the counts."""
-    try:
-        import cctbx, numpy  # noqa: F401 (whether the generator can run)
-        sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-        import measured_patterns as made
-    except ImportError:
+    made = generator()
+    if made is None:
         return None
     import json
     problems, fits = [], {}
@@ -388,11 +404,8 @@ def check_refine():
     velmora's), and Rwp within 2% of the making model's; tied edges equal their free one. A
     second phase (--phase) comes back with its own scale and cell; with --le-bail the cell and
     widths come back from a wrong structure, and the scale is held."""
-    try:
-        import cctbx, numpy  # noqa: F401 (whether the generator can run)
-        sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-        import measured_patterns as made
-    except ImportError:
+    made = generator()
+    if made is None:
         return None
     import json
     problems = []
@@ -487,9 +500,7 @@ def read_back(name, scratch, options, path, got, rwp):
         label, _, *values = row.split()
         for key, written in zip(("x", "y", "z", "occ", "biso"), values):
             p = got.get(f"site.{label}.{key}")
-            digits = written.split("(")[0]
-            last = 10.0 ** -(len(digits.split(".")[1]) if "." in digits else 0)
-            if p and abs(float(digits) - p["value"]) > 0.51 * last:
+            if p and off_its_last_digit(written, p["value"]):
                 problems.append(f"{name}: refined.cif writes site.{label}.{key} {written}, refined {p['value']}")
     written_rwp = [line.split()[1] for line in text.splitlines() if line.startswith("_pd_proc_ls_prof_wR_factor ")]
     if not written_rwp or abs(float(written_rwp[0]) / rwp - 1) > 1e-6:
@@ -501,9 +512,7 @@ def read_back(name, scratch, options, path, got, rwp):
         label, *values = row.split()
         for key, written in zip(("u11", "u22", "u33", "u12", "u13", "u23"), values):
             p = got.get(f"site.{label}.{key}")
-            digits = written.split("(")[0]
-            last = 10.0 ** -(len(digits.split(".")[1]) if "." in digits else 0)
-            if p and abs(float(digits) - p["value"]) > 0.51 * last:
+            if p and off_its_last_digit(written, p["value"]):
                 problems.append(f"{name}: refined.cif writes site.{label}.{key} {written}, refined {p['value']}")
     again_refined = ["--refine", "scale,background,zero,uaniso"] if aniso else []
     widths = ",".join(str(got[f"profile.{k}"]["value"]) for k in "UVWXY")
@@ -583,11 +592,8 @@ def check_moments():
     with, each within 3 esd; a size from its components with the esd their covariance gives, a tied
     component following its free one; the size alone refined with the direction kept; the refined
     magnetic CIF read back and fitted again; the refined plot's magnetic ticks and names."""
-    try:
-        import cctbx, numpy  # noqa: F401 (whether the generator can run)
-        sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-        import measured_patterns as made
-    except ImportError:
+    made = generator()
+    if made is None:
         return None
     import json
     problems = []
@@ -619,11 +625,9 @@ def check_moments():
                 label, *components = row.split()
                 size = got.get(f"moment.{label}.size", {})
                 for key, text in zip(("mx", "my", "mz"), components):
-                    digits = text.split("(")[0]
-                    last = 10.0 ** -(len(digits.split(".")[1]) if "." in digits else 0)
                     p = got.get(f"moment.{label}.{key}")
-                    if (p and abs(float(digits) - p["value"]) > 0.51 * last) or \
-                            (size.get("refined") and float(digits) != 0 and "(" not in text):
+                    if (p and off_its_last_digit(text, p["value"])) or \
+                            (size.get("refined") and float(text.split("(")[0]) != 0 and "(" not in text):
                         problems.append(f"{case}: refined.mcif writes {label} {key} {text}, refined {p or size}")
             status, _, err = powder("refined.mcif", *options, "--observed", path, "--fit-report", "again.json",
                                     cwd=scratch)
@@ -666,12 +670,10 @@ def check_exclude():
     CSV is finite at every point and the plot's difference is not drawn inside the shaded ranges.
     The fit alone (scale, zero, background) of the structure as made gives the same scale within 1%
     and zero shift within 0.005 degrees."""
-    try:
-        import cctbx, numpy as np  # noqa: F401 (whether the generator can run)
-        sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-        import measured_patterns as made
-    except ImportError:
+    made = generator()
+    if made is None:
         return None
+    import numpy as np
     import json, re
     problems, fits = [], {}
     m = made.MATERIALS["lab6_silicon"]

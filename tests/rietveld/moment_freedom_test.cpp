@@ -49,18 +49,7 @@ TEST(MomentFreedom, EachMagneticSiteSymmetryLeavesItsOwnComponentsFree) {
   const std::vector<std::string> rows = testing::table_rows("moment_freedoms.txt");
   ASSERT_GE(rows.size(), 12u) << "moment_freedoms.txt";
   for (const std::string& line : rows) {
-    std::istringstream in(line);
-    std::string name, cell_text, generators, word, expected;
-    in >> name >> cell_text >> generators;
-    CellParameters cell{};
-    std::istringstream cell_in(cell_text);
-    for (double& v : cell) {
-      std::getline(cell_in, word, ',');
-      v = std::stod(word);
-    }
-    std::array<double, 3> x{};
-    for (double& v : x) in >> word, v = testing::number_of(word);
-    while (in >> word) expected += (expected.empty() ? "" : " ") + word;
+    const auto [name, generators, expected, cell, x] = testing::site_row(line);
     const std::vector<SymmetryOperation> group = testing::group_of(generators);
     Crystal crystal = testing::crystal_of(group, x, cell);
     crystal.sites.front().magnetic = true;

@@ -151,4 +151,27 @@ std::string freedom_text(const LinearFreedom<N>& f, const std::array<const char*
   return text;
 }
 
+// A row of a table of sites in a cell: name, a,b,c,alpha,beta,gamma,
+// generators, x y z, then the expected freedom as words.
+struct SiteRow {
+  std::string name, generators, expected;
+  CellParameters cell{};
+  std::array<double, 3> x{};
+};
+
+inline SiteRow site_row(const std::string& line) {
+  SiteRow row;
+  std::istringstream in(line);
+  std::string cell_text, word;
+  in >> row.name >> cell_text >> row.generators;
+  std::istringstream cell_in(cell_text);
+  for (double& v : row.cell) {
+    std::getline(cell_in, word, ',');
+    v = std::stod(word);
+  }
+  for (double& v : row.x) in >> word, v = number_of(word);
+  while (in >> word) row.expected += (row.expected.empty() ? "" : " ") + word;
+  return row;
+}
+
 }  // namespace velmora::rietveld::testing
