@@ -28,7 +28,8 @@ constexpr double kMostOccupancy = 1.05;
 
 // An occupancy is a fraction of the site: below 0 or well above 1 it is
 // refused, a little above 1 warned of.
-void check_occupancy(const CifSite& site, const std::string& where, const std::string& source, Warnings& warnings) {
+void check_occupancy(const CifSite& site, const std::string& where, const std::string& source,
+                     Warnings& warnings) {
   if (site.occ < 0 || site.occ > kMostOccupancy)
     fail_conversion(where + ": atom '" + site.label + "': _atom_site_occupancy " + shortest_text(site.occ) +
                     ": an occupancy is the fraction of the site held, from 0 to 1");

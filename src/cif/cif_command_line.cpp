@@ -50,11 +50,7 @@ std::vector<frontend::OptionSpec> options_with_shared() {
 }  // namespace
 
 const frontend::ProgramSpec& program_spec() {
-  static const frontend::ProgramSpec spec{
-      "velmora-cif",
-      "CIF",
-      options_with_shared(),
-      usage_text()};
+  static const frontend::ProgramSpec spec{"velmora-cif", "CIF", options_with_shared(), usage_text()};
   return spec;
 }
 
@@ -82,9 +78,11 @@ Options options_of(const frontend::CommandLine& line) {
   if (!options.format.empty() && options.format != "csv" && options.format != "json")
     fail_conversion("--format " + options.format + ": give csv or json");
   if (!options.format.empty() && !options.run)
-    fail_conversion("--format " + options.format + ": the table holds the values of velmora's run; add --run");
+    fail_conversion("--format " + options.format +
+                    ": the table holds the values of velmora's run; add --run");
   if (options.unique && options.format.empty())
-    fail_conversion("--unique: velmora's report has no multiplicity column; add --format csv or --format json");
+    fail_conversion(
+        "--unique: velmora's report has no multiplicity column; add --format csv or --format json");
   if (options.choices.model == MagneticModel::dipole && !options.run)
     fail_conversion(std::string(kMagneticModelOption) +
                     " dipole needs --run: velmora itself computes its <j0> table's form factors only");

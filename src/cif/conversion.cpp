@@ -21,9 +21,7 @@
 #include "errors/escaping.hpp"
 
 namespace velmora::cif {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 CifCrystal read_cif_crystal(const std::string& path, const CrystalChoices& choices, Warnings& warnings) {
   gemmi::cif::Document document = read_cif_file(path, warnings);
@@ -55,8 +53,9 @@ std::string site_labels(const Crystal& crystal) {
 }
 
 std::vector<Hkl> reflections_asked(const Options& options, const CellParameters& cell, Warnings& warnings) {
-  if (options.dmin) return reflections_to_dmin(gemmi::UnitCell(cell[0], cell[1], cell[2], cell[3], cell[4], cell[5]),
-                                               *options.dmin);
+  if (options.dmin)
+    return reflections_to_dmin(gemmi::UnitCell(cell[0], cell[1], cell[2], cell[3], cell[4], cell[5]),
+                               *options.dmin);
   if (!options.hkl_file.empty()) return read_reflection_file(options.hkl_file);
   warnings.add("no --dmin or --hkl: the answers ask for no reflection");
   return {};
@@ -78,8 +77,9 @@ std::vector<SiteContent> cell_content(const CifStructure& s, const std::vector<C
     const std::string symbol = site.element.name();
     if (named != ions.end() && named->second.size() > symbol.size() &&
         std::isdigit(static_cast<unsigned char>(named->second[symbol.size()])))
-      content[i].charge = (named->second[symbol.size()] - '0') *
-                          (named->second.size() > symbol.size() + 1 && named->second[symbol.size() + 1] == '-' ? -1 : 1);
+      content[i].charge =
+          (named->second[symbol.size()] - '0') *
+          (named->second.size() > symbol.size() + 1 && named->second[symbol.size() + 1] == '-' ? -1 : 1);
   }
   for (const CellAtom& atom : atoms) content[atom.site].count += s.sites[atom.site].occ;
   return content;
@@ -125,15 +125,16 @@ void note_rows_beyond(const CifSite& site, const std::string& label, const Table
 MagneticForm site_form(const CifSite& site, const SiteLabel& label, const CrystalChoices& choices,
                        MagneticFormChooser& chooser, const std::string& source, Warnings& warnings) {
   MagneticAtom atom{label.ion, label.velmora_form, std::nullopt, false};
-  if (auto g = choices.g.find(site.label); g != choices.g.end()) atom.g = g->second;
+  if (auto g = choices.g.find(site.label); g != choices.g.end())
+    atom.g = g->second;
   else if (auto by_element = choices.g.find(site.element.name()); by_element != choices.g.end())
     atom.g = by_element->second;
   std::vector<std::string> notes;
   const MagneticForm form = chooser.form_of(atom, notes);
   for (const std::string& note : notes) warnings.add(source + ": " + note, site.label);
   if (form.ion && choices.velmora_only)
-    fail_conversion(source + ": atom '" + site.label + "': its magnetic form factor (" + form.ion->name() + ", " +
-                    (choices.model == MagneticModel::dipole ? "dipole model" : "<j0>") +
+    fail_conversion(source + ": atom '" + site.label + "': its magnetic form factor (" + form.ion->name() +
+                    ", " + (choices.model == MagneticModel::dipole ? "dipole model" : "<j0>") +
                     ") is not in velmora's tables, so velmora itself cannot compute it: convert with --run");
   return form;
 }
@@ -180,7 +181,8 @@ Crystal crystal_of(const CifStructure& s, const TableLabels& tables, const Cryst
     note_site_text(site.label, s.source, warnings);
     note_rows_beyond(site, label.label, tables, choices, s.source, warnings);
     if (site.magnetic)
-      site_forms[crystal.sites.size()] = site_form(site, label, choices, *magnetism.chooser, s.source, warnings);
+      site_forms[crystal.sites.size()] =
+          site_form(site, label, choices, *magnetism.chooser, s.source, warnings);
     crystal.sites.push_back(crystal_site(site, label));
   }
 

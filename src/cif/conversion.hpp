@@ -24,9 +24,9 @@ namespace velmora::cif {
 // velmora_only, a site that velmora itself cannot compute (a row after
 // velmora's own, a form factor velmora's table lacks) is refused.
 struct CrystalChoices {
-  std::string block;   // empty: the first data block with atom sites
-  std::string tables;  // empty: see tables_folder
-  IonChoices ions;     // --ion NAME=LABEL, by site label or element
+  std::string block;                        // empty: the first data block with atom sites
+  std::string tables;                       // empty: see tables_folder
+  IonChoices ions;                          // --ion NAME=LABEL, by site label or element
   MagneticModel model = MagneticModel::j0;  // --magnetic-model
   std::map<std::string, double> g;          // --g NAME=G, by site label or element
   bool velmora_only = false;
@@ -38,8 +38,8 @@ struct Options {
   CrystalChoices choices;
   std::optional<double> dmin;
   std::string hkl_file;
-  bool run = false;  // run velmora on the answers instead of printing them
-  std::string format;  // with run: "csv" or "json", a table of the values instead of the report
+  bool run = false;     // run velmora on the answers instead of printing them
+  std::string format;   // with run: "csv" or "json", a table of the values instead of the report
   bool unique = false;  // with format: one row per set of equivalent reflections
 };
 
@@ -48,7 +48,7 @@ struct CifCrystal {
   Crystal crystal;  // every atom of the cell, each site's table label and form factor
   std::string block;
   std::string tables_folder;
-  TableFiles tables;  // the tables the labels were chosen from, as read
+  TableFiles tables;            // the tables the labels were chosen from, as read
   ScatteringTables scattering;  // and as velmora's reader loaded them
 };
 

@@ -8,9 +8,9 @@
 #include "cif/conversion.hpp"
 #include "cif/table_report.hpp"
 #include "cif/velmora_run.hpp"
+#include "cli/program.hpp"
 #include "files/pending_outputs.hpp"
 #include "model/atom_names.hpp"
-#include "cli/program.hpp"
 
 int main(int argc, char** argv) {
   using namespace velmora::cif;
@@ -42,16 +42,18 @@ int main(int argc, char** argv) {
     if (!options.output.empty()) {
       velmora::PendingOutputs output("velmora-cif", table ? "the table" : "the answers",
                                      "(write to standard output for a pipe or a device)");
-      output.write(options.output, table ? table_report(options, cif, reflections)
-                                         : answer_text(cif.crystal, reflections));
+      output.write(options.output,
+                   table ? table_report(options, cif, reflections) : answer_text(cif.crystal, reflections));
       output.commit();
     }
     if (table) {
-      if (options.output.empty()) velmora::write_standard_output(table_report(options, cif, reflections), "the table");
+      if (options.output.empty())
+        velmora::write_standard_output(table_report(options, cif, reflections), "the table");
       return 0;
     }
     if (options.run) return run_velmora_on(cif, reflections);
-    if (options.output.empty()) velmora::write_standard_output(answer_text(cif.crystal, reflections), "the answers");
+    if (options.output.empty())
+      velmora::write_standard_output(answer_text(cif.crystal, reflections), "the answers");
     return 0;
   });
 }

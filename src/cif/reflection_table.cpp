@@ -3,12 +3,12 @@
 // |Fn|^2, |Fm|^2 and |FX|^2, and with sets the multiplicity.
 #include "cif/reflection_table.hpp"
 
-#include "errors/escaping.hpp"
-#include "numbers/shortest_text.hpp"
-
 #include <charconv>
 #include <cmath>
 #include <functional>
+
+#include "errors/escaping.hpp"
+#include "numbers/shortest_text.hpp"
 
 namespace velmora::cif {
 namespace {

@@ -133,8 +133,8 @@ void take_magnetic_operations(cif::Block& block, cif::Column magnetic, CifStruct
     fail_conversion(where + ": " + std::to_string(ops.size()) + " operations times " +
                     std::to_string(centerings.size()) + " centrings; at most " +
                     std::to_string(kMostOperations) + " operations are taken");
-  s.operations = fitting_group(combine_with_centerings(ops, centerings),
-                               where + ": the magnetic operations", s, where, warnings);
+  s.operations = fitting_group(combine_with_centerings(ops, centerings), where + ": the magnetic operations",
+                               s, where, warnings);
 }
 
 // The operations listed under either spelling of the tag; false when none is.
@@ -142,9 +142,9 @@ bool take_listed_operations(cif::Block& block, CifStructure& s, const std::strin
                             Warnings& warnings) {
   for (const char* tag : {"_space_group_symop_operation_xyz", "_symmetry_equiv_pos_as_xyz"})
     if (cif::Column column = block.find_values(tag)) {
-      s.operations = fitting_group(read_operation_column(column, false, s.source, warnings),
-                                   where + ": the listed operations (" + std::string(tag) + ")", s,
-                                   where, warnings);
+      s.operations =
+          fitting_group(read_operation_column(column, false, s.source, warnings),
+                        where + ": the listed operations (" + std::string(tag) + ")", s, where, warnings);
       return true;
     }
   return false;
@@ -171,10 +171,8 @@ std::string tag_place(cif::Block& block, const CifStructure& s, const std::strin
 // ends the conversion unless a Hall symbol is there to stand in for it.
 GroupSymbols read_group_symbols(cif::Block& block, const CifStructure& s) {
   GroupSymbols g;
-  g.hm = first_value(block, {"_space_group_name_H-M_alt", "_symmetry_space_group_name_H-M"},
-                     &g.hm_tag);
-  g.hall = first_value(block, {"_space_group_name_Hall", "_symmetry_space_group_name_Hall"},
-                       &g.hall_tag);
+  g.hm = first_value(block, {"_space_group_name_H-M_alt", "_symmetry_space_group_name_H-M"}, &g.hm_tag);
+  g.hall = first_value(block, {"_space_group_name_Hall", "_symmetry_space_group_name_Hall"}, &g.hall_tag);
   g.code = coordinate_system_code(block);
   if (g.hm) {
     g.hm_symbol = symbol_value(*g.hm);
@@ -189,18 +187,16 @@ GroupSymbols read_group_symbols(cif::Block& block, const CifStructure& s) {
 // The operations of the Hall symbol; nothing when it cannot be read and the
 // Hermann-Mauguin symbol stands in for it (with a warning), else the
 // conversion ends.
-std::optional<gemmi::GroupOps> hall_group_ops(cif::Block& block, const CifStructure& s,
-                                              const GroupSymbols& g, const std::string& symbol,
-                                              Warnings& warnings) {
+std::optional<gemmi::GroupOps> hall_group_ops(cif::Block& block, const CifStructure& s, const GroupSymbols& g,
+                                              const std::string& symbol, Warnings& warnings) {
   try {
     check_hall(symbol);
     return gemmi::symops_from_hall(symbol.c_str());
   } catch (const std::exception& e) {
     const std::string place = tag_place(block, s, g.hall_tag);
-    if (g.group == nullptr)
-      fail_conversion(place + " '" + symbol + "' cannot be read: " + e.what());
-    warnings.add(place + " '" + symbol + "' cannot be read (" + e.what() + "); the symbol '" +
-                 g.hm_symbol + "' is used");
+    if (g.group == nullptr) fail_conversion(place + " '" + symbol + "' cannot be read: " + e.what());
+    warnings.add(place + " '" + symbol + "' cannot be read (" + e.what() + "); the symbol '" + g.hm_symbol +
+                 "' is used");
     return std::nullopt;
   }
 }
@@ -208,29 +204,25 @@ std::optional<gemmi::GroupOps> hall_group_ops(cif::Block& block, const CifStruct
 // Tells where the Hall symbol's operations were taken over the Hermann-Mauguin
 // symbol: it gives other operations, or it is one gemmi does not know.
 void warn_hall_over_symbol(cif::Block& block, const CifStructure& s, const GroupSymbols& g,
-                           const std::string& symbol, const gemmi::GroupOps& ops,
-                           Warnings& warnings) {
+                           const std::string& symbol, const gemmi::GroupOps& ops, Warnings& warnings) {
   if (g.group != nullptr && !g.group->operations().is_same_as(ops))
     warnings.add(s.source + ": the Hall symbol '" + symbol + "' and the symbol '" + g.hm_symbol +
-                 "' (read as " + g.group->xhm() +
-                 ") give different operations; the Hall symbol's are used");
+                 "' (read as " + g.group->xhm() + ") give different operations; the Hall symbol's are used");
   if (g.hm != nullptr && g.group == nullptr)
     warnings.add(tag_place(block, s, g.hm_tag) + " '" + g.hm_symbol +
-                 "' is no space-group symbol that gemmi knows; the Hall symbol '" + symbol +
-                 "' is used");
+                 "' is no space-group symbol that gemmi knows; the Hall symbol '" + symbol + "' is used");
 }
 
 // The Hall symbol's operations, which fix the setting; false when there is
 // none, or when the Hermann-Mauguin symbol is taken instead: the Hall symbol
 // cannot be read, or its operations do not fit the cell where the other's do.
-bool take_hall_operations(cif::Block& block, CifStructure& s, const GroupSymbols& g,
-                          const std::string& where, Warnings& warnings) {
+bool take_hall_operations(cif::Block& block, CifStructure& s, const GroupSymbols& g, const std::string& where,
+                          Warnings& warnings) {
   if (g.hall == nullptr) return false;
   const std::string symbol = symbol_value(*g.hall);
   const std::optional<gemmi::GroupOps> ops = hall_group_ops(block, s, g, symbol, warnings);
   if (!ops) return false;
-  std::vector<SymmetryOperation> hall_ops =
-      checked_group(operations_of_group(*ops), where, warnings);
+  std::vector<SymmetryOperation> hall_ops = checked_group(operations_of_group(*ops), where, warnings);
   const SymmetryOperation* off = operation_off_metric(hall_ops, s.cell);
   if (off != nullptr && g.group != nullptr &&
       operation_off_metric(operations_of_group(g.group->operations()), s.cell) == nullptr) {
@@ -255,24 +247,21 @@ void take_symbol_operations(cif::Block& block, CifStructure& s, const GroupSymbo
     warnings.add(s.source + ": space group '" + g.hm_symbol + "' is read as " + group.xhm());
   } else if ((group.ext == '1' || group.ext == '2') && g.hm_symbol.find(':') == std::string::npos &&
              g.code.empty()) {
-    warnings.add(s.source + ": space group '" + g.hm_symbol +
-                 "' has two origin choices; origin choice " + std::string(1, group.ext) +
-                 " is used (" + group.xhm() +
+    warnings.add(s.source + ": space group '" + g.hm_symbol + "' has two origin choices; origin choice " +
+                 std::string(1, group.ext) + " is used (" + group.xhm() +
                  "); list the operations, or name the setting, for the other");
   }
-  s.operations =
-      fitting_group(operations_of_group(group.operations()),
-                    tag_place(block, s, g.hm_tag) + " '" + g.hm_symbol + "' (" + group.xhm() + ")",
-                    s, where, warnings);
+  s.operations = fitting_group(operations_of_group(group.operations()),
+                               tag_place(block, s, g.hm_tag) + " '" + g.hm_symbol + "' (" + group.xhm() + ")",
+                               s, where, warnings);
 }
 
 [[noreturn]] void fail_no_symmetry(const std::string& where) {
-  fail_conversion(
-      where +
-      ": no symmetry: neither operations (_space_group_symop_operation_xyz,"
-      " _symmetry_equiv_pos_as_xyz, _space_group_symop_magn_operation_xyz) nor a space-group"
-      " symbol (_space_group_name_H-M_alt, _symmetry_space_group_name_H-M, "
-      "_space_group_name_Hall)");
+  fail_conversion(where +
+                  ": no symmetry: neither operations (_space_group_symop_operation_xyz,"
+                  " _symmetry_equiv_pos_as_xyz, _space_group_symop_magn_operation_xyz) nor a space-group"
+                  " symbol (_space_group_name_H-M_alt, _symmetry_space_group_name_H-M, "
+                  "_space_group_name_Hall)");
 }
 
 }  // namespace

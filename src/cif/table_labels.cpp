@@ -42,8 +42,7 @@ TableLabels read_table_labels(const std::string& folder) {
   Console console{std::string()};
   std::filesystem::path unreadable;
   console.data_files = read_table_files(folder, unreadable);
-  if (!console.data_files)
-    fail_conversion(unreadable_table_text(unreadable));
+  if (!console.data_files) fail_conversion(unreadable_table_text(unreadable));
   auto tables = std::make_unique<ScatteringTables>();
   try {
     load_scattering_tables(console, *tables, true);
@@ -162,8 +161,8 @@ const MagneticIon& ion_table_row(const SiteContext& c, const std::string& name) 
   try {
     return c.choice.forms.table().named(name);
   } catch (const MagneticModelError& e) {
-    fail_conversion(c.atom + ": " + e.what() + " (--ion " + c.element + "=" +
-                    name.substr(0, name.find(':')) + ":CONFIGURATION)");
+    fail_conversion(c.atom + ": " + e.what() + " (--ion " + c.element + "=" + name.substr(0, name.find(':')) +
+                    ":CONFIGURATION)");
   }
 }
 
@@ -182,8 +181,7 @@ std::string nuclear_label_of_ion(const SiteContext& c, const MagneticIon& ion, i
                     " nor an ion of it), so its nuclear and X-ray scattering are unknown");
   if (label.empty() || tables.nuclear.count(label) == 0) {
     if (label != c.neutral)
-      c.warnings.add(c.choice.source + ": magnetic " + ion.label +
-                         ": the tables have no X-ray row " + label +
+      c.warnings.add(c.choice.source + ": magnetic " + ion.label + ": the tables have no X-ray row " + label +
                          "; X-ray and nuclear use the neutral atom " + c.neutral,
                      c.site.label);
     label = c.neutral;
@@ -206,10 +204,10 @@ SiteLabel from_ion_table(const SiteContext& c, int charge, const std::string& na
   const bool magnetic = c.site.magnetic;
   fail_conversion(c.atom + ": --ion " + named_by + "=" + label + ": the tables have no " +
                   (magnetic ? "magnetic " : "") + "row " + label + " of " + c.element +
-                  (magnetic ? " (magnetic rows:" + c.magnetic_labels + ";" +
-                                  ion_table_names(c.choice.forms, c.site.element, c.choice.tables) +
-                                  " with --run)"
-                            : ""));
+                  (magnetic
+                       ? " (magnetic rows:" + c.magnetic_labels + ";" +
+                             ion_table_names(c.choice.forms, c.site.element, c.choice.tables) + " with --run)"
+                       : ""));
 }
 
 // The label named with --ion for the site, else for its element; nothing when
@@ -273,8 +271,7 @@ SiteLabel nonmagnetic_ion_label(const SiteContext& c, int charge) {
   const std::string ion = ion_label(c.site.element, charge);
   if (!ion.empty() && c.choice.tables.nuclear.count(ion) != 0) return {ion, "", false};
   c.warnings.add(c.choice.source + ": type " + c.site.type_symbol +
-                     ": the tables have no row for the ion; the neutral atom " + c.neutral +
-                     " is used",
+                     ": the tables have no row for the ion; the neutral atom " + c.neutral + " is used",
                  c.site.label);
   require_nuclear_row(c, c.neutral);
   return {c.neutral, "", false};
@@ -285,29 +282,24 @@ SiteLabel nonmagnetic_ion_label(const SiteContext& c, int charge) {
   fail_conversion(c.atom + " is magnetic, but no magnetic form factor of " + c.element +
                   std::to_string(std::abs(charge)) + (charge < 0 ? "-" : "+") +
                   " is known; velmora's <j0> rows:" + c.magnetic_labels + "; with --run also" +
-                  ion_table_names(c.choice.forms, c.site.element, c.choice.tables) +
-                  other_label_option(c));
+                  ion_table_names(c.choice.forms, c.site.element, c.choice.tables) + other_label_option(c));
 }
 
 // Tells which guessed charge a magnetic atom typed without one was given.
-void warn_guessed_charge(const SiteContext& c, int charge, const std::string& why,
-                         const SiteLabel& chosen) {
+void warn_guessed_charge(const SiteContext& c, int charge, const std::string& why, const SiteLabel& chosen) {
   const std::string& e = c.element;
-  c.warnings.add(c.choice.source + ": magnetic " + e + " without a charge: " + e +
-                     std::to_string(charge) + "+ from " + why +
-                     " is used for its magnetic form factor" +
-                     (chosen.label == c.neutral
-                          ? ""
-                          : " and for its X-ray and nuclear rows (" + chosen.label + ")") +
-                     other_label_option(c),
-                 c.site.label);
+  c.warnings.add(
+      c.choice.source + ": magnetic " + e + " without a charge: " + e + std::to_string(charge) + "+ from " +
+          why + " is used for its magnetic form factor" +
+          (chosen.label == c.neutral ? "" : " and for its X-ray and nuclear rows (" + chosen.label + ")") +
+          other_label_option(c),
+      c.site.label);
 }
 
 // A charged magnetic atom: its ion's <j0> row, else its ion's row of the ion
 // table. Nothing when the charge was guessed and no form factor has it (a
 // closed shell): the guess is dropped for the neutral atom, with a warning.
-std::optional<SiteLabel> magnetic_ion_label(const SiteContext& c, int charge,
-                                            const std::string& why) {
+std::optional<SiteLabel> magnetic_ion_label(const SiteContext& c, int charge, const std::string& why) {
   const std::string ion = ion_label(c.site.element, charge);
   const std::string name = ion_name(c.site.element, charge);
   SiteLabel chosen;
@@ -339,23 +331,20 @@ SiteLabel neutral_magnetic_label(const SiteContext& c) {
     if (labels != " " + c.neutral)
       c.warnings.add(c.choice.source + ": magnetic " + e +
                      " without a charge: the form factor <j0> of the neutral atom " + c.neutral +
-                     " is used; the tables also have" +
-                     labels.substr(0, labels.find(" " + c.neutral)) + " (name the ion with --ion " +
-                     e + "=LABEL)");
+                     " is used; the tables also have" + labels.substr(0, labels.find(" " + c.neutral)) +
+                     " (name the ion with --ion " + e + "=LABEL)");
     return {c.neutral, ion_name(c.site.element, 0), true};
   }
   if (labels.size() == 4) {  // one label of three characters, after its space
-    c.warnings.add(c.choice.source + ": magnetic " + e +
-                   " without a charge: the tables' only <j0> row of " + e + "," + labels +
-                   ", is used");
+    c.warnings.add(c.choice.source + ": magnetic " + e + " without a charge: the tables' only <j0> row of " +
+                   e + "," + labels + ", is used");
     const std::string only = labels.substr(1);
     return {only, ion_name_of_label(only, c.site.element), true};
   }
-  fail_conversion(
-      c.atom + " is magnetic and has no charge, and the charges of the cell do not decide one; " +
-      "velmora's <j0> rows:" + (labels.empty() ? " none" : labels) + "; with --run also" +
-      ion_table_names(c.choice.forms, c.site.element, c.choice.tables) +
-      " (name the ion with --ion " + e + "=LABEL or --ion " + c.site.label + "=LABEL)");
+  fail_conversion(c.atom + " is magnetic and has no charge, and the charges of the cell do not decide one; " +
+                  "velmora's <j0> rows:" + (labels.empty() ? " none" : labels) + "; with --run also" +
+                  ion_table_names(c.choice.forms, c.site.element, c.choice.tables) +
+                  " (name the ion with --ion " + e + "=LABEL or --ion " + c.site.label + "=LABEL)");
 }
 
 // An atom without a charge, or whose guessed charge was dropped: its neutral
@@ -363,11 +352,10 @@ SiteLabel neutral_magnetic_label(const SiteContext& c) {
 SiteLabel neutral_site_label(const SiteContext& c) {
   const CifSite& site = c.site;
   if (site.charge_unreadable && site.type_symbol != site.label) {
-    c.warnings.add(
-        c.choice.source + ": " + c.element +
-            ": no charge can be read after the element in the type symbol; the neutral atom " +
-            c.neutral + " is used",
-        site.label);
+    c.warnings.add(c.choice.source + ": " + c.element +
+                       ": no charge can be read after the element in the type symbol; the neutral atom " +
+                       c.neutral + " is used",
+                   site.label);
   }
   require_nuclear_row(c, c.neutral);
   if (!site.magnetic) return {c.neutral, "", false};

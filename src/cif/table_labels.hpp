@@ -19,9 +19,9 @@
 namespace velmora::cif {
 
 struct TableLabels {
-  std::string folder;              // where the tables were read
-  std::set<std::string> nuclear;   // rows of the X-ray and neutron-length tables
-  std::set<std::string> beyond;    // those of them after velmora's rows: the companions' only
+  std::string folder;             // where the tables were read
+  std::set<std::string> nuclear;  // rows of the X-ray and neutron-length tables
+  std::set<std::string> beyond;   // those of them after velmora's rows: the companions' only
   std::map<std::string, std::string, std::less<>> notes;  // a row's isotope, by label
   std::set<std::string> magnetic;  // <j0> rows that velmora reads and that have the other two rows
   TableFiles files;                // the three files as read, for a run of velmora on the answers

@@ -3,11 +3,11 @@
 // rounded.
 #include "cif/table_report.hpp"
 
-#include "numbers/shortest_text.hpp"
-#include "run/run_values.hpp"
 #include "cif/reflection_table.hpp"
 #include "cif/velmora_run.hpp"
 #include "magnetic/tabulated_forms.hpp"
+#include "numbers/shortest_text.hpp"
+#include "run/run_values.hpp"
 #include "scattering/reflection_threads.hpp"
 
 namespace velmora::cif {

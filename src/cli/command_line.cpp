@@ -81,8 +81,9 @@ CommandLine parse_command_line(const ProgramSpec& spec, const std::vector<std::s
     if (!given.empty() && !spec_of->repeatable) {
       Failure failure;
       failure.option = name;
-      failure.reason = spec_of->takes_value ? "given twice (" + given.front() + " and " + value + "); give it once"
-                                            : "given twice; give it once";
+      failure.reason = spec_of->takes_value
+                           ? "given twice (" + given.front() + " and " + value + "); give it once"
+                           : "given twice; give it once";
       fail(std::move(failure));
     }
     given.push_back(value);

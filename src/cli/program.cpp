@@ -26,7 +26,8 @@ int run_program(const ProgramSpec& spec, int argc, char** argv, Remarks& remarks
     const CommandLine line = parse_command_line(spec, std::vector<std::string>(argv + 1, argv + argc));
     if (line.help) return std::fputs(spec.usage.c_str(), stdout) < 0 || std::fflush(stdout) != 0 ? 1 : 0;
     if (line.version)
-      return std::printf("%s %s\n", spec.name.c_str(), VELMORA_VERSION) < 0 || std::fflush(stdout) != 0 ? 1 : 0;
+      return std::printf("%s %s\n", spec.name.c_str(), VELMORA_VERSION) < 0 || std::fflush(stdout) != 0 ? 1
+                                                                                                        : 0;
     const int status = body(line);
     print_remarks(spec.name, remarks);
     return status;

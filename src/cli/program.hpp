@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "errors/remarks.hpp"
 #include "cli/command_line.hpp"
+#include "errors/remarks.hpp"
 
 namespace velmora::frontend {
 

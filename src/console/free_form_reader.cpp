@@ -10,9 +10,9 @@
 #include <string>
 
 #include "console/console.hpp"
-#include "numbers/decimal_to_float.hpp"
 #include "console/input_source.hpp"
 #include "console/run_end.hpp"
+#include "numbers/decimal_to_float.hpp"
 
 namespace velmora {
 namespace {
@@ -26,9 +26,12 @@ int lower(int c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
 
 const char* kind_word(TargetKind kind) {
   switch (kind) {
-    case TargetKind::integer: return "INTEGER";
-    case TargetKind::real: return "REAL";
-    case TargetKind::text: return "CHARACTER";
+    case TargetKind::integer:
+      return "INTEGER";
+    case TargetKind::real:
+      return "REAL";
+    case TargetKind::text:
+      return "CHARACTER";
   }
   return "";
 }
@@ -137,13 +140,17 @@ void Reader::store(const ReadTarget& target, const Value& value) {
   if (value.null) return;
   if (value.kind != target.kind) {
     char text[128];
-    std::snprintf(text, sizeof text, "Read type %s where %s was expected for item %d",
-                  kind_word(value.kind), kind_word(target.kind), item_);
+    std::snprintf(text, sizeof text, "Read type %s where %s was expected for item %d", kind_word(value.kind),
+                  kind_word(target.kind), item_);
     fail(text);
   }
   switch (target.kind) {
-    case TargetKind::integer: *target.integer = value.integer; break;
-    case TargetKind::real: *target.real = value.real; break;
+    case TargetKind::integer:
+      *target.integer = value.integer;
+      break;
+    case TargetKind::real:
+      *target.real = value.real;
+      break;
     case TargetKind::text:
       for (std::size_t i = 0; i < target.text.size(); ++i) {
         target.text[i] = i < value.text.size() ? value.text[i] : ' ';
@@ -205,7 +212,8 @@ Value Reader::read_value(const ReadTarget& target, bool allow_repeat) {
     }
     if (c == '*') {
       if (count == 0) fail_item("Zero repeat count in item %d of list input");
-      if (count > static_cast<std::uint64_t>(kMaxRepeatCount)) fail_item("Repeat count overflow in item %d of list input");
+      if (count > static_cast<std::uint64_t>(kMaxRepeatCount))
+        fail_item("Repeat count overflow in item %d of list input");
       Value value;
       if (!is_separator(source_.peek())) value = read_value(target, false);
       repeat_value_ = value;
@@ -215,9 +223,12 @@ Value Reader::read_value(const ReadTarget& target, bool allow_repeat) {
     source_.unget(c);
   }
   switch (target.kind) {
-    case TargetKind::real: return finish_real(real, false);
-    case TargetKind::integer: return finish_integer(integer, false);
-    case TargetKind::text: return finish_unquoted_text(text);
+    case TargetKind::real:
+      return finish_real(real, false);
+    case TargetKind::integer:
+      return finish_integer(integer, false);
+    case TargetKind::text:
+      return finish_unquoted_text(text);
   }
   return Value{};
 }
@@ -367,7 +378,8 @@ void read_free_form(Console& console, InputSource& source, std::span<const ReadT
   Reader(console, source, statement).read(targets);
 }
 
-std::string read_fixed_text(Console& console, InputSource& source, int width, std::source_location statement) {
+std::string read_fixed_text(Console& console, InputSource& source, int width,
+                            std::source_location statement) {
   source.before_read();
   std::string line;
   int c = source.get();

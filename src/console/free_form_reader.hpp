@@ -34,7 +34,9 @@ inline ReadTarget target(std::int32_t& value) { return {TargetKind::integer, &va
 inline ReadTarget target(float& value) { return {TargetKind::real, nullptr, &value, {}}; }
 inline ReadTarget target(std::span<char> text) { return {TargetKind::text, nullptr, nullptr, text}; }
 template <std::size_t N>
-inline ReadTarget target(std::array<char, N>& text) { return target(std::span<char>(text)); }
+inline ReadTarget target(std::array<char, N>& text) {
+  return target(std::span<char>(text));
+}
 
 // Repeat counts above this are rejected.
 inline constexpr std::int64_t kMaxRepeatCount = 200000000;

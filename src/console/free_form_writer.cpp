@@ -42,7 +42,8 @@ std::string format_free_real(float value) {
   return text;
 }
 
-void write_free_form(Console& console, std::initializer_list<FreeItem> items, std::source_location statement) {
+void write_free_form(Console& console, std::initializer_list<FreeItem> items,
+                     std::source_location statement) {
   OutputBuffer& out = console.out;
   out.append(' ');
   bool previous_was_text = false;
@@ -51,9 +52,15 @@ void write_free_form(Console& console, std::initializer_list<FreeItem> items, st
     bool is_text = item.kind == FreeItem::Kind::text;
     if (!first && !(is_text && previous_was_text)) out.append(' ');
     switch (item.kind) {
-      case FreeItem::Kind::text: out.append(item.text); break;
-      case FreeItem::Kind::integer: out.append(std::to_string(item.integer)); break;
-      case FreeItem::Kind::real: out.append(format_free_real(item.real)); break;
+      case FreeItem::Kind::text:
+        out.append(item.text);
+        break;
+      case FreeItem::Kind::integer:
+        out.append(std::to_string(item.integer));
+        break;
+      case FreeItem::Kind::real:
+        out.append(format_free_real(item.real));
+        break;
     }
     previous_was_text = is_text;
     first = false;

@@ -20,8 +20,7 @@ inline constexpr std::string_view kLineEnd = "\n";
 class OutputBuffer {
  public:
   // Writes to file; with file == nullptr the text is only kept (tests).
-  explicit OutputBuffer(std::FILE* file, bool flush_each_line = false,
-                        std::string_view line_end = kLineEnd);
+  explicit OutputBuffer(std::FILE* file, bool flush_each_line = false, std::string_view line_end = kLineEnd);
   OutputBuffer(const OutputBuffer&) = delete;
   OutputBuffer& operator=(const OutputBuffer&) = delete;
 

@@ -48,7 +48,8 @@ void stop_run(Console& console, StopKind kind) {
 }
 
 void fail_run(Console& console, const FailurePlace& place, std::string_view reason) {
-  console.failure = RunFailure{std::string(reason), place.channel, place.file_name, place.opening, place.line};
+  console.failure =
+      RunFailure{std::string(reason), place.channel, place.file_name, place.opening, place.line};
   std::string eol(kLineEnd);
   console.write_err(place_line(place) + eol);
   console.write_err(std::string(kNoTraceLine) + eol);

@@ -31,9 +31,9 @@ enum class StopKind { normal_end, own_error };
 struct FailurePlace {
   std::source_location statement;
   int channel = 0;
-  std::string file_name;   // data file, for channel 1 and for openings
-  bool opening = false;    // the failure was the opening of file_name
-  long line = 0;           // the line of the input being read, from 1; 0: none
+  std::string file_name;  // data file, for channel 1 and for openings
+  bool opening = false;   // the failure was the opening of file_name
+  long line = 0;          // the line of the input being read, from 1; 0: none
 };
 
 [[noreturn]] void stop_run(Console& console, StopKind kind = StopKind::normal_end);

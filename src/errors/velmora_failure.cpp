@@ -13,13 +13,20 @@ std::string answer_text(const Console& console) {
   const DialogueAnswer& a = console.answer;
   const std::string of = std::to_string(a.index + 1) + " of " + std::to_string(a.count);
   switch (a.kind) {
-    case DialogueAnswer::Kind::lattice: return "the lattice parameters a b c alpha beta gamma";
-    case DialogueAnswer::Kind::atom_count: return "the number of atoms";
-    case DialogueAnswer::Kind::atom: return "atom " + of + ": type x y z occ Biso Mag";
-    case DialogueAnswer::Kind::moment: return "moment " + of + ": size, angle to x, angle to z";
-    case DialogueAnswer::Kind::reflection_count: return "the number of reflections";
-    case DialogueAnswer::Kind::reflection: return "reflection " + of + ": h k l";
-    case DialogueAnswer::Kind::none: break;
+    case DialogueAnswer::Kind::lattice:
+      return "the lattice parameters a b c alpha beta gamma";
+    case DialogueAnswer::Kind::atom_count:
+      return "the number of atoms";
+    case DialogueAnswer::Kind::atom:
+      return "atom " + of + ": type x y z occ Biso Mag";
+    case DialogueAnswer::Kind::moment:
+      return "moment " + of + ": size, angle to x, angle to z";
+    case DialogueAnswer::Kind::reflection_count:
+      return "the number of reflections";
+    case DialogueAnswer::Kind::reflection:
+      return "reflection " + of + ": h k l";
+    case DialogueAnswer::Kind::none:
+      break;
   }
   return {};
 }

@@ -50,12 +50,13 @@ std::string size_text(std::size_t bytes) {
 namespace {
 
 // The whole content of an open descriptor of a regular file or a pipe.
-std::string read_descriptor(int fd, std::size_t limit, const std::function<void(const std::string&, int)>& refuse) {
+std::string read_descriptor(int fd, std::size_t limit,
+                            const std::function<void(const std::string&, int)>& refuse) {
   struct stat opened {};
   if (fstat(fd, &opened) != 0) refuse(std::strerror(errno), errno);
   if (S_ISDIR(opened.st_mode)) refuse(std::strerror(EISDIR), EISDIR);
   if (!S_ISREG(opened.st_mode) && !S_ISFIFO(opened.st_mode)) refuse("not a regular file or a pipe", 0);
-  // A pipe is read waiting for its writer, as any reader of a pipe does.
+    // A pipe is read waiting for its writer, as any reader of a pipe does.
 #ifndef _WIN32
   const int flags = fcntl(fd, F_GETFL);
   if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) refuse(std::strerror(errno), errno);

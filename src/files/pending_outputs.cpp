@@ -68,7 +68,8 @@ extern "C" void remove_temporaries_and_end(int signal_number) {
 void handle_ending_signals() {
 #ifndef _WIN32
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-    struct sigaction now {}, before {};
+    struct sigaction now {
+    }, before{};
     now.sa_handler = remove_temporaries_and_end;
     sigemptyset(&now.sa_mask);
     // A signal the caller ignores (nohup) stays ignored.
@@ -101,8 +102,8 @@ std::string PendingOutputs::own_name(const std::string& target, const char* kind
   // Short and fixed, so that a long output name is not blamed on it, and holding
   // no character a writer might interpret.
   const std::filesystem::path folder = std::filesystem::path(target).parent_path();
-  return (folder / ("." + program_ + "-" + std::to_string(getpid()) + "-" + std::to_string(files_.size()) + "." +
-                    kind))
+  return (folder / ("." + program_ + "-" + std::to_string(getpid()) + "-" + std::to_string(files_.size()) +
+                    "." + kind))
       .string();
 }
 
@@ -113,7 +114,8 @@ void PendingOutputs::fail(const std::string& path, const std::string& reason, in
 // True when path names the file standard output already writes (`--csv /dev/stdout
 // >> log`, or a pipe): replacing that file would lose what it holds.
 bool is_standard_output(const std::string& path) {
-  struct stat named {}, out {};
+  struct stat named {
+  }, out{};
   return stat(path.c_str(), &named) == 0 && fstat(1, &out) == 0 && named.st_dev == out.st_dev &&
          named.st_ino == out.st_ino;
 }
@@ -141,8 +143,9 @@ std::string PendingOutputs::reserve(const std::string& path) {
     const int error = errno;
     forget_temporary(temporary);
     if (error == EACCES || error == EROFS || error == ENOENT || error == ENOTDIR)
-      fail(path, "cannot create a file in the folder " + (folder.empty() ? std::string(".") : folder.string()) +
-                     ": " + std::strerror(error) + " (the output is written there and renamed into place)",
+      fail(path,
+           "cannot create a file in the folder " + (folder.empty() ? std::string(".") : folder.string()) +
+               ": " + std::strerror(error) + " (the output is written there and renamed into place)",
            error);
     fail(path, std::strerror(error), error);
   }
@@ -213,7 +216,8 @@ class StandardOutputSink : public TextSink {
 
  private:
   [[noreturn]] void failed() const {
-    frontend::fail("cannot write " + what_ + " to standard output: " + std::strerror(errno != 0 ? errno : EIO));
+    frontend::fail("cannot write " + what_ +
+                   " to standard output: " + std::strerror(errno != 0 ? errno : EIO));
   }
   const std::string& what_;
 };
@@ -239,7 +243,8 @@ class StringSink : public TextSink {
 
 void PendingOutputs::write(const std::string& path, const TextFill& fill) {
   if (path == kStandardStream) {
-    if (standard_output_) fail(path, "standard output already takes another output; name a file for this one");
+    if (standard_output_)
+      fail(path, "standard output already takes another output; name a file for this one");
     standard_output_.emplace();
     StringSink out(*standard_output_);
     fill(out);
@@ -266,7 +271,8 @@ std::string PendingOutputs::restore_before(std::size_t failed) {
     if (!file.backup.empty()) forget_temporary(file.backup);
     if (error)
       kept += "; " + file.given +
-              (file.backup.empty() ? " is left written" : " is left written, its earlier content in " + file.backup);
+              (file.backup.empty() ? " is left written"
+                                   : " is left written, its earlier content in " + file.backup);
   }
   return kept;
 }
@@ -311,7 +317,7 @@ void PendingOutputs::commit() {
       const std::string kept = restore_before(placed);
       files_.erase(files_.begin(), files_.begin() + static_cast<std::ptrdiff_t>(placed));
       fail(files_.front().given,
-           reason + (placed == 0     ? std::string()
+           reason + (placed == 0    ? std::string()
                      : kept.empty() ? " (the outputs before it are restored as they were)"
                                     : " (the outputs before it are restored" + kept + ")"));
     }

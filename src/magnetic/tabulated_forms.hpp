@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
-#include "run/run_state.hpp"
 #include "geometry/cell.hpp"
 #include "magnetic/magnetic_form_model.hpp"
+#include "run/run_state.hpp"
 #include "scattering/given_magnetic_forms.hpp"
 #include "scattering/structure_factors.hpp"
 #include "structure/structure.hpp"

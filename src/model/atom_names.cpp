@@ -37,7 +37,8 @@ std::vector<std::string> unmatched_name_warnings(const std::vector<const Crystal
   for (const Crystal* c : crystals) sources += (sources.empty() ? "" : " or ") + c->source;
   std::vector<std::string> out;
   const auto check = [&](const std::string& option, const std::string& name) {
-    if (std::none_of(crystals.begin(), crystals.end(), [&](const Crystal* c) { return names_atom(*c, name); }))
+    if (std::none_of(crystals.begin(), crystals.end(),
+                     [&](const Crystal* c) { return names_atom(*c, name); }))
       out.push_back(option + " " + name + ": names no site, element or atom type of " + sources +
                     ", so it changes nothing");
   };

@@ -40,8 +40,7 @@ void BigUint::mul_small(std::uint32_t factor) {
 
 void BigUint::mul_pow10(int n) {
   for (; n >= 9; n -= 9) mul_small(1000000000u);
-  static constexpr std::uint32_t small[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
-                                             100000000};
+  static constexpr std::uint32_t small[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
   if (n > 0) mul_small(small[n]);
 }
 

@@ -30,7 +30,7 @@ void put_right_aligned(char* field, std::string_view text, int width) {
 std::uint64_t scaled_rounded(std::uint32_t bits, int decimals) {
   const auto [mantissa, e] = float_parts(bits);
   const std::uint64_t m = std::uint64_t{mantissa} * kPowersOfTen[decimals];  // below 2^41
-  if (e >= 0) return m << e;    // e <= 20 here
+  if (e >= 0) return m << e;                                                 // e <= 20 here
   int shift = -e;
   if (shift >= 63) return 0;  // m < 2^41 is far below half of 2^shift
   std::uint64_t q = m >> shift;

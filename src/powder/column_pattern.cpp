@@ -1,14 +1,13 @@
 // The reader of two- and three-column text patterns (.xy, .xye, .dat, CSV).
 // A point's own rules are checked here with its line; the rules on the
 // pattern as a whole are observed_points.cpp's.
-#include "powder/observed_pattern.hpp"
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
+#include "powder/observed_pattern.hpp"
 #include "powder/powder_error.hpp"
 #include "powder/text_lines.hpp"
 
@@ -75,8 +74,9 @@ ObservedPattern parse_observed_pattern(const std::string& text, const std::strin
     line = first == std::string_view::npos ? std::string_view() : line.substr(first);
     if (comment_line(line)) continue;
     if (decimal_commas(line))
-      fail_powder(where + "\"" + std::string(line.substr(0, 60)) +
-                  "\" has decimal commas; velmora-powder reads 2theta, intensity and sigma with decimal points");
+      fail_powder(
+          where + "\"" + std::string(line.substr(0, 60)) +
+          "\" has decimal commas; velmora-powder reads 2theta, intensity and sigma with decimal points");
     if (!numbers_of(line, values)) {
       if (columns == 0) continue;  // a header
       fail_powder(where + "expected 2theta, intensity and an optional sigma, found \"" +
@@ -94,7 +94,8 @@ ObservedPattern parse_observed_pattern(const std::string& text, const std::strin
       fail_powder(where + "2theta " + std::string(line.substr(0, line.find_first_of(" \t,;"))) +
                   " is outside 0 to 180 degrees");
     if (!observed.two_theta.empty() && !(two_theta > observed.two_theta.back()))
-      fail_powder(where + "2theta does not rise above the line before; the points must be in increasing 2theta");
+      fail_powder(where +
+                  "2theta does not rise above the line before; the points must be in increasing 2theta");
     // sigma 0 (no weight) is left out with a warning afterwards
     if (columns == 3 && !(values[2] >= 0)) fail_powder(where + "sigma must not be below 0");
     if (observed.two_theta.size() == kMostObservedPoints)

@@ -6,8 +6,8 @@
 
 namespace velmora::powder {
 
-void settle_fit_choices(PowderOptions& options, bool radiation_given, bool width_given, const FitChoiceNames& names,
-                        Remarks& remarks) {
+void settle_fit_choices(PowderOptions& options, bool radiation_given, bool width_given,
+                        const FitChoiceNames& names, Remarks& remarks) {
   const bool xray = options.radiation == Radiation::xray;
   if (!width_given) {
     options.width.fwhm = xray ? kLaboratoryXrayFwhm : kNeutronFwhm;
@@ -18,8 +18,9 @@ void settle_fit_choices(PowderOptions& options, bool radiation_given, bool width
                  "; " + names.widths + " gives the instrument's own");
   }
   if (!radiation_given && options.source.empty() && options.instrument.empty())
-    remarks.warn("the fit is computed for neutrons (nuclear and magnetic scattering), as " + names.wavelength +
-                 " alone says nothing of the radiation; for X-ray data give " + names.xray);
+    remarks.warn("the fit is computed for neutrons (nuclear and magnetic scattering), as " +
+                 names.wavelength + " alone says nothing of the radiation; for X-ray data give " +
+                 names.xray);
 }
 
 }  // namespace velmora::powder

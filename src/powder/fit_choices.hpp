@@ -18,7 +18,7 @@ struct FitChoiceNames {
 
 // Sets the width when none was given (kLaboratoryXrayFwhm or kNeutronFwhm)
 // with a note, and warns when a bare wavelength leaves the fit to neutrons.
-void settle_fit_choices(PowderOptions& options, bool radiation_given, bool width_given, const FitChoiceNames& names,
-                        Remarks& remarks);
+void settle_fit_choices(PowderOptions& options, bool radiation_given, bool width_given,
+                        const FitChoiceNames& names, Remarks& remarks);
 
 }  // namespace velmora::powder

@@ -24,8 +24,18 @@
 namespace velmora::powder {
 namespace {
 
-enum Colour : PLINT { kPaper = 0, kInk = 1, kObserved = 2, kCalculated = 3, kBackground = 4, kDifference = 5,
-                      kNuclear = 6, kMagnetic = 7, kFurtherPhase = 8, kExcluded = 9 };
+enum Colour : PLINT {
+  kPaper = 0,
+  kInk = 1,
+  kObserved = 2,
+  kCalculated = 3,
+  kBackground = 4,
+  kDifference = 5,
+  kNuclear = 6,
+  kMagnetic = 7,
+  kFurtherPhase = 8,
+  kExcluded = 9
+};
 
 void set_colours() {
   plscol0(kPaper, 255, 255, 255);
@@ -176,8 +186,8 @@ Intensity peak_kind(const FitPicture& p) {
 
 // The tick row of one kind of peak: every observable peak of that kind within
 // the measured range, moved by the zero shift.
-TickRow tick_row(const FitPicture& p, const std::vector<PowderPeak>& peaks, float PowderPeak::*of, Colour colour,
-                 std::string label) {
+TickRow tick_row(const FitPicture& p, const std::vector<PowderPeak>& peaks, float PowderPeak::*of,
+                 Colour colour, std::string label) {
   const double low = p.observed.two_theta.front(), high = p.observed.two_theta.back();
   float strongest_peak = 0;
   for (const PowderPeak& peak : peaks) strongest_peak = std::max(strongest_peak, peak.*of);
@@ -197,15 +207,17 @@ std::vector<TickRow> tick_rows(const FitPicture& p) {
   std::vector<TickRow> rows;
   const bool xray = peak_kind(p) == Intensity::xray;
   if (xray) {
-    rows.push_back(tick_row(p, p.peaks, &PowderPeak::xray, kNuclear, p.further_phases.empty() ? "Bragg" : "phase 1"));
+    rows.push_back(
+        tick_row(p, p.peaks, &PowderPeak::xray, kNuclear, p.further_phases.empty() ? "Bragg" : "phase 1"));
   } else {
-    rows.push_back(tick_row(p, p.peaks, &PowderPeak::nuclear, kNuclear, p.further_phases.empty() ? "nuclear" : "phase 1"));
+    rows.push_back(tick_row(p, p.peaks, &PowderPeak::nuclear, kNuclear,
+                            p.further_phases.empty() ? "nuclear" : "phase 1"));
     if (std::any_of(p.peaks.begin(), p.peaks.end(), [](const PowderPeak& q) { return q.magnetic > 0; }))
       rows.push_back(tick_row(p, p.peaks, &PowderPeak::magnetic, kMagnetic, "magnetic"));
   }
   for (std::size_t k = 0; k < p.further_phases.size(); ++k)
-    rows.push_back(tick_row(p, p.further_phases[k], xray ? &PowderPeak::xray : &PowderPeak::nuclear, kFurtherPhase,
-                            "phase " + std::to_string(k + 2)));
+    rows.push_back(tick_row(p, p.further_phases[k], xray ? &PowderPeak::xray : &PowderPeak::nuclear,
+                            kFurtherPhase, "phase " + std::to_string(k + 2)));
   return rows;
 }
 
@@ -218,8 +230,7 @@ struct PanelScales {
 
 PanelScales panel_scales(const FitCurves& c) {
   const auto [lowest, highest] = std::minmax_element(c.observed.begin(), c.observed.end());
-  const double top =
-      std::max(*highest, *std::max_element(c.calculated.begin(), c.calculated.end()));
+  const double top = std::max(*highest, *std::max_element(c.calculated.begin(), c.calculated.end()));
   const double bottom = std::min(0.0, *lowest);
   const double span = top > bottom ? top - bottom : 1.0;
   // The difference drawn: that of the points fitted.
@@ -277,8 +288,7 @@ void label_strongest_peaks(const FitPicture& p, const FitCurves& c, double span)
   for (const PeakLabel& label :
        strongest_peaks(p.peaks, peak_kind(p), p.axis.labels, low, high, p.fit.zero_shift)) {
     const auto nearest = std::lower_bound(o.two_theta.begin(), o.two_theta.end(), label.two_theta);
-    const std::size_t i =
-        std::min(static_cast<std::size_t>(nearest - o.two_theta.begin()), c.x.size() - 1);
+    const std::size_t i = std::min(static_cast<std::size_t>(nearest - o.two_theta.begin()), c.x.size() - 1);
     wanted.push_back({measured_at(p, label.two_theta), std::max(c.calculated[i], c.observed[i]) + 0.02 * span,
                       label.text});
   }
@@ -291,8 +301,8 @@ void label_strongest_peaks(const FitPicture& p, const FitCurves& c, double span)
 
 // Upper panel: observed points, background, calculated line, the strongest
 // peaks' h k l and the legend.
-void draw_upper_panel(const FitPicture& p, const std::string& title, const FitCurves& c,
-                      const PanelScales& v, const PanelLayout& l) {
+void draw_upper_panel(const FitPicture& p, const std::string& title, const FitCurves& c, const PanelScales& v,
+                      const PanelLayout& l) {
   plvpor(l.left, l.right, l.strip_top, l.upper_top);
   plwind(c.x.front(), c.x.back(), v.bottom, v.bottom + 1.3 * v.span);
   draw_excluded_bands(p, v.bottom, v.bottom + 1.3 * v.span);

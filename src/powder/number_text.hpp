@@ -11,7 +11,6 @@
 
 namespace velmora::powder {
 
-
 // A limit as a person writes it (0.0001, 1000).
 inline std::string limit_text(double value) {
   char text[32];

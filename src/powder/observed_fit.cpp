@@ -18,9 +18,12 @@
 namespace velmora::powder {
 namespace {
 
-Intensity kind_of(Radiation radiation) { return radiation == Radiation::xray ? Intensity::xray : Intensity::neutron_total; }
+Intensity kind_of(Radiation radiation) {
+  return radiation == Radiation::xray ? Intensity::xray : Intensity::neutron_total;
+}
 
-double narrowest_width(const std::vector<FitPhase>& phases, const PeakWidth& width, const ObservedPattern& o) {
+double narrowest_width(const std::vector<FitPhase>& phases, const PeakWidth& width,
+                       const ObservedPattern& o) {
   double narrowest = INFINITY;
   for (const FitPhase& phase : phases)
     for (const PowderPeak& p : phase.peaks)
@@ -40,9 +43,12 @@ std::string scale_meaning(Intensity kind, const Polarisation& beam) {
           ? "I_xray_electron2 = |FX|^2 (electrons^2) (1 + cos^2 2theta) / (2 sin^2 theta cos theta)"
           : "I_xray_electron2 = |FX|^2 (electrons^2) (" + f + " + (1 - " + f +
                 ") cos^2 2theta) / (sin^2 theta cos theta)";
-  return std::string("peak area (intensity x degrees 2theta) per unit of the integrated intensity of --reflections, ") +
-         (kind == Intensity::xray ? xray
-                                  : "I_nuclear_barn + I_magnetic_barn = (|Fn|^2 + |Fm|^2) (barn) / (sin^2 theta cos theta)") +
+  return std::string(
+             "peak area (intensity x degrees 2theta) per unit of the integrated intensity of "
+             "--reflections, ") +
+         (kind == Intensity::xray
+              ? xray
+              : "I_nuclear_barn + I_magnetic_barn = (|Fn|^2 + |Fm|^2) (barn) / (sin^2 theta cos theta)") +
          " x the line's ratio, each equivalent h k l a peak of its own";
 }
 
@@ -68,8 +74,9 @@ ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& ob
     });
   ObservedFit out;
   const std::vector<bool> excluded = excluded_points(observed, options.excluded, remarks);
-  out.fit = fit_pattern(observed, patterns, options.background_terms, narrowest_width(phases, options.width, observed),
-                        options.zero_range, options.zero_centre, excluded);
+  out.fit = fit_pattern(observed, patterns, options.background_terms,
+                        narrowest_width(phases, options.width, observed), options.zero_range,
+                        options.zero_centre, excluded);
   out.fit.scale_means = scale_meaning(kind, options.polarisation);
   out.ticks.push_back(phases.front().peaks);
   for (std::size_t k = 1; k < phases.size(); ++k) out.ticks.push_back(tick_peaks(phases[k].peaks, kind));
@@ -77,8 +84,8 @@ ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& ob
   if (options.refine) {
     rietveld::RefineChoice choice = *options.refine;
     rietveld::settle_all(choice, kind == Intensity::xray);
-    rietveld::PatternStart start{{}, options.lines, options.width, kind == Intensity::xray, options.polarisation,
-                                 out.fit};
+    rietveld::PatternStart start{
+        {}, options.lines, options.width, kind == Intensity::xray, options.polarisation, out.fit};
     start.axial = options.axial;
     // All the profile a constant-wavelength peak carries is the pseudo-Voigt:
     // a Gaussian law gains the Lorentzian widths, from none.
@@ -109,7 +116,8 @@ ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& ob
     out.ticks = out.refinement->phase_peaks;
     for (const std::string& held : out.refinement->held) remarks.warn(held);
     for (const std::string& caution : out.refinement->cautions) remarks.warn(caution);
-    if (!out.refinement->converged) remarks.warn("the refinement did not converge: " + out.refinement->stop_reason);
+    if (!out.refinement->converged)
+      remarks.warn("the refinement did not converge: " + out.refinement->stop_reason);
   }
   const bool refined = out.refinement.has_value();
 #else
@@ -124,8 +132,8 @@ ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& ob
   if (!refined && std::abs(std::abs(fit.zero_shift - options.zero_centre) - options.zero_range) < 1e-3 &&
       options.zero_range > 0)
     remarks.warn("the zero shift found lies at the edge of the range searched (" +
-                 (options.zero_centre == 0 ? "" : f(options.zero_centre) + "° ") + "±" + f(options.zero_range) +
-                 "°); widen it with --zero-range");
+                 (options.zero_centre == 0 ? "" : f(options.zero_centre) + "° ") + "±" +
+                 f(options.zero_range) + "°); widen it with --zero-range");
   return out;
 }
 

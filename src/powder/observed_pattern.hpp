@@ -15,7 +15,8 @@ namespace velmora::powder {
 struct ObservedPattern {
   std::string source;  // the file, as messages name it
   std::vector<double> two_theta, intensity, sigma;
-  bool sigma_given = false;  // the file's sigma; else the intensities are counts, sigma = sqrt(max(I, 1)), the fit's first weights
+  bool sigma_given = false;  // the file's sigma; else the intensities are counts, sigma = sqrt(max(I, 1)),
+                             // the fit's first weights
 };
 
 // A measurement beyond this many points is no powder pattern anyone records;

@@ -84,15 +84,16 @@ class Fitter {
     for (Eigen::Index k = 0; k < p; ++k) scale[k] = a(k, k) > 0 ? 1.0 / std::sqrt(a(k, k)) : 1.0;
     const Eigen::MatrixXd scaled = scale.asDiagonal() * a * scale.asDiagonal();
     LinearFit fit;
-    fit.coefficients = scale.asDiagonal() * Eigen::ColPivHouseholderQR<Eigen::MatrixXd>(scaled).solve(
-                                                scale.asDiagonal() * b);
+    fit.coefficients = scale.asDiagonal() *
+                       Eigen::ColPivHouseholderQR<Eigen::MatrixXd>(scaled).solve(scale.asDiagonal() * b);
     double chi_squared = 0;
     for (std::size_t i = 0; i < n; ++i) {
       const double w = root_weight(i);
       if (w == 0) continue;
       weighted_terms(i, w, t);
       double residual = observed_.intensity[i] * w - t.dot(fit.coefficients.tail(terms));
-      for (Eigen::Index k = 0; k < count; ++k) residual -= fit.coefficients[k] * phases[static_cast<std::size_t>(k)][i] * w;
+      for (Eigen::Index k = 0; k < count; ++k)
+        residual -= fit.coefficients[k] * phases[static_cast<std::size_t>(k)][i] * w;
       chi_squared += residual * residual;
     }
     fit.chi_squared = chi_squared;
@@ -107,7 +108,8 @@ class Fitter {
   void weighted_terms(std::size_t i, double w, Eigen::VectorXd& t) const {
     const std::vector<double>& x = observed_.two_theta;
     const double u = (2.0 * x[i] - x.front() - x.back()) / (x.back() - x.front());
-    for (Eigen::Index j = 0; j < terms_; ++j) t[j] = j == 0 ? 1.0 : j == 1 ? u : 2.0 * u * t[j - 1] - t[j - 2];
+    for (Eigen::Index j = 0; j < terms_; ++j)
+      t[j] = j == 0 ? 1.0 : j == 1 ? u : 2.0 * u * t[j - 1] - t[j - 2];
     t *= w;
   }
 
@@ -199,7 +201,8 @@ PatternFit fit_at(const ObservedPattern& observed, const LinearFit& linear,
     const double u = (2.0 * observed.two_theta[i] - low - high) / (high - low);
     const std::vector<double> t = chebyshev_terms(u, terms);
     double background = 0;
-    for (int j = 0; j < terms; ++j) background += fit.background[static_cast<std::size_t>(j)] * t[static_cast<std::size_t>(j)];
+    for (int j = 0; j < terms; ++j)
+      background += fit.background[static_cast<std::size_t>(j)] * t[static_cast<std::size_t>(j)];
     fit.background_values.push_back(background);
     double peaks = 0;
     for (std::size_t k = 0; k < count; ++k) peaks += fit.scales[k] * calculated[k][i];
@@ -261,9 +264,7 @@ PatternFit fit_pattern(const ObservedPattern& observed, const std::vector<Shifte
   // Made anew (emplace) when the weights change.
   std::optional<Fitter> fitter;
   fitter.emplace(observed, sigma, terms, excluded);
-  const auto chi2_at = [&](double shift) {
-    return fitter->solve(patterns_at(shift, false)).chi_squared;
-  };
+  const auto chi2_at = [&](double shift) { return fitter->solve(patterns_at(shift, false)).chi_squared; };
 
   double best = zero_centre, best_chi2 = INFINITY;
   for (int i = -steps; i <= steps; ++i) {

@@ -21,9 +21,9 @@ struct PatternFit {
   double rp = 0, rwp = 0, rexp = 0, chi2 = 0;  // fractions (not percent); chi2 = (Rwp / Rexp)^2
   std::vector<double> calculated;  // at the measured points: scale times the pattern plus background
   std::vector<double> background_values;
-  std::vector<double> sigma;       // the standard uncertainties the fit weighted by
-  std::vector<bool> excluded;      // the measured points the fit left out; empty: none
-  std::string scale_means;  // what the scale multiplies, in words, for the fit report
+  std::vector<double> sigma;   // the standard uncertainties the fit weighted by
+  std::vector<bool> excluded;  // the measured points the fit left out; empty: none
+  std::string scale_means;     // what the scale multiplies, in words, for the fit report
 };
 
 // The most Chebyshev terms a background takes, and the widest zero shift
@@ -49,8 +49,8 @@ using ShiftedPattern = std::function<std::vector<double>(const std::vector<doubl
 // The scale is the number the calculated intensities are multiplied by to give
 // the measured ones: peak area in (counts x degrees of 2theta) over the peak's
 // integrated intensity as the pattern gives it.
-PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pattern,
-                       int background_terms, double narrowest, double zero_range, double zero_centre = 0,
+PatternFit fit_pattern(const ObservedPattern& observed, const ShiftedPattern& pattern, int background_terms,
+                       double narrowest, double zero_range, double zero_centre = 0,
                        const std::vector<bool>& excluded = {});
 
 // The same for a mixture: one scale for each phase's pattern, one zero shift

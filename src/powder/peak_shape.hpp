@@ -37,12 +37,11 @@ double profile_at(const PeakShape& shape, double dx);
 // area * profile_at(shape, x[i] - centre) added to y[i] for i in [first, last),
 // the same to the last bit; beyond six sigma, where only a Lorentzian part is
 // left, in a loop of its own without the Gaussian's test.
-void add_profile(const PeakShape& shape, double centre, double area, const std::vector<double>& x, std::size_t first,
-                 std::size_t last, std::vector<double>& y);
+void add_profile(const PeakShape& shape, double centre, double area, const std::vector<double>& x,
+                 std::size_t first, std::size_t last, std::vector<double>& y);
 
 // The indices [first, last) of the sorted points x within the reach of a
 // peak at centre.
-std::pair<std::size_t, std::size_t> points_within(const std::vector<double>& x, double centre,
-                                                  double reach);
+std::pair<std::size_t, std::size_t> points_within(const std::vector<double>& x, double centre, double reach);
 
 }  // namespace velmora::powder

@@ -113,7 +113,8 @@ void check_distinct_files(const PowderOptions& options) {
   if (!options.observed.empty()) seen.push_back({"--observed", options.observed});
   for (const std::string& phase : options.phases) {
     for (const Named& other : seen)
-      if (same_file(phase, other.path)) fail_powder("--phase " + phase + ": the same file as " + other.text());
+      if (same_file(phase, other.path))
+        fail_powder("--phase " + phase + ": the same file as " + other.text());
     seen.push_back({"--phase", phase, true});
   }
   std::string on_standard_output;
@@ -133,7 +134,8 @@ void check_distinct_files(const PowderOptions& options) {
       continue;
     }
     for (const Named& other : seen)
-      if (same_file(path, other.path)) fail_powder(option + " " + path + ": the same file as " + other.text());
+      if (same_file(path, other.path))
+        fail_powder(option + " " + path + ": the same file as " + other.text());
     seen.push_back({option, path});
   }
 }
@@ -280,11 +282,8 @@ std::vector<frontend::OptionSpec> options_with_shared() {
 }  // namespace
 
 const frontend::ProgramSpec& powder_program_spec() {
-  static const frontend::ProgramSpec spec{
-      "velmora-powder",
-      "answer file",
-      options_with_shared(),
-      powder_usage_text()};
+  static const frontend::ProgramSpec spec{"velmora-powder", "answer file", options_with_shared(),
+                                          powder_usage_text()};
   return spec;
 }
 
@@ -310,7 +309,8 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
     choices.lines = "--source " + options.source;
     if (instrument && instrument->radiation != Radiation::xray)
       fail_powder("--source " + options.source + " and --instrument " + options.instrument +
-                  ": the file describes a neutron diffractometer (HTYPE " + instrument->htype + "); give one of them");
+                  ": the file describes a neutron diffractometer (HTYPE " + instrument->htype +
+                  "); give one of them");
   } else if (given.count("--wavelength")) {
     options.lines = wavelength_lines("--wavelength", given["--wavelength"]);
     check(source_lines_fault(options.lines), "--wavelength", given["--wavelength"]);
@@ -365,7 +365,8 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
       fail_powder("--radiation " + given["--radiation"] + ": one of neutron, xray, both");
     if (instrument && kind->second != Radiation::both && kind->second != instrument->radiation)
       fail_powder("--radiation " + given["--radiation"] + " and --instrument " + options.instrument +
-                  ": the file describes " + (instrument->radiation == Radiation::xray ? "an X-ray" : "a neutron") +
+                  ": the file describes " +
+                  (instrument->radiation == Radiation::xray ? "an X-ray" : "a neutron") +
                   " diffractometer (HTYPE " + instrument->htype + "); give one of them");
     options.radiation = kind->second;
   }
@@ -394,9 +395,11 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
     fail_powder("--refined-cif " + options.refined_cif +
                 " needs --refine LIST: it writes the refined structure");
   if (!options.observed.empty() && options.grid)
-    fail_powder("--two-theta and --observed: the fit is computed on the observed pattern's points; give one of them");
+    fail_powder(
+        "--two-theta and --observed: the fit is computed on the observed pattern's points; give one of them");
   if (given.count("--background-terms"))
-    options.background_terms = count_of("--background-terms", given["--background-terms"], 0, kMostBackgroundTerms);
+    options.background_terms =
+        count_of("--background-terms", given["--background-terms"], 0, kMostBackgroundTerms);
   if (given.count("--zero-range")) {
     options.zero_range = numbers_of("--zero-range", given["--zero-range"], ',', 1)[0];
     if (!(options.zero_range >= 0 && options.zero_range <= kMostZeroRange))
@@ -424,12 +427,14 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
     fail_powder(std::string(options.observed.empty() ? "--xy" : "--observed") +
                 " compares one pattern: choose --radiation neutron or xray");
   if (!options.observed.empty())
-    settle_fit_choices(options, given.count("--radiation") > 0, width_given,
-                       {"--fwhm, --caglioti, --tch or --instrument", "--wavelength", "--radiation xray (or --source ANODE)"},
-                       remarks);
+    settle_fit_choices(
+        options, given.count("--radiation") > 0, width_given,
+        {"--fwhm, --caglioti, --tch or --instrument", "--wavelength", "--radiation xray (or --source ANODE)"},
+        remarks);
   if (instrument && options.observed.empty() && instrument->zero_shift != 0)
-    remarks.note("the zero shift of " + options.instrument +
-                 " is the starting value of a fit (--observed); the pattern has its peaks at the Bragg angles");
+    remarks.note(
+        "the zero shift of " + options.instrument +
+        " is the starting value of a fit (--observed); the pattern has its peaks at the Bragg angles");
   if (given.count("--axis")) {
     static const std::map<std::string, Axis> axes = {
         {"2theta", Axis::two_theta}, {"d", Axis::d}, {"q", Axis::q}, {"Q", Axis::q}};
@@ -437,7 +442,8 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
     if (axis == axes.end()) fail_powder("--axis " + given["--axis"] + ": one of 2theta, d, q");
     options.axis = axis->second;
   }
-  if (given.count("--label-peaks")) options.labels = count_of("--label-peaks", given["--label-peaks"], 0, 100);
+  if (given.count("--label-peaks"))
+    options.labels = count_of("--label-peaks", given["--label-peaks"], 0, 100);
   const bool cif = is_cif_name(options.answers);
   if (cif && options.answer_hkl) fail_powder("--answer-hkl: a CIF lists no reflections; leave it out");
   if (!cif && !options.block.empty()) fail_powder("--block applies to a CIF input (.cif, .mcif)");

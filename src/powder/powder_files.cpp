@@ -30,8 +30,9 @@ ReflectionRows::ReflectionRows(TextSink& out) : out_(out) {
 }
 
 void ReflectionRows::add(const PowderPeak& p) {
-  add_row(out_, row_, {p.h[0], p.h[1], p.h[2], p.d, p.two_theta, p.fn_squared, p.fm_squared, p.fx_squared,
-                       p.nuclear, p.magnetic, p.xray, p.wavelength});
+  add_row(out_, row_,
+          {p.h[0], p.h[1], p.h[2], p.d, p.two_theta, p.fn_squared, p.fm_squared, p.fx_squared, p.nuclear,
+           p.magnetic, p.xray, p.wavelength});
 }
 
 TextFill reflections_csv(const std::vector<PowderPeak>& peaks) {
@@ -50,15 +51,14 @@ TextFill pattern_csv(const PowderPattern& p) {
   };
 }
 
-
 TextFill fit_csv(const ObservedPattern& o, const PatternFit& fit) {
   return [&o, &fit](TextSink& out) {
     out.add("two_theta_deg,observed,sigma,calculated,background,difference\n");
     std::string row;
     for (std::size_t i = 0; i < o.two_theta.size(); ++i) {
       row.clear();
-      for (double value : {o.two_theta[i], o.intensity[i], o.sigma[i], fit.calculated[i], fit.background_values[i],
-                           o.intensity[i] - fit.calculated[i]})
+      for (double value : {o.two_theta[i], o.intensity[i], o.sigma[i], fit.calculated[i],
+                           fit.background_values[i], o.intensity[i] - fit.calculated[i]})
         row += shortest_text(value) + ',';
       row.back() = '\n';
       out.add(row);
@@ -66,7 +66,8 @@ TextFill fit_csv(const ObservedPattern& o, const PatternFit& fit) {
   };
 }
 
-std::string fit_json(const PatternFit& fit, const std::string& members, const std::vector<ExcludedRange>& excluded) {
+std::string fit_json(const PatternFit& fit, const std::string& members,
+                     const std::vector<ExcludedRange>& excluded) {
   std::string background;
   for (double b : fit.background) background += (background.empty() ? "" : ", ") + shortest_text(b);
   // The ranges of 2theta the fit left out, when some were.
@@ -85,11 +86,10 @@ std::string fit_json(const PatternFit& fit, const std::string& members, const st
     phase_scales += (k == 0 ? ",\n  \"scales\": [" : ", ") + shortest_text(fit.scales[k]) +
                     (k + 1 == fit.scales.size() ? "]" : "");
   return "{\n  \"scale\": " + shortest_text(fit.scale) + ",\n  \"scale_means\": \"" + fit.scale_means +
-         "\",\n  \"zero_shift\": " + shortest_text(fit.zero_shift) +
-         ",\n  \"background\": [" + background + "],\n  \"Rp\": " + shortest_text(fit.rp) +
-         ",\n  \"Rwp\": " + shortest_text(fit.rwp) + ",\n  \"Rexp\": " + shortest_text(fit.rexp) +
-         ",\n  \"chi2\": " + shortest_text(fit.chi2) + ranges + phase_scales + (members.empty() ? "" : ",\n" + members) +
-         "\n}\n";
+         "\",\n  \"zero_shift\": " + shortest_text(fit.zero_shift) + ",\n  \"background\": [" + background +
+         "],\n  \"Rp\": " + shortest_text(fit.rp) + ",\n  \"Rwp\": " + shortest_text(fit.rwp) +
+         ",\n  \"Rexp\": " + shortest_text(fit.rexp) + ",\n  \"chi2\": " + shortest_text(fit.chi2) + ranges +
+         phase_scales + (members.empty() ? "" : ",\n" + members) + "\n}\n";
 }
 
 TextFill xy_text(const std::vector<float>& two_theta, const std::vector<float>& intensity) {

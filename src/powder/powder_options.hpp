@@ -48,8 +48,8 @@ struct PowderOptions {
   // --exclude: ranges of 2theta whose measured points the fit leaves out
   std::vector<ExcludedRange> excluded;
   Axis axis = Axis::two_theta;
-  int labels = 0;            // hkl labels on the strongest peaks of the plot
-  bool answer_hkl = false;   // the answer file's own reflections instead of the cell's
+  int labels = 0;           // hkl labels on the strongest peaks of the plot
+  bool answer_hkl = false;  // the answer file's own reflections instead of the cell's
   std::optional<double> dmin;
   std::string block;                        // a CIF's data block
   MagneticModel model = MagneticModel::j0;  // --magnetic-model

@@ -88,8 +88,8 @@ Reach peak_of(const ReflectionValues& v, double wavelength, const Polarisation& 
 
 }  // namespace
 
-PeakCollector::PeakCollector(const std::vector<SourceLine>& lines, std::function<void(const PowderPeak&)> on_peak,
-                             Polarisation polarisation)
+PeakCollector::PeakCollector(const std::vector<SourceLine>& lines,
+                             std::function<void(const PowderPeak&)> on_peak, Polarisation polarisation)
     : lines_(lines), polarisation_(polarisation), peaks_(lines.size()), on_peak_(std::move(on_peak)) {}
 
 void PeakCollector::reserve(std::size_t reflections) { peaks_.front().reserve(reflections); }

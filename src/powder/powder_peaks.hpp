@@ -5,9 +5,8 @@
 // is one peak, so a list with all equivalents gives the powder average.
 #pragma once
 
-#include <functional>
-
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "powder/beam_polarisation.hpp"
@@ -22,7 +21,7 @@ struct PowderPeak {
   float d = 0;
   float two_theta = 0;  // degrees
   float tan_theta = 0;
-  float wavelength = 0;  // angstroms, of the source line the peak belongs to
+  float wavelength = 0;                                  // angstroms, of the source line the peak belongs to
   float fn_squared = 0, fm_squared = 0, fx_squared = 0;  // as velmora computes them
   float nuclear = 0, magnetic = 0, xray = 0;             // integrated intensities
 };

@@ -86,8 +86,9 @@ std::vector<double> tick_positions(const std::vector<PowderPeak>& peaks, double 
 // inside a run of equal values (the baseline between peaks) only the run's
 // ends are kept, which draws the same line with far fewer points.
 Polyline shape_points(const std::vector<double>& x, const std::vector<float>& values, float highest) {
-  const Polyline thin = thinned_curve(
-      x, [&](std::size_t i) { return observable(values[i], highest) ? static_cast<double>(values[i]) : 0.0; });
+  const Polyline thin = thinned_curve(x, [&](std::size_t i) {
+    return observable(values[i], highest) ? static_cast<double>(values[i]) : 0.0;
+  });
   Polyline line;
   for (std::size_t i = 0; i < thin.x.size(); ++i) {
     if (i > 0 && i + 1 < thin.x.size() && thin.y[i] == thin.y[i - 1] && thin.y[i] == thin.y[i + 1]) continue;
@@ -212,8 +213,10 @@ std::vector<double> on_axis(std::vector<double> positions, const PlotAxis& axis)
 std::vector<TextMark> label_marks(const std::vector<PowderPeak>& peaks, Intensity kind, const PlotAxis& axis,
                                   const std::vector<float>& two_theta, const std::vector<float>& curve) {
   std::vector<TextMark> marks;
-  for (const PeakLabel& label : strongest_peaks(peaks, kind, axis.labels, two_theta.front(), two_theta.back(), 0)) {
-    const auto nearest = std::lower_bound(two_theta.begin(), two_theta.end(), static_cast<float>(label.two_theta));
+  for (const PeakLabel& label :
+       strongest_peaks(peaks, kind, axis.labels, two_theta.front(), two_theta.back(), 0)) {
+    const auto nearest =
+        std::lower_bound(two_theta.begin(), two_theta.end(), static_cast<float>(label.two_theta));
     const std::size_t i = std::min(static_cast<std::size_t>(nearest - two_theta.begin()), curve.size() - 1);
     marks.push_back({axis.at(label.two_theta), curve[i], label.text});
   }
@@ -262,7 +265,8 @@ bool draw_powder_plot(const std::string& file, const std::string& title, const P
   }
   if (xray) {
     const std::vector<TickRow> rows{
-        {on_axis(tick_positions(peaks, x0, x1, [](const PowderPeak& p) { return p.xray; }), axis), kXray, "X-ray"}};
+        {on_axis(tick_positions(peaks, x0, x1, [](const PowderPeak& p) { return p.xray; }), axis), kXray,
+         "X-ray"}};
     draw_panel(frame, 80.0 / height, panel - 50.0 / height, x,
                {{pattern.xray, kXray, "X-ray, unpolarised beam", false}}, rows, "X-ray intensity (e²/degree)",
                neutron ? "" : title, axis.label(),

@@ -51,7 +51,8 @@ namespace {
 
 // A width law's value at a peak; one that is no positive width ends the run
 // naming what gave the law (given_by, else the option).
-double checked_width(const std::string& given_by, const char* option, double squared, const PowderPeak& peak) {
+double checked_width(const std::string& given_by, const char* option, double squared,
+                     const PowderPeak& peak) {
   const auto law = [&] { return given_by.empty() ? std::string(option) : given_by; };
   if (!(squared > 0.0) || !std::isfinite(squared))
     fail_powder(law() + ": the width at reflection " + hkl_text(peak.h) + " (2theta " +
@@ -59,8 +60,9 @@ double checked_width(const std::string& given_by, const char* option, double squ
                 shortest_text(static_cast<float>(squared)) + ", which is no width");
   if (!(squared >= kNarrowestFwhm * kNarrowestFwhm && squared <= kWidestFwhm * kWidestFwhm))
     fail_powder(law() + ": the width at reflection " + hkl_text(peak.h) + " (2theta " +
-                shortest_text(peak.two_theta) + " degrees) would be " + shortest_text(static_cast<float>(std::sqrt(squared))) +
-                " degrees, not from " + limit_text(kNarrowestFwhm) + " to " + limit_text(kWidestFwhm));
+                shortest_text(peak.two_theta) + " degrees) would be " +
+                shortest_text(static_cast<float>(std::sqrt(squared))) + " degrees, not from " +
+                limit_text(kNarrowestFwhm) + " to " + limit_text(kWidestFwhm));
   return std::sqrt(squared);
 }
 
@@ -111,7 +113,8 @@ PowderPattern powder_pattern(const std::vector<PowderPeak>& peaks, const TwoThet
                              const PeakWidth& width, Remarks& remarks) {
   if (const double terms = profile_terms(peaks, grid, width); terms > kMostProfileTerms)
     fail_powder(std::to_string(peaks.size()) + " peaks of this width on " + std::to_string(grid.points()) +
-                " points are " + limit_text(terms) + " terms to sum, beyond the " + limit_text(kMostProfileTerms) +
+                " points are " + limit_text(terms) + " terms to sum, beyond the " +
+                limit_text(kMostProfileTerms) +
                 " this program sums (use a coarser --two-theta step, a narrower range or narrower peaks)");
   const std::size_t n = grid.points();
   PowderPattern p;
@@ -192,8 +195,8 @@ double intensity_of(const PowderPeak& peak, Intensity kind) {
                                  : static_cast<double>(peak.nuclear) + static_cast<double>(peak.magnetic);
 }
 
-std::vector<double> pattern_at(const std::vector<PowderPeak>& peaks, const PeakWidth& width,
-                               Intensity kind, const std::vector<double>& x, double shift) {
+std::vector<double> pattern_at(const std::vector<PowderPeak>& peaks, const PeakWidth& width, Intensity kind,
+                               const std::vector<double>& x, double shift) {
   std::vector<double> y(x.size(), 0.0);
   for (const PowderPeak& peak : peaks) {
     const double area = intensity_of(peak, kind);

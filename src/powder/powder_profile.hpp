@@ -40,7 +40,7 @@ inline constexpr double kLaboratoryXrayFwhm = 0.1, kNeutronFwhm = 0.3;
 struct PeakWidth {
   double fwhm = 0.3;
   std::optional<std::array<double, 3>> caglioti;  // U, V, W in degrees squared
-  std::optional<TchParameters> tch;                // a pseudo-Voigt instead of a Gaussian
+  std::optional<TchParameters> tch;               // a pseudo-Voigt instead of a Gaussian
   std::string given_by;  // what gave the law, as messages name it; empty: --caglioti or --tch
 
   // The width at a peak; a law that gives no positive width there ends the
@@ -78,7 +78,7 @@ std::vector<PowderPeak> merged_peaks(std::vector<PowderPeak> peaks);
 // The pattern of one kind at the sorted points x (degrees), in double, with
 // every peak moved by shift degrees: the calculation a fit compares with a
 // measurement.
-std::vector<double> pattern_at(const std::vector<PowderPeak>& peaks, const PeakWidth& width,
-                               Intensity kind, const std::vector<double>& x, double shift);
+std::vector<double> pattern_at(const std::vector<PowderPeak>& peaks, const PeakWidth& width, Intensity kind,
+                               const std::vector<double>& x, double shift);
 
 }  // namespace velmora::powder

@@ -10,16 +10,16 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "files/pending_outputs.hpp"
 #include "errors/escaping.hpp"
 #include "files/input_file.hpp"
+#include "files/pending_outputs.hpp"
 #include "model/atom_names.hpp"
 #include "powder/cif_crystal.hpp"
-#include "powder/powder_command_line.hpp"
 #include "powder/number_text.hpp"
-#include "powder/observed_pattern.hpp"
 #include "powder/observed_fit.hpp"
+#include "powder/observed_pattern.hpp"
 #include "powder/pattern_fit.hpp"
+#include "powder/powder_command_line.hpp"
 #include "powder/powder_files.hpp"
 #include "powder/powder_plot.hpp"
 #include "powder/reflection_range.hpp"
@@ -47,10 +47,12 @@ struct Range {
 
 Range range_of(const PowderOptions& options, const ObservedPattern* observed) {
   if (observed != nullptr)
-    return {observed->two_theta.back() + std::abs(options.zero_centre) + options.zero_range,
-            "the observed pattern (to " + shortest_text(static_cast<float>(observed->two_theta.back())) + "°)"};
+    return {
+        observed->two_theta.back() + std::abs(options.zero_centre) + options.zero_range,
+        "the observed pattern (to " + shortest_text(static_cast<float>(observed->two_theta.back())) + "°)"};
   if (options.grid)
-    return {options.grid->to, "--two-theta (to " + shortest_text(static_cast<float>(options.grid->to)) + "°)"};
+    return {options.grid->to,
+            "--two-theta (to " + shortest_text(static_cast<float>(options.grid->to)) + "°)"};
   return {180, "the whole 2theta range"};
 }
 
@@ -90,22 +92,26 @@ CrystalReflections crystal_reflections_of(const PowderOptions& options, const Ra
   model_line = crystal.model.magnetism.model_line;
   const double shortest = shortest_wavelength(options.lines);
   const double range_d = smallest_d(shortest, range.two_theta_max);
-  const double dmin = options.dmin ? *options.dmin
-                                   : smallest_d(shortest, std::min(180.0, range.two_theta_max + kRangeMarginDegrees));
+  const double dmin = options.dmin
+                          ? *options.dmin
+                          : smallest_d(shortest, std::min(180.0, range.two_theta_max + kRangeMarginDegrees));
   if (!options.answer_hkl && !cif && !integral_list(own))
-    remarks.warn(crystal.source() + " lists fractional h k l, which the cell's own reflections do not hold;"
+    remarks.warn(crystal.source() +
+                 " lists fractional h k l, which the cell's own reflections do not hold;"
                  " --answer-hkl uses the file's list");
   const LatticeParameters& cell = crystal.structure().param;
   if (!options.answer_hkl) {
     own = reflections_to_dmin(cell, dmin);
   } else if (reflections_within(cell, range_d) <= kMostCheckedReflections) {
-    const std::vector<ReflectionValues> full = crystal_reflections(crystal, reflections_to_dmin(cell, range_d));
+    const std::vector<ReflectionValues> full =
+        crystal_reflections(crystal, reflections_to_dmin(cell, range_d));
     check_listed_reflections(own, full, intensity_laue_group(cell, full), range_d, range.text, remarks);
   } else {
-    remarks.note("the answers' own reflections are not checked against " + range.text + ": it reaches about " +
+    remarks.note("the answers' own reflections are not checked against " + range.text +
+                 ": it reaches about " +
                  std::to_string(static_cast<long long>(reflections_within(cell, range_d))) +
-                 " reflections, more than the " + std::to_string(static_cast<long long>(kMostCheckedReflections)) +
-                 " the check computes");
+                 " reflections, more than the " +
+                 std::to_string(static_cast<long long>(kMostCheckedReflections)) + " the check computes");
   }
   // The Laue group's check covers Friedel mates of whole h k l; fractional ones are checked here.
   if (options.answer_hkl && !integral_list(own)) check_friedel_mates(own, remarks);
@@ -127,7 +133,8 @@ struct FurtherPhase {
 
 // The phases of --phase, read as the input is (a CIF's first block, the
 // cell's reflections), each magnetic model said in a note.
-std::vector<FurtherPhase> further_phases_of(const PowderOptions& options, const Range& range, Remarks& remarks) {
+std::vector<FurtherPhase> further_phases_of(const PowderOptions& options, const Range& range,
+                                            Remarks& remarks) {
   std::vector<FurtherPhase> phases;
   for (const std::string& file : options.phases) {
     PowderOptions phase_options = options;
@@ -165,8 +172,9 @@ TextFill with_model(TextFill fill, const std::string& model_line) {
 // The plot's title: file, radiation, peak shape and the magnetic model when
 // not velmora's own, '#' doubled (PLplot's escape).
 std::string plot_title(const PowderOptions& options, const std::string& model_line) {
-  std::string title = frontend::valid_utf8(std::filesystem::path(frontend::input_name(options.answers)).filename().string()) + "   " +
-                      radiation_text(options) + "   ";
+  std::string title =
+      frontend::valid_utf8(std::filesystem::path(frontend::input_name(options.answers)).filename().string()) +
+      "   " + radiation_text(options) + "   ";
   const auto f = [](double v) { return shortest_text(static_cast<float>(v)); };
   if (options.width.tch) {
     const TchParameters& t = *options.width.tch;
@@ -204,8 +212,10 @@ PowderOptions with_refined_widths(const PowderOptions& options, const rietveld::
         refined = refined || value.refined || !value.follows.empty();
       }
   if (!refined) return shown;
-  if (shown.width.tch || v[3] != 0 || v[4] != 0) shown.width.tch = TchParameters{v[0], v[1], v[2], v[3], v[4]};
-  else shown.width.caglioti = std::array<double, 3>{v[0], v[1], v[2]};
+  if (shown.width.tch || v[3] != 0 || v[4] != 0)
+    shown.width.tch = TchParameters{v[0], v[1], v[2], v[3], v[4]};
+  else
+    shown.width.caglioti = std::array<double, 3>{v[0], v[1], v[2]};
   return shown;
 }
 #endif
@@ -228,14 +238,15 @@ std::string left_out_text(const std::vector<ExcludedRange>& ranges, const std::v
   std::string given;
   for (const ExcludedRange& range : ranges) given += (given.empty() ? "" : ", ") + range_text(range);
   const auto left_out = std::count(excluded.begin(), excluded.end(), true);
-  return "; " + std::to_string(left_out) + " of " + std::to_string(excluded.size()) + " points left out (--exclude " +
-         given + ")";
+  return "; " + std::to_string(left_out) + " of " + std::to_string(excluded.size()) +
+         " points left out (--exclude " + given + ")";
 }
 
 // Fits, refines when asked, and writes the outputs; gives the table of refined
 // values for standard output (empty: nothing refined, or it carries an output).
-std::string fit_and_write(const PowderOptions& options, ObservedPattern& observed, const std::vector<PowderPeak>& peaks,
-                          const Crystal& crystal, const std::vector<FurtherPhase>& further, const std::string& model_line,
+std::string fit_and_write(const PowderOptions& options, ObservedPattern& observed,
+                          const std::vector<PowderPeak>& peaks, const Crystal& crystal,
+                          const std::vector<FurtherPhase>& further, const std::string& model_line,
                           PendingOutputs& outputs, Remarks& remarks) {
   std::vector<FitPhase> phases{{crystal, peaks}};
   for (const FurtherPhase& phase : further) phases.push_back({phase.crystal, phase.peaks});
@@ -248,26 +259,28 @@ std::string fit_and_write(const PowderOptions& options, ObservedPattern& observe
   observed.sigma = std::move(fit.sigma);  // the CSV's sigma: those the fit weighted by
   const auto f = [](double v) { return shortest_text(static_cast<float>(v)); };
   std::string scales = f(fit.scale);
-  for (std::size_t k = 1; k < fit.scales.size(); ++k) scales += ", phase " + std::to_string(k + 1) + " " + f(fit.scales[k]);
+  for (std::size_t k = 1; k < fit.scales.size(); ++k)
+    scales += ", phase " + std::to_string(k + 1) + " " + f(fit.scales[k]);
   remarks.note("fit to " + observed.source + ": scale " + scales + ", zero shift " + f(fit.zero_shift) +
                "°, Rp " + f(100 * fit.rp) + "%, Rwp " + f(100 * fit.rwp) + "%, Rexp " + f(100 * fit.rexp) +
                "%, chi2 " + f(fit.chi2) + left_out_text(options.excluded, fit.excluded));
-  if (!options.fit_report.empty()) outputs.write(options.fit_report, fit_json(fit, report_members, options.excluded));
+  if (!options.fit_report.empty())
+    outputs.write(options.fit_report, fit_json(fit, report_members, options.excluded));
 #ifdef VELMORA_POWDER_FIT
   if (!options.refined_cif.empty() && result.refinement)
     outputs.write(options.refined_cif, refined_cif(crystal, *result.refinement, observed.source));
 #endif
   if (!options.csv.empty()) outputs.write(options.csv, with_model(fit_csv(observed, fit), model_line));
   if (!options.xy.empty()) outputs.write(options.xy, xy_text(observed.two_theta, fit.calculated));
-  const std::span<const std::vector<PowderPeak>> further_ticks(result.ticks.data() + 1, result.ticks.size() - 1);
+  const std::span<const std::vector<PowderPeak>> further_ticks(result.ticks.data() + 1,
+                                                               result.ticks.size() - 1);
   std::string title = plot_title(options, model_line);
 #ifdef VELMORA_POWDER_FIT
   if (result.refinement) title = plot_title(with_refined_widths(options, *result.refinement), model_line);
 #endif
-  if (!options.plot.empty() &&
-      !draw_fit_plot(outputs.reserve(options.plot), title,
-                     {observed, fit, result.ticks.front(), options.radiation, plot_axis(options), further_ticks,
-                      options.excluded}))
+  if (!options.plot.empty() && !draw_fit_plot(outputs.reserve(options.plot), title,
+                                              {observed, fit, result.ticks.front(), options.radiation,
+                                               plot_axis(options), further_ticks, options.excluded}))
     fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");
 #ifdef VELMORA_POWDER_FIT
   if (result.refinement && !writes_standard_output(options))
@@ -285,8 +298,9 @@ void pattern_and_write(const PowderOptions& options, const std::vector<PowderPea
     const std::vector<float>& y = options.radiation == Radiation::xray ? pattern.xray : pattern.total;
     outputs.write(options.xy, xy_text(pattern.two_theta, y));
   }
-  if (!options.plot.empty() && !draw_powder_plot(outputs.reserve(options.plot), plot_title(options, model_line), pattern,
-                                                 peaks, options.radiation, plot_axis(options)))
+  if (!options.plot.empty() &&
+      !draw_powder_plot(outputs.reserve(options.plot), plot_title(options, model_line), pattern, peaks,
+                        options.radiation, plot_axis(options)))
     fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");
 }
 
@@ -298,8 +312,9 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
         "--plot: this velmora-powder cannot draw: it was built without PLplot, or PLplot's SVG driver"
         " is missing (Debian: libplplot-dev); --csv and --reflections work without it");
   if (!options.observed.empty() && !fit_supported())
-    fail_powder("--observed: this velmora-powder cannot fit: it was built without Eigen (Debian:"
-                " libeigen3-dev), its least-squares library");
+    fail_powder(
+        "--observed: this velmora-powder cannot fit: it was built without Eigen (Debian:"
+        " libeigen3-dev), its least-squares library");
   std::optional<ObservedPattern> observed;
   if (!options.observed.empty()) observed = read_observed_pattern(options.observed, remarks);
   const Range range = range_of(options, observed ? &*observed : nullptr);
@@ -308,7 +323,8 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   const std::vector<FurtherPhase> further = further_phases_of(options, range, remarks);
   std::vector<const Crystal*> crystals{&reflections.crystal.model};
   for (const FurtherPhase& phase : further) crystals.push_back(&phase.crystal);
-  for (const std::string& warning : unmatched_name_warnings(crystals, "--ion", options.ions, "--g", options.g))
+  for (const std::string& warning :
+       unmatched_name_warnings(crystals, "--ion", options.ions, "--g", options.g))
     remarks.warn(warning);
   PendingOutputs outputs("velmora-powder", "this output");
   // Each output file is checked (and its temporary made) before the pattern
@@ -316,7 +332,8 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   for (const std::string* path : {&options.reflections, &options.csv, &options.xy, &options.plot,
                                   &options.fit_report, &options.refined_cif})
     if (!path->empty() && *path != kStandardStream) outputs.reserve(*path);
-  if (!observed && options.csv.empty() && options.plot.empty() && options.xy.empty() && options.lines.size() == 1) {
+  if (!observed && options.csv.empty() && options.plot.empty() && options.xy.empty() &&
+      options.lines.size() == 1) {
     // Only the reflections table: each row is written as its reflection is
     // computed, and no peak is kept.
     const TextFill rows = with_model(
@@ -339,11 +356,12 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   PeakCollector collector(options.lines, nullptr, options.polarisation);
   collect_peaks(reflections, collector);
   const std::vector<PowderPeak> peaks = collector.finish(remarks);
-  if (!options.reflections.empty()) outputs.write(options.reflections, with_model(reflections_csv(peaks), model_line));
+  if (!options.reflections.empty())
+    outputs.write(options.reflections, with_model(reflections_csv(peaks), model_line));
   std::string refined_values;
   if (observed)
-    refined_values =
-        fit_and_write(options, *observed, peaks, reflections.crystal.model, further, model_line, outputs, remarks);
+    refined_values = fit_and_write(options, *observed, peaks, reflections.crystal.model, further, model_line,
+                                   outputs, remarks);
   else if (!options.csv.empty() || !options.plot.empty() || !options.xy.empty())
     pattern_and_write(options, peaks, model_line, outputs, remarks);
   if (options.reflections.empty() && options.csv.empty() && options.plot.empty() && options.xy.empty() &&

@@ -46,14 +46,16 @@ std::string quoted(const std::string& given) {
 
 std::string refinement_table(const rietveld::PatternRefinement& r, const std::string& source) {
   std::string text = "refinement of " + frontend::valid_utf8(source) + ": " + std::to_string(r.iterations) +
-                     " iterations, " + (r.converged ? "converged" : "not converged") + " (" + r.stop_reason + ")\n";
+                     " iterations, " + (r.converged ? "converged" : "not converged") + " (" + r.stop_reason +
+                     ")\n";
   std::size_t width = 9;
   for (const rietveld::RefinedValue& v : r.values) width = std::max(width, v.name.size());
   for (const rietveld::RefinedValue& v : r.values) {
     if (v.refined) {
       text += "  " + padded(v.name, width) + "  " + rietveld::with_esd(v.value, v.esd) + "\n";
     } else if (!v.follows.empty()) {
-      text += "  " + padded(v.name, width) + "  " + rietveld::with_esd(v.value, v.esd) + "  (= " + v.follows + ")\n";
+      text += "  " + padded(v.name, width) + "  " + rietveld::with_esd(v.value, v.esd) + "  (= " + v.follows +
+              ")\n";
     }
   }
   text += "  Rp " + percent(r.fit.rp) + "  Rwp " + percent(r.fit.rwp) + "  Rexp " + percent(r.fit.rexp) +
@@ -80,13 +82,15 @@ std::string refinement_json_members(const rietveld::PatternRefinement& r) {
   text += "\n  ],\n  \"correlations\": [";
   for (std::size_t j = 0; j < r.correlations.size(); ++j) {
     const rietveld::NamedCorrelation& c = r.correlations[j];
-    text += std::string(j == 0 ? "" : ", ") + "{\"first\": " + quoted(c.first) + ", \"second\": " + quoted(c.second) +
-            ", \"value\": " + shortest_text(c.value) + "}";
+    text += std::string(j == 0 ? "" : ", ") + "{\"first\": " + quoted(c.first) +
+            ", \"second\": " + quoted(c.second) + ", \"value\": " + shortest_text(c.value) + "}";
   }
   text += "],\n  \"at_bound\": [";
-  for (std::size_t j = 0; j < r.at_bound.size(); ++j) text += std::string(j == 0 ? "" : ", ") + quoted(r.at_bound[j]);
-  text += "],\n  \"iterations\": " + std::to_string(r.iterations) + ",\n  \"converged\": " +
-          (r.converged ? "true" : "false") + ",\n  \"stop_reason\": " + quoted(r.stop_reason);
+  for (std::size_t j = 0; j < r.at_bound.size(); ++j)
+    text += std::string(j == 0 ? "" : ", ") + quoted(r.at_bound[j]);
+  text += "],\n  \"iterations\": " + std::to_string(r.iterations) +
+          ",\n  \"converged\": " + (r.converged ? "true" : "false") +
+          ",\n  \"stop_reason\": " + quoted(r.stop_reason);
   return text;
 }
 

@@ -22,7 +22,8 @@ using Metric = std::array<std::array<double, 3>, 3>;
 Metric reciprocal_metric(const LatticeParameters& p) {
   const double a = p[0], b = p[1], c = p[2];
   const double ca = std::cos(p[3]), cb = std::cos(p[4]), cg = std::cos(p[5]);
-  const Metric g = {{{a * a, a * b * cg, a * c * cb}, {a * b * cg, b * b, b * c * ca}, {a * c * cb, b * c * ca, c * c}}};
+  const Metric g = {
+      {{a * a, a * b * cg, a * c * cb}, {a * b * cg, b * b, b * c * ca}, {a * c * cb, b * c * ca, c * c}}};
   Metric inverse{};
   const double det = g[0][0] * (g[1][1] * g[2][2] - g[1][2] * g[2][1]) -
                      g[0][1] * (g[1][0] * g[2][2] - g[1][2] * g[2][0]) +
@@ -52,9 +53,7 @@ bool indexable(const Reflection& h) {
   return integral(h) && std::all_of(h.begin(), h.end(), [](float v) { return std::abs(v) <= 16777216.0f; });
 }
 
-Index index_of(const Reflection& h) {
-  return {std::lround(h[0]), std::lround(h[1]), std::lround(h[2])};
-}
+Index index_of(const Reflection& h) { return {std::lround(h[0]), std::lround(h[1]), std::lround(h[2])}; }
 
 Index rotated(const Index& h, const std::array<int, 9>& m) {
   return {h[0] * m[0] + h[1] * m[3] + h[2] * m[6], h[0] * m[1] + h[1] * m[4] + h[2] * m[7],
@@ -78,7 +77,8 @@ double smallest_d(double wavelength, double two_theta_max) {
 
 double reflections_within(const LatticeParameters& p, double dmin) {
   const double ca = std::cos(p[3]), cb = std::cos(p[4]), cg = std::cos(p[5]);
-  const double volume = double(p[0]) * p[1] * p[2] * std::sqrt(std::max(0.0, 1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg));
+  const double volume = double(p[0]) * p[1] * p[2] *
+                        std::sqrt(std::max(0.0, 1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg));
   return 4.0 / 3.0 * std::numbers::pi * volume / (dmin * dmin * dmin);
 }
 
@@ -87,11 +87,13 @@ std::vector<Reflection> reflections_to_dmin(const LatticeParameters& param, doub
   // |h| <= |a| / dmin, as h = a . s for a scattering vector s of length 1/d.
   const auto reach = [&](int i) { return static_cast<long>(std::floor(param[i] / dmin * (1.0 + 1e-9))); };
   const long hmax = reach(0), kmax = reach(1), lmax = reach(2);
-  const double box = 8.0 * static_cast<double>(hmax + 1) * static_cast<double>(kmax + 1) * static_cast<double>(lmax + 1);
+  const double box =
+      8.0 * static_cast<double>(hmax + 1) * static_cast<double>(kmax + 1) * static_cast<double>(lmax + 1);
   if (box > 50.0 * kMostReflections)
     fail_powder("d-spacings down to " + shortest_text(static_cast<float>(dmin)) + " Å reach about " +
                 std::to_string(static_cast<long long>(box / 2)) + " reflections of this cell, beyond the " +
-                std::to_string(kMostReflections) + " velmora-powder computes; narrow the 2theta range or raise --dmin");
+                std::to_string(kMostReflections) +
+                " velmora-powder computes; narrow the 2theta range or raise --dmin");
   std::vector<std::pair<double, Index>> found;
   const double limit = 1.0 / (dmin * dmin) * (1.0 + 1e-9);
   for (long h = -hmax; h <= hmax; ++h)
@@ -102,9 +104,10 @@ std::vector<Reflection> reflections_to_dmin(const LatticeParameters& param, doub
         if (s2 > limit) continue;
         found.push_back({s2, {h, k, l}});
         if (found.size() > kMostReflections)
-          fail_powder("d-spacings down to " + shortest_text(static_cast<float>(dmin)) + " Å reach more than " +
-                      std::to_string(kMostReflections) +
-                      " reflections of this cell, beyond what velmora-powder computes; narrow the 2theta range or raise --dmin");
+          fail_powder("d-spacings down to " + shortest_text(static_cast<float>(dmin)) +
+                      " Å reach more than " + std::to_string(kMostReflections) +
+                      " reflections of this cell, beyond what velmora-powder computes; narrow the 2theta "
+                      "range or raise --dmin");
       }
   std::sort(found.begin(), found.end(), [](const auto& x, const auto& y) {
     const bool same_d = std::abs(x.first - y.first) <= 1e-9 * std::max(x.first, y.first);
@@ -153,7 +156,8 @@ std::vector<std::array<int, 9>> intensity_laue_group(const LatticeParameters& pa
   return group;
 }
 
-void check_listed_reflections(const std::vector<Reflection>& listed, const std::vector<ReflectionValues>& full,
+void check_listed_reflections(const std::vector<Reflection>& listed,
+                              const std::vector<ReflectionValues>& full,
                               const std::vector<std::array<int, 9>>& group, double dmin,
                               const std::string& range, Remarks& remarks) {
   // Reach: reflections of the full set with d below every listed one.
@@ -161,8 +165,10 @@ void check_listed_reflections(const std::vector<Reflection>& listed, const std::
   std::set<Index> listed_indices;
   bool fractional = false;
   for (const Reflection& h : listed) {
-    if (!integral(h)) fractional = true;
-    else if (indexable(h)) listed_indices.insert(index_of(h));
+    if (!integral(h))
+      fractional = true;
+    else if (indexable(h))
+      listed_indices.insert(index_of(h));
   }
   std::map<Index, float> d_of;
   for (const ReflectionValues& v : full) d_of[index_of(v.geometry.h)] = v.geometry.d;
@@ -175,7 +181,8 @@ void check_listed_reflections(const std::vector<Reflection>& listed, const std::
     if (v.geometry.d < listed_d) ++unreached;
   if (unreached > 0)
     remarks.warn("the answers' own reflections reach d = " + shortest_text(listed_d) + " Å, but " + range +
-                 " reaches d = " + shortest_text(static_cast<float>(dmin)) + " Å: " + std::to_string(unreached) +
+                 " reaches d = " + shortest_text(static_cast<float>(dmin)) +
+                 " Å: " + std::to_string(unreached) +
                  " reflections beyond the list's last are missing, so that part of the pattern has no peaks"
                  " (leave out --answer-hkl to compute every reflection)");
   if (fractional) return;
@@ -194,7 +201,8 @@ void check_listed_reflections(const std::vector<Reflection>& listed, const std::
     remarks.warn(std::to_string(lacking) + " of " + std::to_string(listed_indices.size()) +
                  " listed reflections lack equivalents under the structure's Laue group (" +
                  std::to_string(group.size()) + " operations; " + index_text(first) + " is listed, " +
-                 index_text(partner) + " is not): each listed h k l is one peak, so the relative"
+                 index_text(partner) +
+                 " is not): each listed h k l is one peak, so the relative"
                  " intensities are wrong (leave out --answer-hkl to compute every reflection)");
 }
 

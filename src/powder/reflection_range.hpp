@@ -35,7 +35,8 @@ std::vector<std::array<int, 9>> intensity_laue_group(const LatticeParameters& pa
 // Warns when the listed reflections stop short of dmin (a part of the range
 // then has no peak) or when a listed h k l lacks an equivalent under the
 // group. Lists with fractional indices are checked for their reach only.
-void check_listed_reflections(const std::vector<Reflection>& listed, const std::vector<ReflectionValues>& full,
+void check_listed_reflections(const std::vector<Reflection>& listed,
+                              const std::vector<ReflectionValues>& full,
                               const std::vector<std::array<int, 9>>& group, double dmin,
                               const std::string& range, Remarks& remarks);
 

@@ -35,7 +35,8 @@ extern "C" int end_run_after_plot_library_error(const char* message) {
 
 void begin_svg_page(const std::string& file, int width, int height) {
   std::FILE* out = std::fopen(file.c_str(), "wb");
-  if (out == nullptr) fail_powder("--plot: cannot open the file the plot is drawn into: " + std::string(std::strerror(errno)));
+  if (out == nullptr)
+    fail_powder("--plot: cannot open the file the plot is drawn into: " + std::string(std::strerror(errno)));
   plsexit(end_run_after_plot_library_error);
   plsdev("svg");
   plsfile(out);  // PLplot closes it in plend

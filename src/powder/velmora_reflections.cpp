@@ -4,27 +4,27 @@
 #include "powder/velmora_reflections.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <cctype>
+#include <cmath>
 #include <memory>
 #include <set>
 
-#include "run/run_state.hpp"
 #include "console/console.hpp"
 #include "console/run_end.hpp"
-#include "files/input_file.hpp"
 #include "errors/velmora_failure.hpp"
+#include "files/input_file.hpp"
 #include "geometry/moment_directions.hpp"
 #include "magnetic/magnetic_form_model.hpp"
+#include "magnetic/tabulated_forms.hpp"
 #include "model/atom_names.hpp"
 #include "powder/number_text.hpp"
 #include "powder/powder_error.hpp"
+#include "report/structure_dialogue.hpp"
+#include "run/run_state.hpp"
+#include "run/run_structure.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "scattering/symbol_lookup.hpp"
-#include "run/run_structure.hpp"
-#include "report/structure_dialogue.hpp"
 #include "tables/table_folder.hpp"
-#include "magnetic/tabulated_forms.hpp"
 
 namespace velmora::powder {
 namespace {
@@ -45,19 +45,21 @@ void load_tables(const std::string& folder, ScatteringTables& tables) {
 // first number, and lines ended by CR alone run together into one.
 void check_line_form(const std::string& path, const std::string& text) {
   if (text.rfind("\xef\xbb\xbf", 0) == 0)
-    frontend::fail_file(path, "starts with a UTF-8 byte-order mark, which velmora reads as part of the first "
-                              "answer; save the file without it");
+    frontend::fail_file(path,
+                        "starts with a UTF-8 byte-order mark, which velmora reads as part of the first "
+                        "answer; save the file without it");
   for (std::size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 1)) {
     if (at + 1 < text.size() && text[at + 1] == '\n') continue;
     frontend::Failure failure;
     failure.file = path;
-    failure.line = 1 + static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n'));
-    failure.reason = "a line ends with CR alone, which velmora does not read as a line end; save the file "
-                     "with LF or CR LF line ends";
+    failure.line =
+        1 + static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n'));
+    failure.reason =
+        "a line ends with CR alone, which velmora does not read as a line end; save the file "
+        "with LF or CR LF line ends";
     frontend::fail(std::move(failure));
   }
 }
-
 
 [[noreturn]] void fail_missing_symbol(const std::string& answers, const ScatteringTables& tables,
                                       const std::string& folder, const Symbol& symbol) {
@@ -68,8 +70,8 @@ void check_line_form(const std::string& path, const std::string& text) {
   failure.code = frontend::FailureCode::answers;
   failure.file = answers;
   failure.reason = "atom type \"" + std::string(text_of(symbol)) + "\" has no row in " +
-                   (has_nuclear ? "the magnetic form-factor table" : "the X-ray and neutron tables") + " of " +
-                   folder + " (see data/README.md for the labels)";
+                   (has_nuclear ? "the magnetic form-factor table" : "the X-ray and neutron tables") +
+                   " of " + folder + " (see data/README.md for the labels)";
   frontend::fail(std::move(failure));
 }
 
@@ -106,9 +108,9 @@ void choose_magnetic_forms(VelmoraCrystal& crystal, const PowderOptions& options
       continue;
     }
     const auto [element, ion] = element_and_ion(label);
-    MagneticAtom wanted{ion, find_symbol_row(atom.atype, velmora_rows, [](const MagneticFormRow& r) {
-                               return r.mion;
-                             }) != kUnknownSymbol,
+    MagneticAtom wanted{ion,
+                        find_symbol_row(atom.atype, velmora_rows,
+                                        [](const MagneticFormRow& r) { return r.mion; }) != kUnknownSymbol,
                         std::nullopt, false};
     // The ion named for the atom type, else for its element, as --g and velmora-cif's --ion.
     const std::string own = label_element(label);
@@ -122,11 +124,13 @@ void choose_magnetic_forms(VelmoraCrystal& crystal, const PowderOptions& options
       wanted.ion = named->second;
       wanted.named = true;
     }
-    if (auto g = options.g.find(label); g != options.g.end()) wanted.g = g->second;
-    else if (auto by_element = options.g.find(element); by_element != options.g.end()) wanted.g = by_element->second;
+    if (auto g = options.g.find(label); g != options.g.end())
+      wanted.g = g->second;
+    else if (auto by_element = options.g.find(element); by_element != options.g.end())
+      wanted.g = by_element->second;
     if (wanted.ion.empty() && (options.model == MagneticModel::dipole || !wanted.in_velmora_table))
-      fail_powder("magnetic atom type \"" + label + "\" names no ion of " + std::string(kMagneticIonFileName) +
-                  "; name one with --ion " + label + "=ION");
+      fail_powder("magnetic atom type \"" + label + "\" names no ion of " +
+                  std::string(kMagneticIonFileName) + "; name one with --ion " + label + "=ION");
     std::vector<std::string> notes;
     try {
       forms.push_back(magnetism.chooser->form_of(wanted, notes));
@@ -189,8 +193,9 @@ void check_answer_values(const Crystal& crystal, Remarks& remarks) {
     if (site.occ > 1)
       remarks.warn(atom + ": an occupancy above 1 (a rounded or refined full site?) is used as it stands");
     if (site.biso < 0)
-      remarks.warn(atom + ": a negative displacement parameter is unphysical (its peaks grow with angle);"
-                          " it is used as it stands");
+      remarks.warn(atom +
+                   ": a negative displacement parameter is unphysical (its peaks grow with angle);"
+                   " it is used as it stands");
   }
 }
 
@@ -235,7 +240,8 @@ void for_each_crystal_reflection(VelmoraCrystal& crystal, std::vector<Reflection
   state.structure.hkl.shrink_to_fit();
 }
 
-std::vector<ReflectionValues> crystal_reflections(VelmoraCrystal& crystal, const std::vector<Reflection>& hkl) {
+std::vector<ReflectionValues> crystal_reflections(VelmoraCrystal& crystal,
+                                                  const std::vector<Reflection>& hkl) {
   std::vector<ReflectionValues> values;
   values.reserve(hkl.size());
   for_each_crystal_reflection(crystal, hkl, [&values](const ReflectionValues& v) { values.push_back(v); });

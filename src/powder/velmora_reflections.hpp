@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "model/crystal.hpp"
-#include "run/run_state.hpp"
 #include "magnetic/magnetic_form_model.hpp"
+#include "model/crystal.hpp"
 #include "powder/powder_error.hpp"
 #include "powder/powder_options.hpp"
+#include "run/run_state.hpp"
 #include "scattering/structure_factors.hpp"
 
 namespace velmora::powder {
@@ -62,7 +62,8 @@ std::string answer_file_text(const std::string& path);
 
 // The values of the reflections hkl, in their order; a symbol no table has
 // ends the run naming it.
-std::vector<ReflectionValues> crystal_reflections(VelmoraCrystal& crystal, const std::vector<Reflection>& hkl);
+std::vector<ReflectionValues> crystal_reflections(VelmoraCrystal& crystal,
+                                                  const std::vector<Reflection>& hkl);
 
 // The same, each value handed to take in order and not kept: a list of
 // millions needs no room for their values. The crystal's own list is

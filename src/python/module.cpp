@@ -2,26 +2,26 @@
 // values; their reflections as numpy arrays of velmora's single-precision
 // values, one row per reflection or per set of equivalents; their powder
 // pattern by velmora-powder's computation. Computing releases the GIL.
+#include <pybind11/eval.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
-#include <pybind11/eval.h>
 #include <pybind11/stl.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <functional>
 
-#include "numbers/shortest_text.hpp"
-#include "run/run_values.hpp"
 #include "errors/failure.hpp"
 #include "magnetic/magnetic_form_model.hpp"
+#include "numbers/shortest_text.hpp"
 #include "python/observed_refinement.hpp"
 #include "python/powder_arguments.hpp"
 #include "python/python_arguments.hpp"
 #include "python/structure_model.hpp"
+#include "run/run_values.hpp"
 
 namespace py = pybind11;
 
@@ -234,9 +234,8 @@ py::dict reflections(const StructureModel& m, const py::object& dmin, const py::
           "reflection " + velmora::shortest_text(h[0]) + " " + velmora::shortest_text(h[1]) + " " +
           velmora::shortest_text(h[2]) + ": its values are not finite numbers in single precision (d " +
           velmora::shortest_text(v.geometry.d) + ", |q| " + velmora::shortest_text(v.geometry.kappa) +
-          ", |Fn|^2 " + velmora::shortest_text(v.fn_squared) +
-          ", |Fm|^2 " + velmora::shortest_text(v.fm_squared) + ", |FX|^2 " +
-          velmora::shortest_text(v.fx_squared) + ")");
+          ", |Fn|^2 " + velmora::shortest_text(v.fn_squared) + ", |Fm|^2 " +
+          velmora::shortest_text(v.fm_squared) + ", |FX|^2 " + velmora::shortest_text(v.fx_squared) + ")");
     }
   std::vector<std::size_t> rows;
   if (unique) {
@@ -299,7 +298,8 @@ py::dict powder(const StructureModel& m, const velmora::python::PowderArguments&
 
 // The magnetic model as Python names it: magnetic_model "j0" or "dipole" (as
 // --magnetic-model), g = {element or site: Landé factor} (as --g), ions = {label: ion}.
-velmora::python::MagneticChoices magnetic_choices(const py::object& model, const std::map<std::string, double>& g,
+velmora::python::MagneticChoices magnetic_choices(const py::object& model,
+                                                  const std::map<std::string, double>& g,
                                                   const std::map<std::string, std::string>& ions) {
   velmora::python::MagneticChoices choices;
   if (!model.is_none()) {
@@ -401,9 +401,9 @@ PYBIND11_MODULE(velmora, m) {
   m.doc() = "velmora's structure factors from Python: reflections as numpy arrays, powder patterns";
   m.attr("__version__") = VELMORA_VERSION;
   m.attr("Atom") = py::module_::import("collections")
-                       .attr("namedtuple")("Atom", py::make_tuple("type", "site", "x", "y", "z", "occ", "biso",
-                                                                  "magnetic"),
-                                           py::arg("module") = "velmora");
+                       .attr("namedtuple")(
+                           "Atom", py::make_tuple("type", "site", "x", "y", "z", "occ", "biso", "magnetic"),
+                           py::arg("module") = "velmora");
   m.attr("Atom").attr("__doc__") =
       "An atom of the cell: type (its table label, Fe3), site (the file's site label; empty when\n"
       "the source names none), x y z (fractional), occ, biso (B in square angstroms) and magnetic.";
@@ -545,8 +545,9 @@ PYBIND11_MODULE(velmora, m) {
 
   m.def(
       "read_cif",
-      [](const py::object& path_given, const py::object& block, const std::map<std::string, std::string>& ions,
-         const py::object& tables, const py::object& magnetic_model, const std::map<std::string, double>& g) {
+      [](const py::object& path_given, const py::object& block,
+         const std::map<std::string, std::string>& ions, const py::object& tables,
+         const py::object& magnetic_model, const std::map<std::string, double>& g) {
         const std::string path = velmora::python::path_of(path_given, "path");
         const auto choices = magnetic_choices(magnetic_model, g, {});
         const std::string block_name = block.is_none() ? "" : block.cast<std::string>();

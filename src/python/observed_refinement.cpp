@@ -41,7 +41,8 @@ powder::ObservedPattern observed_of(const py::object& given, powder::Remarks& re
   o.two_theta = column_of(columns[0], "observed[0] (two_theta)");
   o.intensity = column_of(columns[1], "observed[1] (intensity)");
   o.sigma_given = columns.size() == 3;
-  o.sigma = o.sigma_given ? column_of(columns[2], "observed[2] (sigma)") : std::vector<double>(o.two_theta.size());
+  o.sigma =
+      o.sigma_given ? column_of(columns[2], "observed[2] (sigma)") : std::vector<double>(o.two_theta.size());
   if (o.intensity.size() != o.two_theta.size() || o.sigma.size() != o.two_theta.size())
     refuse_value("observed", given, "its columns differ in length");
   if (!o.sigma_given)
@@ -69,7 +70,8 @@ rietveld::RefineChoice refine_choice_of(const py::object& given) {
     list = given.cast<std::string>();
   } else if (is_sequence(given)) {
     for (const py::handle item : py::reinterpret_borrow<py::sequence>(given)) {
-      if (!PyUnicode_Check(item.ptr())) refuse_kind("refine", "names (\"cell\") or a comma-separated text", given);
+      if (!PyUnicode_Check(item.ptr()))
+        refuse_kind("refine", "names (\"cell\") or a comma-separated text", given);
       if (!list.empty()) list += ',';
       list += item.cast<std::string>();
     }
@@ -85,8 +87,10 @@ rietveld::RefineChoice refine_choice_of(const py::object& given) {
 void set_fit_options(const FitArguments& given, powder::PowderOptions& options, powder::Remarks& remarks) {
   const bool radiation = !given.radiation.is_none();
   if (radiation) {
-    const std::string name = PyUnicode_Check(given.radiation.ptr()) ? given.radiation.cast<std::string>() : "";
-    if (name != "neutron" && name != "xray") refuse_value("radiation", given.radiation, "give \"neutron\" or \"xray\"");
+    const std::string name =
+        PyUnicode_Check(given.radiation.ptr()) ? given.radiation.cast<std::string>() : "";
+    if (name != "neutron" && name != "xray")
+      refuse_value("radiation", given.radiation, "give \"neutron\" or \"xray\"");
     options.radiation = name == "xray" ? powder::Radiation::xray : powder::Radiation::neutron;
   } else if (!options.source.empty()) {
     options.radiation = powder::Radiation::xray;
@@ -106,7 +110,8 @@ void set_fit_options(const FitArguments& given, powder::PowderOptions& options, 
   }
   if (!given.refine.is_none()) options.refine = refine_choice_of(given.refine);
   if (!given.exclude.is_none()) {
-    if (!is_sequence(given.exclude)) refuse_kind("exclude", "a list of (from, to) ranges in degrees", given.exclude);
+    if (!is_sequence(given.exclude))
+      refuse_kind("exclude", "a list of (from, to) ranges in degrees", given.exclude);
     std::size_t n = 0;
     for (const py::handle item : py::reinterpret_borrow<py::sequence>(given.exclude)) {
       const std::string name = "exclude[" + std::to_string(n++) + "]";
@@ -132,11 +137,11 @@ void set_fit_options(const FitArguments& given, powder::PowderOptions& options, 
       options.refine->fixed.push_back(name);
     }
   }
-  const bool width = !given.powder.fwhm.is_none() || !given.powder.caglioti.is_none() || !given.powder.tch.is_none() ||
-                     !options.instrument.empty();
-  powder::settle_fit_choices(options, radiation, width,
-                             {"fwhm, caglioti, tch or instrument", "wavelength", "radiation=\"xray\" (or source)"},
-                             remarks);
+  const bool width = !given.powder.fwhm.is_none() || !given.powder.caglioti.is_none() ||
+                     !given.powder.tch.is_none() || !options.instrument.empty();
+  powder::settle_fit_choices(
+      options, radiation, width,
+      {"fwhm, caglioti, tch or instrument", "wavelength", "radiation=\"xray\" (or source)"}, remarks);
 }
 
 py::list parameter_list(const rietveld::PatternRefinement& r) {
@@ -184,7 +189,8 @@ py::dict report_of(const powder::ObservedPattern& o, const powder::ObservedFit& 
     out["values"] = values;
     py::list correlations;
     for (const rietveld::NamedCorrelation& c : r->correlations)
-      correlations.append(py::dict(py::arg("first") = c.first, py::arg("second") = c.second, py::arg("value") = c.value));
+      correlations.append(
+          py::dict(py::arg("first") = c.first, py::arg("second") = c.second, py::arg("value") = c.value));
     out["correlations"] = correlations;
     out["at_bound"] = r->at_bound;
     out["iterations"] = r->iterations;
@@ -193,12 +199,14 @@ py::dict report_of(const powder::ObservedPattern& o, const powder::ObservedFit& 
   }
 #endif
   py::dict pattern;
-  pattern["two_theta"] = py::array_t<double>(static_cast<py::ssize_t>(o.two_theta.size()), o.two_theta.data());
+  pattern["two_theta"] =
+      py::array_t<double>(static_cast<py::ssize_t>(o.two_theta.size()), o.two_theta.data());
   pattern["observed"] = py::array_t<double>(static_cast<py::ssize_t>(o.intensity.size()), o.intensity.data());
   pattern["sigma"] = py::array_t<double>(static_cast<py::ssize_t>(fit.sigma.size()), fit.sigma.data());
-  pattern["calculated"] = py::array_t<double>(static_cast<py::ssize_t>(fit.calculated.size()), fit.calculated.data());
-  pattern["background"] =
-      py::array_t<double>(static_cast<py::ssize_t>(fit.background_values.size()), fit.background_values.data());
+  pattern["calculated"] =
+      py::array_t<double>(static_cast<py::ssize_t>(fit.calculated.size()), fit.calculated.data());
+  pattern["background"] = py::array_t<double>(static_cast<py::ssize_t>(fit.background_values.size()),
+                                              fit.background_values.data());
   out["pattern"] = pattern;
   return out;
 }
@@ -217,7 +225,8 @@ py::dict refine_structure(const StructureModel& m, const FitArguments& given,
   set_fit_options(given, options, remarks);
   powder::ObservedPattern observed = observed_of(given.observed, remarks);
   // Every reflection whose peak reaches the measured range at any zero shift searched.
-  const double reach = std::min(180.0, observed.two_theta.back() + std::abs(options.zero_centre) + options.zero_range + 5);
+  const double reach =
+      std::min(180.0, observed.two_theta.back() + std::abs(options.zero_centre) + options.zero_range + 5);
   const double dmin = powder::smallest_d(powder::shortest_wavelength(options.lines), reach);
   std::vector<const StructureModel*> models{&m};
   models.insert(models.end(), given.phases.begin(), given.phases.end());
@@ -226,8 +235,8 @@ py::dict refine_structure(const StructureModel& m, const FitArguments& given,
   {
     py::gil_scoped_release unlocked;
     for (const StructureModel* model : models)
-      peaks.push_back(powder::source_peaks(compute(*model, reflections_to(*model, dmin)), options.lines, remarks,
-                                           options.polarisation));
+      peaks.push_back(powder::source_peaks(compute(*model, reflections_to(*model, dmin)), options.lines,
+                                           remarks, options.polarisation));
     std::vector<powder::FitPhase> phases;
     for (std::size_t k = 0; k < models.size(); ++k) phases.push_back({models[k]->crystal, peaks[k]});
     result = powder::fit_observed(options, observed, phases, remarks);

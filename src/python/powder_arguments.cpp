@@ -57,7 +57,8 @@ void set_lines(const PowderArguments& given, powder::PowderOptions& options) {
   if (wavelength && source) throw py::type_error("wavelength and source: give one of them");
   if (!wavelength && !source) {
     if (given.instrument.is_none())
-      throw py::type_error("powder() needs wavelength (angstroms), source (a tube anode) or instrument (a file)");
+      throw py::type_error(
+          "powder() needs wavelength (angstroms), source (a tube anode) or instrument (a file)");
     return;
   }
   if (source) {
@@ -117,9 +118,11 @@ powder::PowderOptions powder_options_of(const PowderArguments& given, powder::Re
     const powder::Instrument instrument = powder::read_instrument_file(options.instrument);
     if (!given.source.is_none() && instrument.radiation != powder::Radiation::xray)
       throw py::type_error("source and instrument: " + options.instrument +
-                           " describes a neutron diffractometer (HTYPE " + instrument.htype + "); give one of them");
+                           " describes a neutron diffractometer (HTYPE " + instrument.htype +
+                           "); give one of them");
     powder::ExplicitChoices choices;
-    choices.lines = given.source.is_none() ? choice("wavelength", given.wavelength) : choice("source", given.source);
+    choices.lines =
+        given.source.is_none() ? choice("wavelength", given.wavelength) : choice("source", given.source);
     for (const auto& [name, value] : {std::pair<const char*, const py::object*>{"fwhm", &given.fwhm},
                                       {"caglioti", &given.caglioti},
                                       {"tch", &given.tch}})

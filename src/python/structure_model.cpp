@@ -10,15 +10,15 @@
 #include <filesystem>
 #include <numbers>
 
-#include "numbers/shortest_text.hpp"
-#include "run/run_values.hpp"
 #include "cif/conversion.hpp"
 #include "cif/reflection_list.hpp"
 #include "cif/table_report.hpp"
-#include "model/atom_names.hpp"
 #include "magnetic/tabulated_forms.hpp"
+#include "model/atom_names.hpp"
+#include "numbers/shortest_text.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/velmora_reflections.hpp"
+#include "run/run_values.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "tables/table_folder.hpp"
 
@@ -27,8 +27,7 @@ namespace {
 
 std::string float_entry(const std::vector<double>& values) {
   std::string out = "[";
-  for (double v : values)
-    out += (out.size() == 1 ? "" : ", ") + shortest_text(static_cast<float>(v));
+  for (double v : values) out += (out.size() == 1 ? "" : ", ") + shortest_text(static_cast<float>(v));
   return out + "]";
 }
 
@@ -151,7 +150,8 @@ StructureModel model_from_cif(const std::string& path, const std::string& block,
              {"tables", cif.tables_folder},
              {"cell", float_entry({c[0], c[1], c[2], c[3], c[4], c[5]}), false},
              {"labels", cif::site_labels(m.crystal)}};
-  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism)) m.model.push_back(std::move(e));
+  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism))
+    m.model.push_back(std::move(e));
   return m;
 }
 
@@ -173,7 +173,8 @@ StructureModel model_from_answers(const std::string& path, const std::string& ta
   take_crystal(m, crystal);
   add_warnings(m, unmatched_name_warnings(m.crystal, "ions", choices.ions, "g", choices.g));
   m.model = {{"source", path}, {"tables", folder}};
-  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism)) m.model.push_back(std::move(e));
+  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism))
+    m.model.push_back(std::move(e));
   return m;
 }
 
@@ -276,15 +277,16 @@ StructureModel model_from_values(const std::array<double, 6>& cell, const std::v
   std::vector<SymmetryOperation> ops;
   for (std::size_t i = 0; i < symmetry.size(); ++i) {
     bool starless = false;  // 2x-y read as 2*x-y, as in a CIF
-    ops.push_back(cif::parse_operation(symmetry[i], false,
-                                       "symmetry operation " + std::to_string(i + 1) + " \"" + symmetry[i] + "\"",
-                                       starless));
+    ops.push_back(cif::parse_operation(
+        symmetry[i], false, "symmetry operation " + std::to_string(i + 1) + " \"" + symmetry[i] + "\"",
+        starless));
   }
   if (!ops.empty()) ops = cif::checked_group(ops, "symmetry", warnings);
   m.crystal.operations = std::move(ops);
   add_warnings(m, warnings.lines());
   m.model = {{"source", "Python values"}, {"tables", folder}};
-  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism)) m.model.push_back(std::move(e));
+  for (cif::ModelEntry& e : magnetic_entries(choices.model, m.crystal.magnetism))
+    m.model.push_back(std::move(e));
   return m;
 }
 

@@ -15,14 +15,14 @@
 #include <string>
 #include <vector>
 
-#include "model/crystal.hpp"
-#include "errors/remarks.hpp"
-#include "run/run_state.hpp"
 #include "cif/reflection_table.hpp"
+#include "errors/remarks.hpp"
 #include "magnetic/magnetic_form_model.hpp"
+#include "model/crystal.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/powder_peaks.hpp"
 #include "powder/powder_profile.hpp"
+#include "run/run_state.hpp"
 #include "scattering/structure_factors.hpp"
 #include "scattering/unique_reflections.hpp"
 
@@ -44,7 +44,7 @@ struct MagneticChoices {
 
 // What Python reads back (cell, atoms, operations, moments) is the crystal's.
 struct StructureModel {
-  Crystal crystal;  // as read, with the magnetic form factors of its magnetic atoms
+  Crystal crystal;                        // as read, with the magnetic form factors of its magnetic atoms
   std::shared_ptr<const RunState> state;  // its reflections: the answer file's, or none
   std::vector<cif::ModelEntry> model;     // what the structure was made from
   std::vector<frontend::Remark> remarks;  // its notes and warnings, in the order given

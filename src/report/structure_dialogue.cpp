@@ -53,8 +53,8 @@ void read_atoms(Console& console, std::int32_t natom, Crystal& crystal) {
     AtomSite atom;
     console.answer = {DialogueAnswer::Kind::atom, i, natom};
     read_free_form(console, console.in,
-                   {target(atom.atype), target(atom.xyz[0]), target(atom.xyz[1]),
-                    target(atom.xyz[2]), target(atom.occ), target(atom.biso), target(mflag)});
+                   {target(atom.atype), target(atom.xyz[0]), target(atom.xyz[1]), target(atom.xyz[2]),
+                    target(atom.occ), target(atom.biso), target(mflag)});
     CrystalSite site;
     site.atype = atom.atype;
     site.xyz = {atom.xyz[0], atom.xyz[1], atom.xyz[2]};

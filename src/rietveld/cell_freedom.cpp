@@ -96,7 +96,8 @@ CellFreedom solve(std::vector<Row> rows) {
       freedom.follows[static_cast<std::size_t>(p)][static_cast<std::size_t>(q)] = -rows[r][q];
       follows_any = true;
     }
-    freedom.kind[static_cast<std::size_t>(p)] = follows_any ? CellFreedom::Kind::tied : CellFreedom::Kind::fixed;
+    freedom.kind[static_cast<std::size_t>(p)] =
+        follows_any ? CellFreedom::Kind::tied : CellFreedom::Kind::fixed;
   }
   return freedom;
 }
@@ -120,7 +121,9 @@ CellFreedom freedom_of_values(const CellParameters& cell) {
     }
   }
   CellFreedom freedom = solve(rows);
-  freedom.basis = "the cell's values (no symmetry given): equal edges and angles stay equal, angles of 90 and 120 degrees stay";
+  freedom.basis =
+      "the cell's values (no symmetry given): equal edges and angles stay equal, angles of 90 and 120 "
+      "degrees stay";
   return freedom;
 }
 

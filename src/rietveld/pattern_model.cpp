@@ -439,7 +439,7 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
   constexpr std::size_t kByWeight = 21;
   std::vector<std::pair<std::size_t, std::size_t>> through_peaks;
   std::vector<std::vector<double>> weights_by;  // each structure column's derivatives of the groups' weights
-  bool leaning = false;  // an asymmetry column is asked for
+  bool leaning = false;                         // an asymmetry column is asked for
   for (std::size_t c = 0; c < columns.size(); ++c) {
     const std::size_t j = columns[c];
     const auto column = static_cast<Eigen::Index>(c);

@@ -48,7 +48,7 @@ struct LineOfSource {
 // Where each parameter sits in the vector the engine refines.
 struct ParameterIndex {
   static constexpr std::size_t scale = 0, zero = 1, displacement = 2, transparency = 3, wavelength = 4;
-  static constexpr std::size_t cell = 5;      // a b c alpha beta gamma
+  static constexpr std::size_t cell = 5;        // a b c alpha beta gamma
   static constexpr std::size_t profile = 11;    // U V W X Y
   static constexpr std::size_t asymmetry = 16;  // P1 P2 P3 P4
   static constexpr std::size_t axial = 20;      // S/L H/L
@@ -58,7 +58,7 @@ struct ParameterIndex {
 struct PatternSetup {
   std::vector<PeakGroup> groups;
   std::vector<LineOfSource> lines;
-  bool xray = false;                 // X-rays carry the polarisation factor of their beam
+  bool xray = false;  // X-rays carry the polarisation factor of their beam
   powder::Polarisation polarisation;
   bool pseudo_voigt = false;  // the Lorentzian widths X Y take part
   int background_terms = 0;
@@ -70,8 +70,8 @@ struct PatternSetup {
 // The groups of the peaks of the first source line, each kind of intensity
 // the run fits (X-ray or neutron total); reflections stay in one group only
 // while the cell's free parameters keep their d-spacings equal.
-std::vector<PeakGroup> peak_groups(const std::vector<powder::PowderPeak>& peaks, bool xray, const CellParameters& cell,
-                                   const CellFreedom& freedom);
+std::vector<PeakGroup> peak_groups(const std::vector<powder::PowderPeak>& peaks, bool xray,
+                                   const CellParameters& cell, const CellFreedom& freedom);
 
 class PatternModel : public refine::Model {
  public:

@@ -38,8 +38,9 @@ void add_cell(std::vector<Parameter>& p, const std::string& prefix, const PhaseS
               std::size_t first) {
   for (std::size_t j = 0; j < 6; ++j) {
     const bool edge = j < 3;
-    Parameter cell = named(prefix + "cell." + kCellNames[j], phase.cell[j],
-                           refined && phase.freedom.kind[j] == CellFreedom::Kind::free, 0, edge ? kInfinity : 180);
+    Parameter cell =
+        named(prefix + "cell." + kCellNames[j], phase.cell[j],
+              refined && phase.freedom.kind[j] == CellFreedom::Kind::free, 0, edge ? kInfinity : 180);
     if (refined && phase.freedom.kind[j] == CellFreedom::Kind::tied) {
       refine::Tie tie;
       tie.offset = phase.cell[j];
@@ -108,7 +109,8 @@ std::vector<Parameter> parameters_of(const PatternStart& s, const RefineChoice& 
     for (double& v : spread) v = std::clamp(v, kLeastAxial, kMostAxial);
   }
   p.push_back(named("axial.S_L", spread[0], axial, axial ? kLeastAxial : 0, kMostAxial));
-  Parameter h_l = named("axial.H_L", spread[1], axial && spread[0] != spread[1], axial ? kLeastAxial : 0, kMostAxial);
+  Parameter h_l =
+      named("axial.H_L", spread[1], axial && spread[0] != spread[1], axial ? kLeastAxial : 0, kMostAxial);
   if (axial && spread[0] == spread[1]) h_l.tie = refine::Tie{{{ParameterIndex::axial, 1.0}}, 0.0};
   p.push_back(h_l);
   for (std::size_t t = 0; t < s.fit.background.size(); ++t)
@@ -250,7 +252,6 @@ RefinedValue moment_size(const MomentSize& m, const StructureWeights& structure,
 constexpr int kLeBailRounds = 4;
 constexpr double kLeBailTrace = 1e-4;  // of a phase's mean intensity a reflection
 
-
 // The mean intensity a reflection of the groups stronger than `above` (a
 // reflection's share of its group's weight); 0 when none is.
 double mean_intensity(const std::vector<PeakGroup>& groups, double above) {
@@ -266,22 +267,24 @@ double mean_intensity(const std::vector<PeakGroup>& groups, double above) {
 // the strongest: below 1e-8 of it a group counts as absent).
 void start_le_bail(PhaseSum& model, std::vector<Parameter>& parameters) {
   parameters[ParameterIndex::scale].refined = false;
-  for (std::size_t k = 1; k < model.phase_count(); ++k) parameters[model.block_of(k) + PhaseBlock::scale].refined = false;
+  for (std::size_t k = 1; k < model.phase_count(); ++k)
+    parameters[model.block_of(k) + PhaseBlock::scale].refined = false;
   for (std::size_t k = 0; k < model.phase_count(); ++k) {
     const std::vector<PeakGroup>& groups = model.phase(k).groups();
     double strongest = 0;
     for (const PeakGroup& g : groups) strongest = std::max(strongest, g.weight / g.members);
     const double mean = mean_intensity(groups, 1e-8 * strongest);
     std::vector<double> weights;
-    for (const PeakGroup& g : groups) weights.push_back(g.weight / g.members > 1e-8 * strongest ? g.members * mean : 0.0);
+    for (const PeakGroup& g : groups)
+      weights.push_back(g.weight / g.members > 1e-8 * strongest ? g.members * mean : 0.0);
     model.phase(k).set_weights(weights);
   }
 }
 
 // Cycles of Le Bail's extraction at the parameters' values: each group's
 // intensity renewed from its share of the net observed counts.
-void le_bail_cycles(PhaseSum& model, const std::vector<Parameter>& parameters, const std::vector<double>& observed,
-                    const std::vector<bool>& excluded, int cycles) {
+void le_bail_cycles(PhaseSum& model, const std::vector<Parameter>& parameters,
+                    const std::vector<double>& observed, const std::vector<bool>& excluded, int cycles) {
   const std::vector<double> values = values_of(parameters);
   std::vector<double> calculated(observed.size());
   for (int cycle = 0; cycle < cycles; ++cycle) {
@@ -304,7 +307,8 @@ void le_bail_cycles(PhaseSum& model, const std::vector<Parameter>& parameters, c
       const double trace = kLeBailTrace * mean_intensity(groups, 0.0);
       std::vector<double>& weights = renewed.emplace_back();
       for (std::size_t g = 0; g < ratios.size(); ++g)
-        weights.push_back(groups[g].weight > 0 ? std::max(groups[g].weight * ratios[g], trace * groups[g].members) : 0.0);
+        weights.push_back(
+            groups[g].weight > 0 ? std::max(groups[g].weight * ratios[g], trace * groups[g].members) : 0.0);
     }
     for (std::size_t k = 0; k < model.phase_count(); ++k) model.phase(k).set_weights(renewed[k]);
   }
@@ -320,7 +324,8 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
     PatternSetup setup;
     setup.groups = peak_groups(phase.peaks, start.xray, phase.cell, phase.freedom);
     const double first = start.lines.front().wavelength;
-    for (const powder::SourceLine& line : start.lines) setup.lines.push_back({line.wavelength / first, line.ratio});
+    for (const powder::SourceLine& line : start.lines)
+      setup.lines.push_back({line.wavelength / first, line.ratio});
     setup.xray = start.xray;
     setup.polarisation = start.polarisation;
     setup.pseudo_voigt = pseudo_voigt;
@@ -439,7 +444,8 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
                              "cell constrained by " + start.phases[k].freedom.basis);
   for (std::size_t j = 0; j < parameters.size(); ++j)
     if (!std::isfinite(parameters[j].value) || !std::isfinite(result.esd[j]))
-      powder::fail_powder(observed.source + ": the refinement ended without a finite value and uncertainty for " +
+      powder::fail_powder(observed.source +
+                          ": the refinement ended without a finite value and uncertainty for " +
                           parameters[j].name + " (" + shortest_text(parameters[j].value) + ", esd " +
                           shortest_text(result.esd[j]) + "); refine fewer parameters or start nearer");
   std::vector<std::vector<RefinedValue>> sizes_after(
@@ -458,8 +464,7 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
     for (RefinedValue& size : sizes_after[j]) r.values.push_back(std::move(size));
   }
   for (const refine::Correlation& c : result.high_correlations)
-    r.correlations.push_back({parameters[c.first].name,
-                              parameters[c.second].name, c.value});
+    r.correlations.push_back({parameters[c.first].name, parameters[c.second].name, c.value});
   for (std::size_t j : result.at_bound) r.at_bound.push_back(parameters[j].name);
 
   const std::vector<double> values = values_of(parameters);
@@ -484,9 +489,10 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
     const PhaseStructure& structure = start.phases[k].structure->structure();
     crystal = structure.crystal_at(all.subspan(model.structure_of(k), model.phase(k).structure_size()));
     for (const std::string& site : structure.unphysical_displacements(*crystal))
-      r.cautions.push_back((k == 0 ? std::string() : "phase " + std::to_string(k + 1) + ": ") + "site " + site +
-                           ": its refined U_ij are not positive definite, so no displacement ellipsoid has them; "
-                           "refine its biso instead");
+      r.cautions.push_back(
+          (k == 0 ? std::string() : "phase " + std::to_string(k + 1) + ": ") + "site " + site +
+          ": its refined U_ij are not positive definite, so no displacement ellipsoid has them; "
+          "refine its biso instead");
   }
   // Ticks: each group's refined position, less the zero the plot adds back,
   // named by its member of the largest indices, with its nuclear, magnetic

@@ -40,7 +40,7 @@ struct PatternStart {
   powder::PeakWidth width;
   bool xray = false;
   powder::Polarisation polarisation;  // of an X-ray beam
-  powder::PatternFit fit;  // its sigma are the weights the refinement starts with
+  powder::PatternFit fit;             // its sigma are the weights the refinement starts with
   std::array<double, 4> asymmetry{};  // P1..P4 to start from; all 0: symmetric peaks
   std::array<double, 2> axial{};      // S/L, H/L to start from; 0 0 and refined: kAxialStart each
 };

@@ -185,7 +185,8 @@ PhaseStructure::PhaseStructure(const Crystal& crystal, const RefineChoice& choic
   const bool magnetic = std::any_of(crystal.sites.begin(), crystal.sites.end(),
                                     [](const CrystalSite& site) { return site.magnetic; });
   if (crystal.operations.empty() && choice.moments_by_all && magnetic) {
-    remarks.note(crystal.source + " gives no symmetry to hold its moments together, so all leaves them fixed; "
+    remarks.note(crystal.source +
+                 " gives no symmetry to hold its moments together, so all leaves them fixed; "
                  "--refine moments or moment-sizes refines each atom's on its own");
     moments.assign(moments.size(), false);
   }

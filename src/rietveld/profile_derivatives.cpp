@@ -43,8 +43,8 @@ TchDerivatives tch_with_derivatives(double g, double l) {
   const double fwhm = t.shape.fwhm;
   // d(Gamma^5)/dg and /dl of the polynomial
   const double g2 = g * g, l2 = l * l;
-  const double fifth_g = 5 * g2 * g2 + 4 * 2.69269 * g2 * g * l + 3 * 2.42843 * g2 * l2 + 2 * 4.47163 * g * l2 * l +
-                         0.07842 * l2 * l2;
+  const double fifth_g = 5 * g2 * g2 + 4 * 2.69269 * g2 * g * l + 3 * 2.42843 * g2 * l2 +
+                         2 * 4.47163 * g * l2 * l + 0.07842 * l2 * l2;
   const double fifth_l = 2.69269 * g2 * g2 + 2 * 2.42843 * g2 * g * l + 3 * 4.47163 * g2 * l2 +
                          4 * 0.07842 * g * l2 * l + 5 * l2 * l2;
   const double fourth = 5 * std::pow(fwhm, 4);

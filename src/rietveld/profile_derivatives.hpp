@@ -10,10 +10,10 @@
 namespace velmora::rietveld {
 
 struct ProfileValue {
-  double value = 0;     // as powder::profile_at gives it
-  double by_dx = 0;     // d value / d dx (a shift of the centre is -by_dx)
-  double by_fwhm = 0;   // d value / d Gamma
-  double by_eta = 0;    // d value / d eta, also at eta = 0
+  double value = 0;    // as powder::profile_at gives it
+  double by_dx = 0;    // d value / d dx (a shift of the centre is -by_dx)
+  double by_fwhm = 0;  // d value / d Gamma
+  double by_eta = 0;   // d value / d eta, also at eta = 0
 };
 
 // cut: the Gaussian nought beyond six sigma, as velmora-powder's pattern has

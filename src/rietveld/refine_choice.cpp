@@ -54,7 +54,8 @@ bool RefineChoice::beyond_default() const {
 
 std::string group_names() {
   std::string names;
-  for (const auto& [name, group] : kNames) names += std::string(names.empty() ? "" : ", ") + std::string(name);
+  for (const auto& [name, group] : kNames)
+    names += std::string(names.empty() ? "" : ", ") + std::string(name);
   return names + " or all";
 }
 
@@ -125,8 +126,10 @@ void settle_all(RefineChoice& choice, bool xray) {
   for (ParameterGroup g : {ParameterGroup::scale, ParameterGroup::background, ParameterGroup::zero,
                            ParameterGroup::cell, ParameterGroup::profile})
     choice.groups.insert(g);
-  if (xray) choice.groups.insert({ParameterGroup::displacement, ParameterGroup::axial});
-  else choice.groups.insert(ParameterGroup::asymmetry);
+  if (xray)
+    choice.groups.insert({ParameterGroup::displacement, ParameterGroup::axial});
+  else
+    choice.groups.insert(ParameterGroup::asymmetry);
   if (choice.le_bail) return;
   choice.xyz_by_all = !choice.has(ParameterGroup::xyz);
   choice.groups.insert(ParameterGroup::xyz);

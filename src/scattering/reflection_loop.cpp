@@ -65,8 +65,8 @@ ReflectionLoop::ReflectionLoop(const ScatteringInputs& in) : in_(in) {
     if (!in.given_forms || in.given_forms->form_of_atom[m] == GivenMagneticForms::kTableRow)
       looked_up.push_back(st.magnetic[m]);
   if (!find_rows(
-          st.atoms, in.tables.neutron, in.tables.nuclear_rows, [](const NeutronLengthRow& r) { return r.nion; },
-          nuclear_rows, missing_) ||
+          st.atoms, in.tables.neutron, in.tables.nuclear_rows,
+          [](const NeutronLengthRow& r) { return r.nion; }, nuclear_rows, missing_) ||
       !find_rows(
           in.given_forms ? looked_up : st.magnetic, in.tables.magnetic, kMagneticRows,
           [](const MagneticFormRow& r) { return r.mion; }, magnetic_rows, missing_)) {

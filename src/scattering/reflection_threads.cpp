@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <thread>

@@ -96,7 +96,8 @@ std::vector<std::optional<Vec>> atom_moments(const Structure& s, const std::vect
 Vec moment_image(const Vec& m, const Rotation& r, const CellGeometry& cell) {
   Vec along{};
   for (int i = 0; i < 3; ++i)
-    along[i] = (cell.crec[i].x * m[0] + cell.crec[i].y * m[1] + cell.crec[i].z * m[2]) / (2 * std::numbers::pi);
+    along[i] =
+        (cell.crec[i].x * m[0] + cell.crec[i].y * m[1] + cell.crec[i].z * m[2]) / (2 * std::numbers::pi);
   Vec out{};
   const int det = determinant(r);
   for (int i = 0; i < 3; ++i) {

@@ -43,9 +43,9 @@ inline float to_radians(float degrees, float pi) {
 struct Structure {
   LatticeParameters param{};
   std::vector<AtomSite> atoms;
-  std::vector<AtomSite> magnetic;   // matype, mxyz, mocc, mbiso
+  std::vector<AtomSite> magnetic;          // matype, mxyz, mocc, mbiso
   std::vector<std::size_t> magnetic_site;  // index in atoms of each magnetic atom
-  std::vector<MomentAngles> moments;  // one per magnetic atom
+  std::vector<MomentAngles> moments;       // one per magnetic atom
   std::vector<Reflection> hkl;
 };
 

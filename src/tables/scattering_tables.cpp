@@ -92,7 +92,8 @@ template <typename ReadRow>
 void read_further_rows(Console& console, InputSource& source, const ScatteringTables& tables, int rows,
                        int room, ReadRow read_row) {
   for (FurtherRow& row : further_rows(source)) {
-    const FailurePlace place{std::source_location::current(), kDataFileChannel, source.name(), false, row.line};
+    const FailurePlace place{std::source_location::current(), kDataFileChannel, source.name(), false,
+                             row.line};
     const std::string label = row.words.front();
     row.words.erase(row.words.begin());
     if (label.size() > row.label.size())
@@ -150,8 +151,8 @@ void load_xray_table(Console& console, ScatteringTables& tables, bool rows_beyon
         XrayCoefficientRow& row = tables.xray[r];
         auto& x = row.xsf;
         read_free_form(console, source,
-                       {target(row.ion), target(x[0]), target(x[1]), target(x[2]), target(x[3]),
-                        target(x[4]), target(x[5]), target(x[6]), target(x[7]), target(x[8])});
+                       {target(row.ion), target(x[0]), target(x[1]), target(x[2]), target(x[3]), target(x[4]),
+                        target(x[5]), target(x[6]), target(x[7]), target(x[8])});
       },
       [&](InputSource& source) {
         if (!rows_beyond) return;
@@ -199,7 +200,8 @@ void load_neutron_table(Console& console, ScatteringTables& tables, bool rows_be
                             if (r >= tables.nuclear_rows || tables.xray[r].ion != further.label) {
                               std::string xray_row = "is missing";
                               if (r < tables.nuclear_rows)
-                                xray_row = std::string(1, '"').append(text_of(tables.xray[r].ion)).append(1, '"');
+                                xray_row =
+                                    std::string(1, '"').append(text_of(tables.xray[r].ion)).append(1, '"');
                               fail_run(console, place,
                                        "row " + std::to_string(r + 1) + " is labelled \"" + label +
                                            "\", the X-ray table's row " + xray_row +

@@ -80,7 +80,9 @@ std::optional<std::filesystem::path> choose_table_folder(const std::string& give
   std::string present, missing;
   std::error_code error;
   for (std::string_view name : kTableFiles)
-    (std::filesystem::exists(std::filesystem::path(name), error) ? present : missing).append(" ").append(name);
+    (std::filesystem::exists(std::filesystem::path(name), error) ? present : missing)
+        .append(" ")
+        .append(name);
   if (!present.empty() && !missing.empty()) {
     why = "the working directory holds" + present + " but not" + missing +
           ": velmora run here would fail, and no other folder's tables are taken in their place"
@@ -89,7 +91,8 @@ std::optional<std::filesystem::path> choose_table_folder(const std::string& give
   }
   if (auto found = find_table_folder()) return found;
   why = "velmora's tables are in none of";
-  for (const std::filesystem::path& folder : table_folder_candidates()) why.append(" ").append(folder.string());
+  for (const std::filesystem::path& folder : table_folder_candidates())
+    why.append(" ").append(folder.string());
   why += " (name their folder with --tables DIR)";
   return std::nullopt;
 }

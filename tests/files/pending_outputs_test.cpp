@@ -19,8 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Folder {
-  fs::path path = fs::temp_directory_path() / ("velmora-outputs-" + std::to_string(getpid()) + "-" +
-                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  fs::path path =
+      fs::temp_directory_path() / ("velmora-outputs-" + std::to_string(getpid()) + "-" +
+                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
   Folder() { fs::create_directories(path); }
   ~Folder() { fs::remove_all(path); }
   std::string at(const char* name) const { return (path / name).string(); }

@@ -15,7 +15,8 @@ namespace {
 
 using namespace velmora::frontend;
 
-const ProgramSpec kSpec{"prog", "CIF", {{"-o"}, {"--dmin"}, {"--ion", true, true}, {"--run", false}}, "usage\n"};
+const ProgramSpec kSpec{
+    "prog", "CIF", {{"-o"}, {"--dmin"}, {"--ion", true, true}, {"--run", false}}, "usage\n"};
 
 std::string outcome(const std::vector<std::string>& args) {
   try {

@@ -2,11 +2,10 @@
 // what a message shows of it), and its two promises over every pair of bytes: the
 // result holds no control byte and no invalid UTF-8, and escaping it again
 // changes nothing.
-#include "errors/escaping.hpp"
-
 #include <gtest/gtest.h>
 
 #include "console/fixture_rows.hpp"
+#include "errors/escaping.hpp"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "errors/failure.hpp"
 #include "cli/program.hpp"
+#include "errors/failure.hpp"
 #include "powder/powder_command_line.hpp"
 #include "powder/powder_run.hpp"
 

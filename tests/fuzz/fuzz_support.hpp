@@ -24,9 +24,12 @@ inline void check(bool ok, const char* what, std::string_view detail = {}) {
 
 // The reasons velmora's free-form reader gives.
 inline const std::string kReaderReasons =
-    "(End of file|Bad (real number|infinity|not-a-number) in item \\d+ of list input|Bad integer for item \\d+ in "
-    "list input|Integer overflow while reading item \\d+|(Zero repeat count|Repeat count overflow) in item \\d+ of "
-    "list input|Read type (INTEGER|REAL|CHARACTER) where (INTEGER|REAL|CHARACTER) was expected for item \\d+)";
+    "(End of file|Bad (real number|infinity|not-a-number) in item \\d+ of list input|Bad integer for item "
+    "\\d+ in "
+    "list input|Integer overflow while reading item \\d+|(Zero repeat count|Repeat count overflow) in item "
+    "\\d+ of "
+    "list input|Read type (INTEGER|REAL|CHARACTER) where (INTEGER|REAL|CHARACTER) was expected for item "
+    "\\d+)";
 
 inline void check_ending(int status, const Console& console) {
   const std::string& err = console.err_text;
@@ -34,10 +37,10 @@ inline void check_ending(int status, const Console& console) {
     return check(err.empty(), "a stop wrote to standard error", err);
   check(status == kStatusFailure, "a run ended with a status other than 0, 1 and 2");
   static const std::string tail = "\n" + std::string(kNoTraceLine) + "\n" + std::string(kReasonPrefix) + ": ";
-  static const std::regex diagnostic(
-      "At line \\d+ of [^,\\n]+, (channel 5|channel 1, file \"[^\\n]*\")" + tail + kReaderReasons + "\\n" +
-      "|At line \\d+ of [^,\\n]+, opening \"[^\\n]*\"" + tail + "(" + std::strerror(ENOENT) + "|" +
-      std::strerror(EISDIR) + ")\\n");
+  static const std::regex diagnostic("At line \\d+ of [^,\\n]+, (channel 5|channel 1, file \"[^\\n]*\")" +
+                                     tail + kReaderReasons + "\\n" +
+                                     "|At line \\d+ of [^,\\n]+, opening \"[^\\n]*\"" + tail + "(" +
+                                     std::strerror(ENOENT) + "|" + std::strerror(EISDIR) + ")\\n");
   check(std::regex_match(err, diagnostic), "not a diagnostic of the known form", err);
 }
 
@@ -55,7 +58,8 @@ inline void check_rows_beyond(Console& console) {
     static const std::regex known(
         kReaderReasons + "|" + std::strerror(ENOENT) + "|" + std::strerror(EISDIR) +
         "|label \".*\" (is longer than three characters|repeats row \\d+ .*)|more rows than the \\d+ the "
-        "companions hold|row .* has (\\d+ numbers, not 9|no length)|\".*\" is not a finite number|ends at row "
+        "companions hold|row .* has (\\d+ numbers, not 9|no length)|\".*\" is not a finite number|ends at "
+        "row "
         "\\d+, the X-ray table at row \\d+ .*|row \\d+ is labelled .*");
     check(console.failure.has_value(), "a failure without its place");
     check(std::regex_match(console.failure->reason, known), "an unknown reason", console.failure->reason);
@@ -71,7 +75,8 @@ inline void check_rows_beyond(Console& console) {
   for (int r = 0; r < kXrayRows; ++r) {
     const auto bits_equal = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
     check(own->xray[r].ion == all->xray[r].ion && bits_equal(own->xray[r].xsf, all->xray[r].xsf) &&
-              own->neutron[r].nion == all->neutron[r].nion && bits_equal(own->neutron[r].bcoh, all->neutron[r].bcoh),
+              own->neutron[r].nion == all->neutron[r].nion &&
+              bits_equal(own->neutron[r].bcoh, all->neutron[r].bcoh),
           "velmora's rows read differently by the companions");
   }
 }

@@ -7,15 +7,16 @@
 #include <string_view>
 
 #include "console/console.hpp"
-#include "report/velmora_run.hpp"
 #include "fuzz_support.hpp"
+#include "report/velmora_run.hpp"
 #include "tables/scattering_tables.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view rest(reinterpret_cast<const char*>(data), size);
   constexpr char kSeparator = '\x1e';
   constexpr std::string_view kMissing = "\x1f";
-  const std::string_view names[] = {velmora::kXrayFileName, velmora::kNeutronFileName, velmora::kMagneticFileName};
+  const std::string_view names[] = {velmora::kXrayFileName, velmora::kNeutronFileName,
+                                    velmora::kMagneticFileName};
 
   velmora::Console console("");
   console.data_files.emplace();

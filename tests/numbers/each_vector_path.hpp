@@ -25,8 +25,9 @@ class EachVectorPath : public ::testing::TestWithParam<VectorPath> {
 
 }  // namespace velmora
 
-#define VELMORA_ON_EVERY_VECTOR_PATH(Fixture)                                                             \
-  INSTANTIATE_TEST_SUITE_P(Path, Fixture,                                                                 \
-                           ::testing::Values(velmora::VectorPath::baseline, velmora::VectorPath::avx2,    \
-                                             velmora::VectorPath::avx512),                                \
-                           [](const auto& info) { return std::string(velmora::vector_path_name(info.param)); })
+#define VELMORA_ON_EVERY_VECTOR_PATH(Fixture)                                     \
+  INSTANTIATE_TEST_SUITE_P(                                                       \
+      Path, Fixture,                                                              \
+      ::testing::Values(velmora::VectorPath::baseline, velmora::VectorPath::avx2, \
+                        velmora::VectorPath::avx512),                             \
+      [](const auto& info) { return std::string(velmora::vector_path_name(info.param)); })

@@ -31,7 +31,8 @@ int main() {
   close(error_pipe[1]);
   std::string told;
   char piece[256];
-  for (ssize_t n; (n = read(error_pipe[0], piece, sizeof piece)) > 0;) told.append(piece, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = read(error_pipe[0], piece, sizeof piece)) > 0;)
+    told.append(piece, static_cast<std::size_t>(n));
   int status = 0;
   waitpid(child, &status, 0);
   const bool empty = std::filesystem::is_empty(folder);
@@ -39,6 +40,7 @@ int main() {
   const std::string expected =
       "velmora-powder: error: --plot: the plotting library stopped: a font file that cannot be read\n";
   if (WIFEXITED(status) && WEXITSTATUS(status) == 1 && told == expected && empty) return 0;
-  std::printf("status %d, files left: %s, standard error:\n%s", status, empty ? "none" : "some", told.c_str());
+  std::printf("status %d, files left: %s, standard error:\n%s", status, empty ? "none" : "some",
+              told.c_str());
   return 1;
 }

@@ -21,7 +21,8 @@ std::array<std::array<int, 3>, 3> rotation_of(const std::string& triplet) {
     for (char c : part) {
       if (c == '-') sign = -1;
       if (c == '+') sign = 1;
-      if (c >= 'x' && c <= 'z') rot[static_cast<std::size_t>(row)][static_cast<std::size_t>(c - 'x')] = sign, sign = 1;
+      if (c >= 'x' && c <= 'z')
+        rot[static_cast<std::size_t>(row)][static_cast<std::size_t>(c - 'x')] = sign, sign = 1;
     }
   }
   return rot;
@@ -65,7 +66,8 @@ TEST(CellFreedom, EachSymmetryLeavesItsOwnParametersFree) {
     if (generators != "-") {
       std::istringstream each(generators);
       std::string triplet;
-      while (std::getline(each, triplet, ';')) operations.push_back({SeitzOp{rotation_of(triplet), {}, 1}, 1});
+      while (std::getline(each, triplet, ';'))
+        operations.push_back({SeitzOp{rotation_of(triplet), {}, 1}, 1});
     }
     const CellFreedom freedom = cell_freedom(cell, operations);
     EXPECT_EQ(kinds_text(freedom), expected) << name;

@@ -18,11 +18,13 @@ struct ColumnAgreement {
 };
 
 // One-sided from a value of nought (a Lorentzian width, which may only grow).
-inline std::vector<ColumnAgreement> compare_with_differences(refine::Model& model, const std::vector<double>& p,
+inline std::vector<ColumnAgreement> compare_with_differences(refine::Model& model,
+                                                             const std::vector<double>& p,
                                                              const std::vector<std::size_t>& columns) {
   std::vector<double> y(model.points());
   model.calculate(p, y);
-  Eigen::MatrixXd d = Eigen::MatrixXd::Zero(static_cast<Eigen::Index>(y.size()), static_cast<Eigen::Index>(columns.size()));
+  Eigen::MatrixXd d =
+      Eigen::MatrixXd::Zero(static_cast<Eigen::Index>(y.size()), static_cast<Eigen::Index>(columns.size()));
   model.derivatives(p, y, columns, d);
   std::vector<ColumnAgreement> out;
   for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -38,7 +40,8 @@ inline std::vector<ColumnAgreement> compare_with_differences(refine::Model& mode
     for (std::size_t i = 0; i < y.size(); ++i) {
       const double numeric = (y_up[i] - y_down[i]) / (a.one_sided ? h : 2 * h);
       a.largest = std::max(a.largest, std::abs(numeric));
-      a.worst = std::max(a.worst, std::abs(numeric - d(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(c))));
+      a.worst = std::max(a.worst,
+                         std::abs(numeric - d(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(c))));
     }
     out.push_back(a);
   }

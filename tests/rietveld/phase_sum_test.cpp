@@ -38,15 +38,18 @@ Mixture mixture() {
   p[ParameterIndex::scale] = 2.5, p[ParameterIndex::zero] = 0.03, p[ParameterIndex::displacement] = -0.02;
   p[ParameterIndex::transparency] = 0.01, p[ParameterIndex::wavelength] = 1.5406;
   const std::array<double, 5> widths = {0.01, -0.005, 0.004, 0.02, 0.015};
-  for (std::size_t k = 0; k < 3; ++k) p[ParameterIndex::cell + k] = 4.157, p[ParameterIndex::cell + 3 + k] = 90;
+  for (std::size_t k = 0; k < 3; ++k)
+    p[ParameterIndex::cell + k] = 4.157, p[ParameterIndex::cell + 3 + k] = 90;
   for (std::size_t k = 0; k < 5; ++k) p[ParameterIndex::profile + k] = widths[k];
   const std::array<double, 4> leaning = {-0.05, 0.01, 0.03, -0.004};
   for (std::size_t k = 0; k < 4; ++k) p[ParameterIndex::asymmetry + k] = leaning[k];
   p[ParameterIndex::axial] = 0.03, p[ParameterIndex::axial + 1] = 0.012;
-  p[ParameterIndex::background] = 10, p[ParameterIndex::background + 1] = -2, p[ParameterIndex::background + 2] = 1;
+  p[ParameterIndex::background] = 10, p[ParameterIndex::background + 1] = -2,
+  p[ParameterIndex::background + 2] = 1;
   const std::size_t b = m.model.block_of(1);
   p[b + PhaseBlock::scale] = 1.5;
-  for (std::size_t k = 0; k < 3; ++k) p[b + PhaseBlock::cell + k] = 5.431, p[b + PhaseBlock::cell + 3 + k] = 90;
+  for (std::size_t k = 0; k < 3; ++k)
+    p[b + PhaseBlock::cell + k] = 5.431, p[b + PhaseBlock::cell + 3 + k] = 90;
   for (std::size_t k = 0; k < 5; ++k) p[b + PhaseBlock::profile + k] = 1.2 * widths[k];
   return m;
 }

@@ -13,18 +13,18 @@
 #include <string>
 #include <thread>
 
-#include "run/run_state.hpp"
 #include "console/console.hpp"
 #include "console/run_end.hpp"
 #include "geometry/moment_directions.hpp"
 #include "numbers/each_vector_path.hpp"
 #include "numbers/vector_path.hpp"
-#include "scattering/form_factors.hpp"
 #include "report/reflection_report.hpp"
+#include "report/structure_dialogue.hpp"
+#include "run/run_state.hpp"
+#include "scattering/form_factors.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "scattering/structure_factors.hpp"
 #include "scattering/symbol_lookup.hpp"
-#include "report/structure_dialogue.hpp"
 
 // Allocation that can be made to fail in every thread but the test's own, as it does when a
 // worker runs out of memory.

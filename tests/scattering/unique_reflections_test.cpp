@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "run/run_state.hpp"
 #include "geometry/moment_directions.hpp"
+#include "run/run_state.hpp"
 
 namespace velmora {
 namespace {

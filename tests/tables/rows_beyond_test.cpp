@@ -75,7 +75,8 @@ TEST(RowsBeyond, RowsThatWouldChangeOrMismatchTheTablesFailAtTheirLine) {
     std::string xray, neutron, reason;
     long line;  // in the file that fails: the X-ray file unless its rows are fine
   } cases[] = {
-      {"Fex 1 1 1 1 1 1 1 1 1\n", "Fex 9.45\n", "label \"Fex\" repeats row 51 (a row after velmora's may only add a label)", 189},
+      {"Fex 1 1 1 1 1 1 1 1 1\n", "Fex 9.45\n",
+       "label \"Fex\" repeats row 51 (a row after velmora's may only add a label)", 189},
       {kXrayNp + kXrayNp, kNeutronNp + kNeutronNp, "label \"Npx\" repeats row 188", 190},
       {"Npxx 1 1 1 1 1 1 1 1 1\n", "", "label \"Npxx\" is longer than three characters", 189},
       {"Npx 1 1 1 1 1 1 1 1\n", "", "row Npx has 8 numbers, not 9", 189},
@@ -83,7 +84,9 @@ TEST(RowsBeyond, RowsThatWouldChangeOrMismatchTheTablesFailAtTheirLine) {
       {"Npx 1 1 1 1 1 1 1 1 1e99\n", "", "\"1e99\" is not a finite number", 189},
       {kXrayNp, "", "ends at row 187, the X-ray table at row 188", 189},
       {kXrayNp, "Pux 7.7\n", "row 188 is labelled \"Pux\", the X-ray table's row \"Npx\"", 189},
-      {kXrayNp, kNeutronNp + "Pux 7.7\n", "row 189 is labelled \"Pux\", the X-ray table's row is missing (the two tables list the same labels)", 190},
+      {kXrayNp, kNeutronNp + "Pux 7.7\n",
+       "row 189 is labelled \"Pux\", the X-ray table's row is missing (the two tables list the same labels)",
+       190},
       {kXrayNp, "Npx\n", "row Npx has no length", 189},
   };
   for (const auto& c : cases) {
@@ -94,7 +97,8 @@ TEST(RowsBeyond, RowsThatWouldChangeOrMismatchTheTablesFailAtTheirLine) {
   EXPECT_EQ(read(kXrayNp, "Npx\n", true).failure, "row Npx has no length");  // whole reasons end so
   std::string many;
   for (int r = 0; r < 13; ++r) many.append("N").append(std::to_string(10 + r)).append(" 1 1 1 1 1 1 1 1 1\n");
-  EXPECT_EQ(read(many + "Nzz 1 1 1 1 1 1 1 1 1\n", "", true).failure, "more rows than the 200 the companions hold");
+  EXPECT_EQ(read(many + "Nzz 1 1 1 1 1 1 1 1 1\n", "", true).failure,
+            "more rows than the 200 the companions hold");
 }
 
 }  // namespace
