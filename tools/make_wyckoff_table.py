@@ -31,12 +31,15 @@ HEAD = """\
 namespace velmora::cif {
 namespace {
 
+// One group a line, as the generator writes it.
+// clang-format off
 constexpr const char* kMultiplicities[] = {
     "",
 """
 
 TAIL = """\
 };
+// clang-format on
 
 }  // namespace
 
