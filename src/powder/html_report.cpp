@@ -4,6 +4,8 @@
 // plotting library and the page's script. Colours are those of the SVG plot.
 #include "powder/html_report.hpp"
 
+#include <cmath>
+#include <numbers>
 #include <string_view>
 
 #include "powder/html_text.hpp"
@@ -43,6 +45,13 @@ void add_numbers(TextSink& out, const std::vector<Real>& values, const std::vect
   out.add(text + "]");
 }
 
+// A peak's d in angstroms: its own, or from its angle and wavelength for a
+// peak the refinement placed, d = lambda / (2 sin theta).
+double d_of(const PowderPeak& peak) {
+  if (peak.d > 0) return peak.d;
+  return peak.wavelength / (2 * std::sin(peak.two_theta * std::numbers::pi / 360));
+}
+
 // The rows of ticks: each mark's position, h k l, the row's intensity of its peak and d.
 void add_ticks(TextSink& out, const std::vector<TickRow>& rows) {
   static constexpr const char* kColours[] = {"#14328c", "#cd1e1e", "#0f6e3c", "#c87800"};
@@ -53,7 +62,8 @@ void add_ticks(TextSink& out, const std::vector<TickRow>& rows) {
     for (std::size_t i = 0; i < row.marks.size(); ++i) {
       const PowderPeak& peak = *row.marks[i].peak;
       text += (i == 0 ? "[" : ",[") + json_number(static_cast<float>(row.marks[i].at)) + ",\"" +
-              hkl_text(peak.h) + "\"," + json_number(peak.*row.intensity) + "," + json_number(peak.d) + "]";
+              hkl_text(peak.h) + "\"," + json_number(peak.*row.intensity) + "," + json_number(d_of(peak)) +
+              "]";
       if (text.size() > kChunk) out.add(text), text.clear();
     }
     text += "]}";
@@ -135,7 +145,10 @@ TextFill fit_html(const FitPicture& picture, const ReportTables& tables) {
     p.axis.axis = Axis::two_theta;
     const FitCurves c = fit_curves(p);
     add_page(out, tables, [&](TextSink& data) {
-      data.add(axis_members(p.axis.wavelength, p.fit.zero_shift, "Intensity (counts)", nullptr));
+      // The first line's wavelength as the fit left it (refined, when it was).
+      const double wavelength =
+          !p.peaks.empty() && p.peaks.front().wavelength > 0 ? p.peaks.front().wavelength : p.axis.wavelength;
+      data.add(axis_members(wavelength, p.fit.zero_shift, "Intensity (counts)", nullptr));
       add_numbers(data, c.x);
       data.add(",\"series\":[");
       add_series(data, {"observed", "#14328c", "points"});

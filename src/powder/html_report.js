@@ -125,7 +125,7 @@
     }
     near.sort((a, b) => Math.abs(a[1][0] - at) - Math.abs(b[1][0] - at));
     text += near.slice(0, 4).map(([row, m]) => row.label.padEnd(9) + " " + m[1].padEnd(10) + " 2θ " +
-      number(m[0], 7).padEnd(9) + " d " + number(m[3], 6).padEnd(8) + " I " + number(m[2], 5)).join("\n");
+      number(m[0], 7).padEnd(9) + " d " + number(m[3], 6).padEnd(8) + " I (unscaled) " + number(m[2], 5)).join("\n");
     readout.textContent = text;
   }
 
@@ -145,9 +145,9 @@
     // Under the frame: the strip of ticks; the 2θ numbers when there is no difference chart.
     lower ? { size: strip, values: (u, splits) => splits.map(() => ""), ticks: { show: false }, font: axisFont }
       : { size: strip + 30, label: data.xLabel, labelFont: labelFont, font: axisFont, gap: strip },
-    { label: data.yLabel, labelFont: labelFont, font: axisFont, size: 70 },
+    { label: data.yLabel, labelFont: labelFont, font: axisFont, size: 80 },
   ];
-  if (data.y2Label) upperAxes.push({ scale: "y2", side: 1, label: data.y2Label, labelFont: labelFont, font: axisFont, size: 70, grid: { show: false } });
+  if (data.y2Label) upperAxes.push({ scale: "y2", side: 1, label: data.y2Label, labelFont: labelFont, font: axisFont, size: 100, grid: { show: false } });
   let drawn = false;
   const upper = new uPlot({
     width: width(), height: 440,
@@ -180,7 +180,7 @@
         y: { range: (u, min, max) => { const h = 1.1 * Math.max(Math.abs(min), Math.abs(max)) || 1; return [-h, h]; } },
       },
       series: [{}, { label: "observed − calculated", stroke: "#0f6e3c", width: 1, points: { show: false } }],
-      axes: [{ label: data.xLabel, labelFont: labelFont, font: axisFont }, { label: "obs − calc", labelFont: labelFont, font: axisFont, size: 70 }],
+      axes: [{ label: data.xLabel, labelFont: labelFont, font: axisFont }, { label: "obs − calc", labelFont: labelFont, font: axisFont, size: 80 }],
       hooks: { drawClear: [drawExcluded], setScale: [followX] },
     }, [x, data.difference], plot);
     charts.push(difference);

@@ -212,10 +212,10 @@ std::string plot_title(const PowderOptions& options, const std::string& model_li
   return escaped;
 }
 
-// The HTML report's tables of the model and the remarks so far; the caller
-// adds a fit's.
+// The HTML report's tables of the model (the magnetic form factor when a peak
+// is magnetic) and the remarks so far; the caller adds a fit's.
 ReportTables report_tables(const PowderOptions& options, const std::string& model_line,
-                           const Remarks& remarks) {
+                           const std::vector<PowderPeak>& peaks, const Remarks& remarks) {
   const ModelWords words = model_words(options, model_line);
   ReportTables t;
   t.title = words.file;
@@ -226,8 +226,10 @@ ReportTables report_tables(const PowderOptions& options, const std::string& mode
   static const char* const kinds[] = {"neutrons", "X-rays", "neutrons and X-rays"};
   t.model.push_back({"radiation", kinds[static_cast<int>(options.radiation)], words.radiation});
   t.model.push_back({"peak shape", words.peak_shape, ""});
-  t.model.push_back(
-      {"magnetic form factor", model_line.empty() ? "velmora's <j0> table" : model_line, words.magnetic});
+  if (!model_line.empty() ||
+      std::any_of(peaks.begin(), peaks.end(), [](const PowderPeak& p) { return p.magnetic > 0; }))
+    t.model.push_back(
+        {"magnetic form factor", model_line.empty() ? "velmora's <j0> table" : model_line, words.magnetic});
   for (const ExcludedRange& range : options.excluded)
     t.model.push_back({"left out of the fit", range_text(range), "degrees of 2θ"});
   t.remarks = remarks.items;
@@ -323,7 +325,7 @@ std::string fit_and_write(const PowderOptions& options, ObservedPattern& observe
       !draw_fit_plot(outputs.reserve(options.plot), plot_title(shown, model_line), picture))
     fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");
   if (!options.html.empty()) {
-    ReportTables tables = report_tables(shown, model_line, remarks);
+    ReportTables tables = report_tables(shown, model_line, peaks, remarks);
     tables.agreement = agreement_rows(fit);
     tables.parameters = fit_rows(fit);
 #ifdef VELMORA_POWDER_FIT
@@ -358,7 +360,7 @@ void pattern_and_write(const PowderOptions& options, const std::vector<PowderPea
   if (!options.html.empty())
     outputs.write(options.html,
                   pattern_html(pattern, peaks, options.radiation, options.lines.front().wavelength,
-                               report_tables(options, model_line, remarks)));
+                               report_tables(options, model_line, peaks, remarks)));
 }
 
 }  // namespace
