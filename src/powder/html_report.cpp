@@ -76,13 +76,21 @@ void add_series(TextSink& out, const PageSeries& s) {
           s.style + "\",\"scale\":\"" + s.scale + "\",\"y\":");
 }
 
-void add_table(TextSink& out, const char* heading, const std::vector<ReportRow>& rows) {
+// A table of rows under its heading, and the notes that go with it.
+void add_table(TextSink& out, const char* heading, const std::vector<ReportRow>& rows,
+               const std::vector<std::string>& notes) {
   if (rows.empty()) return;
   std::string text = std::string("<section><h2>") + heading + "</h2><table>";
   for (const ReportRow& row : rows)
     text += "<tr><th>" + html_text(row.name) + "</th><td>" + html_text(row.value) + "</td><td>" +
             html_text(row.note) + "</td></tr>";
-  out.add(text + "</table></section>\n");
+  text += "</table>";
+  if (!notes.empty()) {
+    text += "<ul class=\"notes\">";
+    for (const std::string& note : notes) text += "<li>" + html_text(note) + "</li>";
+    text += "</ul>";
+  }
+  out.add(text + "</section>\n");
 }
 
 // The page around the plot's data, which `data` writes as the members of one JSON object.
@@ -106,14 +114,11 @@ void add_page(TextSink& out, const ReportTables& t, const TextFill& data) {
       "zoom (up or down too, for the intensity), turn the wheel to zoom about the cursor, drag with shift or "
       "the middle button to pan, double-click to see it all.</p>\n<div id=\"readout\">The cursor's 2θ, d "
       "and Q, the curves there and the nearest reflections show here.</div>\n");
-  add_table(out, "Agreement", t.agreement);
-  add_table(out, "Parameters", t.parameters);
-  if (!t.notes.empty()) {
-    std::string text = "<ul class=\"notes\">";
-    for (const std::string& note : t.notes) text += "<li>" + html_text(note) + "</li>";
-    out.add(text + "</ul>\n");
-  }
-  add_table(out, "Model", t.model);
+  out.add("<div class=\"tables\">\n");
+  add_table(out, "Agreement", t.agreement, {});
+  add_table(out, "Parameters", t.parameters, t.notes);
+  add_table(out, "Model", t.model, {});
+  out.add("</div>\n");
   if (!t.remarks.empty()) {
     std::string text = "<section><h2>Remarks</h2><ul class=\"remarks\">";
     for (const frontend::Remark& r : t.remarks)
