@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <set>
 
 #include "powder/number_text.hpp"
 #include "powder/plot_thinning.hpp"
@@ -57,11 +56,10 @@ double tick_spacing(double span) {
   return 1000;
 }
 
-struct TickRow {
-  std::vector<double> positions;  // on the axis
-  Colour colour;
-  std::string label;
-};
+// The colour of a row of ticks.
+Colour tick_colour(TickKind kind) {
+  return kind == TickKind::magnetic ? kMagnetic : kind == TickKind::further_phase ? kFurtherPhase : kNuclear;
+}
 
 // How a legend entry shows its curve: a line, a point, or a box of colour.
 enum class Key : PLINT { line = PL_LEGEND_LINE, points = PL_LEGEND_SYMBOL, box = PL_LEGEND_COLOR_BOX };
@@ -119,30 +117,6 @@ void draw_thinned(const std::vector<double>& x, const std::vector<double>& y, Ma
   }
 }
 
-// The curves of a fit along the plot's axis: the measured points, the
-// calculated line and their difference, and whether the fit took each point.
-struct FitCurves {
-  std::vector<double> x, observed, calculated, difference;
-  std::vector<bool> fitted;
-};
-
-// A measured 2-theta on the plot's axis: as measured on a 2-theta axis, less
-// the zero shift on a d or Q axis, which belong to the Bragg angle itself.
-double measured_at(const FitPicture& p, double two_theta) {
-  return p.axis.at(p.axis.axis == Axis::two_theta ? two_theta : two_theta - p.fit.zero_shift);
-}
-
-FitCurves fit_curves(const FitPicture& p) {
-  const ObservedPattern& o = p.observed;
-  FitCurves c{{}, o.intensity, p.fit.calculated, {}, {}};
-  for (std::size_t i = 0; i < o.two_theta.size(); ++i) {
-    c.x.push_back(measured_at(p, o.two_theta[i]));
-    c.difference.push_back(o.intensity[i] - p.fit.calculated[i]);
-    c.fitted.push_back(p.fit.excluded.empty() || !p.fit.excluded[i]);
-  }
-  return c;
-}
-
 // The difference drawn over each run of fitted points alone, each run thinned
 // to its share of the plot's width.
 void draw_fitted_difference(const FitCurves& c) {
@@ -177,48 +151,6 @@ void draw_excluded_bands(const FitPicture& p, double bottom, double top) {
     PLFLT y[4] = {bottom, bottom, top, top};
     plfill(4, x, y);
   }
-}
-
-// The kind of peak the radiation shows.
-Intensity peak_kind(const FitPicture& p) {
-  return p.radiation == Radiation::xray ? Intensity::xray : Intensity::neutron_total;
-}
-
-// The tick row of one kind of peak: every observable peak of that kind within
-// the measured range, moved by the zero shift.
-TickRow tick_row(const FitPicture& p, const std::vector<PowderPeak>& peaks, float PowderPeak::*of,
-                 Colour colour, std::string label) {
-  const double low = p.observed.two_theta.front(), high = p.observed.two_theta.back();
-  float strongest_peak = 0;
-  for (const PowderPeak& peak : peaks) strongest_peak = std::max(strongest_peak, peak.*of);
-  std::set<double> at;
-  for (const PowderPeak& peak : peaks) {
-    const double centre = peak.two_theta + p.fit.zero_shift;
-    if (observable(peak.*of, strongest_peak) && centre >= low && centre <= high)
-      at.insert(measured_at(p, centre));
-  }
-  return {{at.begin(), at.end()}, colour, std::move(label)};
-}
-
-// One row of X-ray peaks; or a row of nuclear peaks, and one of magnetic
-// peaks when there are any; then one row for each further phase, of the
-// peaks the refinement placed (X-ray, or nuclear and magnetic together).
-std::vector<TickRow> tick_rows(const FitPicture& p) {
-  std::vector<TickRow> rows;
-  const bool xray = peak_kind(p) == Intensity::xray;
-  if (xray) {
-    rows.push_back(
-        tick_row(p, p.peaks, &PowderPeak::xray, kNuclear, p.further_phases.empty() ? "Bragg" : "phase 1"));
-  } else {
-    rows.push_back(tick_row(p, p.peaks, &PowderPeak::nuclear, kNuclear,
-                            p.further_phases.empty() ? "nuclear" : "phase 1"));
-    if (std::any_of(p.peaks.begin(), p.peaks.end(), [](const PowderPeak& q) { return q.magnetic > 0; }))
-      rows.push_back(tick_row(p, p.peaks, &PowderPeak::magnetic, kMagnetic, "magnetic"));
-  }
-  for (std::size_t k = 0; k < p.further_phases.size(); ++k)
-    rows.push_back(tick_row(p, p.further_phases[k], xray ? &PowderPeak::xray : &PowderPeak::nuclear,
-                            kFurtherPhase, "phase " + std::to_string(k + 2)));
-  return rows;
 }
 
 // The vertical scales: the upper panel from zero (or the lowest count, when
@@ -334,8 +266,8 @@ void draw_tick_rows(const std::vector<TickRow>& rows, const FitCurves& c, const 
   plwind(c.x.front(), c.x.back(), 0.0, nrows);
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const double row_top = nrows - static_cast<double>(r);
-    plcol0(rows[r].colour);
-    for (double at : rows[r].positions) pljoin(at, row_top - 0.2, at, row_top - 0.8);
+    plcol0(tick_colour(rows[r].kind));
+    for (double at : tick_positions(rows[r])) pljoin(at, row_top - 0.2, at, row_top - 0.8);
     plmtex("lv", 0.6, (row_top - 0.5) / nrows, 1.0, rows[r].label.c_str());
   }
   plcol0(kInk);
@@ -401,7 +333,7 @@ void draw_difference_panel(const FitPicture& p, const FitCurves& c, const PanelS
 
 bool draw_fit_plot(const std::string& file, const std::string& title, const FitPicture& p) {
   const FitCurves curves = fit_curves(p);
-  const std::vector<TickRow> rows = tick_rows(p);
+  const std::vector<TickRow> rows = fit_tick_rows(p);
   const PanelScales scales = panel_scales(curves);
   begin_page(file);
   const PanelLayout layout = panel_layout(curves, rows.size(), scales);

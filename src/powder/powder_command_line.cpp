@@ -122,6 +122,7 @@ void check_distinct_files(const PowderOptions& options) {
        {std::pair<std::string, std::string>{"--reflections", options.reflections},
         {"--csv", options.csv},
         {"--plot", options.plot},
+        {"--html", options.html},
         {"--xy", options.xy},
         {"--fit-report", options.fit_report},
         {"--refined-cif", options.refined_cif}}) {
@@ -161,7 +162,7 @@ std::string powder_usage_text() {
          "         [--le-bail] [--fix NAME ...] [--phase FILE ...] [--exclude FROM:TO ...]\n"
          "         [--fit-report OUT.json] [--refined-cif OUT.cif]]\n"
          "         [--reflections OUT.csv] [--csv OUT.csv] [--xy OUT|-] [--plot OUT.svg [--axis 2theta|d|q]\n"
-         "         [--label-peaks N]]\n"
+         "         [--label-peaks N]] [--html OUT.html]\n"
          "The powder pattern of the structure in a velmora answer file, or in a CIF or magnetic CIF\n"
          "(INPUT ending .cif or .mcif, converted as velmora-cif does), and its fit to a measurement.\n"
          "  --wavelength L        wavelength in angstroms; a list L1:R1,L2:R2 adds lines of intensity\n"
@@ -243,7 +244,10 @@ std::string powder_usage_text() {
          "                        as for every output but the plot; INPUT or FILE - reads standard input)\n"
          "  --plot OUT.svg        the pattern drawn as SVG (observed, calculated and difference with\n"
          "                        --observed); --axis chooses 2theta, d or Q, --label-peaks N labels the\n"
-         "                        N strongest peaks with h k l\n";
+         "                        N strongest peaks with h k l\n"
+         "  --html OUT.html       the pattern or the fit as one page to open in a browser, needing no\n"
+         "                        network: zoom and pan, the cursor's 2theta, d, Q and nearest h k l, the\n"
+         "                        parameters with esd's, the R factors, the model and the warnings\n";
 }
 
 namespace {
@@ -256,6 +260,7 @@ std::vector<frontend::OptionSpec> options_with_shared() {
                                                {"--csv"},
                                                {"--reflections"},
                                                {"--plot"},
+                                               {"--html"},
                                                {"--radiation"},
                                                {"--source"},
                                                {"--tch"},
@@ -387,6 +392,7 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
   options.csv = given["--csv"];
   options.reflections = given["--reflections"];
   options.plot = given["--plot"];
+  options.html = given["--html"];
   options.xy = given["--xy"];
   options.observed = given["--observed"];
   options.fit_report = given["--fit-report"];
@@ -453,6 +459,8 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
   if (!options.plot.empty() &&
       (options.plot.size() <= svg.size() || options.plot.compare(options.plot.size() - 4, 4, svg) != 0))
     fail_powder("--plot " + options.plot + ": the plot is SVG; name it OUT.svg");
+  if (!options.html.empty() && !ends_with(options.html, ".html") && !ends_with(options.html, ".htm"))
+    fail_powder("--html " + options.html + ": the report is a web page; name it OUT.html");
   return options;
 }
 

@@ -34,6 +34,7 @@ struct PowderOptions {
   std::string xy;                            // "-": standard output
   std::string observed, fit_report;
   std::string refined_cif;  // the refined structure as a CIF
+  std::string html;         // the report to open in a browser
   int background_terms = 6;
   double zero_range = 1.0;  // degrees each side searched for the zero shift
   double zero_centre = 0;   // degrees, the middle of that search (an instrument file's zero)

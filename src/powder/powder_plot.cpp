@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <set>
 #include <string_view>
 
 #include "powder/plot_thinning.hpp"
@@ -39,11 +38,10 @@ struct Curve {
   bool filled;  // the area under the curve is shaded too
 };
 
-struct TickRow {
-  std::vector<double> positions;
-  Colour colour;
-  const char* label;
-};
+// The colour of a row of ticks.
+Colour tick_colour(TickKind kind) {
+  return kind == TickKind::magnetic ? kMagnetic : kind == TickKind::xray ? kXray : kNeutron;
+}
 
 // An h k l written over its peak, in the panel's coordinates.
 struct TextMark {
@@ -67,18 +65,6 @@ struct Frame {
   double left = 0.115, right = 0.97;
   double row_height;
 };
-
-// The 2-theta of the observable peaks of one kind (chosen by `of`) within
-// the range; one tick where several meet.
-template <typename Of>
-std::vector<double> tick_positions(const std::vector<PowderPeak>& peaks, double x0, double x1, Of of) {
-  float strongest = 0;
-  for (const PowderPeak& p : peaks) strongest = std::max(strongest, of(p));
-  std::set<float> at;
-  for (const PowderPeak& p : peaks)
-    if (observable(of(p), strongest) && p.two_theta >= x0 && p.two_theta <= x1) at.insert(p.two_theta);
-  return {at.begin(), at.end()};
-}
 
 // The points of a curve that shape it: thinned to the plot's width
 // (plot_thinning.hpp). Values that are not observable beside the highest are
@@ -182,11 +168,11 @@ void draw_panel(const Frame& frame, double bottom, double top, const std::vector
   plwind(x0, x1, 0.0, nrows);
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const double row_top = nrows - static_cast<double>(r);
-    plcol0(rows[r].colour);
+    plcol0(tick_colour(rows[r].kind));
     plwidth(1.3);
-    for (double at : rows[r].positions) pljoin(at, row_top - 0.2, at, row_top - 0.8);
+    for (double at : tick_positions(rows[r])) pljoin(at, row_top - 0.2, at, row_top - 0.8);
     plwidth(1.0);
-    plmtex("lv", 0.6, (row_top - 0.5) / nrows, 1.0, rows[r].label);
+    plmtex("lv", 0.6, (row_top - 0.5) / nrows, 1.0, rows[r].label.c_str());
   }
   plcol0(kInk);
   plbox("bcnst", xtick, 0, "bc", 0, 0);
@@ -201,12 +187,6 @@ bool svg_driver_present() {
   plgDevs(&menu_p, &names_p, &count);
   return std::any_of(names.begin(), names.begin() + count,
                      [](const char* name) { return name != nullptr && std::string_view(name) == "svg"; });
-}
-
-// The 2-theta positions moved onto the axis.
-std::vector<double> on_axis(std::vector<double> positions, const PlotAxis& axis) {
-  for (double& at : positions) at = axis.at(at);
-  return positions;
 }
 
 // Labels over the strongest peaks of one kind, at the height of the curve there.
@@ -234,15 +214,10 @@ bool draw_powder_plot(const std::string& file, const std::string& title, const P
   for (float two_theta : pattern.two_theta) x.push_back(axis.at(two_theta));
   const double x0 = pattern.two_theta.front(), x1 = pattern.two_theta.back();
 
-  std::vector<TickRow> neutron_rows;
-  neutron_rows.push_back(
-      {on_axis(tick_positions(peaks, x0, x1, [](const PowderPeak& p) { return p.nuclear; }), axis), kNeutron,
-       "nuclear"});
-  std::vector<double> magnetic_ticks =
-      on_axis(tick_positions(peaks, x0, x1, [](const PowderPeak& p) { return p.magnetic; }), axis);
-  const bool magnetic =
-      std::any_of(peaks.begin(), peaks.end(), [](const PowderPeak& p) { return p.magnetic > 0; });
-  if (magnetic) neutron_rows.push_back({std::move(magnetic_ticks), kMagnetic, "magnetic"});
+  std::vector<TickRow> neutron_rows, xray_rows;
+  for (TickRow& row : pattern_tick_rows(peaks, x0, x1, radiation, axis))
+    (row.kind == TickKind::xray ? xray_rows : neutron_rows).push_back(std::move(row));
+  const bool magnetic = neutron_rows.size() > 1;
 
   const int height = neutron && xray ? 2 * kPanelHeight - 80 : kPanelHeight;
   begin_svg_page(file, 900, height);
@@ -264,12 +239,9 @@ bool draw_powder_plot(const std::string& file, const std::string& title, const P
                label_marks(peaks, Intensity::neutron_total, axis, pattern.two_theta, pattern.total));
   }
   if (xray) {
-    const std::vector<TickRow> rows{
-        {on_axis(tick_positions(peaks, x0, x1, [](const PowderPeak& p) { return p.xray; }), axis), kXray,
-         "X-ray"}};
     draw_panel(frame, 80.0 / height, panel - 50.0 / height, x,
-               {{pattern.xray, kXray, "X-ray, unpolarised beam", false}}, rows, "X-ray intensity (e²/degree)",
-               neutron ? "" : title, axis.label(),
+               {{pattern.xray, kXray, "X-ray, unpolarised beam", false}}, xray_rows,
+               "X-ray intensity (e²/degree)", neutron ? "" : title, axis.label(),
                label_marks(peaks, Intensity::xray, axis, pattern.two_theta, pattern.xray));
   }
   return end_svg_page(file);

@@ -15,6 +15,7 @@
 #include "files/pending_outputs.hpp"
 #include "model/atom_names.hpp"
 #include "powder/cif_crystal.hpp"
+#include "powder/html_report.hpp"
 #include "powder/number_text.hpp"
 #include "powder/observed_fit.hpp"
 #include "powder/observed_pattern.hpp"
@@ -23,6 +24,7 @@
 #include "powder/powder_files.hpp"
 #include "powder/powder_plot.hpp"
 #include "powder/reflection_range.hpp"
+#include "powder/report_rows.hpp"
 #include "powder/tables_folder.hpp"
 #include "powder/velmora_reflections.hpp"
 #ifdef VELMORA_POWDER_FIT
@@ -169,30 +171,69 @@ TextFill with_model(TextFill fill, const std::string& model_line) {
   };
 }
 
-// The plot's title: file, radiation, peak shape and the magnetic model when
-// not velmora's own, '#' doubled (PLplot's escape).
-std::string plot_title(const PowderOptions& options, const std::string& model_line) {
-  std::string title =
-      frontend::valid_utf8(std::filesystem::path(frontend::input_name(options.answers)).filename().string()) +
-      "   " + radiation_text(options) + "   ";
+// The model in words, as the plot's title and the HTML report's table give it.
+struct ModelWords {
+  std::string file, radiation, peak_shape, magnetic;
+};
+
+ModelWords model_words(const PowderOptions& options, const std::string& model_line) {
+  ModelWords words{
+      frontend::valid_utf8(std::filesystem::path(frontend::input_name(options.answers)).filename().string()),
+      radiation_text(options),
+      {},
+      {}};
   const auto f = [](double v) { return shortest_text(static_cast<float>(v)); };
   if (options.width.tch) {
     const TchParameters& t = *options.width.tch;
-    title += "pseudo-Voigt U V W X Y = " + f(t.u) + " " + f(t.v) + " " + f(t.w) + " " + f(t.x) + " " + f(t.y);
+    words.peak_shape =
+        "pseudo-Voigt U V W X Y = " + f(t.u) + " " + f(t.v) + " " + f(t.w) + " " + f(t.x) + " " + f(t.y);
   } else if (options.width.caglioti) {
     const auto& [u, v, w] = *options.width.caglioti;
     // A negative term is subtracted: "- 0.002 tanθ", not "+ -0.002 tanθ".
     const auto term = [&f](double v) { return (std::signbit(v) ? " − " : " + ") + f(std::abs(v)); };
-    title += "FWHM² = " + f(u) + " tan²θ" + term(v) + " tanθ" + term(w);
+    words.peak_shape = "FWHM² = " + f(u) + " tan²θ" + term(v) + " tanθ" + term(w);
   } else {
-    title += "FWHM " + f(options.width.fwhm) + "°";
+    words.peak_shape = "FWHM " + f(options.width.fwhm) + "°";
   }
   if (!model_line.empty())
-    title += options.model == MagneticModel::dipole ? "   |Fm|²: dipole <j0> + (2/g − 1) <j2>"
-                                                    : "   |Fm|²: <j0>, ions velmora lacks from the ion table";
+    words.magnetic = options.model == MagneticModel::dipole ? "dipole <j0> + (2/g − 1) <j2>"
+                                                            : "<j0>, ions velmora lacks from the ion table";
+  return words;
+}
+
+// The plot's title: file, radiation, peak shape and the magnetic model when
+// not velmora's own, '#' doubled (PLplot's escape).
+std::string plot_title(const PowderOptions& options, const std::string& model_line) {
+  const ModelWords words = model_words(options, model_line);
+  std::string title = words.file + "   " + words.radiation + "   " + words.peak_shape;
+  if (!words.magnetic.empty()) title += "   |Fm|²: " + words.magnetic;
   std::string escaped;
   for (char c : title) escaped += c == '#' ? std::string("##") : std::string(1, c);
   return escaped;
+}
+
+// The HTML report's tables of the model (the magnetic form factor when a peak
+// is magnetic) and the remarks so far; the caller adds a fit's.
+ReportTables report_tables(const PowderOptions& options, const std::string& model_line,
+                           const std::vector<PowderPeak>& peaks, const Remarks& remarks) {
+  const ModelWords words = model_words(options, model_line);
+  ReportTables t;
+  t.title = words.file;
+  t.model.push_back({"input", frontend::input_name(options.answers), ""});
+  for (const std::string& phase : options.phases) t.model.push_back({"further phase", phase, ""});
+  if (!options.observed.empty()) t.model.push_back({"measured pattern", options.observed, ""});
+  if (!options.instrument.empty()) t.model.push_back({"instrument", options.instrument, ""});
+  static const char* const kinds[] = {"neutrons", "X-rays", "neutrons and X-rays"};
+  t.model.push_back({"radiation", kinds[static_cast<int>(options.radiation)], words.radiation});
+  t.model.push_back({"peak shape", words.peak_shape, ""});
+  if (!model_line.empty() ||
+      std::any_of(peaks.begin(), peaks.end(), [](const PowderPeak& p) { return p.magnetic > 0; }))
+    t.model.push_back(
+        {"magnetic form factor", model_line.empty() ? "velmora's <j0> table" : model_line, words.magnetic});
+  for (const ExcludedRange& range : options.excluded)
+    t.model.push_back({"left out of the fit", range_text(range), "degrees of 2θ"});
+  t.remarks = remarks.items;
+  return t;
 }
 
 #ifdef VELMORA_POWDER_FIT
@@ -274,14 +315,28 @@ std::string fit_and_write(const PowderOptions& options, ObservedPattern& observe
   if (!options.xy.empty()) outputs.write(options.xy, xy_text(observed.two_theta, fit.calculated));
   const std::span<const std::vector<PowderPeak>> further_ticks(result.ticks.data() + 1,
                                                                result.ticks.size() - 1);
-  std::string title = plot_title(options, model_line);
+  PowderOptions shown = options;  // the peak shape as the fit left it
 #ifdef VELMORA_POWDER_FIT
-  if (result.refinement) title = plot_title(with_refined_widths(options, *result.refinement), model_line);
+  if (result.refinement) shown = with_refined_widths(options, *result.refinement);
 #endif
-  if (!options.plot.empty() && !draw_fit_plot(outputs.reserve(options.plot), title,
-                                              {observed, fit, result.ticks.front(), options.radiation,
-                                               plot_axis(options), further_ticks, options.excluded}))
+  const FitPicture picture{observed,           fit,           result.ticks.front(), options.radiation,
+                           plot_axis(options), further_ticks, options.excluded};
+  if (!options.plot.empty() &&
+      !draw_fit_plot(outputs.reserve(options.plot), plot_title(shown, model_line), picture))
     fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");
+  if (!options.html.empty()) {
+    ReportTables tables = report_tables(shown, model_line, peaks, remarks);
+    tables.agreement = agreement_rows(fit);
+    tables.parameters = fit_rows(fit);
+#ifdef VELMORA_POWDER_FIT
+    if (result.refinement) {
+      tables.parameters = refinement_rows(*result.refinement);
+      tables.notes = refinement_notes(*result.refinement);
+      tables.notes.insert(tables.notes.begin(), "refinement: " + refinement_ending(*result.refinement));
+    }
+#endif
+    outputs.write(options.html, fit_html(picture, tables));
+  }
 #ifdef VELMORA_POWDER_FIT
   if (result.refinement && !writes_standard_output(options))
     return refinement_table(*result.refinement, observed.source);
@@ -302,6 +357,10 @@ void pattern_and_write(const PowderOptions& options, const std::vector<PowderPea
       !draw_powder_plot(outputs.reserve(options.plot), plot_title(options, model_line), pattern, peaks,
                         options.radiation, plot_axis(options)))
     fail_powder(options.plot + ": the plot could not be written whole (is the disk full?)");
+  if (!options.html.empty())
+    outputs.write(options.html,
+                  pattern_html(pattern, peaks, options.radiation, options.lines.front().wavelength,
+                               report_tables(options, model_line, peaks, remarks)));
 }
 
 }  // namespace
@@ -330,10 +389,12 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   // Each output file is checked (and its temporary made) before the pattern
   // and the fit are computed, which for many points take long.
   for (const std::string* path : {&options.reflections, &options.csv, &options.xy, &options.plot,
-                                  &options.fit_report, &options.refined_cif})
+                                  &options.html, &options.fit_report, &options.refined_cif})
     if (!path->empty() && *path != kStandardStream) outputs.reserve(*path);
-  if (!observed && options.csv.empty() && options.plot.empty() && options.xy.empty() &&
-      options.lines.size() == 1) {
+  // A pattern is computed when an output shows it.
+  const bool pattern_shown =
+      !options.csv.empty() || !options.plot.empty() || !options.html.empty() || !options.xy.empty();
+  if (!observed && !pattern_shown && options.lines.size() == 1) {
     // Only the reflections table: each row is written as its reflection is
     // computed, and no peak is kept.
     const TextFill rows = with_model(
@@ -362,10 +423,9 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   if (observed)
     refined_values = fit_and_write(options, *observed, peaks, reflections.crystal.model, further, model_line,
                                    outputs, remarks);
-  else if (!options.csv.empty() || !options.plot.empty() || !options.xy.empty())
+  else if (pattern_shown)
     pattern_and_write(options, peaks, model_line, outputs, remarks);
-  if (options.reflections.empty() && options.csv.empty() && options.plot.empty() && options.xy.empty() &&
-      options.fit_report.empty() && !observed) {
+  if (options.reflections.empty() && !pattern_shown && options.fit_report.empty() && !observed) {
     write_standard_output(with_model(reflections_csv(peaks), model_line), "the reflections");
   }
   outputs.commit();

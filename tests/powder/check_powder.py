@@ -1051,7 +1051,7 @@ def check_magnetic():
     return problems
 
 
-OUTPUT_OPTIONS = {b"--csv", b"--reflections", b"--plot", b"--xy", b"--fit-report"}
+OUTPUT_OPTIONS = {b"--csv", b"--reflections", b"--plot", b"--html", b"--xy", b"--fit-report"}
 
 
 def row_words(options):
