@@ -20,6 +20,7 @@
 #include "cif/reflection_list.hpp"
 #include "cif/table_labels.hpp"
 #include "errors/escaping.hpp"
+#include "scattering/symbol_lookup.hpp"
 
 namespace velmora::cif {
 namespace {}  // namespace
@@ -143,8 +144,9 @@ void note_rows_beyond(const CifSite& site, const std::string& label, const Table
 
 // The magnetic form factor of a magnetic site, by the choices' model.
 MagneticForm site_form(const CifSite& site, const SiteLabel& label, const CrystalChoices& choices,
-                       MagneticFormChooser& chooser, const std::string& source, Warnings& warnings) {
-  MagneticAtom atom{label.ion, label.velmora_form, std::nullopt, false};
+                       const ScatteringTables& tables, MagneticFormChooser& chooser, const std::string& source, Warnings& warnings) {
+  MagneticAtom atom{label.ion, label.velmora_form, std::nullopt, false, std::nullopt};
+  if (label.velmora_form) atom.own_j0 = velmora_j0_row(tables, symbol_of(label.label));
   if (auto g = choices.g.find(site.label); g != choices.g.end())
     atom.g = g->second;
   else if (auto by_element = choices.g.find(site.element.name()); by_element != choices.g.end())
@@ -202,7 +204,7 @@ Crystal crystal_of(const CifStructure& s, const TableLabels& tables, const Cryst
     note_rows_beyond(site, label.label, tables, choices, s.source, warnings);
     if (site.magnetic)
       site_forms[crystal.sites.size()] =
-          site_form(site, label, choices, *magnetism.chooser, s.source, warnings);
+          site_form(site, label, choices, tables.scattering, *magnetism.chooser, s.source, warnings);
     crystal.sites.push_back(crystal_site(site, label));
   }
 
