@@ -2,6 +2,7 @@
 // site whose type or displacement had to be taken from elsewhere.
 #include "cif/atom_sites.hpp"
 
+#include <cctype>
 #include <gemmi/elem.hpp>
 #include <gemmi/math.hpp>
 #include <map>
@@ -57,6 +58,12 @@ void warn_implausible_b(const CifSite& site, const std::string& given_as, const 
                  site.label);
 }
 
+// A dummy atom's type: X, alone or with a number or charge (X1, X0+).
+bool dummy_type(const std::string& type) {
+  return !type.empty() && (type[0] == 'X' || type[0] == 'x') &&
+         (type.size() == 1 || !std::isalpha(static_cast<unsigned char>(type[1])));
+}
+
 }  // namespace
 
 void read_sites(cif::Block& block, CifStructure& s, Warnings& warnings) {
@@ -93,6 +100,11 @@ void read_sites(cif::Block& block, CifStructure& s, Warnings& warnings) {
     if (!row.has2(kType))
       warnings.add(s.source + ": atoms without _atom_site_type_symbol are typed by their labels", site.label);
     site.type_symbol = row.has2(kType) ? cif::as_string(row[kType]) : site.label;
+    if (dummy_type(site.type_symbol)) {
+      // A point of no element (the centre of a ring, a marker): it scatters nothing.
+      warnings.add(s.source + ": dummy atoms (type " + site.type_symbol + ") are skipped", site.label);
+      continue;
+    }
     read_type(site, where);
     if (site.charge == 0) {
       auto given = type_charges.find(site.type_symbol);

@@ -1,109 +1,247 @@
-// The balance is an exhaustive search over the uncharged elements' common
-// states, bounded so that a cell of many such elements is left undecided
-// rather than searched for long. The tolerance allows for occupancies given
-// to a few decimals.
+// Each search is exhaustive over the states of its list, bounded so that a
+// cell of many open sites is left undecided rather than searched for long.
 #include "cif/charge_balance.hpp"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
-#include <unordered_map>
+
+#include "cif/bond_valence.hpp"
 
 namespace velmora::cif {
 namespace {
 
-// At most this many assignments are tried (4^10, ten elements of four states).
+// At most this many assignments are tried (4^10, ten unknowns of four states).
 constexpr long kMaxAssignments = 1L << 20;
 
-const std::unordered_map<std::string_view, std::vector<int>>& state_table() {
-  static const std::unordered_map<std::string_view, std::vector<int>> table = {
-      {"H", {1}},           {"Li", {1}},          {"Be", {2}},        {"B", {3}},       {"C", {4, -4}},
-      {"N", {-3, 5}},       {"O", {-2}},          {"F", {-1}},        {"Na", {1}},      {"Mg", {2}},
-      {"Al", {3}},          {"Si", {4}},          {"P", {5, -3}},     {"S", {-2, 6}},   {"Cl", {-1}},
-      {"K", {1}},           {"Ca", {2}},          {"Sc", {3}},        {"Ti", {4, 3}},   {"V", {3, 4, 5}},
-      {"Cr", {3, 2, 6}},    {"Mn", {2, 3, 4}},    {"Fe", {3, 2}},     {"Co", {2, 3}},   {"Ni", {2, 3}},
-      {"Cu", {2, 1}},       {"Zn", {2}},          {"Ga", {3}},        {"Ge", {4}},      {"As", {5, 3, -3}},
-      {"Se", {-2, 4, 6}},   {"Br", {-1}},         {"Rb", {1}},        {"Sr", {2}},      {"Y", {3}},
-      {"Zr", {4}},          {"Nb", {5, 4}},       {"Mo", {6, 4, 5}},  {"Tc", {4, 7}},   {"Ru", {4, 3, 5}},
-      {"Rh", {3, 4}},       {"Pd", {2, 4}},       {"Ag", {1}},        {"Cd", {2}},      {"In", {3}},
-      {"Sn", {4, 2}},       {"Sb", {5, 3, -3}},   {"Te", {-2, 4, 6}}, {"I", {-1}},      {"Cs", {1}},
-      {"Ba", {2}},          {"La", {3}},          {"Ce", {3, 4}},     {"Pr", {3, 4}},   {"Nd", {3}},
-      {"Pm", {3}},          {"Sm", {3, 2}},       {"Eu", {3, 2}},     {"Gd", {3}},      {"Tb", {3, 4}},
-      {"Dy", {3}},          {"Ho", {3}},          {"Er", {3}},        {"Tm", {3}},      {"Yb", {3, 2}},
-      {"Lu", {3}},          {"Hf", {4}},          {"Ta", {5}},        {"W", {6, 4, 5}}, {"Re", {4, 5, 6, 7}},
-      {"Os", {4, 5, 6}},    {"Ir", {4, 3, 5}},    {"Pt", {2, 4}},     {"Au", {3, 1}},   {"Hg", {2, 1}},
-      {"Tl", {1, 3}},       {"Pb", {2, 4}},       {"Bi", {3, 5}},     {"Th", {4}},      {"U", {4, 6, 3, 5}},
-      {"Np", {5, 4, 3, 6}}, {"Pu", {4, 3, 5, 6}}, {"Am", {3, 4}},
-  };
-  return table;
+// A sum decides a site's state when it lies this near it, and the best
+// assignment's squared misfit is this much below the next one's.
+constexpr double kSumReach = 0.5;
+constexpr double kSumMargin = 0.25;
+
+constexpr StateList kLists[] = {StateList::common, StateList::further, StateList::all};
+
+// An unknown of a search: an element or a site, its atoms and its states.
+struct Unknown {
+  double count = 0;
+  std::vector<int> states;
+};
+
+// The charge given to the cell's atoms so far, and the sum of its sizes.
+struct Known {
+  double total = 0;
+  double size = 0;
+};
+
+// The assignments (a state per unknown) that balance the cell: within a part
+// in 500 of the charges (and 0.02 of an electron for small cells), else, with
+// `near`, those nearest balance when that is within 2 % of the charges.
+std::vector<std::vector<int>> balancing(const std::vector<Unknown>& unknowns, Known known, bool near) {
+  long assignments = 1;
+  for (const Unknown& u : unknowns) {
+    assignments *= static_cast<long>(u.states.size());
+    if (assignments == 0 || assignments > kMaxAssignments) return {};
+  }
+  std::vector<std::vector<int>> exact, nearest;
+  double best = 0;
+  std::vector<std::size_t> pick(unknowns.size(), 0);
+  std::vector<int> states(unknowns.size());
+  for (long n = 0; n < assignments; ++n) {
+    double total = known.total, size = known.size;
+    for (std::size_t i = 0; i < unknowns.size(); ++i) {
+      states[i] = unknowns[i].states[pick[i]];
+      total += states[i] * unknowns[i].count;
+      size += std::abs(states[i]) * unknowns[i].count;
+    }
+    const double off = std::fabs(total);
+    if (off <= std::max(0.02, 0.002 * size)) {
+      exact.push_back(states);
+    } else if (near && off <= 0.02 * size) {
+      if (nearest.empty() || off < best - 1e-9) nearest.clear(), best = off;
+      if (off <= best + 1e-9) nearest.push_back(states);
+    }
+    for (std::size_t i = 0; i < pick.size() && ++pick[i] == unknowns[i].states.size(); ++i) pick[i] = 0;
+  }
+  return exact.empty() ? nearest : exact;
 }
 
-// Ce to Tm: the lanthanides whose 3+ ion has an open 4f shell.
-bool magnetic_lanthanide(gemmi::Element element) {
+// The balancing assignments of the first list with any, exact ones before
+// near ones, and whether they are near.
+template <typename StatesOf>
+std::vector<std::vector<int>> first_balancing(std::vector<Unknown> unknowns, const StatesOf& states_of,
+                                              Known known, int lists, bool& near) {
+  for (bool allow_near : {false, true})
+    for (int list = 0; list < lists; ++list) {
+      for (std::size_t i = 0; i < unknowns.size(); ++i) unknowns[i].states = states_of(i, kLists[list]);
+      std::vector<std::vector<int>> found = balancing(unknowns, known, allow_near);
+      if (!found.empty()) {
+        near = allow_near;
+        return found;
+      }
+    }
+  return {};
+}
+
+bool has_anions(const std::vector<SiteContent>& content) {
+  return std::any_of(content.begin(), content.end(), [](const SiteContent& site) {
+    return bond_valence_anion(site.element) || (site.charge && *site.charge < 0);
+  });
+}
+
+Known known_of(const std::vector<SiteContent>& content) {
+  Known known;
+  for (const SiteContent& site : content)
+    if (site.charge)
+      known.total += *site.charge * site.count, known.size += std::abs(*site.charge) * site.count;
+  return known;
+}
+
+// The element balance: each uncharged element's state where all balancing
+// assignments agree. A cell without anions balances by the common states
+// only: rarer ones would make germanides of Fe4+ and silicides of Yb2+.
+std::map<int, int> element_balance(const std::vector<SiteContent>& content, bool& near) {
+  std::map<int, double> counts;
+  for (const SiteContent& site : content)
+    if (!site.charge) counts[site.element.atomic_number()] += site.count;
+  std::vector<int> zs;
+  std::vector<Unknown> unknowns;
+  for (const auto& [z, count] : counts) zs.push_back(z), unknowns.push_back({count, {}});
+  const auto states_of = [&](std::size_t i, StateList list) {
+    return oxidation_states(gemmi::Element(zs[i]), list);
+  };
+  near = false;
+  const std::vector<std::vector<int>> found =
+      first_balancing(unknowns, states_of, known_of(content), has_anions(content) ? 3 : 1, near);
+  std::map<int, int> charges;
+  for (std::size_t i = 0; !found.empty() && i < zs.size(); ++i)
+    if (std::all_of(found.begin(), found.end(), [&](const auto& a) { return a[i] == found[0][i]; }))
+      charges[zs[i]] = found[0][i];
+  return charges;
+}
+
+std::string two_decimals(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", v);
+  return text;
+}
+
+std::string ion_text(gemmi::Element element, int charge) {
+  return std::string(element.name()) + std::to_string(std::abs(charge)) + (charge < 0 ? "-" : "+");
+}
+
+// The sites the element balance leaves open, each given the state nearest its
+// bond-valence sum among the assignments of a state per site that balance the
+// cell, when the best assignment fits every sum within kSumReach and fits
+// clearly better than the next.
+void choose_by_bond_valence(const std::vector<SiteContent>& content, std::vector<SiteContent>& decided,
+                            const BondSums& bond_sums, std::vector<std::optional<GuessedCharge>>& out) {
+  std::vector<std::size_t> open;
+  for (std::size_t i = 0; i < decided.size(); ++i) {
+    if (decided[i].charge) continue;
+    if (!bond_valence_anion(decided[i].element)) {
+      open.push_back(i);
+      continue;
+    }
+    // An anion the balance leaves open takes its usual charge (O2-, S2-, N3-).
+    const std::vector<int> states = common_oxidation_states(decided[i].element);
+    if (states.empty() || states[0] >= 0) return;
+    decided[i].charge = states[0];
+  }
+  if (open.empty()) return;
+  std::vector<Unknown> unknowns;
+  for (std::size_t i : open) unknowns.push_back({content[i].count, {}});
+  const auto states_of = [&](std::size_t k, StateList list) {
+    std::vector<int> states;
+    for (int q : oxidation_states(content[open[k]].element, list))
+      if (q > 0) states.push_back(q);
+    return states;
+  };
+  bool near = false;
+  const std::vector<std::vector<int>> found =
+      first_balancing(unknowns, states_of, known_of(decided), 3, near);
+  if (found.empty()) return;
+  // Each open site's sum at each charge the assignments give it.
+  std::vector<std::map<int, double>> sums(open.size());
+  for (const std::vector<int>& assignment : found)
+    for (std::size_t k = 0; k < open.size(); ++k) {
+      if (sums[k].count(assignment[k]) != 0) continue;
+      const std::optional<double> sum = bond_sums(open[k], assignment[k]);
+      if (!sum) return;
+      sums[k][assignment[k]] = *sum;
+    }
+  std::vector<double> misfit(found.size(), 0);
+  for (std::size_t a = 0; a < found.size(); ++a)
+    for (std::size_t k = 0; k < open.size(); ++k)
+      misfit[a] += std::pow(sums[k][found[a][k]] - found[a][k], 2);
+  const std::size_t best = std::min_element(misfit.begin(), misfit.end()) - misfit.begin();
+  for (std::size_t a = 0; a < found.size(); ++a)
+    if (a != best && misfit[a] < misfit[best] + kSumMargin) return;
+  for (std::size_t k = 0; k < open.size(); ++k)
+    if (std::fabs(sums[k][found[best][k]] - found[best][k]) > kSumReach) return;
+  for (std::size_t k = 0; k < open.size(); ++k) {
+    const gemmi::Element element = content[open[k]].element;
+    std::string others;
+    for (const auto& [q, sum] : sums[k])
+      if (q != found[best][k])
+        others += "; " + two_decimals(sum) + " with the parameters of " + ion_text(element, q);
+    out[open[k]] = GuessedCharge{found[best][k], "the bond-valence sum of its site (" +
+                                                     two_decimals(sums[k][found[best][k]]) + others +
+                                                     "; Brown's IUCr table) among the charges that "
+                                                     "balance the cell"};
+  }
+}
+
+// The ion of a magnetic rare earth or actinide in an intermetallic, as
+// magnetic-structure studies take it: the trivalent ion, as in the metals
+// (Jensen and Mackintosh, Rare Earth Magnetism, 1991), but Eu2+, the 4f7 ion
+// of europium in its intermetallics (Eu3+ has J = 0: no moment).
+std::optional<GuessedCharge> intermetallic_charge(gemmi::Element element) {
   const int z = element.atomic_number();
-  return z >= 58 && z <= 69;
+  if (!((z >= 58 && z <= 70) || (z >= 92 && z <= 95))) return std::nullopt;
+  const int q = element.elem == gemmi::El::Eu ? 2 : 3;
+  const std::string alternative = element.elem == gemmi::El::Eu   ? "; Eu3+ has no moment, J = 0"
+                                  : element.elem == gemmi::El::Yb ? "; Yb2+ has a closed 4f shell"
+                                  : element.elem == gemmi::El::Ce ? "; Ce4+ has an empty 4f shell"
+                                  : element.elem == gemmi::El::Sm ? "; Sm2+ has no moment, J = 0"
+                                                                  : "";
+  return GuessedCharge{q, "the usual ion of " + std::string(element.name()) +
+                              " in intermetallics (the cell has no anions" + alternative + ")"};
 }
 
 }  // namespace
 
-std::vector<int> common_oxidation_states(gemmi::Element element) {
-  const auto found = state_table().find(element.name());
-  return found == state_table().end() ? std::vector<int>{} : found->second;
+std::map<int, int> balanced_charges(const std::vector<SiteContent>& content) {
+  bool near = false;
+  return element_balance(content, near);
 }
 
-std::map<int, int> balanced_charges(const std::vector<SiteContent>& content) {
-  // The fixed charge, and each uncharged element's atoms and states.
-  double fixed = 0, scale = 0;
-  std::map<int, double> unknown;
-  for (const SiteContent& site : content) {
-    if (site.charge) {
-      fixed += *site.charge * site.count;
-      scale += std::abs(*site.charge) * site.count;
-    } else {
-      unknown[site.element.atomic_number()] += site.count;
-    }
-  }
-  std::vector<int> zs;
-  std::vector<double> counts;
-  std::vector<std::vector<int>> states;
-  long assignments = 1;
-  for (const auto& [z, count] : unknown) {
-    zs.push_back(z);
-    counts.push_back(count);
-    states.push_back(common_oxidation_states(gemmi::Element(z)));
-    assignments *= static_cast<long>(states.back().size());
-    if (assignments == 0 || assignments > kMaxAssignments) return {};
-  }
-  std::vector<int> agreed(zs.size(), 0);
-  std::vector<bool> differs(zs.size(), false);
-  bool any = false;
-  std::vector<std::size_t> pick(zs.size(), 0);
-  for (long n = 0; n < assignments; ++n) {
-    double total = fixed, size = scale;
-    for (std::size_t i = 0; i < zs.size(); ++i) {
-      const int q = states[i][pick[i]];
-      total += q * counts[i];
-      size += std::abs(q) * counts[i];
-    }
-    // Balanced within a part in 500 of the charges, and within 0.02 of an
-    // electron for small cells.
-    if (std::fabs(total) <= std::max(0.02, 0.002 * size)) {
-      for (std::size_t i = 0; i < zs.size(); ++i) {
-        const int q = states[i][pick[i]];
-        if (!any)
-          agreed[i] = q;
-        else if (agreed[i] != q)
-          differs[i] = true;
+std::vector<std::optional<GuessedCharge>> guess_charges(const std::vector<SiteContent>& content,
+                                                        const BondSums& bond_sums) {
+  std::vector<std::optional<GuessedCharge>> out(content.size());
+  const bool anions = has_anions(content);
+  bool near = false;
+  const std::map<int, int> balanced = element_balance(content, near);
+  std::vector<SiteContent> decided = content;
+  for (std::size_t i = 0; i < content.size(); ++i) {
+    if (content[i].charge) continue;
+    if (!anions && content[i].magnetic) {
+      if ((out[i] = intermetallic_charge(content[i].element))) {
+        decided[i].charge = out[i]->charge;
+        continue;
       }
-      any = true;
     }
-    for (std::size_t i = 0; i < pick.size() && ++pick[i] == states[i].size(); ++i) pick[i] = 0;
+    const auto found = balanced.find(content[i].element.atomic_number());
+    if (found == balanced.end()) continue;
+    decided[i].charge = found->second;
+    out[i] =
+        GuessedCharge{found->second, near ? "the charge balance of the cell, within 2 % (its occupancies are "
+                                            "not quite full)"
+                                          : "the charge balance of the cell"};
   }
-  std::map<int, int> charges;
-  for (std::size_t i = 0; any && i < zs.size(); ++i)
-    if (!differs[i]) charges[zs[i]] = agreed[i];
-  return charges;
+  if (anions) choose_by_bond_valence(content, decided, bond_sums, out);
+  return out;
 }
 
 bool two_common_charges(gemmi::Element element) {
@@ -111,7 +249,8 @@ bool two_common_charges(gemmi::Element element) {
 }
 
 std::optional<int> default_charge(gemmi::Element element) {
-  if (!magnetic_lanthanide(element) || two_common_charges(element)) return std::nullopt;
+  const int z = element.atomic_number();
+  if (z < 58 || z > 69 || two_common_charges(element)) return std::nullopt;
   return 3;
 }
 

@@ -12,6 +12,7 @@
 #include <map>
 
 #include "cif/answer_file.hpp"
+#include "cif/bond_valence.hpp"
 #include "cif/cell_expansion.hpp"
 #include "cif/charge_balance.hpp"
 #include "cif/cif_structure.hpp"
@@ -19,6 +20,7 @@
 #include "cif/reflection_list.hpp"
 #include "cif/table_labels.hpp"
 #include "errors/escaping.hpp"
+#include "scattering/symbol_lookup.hpp"
 
 namespace velmora::cif {
 namespace {}  // namespace
@@ -71,6 +73,7 @@ std::vector<SiteContent> cell_content(const CifStructure& s, const std::vector<C
   for (std::size_t i = 0; i < s.sites.size(); ++i) {
     const CifSite& site = s.sites[i];
     content[i].element = site.element;
+    content[i].magnetic = site.magnetic;
     if (site.charge != 0) content[i].charge = site.charge;
     auto named = ions.find(site.label);
     if (named == ions.end()) named = ions.find(site.element.name());
@@ -83,6 +86,24 @@ std::vector<SiteContent> cell_content(const CifStructure& s, const std::vector<C
   }
   for (const CellAtom& atom : atoms) content[atom.site].count += s.sites[atom.site].occ;
   return content;
+}
+
+// The charges guessed for the sites typed without one, bond valences summed
+// at the first atom of each site.
+std::vector<std::optional<GuessedCharge>> guess_site_charges(const CifStructure& s,
+                                                             const std::vector<CellAtom>& atoms,
+                                                             const IonChoices& ions) {
+  std::vector<BondAtom> bond_atoms;
+  std::vector<std::size_t> first(s.sites.size(), atoms.size());
+  for (const CellAtom& atom : atoms) {
+    if (first[atom.site] == atoms.size()) first[atom.site] = bond_atoms.size();
+    bond_atoms.push_back({s.sites[atom.site].element, atom.xyz, s.sites[atom.site].occ});
+  }
+  return guess_charges(cell_content(s, atoms, ions),
+                       [&](std::size_t site, int charge) -> std::optional<double> {
+                         if (first[site] == atoms.size()) return std::nullopt;
+                         return bond_valence_sum(s.cell, bond_atoms, first[site], charge);
+                       });
 }
 
 // A value as the answers hold it: one whose single-precision value is zero
@@ -123,8 +144,9 @@ void note_rows_beyond(const CifSite& site, const std::string& label, const Table
 
 // The magnetic form factor of a magnetic site, by the choices' model.
 MagneticForm site_form(const CifSite& site, const SiteLabel& label, const CrystalChoices& choices,
-                       MagneticFormChooser& chooser, const std::string& source, Warnings& warnings) {
-  MagneticAtom atom{label.ion, label.velmora_form, std::nullopt, false};
+                       const ScatteringTables& tables, MagneticFormChooser& chooser, const std::string& source, Warnings& warnings) {
+  MagneticAtom atom{label.ion, label.velmora_form, std::nullopt, false, std::nullopt};
+  if (label.velmora_form) atom.own_j0 = velmora_j0_row(tables, symbol_of(label.label));
   if (auto g = choices.g.find(site.label); g != choices.g.end())
     atom.g = g->second;
   else if (auto by_element = choices.g.find(site.element.name()); by_element != choices.g.end())
@@ -170,10 +192,10 @@ Crystal crystal_of(const CifStructure& s, const TableLabels& tables, const Cryst
     if (!cell_atoms) cell_atoms = expand_cell(s, warnings);
     return *cell_atoms;
   };
-  std::optional<std::map<int, int>> balanced;
-  LabelChoice choice{tables, choices.ions, s.source, *magnetism.chooser, [&]() {
-                       if (!balanced) balanced = balanced_charges(cell_content(s, expanded(), choices.ions));
-                       return *balanced;
+  std::optional<std::vector<std::optional<GuessedCharge>>> guessed;
+  LabelChoice choice{tables, choices.ions, s.source, *magnetism.chooser, [&](const CifSite& site) {
+                       if (!guessed) guessed = guess_site_charges(s, expanded(), choices.ions);
+                       return (*guessed)[&site - s.sites.data()];
                      }};
   std::vector<MagneticForm> site_forms(s.sites.size());
   for (const CifSite& site : s.sites) {
@@ -182,7 +204,7 @@ Crystal crystal_of(const CifStructure& s, const TableLabels& tables, const Cryst
     note_rows_beyond(site, label.label, tables, choices, s.source, warnings);
     if (site.magnetic)
       site_forms[crystal.sites.size()] =
-          site_form(site, label, choices, *magnetism.chooser, s.source, warnings);
+          site_form(site, label, choices, tables.scattering, *magnetism.chooser, s.source, warnings);
     crystal.sites.push_back(crystal_site(site, label));
   }
 

@@ -49,7 +49,13 @@ void check_repairs(cif::Document& document, const std::vector<TextRepair>& repai
     if (!used.empty() && !repair.in_used_items)
       fail_conversion(at + repair.fault + " in " + used + ", which velmora reads");
     if (used.empty() && !repair.needed) continue;
-    const std::string in = item != nullptr && used.empty() ? " (in " + some_tag(*item) + ", not read)" : "";
+    const std::string tag = item != nullptr ? some_tag(*item) : std::string();
+    const bool checked = lower_underscored(tag) == "_chemical_formula_sum" ||
+                         lower_underscored(tag) == "_cell_formula_units_z";
+    const std::string in =
+        item != nullptr && used.empty()
+            ? " (in " + tag + (checked ? ", read only to check the cell's content)" : ", not read)")
+            : "";
     warnings.add(at + repair.fault + in + " " + repair.mend);
   }
 }
@@ -102,10 +108,12 @@ void check_block(cif::Block& block, const std::string& source, Warnings& warning
 
 bool velmora_reads(std::string tag) {
   tag = lower_underscored(tag);
+  // _chemical_formula_sum and _cell_formula_units_Z only feed a warning on the
+  // cell's content: a fault in them is said, not refused.
   for (const char* prefix : {"_cell_length_", "_cell_angle_", "_cell_wave_vector", "_space_group_",
                              "_symmetry_", "_atom_site_", "_atom_type_"})
     if (tag.compare(0, std::char_traits<char>::length(prefix), prefix) == 0) return true;
-  return tag == "_chemical_formula_sum" || tag == "_cell_formula_units_z";
+  return false;
 }
 
 void check_document(cif::Document& document, const std::vector<TextRepair>& repairs, Warnings& warnings) {

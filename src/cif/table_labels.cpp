@@ -241,11 +241,9 @@ std::optional<SiteLabel> named_label(const SiteContext& c) {
 int site_charge(const SiteContext& c, std::string& why) {
   const CifSite& site = c.site;
   if (!site.magnetic || site.charge != 0) return site.charge;
-  const std::map<int, int> balanced = c.choice.balanced();
-  if (const auto found = balanced.find(site.element.atomic_number());
-      found != balanced.end() && found->second > 0) {
-    why = "the charge balance of the cell";
-    return found->second;
+  if (const std::optional<GuessedCharge> guess = c.choice.guessed(site); guess && guess->charge > 0) {
+    why = guess->why;
+    return guess->charge;
   }
   if (const auto usual = default_charge(site.element)) {
     why = "the usual charge of a rare earth";
@@ -307,7 +305,7 @@ std::optional<SiteLabel> magnetic_ion_label(const SiteContext& c, int charge, co
     chosen = {ion, name, true};
   } else if (charge > 0 && !c.choice.forms.table().rows_of(name).empty()) {
     chosen = from_ion_table(c, charge, name);
-  } else if (!why.empty()) {
+  } else if (!why.empty() && !open_shell(c.site.element, charge)) {
     // Cr6+ (d0) has no moment and no form factor: said, not dropped silently.
     c.warnings.add(c.choice.source + ": magnetic " + c.element + " without a charge: " + c.element +
                        std::to_string(charge) + "+ from " + why +
@@ -315,6 +313,11 @@ std::optional<SiteLabel> magnetic_ion_label(const SiteContext& c, int charge, co
                        " is used" + other_label_option(c),
                    c.site.label);
     return std::nullopt;
+  } else if (!why.empty()) {
+    // Tb4+ carries a moment but no table has its form factor: another ion only on request.
+    fail_conversion(c.atom + " is magnetic and has no charge: " + c.element + std::to_string(charge) +
+                    "+ from " + why + " has no magnetic form factor in velmora's tables nor the ion table" +
+                    other_label_option(c));
   } else {
     fail_unknown_magnetic_ion(c, charge);
   }

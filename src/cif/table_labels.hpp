@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "cif/charge_balance.hpp"
 #include "cif/cif_structure.hpp"
 #include "cif/conversion_error.hpp"
 #include "magnetic/magnetic_form_model.hpp"
@@ -61,7 +62,9 @@ struct LabelChoice {
   const IonChoices& ions;
   const std::string& source;
   MagneticFormChooser& forms;                    // its ion table, read when first needed
-  std::function<std::map<int, int>()> balanced;  // the cell's balanced charges, by atomic number
+  // the charge guessed for a site typed without one, by the balance, bond valences or
+  // the intermetallic rule
+  std::function<std::optional<GuessedCharge>(const CifSite&)> guessed;
 };
 
 // The label of a site's atoms: the one named for it, else its ion's, else its

@@ -83,7 +83,7 @@ std::optional<std::string> g_model_fault(bool g_given, MagneticModel model) {
 
 float MagneticForm::at(float s) const {
   const double s2 = static_cast<double>(s) * s;
-  double f = gaussian_fit(ion->j0, s2);
+  double f = gaussian_fit(own_j0 ? *own_j0 : ion->j0, s2);
   if (j2_weight != 0) f += j2_weight * s2 * gaussian_fit(ion->j2, s2);
   return static_cast<float>(f);
 }
@@ -146,6 +146,10 @@ MagneticForm MagneticFormChooser::form_of(const MagneticAtom& atom, std::vector<
                                "' cannot be read");
     }
     if (form.g) form.j2_weight = 2.0 / *form.g - 1.0;
+    if (atom.own_j0 && !atom.named) {
+      const std::array<float, 7>& m = *atom.own_j0;
+      form.own_j0 = std::array<float, 9>{m[0], m[1], m[2], m[3], m[4], m[5], 0.0f, 0.0f, m[6]};
+    }
     if (spin_only_said) return form;  // Eu3+ (J = 0): said once
   }
   if (f_block(ion.label) && form.j2_weight == 0 && orbital_moment(table(), atom.ion))
@@ -159,12 +163,16 @@ std::string MagneticFormChooser::describe(MagneticModel model, const std::vector
   for (const MagneticForm& form : forms) {
     if (!form.ion) continue;
     std::string text = form.ion->name();
-    if (model == MagneticModel::dipole) text += form.g ? " g=" + number_text(*form.g) : " spin-only";
+    if (model == MagneticModel::dipole) {
+      text += form.g ? " g=" + number_text(*form.g) : " spin-only";
+      if (form.own_j0) text += " (<j0> velmora's)";
+    }
     if (named.insert(text).second) ions += (ions.empty() ? "" : ", ") + text;
   }
   if (ions.empty()) return "";
   return model == MagneticModel::dipole ? "|Fm|^2 in the dipole approximation <j0> + (2/g - 1) <j2> (" +
-                                              std::string(kMagneticIonFileName) + "): " + ions
+                                              std::string(kMagneticIonFileName) +
+                                              ", <j0> from velmora's table where it has the ion): " + ions
                                         : "|Fm|^2 with <j0> from velmora's table, and from " +
                                               std::string(kMagneticIonFileName) + " for " + ions;
 }

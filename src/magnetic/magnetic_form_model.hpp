@@ -6,6 +6,7 @@
 // from the ion's ground-state term unless the user gives it.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -38,11 +39,15 @@ struct MagneticForm {
   const MagneticIon* ion = nullptr;  // nullptr: velmora's own <j0> row of the atom's label
   double j2_weight = 0;              // 2/g - 1; 0 for <j0> alone
   std::optional<double> g;           // the Landé factor used (dipole model)
+  // Under the dipole model, velmora's own <j0> row of the ion (as the ion
+  // table writes a fit: A a B b C c D d E), which takes the place of the ion
+  // table's <j0>; <j2> is the ion table's.
+  std::optional<std::array<float, 9>> own_j0;
 
   // f(s) = <j0>(s) + j2_weight <j2>(s), s = sin(theta)/lambda; needs an ion.
   float at(float s) const;
   bool operator==(const MagneticForm& other) const {
-    return ion == other.ion && j2_weight == other.j2_weight;
+    return ion == other.ion && j2_weight == other.j2_weight && own_j0 == other.own_j0;
   }
 };
 
@@ -52,6 +57,9 @@ struct MagneticAtom {
   bool in_velmora_table = false;  // velmora's <j0> table has the atom's label
   std::optional<double> g;        // given by the user
   bool named = false;             // the user named the ion: the ion table's row even under j0
+  // velmora's <j0> coefficients of the atom's label (m1 ... m7), when its table has it: the
+  // dipole model keeps them unless the user names the ion.
+  std::optional<std::array<float, 7>> own_j0;
 };
 
 // The chosen model and the ion table, read on first need: a run whose

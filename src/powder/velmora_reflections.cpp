@@ -111,7 +111,7 @@ void choose_magnetic_forms(VelmoraCrystal& crystal, const PowderOptions& options
     MagneticAtom wanted{ion,
                         find_symbol_row(atom.atype, velmora_rows,
                                         [](const MagneticFormRow& r) { return r.mion; }) != kUnknownSymbol,
-                        std::nullopt, false};
+                        std::nullopt, false, velmora_j0_row(tables, atom.atype)};
     // The ion named for the atom type, else for its element, as --g and velmora-cif's --ion.
     const std::string own = label_element(label);
     auto named = options.ions.find(label);

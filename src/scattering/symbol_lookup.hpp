@@ -3,8 +3,11 @@
 // more than once, kUnknownSymbol when none matches.
 #pragma once
 
+#include <array>
+#include <optional>
 #include <span>
 
+#include "tables/scattering_tables.hpp"
 #include "tables/symbol.hpp"
 
 namespace velmora {
@@ -19,6 +22,15 @@ int find_symbol_row(const Symbol& symbol, std::span<const Row> rows, Label label
     if (label(rows[itype - 1]) == symbol) atom = itype;
   }
   return atom;
+}
+
+// velmora's <j0> coefficients of a label, from the row its own reader finds
+// among its magnetic rows; nothing when it has none.
+inline std::optional<std::array<float, 7>> velmora_j0_row(const ScatteringTables& tables, const Symbol& label) {
+  const auto rows = std::span(tables.magnetic).first(kMagneticRows);
+  const int row = find_symbol_row(label, rows, [](const MagneticFormRow& r) { return r.mion; });
+  if (row == kUnknownSymbol) return std::nullopt;
+  return rows[row - 1].msf;
 }
 
 }  // namespace velmora

@@ -21,7 +21,9 @@ std::vector<SiteContent> content_of(const std::string& formula) {
     while (end < formula.size() && std::islower(static_cast<unsigned char>(formula[end]))) ++end;
     const std::string symbol = formula.substr(i, end - i);
     std::size_t digits = end;
-    while (digits < formula.size() && std::isdigit(static_cast<unsigned char>(formula[digits]))) ++digits;
+    while (digits < formula.size() &&
+           (std::isdigit(static_cast<unsigned char>(formula[digits])) || formula[digits] == '.'))
+      ++digits;
     SiteContent site;
     site.element = gemmi::Element(symbol);
     site.count = digits > end ? std::stod(formula.substr(end, digits - end)) : 1;
@@ -196,6 +198,19 @@ const Compound kCompounds[] = {
     {"KMnF3", "F=-1 K=1 Mn=2"},
     {"MnS", "S=-2 Mn=2"},
     {"CoCO3", "C=4 O=-2 Co=2"},
+    // The common states decide where they balance, the rarer ones only where they do not:
+    // FeCr2O4 also balances as Fe4+ Cr2+, VCl2 needs V2+, Ba2CoO4 Co4+, KOsO4 Os7+.
+    {"FeCr2O4", "O=-2 Cr=3 Fe=2"},
+    {"VCl2", "Cl=-1 V=2"},
+    {"Ba2CoO4", "O=-2 Co=4 Ba=2"},
+    {"SrFeO3", "O=-2 Fe=4 Sr=2"},
+    {"Ba3Mn2O8", "O=-2 Mn=5 Ba=2"},
+    {"KOsO4", "O=-2 K=1 Os=7"},
+    // La3+ Cu3+ Fe3+, but the further states also balance La2+ Cu2+ Fe4+: left to the bond valences.
+    {"LaCu3Fe4O12", "O=-2"},
+    {"CrO2", "O=-2 Cr=4"},
+    // Occupancies a little short of full: the balance nearest zero, within 2 %.
+    {"Gd2CuO3.968", "O=-2 Cu=2 Gd=3"},
     // Two balancing assignments that disagree (Ni2+ Ir4+ or Ni3+ Ir3+): both left open.
     {"Sr3NiIrO6", "O=-2 Sr=2"},
     // Mixed valence: no single state of Fe balances magnetite, so nothing is decided.
