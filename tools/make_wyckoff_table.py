@@ -31,12 +31,15 @@ HEAD = """\
 namespace velmora::cif {
 namespace {
 
+// One row per group as the generator writes it, so that --check compares it byte for byte.
+// clang-format off
 constexpr const char* kMultiplicities[] = {
     "",
 """
 
 TAIL = """\
 };
+// clang-format on
 
 }  // namespace
 
