@@ -84,6 +84,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION science)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  find_program(VELMORA_DPKG_SHLIBDEPS dpkg-shlibdeps)
+  velmora_part("Debian package (cpack)" "VELMORA_DPKG_SHLIBDEPS" dpkg-dev)
   if(TARGET velmora_python)
     # The Python module is built for one python3 version and hands back numpy arrays.
     math(EXPR python_next "${Python_VERSION_MINOR} + 1")

@@ -4,19 +4,24 @@
 readme: every ```sh block of the README runs, in order, in a scratch copy of the tree whose build/
 is the build under test, and must succeed; blocks needing sudo, the installed tree or the Windows
 build are skipped and named; configuring and building build/ and the test command are not run
-again. Every fenced block is sh (commands) or text (shown output). Every path of the tree that
+again, except in the first command, which builds velmora alone: it runs whole, in a build folder
+of its own. Every ```python block runs in python3 from the tree's root with the module built in
+build/ (PYTHONPATH=build/src/python, as the README says). Every fenced block is sh (commands),
+python or text (shown output). Every path of the tree that
 the prose names in backquotes (`tests/...`, `build/...`) exists.
 man: each companion's page describes every option its --help names; every page's SEE ALSO names
 the others.
 
   check_docs.py readme SOURCE BUILD | check_docs.py man DOC PROGRAM...
 """
-import os, re, shutil, subprocess, sys, tempfile
+import glob, os, re, resource, shutil, subprocess, sys, tempfile
 
 TREE_PATH = re.compile(r"`((?:tests|src|data|examples|doc|bench|tools|packaging|cmake|build)/[^`\s<*|]*)")
 DONE = re.compile(r"cmake -S \. -B build|cmake --build build( -j\d+)?|ctest --test-dir build( .*)?")
 NEEDS = [(r"\bsudo\b", "needs sudo"), (r"/usr/local/share/velmora", "needs the tree installed with sudo"),
-         (r"build-win|\bwine", "needs the Windows cross build and wine")]
+         (r"build-win|\bwine", "needs the Windows cross build and wine"),
+         (r"install-test-packages", "installs Debian packages")]
+ALONE = "--target velmora "  # the first command: velmora built alone, from nothing
 
 
 def readme(source, build):
@@ -31,19 +36,27 @@ def readme(source, build):
         os.symlink(os.path.abspath(build), os.path.join(tree, "build"))
         for line, (info, body) in zip(lines, blocks):
             why = next((r for p, r in NEEDS if re.search(p, body)), None) if info == "sh" else None
-            steps = [" && ".join(s for s in map(str.strip, c.split("&&")) if not DONE.fullmatch(s))
+            alone = ALONE in body
+            if alone:  # configured and built whole, in a folder of its own
+                body = re.sub(r"(?<![\w-])build\b", "build-alone", body)  # the folder, not --build
+            steps = [" && ".join(s for s in map(str.strip, c.split("&&")) if alone or not DONE.fullmatch(s))
                      for c in body.splitlines() if c.strip()]
             script = "".join(f"{c} || exit $?\n" for c in steps if c)  # a cd holds for the lines after it
-            if info not in ("sh", "text"):
-                result = f"FAILED: a block is ```sh (commands) or ```text, not ```{info}"
+            if info not in ("sh", "text", "python"):
+                result = f"FAILED: a block is ```sh (commands), ```python or ```text, not ```{info}"
             elif info == "text":
                 continue
+            elif info == "python":
+                result = python_block(tree, body)
             elif why or not script:
                 result = "SKIPPED: " + (why or "only the build under test and the command running this test")
             else:
+                before = resource.getrusage(resource.RUSAGE_CHILDREN)
                 run = subprocess.run(["bash", "-c", script], cwd=tree, capture_output=True, timeout=600)
-                result = "ok" if run.returncode == 0 else f"FAILED: status {run.returncode}\n{script}" + \
-                    run.stderr.decode(errors="replace")[-2000:]
+                after = resource.getrusage(resource.RUSAGE_CHILDREN)
+                cpu = after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime
+                result = "ok" + (f" (velmora alone, {cpu:.0f} s of CPU)" if alone else "") if run.returncode == 0 \
+                    else f"FAILED: status {run.returncode}\n{script}" + run.stderr.decode(errors="replace")[-2000:]
             counts[{"o": "passed", "F": "failed", "S": "skipped"}[result[0]]] += 1
             print(f"README.md line {line}: {result}")
         prose = re.sub(r"^```.*\n(?:(?!```).*\n)*?```$", "", text, flags=re.M)
@@ -53,6 +66,16 @@ def readme(source, build):
                 print(f"README.md: FAILED: `{path}` names no file of the tree or the build")
     print("{passed} passed, {failed} failed, {skipped} skipped".format(**counts))
     return 1 if counts["failed"] or not counts["passed"] else 0
+
+
+def python_block(tree, body):
+    if not glob.glob(os.path.join(tree, "build", "src", "python", "velmora*.so")):
+        return "SKIPPED: the Python module is not built"
+    env = dict(os.environ, PYTHONPATH=os.path.join("build", "src", "python"), PYTHONDONTWRITEBYTECODE="1")
+    python = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else "python3"  # the module's, Debian's
+    run = subprocess.run([python, "-c", body], cwd=tree, env=env, capture_output=True, timeout=600)
+    return "ok" if run.returncode == 0 else f"FAILED: status {run.returncode}\n" + \
+        run.stderr.decode(errors="replace")[-2000:]
 
 
 def man(doc, programs):
