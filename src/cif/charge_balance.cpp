@@ -236,8 +236,8 @@ std::vector<std::optional<GuessedCharge>> guess_charges(const std::vector<SiteCo
     if (found == balanced.end()) continue;
     decided[i].charge = found->second;
     out[i] =
-        GuessedCharge{found->second, near ? "the charge balance of the cell, within 2 % (its occupancies are "
-                                            "not quite full)"
+        GuessedCharge{found->second, near ? "the charge balance of the cell, within 2 % of its charges (no "
+                                            "assignment balances exactly)"
                                           : "the charge balance of the cell"};
   }
   if (anions) choose_by_bond_valence(content, decided, bond_sums, out);
