@@ -20,7 +20,6 @@
 #include "cif/reflection_list.hpp"
 #include "cif/table_labels.hpp"
 #include "errors/escaping.hpp"
-#include "scattering/symbol_lookup.hpp"
 
 namespace velmora::cif {
 namespace {}  // namespace
@@ -144,9 +143,10 @@ void note_rows_beyond(const CifSite& site, const std::string& label, const Table
 
 // The magnetic form factor of a magnetic site, by the choices' model.
 MagneticForm site_form(const CifSite& site, const SiteLabel& label, const CrystalChoices& choices,
-                       const ScatteringTables& tables, MagneticFormChooser& chooser, const std::string& source, Warnings& warnings) {
+                       const ScatteringTables& tables, MagneticFormChooser& chooser,
+                       const std::string& source, Warnings& warnings) {
   MagneticAtom atom{label.ion, label.velmora_form, std::nullopt, false, std::nullopt};
-  if (label.velmora_form) atom.own_j0 = velmora_j0_row(tables, symbol_of(label.label));
+  if (label.velmora_form) atom.own_j0 = velmora_j0_of(tables, label.label);
   if (auto g = choices.g.find(site.label); g != choices.g.end())
     atom.g = g->second;
   else if (auto by_element = choices.g.find(site.element.name()); by_element != choices.g.end())

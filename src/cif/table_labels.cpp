@@ -15,6 +15,7 @@
 #include "console/console.hpp"
 #include "console/run_end.hpp"
 #include "errors/velmora_failure.hpp"
+#include "scattering/symbol_lookup.hpp"
 #include "tables/scattering_tables.hpp"
 #include "tables/table_folder.hpp"
 
@@ -377,6 +378,10 @@ SiteLabel site_label(const CifSite& site, LabelChoice& choice, Warnings& warning
     if (std::optional<SiteLabel> ion = magnetic_ion_label(c, charge, why)) return *ion;
   }
   return neutral_site_label(c);
+}
+
+std::optional<std::array<float, 7>> velmora_j0_of(const ScatteringTables& tables, const std::string& label) {
+  return velmora_j0_row(tables, symbol_of(label));
 }
 
 }  // namespace velmora::cif

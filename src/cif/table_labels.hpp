@@ -4,9 +4,11 @@
 // the ion, else its neutral atom (with a warning when a charge was lost).
 #pragma once
 
+#include <array>
 #include <functional>
 #include <gemmi/elem.hpp>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -61,11 +63,14 @@ struct LabelChoice {
   const TableLabels& tables;
   const IonChoices& ions;
   const std::string& source;
-  MagneticFormChooser& forms;                    // its ion table, read when first needed
+  MagneticFormChooser& forms;  // its ion table, read when first needed
   // the charge guessed for a site typed without one, by the balance, bond valences or
   // the intermetallic rule
   std::function<std::optional<GuessedCharge>(const CifSite&)> guessed;
 };
+
+// velmora's own <j0> coefficients of a label of its tables; nothing when it has no such row.
+std::optional<std::array<float, 7>> velmora_j0_of(const ScatteringTables& tables, const std::string& label);
 
 // The label of a site's atoms: the one named for it, else its ion's, else its
 // neutral atom's (with a warning when a charge was lost). A magnetic atom

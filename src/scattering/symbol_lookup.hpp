@@ -26,7 +26,8 @@ int find_symbol_row(const Symbol& symbol, std::span<const Row> rows, Label label
 
 // velmora's <j0> coefficients of a label, from the row its own reader finds
 // among its magnetic rows; nothing when it has none.
-inline std::optional<std::array<float, 7>> velmora_j0_row(const ScatteringTables& tables, const Symbol& label) {
+inline std::optional<std::array<float, 7>> velmora_j0_row(const ScatteringTables& tables,
+                                                          const Symbol& label) {
   const auto rows = std::span(tables.magnetic).first(kMagneticRows);
   const int row = find_symbol_row(label, rows, [](const MagneticFormRow& r) { return r.mion; });
   if (row == kUnknownSymbol) return std::nullopt;
