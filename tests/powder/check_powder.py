@@ -19,7 +19,7 @@ def powder(*options, cwd=None):
 def reflections(answers, wavelength, *options):
     status, out, err = powder(answers, "--wavelength", wavelength, *options)
     assert status == 0, err
-    return list(csv.DictReader(io.StringIO(out)))
+    return list(csv.DictReader(line for line in io.StringIO(out) if not line.startswith("#")))
 
 
 def example(name):
@@ -756,9 +756,15 @@ def check_sources():
                 problems.append(f"{w} angstrom {p['h']} {p['k']} {p['l']}: 2theta {p['two_theta_deg']} (Bragg {bragg}),"
                                 f" I {p['I_nuclear_barn']}, alone {alone['I_nuclear_barn']} times {ratio}")
     status, out, _ = powder(iron, "--source", "Cu")
-    waves = sorted({float(p["wavelength_angstrom"]) for p in csv.DictReader(io.StringIO(out))})
+    rows = list(csv.DictReader(line for line in io.StringIO(out) if not line.startswith("#")))
+    waves = sorted({float(p["wavelength_angstrom"]) for p in rows})
     if status != 0 or len(waves) != 2 or not 1.5 < waves[0] < waves[1] < 1.55:
         problems.append(f"--source Cu: lines {waves}")
+    # f' and f'' are those of each line's own wavelength: K-alpha2's |FX|^2 as that wavelength alone gives it.
+    alone = {(p["h"], p["k"], p["l"]): p["FX2_electron2"] for p in reflections(iron, "1.544426", "--radiation", "xray")}
+    second = [p for p in rows if float(p["wavelength_angstrom"]) == waves[-1]]
+    if not second or any(alone[(p["h"], p["k"], p["l"])] != p["FX2_electron2"] for p in second):
+        problems.append("--source Cu: K-alpha2's |FX|^2 is not that of its wavelength alone")
     return problems
 
 
