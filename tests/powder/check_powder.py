@@ -107,7 +107,7 @@ def pattern(answers, *options, cwd):
     status, _, err = powder(answers, *width, "--csv", "pattern.csv", "--answer-hkl", *options, cwd=cwd)
     assert status == 0, err
     with open(os.path.join(cwd, "pattern.csv")) as f:
-        rows = list(csv.DictReader(f))
+        rows = list(csv.DictReader(line for line in f if not line.startswith("#")))
     return rows, err
 
 
@@ -219,7 +219,7 @@ def check_fit():
                     or abs(fit["Rwp"] / truth["model_Rwp"] - 1) > 0.02 or abs(fit["Rexp"] / truth["Rexp"] - 1) > 0.005:
                 problems.append(f"{name}: fitted {fit}, made {truth}")
             with open(os.path.join(scratch, "peaks.csv")) as f:
-                peaks = list(csv.DictReader(f))
+                peaks = list(csv.DictReader(line for line in f if not line.startswith("#")))
             for p in peaks if name == "silicon" else []:
                 wavelength = float(p["wavelength_angstrom"])
                 bragg = math.degrees(2 * math.asin(wavelength / (2 * float(p["d_angstrom"]))))
@@ -228,7 +228,7 @@ def check_fit():
                     problems.append(f"silicon {p['h']} {p['k']} {p['l']}: 2theta {p['two_theta_deg']} at "
                                     f"{wavelength} angstrom, Bragg's law gives {bragg}")
         with open(os.path.join(scratch, "fit.csv")) as f:
-            rows = list(csv.DictReader(f))
+            rows = list(csv.DictReader(line for line in f if not line.startswith("#")))
         fitted = sum(float(r["background"]) for r in rows) / len(rows)
         made_background = json.load(open(os.path.join(scratch, "silicon.json")))["background_mean"]
         if abs(fitted / made_background - 1) > 0.03:
@@ -248,7 +248,7 @@ def check_fit():
                                     os.path.join(scratch, "silicon.xy"), "--axis", "d", "--plot", "d.svg",
                                     "--reflections", "d.csv", "--label-peaks", 8, cwd=scratch)
             with open(os.path.join(scratch, "d.csv")) as f:
-                peaks = list(csv.DictReader(f))
+                peaks = list(csv.DictReader(line for line in f if not line.startswith("#")))
             problems += [f"silicon against d: {problem}" for problem in
                          ([f"status {status}, {err}"] if status != 0 else
                           svg_problems(os.path.join(scratch, "d.svg"), ["d (Å)"]) +
@@ -727,7 +727,7 @@ def check_exclude():
         if not said or (int(said[1]), int(said[2])) != (int(np.sum(~kept)), len(x)) or "left out" in fits["whole"]["note"]:
             problems.append(f"the note: {fit['note']!r}, {np.sum(~kept)} of {len(x)} points are in the ranges")
         with open(os.path.join(scratch, "fit.csv")) as f:
-            rows = list(csv.DictReader(f))
+            rows = list(csv.DictReader(line for line in f if not line.startswith("#")))
         if len(rows) != len(x) or not all(math.isfinite(float(v)) for r in rows for v in r.values()):
             problems.append(f"the CSV: {len(rows)} rows, not all finite, for {len(x)} points")
         if drawn:
