@@ -2,6 +2,9 @@
 // of a parsed command line, each value checked before any file is read.
 #include "cif/cif_command_line.hpp"
 
+#include <charconv>
+#include <cmath>
+
 #include "cli/shared_options.hpp"
 
 namespace velmora::cif {
@@ -9,7 +12,8 @@ namespace velmora::cif {
 std::string usage_text() {
   return "usage: velmora-cif FILE [--dmin D | --hkl HKLFILE] [-o OUT] [--block NAME] [--tables DIR]\n"
          "                   [--ion NAME=LABEL ...] [--magnetic-model j0|dipole] [--g NAME=G ...]\n"
-         "                   [--run [--format csv|json [--unique]]]\n"
+         "                   [--run [--format csv|json [--unique]] [--wavelength L]\n"
+         "                    [--dispersion cromer-liberman|none]]\n"
          "       velmora-cif --version\n"
          "Writes velmora's answers for the structure of a CIF or magnetic CIF: every atom of\n"
          "the cell, the moments of the magnetic atoms and the reflections.\n"
@@ -34,15 +38,19 @@ std::string usage_text() {
          "  --format F      with --run: velmora's values as a table, F = csv or json, every\n"
          "                  number in the fewest digits that read back as it, with the model\n"
          "  --unique        with --format: one row per set of equivalent reflections, with\n"
-         "                  its multiplicity (Laue group of the nuclear and magnetic structure)\n"
+         "                  its multiplicity (Laue group of the nuclear and magnetic structure;\n"
+         "                  its point group when f'' makes F(h) and F(-h) differ)\n"
+         "  --wavelength L  with --run: |FX|^2 with f' and f'' at L angstroms (Cromer-Liberman)\n"
+         "  --dispersion D  with --run: cromer-liberman (default with --wavelength) or none\n"
+         "                  (default: velmora's own |FX|^2 of the free atoms)\n"
          "Without --run, in the folder of the tables: velmora < OUT\n";
 }
 
 namespace {
 
 std::vector<frontend::OptionSpec> options_with_shared() {
-  std::vector<frontend::OptionSpec> options = {
-      {"-o"}, {"--hkl"}, {"--run", false}, {"--format"}, {"--unique", false}};
+  std::vector<frontend::OptionSpec> options = {{"-o"},       {"--hkl"},           {"--run", false},
+                                               {"--format"}, {"--unique", false}, {"--wavelength"}};
   for (frontend::OptionSpec& shared : frontend::shared_option_specs()) options.push_back(std::move(shared));
   return options;
 }
@@ -83,6 +91,25 @@ Options options_of(const frontend::CommandLine& line) {
   if (options.unique && options.format.empty())
     fail_conversion(
         "--unique: velmora's report has no multiplicity column; add --format csv or --format json");
+  if (line.has("--wavelength")) {
+    const std::string text = line.value("--wavelength");
+    double value = 0;
+    const auto read = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || read.ec != std::errc() || read.ptr != text.data() + text.size() || !(value > 0) ||
+        !std::isfinite(value))
+      frontend::fail_option("--wavelength", text, "expected a wavelength above 0 (angstroms)");
+    if (!options.run)
+      frontend::fail_option("--wavelength", text, "the answers hold no wavelength; add --run");
+    options.wavelength = value;
+  }
+  options.dispersion = shared.dispersion.value_or(options.wavelength ? DispersionModel::cromer_liberman
+                                                                     : DispersionModel::none);
+  if (shared.dispersion && !options.run)
+    fail_conversion(std::string(kDispersionOption) +
+                    ": velmora itself computes the free atoms' f0; add --run");
+  if (options.dispersion == DispersionModel::cromer_liberman && !options.wavelength)
+    fail_conversion(std::string(kDispersionOption) +
+                    " cromer-liberman: f' and f'' depend on the wavelength; add --wavelength L");
   if (options.choices.model == MagneticModel::dipole && !options.run)
     fail_conversion(std::string(kMagneticModelOption) +
                     " dipole needs --run: velmora itself computes its <j0> table's form factors only");

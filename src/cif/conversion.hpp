@@ -13,6 +13,7 @@
 #include "cif/conversion_error.hpp"
 #include "cif/reflection_list.hpp"
 #include "cif/table_labels.hpp"
+#include "dispersion/dispersion_model.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "model/crystal.hpp"
 #include "tables/table_folder.hpp"
@@ -41,6 +42,9 @@ struct Options {
   bool run = false;     // run velmora on the answers instead of printing them
   std::string format;   // with run: "csv" or "json", a table of the values instead of the report
   bool unique = false;  // with format: one row per set of equivalent reflections
+  // with run: the X-ray wavelength (angstroms) of the dispersion; none: the free atoms' f0
+  std::optional<double> wavelength;
+  DispersionModel dispersion = DispersionModel::none;
 };
 
 // The crystal of a CIF with what it was made from.

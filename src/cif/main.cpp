@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
         velmora::write_standard_output(table_report(options, cif, reflections), "the table");
       return 0;
     }
-    if (options.run) return run_velmora_on(cif, reflections);
+    if (options.run) return run_velmora_on(options, cif, reflections);
     if (options.output.empty())
       velmora::write_standard_output(answer_text(cif.crystal, reflections), "the answers");
     return 0;

@@ -4,6 +4,7 @@
 #include "cif/table_report.hpp"
 
 #include "cif/reflection_table.hpp"
+#include "cif/scattering_corrections.hpp"
 #include "cif/velmora_run.hpp"
 #include "magnetic/tabulated_forms.hpp"
 #include "numbers/shortest_text.hpp"
@@ -41,6 +42,7 @@ std::string table_report(const Options& options, const CifCrystal& cif, const st
   std::vector<ReflectionValues> values;
   try {
     state = prepare_run(cif.scattering, crystal, run_reflections(reflections));
+    state->corrections = scattering_corrections(options, state->structure);
     values = crystal.magnetism.own_forms()
                  ? compute_reflections(*state, reflection_threads())
                  : compute_reflections_with_forms(*state, crystal.magnetism.forms, reflection_threads());
@@ -60,6 +62,8 @@ std::string table_report(const Options& options, const CifCrystal& cif, const st
       {"labels", site_labels(crystal)},
       {"magnetic_model", std::string(magnetic_model_name(options.choices.model))},
       {"magnetic_form_factor", magnetic_form_text(crystal.magnetism.model_line)},
+      {"dispersion", std::string(dispersion_model_name(options.dispersion))},
+      {"xray_form_factor", xray_form_text(options, state->structure)},
       {"symmetry_operations", std::to_string(crystal.operations.size()), false},
       {"reflections", std::to_string(values.size()), false},
   };
@@ -67,9 +71,12 @@ std::string table_report(const Options& options, const CifCrystal& cif, const st
   if (options.unique) {
     std::vector<SpaceOperation> ops;
     for (const SymmetryOperation& op : crystal.operations) ops.push_back(space_operation(op));
-    const std::vector<Rotation> laue = laue_group(s, state->cell, state->umom, ops);
-    sets = unique_reflections(s.hkl, laue);
-    entries.push_back({"laue_group_order", std::to_string(laue.size()), false});
+    const MergingGroup group = merging_group(s, state->cell, state->umom, ops, state->corrections_given());
+    sets = unique_reflections(s.hkl, group.rotations);
+    entries.push_back({"anomalous", group.anomalous ? "true" : "false", false});
+    entries.push_back({"merged_by", group.anomalous ? "point group" : "Laue group"});
+    entries.push_back({group.anomalous ? "point_group_order" : "laue_group_order",
+                       std::to_string(group.rotations.size()), false});
     entries.push_back({"unique_reflections", std::to_string(sets.size()), false});
   }
   return reflection_table(options.format == "csv" ? TableFormat::csv : TableFormat::json, values,

@@ -5,8 +5,11 @@
 
 #include <cstdio>
 
+#include "cif/scattering_corrections.hpp"
 #include "magnetic/tabulated_forms.hpp"
 #include "report/velmora_run.hpp"
+#include "run/run_state.hpp"
+#include "run/run_structure.hpp"
 
 namespace velmora::cif {
 
@@ -19,16 +22,27 @@ std::vector<Reflection> run_reflections(const std::vector<Hkl>& reflections) {
   return out;
 }
 
-int run_velmora_on(const CifCrystal& cif, const std::vector<Hkl>& reflections) {
+int run_velmora_on(const Options& options, const CifCrystal& cif, const std::vector<Hkl>& reflections) {
   const CrystalMagnetism& magnetism = cif.crystal.magnetism;
+  CorrectionsOf corrections;
+  if (options.dispersion != DispersionModel::none) {
+    corrections = [&options](const Structure& structure) {
+      return scattering_corrections(options, structure);
+    };
+    std::fflush(stderr);
+    const Structure structure = run_structure(cif.crystal, {}, kPi);
+    std::printf("|FX|^2 with %s\n", xray_form_text(options, structure).c_str());
+  }
   if (magnetism.own_forms())
-    return run_velmora_on_crystal(cif.crystal, run_reflections(reflections), cif.tables);
+    return run_velmora_on_crystal(cif.crystal, run_reflections(reflections), cif.tables, {}, corrections);
   std::fflush(stderr);
   std::printf("%s\n", magnetism.model_line.c_str());
-  return run_velmora_on_crystal(cif.crystal, run_reflections(reflections), cif.tables,
-                                [&magnetism](const Structure& structure, const CellGeometry& cell, float pi) {
-                                  return tabulate_magnetic_forms(magnetism.forms, structure, cell, pi);
-                                });
+  return run_velmora_on_crystal(
+      cif.crystal, run_reflections(reflections), cif.tables,
+      [&magnetism](const Structure& structure, const CellGeometry& cell, float pi) {
+        return tabulate_magnetic_forms(magnetism.forms, structure, cell, pi);
+      },
+      corrections);
 }
 
 }  // namespace velmora::cif

@@ -15,9 +15,10 @@ namespace velmora::cif {
 // an answer file writes it.
 std::vector<Reflection> run_reflections(const std::vector<Hkl>& reflections);
 
-// Runs velmora, with the magnetic form factors of the crystal; returns its
-// exit status. When a form factor is not velmora's own, the report's first
-// line says which model gave |Fm|^2.
-int run_velmora_on(const CifCrystal& cif, const std::vector<Hkl>& reflections);
+// Runs velmora, with the magnetic form factors of the crystal and the
+// options' dispersion; returns its exit status. When a form factor is not
+// velmora's own, or |FX|^2 carries f' and f'', the report's first lines say
+// which model gave them.
+int run_velmora_on(const Options& options, const CifCrystal& cif, const std::vector<Hkl>& reflections);
 
 }  // namespace velmora::cif

@@ -52,11 +52,25 @@ MagneticModel model_of(const CommandLine& line) {
   return *model;
 }
 
+std::optional<DispersionModel> dispersion_of(const CommandLine& line) {
+  const std::string option(kDispersionOption);
+  if (!line.has(option)) return std::nullopt;
+  const std::string name = line.value(option);
+  const auto model = dispersion_model_named(name);
+  if (!model) fail_option(option, name, "give cromer-liberman or none");
+  return model;
+}
+
 }  // namespace
 
 std::vector<OptionSpec> shared_option_specs() {
-  return {{"--tables"},          {"--block"},         {"--dmin"},
-          {"--ion", true, true}, {"--g", true, true}, {std::string(kMagneticModelOption)}};
+  return {{"--tables"},
+          {"--block"},
+          {"--dmin"},
+          {"--ion", true, true},
+          {"--g", true, true},
+          {std::string(kMagneticModelOption)},
+          {std::string(kDispersionOption)}};
 }
 
 SharedOptions shared_options_of(const CommandLine& line) {
@@ -73,6 +87,7 @@ SharedOptions shared_options_of(const CommandLine& line) {
     options.g[name] = *g;
   }
   options.model = model_of(line);
+  options.dispersion = dispersion_of(line);
   if (const auto fault = g_model_fault(!options.g.empty(), options.model))
     fail("--g needs " + std::string(kMagneticModelOption) + " dipole: " + *fault);
   return options;

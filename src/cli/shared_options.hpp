@@ -1,5 +1,5 @@
 // The options that more than one program takes (--tables, --block, --dmin,
-// --ion, --g, --magnetic-model), each read and checked here once, so that a
+// --ion, --g, --magnetic-model, --dispersion), each read and checked here once, so that a
 // value means the same and is refused in the same words by every program.
 // The checks of single values (magnetic/magnetic_form_model.hpp) serve the
 // Python module as well.
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/command_line.hpp"
+#include "dispersion/dispersion_model.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 
 namespace velmora::frontend {
@@ -25,6 +26,7 @@ struct SharedOptions {
   std::map<std::string, std::string> ions;  // --ion NAME=ION, each name once
   std::map<std::string, double> g;          // --g NAME=G, each name once
   MagneticModel model = MagneticModel::j0;  // --magnetic-model
+  std::optional<DispersionModel> dispersion;  // --dispersion; empty: the program's own default
 };
 
 // The shared options of a command line; a wrong value ends the run naming it.

@@ -45,7 +45,8 @@ ScatteringInputs inputs_of(const RunState& state, const GivenMagneticForms& give
           state.umom,
           state.pi,
           state.eg2mc,
-          given.values.empty() ? nullptr : &given};
+          given.values.empty() ? nullptr : &given,
+          state.corrections_given()};
 }
 
 }  // namespace

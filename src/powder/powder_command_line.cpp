@@ -19,6 +19,7 @@
 #include "powder/pattern_checks.hpp"
 #include "powder/pattern_fit.hpp"
 #include "powder/powder_error.hpp"
+#include "powder/velmora_reflections.hpp"
 
 namespace velmora::powder {
 namespace {
@@ -158,6 +159,7 @@ std::string powder_usage_text() {
          "         [--fwhm W | --caglioti U,V,W | --tch U,V,W,X,Y] [--radiation neutron|xray|both]\n"
          "         [--polarisation P] [--answer-hkl] [--dmin D] [--block NAME]\n"
          "         [--ion NAME=ION ...] [--magnetic-model j0|dipole] [--g NAME=G ...]\n"
+         "         [--dispersion cromer-liberman|none]\n"
          "         [--observed FILE [--background-terms N] [--zero-range Z] [--refine LIST]\n"
          "         [--le-bail] [--fix NAME ...] [--phase FILE ...] [--exclude FROM:TO ...]\n"
          "         [--fit-report OUT.json] [--refined-cif OUT.cif]]\n"
@@ -199,6 +201,9 @@ std::string powder_usage_text() {
          "                        has the atom's label, else <j0> of magnetic_form_factors.csv; dipole,\n"
          "                        <j0> + (2/g - 1) <j2> with g from the ion's term\n"
          "  --g NAME=G            the Lande factor of the atoms of a label or element (dipole; --g Fe3=2)\n"
+         "  --dispersion D        f' and f'' in |FX|^2 at each line's wavelength: cromer-liberman (default\n"
+         "                        when the radiation shows X-rays, but not with --observed, whose fit\n"
+         "                        computes f0 alone) or none (the free atoms' f0 alone)\n"
          "  --observed FILE       a measured pattern: columns (2theta, intensity[, sigma]), a GSAS raw file\n"
          "                        (STD, ESD or FXYE), Bruker RAW1.01 or RAW4.00, PANalytical .xrdml or a\n"
          "                        FullProf .dat, told apart by content; points of sigma 0 are left out.\n"
@@ -375,6 +380,16 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
                   " diffractometer (HTYPE " + instrument->htype + "); give one of them");
     options.radiation = kind->second;
   }
+  // The fit's refinement recomputes the structure factors without f' and f'' so far: a fit keeps f0 alone.
+  const bool fitted = given.count("--observed") > 0;
+  if (fitted && shared.dispersion == DispersionModel::cromer_liberman)
+    fail_powder(std::string(kDispersionOption) +
+                " cromer-liberman and --observed: the fit and its refinement compute |FX|^2 with the free"
+                " atoms' f0 alone; leave out --dispersion");
+  options.dispersion =
+      shared.dispersion.value_or(options.radiation == Radiation::neutron || fitted || !dispersion_supported()
+                                     ? DispersionModel::none
+                                     : DispersionModel::cromer_liberman);
   if (given.count("--observed") == 0)
     for (const char* fit_option : {"--fit-report", "--background-terms", "--zero-range", "--refine"})
       if (given.count(fit_option)) fail_powder(std::string(fit_option) + " needs --observed FILE to fit");

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dispersion/dispersion_model.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "powder/beam_polarisation.hpp"
 #include "powder/excluded_ranges.hpp"
@@ -58,6 +59,8 @@ struct PowderOptions {
   // --ion NAME=ION: for a CIF, velmora-cif's --ion; for an answer file, the
   // ion-table ion of an answer label's magnetic atoms, named by label or element
   std::map<std::string, std::string> ions;
+  // f' and f'' in the X-ray sums (--dispersion), at each source line's wavelength
+  DispersionModel dispersion = DispersionModel::none;
 };
 
 }  // namespace velmora::powder

@@ -95,28 +95,30 @@ PeakCollector::PeakCollector(const std::vector<SourceLine>& lines,
 void PeakCollector::reserve(std::size_t reflections) { peaks_.front().reserve(reflections); }
 
 void PeakCollector::add(const ReflectionValues& v) {
-  ++values_;
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    PowderPeak peak;
-    const Reach reach = peak_of(v, lines_[i].wavelength, polarisation_, peak);
-    if (reach == Reach::peak) {
-      if (const double ratio = lines_[i].ratio; ratio != 1.0) {
-        peak.nuclear = static_cast<float>(peak.nuclear * ratio);
-        peak.magnetic = static_cast<float>(peak.magnetic * ratio);
-        peak.xray = static_cast<float>(peak.xray * ratio);
-      }
-      if (on_peak_) {
-        on_peak_(peak);
-        any_peak_ = true;
-      } else {
-        peaks_[i].push_back(peak);
-      }
-    } else if (i == 0 && reach == Reach::direct) {
-      ++direct_;
-    } else if (i == 0) {
-      ++beyond_;
-      if (v.geometry.d > largest_d_) largest_d_ = v.geometry.d;
+  for (std::size_t i = 0; i < lines_.size(); ++i) add(v, i);
+}
+
+void PeakCollector::add(const ReflectionValues& v, std::size_t i) {
+  if (i == 0) ++values_;
+  PowderPeak peak;
+  const Reach reach = peak_of(v, lines_[i].wavelength, polarisation_, peak);
+  if (reach == Reach::peak) {
+    if (const double ratio = lines_[i].ratio; ratio != 1.0) {
+      peak.nuclear = static_cast<float>(peak.nuclear * ratio);
+      peak.magnetic = static_cast<float>(peak.magnetic * ratio);
+      peak.xray = static_cast<float>(peak.xray * ratio);
     }
+    if (on_peak_) {
+      on_peak_(peak);
+      any_peak_ = true;
+    } else {
+      peaks_[i].push_back(peak);
+    }
+  } else if (i == 0 && reach == Reach::direct) {
+    ++direct_;
+  } else if (i == 0) {
+    ++beyond_;
+    if (v.geometry.d > largest_d_) largest_d_ = v.geometry.d;
   }
 }
 

@@ -55,6 +55,9 @@ class PeakCollector {
                          Polarisation polarisation = {});
   void reserve(std::size_t reflections);  // room for the first line's peaks
   void add(const ReflectionValues& v);
+  // The values for one line alone, computed at its wavelength (X-ray
+  // dispersion); line 0's values count for the notes.
+  void add(const ReflectionValues& v, std::size_t line);
   // Every line's peaks, in line order; the notes about the list (0 0 0 left
   // out, beyond reach, none in reach) as the first line finds them.
   std::vector<PowderPeak> finish(Remarks& remarks);

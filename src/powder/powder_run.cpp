@@ -120,11 +120,34 @@ CrystalReflections crystal_reflections_of(const PowderOptions& options, const Ra
   return {std::move(crystal), std::move(own)};
 }
 
+// What |FX|^2 is computed with, for the model lines: nothing for neutrons
+// without dispersion, else the free atoms' f0 or the f' and f'' of each line.
+std::string xray_line_of(VelmoraCrystal& crystal, const PowderOptions& options) {
+  if (options.dispersion == DispersionModel::none)
+    return options.radiation == Radiation::neutron ? std::string()
+                                                   : "|FX|^2 with the free atoms' f0 (--dispersion none)";
+  std::string words = "|FX|^2 with f0 + ";
+  for (std::size_t i = 0; i < options.lines.size(); ++i)
+    words +=
+        (i == 0 ? "" : "; ") + set_xray_dispersion(crystal, options.dispersion, options.lines[i].wavelength);
+  return words;
+}
+
 // Every reflection's values go to the peaks as the loop hands them over, so
-// that millions of them need no room.
-void collect_peaks(CrystalReflections& reflections, PeakCollector& peaks) {
-  for_each_crystal_reflection(reflections.crystal, std::move(reflections.hkl),
-                              [&peaks](const ReflectionValues& v) { peaks.add(v); });
+// that millions of them need no room. With X-ray dispersion the loop runs once
+// for each source line, with f' and f'' at its wavelength.
+void collect_peaks(CrystalReflections& reflections, PeakCollector& peaks, const PowderOptions& options) {
+  if (options.dispersion == DispersionModel::none) {
+    for_each_crystal_reflection(reflections.crystal, std::move(reflections.hkl),
+                                [&peaks](const ReflectionValues& v) { peaks.add(v); });
+    return;
+  }
+  for (std::size_t i = 0; i < options.lines.size(); ++i) {
+    set_xray_dispersion(reflections.crystal, options.dispersion, options.lines[i].wavelength);
+    const bool last = i + 1 == options.lines.size();
+    for_each_crystal_reflection(reflections.crystal, last ? std::move(reflections.hkl) : reflections.hkl,
+                                [&peaks, i](const ReflectionValues& v) { peaks.add(v, i); });
+  }
 }
 
 // A further phase of a mixture: its crystal and its peaks at every line.
@@ -147,7 +170,9 @@ std::vector<FurtherPhase> further_phases_of(const PowderOptions& options, const 
     CrystalReflections reflections = crystal_reflections_of(phase_options, range, remarks, model_line);
     if (!model_line.empty()) remarks.note(reflections.crystal.source() + ": " + model_line);
     PeakCollector collector(options.lines, nullptr, options.polarisation);
-    collect_peaks(reflections, collector);
+    if (options.dispersion != DispersionModel::none)
+      remarks.note(reflections.crystal.source() + ": " + xray_line_of(reflections.crystal, options));
+    collect_peaks(reflections, collector, options);
     phases.push_back({std::move(reflections.crystal.model), collector.finish(remarks)});
   }
   return phases;
@@ -162,26 +187,33 @@ std::string radiation_text(const PowderOptions& options) {
   return text + " Å";
 }
 
-// A CSV file's text, after a comment line naming the magnetic model when it
-// is not velmora's own table.
-TextFill with_model(TextFill fill, const std::string& model_line) {
+// The model lines: the magnetic model when it is not velmora's own table,
+// and what |FX|^2 is computed with (empty: neither said).
+struct ModelLines {
+  std::string magnetic, xray;
+};
+
+// A CSV file's text, after a comment line for each model line.
+TextFill with_model(TextFill fill, const ModelLines& model_line) {
   return [fill = std::move(fill), &model_line](TextSink& out) {
-    if (!model_line.empty()) out.add("# " + model_line + "\n");
+    if (!model_line.magnetic.empty()) out.add("# " + model_line.magnetic + "\n");
+    if (!model_line.xray.empty()) out.add("# " + model_line.xray + "\n");
     fill(out);
   };
 }
 
 // The model in words, as the plot's title and the HTML report's table give it.
 struct ModelWords {
-  std::string file, radiation, peak_shape, magnetic;
+  std::string file, radiation, peak_shape, magnetic, xray;
 };
 
-ModelWords model_words(const PowderOptions& options, const std::string& model_line) {
+ModelWords model_words(const PowderOptions& options, const ModelLines& model_line) {
   ModelWords words{
       frontend::valid_utf8(std::filesystem::path(frontend::input_name(options.answers)).filename().string()),
       radiation_text(options),
       {},
-      {}};
+      {},
+      model_line.xray};
   const auto f = [](double v) { return shortest_text(static_cast<float>(v)); };
   if (options.width.tch) {
     const TchParameters& t = *options.width.tch;
@@ -195,7 +227,7 @@ ModelWords model_words(const PowderOptions& options, const std::string& model_li
   } else {
     words.peak_shape = "FWHM " + f(options.width.fwhm) + "°";
   }
-  if (!model_line.empty())
+  if (!model_line.magnetic.empty())
     words.magnetic = options.model == MagneticModel::dipole ? "dipole <j0> + (2/g − 1) <j2>"
                                                             : "<j0>, ions velmora lacks from the ion table";
   return words;
@@ -203,10 +235,12 @@ ModelWords model_words(const PowderOptions& options, const std::string& model_li
 
 // The plot's title: file, radiation, peak shape and the magnetic model when
 // not velmora's own, '#' doubled (PLplot's escape).
-std::string plot_title(const PowderOptions& options, const std::string& model_line) {
+std::string plot_title(const PowderOptions& options, const ModelLines& model_line) {
   const ModelWords words = model_words(options, model_line);
   std::string title = words.file + "   " + words.radiation + "   " + words.peak_shape;
   if (!words.magnetic.empty()) title += "   |Fm|²: " + words.magnetic;
+  if (!words.xray.empty())
+    title += options.dispersion == DispersionModel::none ? "   |FX|²: f0 alone" : "   |FX|²: f0 + f′ + if″";
   std::string escaped;
   for (char c : title) escaped += c == '#' ? std::string("##") : std::string(1, c);
   return escaped;
@@ -214,7 +248,7 @@ std::string plot_title(const PowderOptions& options, const std::string& model_li
 
 // The HTML report's tables of the model (the magnetic form factor when a peak
 // is magnetic) and the remarks so far; the caller adds a fit's.
-ReportTables report_tables(const PowderOptions& options, const std::string& model_line,
+ReportTables report_tables(const PowderOptions& options, const ModelLines& model_line,
                            const std::vector<PowderPeak>& peaks, const Remarks& remarks) {
   const ModelWords words = model_words(options, model_line);
   ReportTables t;
@@ -226,10 +260,14 @@ ReportTables report_tables(const PowderOptions& options, const std::string& mode
   static const char* const kinds[] = {"neutrons", "X-rays", "neutrons and X-rays"};
   t.model.push_back({"radiation", kinds[static_cast<int>(options.radiation)], words.radiation});
   t.model.push_back({"peak shape", words.peak_shape, ""});
-  if (!model_line.empty() ||
+  if (!model_line.magnetic.empty() ||
       std::any_of(peaks.begin(), peaks.end(), [](const PowderPeak& p) { return p.magnetic > 0; }))
+    t.model.push_back({"magnetic form factor",
+                       model_line.magnetic.empty() ? "velmora's <j0> table" : model_line.magnetic,
+                       words.magnetic});
+  if (!model_line.xray.empty())
     t.model.push_back(
-        {"magnetic form factor", model_line.empty() ? "velmora's <j0> table" : model_line, words.magnetic});
+        {"X-ray dispersion", std::string(dispersion_model_name(options.dispersion)), model_line.xray});
   for (const ExcludedRange& range : options.excluded)
     t.model.push_back({"left out of the fit", range_text(range), "degrees of 2θ"});
   t.remarks = remarks.items;
@@ -287,7 +325,7 @@ std::string left_out_text(const std::vector<ExcludedRange>& ranges, const std::v
 // values for standard output (empty: nothing refined, or it carries an output).
 std::string fit_and_write(const PowderOptions& options, ObservedPattern& observed,
                           const std::vector<PowderPeak>& peaks, const Crystal& crystal,
-                          const std::vector<FurtherPhase>& further, const std::string& model_line,
+                          const std::vector<FurtherPhase>& further, const ModelLines& model_line,
                           PendingOutputs& outputs, Remarks& remarks) {
   std::vector<FitPhase> phases{{crystal, peaks}};
   for (const FurtherPhase& phase : further) phases.push_back({phase.crystal, phase.peaks});
@@ -345,7 +383,7 @@ std::string fit_and_write(const PowderOptions& options, ObservedPattern& observe
 }
 
 void pattern_and_write(const PowderOptions& options, const std::vector<PowderPeak>& peaks,
-                       const std::string& model_line, PendingOutputs& outputs, Remarks& remarks) {
+                       const ModelLines& model_line, PendingOutputs& outputs, Remarks& remarks) {
   const TwoThetaGrid grid = options.grid ? *options.grid : default_grid(peaks, options.width);
   const PowderPattern pattern = powder_pattern(peaks, grid, options.width, remarks);
   if (!options.csv.empty()) outputs.write(options.csv, with_model(pattern_csv(pattern), model_line));
@@ -377,8 +415,9 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   std::optional<ObservedPattern> observed;
   if (!options.observed.empty()) observed = read_observed_pattern(options.observed, remarks);
   const Range range = range_of(options, observed ? &*observed : nullptr);
-  std::string model_line;
-  CrystalReflections reflections = crystal_reflections_of(options, range, remarks, model_line);
+  ModelLines model_line;
+  CrystalReflections reflections = crystal_reflections_of(options, range, remarks, model_line.magnetic);
+  model_line.xray = xray_line_of(reflections.crystal, options);
   const std::vector<FurtherPhase> further = further_phases_of(options, range, remarks);
   std::vector<const Crystal*> crystals{&reflections.crystal.model};
   for (const FurtherPhase& phase : further) crystals.push_back(&phase.crystal);
@@ -402,7 +441,7 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
           ReflectionRows table(out);
           PeakCollector peaks(
               options.lines, [&table](const PowderPeak& peak) { table.add(peak); }, options.polarisation);
-          collect_peaks(reflections, peaks);
+          collect_peaks(reflections, peaks, options);
           peaks.finish(remarks);
         },
         model_line);
@@ -415,7 +454,7 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
     return;
   }
   PeakCollector collector(options.lines, nullptr, options.polarisation);
-  collect_peaks(reflections, collector);
+  collect_peaks(reflections, collector, options);
   const std::vector<PowderPeak> peaks = collector.finish(remarks);
   if (!options.reflections.empty())
     outputs.write(options.reflections, with_model(reflections_csv(peaks), model_line));

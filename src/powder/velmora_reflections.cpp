@@ -10,6 +10,9 @@
 #include <set>
 
 #include "console/console.hpp"
+#ifdef VELMORA_POWDER_DISPERSION
+#include "dispersion/xray_dispersion.hpp"
+#endif
 #include "console/run_end.hpp"
 #include "errors/velmora_failure.hpp"
 #include "files/input_file.hpp"
@@ -216,6 +219,29 @@ void set_crystal(VelmoraCrystal& v, Crystal crystal, std::vector<Reflection> hkl
   state.umom = compute_moment_directions(state.structure.moments);
 }
 
+bool dispersion_supported() {
+#ifdef VELMORA_POWDER_DISPERSION
+  return true;
+#else
+  return false;
+#endif
+}
+
+std::string set_xray_dispersion(VelmoraCrystal& crystal, DispersionModel model, double wavelength) {
+  crystal.state->corrections.xray.clear();
+  if (model == DispersionModel::none) return {};
+#ifdef VELMORA_POWDER_DISPERSION
+  XrayDispersion dispersion = xray_dispersion(crystal.structure(), wavelength);
+  crystal.state->corrections.xray = std::move(dispersion.corrections.xray);
+  return dispersion_text(dispersion, wavelength);
+#else
+  (void)wavelength;
+  fail_powder(std::string(kDispersionOption) +
+              " cromer-liberman: this velmora-powder was built without gemmi (Debian: gemmi-dev), whose"
+              " Cromer-Liberman calculation gives f' and f''");
+#endif
+}
+
 std::string answer_file_text(const std::string& path) {
   std::string text = frontend::read_input_file(path, "the answers", frontend::kMostInputBytes);
   check_line_form(path, text);
@@ -232,7 +258,7 @@ void for_each_crystal_reflection(VelmoraCrystal& crystal, std::vector<Reflection
       own_forms ? GivenMagneticForms{}
                 : tabulate_magnetic_forms(magnetism.forms, state.structure, state.cell, state.pi);
   const ReflectionLoop loop({state.tables, state.structure, state.cell, state.umom, state.pi, state.eg2mc,
-                             own_forms ? nullptr : &given});
+                             own_forms ? nullptr : &given, state.corrections_given()});
   if (loop.missing_symbol())
     fail_missing_symbol(crystal.source(), state.tables, crystal.tables_folder, *loop.missing_symbol());
   for_each_reflection(loop, reflection_threads(), take);

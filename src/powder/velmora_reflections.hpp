@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dispersion/dispersion_model.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "model/crystal.hpp"
 #include "powder/powder_error.hpp"
@@ -59,6 +60,14 @@ void note_rows_beyond_velmora(const VelmoraCrystal& crystal, Remarks& remarks);
 // The text of the answer file at path; an unreadable one, or one velmora would
 // misread (a byte-order mark, lines ended by CR alone), ends the run.
 std::string answer_file_text(const std::string& path);
+
+// Whether this program computes f' and f'' (built with gemmi's Cromer-Liberman).
+bool dispersion_supported();
+
+// The X-ray dispersion of the crystal's atoms at the wavelength (angstroms)
+// for the values computed next, and its words for the model line; none: the
+// free atoms' f0, velmora's own |FX|^2, and no words.
+std::string set_xray_dispersion(VelmoraCrystal& crystal, DispersionModel model, double wavelength);
 
 // The values of the reflections hkl, in their order; a symbol no table has
 // ends the run naming it.

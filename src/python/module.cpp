@@ -206,8 +206,37 @@ std::vector<Reflection> hkl_of(const py::object& hkl) {
   return out;
 }
 
-py::dict reflections(const StructureModel& m, const py::object& dmin, const py::object& hkl, bool unique) {
+// dispersion= as --dispersion names it; None: the given default.
+velmora::DispersionModel dispersion_of(const py::object& value, velmora::DispersionModel by_default) {
+  if (value.is_none()) return by_default;
+  if (!py::isinstance<py::str>(value))
+    throw py::type_error("dispersion: give \"cromer-liberman\" or \"none\", not " +
+                         std::string(py::str(value.get_type().attr("__name__"))));
+  const auto model = velmora::dispersion_model_named(value.cast<std::string>());
+  if (!model)
+    throw py::value_error("dispersion: \"" + value.cast<std::string>() +
+                          "\": give \"cromer-liberman\" or \"none\"");
+  return *model;
+}
+
+py::dict reflections(const StructureModel& m, const py::object& dmin, const py::object& hkl, bool unique,
+                     const py::object& wavelength, const py::object& dispersion) {
   if (!dmin.is_none() && !hkl.is_none()) throw py::value_error("reflections: give dmin or hkl, not both");
+  const velmora::DispersionModel model =
+      dispersion_of(dispersion, wavelength.is_none() ? velmora::DispersionModel::none
+                                                     : velmora::DispersionModel::cromer_liberman);
+  double lambda = 0;
+  if (!wavelength.is_none()) {
+    lambda = velmora::python::number_of(wavelength, "wavelength", "a wavelength in angstroms");
+    if (!(lambda > 0))
+      throw py::value_error("wavelength: " + velmora::shortest_text(static_cast<float>(lambda)) +
+                            ": a wavelength is above 0 (angstroms)");
+  } else if (model != velmora::DispersionModel::none) {
+    throw py::type_error(
+        "dispersion=\"cromer-liberman\": f' and f'' depend on the wavelength; give wavelength=");
+  }
+  const velmora::AtomCorrections corrections = velmora::python::xray_corrections(m, model, lambda);
+  bool anomalous = false;
   std::vector<Reflection> list;
   if (!dmin.is_none()) {
     const double d = velmora::python::dmin_of(dmin);
@@ -222,8 +251,8 @@ py::dict reflections(const StructureModel& m, const py::object& dmin, const py::
   std::vector<EquivalentSet> sets;
   {
     py::gil_scoped_release unlocked;
-    values = velmora::python::compute(m, list);
-    if (unique) sets = velmora::python::equivalent_sets(m, list);
+    values = velmora::python::compute(m, list, corrections);
+    if (unique) sets = velmora::python::equivalent_sets(m, list, nullptr, corrections, &anomalous);
   }
   // Indices or values beyond single precision would give inf or NaN rows.
   for (const ReflectionValues& v : values)
@@ -250,13 +279,20 @@ py::dict reflections(const StructureModel& m, const py::object& dmin, const py::
     for (std::size_t i = 0; i < sets.size(); ++i)
       view(static_cast<py::ssize_t>(i)) = static_cast<long>(sets[i].multiplicity);
     r["multiplicity"] = multiplicity;
+    r["anomalous"] = anomalous;
   }
   return r;
 }
 
-py::dict powder(const StructureModel& m, const velmora::python::PowderArguments& given) {
+py::dict powder(const StructureModel& m, const velmora::python::PowderArguments& given,
+                const py::object& dispersion) {
   velmora::powder::Remarks chosen;
-  const velmora::powder::PowderOptions options = velmora::python::powder_options_of(given, chosen);
+  velmora::powder::PowderOptions options = velmora::python::powder_options_of(given, chosen);
+  // On for X-rays, as velmora-powder: a tube's lines or an X-ray instrument.
+  options.dispersion = dispersion_of(
+      dispersion, !options.source.empty() || options.radiation == velmora::powder::Radiation::xray
+                      ? velmora::DispersionModel::cromer_liberman
+                      : velmora::DispersionModel::none);
   warn_all(chosen.items);
   velmora::python::PowderRun run;
   {
@@ -444,24 +480,32 @@ PYBIND11_MODULE(velmora, m) {
            py::arg("g") = std::map<std::string, double>(),
            py::arg("ions") = std::map<std::string, std::string>())
       .def("reflections", &reflections, py::arg("dmin") = py::none(), py::arg("hkl") = py::none(),
-           py::arg("unique") = false,
+           py::arg("unique") = false, py::kw_only(), py::arg("wavelength") = py::none(),
+           py::arg("dispersion") = py::none(),
            "velmora's values as numpy arrays h k l d qx qy qz q fn2 fm2 fx2 (float32: |q| = 2 pi / d in\n"
            "1/angstrom, |Fn|^2 and |Fm|^2 in barn, |FX|^2 in electrons squared), for every h k l with\n"
            "d >= dmin (both Friedel mates, by decreasing d), for the rows of hkl (an (n, 3) array), or\n"
            "for the structure's own list. unique=True: one row per set of equivalents (the greatest\n"
-           "h k l listed) and its multiplicity, by the Laue group of the nuclear and magnetic structure.\n"
+           "h k l listed) and its multiplicity, by the Laue group of the nuclear and magnetic structure\n"
+           "(by its point group when f'' makes F(h) and F(-h) differ: then 'anomalous' is True).\n"
+           "wavelength (angstroms): |FX|^2 with f' and f'' there, dispersion=\"cromer-liberman\" (the\n"
+           "default with wavelength) or \"none\" (the default: the free atoms' f0, velmora's own).\n"
            "hkl: h k l together as an (n, 3) array, int32 when every index is a whole number, else\n"
            "float32 (an answer file or hkl= may list fractional indices).")
       .def(
           "powder",
           [](const StructureModel& s, py::object wavelength, py::object two_theta, py::object fwhm,
-             py::object caglioti, py::object source, py::object tch, py::object dmin, py::object instrument) {
-            return powder(s, {std::move(wavelength), std::move(source), std::move(two_theta), std::move(fwhm),
-                              std::move(caglioti), std::move(tch), std::move(dmin), std::move(instrument)});
+             py::object caglioti, py::object source, py::object tch, py::object dmin, py::object instrument,
+             py::object dispersion) {
+            return powder(s,
+                          {std::move(wavelength), std::move(source), std::move(two_theta), std::move(fwhm),
+                           std::move(caglioti), std::move(tch), std::move(dmin), std::move(instrument)},
+                          dispersion);
           },
           py::arg("wavelength") = py::none(), py::arg("two_theta") = py::none(), py::arg("fwhm") = py::none(),
           py::arg("caglioti") = py::none(), py::kw_only(), py::arg("source") = py::none(),
           py::arg("tch") = py::none(), py::arg("dmin") = py::none(), py::arg("instrument") = py::none(),
+          py::arg("dispersion") = py::none(),
           "velmora-powder's pattern of every reflection within reach (down to dmin when given):\n"
           "two_theta (degrees) and neutron_nuclear, neutron_magnetic, neutron, xray per degree, and\n"
           "'peaks', each reflection's h k l, d, 2-theta, squared moduli, integrated intensities and\n"
@@ -472,7 +516,9 @@ PYBIND11_MODULE(velmora, m) {
           "0.3), or caglioti = (U, V, W), or pseudo-Voigt tch = (U, V, W, X, Y) as --tch, or\n"
           "tch = (X, Y) with caglioti for U V W. instrument: a GSAS instrument parameter file, as\n"
           "--instrument: its wavelengths, X-ray polarisation and profile where the other arguments\n"
-          "give none (a note says what it gave). A wrong value raises ValueError, a wrong kind or\n"
+          "give none (a note says what it gave). dispersion: \"cromer-liberman\" (the default with source\n"
+          "or an X-ray instrument) puts f' and f'' at each line's wavelength in |FX|^2, \"none\" (else\n"
+          "the default) keeps the free atoms' f0. A wrong value raises ValueError, a wrong kind or\n"
           "combination TypeError, each naming the argument.")
       .def(
           "refine",

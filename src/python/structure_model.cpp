@@ -13,6 +13,7 @@
 #include "cif/conversion.hpp"
 #include "cif/reflection_list.hpp"
 #include "cif/table_report.hpp"
+#include "dispersion/xray_dispersion.hpp"
 #include "magnetic/tabulated_forms.hpp"
 #include "model/atom_names.hpp"
 #include "numbers/shortest_text.hpp"
@@ -308,29 +309,48 @@ std::vector<Reflection> reflections_to(const StructureModel& m, double dmin) {
   return out;
 }
 
-std::vector<ReflectionValues> compute(const StructureModel& m, std::vector<Reflection> hkl) {
+std::vector<ReflectionValues> compute(const StructureModel& m, std::vector<Reflection> hkl,
+                                      const AtomCorrections& corrections) {
   RunState state = *m.state;
   state.structure.hkl = std::move(hkl);
+  state.corrections = corrections;
   if (m.crystal.magnetism.own_forms()) return compute_reflections(state, reflection_threads());
   return compute_reflections_with_forms(state, m.crystal.magnetism.forms, reflection_threads());
 }
 
 std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::vector<Reflection>& hkl,
-                                           std::size_t* laue_order) {
+                                           std::size_t* laue_order, const AtomCorrections& corrections,
+                                           bool* anomalous) {
   const RunState& s = *m.state;
   std::vector<SpaceOperation> operations;
   for (const SymmetryOperation& op : m.crystal.operations) operations.push_back(cif::space_operation(op));
-  const std::vector<Rotation> laue = laue_group(s.structure, s.cell, s.umom, operations);
-  if (laue_order != nullptr) *laue_order = laue.size();
-  return unique_reflections(hkl, laue);
+  const MergingGroup group = merging_group(s.structure, s.cell, s.umom, operations, &corrections);
+  if (laue_order != nullptr) *laue_order = group.rotations.size();
+  if (anomalous != nullptr) *anomalous = group.anomalous;
+  return unique_reflections(hkl, group.rotations);
+}
+
+AtomCorrections xray_corrections(const StructureModel& m, DispersionModel model, double wavelength) {
+  if (model == DispersionModel::none) return {};
+  return xray_dispersion(m.state->structure, wavelength).corrections;
 }
 
 PowderRun compute_powder(const StructureModel& m, const powder::PowderOptions& o) {
   PowderRun run;
   powder::Remarks remarks;
   const double dmin = o.dmin ? *o.dmin : powder::shortest_wavelength(o.lines) / 2;
-  const std::vector<ReflectionValues> values = compute(m, reflections_to(m, dmin));
-  run.peaks = powder::source_peaks(values, o.lines, remarks, o.polarisation);
+  const std::vector<Reflection> hkl = reflections_to(m, dmin);
+  if (o.dispersion == DispersionModel::none) {
+    run.peaks = powder::source_peaks(compute(m, hkl), o.lines, remarks, o.polarisation);
+  } else {
+    // Each line's peaks with f' and f'' at its own wavelength.
+    powder::PeakCollector collector(o.lines, nullptr, o.polarisation);
+    for (std::size_t i = 0; i < o.lines.size(); ++i)
+      for (const ReflectionValues& v :
+           compute(m, hkl, xray_corrections(m, o.dispersion, o.lines[i].wavelength)))
+        collector.add(v, i);
+    run.peaks = collector.finish(remarks);
+  }
   const powder::TwoThetaGrid grid = o.grid ? *o.grid : powder::default_grid(run.peaks, o.width);
   run.pattern = powder::powder_pattern(run.peaks, grid, o.width, remarks);
   run.remarks = std::move(remarks.items);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cif/reflection_table.hpp"
+#include "dispersion/dispersion_model.hpp"
 #include "errors/remarks.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "model/crystal.hpp"
@@ -23,6 +24,7 @@
 #include "powder/powder_peaks.hpp"
 #include "powder/powder_profile.hpp"
 #include "run/run_state.hpp"
+#include "scattering/atom_corrections.hpp"
 #include "scattering/structure_factors.hpp"
 #include "scattering/unique_reflections.hpp"
 
@@ -95,11 +97,20 @@ std::vector<Reflection> reflections_to(const StructureModel& m, double dmin);
 
 // velmora's values of the reflections, |Fm|^2 by the structure's magnetic form
 // factors, on VELMORA_THREADS threads.
-std::vector<ReflectionValues> compute(const StructureModel& m, std::vector<Reflection> hkl);
+// With corrections, these added to the free-atom sums (X-ray dispersion).
+std::vector<ReflectionValues> compute(const StructureModel& m, std::vector<Reflection> hkl,
+                                      const AtomCorrections& corrections = {});
 
-// One set of equivalents per row, the Laue group of the structure.
+// One set of equivalents per row: the Laue group of the structure, or its
+// point group when the corrections make F(h) and F(-h) differ (anomalous).
 std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::vector<Reflection>& hkl,
-                                           std::size_t* laue_order = nullptr);
+                                           std::size_t* laue_order = nullptr,
+                                           const AtomCorrections& corrections = {},
+                                           bool* anomalous = nullptr);
+
+// The X-ray dispersion of the structure's atoms at the wavelength (angstroms);
+// none: no corrections.
+AtomCorrections xray_corrections(const StructureModel& m, DispersionModel model, double wavelength);
 
 // velmora-powder's computation for every reflection within reach of the
 // shortest wavelength, or down to options.dmin: its peaks of every source line

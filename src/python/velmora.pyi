@@ -1,7 +1,7 @@
 # The types of the module velmora, for type checkers and editors. The module is
 # compiled; these declarations say what its functions take and give.
 import os
-from typing import Any, Mapping, NamedTuple, Sequence, TypedDict, Union
+from typing import Any, Literal, Mapping, NamedTuple, Sequence, TypedDict, Union
 
 import numpy
 import numpy.typing
@@ -64,6 +64,7 @@ class _Reflections(TypedDict, total=False):
     fx2: _Floats
     hkl: _Indices
     multiplicity: numpy.typing.NDArray[numpy.int64]  # with unique=True
+    anomalous: bool  # with unique=True: merged by the point group, F(h) and F(-h) differing
 
 class _Peaks(TypedDict):
     h: _Floats
@@ -151,6 +152,9 @@ class Structure:
         dmin: float | None = None,
         hkl: numpy.typing.ArrayLike | None = None,
         unique: bool = False,
+        *,
+        wavelength: float | None = None,
+        dispersion: Literal["cromer-liberman", "none"] | None = None,
     ) -> _Reflections: ...
     def powder(
         self,
@@ -163,6 +167,7 @@ class Structure:
         tch: tuple[float, float] | tuple[float, float, float, float, float] | None = None,
         dmin: float | None = None,
         instrument: str | os.PathLike[str] | None = None,  # a GSAS instrument parameter file
+        dispersion: Literal["cromer-liberman", "none"] | None = None,
     ) -> _Pattern: ...
     def refine(
         self,

@@ -43,7 +43,7 @@ std::unique_ptr<RunState> start_run(Console& console, bool rows_beyond) {
   if (given_forms) given = given_forms(state.structure, state.cell, state.pi);
   write_reflection_report(console,
                           {state.tables, state.structure, state.cell, state.umom, state.pi, state.eg2mc,
-                           given_forms ? &given : nullptr},
+                           given_forms ? &given : nullptr, state.corrections_given()},
                           reflection_threads());
   stop_run(console);
 }
@@ -64,7 +64,7 @@ int run_velmora(Console& console, const GivenFormsOf& given_forms, bool rows_bey
 }
 
 int run_velmora_on_crystal(const Crystal& crystal, std::vector<Reflection> hkl, TableFiles tables,
-                           const GivenFormsOf& given_forms) {
+                           const GivenFormsOf& given_forms, const CorrectionsOf& corrections) {
   std::fflush(stdout);
   std::fflush(stderr);
   const bool terminal = prepare_standard_streams();
@@ -74,6 +74,7 @@ int run_velmora_on_crystal(const Crystal& crystal, std::vector<Reflection> hkl, 
     const auto state = start_run(console, true);
     state->structure = run_structure(crystal, std::move(hkl), state->pi);
     write_structure_dialogue(console, state->structure);
+    if (corrections) state->corrections = corrections(state->structure);
     finish_run(console, *state, given_forms);
   } catch (const RunEnded& end) {
     return end.status;

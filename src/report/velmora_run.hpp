@@ -9,6 +9,7 @@
 
 #include "geometry/cell.hpp"
 #include "model/crystal.hpp"
+#include "scattering/atom_corrections.hpp"
 #include "scattering/given_magnetic_forms.hpp"
 #include "structure/structure.hpp"
 #include "tables/table_folder.hpp"
@@ -19,6 +20,9 @@ struct Console;
 
 // A companion's magnetic form factors for the structure the dialogue read.
 using GivenFormsOf = std::function<GivenMagneticForms(const Structure&, const CellGeometry&, float pi)>;
+
+// A companion's corrections to the free-atom scattering of the structure the run holds.
+using CorrectionsOf = std::function<AtomCorrections(const Structure&)>;
 
 // velmora's run; given_forms, when set (never by velmora itself), supplies
 // the form factors of magnetic atoms that velmora's <j0> table does not give,
@@ -39,9 +43,10 @@ int run_velmora_on_standard_streams(std::optional<std::string> answers = std::nu
 // another reader: the tables given (the working directory is never read),
 // the dialogue's prompts written as velmora writes them for answers that
 // hold this crystal and these reflections, then the cell, the moments and
-// the report. given_forms as for run_velmora; the tables' rows after
-// velmora's own are read. Returns velmora's exit status.
+// the report. given_forms as for run_velmora; corrections, when set, are
+// added to the sums of the report; the tables' rows after velmora's own are
+// read. Returns velmora's exit status.
 int run_velmora_on_crystal(const Crystal& crystal, std::vector<Reflection> hkl, TableFiles tables,
-                           const GivenFormsOf& given_forms = {});
+                           const GivenFormsOf& given_forms = {}, const CorrectionsOf& corrections = {});
 
 }  // namespace velmora

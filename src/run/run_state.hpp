@@ -7,6 +7,7 @@
 
 #include "geometry/cell.hpp"
 #include "geometry/vector3.hpp"
+#include "scattering/atom_corrections.hpp"
 #include "structure/structure.hpp"
 #include "tables/scattering_tables.hpp"
 
@@ -26,6 +27,9 @@ struct RunState {
   Structure structure;
   CellGeometry cell;
   std::vector<Vector3> umom;  // unit vector of each magnetic moment
+  // A companion's corrections to the free-atom scattering; velmora's run has none.
+  AtomCorrections corrections;
+  const AtomCorrections* corrections_given() const { return corrections.empty() ? nullptr : &corrections; }
 };
 
 }  // namespace velmora

@@ -27,9 +27,9 @@ std::optional<Symbol> missing_symbol(const RunState& state) {
 
 std::vector<ReflectionValues> compute_reflections(const RunState& state, int threads) {
   if (state.structure.hkl.empty()) return {};  // velmora looks up no atom then
-  return loop_values(
-      ReflectionLoop({state.tables, state.structure, state.cell, state.umom, state.pi, state.eg2mc}),
-      threads);
+  return loop_values(ReflectionLoop({state.tables, state.structure, state.cell, state.umom, state.pi,
+                                     state.eg2mc, nullptr, state.corrections_given()}),
+                     threads);
 }
 
 std::vector<ReflectionValues> loop_values(const ReflectionLoop& loop, int threads) {

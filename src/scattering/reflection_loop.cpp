@@ -281,6 +281,9 @@ struct ReflectionLoop::Lanes {
       v.geometry = b.g[r];
       set_squared_moduli({n.frn[l], n.fin[l], n.xrn[l], n.xin[l]},
                          {p.ax[l], p.ay[l], p.az[l], p.bx[l], p.by[l], p.bz[l]}, loop.in_.eg2mc, v);
+      if (loop.in_.corrections)
+        set_corrected_moduli(*loop.in_.corrections, loop.in_.structure,
+                             {n.frn[l], n.fin[l], n.xrn[l], n.xin[l]}, v);
     }
   }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geometry/cell.hpp"
+#include "scattering/atom_corrections.hpp"
 #include "scattering/given_magnetic_forms.hpp"
 #include "scattering/reflection_geometry.hpp"
 #include "scattering/structure_factors.hpp"
@@ -29,6 +30,9 @@ struct ScatteringInputs {
   // Form factors of some magnetic atoms given by a companion's model; velmora
   // itself gives none and every magnetic atom takes its table row.
   const GivenMagneticForms* given_forms = nullptr;
+  // A companion's corrections to the free-atom scattering (dispersion,
+  // neutron lengths of its own); velmora itself gives none.
+  const AtomCorrections* corrections = nullptr;
 };
 
 class ReflectionLoop {

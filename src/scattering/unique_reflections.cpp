@@ -174,10 +174,28 @@ Rotation product(const Rotation& a, const Rotation& b) {
   return out;
 }
 
+constexpr Rotation kInversion{{{-1, 0, 0}, {0, -1, 0}, {0, 0, -1}}};
+
+bool any_imaginary(const std::vector<std::complex<double>>& values) {
+  return std::any_of(values.begin(), values.end(),
+                     [](const std::complex<double>& v) { return v.imag() != 0; });
+}
+
 }  // namespace
 
+MergingGroup merging_group(const Structure& s, const CellGeometry& cell, const std::vector<Vector3>& umom,
+                           const std::vector<SpaceOperation>& ops, const AtomCorrections* corrections) {
+  const bool imaginary =
+      corrections && (any_imaginary(corrections->xray) || any_imaginary(corrections->neutron));
+  if (!imaginary) return {laue_group(s, cell, umom, ops), false};
+  std::vector<Rotation> point = laue_group(s, cell, umom, ops, false);
+  const bool centric = std::find(point.begin(), point.end(), kInversion) != point.end();
+  return {std::move(point), !centric};
+}
+
 std::vector<Rotation> laue_group(const Structure& s, const CellGeometry& cell,
-                                 const std::vector<Vector3>& umom, const std::vector<SpaceOperation>& ops) {
+                                 const std::vector<Vector3>& umom, const std::vector<SpaceOperation>& ops,
+                                 bool friedel) {
   std::vector<Vec> xyz;
   for (const AtomSite& atom : s.atoms) xyz.push_back({atom.xyz[0], atom.xyz[1], atom.xyz[2]});
   const std::vector<std::optional<Vec>> moments = atom_moments(s, umom);
@@ -191,7 +209,7 @@ std::vector<Rotation> laue_group(const Structure& s, const CellGeometry& cell,
     if (std::find(group.begin(), group.end(), op.rot) != group.end()) continue;  // its rotation is in already
     if (is_symmetry(op, s, xyz, moments, finder, cell)) add(op.rot);
   }
-  add({{{-1, 0, 0}, {0, -1, 0}, {0, 0, -1}}});
+  if (friedel) add(kInversion);
   // Products of symmetries are symmetries: the group is closed, also when the
   // operations given were only its generators.
   for (std::size_t i = 0; i < group.size(); ++i)

@@ -1,7 +1,9 @@
 // Reflections merged into sets of equivalents, as a powder sample sees them,
 // each with its multiplicity. Equivalents are related by the Laue group of the
 // nuclear and the magnetic structure together, so reflections whose |Fm|^2
-// differ because the moments lower the symmetry of the atoms are never merged.
+// differ because the moments lower the symmetry of the atoms are never merged;
+// when an imaginary part of the scattering (f'', b'') makes F(h) and F(-h)
+// differ in a structure without a centre of symmetry, by its point group.
 #pragma once
 
 #include <array>
@@ -10,6 +12,7 @@
 
 #include "geometry/cell.hpp"
 #include "geometry/vector3.hpp"
+#include "scattering/atom_corrections.hpp"
 #include "structure/structure.hpp"
 
 namespace velmora {
@@ -34,9 +37,21 @@ inline constexpr double kSameMoment = 1e-2;
 // atom onto an atom of the same type, occupancy and B and every moment onto the
 // moment there (or every moment onto its reverse: time reversal, which leaves
 // unpolarised intensities alone). -1 stands for Friedel's law (velmora has no
-// anomalous scattering). Without repeats, the identity first.
+// anomalous scattering); friedel false leaves it out, which gives the point
+// group of the structure. Without repeats, the identity first.
 std::vector<Rotation> laue_group(const Structure& s, const CellGeometry& cell,
-                                 const std::vector<Vector3>& umom, const std::vector<SpaceOperation>& ops);
+                                 const std::vector<Vector3>& umom, const std::vector<SpaceOperation>& ops,
+                                 bool friedel = true);
+
+// The group that merges reflections of equal intensity: the Laue group, or the
+// point group when the corrections give some atom an imaginary part and the
+// structure has no -1 (anomalous: F(h) and F(-h) differ).
+struct MergingGroup {
+  std::vector<Rotation> rotations;
+  bool anomalous = false;
+};
+MergingGroup merging_group(const Structure& s, const CellGeometry& cell, const std::vector<Vector3>& umom,
+                           const std::vector<SpaceOperation>& ops, const AtomCorrections* corrections);
 
 struct EquivalentSet {
   std::size_t representative = 0;  // index in the list: the greatest listed h k l of the set

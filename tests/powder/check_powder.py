@@ -19,7 +19,7 @@ def powder(*options, cwd=None):
 def reflections(answers, wavelength, *options):
     status, out, err = powder(answers, "--wavelength", wavelength, *options)
     assert status == 0, err
-    return list(csv.DictReader(io.StringIO(out)))
+    return list(csv.DictReader(line for line in io.StringIO(out) if not line.startswith("#")))
 
 
 def example(name):
@@ -107,7 +107,7 @@ def pattern(answers, *options, cwd):
     status, _, err = powder(answers, *width, "--csv", "pattern.csv", "--answer-hkl", *options, cwd=cwd)
     assert status == 0, err
     with open(os.path.join(cwd, "pattern.csv")) as f:
-        rows = list(csv.DictReader(f))
+        rows = list(csv.DictReader(line for line in f if not line.startswith("#")))
     return rows, err
 
 
@@ -219,7 +219,7 @@ def check_fit():
                     or abs(fit["Rwp"] / truth["model_Rwp"] - 1) > 0.02 or abs(fit["Rexp"] / truth["Rexp"] - 1) > 0.005:
                 problems.append(f"{name}: fitted {fit}, made {truth}")
             with open(os.path.join(scratch, "peaks.csv")) as f:
-                peaks = list(csv.DictReader(f))
+                peaks = list(csv.DictReader(line for line in f if not line.startswith("#")))
             for p in peaks if name == "silicon" else []:
                 wavelength = float(p["wavelength_angstrom"])
                 bragg = math.degrees(2 * math.asin(wavelength / (2 * float(p["d_angstrom"]))))
@@ -228,7 +228,7 @@ def check_fit():
                     problems.append(f"silicon {p['h']} {p['k']} {p['l']}: 2theta {p['two_theta_deg']} at "
                                     f"{wavelength} angstrom, Bragg's law gives {bragg}")
         with open(os.path.join(scratch, "fit.csv")) as f:
-            rows = list(csv.DictReader(f))
+            rows = list(csv.DictReader(line for line in f if not line.startswith("#")))
         fitted = sum(float(r["background"]) for r in rows) / len(rows)
         made_background = json.load(open(os.path.join(scratch, "silicon.json")))["background_mean"]
         if abs(fitted / made_background - 1) > 0.03:
@@ -248,7 +248,7 @@ def check_fit():
                                     os.path.join(scratch, "silicon.xy"), "--axis", "d", "--plot", "d.svg",
                                     "--reflections", "d.csv", "--label-peaks", 8, cwd=scratch)
             with open(os.path.join(scratch, "d.csv")) as f:
-                peaks = list(csv.DictReader(f))
+                peaks = list(csv.DictReader(line for line in f if not line.startswith("#")))
             problems += [f"silicon against d: {problem}" for problem in
                          ([f"status {status}, {err}"] if status != 0 else
                           svg_problems(os.path.join(scratch, "d.svg"), ["d (Å)"]) +
@@ -727,7 +727,7 @@ def check_exclude():
         if not said or (int(said[1]), int(said[2])) != (int(np.sum(~kept)), len(x)) or "left out" in fits["whole"]["note"]:
             problems.append(f"the note: {fit['note']!r}, {np.sum(~kept)} of {len(x)} points are in the ranges")
         with open(os.path.join(scratch, "fit.csv")) as f:
-            rows = list(csv.DictReader(f))
+            rows = list(csv.DictReader(line for line in f if not line.startswith("#")))
         if len(rows) != len(x) or not all(math.isfinite(float(v)) for r in rows for v in r.values()):
             problems.append(f"the CSV: {len(rows)} rows, not all finite, for {len(x)} points")
         if drawn:
@@ -756,9 +756,15 @@ def check_sources():
                 problems.append(f"{w} angstrom {p['h']} {p['k']} {p['l']}: 2theta {p['two_theta_deg']} (Bragg {bragg}),"
                                 f" I {p['I_nuclear_barn']}, alone {alone['I_nuclear_barn']} times {ratio}")
     status, out, _ = powder(iron, "--source", "Cu")
-    waves = sorted({float(p["wavelength_angstrom"]) for p in csv.DictReader(io.StringIO(out))})
+    rows = list(csv.DictReader(line for line in io.StringIO(out) if not line.startswith("#")))
+    waves = sorted({float(p["wavelength_angstrom"]) for p in rows})
     if status != 0 or len(waves) != 2 or not 1.5 < waves[0] < waves[1] < 1.55:
         problems.append(f"--source Cu: lines {waves}")
+    # f' and f'' are those of each line's own wavelength: K-alpha2's |FX|^2 as that wavelength alone gives it.
+    alone = {(p["h"], p["k"], p["l"]): p["FX2_electron2"] for p in reflections(iron, "1.544426", "--radiation", "xray")}
+    second = [p for p in rows if float(p["wavelength_angstrom"]) == waves[-1]]
+    if not second or any(alone[(p["h"], p["k"], p["l"])] != p["FX2_electron2"] for p in second):
+        problems.append("--source Cu: K-alpha2's |FX|^2 is not that of its wavelength alone")
     return problems
 
 
