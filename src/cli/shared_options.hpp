@@ -20,12 +20,12 @@ namespace velmora::frontend {
 std::vector<OptionSpec> shared_option_specs();
 
 struct SharedOptions {
-  std::string tables;                       // --tables DIR; empty: the companions' own choice
-  std::string block;                        // --block NAME
-  std::optional<double> dmin;               // --dmin D, above 0
-  std::map<std::string, std::string> ions;  // --ion NAME=ION, each name once
-  std::map<std::string, double> g;          // --g NAME=G, each name once
-  MagneticModel model = MagneticModel::j0;  // --magnetic-model
+  std::string tables;                         // --tables DIR; empty: the companions' own choice
+  std::string block;                          // --block NAME
+  std::optional<double> dmin;                 // --dmin D, above 0
+  std::map<std::string, std::string> ions;    // --ion NAME=ION, each name once
+  std::map<std::string, double> g;            // --g NAME=G, each name once
+  MagneticModel model = MagneticModel::j0;    // --magnetic-model
   std::optional<DispersionModel> dispersion;  // --dispersion; empty: the program's own default
 };
 
