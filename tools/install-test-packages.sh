@@ -12,10 +12,11 @@ packages="cmake g++ gemmi-dev tao-pegtl-dev libstb-dev libeigen3-dev libplplot-d
           python3 python3-dev pybind11-dev python3-pybind11"
 # Testing: GoogleTest, pytest and the type checker, the references' numpy, cctbx and
 # periodictable, pymatgen's oxidation states and gemmi's CIF reader for the charge checks,
+# xraylib's f' and f'' for the dispersion check,
 # matplotlib for the Python page's figure, strace for the read-only runs, rsvg-convert for
 # the plots, dpkg-dev for the .deb, chromium for the HTML report.
 packages="$packages libgtest-dev python3-pytest python3-mypy python3-numpy python3-cctbx
-          python3-periodictable python3-pymatgen python3-gemmi python3-matplotlib strace
+          python3-periodictable python3-pymatgen python3-gemmi python3-xraylib python3-matplotlib strace
           librsvg2-bin dpkg-dev chromium"
 if [ "${1:-}" = "--ci" ]; then
   packages="$packages clang-16 libclang-rt-16-dev g++-multilib g++-mingw-w64-x86-64 wine64 qemu-user
