@@ -418,6 +418,8 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   ModelLines model_line;
   CrystalReflections reflections = crystal_reflections_of(options, range, remarks, model_line.magnetic);
   model_line.xray = xray_line_of(reflections.crystal, options);
+  if (observed && options.radiation != Radiation::neutron)
+    remarks.note("the fit computes |FX|^2 with the free atoms' f0 alone: f' and f'' do not enter a fit yet");
   const std::vector<FurtherPhase> further = further_phases_of(options, range, remarks);
   std::vector<const Crystal*> crystals{&reflections.crystal.model};
   for (const FurtherPhase& phase : further) crystals.push_back(&phase.crystal);
