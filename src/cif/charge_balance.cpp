@@ -140,12 +140,17 @@ void choose_by_bond_valence(const std::vector<SiteContent>& content, std::vector
   std::vector<std::size_t> open;
   for (std::size_t i = 0; i < decided.size(); ++i) {
     if (decided[i].charge) continue;
+    const std::vector<int> states = common_oxidation_states(decided[i].element);
     if (!bond_valence_anion(decided[i].element)) {
-      open.push_back(i);
+      // A cation with one common charge and no bond-valence parameters (La3+ among the further
+      // states' La2+) takes that charge; the others are chosen by their sums.
+      if (states.size() == 1 && states[0] > 0 && !bond_sums(i, states[0]))
+        decided[i].charge = states[0];
+      else
+        open.push_back(i);
       continue;
     }
     // An anion the balance leaves open takes its usual charge (O2-, S2-, N3-).
-    const std::vector<int> states = common_oxidation_states(decided[i].element);
     if (states.empty() || states[0] >= 0) return;
     decided[i].charge = states[0];
   }

@@ -2,7 +2,7 @@
 """The bond-valence sums the cases' warnings give, evaluated apart from velmora-cif.
 
 Each row: a case, a cation site, its ion and its R0 to O (Brown and Altermatt 1985, Brese and
-O'Keeffe 1991, the IUCr table for Ir4+), b = 0.37. The structure is expanded by gemmi, the
+O'Keeffe 1991, the IUCr table for Ir4+ and Cu3+), b = 0.37. The structure is expanded by gemmi, the
 neighbours within 3.5 A found by pymatgen, and the sum must be the one the case's warning holds.
 Exits 77 (skipped) without python3-pymatgen or python3-gemmi.
 """
@@ -25,6 +25,8 @@ ROWS = [  # case, site, ion, R0 to O
     ("bond_valence_iridate.mcif", "Co1", "Co2+", 1.692),
     ("bond_valence_iridate.mcif", "Ir1", "Ir4+", 1.87),
     ("bond_valence_europium.mcif", "Eu1", "Eu2+", 2.147),
+    ("bond_valence_perovskite_a_site.mcif", "Cu1a", "Cu3+", 1.735),
+    ("bond_valence_perovskite_a_site.mcif", "Fe1", "Fe3+", 1.759),
 ]
 
 
