@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "cli/shared_options.hpp"
+#include "nuclear/neutron_corrections.hpp"
 
 namespace velmora::cif {
 
@@ -13,7 +14,7 @@ std::string usage_text() {
   return "usage: velmora-cif FILE [--dmin D | --hkl HKLFILE] [-o OUT] [--block NAME] [--tables DIR]\n"
          "                   [--ion NAME=LABEL ...] [--magnetic-model j0|dipole] [--g NAME=G ...]\n"
          "                   [--run [--format csv|json [--unique]] [--wavelength L]\n"
-         "                    [--dispersion cromer-liberman|none]]\n"
+         "                    [--dispersion cromer-liberman|none] [--isotope EL=ISOTOPE ...]]\n"
          "       velmora-cif --version\n"
          "Writes velmora's answers for the structure of a CIF or magnetic CIF: every atom of\n"
          "the cell, the moments of the magnetic atoms and the reflections.\n"
@@ -42,6 +43,9 @@ std::string usage_text() {
          "                  its point group when f'' makes F(h) and F(-h) differ)\n"
          "  --wavelength L  with --run: |FX|^2 with f' and f'' at L angstroms (Cromer-Liberman)\n"
          "  --dispersion D  with --run: cromer-liberman (default with --wavelength) or none\n"
+         "  --isotope NAME=ISO  with --run: |FN|^2 with the neutron length of an isotope for the\n"
+         "                  atoms of an element or site (--isotope Gd=160Gd; repeatable); with\n"
+         "                  --wavelength, absorbing elements' b'' at L (without, b'' of 1.798 A)\n"
          "                  (default: velmora's own |FX|^2 of the free atoms)\n"
          "Without --run, in the folder of the tables: velmora < OUT\n";
 }
@@ -110,6 +114,11 @@ Options options_of(const frontend::CommandLine& line) {
   if (options.dispersion == DispersionModel::cromer_liberman && !options.wavelength)
     fail_conversion(std::string(kDispersionOption) +
                     " cromer-liberman: f' and f'' depend on the wavelength; add --wavelength L");
+  options.isotopes = std::move(shared.isotopes);
+  if (!options.isotopes.empty() && !options.run)
+    fail_conversion(std::string(kIsotopeOption) + " " + options.isotopes.begin()->first + "=" +
+                    options.isotopes.begin()->second +
+                    ": velmora's answers hold no neutron lengths; add --run to compute with it");
   if (options.choices.model == MagneticModel::dipole && !options.run)
     fail_conversion(std::string(kMagneticModelOption) +
                     " dipole needs --run: velmora itself computes its <j0> table's form factors only");

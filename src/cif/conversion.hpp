@@ -45,6 +45,8 @@ struct Options {
   // with run: the X-ray wavelength (angstroms) of the dispersion; none: the free atoms' f0
   std::optional<double> wavelength;
   DispersionModel dispersion = DispersionModel::none;
+  // with run: --isotope NAME=ISOTOPE, the neutron length of an isotope for an element or site
+  std::map<std::string, std::string> isotopes;
 };
 
 // The crystal of a CIF with what it was made from.

@@ -6,6 +6,7 @@
 #include "cif/answer_file.hpp"
 #include "cif/cif_command_line.hpp"
 #include "cif/conversion.hpp"
+#include "cif/scattering_corrections.hpp"
 #include "cif/table_report.hpp"
 #include "cif/velmora_run.hpp"
 #include "cli/program.hpp"
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
                cif.crystal, "--ion", options.choices.ions, "--g", options.choices.g))
         warnings.add(warning);
       reflections = reflections_asked(options, cif.crystal.cell, warnings);
+      for (const std::string& warning : neutron_length_warnings(options, cif)) warnings.add(warning);
     } catch (...) {
       take_warnings();
       throw;

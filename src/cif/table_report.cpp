@@ -42,7 +42,7 @@ std::string table_report(const Options& options, const CifCrystal& cif, const st
   std::vector<ReflectionValues> values;
   try {
     state = prepare_run(cif.scattering, crystal, run_reflections(reflections));
-    state->corrections = scattering_corrections(options, state->structure);
+    state->corrections = scattering_corrections(options, cif, state->structure);
     values = crystal.magnetism.own_forms()
                  ? compute_reflections(*state, reflection_threads())
                  : compute_reflections_with_forms(*state, crystal.magnetism.forms, reflection_threads());
@@ -64,6 +64,8 @@ std::string table_report(const Options& options, const CifCrystal& cif, const st
       {"magnetic_form_factor", magnetic_form_text(crystal.magnetism.model_line)},
       {"dispersion", std::string(dispersion_model_name(options.dispersion))},
       {"xray_form_factor", xray_form_text(options, state->structure)},
+      {"neutron_lengths",
+       neutron_length_text(options, cif).empty() ? "velmora's table" : neutron_length_text(options, cif)},
       {"symmetry_operations", std::to_string(crystal.operations.size()), false},
       {"reflections", std::to_string(values.size()), false},
   };

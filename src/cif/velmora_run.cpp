@@ -25,13 +25,16 @@ std::vector<Reflection> run_reflections(const std::vector<Hkl>& reflections) {
 int run_velmora_on(const Options& options, const CifCrystal& cif, const std::vector<Hkl>& reflections) {
   const CrystalMagnetism& magnetism = cif.crystal.magnetism;
   CorrectionsOf corrections;
-  if (options.dispersion != DispersionModel::none) {
-    corrections = [&options](const Structure& structure) {
-      return scattering_corrections(options, structure);
+  const std::string neutron = neutron_length_text(options, cif);
+  if (options.dispersion != DispersionModel::none || !neutron.empty()) {
+    corrections = [&options, &cif](const Structure& structure) {
+      return scattering_corrections(options, cif, structure);
     };
     std::fflush(stderr);
     const Structure structure = run_structure(cif.crystal, {}, kPi);
-    std::printf("|FX|^2 with %s\n", xray_form_text(options, structure).c_str());
+    if (options.dispersion != DispersionModel::none)
+      std::printf("|FX|^2 with %s\n", xray_form_text(options, structure).c_str());
+    if (!neutron.empty()) std::printf("|FN|^2 with %s\n", neutron.c_str());
   }
   if (magnetism.own_forms())
     return run_velmora_on_crystal(cif.crystal, run_reflections(reflections), cif.tables, {}, corrections);

@@ -70,7 +70,8 @@ std::vector<OptionSpec> shared_option_specs() {
           {"--ion", true, true},
           {"--g", true, true},
           {std::string(kMagneticModelOption)},
-          {std::string(kDispersionOption)}};
+          {std::string(kDispersionOption)},
+          {"--isotope", true, true}};
 }
 
 SharedOptions shared_options_of(const CommandLine& line) {
@@ -88,6 +89,7 @@ SharedOptions shared_options_of(const CommandLine& line) {
   }
   options.model = model_of(line);
   options.dispersion = dispersion_of(line);
+  options.isotopes = named_values(line, "--isotope", "NAME=ISOTOPE, such as Gd=160Gd or Gd1=160Gd");
   if (const auto fault = g_model_fault(!options.g.empty(), options.model))
     fail("--g needs " + std::string(kMagneticModelOption) + " dipole: " + *fault);
   return options;

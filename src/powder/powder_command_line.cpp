@@ -159,7 +159,7 @@ std::string powder_usage_text() {
          "         [--fwhm W | --caglioti U,V,W | --tch U,V,W,X,Y] [--radiation neutron|xray|both]\n"
          "         [--polarisation P] [--answer-hkl] [--dmin D] [--block NAME]\n"
          "         [--ion NAME=ION ...] [--magnetic-model j0|dipole] [--g NAME=G ...]\n"
-         "         [--dispersion cromer-liberman|none]\n"
+         "         [--dispersion cromer-liberman|none] [--isotope EL=ISOTOPE ...]\n"
          "         [--observed FILE [--background-terms N] [--zero-range Z] [--refine LIST]\n"
          "         [--le-bail] [--fix NAME ...] [--phase FILE ...] [--exclude FROM:TO ...]\n"
          "         [--fit-report OUT.json] [--refined-cif OUT.cif]]\n"
@@ -204,6 +204,9 @@ std::string powder_usage_text() {
          "  --dispersion D        f' and f'' in |FX|^2 at each line's wavelength: cromer-liberman (default\n"
          "                        when the radiation shows X-rays, but not with --observed, whose fit\n"
          "                        computes f0 alone) or none (the free atoms' f0 alone)\n"
+         "  --isotope NAME=ISO    the neutron length of an isotope for the atoms of an element or site\n"
+         "                        (--isotope Gd=160Gd, --isotope H=2H; repeatable); absorbing elements\n"
+         "                        take their imaginary part b'' at each line's wavelength\n"
          "  --observed FILE       a measured pattern: columns (2theta, intensity[, sigma]), a GSAS raw file\n"
          "                        (STD, ESD or FXYE), Bruker RAW1.01 or RAW4.00, PANalytical .xrdml or a\n"
          "                        FullProf .dat, told apart by content; points of sigma 0 are left out.\n"
@@ -333,6 +336,7 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
   options.block = std::move(shared.block);
   options.dmin = shared.dmin;
   options.ions = std::move(shared.ions);
+  options.isotopes = std::move(shared.isotopes);
   options.g = std::move(shared.g);
   options.model = shared.model;
   if (given.count("--two-theta")) options.grid = grid_of(given["--two-theta"]);
@@ -386,6 +390,10 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
     fail_powder(std::string(kDispersionOption) +
                 " cromer-liberman and --observed: the fit and its refinement compute |FX|^2 with the free"
                 " atoms' f0 alone; leave out --dispersion");
+  if (fitted && !options.isotopes.empty())
+    fail_powder("--isotope " + options.isotopes.begin()->first + "=" + options.isotopes.begin()->second +
+                " and --observed: the fit and its refinement compute |FN|^2 with velmora's lengths alone;"
+                " leave out --isotope");
   options.dispersion =
       shared.dispersion.value_or(options.radiation == Radiation::neutron || fitted || !dispersion_supported()
                                      ? DispersionModel::none

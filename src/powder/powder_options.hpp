@@ -61,6 +61,8 @@ struct PowderOptions {
   std::map<std::string, std::string> ions;
   // f' and f'' in the X-ray sums (--dispersion), at each source line's wavelength
   DispersionModel dispersion = DispersionModel::none;
+  // --isotope NAME=ISOTOPE: the neutron length of an isotope for the atoms of an element or site
+  std::map<std::string, std::string> isotopes;
 };
 
 }  // namespace velmora::powder

@@ -133,17 +133,47 @@ std::string xray_line_of(VelmoraCrystal& crystal, const PowderOptions& options) 
   return words;
 }
 
+// Whether the neutron sums take the table's isotopes and absorbers' b'': for
+// neutrons, but not in a fit, whose refinement computes velmora's lengths alone.
+bool neutron_lengths_on(const PowderOptions& options) {
+  return options.radiation != Radiation::xray && options.observed.empty();
+}
+
+// What |FN|^2 is computed with, for the model lines: nothing when velmora's
+// table serves every atom, else the lengths at each line's wavelength; the
+// warnings of the first line's become remarks.
+std::string neutron_line_of(VelmoraCrystal& crystal, const PowderOptions& options, Remarks& remarks) {
+  if (!neutron_lengths_on(options)) return {};
+  std::string words;
+  for (std::size_t i = 0; i < options.lines.size(); ++i) {
+    NeutronCorrections lengths = set_neutron_lengths(crystal, options.isotopes, options.lines[i].wavelength);
+    if (lengths.text.empty()) return {};
+    words += (i == 0 ? "|FN|^2 with " : "; ") + lengths.text;
+    if (i == 0)
+      for (const std::string& warning : lengths.warnings) remarks.warn(crystal.source() + ": " + warning);
+  }
+  return words;
+}
+
+// Sets the corrections of source line i: f' and f'' and the neutron lengths at its wavelength.
+void set_line_corrections(VelmoraCrystal& crystal, const PowderOptions& options, std::size_t i) {
+  set_xray_dispersion(crystal, options.dispersion, options.lines[i].wavelength);
+  if (neutron_lengths_on(options))
+    set_neutron_lengths(crystal, options.isotopes, options.lines[i].wavelength);
+}
+
 // Every reflection's values go to the peaks as the loop hands them over, so
-// that millions of them need no room. With X-ray dispersion the loop runs once
-// for each source line, with f' and f'' at its wavelength.
+// that millions of them need no room. With X-ray dispersion or the neutron
+// lengths of absorbers the loop runs once for each source line, with the
+// values at its wavelength.
 void collect_peaks(CrystalReflections& reflections, PeakCollector& peaks, const PowderOptions& options) {
-  if (options.dispersion == DispersionModel::none) {
+  if (options.dispersion == DispersionModel::none && reflections.crystal.state->corrections.neutron.empty()) {
     for_each_crystal_reflection(reflections.crystal, std::move(reflections.hkl),
                                 [&peaks](const ReflectionValues& v) { peaks.add(v); });
     return;
   }
   for (std::size_t i = 0; i < options.lines.size(); ++i) {
-    set_xray_dispersion(reflections.crystal, options.dispersion, options.lines[i].wavelength);
+    set_line_corrections(reflections.crystal, options, i);
     const bool last = i + 1 == options.lines.size();
     for_each_crystal_reflection(reflections.crystal, last ? std::move(reflections.hkl) : reflections.hkl,
                                 [&peaks, i](const ReflectionValues& v) { peaks.add(v, i); });
@@ -172,6 +202,8 @@ std::vector<FurtherPhase> further_phases_of(const PowderOptions& options, const 
     PeakCollector collector(options.lines, nullptr, options.polarisation);
     if (options.dispersion != DispersionModel::none)
       remarks.note(reflections.crystal.source() + ": " + xray_line_of(reflections.crystal, options));
+    const std::string neutron = neutron_line_of(reflections.crystal, options, remarks);
+    if (!neutron.empty()) remarks.note(reflections.crystal.source() + ": " + neutron);
     collect_peaks(reflections, collector, options);
     phases.push_back({std::move(reflections.crystal.model), collector.finish(remarks)});
   }
@@ -190,7 +222,7 @@ std::string radiation_text(const PowderOptions& options) {
 // The model lines: the magnetic model when it is not velmora's own table,
 // and what |FX|^2 is computed with (empty: neither said).
 struct ModelLines {
-  std::string magnetic, xray;
+  std::string magnetic, xray, neutron;
 };
 
 // A CSV file's text, after a comment line for each model line.
@@ -198,6 +230,7 @@ TextFill with_model(TextFill fill, const ModelLines& model_line) {
   return [fill = std::move(fill), &model_line](TextSink& out) {
     if (!model_line.magnetic.empty()) out.add("# " + model_line.magnetic + "\n");
     if (!model_line.xray.empty()) out.add("# " + model_line.xray + "\n");
+    if (!model_line.neutron.empty()) out.add("# " + model_line.neutron + "\n");
     fill(out);
   };
 }
@@ -241,6 +274,7 @@ std::string plot_title(const PowderOptions& options, const ModelLines& model_lin
   if (!words.magnetic.empty()) title += "   |Fm|²: " + words.magnetic;
   if (!words.xray.empty())
     title += options.dispersion == DispersionModel::none ? "   |FX|²: f0 alone" : "   |FX|²: f0 + f′ + if″";
+  if (!model_line.neutron.empty()) title += "   |FN|²: b′ + ib″ (Sears 1992)";
   std::string escaped;
   for (char c : title) escaped += c == '#' ? std::string("##") : std::string(1, c);
   return escaped;
@@ -268,6 +302,8 @@ ReportTables report_tables(const PowderOptions& options, const ModelLines& model
   if (!model_line.xray.empty())
     t.model.push_back(
         {"X-ray dispersion", std::string(dispersion_model_name(options.dispersion)), model_line.xray});
+  if (!model_line.neutron.empty())
+    t.model.push_back({"neutron lengths", "Sears 1992, isotopes and absorbers", model_line.neutron});
   for (const ExcludedRange& range : options.excluded)
     t.model.push_back({"left out of the fit", range_text(range), "degrees of 2θ"});
   t.remarks = remarks.items;
@@ -418,8 +454,17 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   ModelLines model_line;
   CrystalReflections reflections = crystal_reflections_of(options, range, remarks, model_line.magnetic);
   model_line.xray = xray_line_of(reflections.crystal, options);
+  model_line.neutron = neutron_line_of(reflections.crystal, options, remarks);
   if (observed && options.radiation != Radiation::neutron)
     remarks.note("the fit computes |FX|^2 with the free atoms' f0 alone: f' and f'' do not enter a fit yet");
+  if (observed && options.radiation != Radiation::xray) {
+    const NeutronCorrections absorbers =
+        neutron_corrections(reflections.crystal.model, reflections.crystal.state->tables, {},
+                            options.lines.front().wavelength, "");
+    if (!absorbers.lengths.empty())
+      remarks.note("the fit computes |FN|^2 with velmora's real lengths: the b'' of " + absorbers.lengths +
+                   " does not enter a fit yet");
+  }
   const std::vector<FurtherPhase> further = further_phases_of(options, range, remarks);
   std::vector<const Crystal*> crystals{&reflections.crystal.model};
   for (const FurtherPhase& phase : further) crystals.push_back(&phase.crystal);

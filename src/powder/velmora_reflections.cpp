@@ -242,6 +242,16 @@ std::string set_xray_dispersion(VelmoraCrystal& crystal, DispersionModel model, 
 #endif
 }
 
+NeutronCorrections set_neutron_lengths(VelmoraCrystal& crystal, const IsotopeChoices& isotopes,
+                                       double wavelength) {
+  const std::string option(kIsotopeOption);
+  if (const auto fault = isotope_choice_fault(crystal.model, isotopes, option)) fail_powder(*fault);
+  NeutronCorrections lengths =
+      neutron_corrections(crystal.model, crystal.state->tables, isotopes, wavelength, option);
+  crystal.state->corrections.neutron = std::move(lengths.neutron);
+  return lengths;
+}
+
 std::string answer_file_text(const std::string& path) {
   std::string text = frontend::read_input_file(path, "the answers", frontend::kMostInputBytes);
   check_line_form(path, text);

@@ -12,6 +12,7 @@
 #include "dispersion/dispersion_model.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "model/crystal.hpp"
+#include "nuclear/neutron_corrections.hpp"
 #include "powder/powder_error.hpp"
 #include "powder/powder_options.hpp"
 #include "run/run_state.hpp"
@@ -68,6 +69,12 @@ bool dispersion_supported();
 // for the values computed next, and its words for the model line; none: the
 // free atoms' f0, velmora's own |FX|^2, and no words.
 std::string set_xray_dispersion(VelmoraCrystal& crystal, DispersionModel model, double wavelength);
+
+// The neutron lengths of the crystal's atoms at the wavelength for the values
+// computed next: the isotopes chosen, the absorbing elements' b''; their words
+// and warnings. A choice that cannot be used ends the run naming it.
+NeutronCorrections set_neutron_lengths(VelmoraCrystal& crystal, const IsotopeChoices& isotopes,
+                                       double wavelength);
 
 // The values of the reflections hkl, in their order; a symbol no table has
 // ends the run naming it.

@@ -1043,9 +1043,9 @@ def check_magnetic():
             return [f"{name}: {err}"]
         runs[name] = out
     problems = []
-    if runs["j0"].startswith("#") or "dipole approximation" not in runs["dipole"].split("\n")[0]:
+    if "# |Fm|^2" in runs["j0"] or not runs["dipole"].startswith("# |Fm|^2 in the dipole approximation"):
         problems.append("the reflections do not name the model: " + runs["dipole"].split("\n")[0])
-    table = {k: list(csv.DictReader(io.StringIO(v.split("\n", 1)[1] if v.startswith("#") else v)))
+    table = {k: list(csv.DictReader(line for line in io.StringIO(v) if not line.startswith("#")))
              for k, v in runs.items()}
     for j0, dipole, g2 in zip(table["j0"], table["dipole"], table["g2"]):
         s = 1 / (2 * float(j0["d_angstrom"]))
