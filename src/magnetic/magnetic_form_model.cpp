@@ -109,7 +109,7 @@ MagneticForm MagneticFormChooser::form_of(const MagneticAtom& atom, std::vector<
     return {};
   }
   const MagneticIon& ion = table().named(atom.ion);
-  MagneticForm form{&ion, 0, std::nullopt};
+  MagneticForm form{&ion, 0, std::nullopt, std::nullopt};
   const std::string who = ion.label + " (" + ion.configuration + ", " + ion.term + ")";
   if (model_ == MagneticModel::j0) {
     if (atom.g)
