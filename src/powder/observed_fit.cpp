@@ -106,7 +106,7 @@ ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& ob
             rietveld::PhaseStructure(phase.crystal, choice,
                                      k == 0 ? "" : "phase." + std::to_string(k + 1) + ".", remarks),
             powder_tables_folder(options.tables), rietveld::distinct_reflections(phase.peaks),
-            kind == Intensity::xray);
+            kind == Intensity::xray, phase.corrections);
       start.phases.push_back({phase.peaks, phase.crystal.cell,
                               rietveld::cell_freedom(phase.crystal.cell, phase.crystal.operations),
                               structure});

@@ -13,16 +13,20 @@
 #include "powder/pattern_fit.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/powder_peaks.hpp"
+#include "scattering/atom_corrections.hpp"
 #ifdef VELMORA_POWDER_FIT
 #include "rietveld/pattern_refinement.hpp"
 #endif
 
 namespace velmora::powder {
 
-// A phase of the measured sample: its crystal and its peaks at every line.
+// A phase of the measured sample: its crystal, its peaks at every line, and
+// the corrections to its atoms' free-atom scattering at the first (strongest)
+// line's wavelength, with which a refinement recomputes its structure factors.
 struct FitPhase {
   const Crystal& crystal;
   const std::vector<PowderPeak>& peaks;
+  AtomCorrections corrections;
 };
 
 struct ObservedFit {

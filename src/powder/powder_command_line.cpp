@@ -202,8 +202,8 @@ std::string powder_usage_text() {
          "                        <j0> + (2/g - 1) <j2> with g from the ion's term\n"
          "  --g NAME=G            the Lande factor of the atoms of a label or element (dipole; --g Fe3=2)\n"
          "  --dispersion D        f' and f'' in |FX|^2 at each line's wavelength: cromer-liberman (default\n"
-         "                        when the radiation shows X-rays, but not with --observed, whose fit\n"
-         "                        computes f0 alone) or none (the free atoms' f0 alone)\n"
+         "                        when the radiation shows X-rays; a refinement takes the first line's)\n"
+         "                        or none (the free atoms' f0 alone)\n"
          "  --isotope NAME=ISO    the neutron length of an isotope for the atoms of an element or site\n"
          "                        (--isotope Gd=160Gd, --isotope H=2H; repeatable); absorbing elements\n"
          "                        take their imaginary part b'' at each line's wavelength\n"
@@ -384,20 +384,9 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
                   " diffractometer (HTYPE " + instrument->htype + "); give one of them");
     options.radiation = kind->second;
   }
-  // The fit's refinement recomputes the structure factors without f' and f'' so far: a fit keeps f0 alone.
-  const bool fitted = given.count("--observed") > 0;
-  if (fitted && shared.dispersion == DispersionModel::cromer_liberman)
-    fail_powder(std::string(kDispersionOption) +
-                " cromer-liberman and --observed: the fit and its refinement compute |FX|^2 with the free"
-                " atoms' f0 alone; leave out --dispersion");
-  if (fitted && !options.isotopes.empty())
-    fail_powder("--isotope " + options.isotopes.begin()->first + "=" + options.isotopes.begin()->second +
-                " and --observed: the fit and its refinement compute |FN|^2 with velmora's lengths alone;"
-                " leave out --isotope");
-  options.dispersion =
-      shared.dispersion.value_or(options.radiation == Radiation::neutron || fitted || !dispersion_supported()
-                                     ? DispersionModel::none
-                                     : DispersionModel::cromer_liberman);
+  options.dispersion = shared.dispersion.value_or(
+      options.radiation == Radiation::neutron || !dispersion_supported() ? DispersionModel::none
+                                                                         : DispersionModel::cromer_liberman);
   if (given.count("--observed") == 0)
     for (const char* fit_option : {"--fit-report", "--background-terms", "--zero-range", "--refine"})
       if (given.count(fit_option)) fail_powder(std::string(fit_option) + " needs --observed FILE to fit");

@@ -16,6 +16,7 @@
 #include "model/atom_names.hpp"
 #include "powder/cif_crystal.hpp"
 #include "powder/html_report.hpp"
+#include "powder/json_text.hpp"
 #include "powder/number_text.hpp"
 #include "powder/observed_fit.hpp"
 #include "powder/observed_pattern.hpp"
@@ -133,11 +134,8 @@ std::string xray_line_of(VelmoraCrystal& crystal, const PowderOptions& options) 
   return words;
 }
 
-// Whether the neutron sums take the table's isotopes and absorbers' b'': for
-// neutrons, but not in a fit, whose refinement computes velmora's lengths alone.
-bool neutron_lengths_on(const PowderOptions& options) {
-  return options.radiation != Radiation::xray && options.observed.empty();
-}
+// Whether the neutron sums take the table's isotopes and absorbers' b''.
+bool neutron_lengths_on(const PowderOptions& options) { return options.radiation != Radiation::xray; }
 
 // What |FN|^2 is computed with, for the model lines: nothing when velmora's
 // table serves every atom, else the lengths at each line's wavelength; the
@@ -162,6 +160,14 @@ void set_line_corrections(VelmoraCrystal& crystal, const PowderOptions& options,
     set_neutron_lengths(crystal, options.isotopes, options.lines[i].wavelength);
 }
 
+// The corrections at the first line's wavelength, with which a refinement
+// recomputes the structure factors: one f' and f'' for a doublet, those of its
+// strong line (Kα1 and Kα2 differ in f' by hundredths of an electron away from an edge).
+AtomCorrections first_line_corrections(VelmoraCrystal& crystal, const PowderOptions& options) {
+  set_line_corrections(crystal, options, 0);
+  return crystal.state->corrections;
+}
+
 // Every reflection's values go to the peaks as the loop hands them over, so
 // that millions of them need no room. With X-ray dispersion or the neutron
 // lengths of absorbers the loop runs once for each source line, with the
@@ -180,10 +186,12 @@ void collect_peaks(CrystalReflections& reflections, PeakCollector& peaks, const 
   }
 }
 
-// A further phase of a mixture: its crystal and its peaks at every line.
+// A further phase of a mixture: its crystal, its peaks at every line and its
+// corrections for a refinement.
 struct FurtherPhase {
   Crystal crystal;
   std::vector<PowderPeak> peaks;
+  AtomCorrections corrections;
 };
 
 // The phases of --phase, read as the input is (a CIF's first block, the
@@ -205,7 +213,9 @@ std::vector<FurtherPhase> further_phases_of(const PowderOptions& options, const 
     const std::string neutron = neutron_line_of(reflections.crystal, options, remarks);
     if (!neutron.empty()) remarks.note(reflections.crystal.source() + ": " + neutron);
     collect_peaks(reflections, collector, options);
-    phases.push_back({std::move(reflections.crystal.model), collector.finish(remarks)});
+    std::vector<PowderPeak> peaks = collector.finish(remarks);
+    AtomCorrections corrections = first_line_corrections(reflections.crystal, options);
+    phases.push_back({std::move(reflections.crystal.model), std::move(peaks), std::move(corrections)});
   }
   return phases;
 }
@@ -339,6 +349,23 @@ PlotAxis plot_axis(const PowderOptions& options) {
   return {options.axis, options.lines.front().wavelength, options.labels};
 }
 
+// The fit report's "model": the radiation and what the structure factors were
+// computed with, in the words of the CSV files' # lines.
+std::string model_json(const PowderOptions& options, const ModelLines& model_line) {
+  static const char* const kinds[] = {"neutron", "xray", "both"};
+  std::string members =
+      "  \"model\": {\n    \"radiation\": " + json_string(kinds[static_cast<int>(options.radiation)]) +
+      ",\n    \"source\": " + json_string(radiation_text(options));
+  if (options.radiation != Radiation::neutron)
+    members += ",\n    \"dispersion\": " + json_string(dispersion_model_name(options.dispersion)) +
+               ",\n    \"xray_form_factor\": " + json_string(model_line.xray);
+  if (!model_line.neutron.empty())
+    members += ",\n    \"neutron_lengths\": " + json_string(model_line.neutron);
+  if (!model_line.magnetic.empty())
+    members += ",\n    \"magnetic_form_factor\": " + json_string(model_line.magnetic);
+  return members + "\n  }";
+}
+
 // Whether an output goes to standard output.
 bool writes_standard_output(const PowderOptions& o) {
   for (const std::string* name : {&o.csv, &o.reflections, &o.xy, &o.fit_report, &o.refined_cif})
@@ -361,15 +388,15 @@ std::string left_out_text(const std::vector<ExcludedRange>& ranges, const std::v
 // values for standard output (empty: nothing refined, or it carries an output).
 std::string fit_and_write(const PowderOptions& options, ObservedPattern& observed,
                           const std::vector<PowderPeak>& peaks, const Crystal& crystal,
-                          const std::vector<FurtherPhase>& further, const ModelLines& model_line,
-                          PendingOutputs& outputs, Remarks& remarks) {
-  std::vector<FitPhase> phases{{crystal, peaks}};
-  for (const FurtherPhase& phase : further) phases.push_back({phase.crystal, phase.peaks});
+                          AtomCorrections corrections, const std::vector<FurtherPhase>& further,
+                          const ModelLines& model_line, PendingOutputs& outputs, Remarks& remarks) {
+  std::vector<FitPhase> phases{{crystal, peaks, std::move(corrections)}};
+  for (const FurtherPhase& phase : further) phases.push_back({phase.crystal, phase.peaks, phase.corrections});
   ObservedFit result = fit_observed(options, observed, phases, remarks);
   PatternFit& fit = result.fit;
-  std::string report_members;
+  std::string report_members = model_json(options, model_line);
 #ifdef VELMORA_POWDER_FIT
-  if (result.refinement) report_members = refinement_json_members(*result.refinement);
+  if (result.refinement) report_members += ",\n" + refinement_json_members(*result.refinement);
 #endif
   observed.sigma = std::move(fit.sigma);  // the CSV's sigma: those the fit weighted by
   const auto f = [](double v) { return shortest_text(static_cast<float>(v)); };
@@ -455,16 +482,6 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   CrystalReflections reflections = crystal_reflections_of(options, range, remarks, model_line.magnetic);
   model_line.xray = xray_line_of(reflections.crystal, options);
   model_line.neutron = neutron_line_of(reflections.crystal, options, remarks);
-  if (observed && options.radiation != Radiation::neutron)
-    remarks.note("the fit computes |FX|^2 with the free atoms' f0 alone: f' and f'' do not enter a fit yet");
-  if (observed && options.radiation != Radiation::xray) {
-    const NeutronCorrections absorbers =
-        neutron_corrections(reflections.crystal.model, reflections.crystal.state->tables, {},
-                            options.lines.front().wavelength, "");
-    if (!absorbers.lengths.empty())
-      remarks.note("the fit computes |FN|^2 with velmora's real lengths: the b'' of " + absorbers.lengths +
-                   " does not enter a fit yet");
-  }
   const std::vector<FurtherPhase> further = further_phases_of(options, range, remarks);
   std::vector<const Crystal*> crystals{&reflections.crystal.model};
   for (const FurtherPhase& phase : further) crystals.push_back(&phase.crystal);
@@ -507,7 +524,8 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
     outputs.write(options.reflections, with_model(reflections_csv(peaks), model_line));
   std::string refined_values;
   if (observed)
-    refined_values = fit_and_write(options, *observed, peaks, reflections.crystal.model, further, model_line,
+    refined_values = fit_and_write(options, *observed, peaks, reflections.crystal.model,
+                                   first_line_corrections(reflections.crystal, options), further, model_line,
                                    outputs, remarks);
   else if (pattern_shown)
     pattern_and_write(options, peaks, model_line, outputs, remarks);

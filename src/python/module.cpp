@@ -206,36 +206,32 @@ std::vector<Reflection> hkl_of(const py::object& hkl) {
   return out;
 }
 
-// dispersion= as --dispersion names it; None: the given default.
-velmora::DispersionModel dispersion_of(const py::object& value, velmora::DispersionModel by_default) {
-  if (value.is_none()) return by_default;
-  if (!py::isinstance<py::str>(value))
-    throw py::type_error("dispersion: give \"cromer-liberman\" or \"none\", not " +
-                         std::string(py::str(value.get_type().attr("__name__"))));
-  const auto model = velmora::dispersion_model_named(value.cast<std::string>());
-  if (!model)
-    throw py::value_error("dispersion: \"" + value.cast<std::string>() +
-                          "\": give \"cromer-liberman\" or \"none\"");
-  return *model;
-}
-
 py::dict reflections(const StructureModel& m, const py::object& dmin, const py::object& hkl, bool unique,
-                     const py::object& wavelength, const py::object& dispersion) {
+                     const py::object& wavelength, const py::object& dispersion, const py::object& isotopes) {
   if (!dmin.is_none() && !hkl.is_none()) throw py::value_error("reflections: give dmin or hkl, not both");
-  const velmora::DispersionModel model =
-      dispersion_of(dispersion, wavelength.is_none() ? velmora::DispersionModel::none
-                                                     : velmora::DispersionModel::cromer_liberman);
-  double lambda = 0;
+  velmora::python::Corrections chosen;
+  chosen.dispersion = velmora::python::dispersion_of(
+      dispersion,
+      wavelength.is_none() ? velmora::DispersionModel::none : velmora::DispersionModel::cromer_liberman);
+  chosen.isotopes = velmora::python::isotopes_of(isotopes);
+  std::optional<double> lambda;
   if (!wavelength.is_none()) {
     lambda = velmora::python::number_of(wavelength, "wavelength", "a wavelength in angstroms");
-    if (!(lambda > 0))
-      throw py::value_error("wavelength: " + velmora::shortest_text(static_cast<float>(lambda)) +
+    if (!(*lambda > 0))
+      throw py::value_error("wavelength: " + velmora::shortest_text(static_cast<float>(*lambda)) +
                             ": a wavelength is above 0 (angstroms)");
-  } else if (model != velmora::DispersionModel::none) {
+  } else if (chosen.dispersion != velmora::DispersionModel::none) {
     throw py::type_error(
         "dispersion=\"cromer-liberman\": f' and f'' depend on the wavelength; give wavelength=");
   }
-  const velmora::AtomCorrections corrections = velmora::python::xray_corrections(m, model, lambda);
+  // As velmora-cif --run: the neutron lengths are velmora's table unless a
+  // wavelength (the absorbers' b'' there) or an isotope is given.
+  chosen.neutron = lambda.has_value() || !chosen.isotopes.empty();
+  std::vector<std::string> warnings;
+  const velmora::AtomCorrections corrections = velmora::python::corrections_at(m, chosen, lambda, &warnings);
+  velmora::powder::Remarks lengths;
+  for (const std::string& warning : warnings) lengths.warn(warning);
+  warn_all(lengths.items);
   bool anomalous = false;
   std::vector<Reflection> list;
   if (!dmin.is_none()) {
@@ -284,15 +280,9 @@ py::dict reflections(const StructureModel& m, const py::object& dmin, const py::
   return r;
 }
 
-py::dict powder(const StructureModel& m, const velmora::python::PowderArguments& given,
-                const py::object& dispersion) {
+py::dict powder(const StructureModel& m, const velmora::python::PowderArguments& given) {
   velmora::powder::Remarks chosen;
-  velmora::powder::PowderOptions options = velmora::python::powder_options_of(given, chosen);
-  // On for X-rays, as velmora-powder: a tube's lines or an X-ray instrument.
-  options.dispersion = dispersion_of(
-      dispersion, !options.source.empty() || options.radiation == velmora::powder::Radiation::xray
-                      ? velmora::DispersionModel::cromer_liberman
-                      : velmora::DispersionModel::none);
+  const velmora::powder::PowderOptions options = velmora::python::powder_options_of(given, chosen);
   warn_all(chosen.items);
   velmora::python::PowderRun run;
   {
@@ -481,7 +471,7 @@ PYBIND11_MODULE(velmora, m) {
            py::arg("ions") = std::map<std::string, std::string>())
       .def("reflections", &reflections, py::arg("dmin") = py::none(), py::arg("hkl") = py::none(),
            py::arg("unique") = false, py::kw_only(), py::arg("wavelength") = py::none(),
-           py::arg("dispersion") = py::none(),
+           py::arg("dispersion") = py::none(), py::arg("isotopes") = py::none(),
            "velmora's values as numpy arrays h k l d qx qy qz q fn2 fm2 fx2 (float32: |q| = 2 pi / d in\n"
            "1/angstrom, |Fn|^2 and |Fm|^2 in barn, |FX|^2 in electrons squared), for every h k l with\n"
            "d >= dmin (both Friedel mates, by decreasing d), for the rows of hkl (an (n, 3) array), or\n"
@@ -489,23 +479,24 @@ PYBIND11_MODULE(velmora, m) {
            "h k l listed) and its multiplicity, by the Laue group of the nuclear and magnetic structure\n"
            "(by its point group when f'' makes F(h) and F(-h) differ: then 'anomalous' is True).\n"
            "wavelength (angstroms): |FX|^2 with f' and f'' there, dispersion=\"cromer-liberman\" (the\n"
-           "default with wavelength) or \"none\" (the default: the free atoms' f0, velmora's own).\n"
+           "default with wavelength) or \"none\" (the default: the free atoms' f0, velmora's own), and\n"
+           "the absorbing elements' b'' there in |Fn|^2. isotopes: {element, site or atom type: isotope},\n"
+           "as --isotope ({\"Gd\": \"160Gd\"}); without a wavelength an absorber's b'' is that of 1.798 A.\n"
            "hkl: h k l together as an (n, 3) array, int32 when every index is a whole number, else\n"
            "float32 (an answer file or hkl= may list fractional indices).")
       .def(
           "powder",
           [](const StructureModel& s, py::object wavelength, py::object two_theta, py::object fwhm,
              py::object caglioti, py::object source, py::object tch, py::object dmin, py::object instrument,
-             py::object dispersion) {
-            return powder(s,
-                          {std::move(wavelength), std::move(source), std::move(two_theta), std::move(fwhm),
-                           std::move(caglioti), std::move(tch), std::move(dmin), std::move(instrument)},
-                          dispersion);
+             py::object dispersion, py::object isotopes) {
+            return powder(s, {std::move(wavelength), std::move(source), std::move(two_theta), std::move(fwhm),
+                              std::move(caglioti), std::move(tch), std::move(dmin), std::move(instrument),
+                              std::move(dispersion), std::move(isotopes)});
           },
           py::arg("wavelength") = py::none(), py::arg("two_theta") = py::none(), py::arg("fwhm") = py::none(),
           py::arg("caglioti") = py::none(), py::kw_only(), py::arg("source") = py::none(),
           py::arg("tch") = py::none(), py::arg("dmin") = py::none(), py::arg("instrument") = py::none(),
-          py::arg("dispersion") = py::none(),
+          py::arg("dispersion") = py::none(), py::arg("isotopes") = py::none(),
           "velmora-powder's pattern of every reflection within reach (down to dmin when given):\n"
           "two_theta (degrees) and neutron_nuclear, neutron_magnetic, neutron, xray per degree, and\n"
           "'peaks', each reflection's h k l, d, 2-theta, squared moduli, integrated intensities and\n"
@@ -518,7 +509,9 @@ PYBIND11_MODULE(velmora, m) {
           "--instrument: its wavelengths, X-ray polarisation and profile where the other arguments\n"
           "give none (a note says what it gave). dispersion: \"cromer-liberman\" (the default with source\n"
           "or an X-ray instrument) puts f' and f'' at each line's wavelength in |FX|^2, \"none\" (else\n"
-          "the default) keeps the free atoms' f0. A wrong value raises ValueError, a wrong kind or\n"
+          "the default) keeps the free atoms' f0. isotopes: {element, site or atom type: isotope}, as\n"
+          "--isotope; the neutron columns take them and the absorbing elements' b'' at each line's\n"
+          "wavelength. A wrong value raises ValueError, a wrong kind or\n"
           "combination TypeError, each naming the argument.")
       .def(
           "refine",
@@ -526,10 +519,11 @@ PYBIND11_MODULE(velmora, m) {
              py::object source, py::object instrument, py::object fwhm, py::object caglioti, py::object tch,
              py::object radiation, py::object background_terms, py::object zero_range,
              const std::vector<const StructureModel*>& phases, py::object exclude, py::object le_bail,
-             py::object fix) {
+             py::object fix, py::object dispersion, py::object isotopes) {
             velmora::python::FitArguments given{
                 {std::move(wavelength), std::move(source), py::none(), std::move(fwhm), std::move(caglioti),
-                 std::move(tch), py::none(), std::move(instrument)},
+                 std::move(tch), py::none(), std::move(instrument), std::move(dispersion),
+                 std::move(isotopes)},
                 std::move(observed),
                 std::move(refine),
                 std::move(radiation),
@@ -550,7 +544,8 @@ PYBIND11_MODULE(velmora, m) {
           py::arg("tch") = py::none(), py::arg("radiation") = py::none(),
           py::arg("background_terms") = py::none(), py::arg("zero_range") = py::none(),
           py::arg("phases") = std::vector<const StructureModel*>(), py::arg("exclude") = py::none(),
-          py::arg("le_bail") = py::none(), py::arg("fix") = py::none(),
+          py::arg("le_bail") = py::none(), py::arg("fix") = py::none(), py::arg("dispersion") = py::none(),
+          py::arg("isotopes") = py::none(),
           "velmora-powder's fit of a measured pattern, as --observed, and its refinement, as --refine:\n"
           "observed is a file (any format --observed reads) or (two_theta, intensity[, sigma]) arrays;\n"
           "refine names the parameters to refine (a list, or \"scale,cell\", or \"all\"; None: the\n"
@@ -560,7 +555,9 @@ PYBIND11_MODULE(velmora, m) {
           "zero_range (degrees, default 1) as their options; phases: further Structures of the sample;\n"
           "exclude: (from, to) ranges of 2theta left out, as --exclude; le_bail=True: the intensities\n"
           "taken from the measurement, as --le-bail (the scale held; refine defaults to \"all\");\n"
-          "fix: a parameter's name or a list of them held at their start, as --fix (\"site.O3.y\").\n"
+          "fix: a parameter's name or a list of them held at their start, as --fix (\"site.O3.y\");\n"
+          "dispersion and isotopes as for powder() (for X-rays f' and f'' on by default; a refinement\n"
+          "takes those of the first line).\n"
           "Returns the fit report as a dict (scale, zero_shift, background, Rp, Rwp, Rexp, chi2, and\n"
           "with refine parameters [{name, value, esd, refined}], values {name: (value, esd)},\n"
           "structure (the refined Structure: its cell, sites and moments at the refined values),\n"

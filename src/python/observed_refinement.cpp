@@ -223,6 +223,10 @@ py::dict refine_structure(const StructureModel& m, const FitArguments& given,
   for (const cif::ModelEntry& e : m.model)
     if (e.name == "tables") options.tables = e.value;
   set_fit_options(given, options, remarks);
+  // The fit's radiation decides the default, as velmora-powder's: f' and f'' for X-rays.
+  options.dispersion = dispersion_of(given.powder.dispersion, options.radiation == powder::Radiation::xray
+                                                                  ? DispersionModel::cromer_liberman
+                                                                  : DispersionModel::none);
   powder::ObservedPattern observed = observed_of(given.observed, remarks);
   // Every reflection whose peak reaches the measured range at any zero shift searched.
   const double reach =
@@ -235,14 +239,19 @@ py::dict refine_structure(const StructureModel& m, const FitArguments& given,
   {
     py::gil_scoped_release unlocked;
     for (const StructureModel* model : models)
-      peaks.push_back(powder::source_peaks(compute(*model, reflections_to(*model, dmin)), options.lines,
-                                           remarks, options.polarisation));
+      peaks.push_back(line_peaks(*model, reflections_to(*model, dmin), options, remarks));
     std::vector<powder::FitPhase> phases;
-    for (std::size_t k = 0; k < models.size(); ++k) phases.push_back({models[k]->crystal, peaks[k]});
+    for (std::size_t k = 0; k < models.size(); ++k)
+      phases.push_back({models[k]->crystal, peaks[k], first_line_corrections(*models[k], options)});
     result = powder::fit_observed(options, observed, phases, remarks);
   }
   remarks_out = std::move(remarks.items);
   py::dict out = report_of(observed, result);
+  py::dict model;  // what the structure factors were computed with
+  model["radiation"] = options.radiation == powder::Radiation::xray ? "xray" : "neutron";
+  model["dispersion"] = std::string(dispersion_model_name(options.dispersion));
+  model["isotopes"] = options.isotopes;
+  out["model"] = model;
 #ifdef VELMORA_POWDER_FIT
   if (result.refinement) out["structure"] = py::cast(refined_model(m, *result.refinement, observed.source));
 #endif

@@ -133,6 +133,11 @@ powder::PowderOptions powder_options_of(const PowderArguments& given, powder::Re
     options.zero_centre = instrument.zero_shift;
     if (instrument.profile) options.axial = {instrument.profile->s_over_l, instrument.profile->h_over_l};
   }
+  options.dispersion =
+      dispersion_of(given.dispersion, !options.source.empty() || options.radiation == powder::Radiation::xray
+                                          ? DispersionModel::cromer_liberman
+                                          : DispersionModel::none);
+  options.isotopes = isotopes_of(given.isotopes);
   return options;
 }
 

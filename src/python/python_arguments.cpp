@@ -72,4 +72,25 @@ std::string optional_path_of(const py::handle& value, const std::string& name) {
   return value.is_none() ? std::string() : path_of(value, name);
 }
 
+DispersionModel dispersion_of(const py::handle& value, DispersionModel by_default) {
+  if (value.is_none()) return by_default;
+  if (!py::isinstance<py::str>(value)) refuse_kind("dispersion", "\"cromer-liberman\" or \"none\"", value);
+  const auto model = dispersion_model_named(value.cast<std::string>());
+  if (!model) refuse_value("dispersion", value, "give \"cromer-liberman\" or \"none\"");
+  return *model;
+}
+
+std::map<std::string, std::string> isotopes_of(const py::handle& value) {
+  std::map<std::string, std::string> isotopes;
+  if (value.is_none()) return isotopes;
+  if (!py::isinstance<py::dict>(value))
+    refuse_kind("isotopes", "a dict of element or site to isotope ({\"Gd\": \"160Gd\"})", value);
+  for (const auto& [name, isotope] : value.cast<py::dict>()) {
+    if (!py::isinstance<py::str>(name) || !py::isinstance<py::str>(isotope))
+      refuse_value("isotopes", value, "each name and isotope is a str, as {\"Gd\": \"160Gd\"}");
+    isotopes[name.cast<std::string>()] = isotope.cast<std::string>();
+  }
+  return isotopes;
+}
+
 }  // namespace velmora::python

@@ -7,8 +7,11 @@
 #include <pybind11/pybind11.h>
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "dispersion/dispersion_model.hpp"
 
 namespace velmora::python {
 
@@ -47,5 +50,11 @@ std::string path_of(const pybind11::handle& value, const std::string& name);
 
 // The same, empty for None.
 std::string optional_path_of(const pybind11::handle& value, const std::string& name);
+
+// dispersion= as --dispersion names it ("cromer-liberman" or "none"); None: by_default.
+DispersionModel dispersion_of(const pybind11::handle& value, DispersionModel by_default);
+
+// isotopes= as --isotope takes them, {"Gd": "160Gd", "H1": "2H"}; None: none.
+std::map<std::string, std::string> isotopes_of(const pybind11::handle& value);
 
 }  // namespace velmora::python

@@ -16,6 +16,7 @@
 #include "dispersion/xray_dispersion.hpp"
 #include "magnetic/tabulated_forms.hpp"
 #include "model/atom_names.hpp"
+#include "nuclear/neutron_corrections.hpp"
 #include "numbers/shortest_text.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/velmora_reflections.hpp"
@@ -330,27 +331,57 @@ std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::v
   return unique_reflections(hkl, group.rotations);
 }
 
-AtomCorrections xray_corrections(const StructureModel& m, DispersionModel model, double wavelength) {
-  if (model == DispersionModel::none) return {};
-  return xray_dispersion(m.state->structure, wavelength).corrections;
+AtomCorrections corrections_at(const StructureModel& m, const Corrections& c,
+                               std::optional<double> wavelength, std::vector<std::string>* warnings) {
+  AtomCorrections out;
+  if (c.dispersion != DispersionModel::none && wavelength)
+    out = xray_dispersion(m.state->structure, *wavelength).corrections;
+  if (c.neutron) {
+    const std::string option = "isotopes";
+    if (const auto fault = isotope_choice_fault(m.crystal, c.isotopes, option))
+      throw std::invalid_argument(*fault);
+    NeutronCorrections lengths =
+        neutron_corrections(m.crystal, m.state->tables, c.isotopes, wavelength, option);
+    out.neutron = std::move(lengths.neutron);
+    if (warnings != nullptr) *warnings = std::move(lengths.warnings);
+  }
+  return out;
+}
+
+namespace {
+
+// The corrections of the options: f' and f'' by their dispersion, and for
+// neutrons the isotopes' and absorbers' lengths, as velmora-powder takes them.
+Corrections powder_corrections(const powder::PowderOptions& o) {
+  return {o.dispersion, o.isotopes, o.radiation != powder::Radiation::xray};
+}
+
+}  // namespace
+
+std::vector<powder::PowderPeak> line_peaks(const StructureModel& m, const std::vector<Reflection>& hkl,
+                                           const powder::PowderOptions& o, powder::Remarks& remarks) {
+  const Corrections c = powder_corrections(o);
+  std::vector<std::string> warnings;
+  if (corrections_at(m, c, o.lines.front().wavelength, &warnings).empty())
+    return powder::source_peaks(compute(m, hkl), o.lines, remarks, o.polarisation);
+  for (const std::string& warning : warnings) remarks.warn(warning);
+  // Each line's peaks with the corrections at its own wavelength.
+  powder::PeakCollector collector(o.lines, nullptr, o.polarisation);
+  for (std::size_t i = 0; i < o.lines.size(); ++i)
+    for (const ReflectionValues& v : compute(m, hkl, corrections_at(m, c, o.lines[i].wavelength)))
+      collector.add(v, i);
+  return collector.finish(remarks);
+}
+
+AtomCorrections first_line_corrections(const StructureModel& m, const powder::PowderOptions& o) {
+  return corrections_at(m, powder_corrections(o), o.lines.front().wavelength);
 }
 
 PowderRun compute_powder(const StructureModel& m, const powder::PowderOptions& o) {
   PowderRun run;
   powder::Remarks remarks;
   const double dmin = o.dmin ? *o.dmin : powder::shortest_wavelength(o.lines) / 2;
-  const std::vector<Reflection> hkl = reflections_to(m, dmin);
-  if (o.dispersion == DispersionModel::none) {
-    run.peaks = powder::source_peaks(compute(m, hkl), o.lines, remarks, o.polarisation);
-  } else {
-    // Each line's peaks with f' and f'' at its own wavelength.
-    powder::PeakCollector collector(o.lines, nullptr, o.polarisation);
-    for (std::size_t i = 0; i < o.lines.size(); ++i)
-      for (const ReflectionValues& v :
-           compute(m, hkl, xray_corrections(m, o.dispersion, o.lines[i].wavelength)))
-        collector.add(v, i);
-    run.peaks = collector.finish(remarks);
-  }
+  run.peaks = line_peaks(m, reflections_to(m, dmin), o, remarks);
   const powder::TwoThetaGrid grid = o.grid ? *o.grid : powder::default_grid(run.peaks, o.width);
   run.pattern = powder::powder_pattern(run.peaks, grid, o.width, remarks);
   run.remarks = std::move(remarks.items);

@@ -20,6 +20,7 @@
 #include "errors/remarks.hpp"
 #include "magnetic/magnetic_form_model.hpp"
 #include "model/crystal.hpp"
+#include "nuclear/neutron_corrections.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/powder_peaks.hpp"
 #include "powder/powder_profile.hpp"
@@ -108,9 +109,29 @@ std::vector<EquivalentSet> equivalent_sets(const StructureModel& m, const std::v
                                            const AtomCorrections& corrections = {},
                                            bool* anomalous = nullptr);
 
-// The X-ray dispersion of the structure's atoms at the wavelength (angstroms);
-// none: no corrections.
-AtomCorrections xray_corrections(const StructureModel& m, DispersionModel model, double wavelength);
+// What the sums add to the structure's free-atom scattering: the X-ray
+// dispersion at the wavelength (angstroms; none: no f', f''), and with neutron
+// the lengths of the isotopes chosen and of the absorbing elements at the
+// wavelength (without one, their b'' at 1.798 angstroms). An isotope that
+// cannot be used throws std::invalid_argument (ValueError) naming it; warnings (absorbers whose b''
+// matters) are added to remarks.
+struct Corrections {
+  DispersionModel dispersion = DispersionModel::none;
+  IsotopeChoices isotopes;
+  bool neutron = false;  // the neutron lengths are the companions', not velmora's table
+};
+AtomCorrections corrections_at(const StructureModel& m, const Corrections& c,
+                               std::optional<double> wavelength,
+                               std::vector<std::string>* warnings = nullptr);
+
+// The peaks of every source line of the options, each with the corrections of
+// its own wavelength, of the reflections hkl.
+std::vector<powder::PowderPeak> line_peaks(const StructureModel& m, const std::vector<Reflection>& hkl,
+                                           const powder::PowderOptions& options, powder::Remarks& remarks);
+
+// The corrections the options give at their first line's wavelength, with
+// which a refinement recomputes the structure factors.
+AtomCorrections first_line_corrections(const StructureModel& m, const powder::PowderOptions& options);
 
 // velmora-powder's computation for every reflection within reach of the
 // shortest wavelength, or down to options.dmin: its peaks of every source line

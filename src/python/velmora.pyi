@@ -108,6 +108,11 @@ class _FittedPattern(TypedDict):
     calculated: numpy.typing.NDArray[numpy.float64]
     background: numpy.typing.NDArray[numpy.float64]
 
+class _FitModel(TypedDict):
+    radiation: Literal["neutron", "xray"]
+    dispersion: Literal["cromer-liberman", "none"]  # f' and f'' in |FX|^2
+    isotopes: dict[str, str]  # as given: element, site or atom type to isotope
+
 class _Refinement(TypedDict, total=False):
     scale: float
     scale_means: str
@@ -127,6 +132,7 @@ class _Refinement(TypedDict, total=False):
     iterations: int
     converged: bool
     stop_reason: str
+    model: _FitModel
     pattern: _FittedPattern
 
 _Observed = Union[
@@ -155,6 +161,7 @@ class Structure:
         *,
         wavelength: float | None = None,
         dispersion: Literal["cromer-liberman", "none"] | None = None,
+        isotopes: Mapping[str, str] | None = None,  # {"Gd": "160Gd"}: element, site or atom type
     ) -> _Reflections: ...
     def powder(
         self,
@@ -168,6 +175,7 @@ class Structure:
         dmin: float | None = None,
         instrument: str | os.PathLike[str] | None = None,  # a GSAS instrument parameter file
         dispersion: Literal["cromer-liberman", "none"] | None = None,
+        isotopes: Mapping[str, str] | None = None,
     ) -> _Pattern: ...
     def refine(
         self,
@@ -187,6 +195,8 @@ class Structure:
         exclude: Sequence[tuple[float, float]] | None = None,
         le_bail: bool | None = None,
         fix: str | Sequence[str] | None = None,
+        dispersion: Literal["cromer-liberman", "none"] | None = None,
+        isotopes: Mapping[str, str] | None = None,
     ) -> _Refinement: ...
     @property
     def cell(self) -> tuple[float, float, float, float, float, float]: ...

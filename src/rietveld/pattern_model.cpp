@@ -104,22 +104,35 @@ std::vector<Reflection> distinct_reflections(const std::vector<powder::PowderPea
 }
 
 std::vector<PeakGroup> peak_groups(const std::vector<powder::PowderPeak>& peaks, bool xray,
-                                   const CellParameters& cell, const CellFreedom& freedom) {
-  std::map<Reflection, double> weights;  // each h k l once, whichever lines list it
-  for (const powder::PowderPeak& p : peaks)
-    weights.emplace(p.h, xray ? static_cast<double>(p.fx_squared)
-                              : static_cast<double>(p.fn_squared) + static_cast<double>(p.fm_squared));
+                                   const CellParameters& cell, const CellFreedom& freedom,
+                                   const std::vector<double>& lines) {
+  // Each h k l once, whichever lines list it: its weight at each line, the
+  // first line's where it has one (a peak's line is the one of its wavelength).
+  const std::size_t n = std::max<std::size_t>(lines.size(), 1);
+  std::map<Reflection, std::vector<std::optional<double>>> weights;
+  for (const powder::PowderPeak& p : peaks) {
+    std::size_t line = 0;
+    while (line < lines.size() && static_cast<float>(lines[line]) != p.wavelength) ++line;
+    if (line == lines.size()) line = 0;
+    auto& at = weights.try_emplace(p.h, n).first->second;
+    if (!at[line])
+      at[line] = xray ? static_cast<double>(p.fx_squared)
+                      : static_cast<double>(p.fn_squared) + static_cast<double>(p.fm_squared);
+  }
   // (a map's order is the sorted order of distinct_reflections)
   const std::vector<Metric> probes = probe_metrics(cell, freedom);
   struct Keyed {
     std::vector<double> key;
     PeakGroup group;
+    std::vector<double> each;  // the weight at each line
   };
   std::vector<Keyed> keyed;
   std::size_t index = 0;
-  for (const auto& [h, weight] : weights) {
+  for (const auto& [h, at] : weights) {
     const std::array<double, 3> hd{h[0], h[1], h[2]};
-    Keyed k{{}, {hd, weight, 1, {index++}}};
+    const auto first = std::find_if(at.begin(), at.end(), [](const auto& w) { return w.has_value(); });
+    Keyed k{{}, {hd, **first, 1, {index++}, {}}, {}};
+    for (const auto& w : at) k.each.push_back(w.value_or(**first));
     for (const Metric& m : probes) k.key.push_back(inverse_d_squared(m, hd));
     keyed.push_back(std::move(k));
   }
@@ -130,17 +143,24 @@ std::vector<PeakGroup> peak_groups(const std::vector<powder::PowderPeak>& peaks,
     return true;
   };
   std::vector<PeakGroup> groups;
+  std::vector<std::vector<double>> each;  // each group's weight at each line
   const std::vector<double>* last = nullptr;
   for (const Keyed& k : keyed) {
     if (last != nullptr && same(*last, k.key)) {
       groups.back().weight += k.group.weight;
       ++groups.back().members;
       groups.back().reflections.push_back(k.group.reflections.front());
+      for (std::size_t l = 0; l < n; ++l) each.back()[l] += k.each[l];
     } else {
       groups.push_back(k.group);
+      each.push_back(k.each);
     }
     last = &k.key;
   }
+  for (std::size_t g = 0; g < groups.size(); ++g)
+    if (groups[g].weight > 0 &&
+        std::any_of(each[g].begin(), each[g].end(), [&](double w) { return w != groups[g].weight; }))
+      for (double w : each[g]) groups[g].line_shares.push_back(w / groups[g].weight);
   return groups;
 }
 
@@ -237,7 +257,8 @@ double peak_value(const PlacedPeak& peak, double dx) {
 // counts: the axial kernel's node counts for this peak, set from the width at
 // the first placing and held after (none: no kernel, for the ticks).
 bool place(std::span<const double> p, const PatternSetup& s, const Metric& metric, const PeakGroup& g,
-           const LineOfSource& line, PlacedPeak& peak, std::optional<AxialCounts>* counts = nullptr) {
+           std::size_t l, PlacedPeak& peak, std::optional<AxialCounts>* counts = nullptr) {
+  const LineOfSource& line = s.lines[l];
   const double q = inverse_d_squared(metric, g.h);
   const double sin_theta = p[ParameterIndex::wavelength] * line.factor * std::sqrt(q) / 2;
   if (!(sin_theta > 0 && sin_theta < 1)) return false;
@@ -257,7 +278,7 @@ bool place(std::span<const double> p, const PatternSetup& s, const Metric& metri
   peak.theta_by_wavelength = sin_theta / (p[ParameterIndex::wavelength] * cos_theta);
   peak.centre = 2 * theta * kDegree + p[ParameterIndex::zero] + p[ParameterIndex::displacement] * cos_theta +
                 p[ParameterIndex::transparency] * 2 * sin_theta * cos_theta;
-  peak.area_per_weight = line.ratio * lp;
+  peak.area_per_weight = line.ratio * g.share(l) * lp;
   peak.area = peak.area_per_weight * g.weight;
   peak.centre_by = {1.0, cos_theta, 2 * sin_theta * cos_theta};
   const double sin_two_theta = 2 * sin_theta * cos_theta;
@@ -342,8 +363,7 @@ void PatternModel::calculate(std::span<const double> p, std::span<double> y) {
   for (std::size_t k = 0; k < setup_.groups.size(); ++k)
     for (std::size_t l = 0; l < setup_.lines.size(); ++l) {
       PlacedPeak peak;
-      if (!place(p, setup_, metric, setup_.groups[k], setup_.lines[l], peak,
-                 &axial_counts_[k * setup_.lines.size() + l]) ||
+      if (!place(p, setup_, metric, setup_.groups[k], l, peak, &axial_counts_[k * setup_.lines.size() + l]) ||
           peak.area == 0)
         continue;
       const double reach = powder::shape_reach(peak.shape);
@@ -387,8 +407,7 @@ std::vector<double> PatternModel::le_bail_ratios(std::span<const double> p,
       std::optional<AxialCounts> counts;
       if (k * setup_.lines.size() + l < axial_counts_.size())
         counts = axial_counts_[k * setup_.lines.size() + l];
-      if (!place(p, setup_, metric, setup_.groups[k], setup_.lines[l], peak, &counts) || peak.area == 0)
-        continue;
+      if (!place(p, setup_, metric, setup_.groups[k], l, peak, &counts) || peak.area == 0) continue;
       const double area = p[ParameterIndex::scale] * peak.area;
       const auto [first, last] =
           powder::points_within(setup_.x, peak.centre, powder::shape_reach(peak.shape) + peak.spread);
@@ -414,7 +433,7 @@ std::vector<std::pair<std::size_t, double>> PatternModel::positions(std::span<co
   const Metric metric = reciprocal_metric(p.subspan<ParameterIndex::cell, 6>());
   std::vector<std::pair<std::size_t, double>> centres;
   for (std::size_t k = 0; k < setup_.groups.size(); ++k)
-    if (PlacedPeak peak; place(p, setup_, metric, setup_.groups[k], setup_.lines.front(), peak))
+    if (PlacedPeak peak; place(p, setup_, metric, setup_.groups[k], 0, peak))
       centres.emplace_back(k, peak.centre);
   return centres;
 }
@@ -493,8 +512,7 @@ void PatternModel::derivatives(std::span<const double> p, std::span<const double
     const std::array<double, 6> q_by_cell = inverse_d_squared_by_cell(cell, metric, g.h);
     for (std::size_t l = 0; l < setup_.lines.size(); ++l) {
       PlacedPeak peak;
-      if (!place(p, setup_, metric, g, setup_.lines[l], peak,
-                 &axial_counts_[group * setup_.lines.size() + l]) ||
+      if (!place(p, setup_, metric, g, l, peak, &axial_counts_[group * setup_.lines.size() + l]) ||
           (peak.area == 0 && weights_by.empty()))
         continue;
       const double area = scale * peak.area;

@@ -30,9 +30,15 @@ namespace velmora::rietveld {
 // squared moduli summed.
 struct PeakGroup {
   std::array<double, 3> h{};  // one of them
-  double weight = 0;          // sum of |Fn|^2 + |Fm|^2 (barn), or of |FX|^2 (electrons^2)
+  double weight = 0;          // sum of |Fn|^2 + |Fm|^2 (barn), or of |FX|^2 (electrons^2), at the first line
   int members = 0;
   std::vector<std::size_t> reflections;  // the members, as indices into distinct_reflections()
+  // Each further line's weight as a share of the first line's, as the peaks
+  // give them: with X-ray dispersion every line has its own f' and f''. The
+  // shares hold while the structure is refined, whose changes move the lines'
+  // weights alike to far better than the shares' own departure from 1.
+  std::vector<double> line_shares;  // empty: every line the first's weight
+  double share(std::size_t line) const { return line < line_shares.size() ? line_shares[line] : 1.0; }
 };
 
 // Each h k l of the peaks once, whichever lines list it, in the order the
@@ -67,11 +73,13 @@ struct PatternSetup {
   std::shared_ptr<StructureWeights> structure;
 };
 
-// The groups of the peaks of the first source line, each kind of intensity
-// the run fits (X-ray or neutron total); reflections stay in one group only
-// while the cell's free parameters keep their d-spacings equal.
+// The groups of the peaks, each kind of intensity the run fits (X-ray or
+// neutron total) with the first source line's weight and the other lines'
+// shares of it (lines: the source's wavelengths, first first); reflections stay
+// in one group only while the cell's free parameters keep their d-spacings equal.
 std::vector<PeakGroup> peak_groups(const std::vector<powder::PowderPeak>& peaks, bool xray,
-                                   const CellParameters& cell, const CellFreedom& freedom);
+                                   const CellParameters& cell, const CellFreedom& freedom,
+                                   const std::vector<double>& lines = {});
 
 class PatternModel : public refine::Model {
  public:

@@ -322,7 +322,9 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
   std::vector<PatternSetup> setups;
   for (const PhaseStart& phase : start.phases) {
     PatternSetup setup;
-    setup.groups = peak_groups(phase.peaks, start.xray, phase.cell, phase.freedom);
+    std::vector<double> wavelengths;
+    for (const powder::SourceLine& line : start.lines) wavelengths.push_back(line.wavelength);
+    setup.groups = peak_groups(phase.peaks, start.xray, phase.cell, phase.freedom, wavelengths);
     const double first = start.lines.front().wavelength;
     for (const powder::SourceLine& line : start.lines)
       setup.lines.push_back({line.wavelength / first, line.ratio});

@@ -9,11 +9,13 @@
 namespace velmora::rietveld {
 
 StructureWeights::StructureWeights(PhaseStructure structure, const std::string& tables_folder,
-                                   std::vector<Reflection> hkl, bool xray)
+                                   std::vector<Reflection> hkl, bool xray, AtomCorrections corrections)
     : structure_(std::move(structure)),
       crystal_(powder::velmora_tables(tables_folder)),
       hkl_(std::move(hkl)),
-      xray_(xray) {}
+      xray_(xray) {
+  crystal_.state->corrections = std::move(corrections);
+}
 
 void StructureWeights::each_reflection(std::span<const double> values,
                                        const std::function<void(const ReflectionValues&)>& take) {

@@ -12,14 +12,17 @@
 
 #include "powder/velmora_reflections.hpp"
 #include "rietveld/phase_structure.hpp"
+#include "scattering/atom_corrections.hpp"
 
 namespace velmora::rietveld {
 
 class StructureWeights {
  public:
-  // hkl: the reflections whose weights are asked for; xray: |FX|^2, else |Fn|^2 + |Fm|^2.
+  // hkl: the reflections whose weights are asked for; xray: |FX|^2, else |Fn|^2 + |Fm|^2;
+  // corrections: what the sums add to each atom's free-atom scattering (its f' + i f'', its
+  // isotope's or absorbing nucleus's length), which the refined parameters leave unchanged.
   StructureWeights(PhaseStructure structure, const std::string& tables_folder, std::vector<Reflection> hkl,
-                   bool xray);
+                   bool xray, AtomCorrections corrections = {});
   const PhaseStructure& structure() const { return structure_; }
   std::size_t parameters() const { return structure_.size(); }
   // Each reflection's weight, in the order of hkl, at the parameters' values.

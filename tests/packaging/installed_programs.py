@@ -103,8 +103,7 @@ with tempfile.TemporaryDirectory() as scratch:
     # velmora-powder from a shipped CIF in one command: Cu K-alpha1 puts silicon's 1 1 1 at 28.44
     # degrees; its own pattern, fitted as a measurement, gives scale 1 and no zero shift.
     powder = [os.path.join(programs, "velmora-powder" + exe), examples + "/silicon.cif", "--source", "Cu"]
-    # The fit computes |FX|^2 with f0 alone, so the pattern it fits is made so.
-    made = run(powder + ["--fwhm", "0.1", "--dispersion", "none", "--xy", "measured.xy"], empty)
+    made = run(powder + ["--fwhm", "0.1", "--xy", "measured.xy"], empty)
     with open(os.path.join(empty, "measured.xy"), "rb") as f:
         points = [tuple(map(float, line.split())) for line in f]
     if made.returncode != 0 or abs(max(points, key=lambda p: p[1])[0] - 28.44) > 0.02:

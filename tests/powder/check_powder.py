@@ -485,6 +485,51 @@ def check_refine():
                 problems.append(f"{name}: no table of refined values on standard output: {out!r}")
             if start_atoms and "all" not in groups:
                 problems += read_back(name, scratch, options, path, got, fit["Rwp"])
+    return problems + own_pattern_problems()
+
+
+# A structure's own computed pattern, refined from its own values, stays at them: the refinement
+# recomputes the structure factors with the corrections the pattern was made with (each line's
+# f' and f'', an absorber's b'', an isotope). (structure, options, parameters refined)
+OWN_PATTERNS = [
+    ("answers/nickel_oxide.cif", ["--source", "Cu"], "scale,biso"),
+    ("answers/nickel_oxide.cif", ["--source", "Cu", "--dispersion", "none"], "scale,biso"),
+    ("../cif/cases/absorber_natural_length.cif", ["--wavelength", "2.4"], "scale,biso"),
+    ("../cif/cases/absorber_natural_length.cif", ["--wavelength", "2.4", "--isotope", "Gd=160Gd"], "scale,biso"),
+]
+
+
+def own_pattern_problems():
+    import json
+    problems = []
+    here = os.path.dirname(os.path.abspath(__file__))
+    with tempfile.TemporaryDirectory() as scratch:
+        for structure, options, refined in OWN_PATTERNS:
+            path = os.path.join(here, structure)
+            case = f"{structure} {' '.join(options)}"
+            shape = [*options, "--fwhm", "0.1", "--two-theta", "20:150:0.01"]
+            status, _, err = powder(path, *shape, "--xy", "own.xy", cwd=scratch)
+            shape.remove("--two-theta"), shape.remove("20:150:0.01")
+            status2, _, err2 = powder(path, *shape, "--observed", "own.xy", "--refine", refined,
+                                      "--fit-report", "own.json", cwd=scratch)
+            if status or status2:
+                problems.append(f"{case}: status {status}, {status2}: {err} {err2}")
+                continue
+            with open(os.path.join(scratch, "own.json")) as f:
+                fit = json.load(f)
+            # the report states what the structure factors were computed with
+            model = fit["model"]
+            stated = model.get("neutron_lengths", "") if "--wavelength" in options else model.get("dispersion")
+            meant = ("Gd=160Gd" if "--isotope" in options else "Gd 6.5000 -18.4472i") if "--wavelength" in options \
+                else ("none" if "--dispersion" in options else "cromer-liberman")
+            if meant not in stated:
+                problems.append(f"{case}: the report's model {model} does not say {meant}")
+            moved = [(p["name"], p["value"]) for p in fit["parameters"] if p["refined"] and p["name"] != "scale"]
+            if fit["Rwp"] > 5e-4 or abs(fit["scale"] - 1) > 1e-5 or not moved or \
+                    any(abs(v - {"Ni1": 0.35, "O1": 0.55, "Gd1": 0.4, "B1": 0.5}[n.split(".")[1]]) > 1e-4
+                        for n, v in moved):
+                problems.append(f"{case}: refined from its own pattern to Rwp {fit['Rwp']}, scale {fit['scale']}, "
+                                f"{moved}")
     return problems
 
 

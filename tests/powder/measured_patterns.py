@@ -2,7 +2,8 @@
 """Measured-style powder patterns of standard materials, made apart from velmora.
 
 Structure factors come from cctbx (direct summation, International Tables form
-factors, Sears' neutron lengths), the rest from numpy, in the conventions a user's
+factors with python3-gemmi's Cromer-Liberman f' and f'' at each X-ray line, Sears' neutron
+lengths), the rest from numpy, in the conventions a user's
 own generator would have:
 
   counts(2theta) = background + sum over reflection families and source lines of
@@ -154,7 +155,9 @@ def occupancy(atom):
     return atom[6] if len(atom) > 6 else 1.0
 
 
-def structure(m):
+def structure(m, wavelength=None):
+    """The crystal in cctbx; at an X-ray wavelength each atom carries its element's f' and f''
+    (Cromer-Liberman, as python3-gemmi computes them at E = hc / lambda)."""
     from cctbx import adptbx, crystal, xray
     from cctbx.array_family import flex
     symmetry = crystal.symmetry(unit_cell=m["cell"], space_group_symbol=m["group"])
@@ -162,6 +165,11 @@ def structure(m):
     scatterers = flex.xray_scatterer([xray.scatterer(a[0], a[2:5], adptbx.u_cif_as_u_star(cell, uaniso[a[0]])
                                                      if a[0] in uaniso else adptbx.b_as_u(a[5]), occupancy(a), a[1])
                                       for a in m["atoms"]])
+    if wavelength is not None:
+        import gemmi
+        for sc in scatterers:
+            element = gemmi.Element("".join(c for c in sc.scattering_type if c.isalpha()))
+            sc.fp, sc.fdp = gemmi.cromer_liberman(z=element.atomic_number, energy=gemmi.hc / wavelength)
     return xray.structure(crystal_symmetry=symmetry, scatterers=scatterers)
 
 
@@ -244,14 +252,15 @@ def magnetic_reflections(m, d_min):
     return d, np.ones_like(d), nuclear + perpendicular
 
 
-def families(m):
-    """d, multiplicity and |F|^2 of every reflection family the range reaches."""
+def families(m, wavelength=None):
+    """d, multiplicity and |F|^2 of every reflection family the range reaches; X-rays with f' and
+    f'' at the wavelength."""
     from cctbx import miller
     waves, kind = lines(m)
     if "moments" in m:
         d_min = min(w for w, _ in waves) / (2 * math.sin(math.radians(min(m["range"][1] + 5, 179.9) / 2)))
         return (*magnetic_reflections(m, d_min), kind)
-    xs = structure(m)
+    xs = structure(m, wavelength if kind == "xray" else None)
     xs.scattering_type_registry(table="neutron" if kind == "neutron" else "it1992")
     d_min = min(w for w, _ in waves) / (2 * math.sin(math.radians(min(m["range"][1] + 5, 179.9) / 2)))
     unique = miller.build_set(xs.crystal_symmetry(), anomalous_flag=False, d_min=d_min)
@@ -315,10 +324,11 @@ def profile(kind, params, two_theta, dx, width=False):
 
 
 def calculated(m, x, zero):
-    """The noiseless pattern for a scale of 1, without background."""
-    d, mult, f2, kind = families(m)
+    """The noiseless pattern for a scale of 1, without background; each X-ray line's |F|^2 with
+    f' and f'' at its own wavelength."""
     y = np.zeros_like(x)
     for wavelength, ratio in lines(m)[0]:
+        d, mult, f2, kind = families(m, wavelength)
         s = wavelength / (2 * d)
         keep = s < 1
         theta = np.arcsin(s[keep])

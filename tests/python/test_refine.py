@@ -87,6 +87,7 @@ def test_same_report_as_the_command_line(programs, measured):
 @pytest.mark.parametrize("options, given", [
     (["--exclude", "40:50", "--exclude", "95:100"], dict(exclude=[(40, 50), (95, 100)])),
     (["--le-bail"], dict(le_bail=True)),
+    (["--dispersion", "none"], dict(dispersion="none")),
 ])
 def test_options_as_the_command_line(programs, measured, options, given):
     folder, pattern, start = measured
@@ -102,6 +103,7 @@ def test_options_as_the_command_line(programs, measured, options, given):
     assert report["parameters"] == shell["parameters"]
     assert (report["Rwp"], report["Rexp"]) == (shell["Rwp"], shell["Rexp"])
     assert [list(r) for r in report.get("excluded", [])] == shell.get("excluded", [])
+    assert report["model"]["dispersion"] == shell["model"]["dispersion"]
 
 
 def test_gives_back_what_the_pattern_was_made_with(measured):

@@ -89,6 +89,29 @@ def test_cif_arrays_are_the_report_and_the_tables(programs, cif, model, tmp_path
         assert np.array_equal(np.array(values, dtype=np.float32), r[name]), name
 
 
+# (velmora-cif --run's options, the module's reflections() arguments): the corrections to the
+# free-atom scattering are the same in both, to the float.
+CORRECTIONS = [
+    (["--wavelength", "2.4"], dict(wavelength=2.4)),
+    (["--wavelength", "1.2", "--isotope", "Gd=160Gd", "--isotope", "B1=11B"],
+     dict(wavelength=1.2, isotopes={"Gd": "160Gd", "B1": "11B"})),
+    (["--isotope", "Gd=157Gd"], dict(isotopes={"Gd": "157Gd"})),  # b'' at 1.798 A
+    (["--wavelength", "1.5406", "--dispersion", "none"], dict(wavelength=1.5406, dispersion="none")),
+]
+
+
+@pytest.mark.parametrize("options, given", CORRECTIONS)
+def test_corrections_are_velmora_cifs(programs, options, given):
+    path = os.path.join(CIFS, "absorber_natural_length.cif")
+    table = subprocess.run([programs["velmora-cif"], path, "--dmin", "1.5", "--tables", DATA, "--run",
+                            "--format", "csv", *options], capture_output=True, check=True).stdout.decode()
+    rows = list(csv.DictReader(line for line in io.StringIO(table) if not line.startswith("#")))
+    r = velmora.read_cif(path, tables=DATA).reflections(dmin=1.5, **given)
+    assert len(rows) == len(r["h"]) > 10
+    for name in ("fn2", "fx2"):
+        assert np.array_equal(np.array([row[name] for row in rows]).astype(np.float32), r[name]), name
+
+
 def test_answer_file_ion_velmora_lacks_is_velmora_powders(programs, tmp_path):
     path = tmp_path / "iridium.txt"
     path.write_text("5 5 5 90 90 90\n2\nIrx 0 0 0 1 0.3 1\nOxx 0.5 0.5 0.5 1 0.5 0\n3 90 0\n"

@@ -38,8 +38,10 @@ std::vector<double> parameters_of(const Case& c) {
 
 PatternSetup setup_of(const Case& c) {
   PatternSetup s;
-  s.groups = {
-      {{1, 0, 0}, 40, 6, {}}, {{1, 1, 0}, 90, 12, {}}, {{1, 1, 1}, 25, 8, {}}, {{2, 0, 0}, 60, 6, {}}};
+  s.groups = {{{1, 0, 0}, 40, 6, {}, {}},
+              {{1, 1, 0}, 90, 12, {}, {}},
+              {{1, 1, 1}, 25, 8, {}, {}},
+              {{2, 0, 0}, 60, 6, {}, {}}};
   s.lines = {{1.0, 1.0}, {1.002485, 0.5}};
   s.xray = c.xray;
   s.pseudo_voigt = c.pseudo_voigt;

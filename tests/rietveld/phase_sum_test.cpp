@@ -29,9 +29,10 @@ struct Mixture {
 
 Mixture mixture() {
   std::vector<PatternSetup> setups;
-  setups.push_back(phase_setup({{{1, 0, 0}, 40, 6, {}}, {{1, 1, 0}, 90, 12, {}}, {{1, 1, 1}, 25, 8, {}}}, 3));
   setups.push_back(
-      phase_setup({{{1, 1, 1}, 70, 8, {}}, {{2, 2, 0}, 50, 12, {}}, {{3, 1, 1}, 30, 24, {}}}, 0));
+      phase_setup({{{1, 0, 0}, 40, 6, {}, {}}, {{1, 1, 0}, 90, 12, {}, {}}, {{1, 1, 1}, 25, 8, {}, {}}}, 3));
+  setups.push_back(
+      phase_setup({{{1, 1, 1}, 70, 8, {}, {}}, {{2, 2, 0}, 50, 12, {}, {}}, {{3, 1, 1}, 30, 24, {}, {}}}, 0));
   Mixture m{PhaseSum(std::move(setups)), {}};
   std::vector<double>& p = m.p;
   p.assign(m.model.block_of(1) + PhaseBlock::size, 0.0);
