@@ -390,6 +390,7 @@ std::string fit_and_write(const PowderOptions& options, ObservedPattern& observe
                           const std::vector<PowderPeak>& peaks, const Crystal& crystal,
                           AtomCorrections corrections, const std::vector<FurtherPhase>& further,
                           const ModelLines& model_line, PendingOutputs& outputs, Remarks& remarks) {
+  const std::vector<std::complex<double>> xray = corrections.xray;  // for the refined CIF
   std::vector<FitPhase> phases{{crystal, peaks, std::move(corrections)}};
   for (const FurtherPhase& phase : further) phases.push_back({phase.crystal, phase.peaks, phase.corrections});
   ObservedFit result = fit_observed(options, observed, phases, remarks);
@@ -410,7 +411,11 @@ std::string fit_and_write(const PowderOptions& options, ObservedPattern& observe
     outputs.write(options.fit_report, fit_json(fit, report_members, options.excluded));
 #ifdef VELMORA_POWDER_FIT
   if (!options.refined_cif.empty() && result.refinement)
-    outputs.write(options.refined_cif, refined_cif(crystal, *result.refinement, observed.source));
+    outputs.write(
+        options.refined_cif,
+        refined_cif(crystal, *result.refinement, observed.source, xray,
+                    "Cromer-Liberman by gemmi at " +
+                        shortest_text(static_cast<float>(options.lines.front().wavelength)) + " A"));
 #endif
   if (!options.csv.empty()) outputs.write(options.csv, with_model(fit_csv(observed, fit), model_line));
   if (!options.xy.empty()) outputs.write(options.xy, xy_text(observed.two_theta, fit.calculated));

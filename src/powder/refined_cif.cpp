@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 
 #include "model/cartesian_moment.hpp"
@@ -34,11 +35,31 @@ std::string type_symbol(const CrystalSite& site) {
   return site.element + std::to_string(std::abs(site.charge)) + (site.charge > 0 ? "+" : "-");
 }
 
+// Each atom type's f' and f'' (those of its first atom), as the CIF core
+// dictionary's _atom_type_scat_dispersion items record the values a
+// refinement used.
+void add_dispersion(TextSink& out, const Crystal& crystal, const std::vector<std::complex<double>>& xray,
+                    const std::string& source) {
+  if (xray.size() != crystal.atoms.size()) return;
+  out.add(
+      "loop_\n_atom_type_symbol\n_atom_type_scat_dispersion_real\n_atom_type_scat_dispersion_imag\n"
+      "_atom_type_scat_dispersion_source\n");
+  std::vector<std::string> written;
+  for (std::size_t a = 0; a < crystal.atoms.size(); ++a) {
+    const std::string symbol = type_symbol(crystal.site_of(crystal.atoms[a]));
+    if (std::find(written.begin(), written.end(), symbol) != written.end()) continue;
+    written.push_back(symbol);
+    char values[64];
+    std::snprintf(values, sizeof values, " %.4f %.4f ", xray[a].real() + 0.0, xray[a].imag() + 0.0);
+    out.add(cif_token(symbol) + values + cif_token(source) + "\n");
+  }
+}
+
 }  // namespace
 
-TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r,
-                     const std::string& observed) {
-  return [&start, &r, observed](TextSink& out) {
+TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r, const std::string& observed,
+                     const std::vector<std::complex<double>>& xray, const std::string& dispersion_source) {
+  return [&start, &r, observed, xray, dispersion_source](TextSink& out) {
     const Crystal& crystal = r.crystals.empty() || !r.crystals.front() ? start : *r.crystals.front();
     std::map<std::string, const rietveld::RefinedValue*> by_name;
     for (const rietveld::RefinedValue& v : r.values) by_name[v.name] = &v;
@@ -134,6 +155,7 @@ TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r,
           if (crystal.sites[s].magnetic) write_moment(s, crystal.sites[s].moment);
       }
     }
+    add_dispersion(out, crystal, xray, dispersion_source);
     const powder::PatternFit& fit = r.fit;
     std::size_t refined = 0;
     for (const rietveld::RefinedValue& v : r.values) refined += v.refined;

@@ -5,7 +5,9 @@
 // and refine_ls items).
 #pragma once
 
+#include <complex>
 #include <string>
+#include <vector>
 
 #include "model/crystal.hpp"
 #include "powder/powder_files.hpp"
@@ -14,6 +16,11 @@
 namespace velmora::powder {
 
 // start: the first phase as read; its refined structure, when refined, is the refinement's.
-TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r, const std::string& observed);
+// xray: the f' + i f'' of each atom the refinement computed with (in atom order;
+// empty: f0 alone), written as each atom type's _atom_type_scat_dispersion_real
+// and _imag with dispersion_source as its _atom_type_scat_dispersion_source.
+TextFill refined_cif(const Crystal& start, const rietveld::PatternRefinement& r, const std::string& observed,
+                     const std::vector<std::complex<double>>& xray = {},
+                     const std::string& dispersion_source = "");
 
 }  // namespace velmora::powder

@@ -511,7 +511,7 @@ def own_pattern_problems():
             status, _, err = powder(path, *shape, "--xy", "own.xy", cwd=scratch)
             shape.remove("--two-theta"), shape.remove("20:150:0.01")
             status2, _, err2 = powder(path, *shape, "--observed", "own.xy", "--refine", refined,
-                                      "--fit-report", "own.json", cwd=scratch)
+                                      "--fit-report", "own.json", "--refined-cif", "own.cif", cwd=scratch)
             if status or status2:
                 problems.append(f"{case}: status {status}, {status2}: {err} {err2}")
                 continue
@@ -524,6 +524,17 @@ def own_pattern_problems():
                 else ("none" if "--dispersion" in options else "cromer-liberman")
             if meant not in stated:
                 problems.append(f"{case}: the report's model {model} does not say {meant}")
+            # and the refined CIF the f' and f'' of the first line (Cu K-alpha1), as gemmi gives them
+            with open(os.path.join(scratch, "own.cif")) as f:
+                rows = [line.split() for line in f if line.startswith(("Ni ", "O "))]
+            if model.get("dispersion") == "cromer-liberman":
+                import gemmi
+                for symbol, fp, fpp, *_ in rows:
+                    want = gemmi.cromer_liberman(z=gemmi.Element(symbol).atomic_number, energy=gemmi.hc / 1.540598)
+                    if abs(float(fp) - want[0]) > 1e-4 or abs(float(fpp) - want[1]) > 1e-4 or len(rows) != 2:
+                        problems.append(f"{case}: the refined CIF gives {symbol} f' f'' {fp} {fpp}, gemmi {want}")
+            elif rows:
+                problems.append(f"{case}: the refined CIF gives f' and f'' {rows}, computed without")
             moved = [(p["name"], p["value"]) for p in fit["parameters"] if p["refined"] and p["name"] != "scale"]
             if fit["Rwp"] > 5e-4 or abs(fit["scale"] - 1) > 1e-5 or not moved or \
                     any(abs(v - {"Ni1": 0.35, "O1": 0.55, "Gd1": 0.4, "B1": 0.5}[n.split(".")[1]]) > 1e-4
