@@ -223,6 +223,10 @@ py::dict refine_structure(const StructureModel& m, const FitArguments& given,
   for (const cif::ModelEntry& e : m.model)
     if (e.name == "tables") options.tables = e.value;
   set_fit_options(given, options, remarks);
+  check_absorption(options, !given.phases.empty());
+  const powder::SampleAbsorption absorption =
+      powder::sample_absorption(options.absorption, m.crystal, options.radiation,
+                                options.lines.front().wavelength, kAbsorptionArguments);
   powder::ObservedPattern observed = observed_of(given.observed, remarks);
   // Every reflection whose peak reaches the measured range at any zero shift searched.
   const double reach =
@@ -236,16 +240,23 @@ py::dict refine_structure(const StructureModel& m, const FitArguments& given,
     py::gil_scoped_release unlocked;
     for (const StructureModel* model : models)
       peaks.push_back(powder::source_peaks(compute(*model, reflections_to(*model, dmin)), options.lines,
-                                           remarks, options.polarisation));
+                                           remarks, options.polarisation, absorption));
     std::vector<powder::FitPhase> phases;
     for (std::size_t k = 0; k < models.size(); ++k) phases.push_back({models[k]->crystal, peaks[k]});
-    result = powder::fit_observed(options, observed, phases, remarks);
+    result = powder::fit_observed(options, observed, phases, remarks, absorption.mu_r);
   }
   remarks_out = std::move(remarks.items);
   py::dict out = report_of(observed, result);
 #ifdef VELMORA_POWDER_FIT
   if (result.refinement) out["structure"] = py::cast(refined_model(m, *result.refinement, observed.source));
 #endif
+  if (!absorption.text.empty()) {
+    py::dict stated;
+    stated["mu_r"] = absorption.mu_r;
+    if (absorption.mu) stated["mu"] = *absorption.mu;
+    stated["text"] = absorption.text;
+    out["absorption"] = stated;
+  }
   if (!options.excluded.empty()) {
     py::list ranges;
     for (const powder::ExcludedRange& r : options.excluded) ranges.append(py::make_tuple(r.from, r.to));

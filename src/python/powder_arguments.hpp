@@ -13,7 +13,17 @@ namespace velmora::python {
 // As Python gives them; None where not given.
 struct PowderArguments {
   pybind11::object wavelength, source, two_theta, fwhm, caglioti, tch, dmin, instrument;
+  // a cylinder's absorption: mu R or "auto" with the packing fraction and the radius (mm)
+  pybind11::object absorption = pybind11::none(), packing = pybind11::none(), radius = pybind11::none();
 };
+
+// How the module calls velmora-powder's --absorption, --packing, --radius, --radiation and --phase.
+inline const powder::AbsorptionNames kAbsorptionArguments{"absorption", "packing", "radius", "radiation",
+                                                          "phases"};
+
+// The absorption the arguments ask for, as velmora-powder's options would
+// give it for the radiation; mixture: further phases are fitted beside.
+void check_absorption(const powder::PowderOptions& options, bool mixture);
 
 // The options the pattern is computed with: lines, source, grid, width, dmin
 // and the X-ray polarisation. An instrument file gives what the other

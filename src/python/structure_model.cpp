@@ -19,6 +19,7 @@
 #include "numbers/shortest_text.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/velmora_reflections.hpp"
+#include "python/powder_arguments.hpp"
 #include "run/run_values.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "tables/table_folder.hpp"
@@ -340,11 +341,13 @@ PowderRun compute_powder(const StructureModel& m, const powder::PowderOptions& o
   powder::Remarks remarks;
   const double dmin = o.dmin ? *o.dmin : powder::shortest_wavelength(o.lines) / 2;
   const std::vector<Reflection> hkl = reflections_to(m, dmin);
+  run.absorption = powder::sample_absorption(o.absorption, m.crystal, o.radiation, o.lines.front().wavelength,
+                                             kAbsorptionArguments);
   if (o.dispersion == DispersionModel::none) {
-    run.peaks = powder::source_peaks(compute(m, hkl), o.lines, remarks, o.polarisation);
+    run.peaks = powder::source_peaks(compute(m, hkl), o.lines, remarks, o.polarisation, run.absorption);
   } else {
     // Each line's peaks with f' and f'' at its own wavelength.
-    powder::PeakCollector collector(o.lines, nullptr, o.polarisation);
+    powder::PeakCollector collector(o.lines, nullptr, o.polarisation, run.absorption);
     for (std::size_t i = 0; i < o.lines.size(); ++i)
       for (const ReflectionValues& v :
            compute(m, hkl, xray_corrections(m, o.dispersion, o.lines[i].wavelength)))

@@ -119,6 +119,7 @@ AtomCorrections xray_corrections(const StructureModel& m, DispersionModel model,
 struct PowderRun {
   std::vector<powder::PowderPeak> peaks;
   powder::PowderPattern pattern;
+  powder::SampleAbsorption absorption;  // what the peaks were multiplied by
   std::vector<frontend::Remark> remarks;
 };
 PowderRun compute_powder(const StructureModel& m, const powder::PowderOptions& options);
