@@ -293,6 +293,8 @@ py::dict powder(const StructureModel& m, const velmora::python::PowderArguments&
       dispersion, !options.source.empty() || options.radiation == velmora::powder::Radiation::xray
                       ? velmora::DispersionModel::cromer_liberman
                       : velmora::DispersionModel::none);
+  // The absorption is the X-rays' with a tube, as velmora-powder's --source shows X-rays.
+  if (!options.source.empty()) options.radiation = velmora::powder::Radiation::xray;
   velmora::python::check_absorption(options, false);
   warn_all(chosen.items);
   velmora::python::PowderRun run;
