@@ -18,12 +18,14 @@ constexpr double kBarnPerSquareAngstrom = 1e8;
 
 }  // namespace
 
-std::vector<ElementCount> cell_content(const Crystal& crystal) {
+std::vector<ElementCount> cell_content(const Crystal& crystal, const IsotopeChoices& isotopes) {
   std::vector<ElementCount> content;
   for (const CrystalAtom& atom : crystal.atoms) {
     const CrystalSite& site = crystal.site_of(atom);
-    const std::string element =
-        site.element.empty() ? label_element(trimmed_text_of(site.atype)) : site.element;
+    const std::string* isotope = isotope_chosen(site, isotopes);
+    const std::string element = isotope != nullptr     ? *isotope
+                                : site.element.empty() ? label_element(trimmed_text_of(site.atype))
+                                                       : site.element;
     auto known = std::find_if(content.begin(), content.end(),
                               [&element](const ElementCount& c) { return c.element == element; });
     if (known == content.end()) known = content.insert(content.end(), {element, 0});

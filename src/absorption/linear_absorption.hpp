@@ -8,17 +8,19 @@
 #include <vector>
 
 #include "model/crystal.hpp"
+#include "nuclear/neutron_corrections.hpp"
 
 namespace velmora {
 
 // The cell's content by element: occupancies summed over the atoms of the
 // whole cell, each element once, in atom order. The element is the site's, or
-// its atom type's leading symbol (model/atom_names.hpp); D stays D.
+// its atom type's leading symbol (model/atom_names.hpp); D stays D. With
+// isotopes, an atom of a site one is chosen for counts as that isotope (11B).
 struct ElementCount {
-  std::string element;
+  std::string element;  // or an isotope
   double atoms = 0;
 };
-std::vector<ElementCount> cell_content(const Crystal& crystal);
+std::vector<ElementCount> cell_content(const Crystal& crystal, const IsotopeChoices& isotopes = {});
 
 // The cell's volume in cubic angstroms.
 double cell_volume(const CellParameters& cell);

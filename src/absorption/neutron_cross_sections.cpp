@@ -5,6 +5,9 @@
 // as the Neutron Data Booklet (2003) reproduces it, taken from Debian's
 // python3-periodictable; tests/absorption checks each against the other source.
 // D is deuterium, whose scattering differs from H's by an order of magnitude.
+// The isotopes a user may choose (--isotope) follow, with both cross-sections
+// from the Booklet (periodictable), which cctbx's table lacks; their absorption
+// is checked against Sears's b'' (sigma_a = 2 lambda |b''|).
 #include "absorption/neutron_cross_sections.hpp"
 
 #include <algorithm>
@@ -101,6 +104,44 @@ constexpr std::array kRows = {
     NeutronCrossSection{"Bi", 9.156, 0.0338},
     NeutronCrossSection{"Th", 13.36, 7.37},
     NeutronCrossSection{"U", 8.908, 7.57},
+    // the isotopes of src/nuclear/neutron_lengths.cpp, from the Neutron Data Booklet (2003)
+    NeutronCrossSection{"1H", 82.03, 0.3326},
+    NeutronCrossSection{"2H", 7.64, 0.000519},
+    NeutronCrossSection{"6Li", 0.97, 940},
+    NeutronCrossSection{"7Li", 1.4, 0.0454},
+    NeutronCrossSection{"10B", 3.1, 3835},
+    NeutronCrossSection{"11B", 5.77, 0.0055},
+    NeutronCrossSection{"13C", 4.84, 0.00137},
+    NeutronCrossSection{"15N", 5.21, 2.4e-05},
+    NeutronCrossSection{"18O", 4.29, 0.00016},
+    NeutronCrossSection{"48Ti", 4.65, 7.84},
+    NeutronCrossSection{"52Cr", 3.042, 0.76},
+    NeutronCrossSection{"54Fe", 2.2, 2.25},
+    NeutronCrossSection{"56Fe", 12.42, 2.59},
+    NeutronCrossSection{"57Fe", 1, 2.48},
+    NeutronCrossSection{"58Ni", 26.1, 4.6},
+    NeutronCrossSection{"60Ni", 0.99, 2.9},
+    NeutronCrossSection{"62Ni", 9.5, 14.5},
+    NeutronCrossSection{"63Cu", 5.2, 4.5},
+    NeutronCrossSection{"65Cu", 14.5, 2.17},
+    NeutronCrossSection{"113Cd", 12.4, 20600},
+    NeutronCrossSection{"114Cd", 7.1, 0.34},
+    NeutronCrossSection{"115In", 2.57, 202},
+    NeutronCrossSection{"147Sm", 39, 57},
+    NeutronCrossSection{"149Sm", 200, 42080},
+    NeutronCrossSection{"152Sm", 3.1, 206},
+    NeutronCrossSection{"154Sm", 11, 8.4},
+    NeutronCrossSection{"151Eu", 8.6, 9100},
+    NeutronCrossSection{"153Eu", 9.8, 312},
+    NeutronCrossSection{"155Gd", 66, 61100},
+    NeutronCrossSection{"157Gd", 1044, 259000},
+    NeutronCrossSection{"158Gd", 10, 2.2},
+    NeutronCrossSection{"160Gd", 10.52, 0.77},
+    NeutronCrossSection{"161Dy", 16, 600},
+    NeutronCrossSection{"162Dy", 0.25, 194},
+    NeutronCrossSection{"163Dy", 3.3, 124},
+    NeutronCrossSection{"164Dy", 307, 2840},
+    NeutronCrossSection{"242Pu", 8.2, 18.5},
 };
 // clang-format on
 

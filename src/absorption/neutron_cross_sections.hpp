@@ -10,12 +10,12 @@
 namespace velmora {
 
 struct NeutronCrossSection {
-  std::string_view element;  // a symbol; D for deuterium
+  std::string_view element;  // a symbol (D for deuterium), or an isotope: 11B, 2H
   double scattering = 0;     // sigma_s, coherent and incoherent, barn
   double absorption = 0;     // sigma_a at kThermalWavelength (1.798 angstroms), barn
 };
 
-// The element's row (Fe, D); null when the table has none.
+// The element's or the isotope's row (Fe, D, 11B); null when the table has none.
 const NeutronCrossSection* neutron_cross_section(std::string_view element);
 
 // sigma_s + sigma_a(lambda), barn: away from resonances absorption follows the

@@ -476,7 +476,7 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   model_line.xray = xray_line_of(reflections.crystal, options);
   model_line.neutron = neutron_line_of(reflections.crystal, options, remarks);
   model_line.absorption = sample_absorption(options.absorption, reflections.crystal.model, options.radiation,
-                                            options.lines.front().wavelength);
+                                            options.lines.front().wavelength, options.isotopes);
   if (observed && options.radiation != Radiation::neutron)
     remarks.note("the fit computes |FX|^2 with the free atoms' f0 alone: f' and f'' do not enter a fit yet");
   if (observed && options.radiation != Radiation::xray) {

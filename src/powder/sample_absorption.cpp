@@ -1,6 +1,8 @@
 // The choice of --absorption checked, and mu R made from it.
 #include "powder/sample_absorption.hpp"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <utility>
 
@@ -91,7 +93,9 @@ std::optional<std::string> absorption_choice_fault(const AbsorptionChoice& choic
 }
 
 SampleAbsorption sample_absorption(const AbsorptionChoice& choice, const Crystal& crystal,
-                                   Radiation radiation, double wavelength, const AbsorptionNames& names) {
+                                   Radiation radiation, double wavelength,
+                                   const std::map<std::string, std::string>& isotopes,
+                                   const AbsorptionNames& names) {
   SampleAbsorption out;
   out.xray = radiation == Radiation::xray;
   if (!choice.given()) return out;
@@ -101,7 +105,7 @@ SampleAbsorption sample_absorption(const AbsorptionChoice& choice, const Crystal
     out.text = "absorption: mu R " + number(out.mu_r) + " (" + kApproximation + ")" + on;
     return out;
   }
-  const std::vector<ElementCount> content = cell_content(crystal);
+  const std::vector<ElementCount> content = cell_content(crystal, out.xray ? IsotopeChoices{} : isotopes);
   const std::vector<double> sigma = cross_sections(content, out.xray, wavelength, names.absorption);
   out.mu = linear_coefficient(content, sigma, cell_volume(crystal.cell));
   out.mu_r = *out.mu * *choice.packing * *choice.radius;
@@ -112,7 +116,11 @@ SampleAbsorption sample_absorption(const AbsorptionChoice& choice, const Crystal
   out.text = "absorption: mu R " + number(out.mu_r) + " = mu " + number(*out.mu) + "/mm x packing " +
              number(*choice.packing) + " x radius " + number(*choice.radius) +
              " mm, mu from the cell's content" +
-             (out.xray ? " (sigma_a = 2 r_e lambda f'', Cromer-Liberman)" : " (Sears 1992 cross-sections)") +
+             (out.xray ? " (sigma_a = 2 r_e lambda f'', Cromer-Liberman)"
+              : std::any_of(content.begin(), content.end(),
+                            [](const ElementCount& c) { return std::isdigit(c.element[0]) != 0; })
+                  ? " (Sears 1992 cross-sections, the isotopes' of the Neutron Data Booklet 2003)"
+                  : " (Sears 1992 cross-sections)") +
              " at " + number(wavelength) + " Å (" + kApproximation + ")" + on;
   return out;
 }

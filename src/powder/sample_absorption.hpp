@@ -8,6 +8,7 @@
 // transparency moves peaks by the refinable sin 2theta term.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -58,7 +59,10 @@ struct SampleAbsorption {
 // auto computes mu from the cell's content and the cross-sections of each
 // element (Sears 1992 for neutrons, sigma_a = 2 r_e lambda f'' with gemmi's
 // Cromer-Liberman f'' for X-rays), an element without them ending the run.
+// For neutrons an isotope chosen (--isotope) takes its own cross-sections.
 SampleAbsorption sample_absorption(const AbsorptionChoice& choice, const Crystal& crystal,
-                                   Radiation radiation, double wavelength, const AbsorptionNames& names = {});
+                                   Radiation radiation, double wavelength,
+                                   const std::map<std::string, std::string>& isotopes = {},
+                                   const AbsorptionNames& names = {});
 
 }  // namespace velmora::powder

@@ -226,7 +226,7 @@ py::dict refine_structure(const StructureModel& m, const FitArguments& given,
   check_absorption(options, !given.phases.empty());
   const powder::SampleAbsorption absorption =
       powder::sample_absorption(options.absorption, m.crystal, options.radiation,
-                                options.lines.front().wavelength, kAbsorptionArguments);
+                                options.lines.front().wavelength, {}, kAbsorptionArguments);
   powder::ObservedPattern observed = observed_of(given.observed, remarks);
   // Every reflection whose peak reaches the measured range at any zero shift searched.
   const double reach =

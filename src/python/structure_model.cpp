@@ -342,7 +342,7 @@ PowderRun compute_powder(const StructureModel& m, const powder::PowderOptions& o
   const double dmin = o.dmin ? *o.dmin : powder::shortest_wavelength(o.lines) / 2;
   const std::vector<Reflection> hkl = reflections_to(m, dmin);
   run.absorption = powder::sample_absorption(o.absorption, m.crystal, o.radiation, o.lines.front().wavelength,
-                                             kAbsorptionArguments);
+                                             {}, kAbsorptionArguments);
   if (o.dispersion == DispersionModel::none) {
     run.peaks = powder::source_peaks(compute(m, hkl), o.lines, remarks, o.polarisation, run.absorption);
   } else {

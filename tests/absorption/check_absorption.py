@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """The linear absorption coefficient of velmora-powder's --absorption auto against software made apart.
 
-table: every row of src/absorption/neutron_cross_sections.cpp against Debian's python3-cctbx (Sears 1992:
-sigma_a within 1e-3, and sigma_s not below the coherent 4 pi |b|^2 of its lengths) and
-python3-periodictable (2003 Booklet: sigma_a and the total scattering sigma_s within 1e-3).
+table: every element's row of src/absorption/neutron_cross_sections.cpp against Debian's python3-cctbx
+(Sears 1992: sigma_a within 1e-3, and sigma_s not below the coherent 4 pi |b|^2 of its lengths) and
+python3-periodictable (2003 Booklet: sigma_a and the total scattering sigma_s within 1e-3); every
+isotope's against periodictable, and its sigma_a against Sears's b'' of src/nuclear (2 lambda |b''|,
+within 1 %) where Sears gives one.
 mu: mu of Si, NaCl, Fe3O4 and alpha-Fe (the examples' answer files) as the CSV's model line states it,
 against xraylib at Cu K-alpha1 and Mo K-alpha1: its photoabsorption (CS_Photo) within 2.5 %, and
 below its total attenuation (CS_Total, with Rayleigh and Compton scattering, which velmora leaves out)
@@ -30,7 +32,19 @@ def check_table(args):
     import periodictable
     from cctbx.eltbx import neutron
     problems = []
+    lengths = dict((n, i) for n, _, i in re.findall(r'NeutronLength\{"(\w+)", (-?[\d.]+), (-?[\d.]+)\}',
+                   open(os.path.join(args.source, "src", "nuclear", "neutron_lengths.cpp")).read()))
     for name, scattering, absorption in rows(args.source):
+        mass, symbol = re.match(r"(\d*)([A-Z][a-z]?)", name).groups()
+        if mass:  # an isotope: the Booklet's values, its absorption against Sears's b'' (2 lambda |b''|)
+            booklet = periodictable.elements.symbol(symbol)[int(mass)].neutron
+            sears_absorption = 2 * 1.798e-8 * abs(float(lengths[name])) * 1e-13 * 1e24
+            if abs(booklet.total - scattering) > 1e-3 * scattering or \
+                    abs(booklet.absorption - absorption) > 1e-3 * absorption:
+                problems.append(f"{name}: {scattering} {absorption}, periodictable {booklet.total} {booklet.absorption}")
+            if sears_absorption and abs(sears_absorption / absorption - 1) > 0.01:
+                problems.append(f"{name}: sigma_a {absorption}, Sears's 2 lambda |b''| {sears_absorption:.5g}")
+            continue
         sears = neutron.neutron_news_1992_table(name, True)
         booklet = periodictable.elements.symbol(name).neutron
         if abs(sears.abs_cross_sect() - absorption) > 1e-3 * absorption + 1e-6:
