@@ -387,18 +387,9 @@ std::string fit_and_write(const PowderOptions& options, ObservedPattern& observe
   remarks.note("fit to " + observed.source + ": scale " + scales + ", zero shift " + f(fit.zero_shift) +
                "°, Rp " + f(100 * fit.rp) + "%, Rwp " + f(100 * fit.rwp) + "%, Rexp " + f(100 * fit.rexp) +
                "%, chi2 " + f(fit.chi2) + left_out_text(options.excluded, fit.excluded));
-  if (!model_line.absorption.text.empty()) {
-    const SampleAbsorption& a = model_line.absorption;
-    std::string stated =
-        "  \"absorption\": {\"sample\": \"cylinder\", \"approximation\": \"Lobanov & alte da Veiga 1998\", "
-        "\"mu_r\": " +
-        shortest_text(a.mu_r);
-    if (a.mu)
-      stated += ", \"mu_per_mm\": " + shortest_text(*a.mu) +
-                ", \"packing\": " + shortest_text(*options.absorption.packing) +
-                ", \"radius_mm\": " + shortest_text(*options.absorption.radius);
-    report_members = stated + "}" + (report_members.empty() ? "" : ",\n" + report_members);
-  }
+  if (!model_line.absorption.text.empty())
+    report_members = absorption_json_member(model_line.absorption) +
+                     (report_members.empty() ? "" : ",\n" + report_members);
   if (!options.fit_report.empty())
     outputs.write(options.fit_report, fit_json(fit, report_members, options.excluded));
 #ifdef VELMORA_POWDER_FIT

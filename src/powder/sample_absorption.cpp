@@ -108,7 +108,9 @@ SampleAbsorption sample_absorption(const AbsorptionChoice& choice, const Crystal
   const std::vector<ElementCount> content = cell_content(crystal, out.xray ? IsotopeChoices{} : isotopes);
   const std::vector<double> sigma = cross_sections(content, out.xray, wavelength, names.absorption);
   out.mu = linear_coefficient(content, sigma, cell_volume(crystal.cell));
-  out.mu_r = *out.mu * *choice.packing * *choice.radius;
+  out.packing = *choice.packing;
+  out.radius = *choice.radius;
+  out.mu_r = *out.mu * out.packing * out.radius;
   if (const auto fault = mu_r_fault(out.mu_r))
     fail_powder(names.absorption + " auto: mu R = " + number(*out.mu) + "/mm x packing " +
                 number(*choice.packing) + " x " + number(*choice.radius) + " mm = " + number(out.mu_r) +

@@ -49,10 +49,11 @@ std::optional<std::string> absorption_choice_fault(const AbsorptionChoice& choic
 
 // The factor's parameter and the columns it applies to.
 struct SampleAbsorption {
-  double mu_r = 0;           // 0: every factor 1
-  bool xray = false;         // the X-ray column, else the neutron ones
-  std::optional<double> mu;  // auto: the crystal's linear coefficient, 1/mm
-  std::string text;          // for the model lines; empty: none asked for
+  double mu_r = 0;                 // 0: every factor 1
+  bool xray = false;               // the X-ray column, else the neutron ones
+  std::optional<double> mu;        // auto: the crystal's linear coefficient, 1/mm
+  double packing = 0, radius = 0;  // auto: what mu R = packing x mu x radius took (radius in mm)
+  std::string text;                // for the model lines; empty: none asked for
 };
 
 // The absorption of the choice for the crystal at the wavelength (angstroms):

@@ -313,13 +313,7 @@ py::dict powder(const StructureModel& m, const velmora::python::PowderArguments&
   out["neutron_magnetic"] = column(p.magnetic);
   out["neutron"] = column(p.total);
   out["xray"] = column(p.xray);
-  if (!run.absorption.text.empty()) {
-    py::dict absorption;
-    absorption["mu_r"] = run.absorption.mu_r;
-    if (run.absorption.mu) absorption["mu"] = *run.absorption.mu;
-    absorption["text"] = run.absorption.text;
-    out["absorption"] = absorption;
-  }
+  if (!run.absorption.text.empty()) out["absorption"] = velmora::python::absorption_stated(run.absorption);
   const auto& peaks = run.peaks;
   const auto peak_column = [&peaks](const std::function<float(const velmora::powder::PowderPeak&)>& of) {
     return float_array(peaks.size(), [&](std::size_t i) { return of(peaks[i]); });

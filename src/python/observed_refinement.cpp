@@ -250,13 +250,7 @@ py::dict refine_structure(const StructureModel& m, const FitArguments& given,
 #ifdef VELMORA_POWDER_FIT
   if (result.refinement) out["structure"] = py::cast(refined_model(m, *result.refinement, observed.source));
 #endif
-  if (!absorption.text.empty()) {
-    py::dict stated;
-    stated["mu_r"] = absorption.mu_r;
-    if (absorption.mu) stated["mu"] = *absorption.mu;
-    stated["text"] = absorption.text;
-    out["absorption"] = stated;
-  }
+  if (!absorption.text.empty()) out["absorption"] = absorption_stated(absorption);
   if (!options.excluded.empty()) {
     py::list ranges;
     for (const powder::ExcludedRange& r : options.excluded) ranges.append(py::make_tuple(r.from, r.to));

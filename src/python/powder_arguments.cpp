@@ -160,4 +160,16 @@ void check_absorption(const powder::PowderOptions& options, bool mixture) {
     throw py::value_error(*fault);
 }
 
+py::dict absorption_stated(const powder::SampleAbsorption& absorption) {
+  py::dict stated;
+  stated["mu_r"] = absorption.mu_r;
+  if (absorption.mu) {
+    stated["mu"] = *absorption.mu;
+    stated["packing"] = absorption.packing;
+    stated["radius"] = absorption.radius;
+  }
+  stated["text"] = absorption.text;
+  return stated;
+}
+
 }  // namespace velmora::python

@@ -25,6 +25,10 @@ inline const powder::AbsorptionNames kAbsorptionArguments{"absorption", "packing
 // give it for the radiation; mixture: further phases are fitted beside.
 void check_absorption(const powder::PowderOptions& options, bool mixture);
 
+// What the peaks were multiplied by, for a result: mu_r, and for auto mu (1/mm),
+// packing, radius (mm); text, the CSV's model line.
+pybind11::dict absorption_stated(const powder::SampleAbsorption& absorption);
+
 // The options the pattern is computed with: lines, source, grid, width, dmin
 // and the X-ray polarisation. An instrument file gives what the other
 // arguments leave open, as velmora-powder's --instrument; remarks say what.

@@ -84,6 +84,8 @@ class _Peaks(TypedDict):
 class _Absorption(TypedDict, total=False):
     mu_r: float
     mu: float  # 1/mm, with absorption="auto"
+    packing: float  # with absorption="auto"
+    radius: float  # mm, with absorption="auto"
     text: str  # the CSV's model line
 
 class _AbsorptionStated(TypedDict, total=False):
