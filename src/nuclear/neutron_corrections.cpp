@@ -68,6 +68,11 @@ std::string absorber_warning(const ShownLength& e, double wavelength, const std:
 
 }  // namespace
 
+const std::string* isotope_chosen(const CrystalSite& site, const IsotopeChoices& isotopes) {
+  const auto* choice = choice_of(site, isotopes);
+  return choice == nullptr ? nullptr : &choice->second;
+}
+
 std::optional<std::string> isotope_choice_fault(const Crystal& crystal, const IsotopeChoices& isotopes,
                                                 const std::string& option) {
   for (const auto& [name, isotope] : isotopes) {

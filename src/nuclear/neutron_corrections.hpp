@@ -32,6 +32,10 @@ inline constexpr double kAbsorptionShare = 0.05;
 std::optional<std::string> isotope_choice_fault(const Crystal& crystal, const IsotopeChoices& isotopes,
                                                 const std::string& option);
 
+// The isotope chosen for the atoms of the site (its label first, then its atom
+// type, then its element); null when none is.
+const std::string* isotope_chosen(const CrystalSite& site, const IsotopeChoices& isotopes);
+
 struct NeutronCorrections {
   // Per atom, b - b(table) + i b'' in the table's unit (10^-12 cm); empty when
   // every atom keeps velmora's length.

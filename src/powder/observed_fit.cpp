@@ -63,7 +63,7 @@ std::vector<PowderPeak> tick_peaks(std::vector<PowderPeak> peaks, Intensity kind
 }  // namespace
 
 ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& observed,
-                         const std::vector<FitPhase>& phases, Remarks& remarks) {
+                         const std::vector<FitPhase>& phases, Remarks& remarks, double mu_r) {
   const Intensity kind = kind_of(options.radiation);
   std::vector<std::vector<PowderPeak>> merged;
   for (const FitPhase& phase : phases) merged.push_back(merged_peaks(phase.peaks));
@@ -78,6 +78,9 @@ ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& ob
                         narrowest_width(phases, options.width, observed), options.zero_range,
                         options.zero_centre, excluded);
   out.fit.scale_means = scale_meaning(kind, options.polarisation);
+  if (mu_r > 0)
+    out.fit.scale_means +=
+        " x A(theta), the cylinder's transmission at mu R " + shortest_text(static_cast<float>(mu_r));
   out.ticks.push_back(phases.front().peaks);
   for (std::size_t k = 1; k < phases.size(); ++k) out.ticks.push_back(tick_peaks(phases[k].peaks, kind));
 #ifdef VELMORA_POWDER_FIT
@@ -87,6 +90,7 @@ ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& ob
     rietveld::PatternStart start{
         {}, options.lines, options.width, kind == Intensity::xray, options.polarisation, out.fit};
     start.axial = options.axial;
+    start.mu_r = mu_r;
     // All the profile a constant-wavelength peak carries is the pseudo-Voigt:
     // a Gaussian law gains the Lorentzian widths, from none.
     if (choice.all && !start.width.tch) {

@@ -42,7 +42,9 @@ struct ObservedFit {
 // refines what options.refine names, both leaving out the points within the
 // ranges of options.excluded (fit.excluded marks them). Warns of a phase with no positive scale,
 // a refinement that did not converge and a zero shift at the edge of its search.
+// mu_r: the sample's absorption, which the phases' peaks carry and the
+// refinement computes at each Bragg angle it moves.
 ObservedFit fit_observed(const PowderOptions& options, const ObservedPattern& observed,
-                         const std::vector<FitPhase>& phases, Remarks& remarks);
+                         const std::vector<FitPhase>& phases, Remarks& remarks, double mu_r = 0);
 
 }  // namespace velmora::powder

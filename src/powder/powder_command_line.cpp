@@ -160,6 +160,7 @@ std::string powder_usage_text() {
          "         [--polarisation P] [--answer-hkl] [--dmin D] [--block NAME]\n"
          "         [--ion NAME=ION ...] [--magnetic-model j0|dipole] [--g NAME=G ...]\n"
          "         [--dispersion cromer-liberman|none] [--isotope EL=ISOTOPE ...]\n"
+         "         [--absorption MUR | --absorption auto --packing F --radius R]\n"
          "         [--observed FILE [--background-terms N] [--zero-range Z] [--refine LIST]\n"
          "         [--le-bail] [--fix NAME ...] [--phase FILE ...] [--exclude FROM:TO ...]\n"
          "         [--fit-report OUT.json] [--refined-cif OUT.cif]]\n"
@@ -207,6 +208,13 @@ std::string powder_usage_text() {
          "  --isotope NAME=ISO    the neutron length of an isotope for the atoms of an element or site\n"
          "                        (--isotope Gd=160Gd, --isotope H=2H; repeatable); absorbing elements\n"
          "                        take their imaginary part b'' at each line's wavelength\n"
+         "  --absorption MUR      a cylindrical sample's (a capillary's) absorption: each peak of the\n"
+         "                        radiation shown times its transmission A(theta; mu R), by the analytic\n"
+         "                        form of Lobanov & alte da Veiga (1998), mu R from 0 to 10; auto\n"
+         "                        computes mu R = F mu R, mu from the cell's content and each element's\n"
+         "                        cross-sections at the (first) wavelength, with --packing F (the powder's\n"
+         "                        packing fraction, above 0, at most 1) and --radius R (the capillary's\n"
+         "                        inner radius, mm). A flat plate needs none: see --refine transparency\n"
          "  --observed FILE       a measured pattern: columns (2theta, intensity[, sigma]), a GSAS raw file\n"
          "                        (STD, ESD or FXYE), Bruker RAW1.01 or RAW4.00, PANalytical .xrdml or a\n"
          "                        FullProf .dat, told apart by content; points of sigma 0 are left out.\n"
@@ -286,6 +294,9 @@ std::vector<frontend::OptionSpec> options_with_shared() {
                                                {"--fix", true, true},
                                                {"--instrument"},
                                                {"--polarisation"},
+                                               {"--absorption"},
+                                               {"--packing"},
+                                               {"--radius"},
                                                {"--answer-hkl", false},
                                                {"--le-bail", false}};
   for (frontend::OptionSpec& shared : frontend::shared_option_specs()) options.push_back(std::move(shared));
@@ -441,6 +452,16 @@ PowderOptions powder_options_of(const frontend::CommandLine& line, Remarks& rema
       fail_powder("--fix " + name + " is given twice");
     options.refine->fixed.push_back(name);
   }
+  if (given.count("--absorption"))
+    if (const auto fault = absorption_text_fault(given["--absorption"], options.absorption))
+      fail_powder(*fault);
+  if (given.count("--packing"))
+    options.absorption.packing = numbers_of("--packing", given["--packing"], ',', 1)[0];
+  if (given.count("--radius"))
+    options.absorption.radius = numbers_of("--radius", given["--radius"], ',', 1)[0];
+  if (const auto fault =
+          absorption_choice_fault(options.absorption, options.radiation, !options.phases.empty()))
+    fail_powder(*fault);
   if ((!options.observed.empty() || !options.xy.empty()) && options.radiation == Radiation::both)
     fail_powder(std::string(options.observed.empty() ? "--xy" : "--observed") +
                 " compares one pattern: choose --radiation neutron or xray");

@@ -92,6 +92,17 @@ std::string fit_json(const PatternFit& fit, const std::string& members,
          phase_scales + (members.empty() ? "" : ",\n" + members) + "\n}\n";
 }
 
+std::string absorption_json_member(const SampleAbsorption& a) {
+  std::string member =
+      "  \"absorption\": {\"sample\": \"cylinder\", \"approximation\": \"Lobanov & alte da Veiga 1998\", "
+      "\"mu_r\": " +
+      shortest_text(a.mu_r);
+  if (a.mu)
+    member += ", \"mu_per_mm\": " + shortest_text(*a.mu) + ", \"packing\": " + shortest_text(a.packing) +
+              ", \"radius_mm\": " + shortest_text(a.radius);
+  return member + "}";
+}
+
 TextFill xy_text(const std::vector<float>& two_theta, const std::vector<float>& intensity) {
   return [&two_theta, &intensity](TextSink& out) {
     for (std::size_t i = 0; i < two_theta.size(); ++i)

@@ -48,6 +48,11 @@ TextFill fit_csv(const ObservedPattern& observed, const PatternFit& fit);
 std::string fit_json(const PatternFit& fit, const std::string& members = "",
                      const std::vector<ExcludedRange>& excluded = {});
 
+// The fit report's member "absorption": the sample, the approximation, mu R
+// and, when computed, mu (1/mm), the packing and the radius (mm); one line
+// without its line end.
+std::string absorption_json_member(const SampleAbsorption& absorption);
+
 // Two columns, 2theta and intensity, separated by a blank, no header: stored
 // single-precision values written as such, or a fit's doubles.
 TextFill xy_text(const std::vector<float>& two_theta, const std::vector<float>& intensity);

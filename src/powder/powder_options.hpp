@@ -15,6 +15,7 @@
 #include "powder/excluded_ranges.hpp"
 #include "powder/powder_profile.hpp"
 #include "powder/radiation_source.hpp"
+#include "powder/sample_absorption.hpp"
 #include "rietveld/refine_choice.hpp"
 
 namespace velmora::powder {
@@ -63,6 +64,8 @@ struct PowderOptions {
   DispersionModel dispersion = DispersionModel::none;
   // --isotope NAME=ISOTOPE: the neutron length of an isotope for the atoms of an element or site
   std::map<std::string, std::string> isotopes;
+  // --absorption, --packing, --radius: a cylindrical sample's absorption
+  AbsorptionChoice absorption;
 };
 
 }  // namespace velmora::powder

@@ -7,6 +7,7 @@
 #include <numbers>
 #include <set>
 
+#include "absorption/cylinder_absorption.hpp"
 #include "powder/number_text.hpp"
 
 namespace velmora::powder {
@@ -57,7 +58,8 @@ namespace {
 enum class Reach { direct, beyond, peak };
 
 // The peak of one reflection at the wavelength, or why it has none.
-Reach peak_of(const ReflectionValues& v, double wavelength, const Polarisation& beam, PowderPeak& peak) {
+Reach peak_of(const ReflectionValues& v, double wavelength, const Polarisation& beam,
+              const SampleAbsorption& absorption, PowderPeak& peak) {
   const ReflectionGeometry& g = v.geometry;
   // Bragg's law: sin theta = lambda / 2d.
   const double sin_theta = wavelength / (2.0 * static_cast<double>(g.d));
@@ -82,6 +84,16 @@ Reach peak_of(const ReflectionValues& v, double wavelength, const Polarisation& 
   peak.nuclear = static_cast<float>(v.fn_squared * lorentz);
   peak.magnetic = static_cast<float>(v.fm_squared * lorentz);
   peak.xray = static_cast<float>(v.fx_squared * polarisation * lorentz);
+  if (absorption.mu_r > 0) {
+    // The sample's transmission at the Bragg angle, on the radiation it was given for.
+    const double a = cylinder_transmission(absorption.mu_r, std::asin(sin_theta));
+    if (absorption.xray) {
+      peak.xray = static_cast<float>(v.fx_squared * polarisation * lorentz * a);
+    } else {
+      peak.nuclear = static_cast<float>(v.fn_squared * lorentz * a);
+      peak.magnetic = static_cast<float>(v.fm_squared * lorentz * a);
+    }
+  }
   check_finite(peak);
   return Reach::peak;
 }
@@ -89,8 +101,13 @@ Reach peak_of(const ReflectionValues& v, double wavelength, const Polarisation& 
 }  // namespace
 
 PeakCollector::PeakCollector(const std::vector<SourceLine>& lines,
-                             std::function<void(const PowderPeak&)> on_peak, Polarisation polarisation)
-    : lines_(lines), polarisation_(polarisation), peaks_(lines.size()), on_peak_(std::move(on_peak)) {}
+                             std::function<void(const PowderPeak&)> on_peak, Polarisation polarisation,
+                             SampleAbsorption absorption)
+    : lines_(lines),
+      polarisation_(polarisation),
+      absorption_(std::move(absorption)),
+      peaks_(lines.size()),
+      on_peak_(std::move(on_peak)) {}
 
 void PeakCollector::reserve(std::size_t reflections) { peaks_.front().reserve(reflections); }
 
@@ -101,7 +118,7 @@ void PeakCollector::add(const ReflectionValues& v) {
 void PeakCollector::add(const ReflectionValues& v, std::size_t i) {
   if (i == 0) ++values_;
   PowderPeak peak;
-  const Reach reach = peak_of(v, lines_[i].wavelength, polarisation_, peak);
+  const Reach reach = peak_of(v, lines_[i].wavelength, polarisation_, absorption_, peak);
   if (reach == Reach::peak) {
     if (const double ratio = lines_[i].ratio; ratio != 1.0) {
       peak.nuclear = static_cast<float>(peak.nuclear * ratio);
@@ -151,8 +168,8 @@ std::vector<PowderPeak> powder_peaks(const std::vector<ReflectionValues>& values
 
 std::vector<PowderPeak> source_peaks(const std::vector<ReflectionValues>& values,
                                      const std::vector<SourceLine>& lines, Remarks& remarks,
-                                     Polarisation polarisation) {
-  PeakCollector collector(lines, nullptr, polarisation);
+                                     Polarisation polarisation, const SampleAbsorption& absorption) {
+  PeakCollector collector(lines, nullptr, polarisation, absorption);
   collector.reserve(values.size());
   for (const ReflectionValues& v : values) collector.add(v);
   return collector.finish(remarks);

@@ -12,6 +12,7 @@
 #include "powder/beam_polarisation.hpp"
 #include "powder/powder_error.hpp"
 #include "powder/radiation_source.hpp"
+#include "powder/sample_absorption.hpp"
 #include "scattering/structure_factors.hpp"
 
 namespace velmora::powder {
@@ -40,19 +41,20 @@ std::vector<PowderPeak> powder_peaks(const std::vector<ReflectionValues>& values
 // times the line's ratio. Remarks about the list come once, from the first line.
 std::vector<PowderPeak> source_peaks(const std::vector<ReflectionValues>& values,
                                      const std::vector<SourceLine>& lines, Remarks& remarks,
-                                     Polarisation polarisation = {});
+                                     Polarisation polarisation = {}, const SampleAbsorption& absorption = {});
 
 // The peaks of reflections handed over one at a time, for every source line,
 // so that the values of millions of reflections need not be held. What
 // finish gives is what source_peaks gives for the same values. Given on_peak,
 // each peak goes there as it is made instead of being kept (one source line
 // only: the lines' peaks are listed line after line). The X-ray intensities
-// carry the polarisation factor of the beam.
+// carry the polarisation factor of the beam, and the radiation the sample's
+// absorption is given for its transmission factor.
 class PeakCollector {
  public:
   explicit PeakCollector(const std::vector<SourceLine>& lines,
                          std::function<void(const PowderPeak&)> on_peak = nullptr,
-                         Polarisation polarisation = {});
+                         Polarisation polarisation = {}, SampleAbsorption absorption = {});
   void reserve(std::size_t reflections);  // room for the first line's peaks
   void add(const ReflectionValues& v);
   // The values for one line alone, computed at its wavelength (X-ray
@@ -65,6 +67,7 @@ class PeakCollector {
  private:
   std::vector<SourceLine> lines_;
   Polarisation polarisation_;
+  SampleAbsorption absorption_;
   std::vector<std::vector<PowderPeak>> peaks_;  // one list a line
   std::function<void(const PowderPeak&)> on_peak_;
   std::size_t values_ = 0, direct_ = 0, beyond_ = 0;

@@ -197,7 +197,7 @@ struct FurtherPhase {
 // The phases of --phase, read as the input is (a CIF's first block, the
 // cell's reflections), each magnetic model said in a note.
 std::vector<FurtherPhase> further_phases_of(const PowderOptions& options, const Range& range,
-                                            Remarks& remarks) {
+                                            const SampleAbsorption& absorption, Remarks& remarks) {
   std::vector<FurtherPhase> phases;
   for (const std::string& file : options.phases) {
     PowderOptions phase_options = options;
@@ -207,7 +207,7 @@ std::vector<FurtherPhase> further_phases_of(const PowderOptions& options, const 
     std::string model_line;
     CrystalReflections reflections = crystal_reflections_of(phase_options, range, remarks, model_line);
     if (!model_line.empty()) remarks.note(reflections.crystal.source() + ": " + model_line);
-    PeakCollector collector(options.lines, nullptr, options.polarisation);
+    PeakCollector collector(options.lines, nullptr, options.polarisation, absorption);
     if (options.dispersion != DispersionModel::none)
       remarks.note(reflections.crystal.source() + ": " + xray_line_of(reflections.crystal, options));
     const std::string neutron = neutron_line_of(reflections.crystal, options, remarks);
@@ -233,6 +233,7 @@ std::string radiation_text(const PowderOptions& options) {
 // and what |FX|^2 is computed with (empty: neither said).
 struct ModelLines {
   std::string magnetic, xray, neutron;
+  SampleAbsorption absorption;  // its text: empty when none is asked for
 };
 
 // A CSV file's text, after a comment line for each model line.
@@ -241,6 +242,7 @@ TextFill with_model(TextFill fill, const ModelLines& model_line) {
     if (!model_line.magnetic.empty()) out.add("# " + model_line.magnetic + "\n");
     if (!model_line.xray.empty()) out.add("# " + model_line.xray + "\n");
     if (!model_line.neutron.empty()) out.add("# " + model_line.neutron + "\n");
+    if (!model_line.absorption.text.empty()) out.add("# " + model_line.absorption.text + "\n");
     fill(out);
   };
 }
@@ -285,6 +287,8 @@ std::string plot_title(const PowderOptions& options, const ModelLines& model_lin
   if (!words.xray.empty())
     title += options.dispersion == DispersionModel::none ? "   |FX|²: f0 alone" : "   |FX|²: f0 + f′ + if″";
   if (!model_line.neutron.empty()) title += "   |FN|²: b′ + ib″ (Sears 1992)";
+  if (!model_line.absorption.text.empty())
+    title += "   cylinder μR " + shortest_text(static_cast<float>(model_line.absorption.mu_r));
   std::string escaped;
   for (char c : title) escaped += c == '#' ? std::string("##") : std::string(1, c);
   return escaped;
@@ -314,6 +318,10 @@ ReportTables report_tables(const PowderOptions& options, const ModelLines& model
         {"X-ray dispersion", std::string(dispersion_model_name(options.dispersion)), model_line.xray});
   if (!model_line.neutron.empty())
     t.model.push_back({"neutron lengths", "Sears 1992, isotopes and absorbers", model_line.neutron});
+  if (!model_line.absorption.text.empty())
+    t.model.push_back({"absorption",
+                       "cylinder μR " + shortest_text(static_cast<float>(model_line.absorption.mu_r)),
+                       model_line.absorption.text});
   for (const ExcludedRange& range : options.excluded)
     t.model.push_back({"left out of the fit", range_text(range), "degrees of 2θ"});
   t.remarks = remarks.items;
@@ -393,7 +401,7 @@ std::string fit_and_write(const PowderOptions& options, ObservedPattern& observe
   const std::vector<std::complex<double>> xray = corrections.xray;  // for the refined CIF
   std::vector<FitPhase> phases{{crystal, peaks, std::move(corrections)}};
   for (const FurtherPhase& phase : further) phases.push_back({phase.crystal, phase.peaks, phase.corrections});
-  ObservedFit result = fit_observed(options, observed, phases, remarks);
+  ObservedFit result = fit_observed(options, observed, phases, remarks, model_line.absorption.mu_r);
   PatternFit& fit = result.fit;
   std::string report_members = model_json(options, model_line);
 #ifdef VELMORA_POWDER_FIT
@@ -407,6 +415,9 @@ std::string fit_and_write(const PowderOptions& options, ObservedPattern& observe
   remarks.note("fit to " + observed.source + ": scale " + scales + ", zero shift " + f(fit.zero_shift) +
                "°, Rp " + f(100 * fit.rp) + "%, Rwp " + f(100 * fit.rwp) + "%, Rexp " + f(100 * fit.rexp) +
                "%, chi2 " + f(fit.chi2) + left_out_text(options.excluded, fit.excluded));
+  if (!model_line.absorption.text.empty())
+    report_members = absorption_json_member(model_line.absorption) +
+                     (report_members.empty() ? "" : ",\n" + report_members);
   if (!options.fit_report.empty())
     outputs.write(options.fit_report, fit_json(fit, report_members, options.excluded));
 #ifdef VELMORA_POWDER_FIT
@@ -487,7 +498,9 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
   CrystalReflections reflections = crystal_reflections_of(options, range, remarks, model_line.magnetic);
   model_line.xray = xray_line_of(reflections.crystal, options);
   model_line.neutron = neutron_line_of(reflections.crystal, options, remarks);
-  const std::vector<FurtherPhase> further = further_phases_of(options, range, remarks);
+  model_line.absorption = sample_absorption(options.absorption, reflections.crystal.model, options.radiation,
+                                            options.lines.front().wavelength, options.isotopes);
+  const std::vector<FurtherPhase> further = further_phases_of(options, range, model_line.absorption, remarks);
   std::vector<const Crystal*> crystals{&reflections.crystal.model};
   for (const FurtherPhase& phase : further) crystals.push_back(&phase.crystal);
   for (const std::string& warning :
@@ -509,7 +522,8 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
         [&](TextSink& out) {
           ReflectionRows table(out);
           PeakCollector peaks(
-              options.lines, [&table](const PowderPeak& peak) { table.add(peak); }, options.polarisation);
+              options.lines, [&table](const PowderPeak& peak) { table.add(peak); }, options.polarisation,
+              model_line.absorption);
           collect_peaks(reflections, peaks, options);
           peaks.finish(remarks);
         },
@@ -522,7 +536,7 @@ void run_powder(const PowderOptions& options, Remarks& remarks) {
     outputs.commit();
     return;
   }
-  PeakCollector collector(options.lines, nullptr, options.polarisation);
+  PeakCollector collector(options.lines, nullptr, options.polarisation, model_line.absorption);
   collect_peaks(reflections, collector, options);
   const std::vector<PowderPeak> peaks = collector.finish(remarks);
   if (!options.reflections.empty())

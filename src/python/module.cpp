@@ -282,7 +282,10 @@ py::dict reflections(const StructureModel& m, const py::object& dmin, const py::
 
 py::dict powder(const StructureModel& m, const velmora::python::PowderArguments& given) {
   velmora::powder::Remarks chosen;
-  const velmora::powder::PowderOptions options = velmora::python::powder_options_of(given, chosen);
+  velmora::powder::PowderOptions options = velmora::python::powder_options_of(given, chosen);
+  // The absorption is the X-rays' with a tube, as velmora-powder's --source shows X-rays.
+  if (!options.source.empty()) options.radiation = velmora::powder::Radiation::xray;
+  velmora::python::check_absorption(options, false);
   warn_all(chosen.items);
   velmora::python::PowderRun run;
   {
@@ -300,6 +303,7 @@ py::dict powder(const StructureModel& m, const velmora::python::PowderArguments&
   out["neutron_magnetic"] = column(p.magnetic);
   out["neutron"] = column(p.total);
   out["xray"] = column(p.xray);
+  if (!run.absorption.text.empty()) out["absorption"] = velmora::python::absorption_stated(run.absorption);
   const auto& peaks = run.peaks;
   const auto peak_column = [&peaks](const std::function<float(const velmora::powder::PowderPeak&)>& of) {
     return float_array(peaks.size(), [&](std::size_t i) { return of(peaks[i]); });
@@ -488,15 +492,18 @@ PYBIND11_MODULE(velmora, m) {
           "powder",
           [](const StructureModel& s, py::object wavelength, py::object two_theta, py::object fwhm,
              py::object caglioti, py::object source, py::object tch, py::object dmin, py::object instrument,
-             py::object dispersion, py::object isotopes) {
+             py::object dispersion, py::object isotopes, py::object absorption, py::object packing,
+             py::object radius) {
             return powder(s, {std::move(wavelength), std::move(source), std::move(two_theta), std::move(fwhm),
                               std::move(caglioti), std::move(tch), std::move(dmin), std::move(instrument),
-                              std::move(dispersion), std::move(isotopes)});
+                              std::move(dispersion), std::move(isotopes), std::move(absorption),
+                              std::move(packing), std::move(radius)});
           },
           py::arg("wavelength") = py::none(), py::arg("two_theta") = py::none(), py::arg("fwhm") = py::none(),
           py::arg("caglioti") = py::none(), py::kw_only(), py::arg("source") = py::none(),
           py::arg("tch") = py::none(), py::arg("dmin") = py::none(), py::arg("instrument") = py::none(),
           py::arg("dispersion") = py::none(), py::arg("isotopes") = py::none(),
+          py::arg("absorption") = py::none(), py::arg("packing") = py::none(), py::arg("radius") = py::none(),
           "velmora-powder's pattern of every reflection within reach (down to dmin when given):\n"
           "two_theta (degrees) and neutron_nuclear, neutron_magnetic, neutron, xray per degree, and\n"
           "'peaks', each reflection's h k l, d, 2-theta, squared moduli, integrated intensities and\n"
@@ -511,7 +518,11 @@ PYBIND11_MODULE(velmora, m) {
           "or an X-ray instrument) puts f' and f'' at each line's wavelength in |FX|^2, \"none\" (else\n"
           "the default) keeps the free atoms' f0. isotopes: {element, site or atom type: isotope}, as\n"
           "--isotope; the neutron columns take them and the absorbing elements' b'' at each line's\n"
-          "wavelength. A wrong value raises ValueError, a wrong kind or\n"
+          "wavelength. absorption: a capillary's mu R (0 to 10), each peak\n"
+          "times the cylinder's transmission A(theta) (Lobanov & alte da Veiga 1998), as --absorption;\n"
+          "\"auto\" computes it from the cell's content with packing (the packing fraction) and radius\n"
+          "(mm); it applies to X-rays with source or an X-ray instrument, else to neutrons, and the\n"
+          "result's 'absorption' says what was used. A wrong value raises ValueError, a wrong kind or\n"
           "combination TypeError, each naming the argument.")
       .def(
           "refine",
@@ -519,11 +530,12 @@ PYBIND11_MODULE(velmora, m) {
              py::object source, py::object instrument, py::object fwhm, py::object caglioti, py::object tch,
              py::object radiation, py::object background_terms, py::object zero_range,
              const std::vector<const StructureModel*>& phases, py::object exclude, py::object le_bail,
-             py::object fix, py::object dispersion, py::object isotopes) {
+             py::object fix, py::object dispersion, py::object isotopes, py::object absorption,
+             py::object packing, py::object radius) {
             velmora::python::FitArguments given{
                 {std::move(wavelength), std::move(source), py::none(), std::move(fwhm), std::move(caglioti),
                  std::move(tch), py::none(), std::move(instrument), std::move(dispersion),
-                 std::move(isotopes)},
+                 std::move(isotopes), std::move(absorption), std::move(packing), std::move(radius)},
                 std::move(observed),
                 std::move(refine),
                 std::move(radiation),
@@ -545,7 +557,8 @@ PYBIND11_MODULE(velmora, m) {
           py::arg("background_terms") = py::none(), py::arg("zero_range") = py::none(),
           py::arg("phases") = std::vector<const StructureModel*>(), py::arg("exclude") = py::none(),
           py::arg("le_bail") = py::none(), py::arg("fix") = py::none(), py::arg("dispersion") = py::none(),
-          py::arg("isotopes") = py::none(),
+          py::arg("isotopes") = py::none(), py::arg("absorption") = py::none(),
+          py::arg("packing") = py::none(), py::arg("radius") = py::none(),
           "velmora-powder's fit of a measured pattern, as --observed, and its refinement, as --refine:\n"
           "observed is a file (any format --observed reads) or (two_theta, intensity[, sigma]) arrays;\n"
           "refine names the parameters to refine (a list, or \"scale,cell\", or \"all\"; None: the\n"
@@ -557,7 +570,8 @@ PYBIND11_MODULE(velmora, m) {
           "taken from the measurement, as --le-bail (the scale held; refine defaults to \"all\");\n"
           "fix: a parameter's name or a list of them held at their start, as --fix (\"site.O3.y\");\n"
           "dispersion and isotopes as for powder() (for X-rays f' and f'' on by default; a refinement\n"
-          "takes those of the first line).\n"
+          "takes those of the first line). absorption, packing, radius: a capillary's absorption as for\n"
+          "powder(), for the radiation fitted; the report's 'absorption' says what was used.\n"
           "Returns the fit report as a dict (scale, zero_shift, background, Rp, Rwp, Rexp, chi2, and\n"
           "with refine parameters [{name, value, esd, refined}], values {name: (value, esd)},\n"
           "structure (the refined Structure: its cell, sites and moments at the refined values),\n"

@@ -227,6 +227,10 @@ py::dict refine_structure(const StructureModel& m, const FitArguments& given,
   options.dispersion = dispersion_of(given.powder.dispersion, options.radiation == powder::Radiation::xray
                                                                   ? DispersionModel::cromer_liberman
                                                                   : DispersionModel::none);
+  check_absorption(options, !given.phases.empty());
+  const powder::SampleAbsorption absorption =
+      powder::sample_absorption(options.absorption, m.crystal, options.radiation,
+                                options.lines.front().wavelength, options.isotopes, kAbsorptionArguments);
   powder::ObservedPattern observed = observed_of(given.observed, remarks);
   // Every reflection whose peak reaches the measured range at any zero shift searched.
   const double reach =
@@ -239,11 +243,11 @@ py::dict refine_structure(const StructureModel& m, const FitArguments& given,
   {
     py::gil_scoped_release unlocked;
     for (const StructureModel* model : models)
-      peaks.push_back(line_peaks(*model, reflections_to(*model, dmin), options, remarks));
+      peaks.push_back(line_peaks(*model, reflections_to(*model, dmin), options, remarks, absorption));
     std::vector<powder::FitPhase> phases;
     for (std::size_t k = 0; k < models.size(); ++k)
       phases.push_back({models[k]->crystal, peaks[k], first_line_corrections(*models[k], options)});
-    result = powder::fit_observed(options, observed, phases, remarks);
+    result = powder::fit_observed(options, observed, phases, remarks, absorption.mu_r);
   }
   remarks_out = std::move(remarks.items);
   py::dict out = report_of(observed, result);
@@ -255,6 +259,7 @@ py::dict refine_structure(const StructureModel& m, const FitArguments& given,
 #ifdef VELMORA_POWDER_FIT
   if (result.refinement) out["structure"] = py::cast(refined_model(m, *result.refinement, observed.source));
 #endif
+  if (!absorption.text.empty()) out["absorption"] = absorption_stated(absorption);
   if (!options.excluded.empty()) {
     py::list ranges;
     for (const powder::ExcludedRange& r : options.excluded) ranges.append(py::make_tuple(r.from, r.to));

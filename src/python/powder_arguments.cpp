@@ -97,6 +97,23 @@ void set_width(const PowderArguments& given, powder::PeakWidth& width) {
 }
 
 // What gave a choice, as a note names it: "wavelength=1.912".
+// absorption= as --absorption: a number (mu R) or "auto"; packing= and radius= numbers.
+void set_absorption(const PowderArguments& given, powder::AbsorptionChoice& choice) {
+  if (!given.absorption.is_none()) {
+    std::string text;
+    if (PyUnicode_Check(given.absorption.ptr()))
+      text = given.absorption.cast<std::string>();
+    else if (is_number(given.absorption))
+      text = repr_text(py::float_(number_of(given.absorption, "absorption")));
+    else
+      refuse_kind("absorption", "a number (mu R) or \"auto\"", given.absorption);
+    if (const auto fault = powder::absorption_text_fault(text, choice, kAbsorptionArguments))
+      throw py::value_error(*fault);
+  }
+  if (!given.packing.is_none()) choice.packing = number_of(given.packing, "packing");
+  if (!given.radius.is_none()) choice.radius = number_of(given.radius, "radius");
+}
+
 std::string choice(const char* name, const py::object& value) {
   return value.is_none() ? std::string() : std::string(name) + "=" + repr_text(value);
 }
@@ -112,6 +129,7 @@ powder::PowderOptions powder_options_of(const PowderArguments& given, powder::Re
     check(powder::grid_fault(*options.grid), "two_theta", given.two_theta);
   }
   set_width(given, options.width);
+  set_absorption(given, options.absorption);
   if (!given.dmin.is_none()) options.dmin = dmin_of(given.dmin);
   if (!given.instrument.is_none()) {
     options.instrument = path_of(given.instrument, "instrument");
@@ -139,6 +157,24 @@ powder::PowderOptions powder_options_of(const PowderArguments& given, powder::Re
                                           : DispersionModel::none);
   options.isotopes = isotopes_of(given.isotopes);
   return options;
+}
+
+void check_absorption(const powder::PowderOptions& options, bool mixture) {
+  if (const auto fault = powder::absorption_choice_fault(options.absorption, options.radiation, mixture,
+                                                         kAbsorptionArguments))
+    throw py::value_error(*fault);
+}
+
+py::dict absorption_stated(const powder::SampleAbsorption& absorption) {
+  py::dict stated;
+  stated["mu_r"] = absorption.mu_r;
+  if (absorption.mu) {
+    stated["mu"] = *absorption.mu;
+    stated["packing"] = absorption.packing;
+    stated["radius"] = absorption.radius;
+  }
+  stated["text"] = absorption.text;
+  return stated;
 }
 
 }  // namespace velmora::python

@@ -20,6 +20,7 @@
 #include "numbers/shortest_text.hpp"
 #include "powder/powder_options.hpp"
 #include "powder/velmora_reflections.hpp"
+#include "python/powder_arguments.hpp"
 #include "run/run_values.hpp"
 #include "scattering/reflection_threads.hpp"
 #include "tables/table_folder.hpp"
@@ -359,14 +360,15 @@ Corrections powder_corrections(const powder::PowderOptions& o) {
 }  // namespace
 
 std::vector<powder::PowderPeak> line_peaks(const StructureModel& m, const std::vector<Reflection>& hkl,
-                                           const powder::PowderOptions& o, powder::Remarks& remarks) {
+                                           const powder::PowderOptions& o, powder::Remarks& remarks,
+                                           const powder::SampleAbsorption& absorption) {
   const Corrections c = powder_corrections(o);
   std::vector<std::string> warnings;
   if (corrections_at(m, c, o.lines.front().wavelength, &warnings).empty())
-    return powder::source_peaks(compute(m, hkl), o.lines, remarks, o.polarisation);
+    return powder::source_peaks(compute(m, hkl), o.lines, remarks, o.polarisation, absorption);
   for (const std::string& warning : warnings) remarks.warn(warning);
   // Each line's peaks with the corrections at its own wavelength.
-  powder::PeakCollector collector(o.lines, nullptr, o.polarisation);
+  powder::PeakCollector collector(o.lines, nullptr, o.polarisation, absorption);
   for (std::size_t i = 0; i < o.lines.size(); ++i)
     for (const ReflectionValues& v : compute(m, hkl, corrections_at(m, c, o.lines[i].wavelength)))
       collector.add(v, i);
@@ -381,7 +383,9 @@ PowderRun compute_powder(const StructureModel& m, const powder::PowderOptions& o
   PowderRun run;
   powder::Remarks remarks;
   const double dmin = o.dmin ? *o.dmin : powder::shortest_wavelength(o.lines) / 2;
-  run.peaks = line_peaks(m, reflections_to(m, dmin), o, remarks);
+  run.absorption = powder::sample_absorption(o.absorption, m.crystal, o.radiation, o.lines.front().wavelength,
+                                             o.isotopes, kAbsorptionArguments);
+  run.peaks = line_peaks(m, reflections_to(m, dmin), o, remarks, run.absorption);
   const powder::TwoThetaGrid grid = o.grid ? *o.grid : powder::default_grid(run.peaks, o.width);
   run.pattern = powder::powder_pattern(run.peaks, grid, o.width, remarks);
   run.remarks = std::move(remarks.items);

@@ -125,9 +125,10 @@ AtomCorrections corrections_at(const StructureModel& m, const Corrections& c,
                                std::vector<std::string>* warnings = nullptr);
 
 // The peaks of every source line of the options, each with the corrections of
-// its own wavelength, of the reflections hkl.
+// its own wavelength, of the reflections hkl, times the sample's absorption.
 std::vector<powder::PowderPeak> line_peaks(const StructureModel& m, const std::vector<Reflection>& hkl,
-                                           const powder::PowderOptions& options, powder::Remarks& remarks);
+                                           const powder::PowderOptions& options, powder::Remarks& remarks,
+                                           const powder::SampleAbsorption& absorption = {});
 
 // The corrections the options give at their first line's wavelength, with
 // which a refinement recomputes the structure factors.
@@ -140,6 +141,7 @@ AtomCorrections first_line_corrections(const StructureModel& m, const powder::Po
 struct PowderRun {
   std::vector<powder::PowderPeak> peaks;
   powder::PowderPattern pattern;
+  powder::SampleAbsorption absorption;  // what the peaks were multiplied by
   std::vector<frontend::Remark> remarks;
 };
 PowderRun compute_powder(const StructureModel& m, const powder::PowderOptions& options);

@@ -81,7 +81,17 @@ class _Peaks(TypedDict):
     wavelength: _Floats
     hkl: _Indices
 
-class _Pattern(TypedDict):
+class _Absorption(TypedDict, total=False):
+    mu_r: float
+    mu: float  # 1/mm, with absorption="auto"
+    packing: float  # with absorption="auto"
+    radius: float  # mm, with absorption="auto"
+    text: str  # the CSV's model line
+
+class _AbsorptionStated(TypedDict, total=False):
+    absorption: _Absorption  # with absorption=
+
+class _Pattern(_AbsorptionStated):
     two_theta: _Floats
     neutron_nuclear: _Floats
     neutron_magnetic: _Floats
@@ -124,6 +134,7 @@ class _Refinement(TypedDict, total=False):
     chi2: float
     scales: list[float]  # with phases: one per phase, this structure's first
     excluded: list[tuple[float, float]]  # with exclude
+    absorption: _Absorption  # with absorption=
     parameters: list[_RefinedParameter]  # with refine
     values: dict[str, tuple[float, float]]  # name: (value, esd), with refine
     structure: Structure  # at the refined values, with refine
@@ -176,6 +187,9 @@ class Structure:
         instrument: str | os.PathLike[str] | None = None,  # a GSAS instrument parameter file
         dispersion: Literal["cromer-liberman", "none"] | None = None,
         isotopes: Mapping[str, str] | None = None,
+        absorption: float | Literal["auto"] | None = None,  # a capillary's mu R, or auto
+        packing: float | None = None,  # with absorption="auto": the packing fraction
+        radius: float | None = None,  # with absorption="auto": the capillary's radius, mm
     ) -> _Pattern: ...
     def refine(
         self,
@@ -197,6 +211,9 @@ class Structure:
         fix: str | Sequence[str] | None = None,
         dispersion: Literal["cromer-liberman", "none"] | None = None,
         isotopes: Mapping[str, str] | None = None,
+        absorption: float | Literal["auto"] | None = None,
+        packing: float | None = None,
+        radius: float | None = None,
     ) -> _Refinement: ...
     @property
     def cell(self) -> tuple[float, float, float, float, float, float]: ...

@@ -3,8 +3,8 @@
 // (a flat sample off the diffractometer's axis moves peaks as cos theta, a
 // beam reaching into the sample as sin 2theta: Klug & Alexander, X-ray
 // Diffraction Procedures, 2nd ed., 1974, ch. 5), its area the scale times
-// |F|^2 times the Lorentz(-polarisation) factor, as velmora-powder's peaks
-// have it, its shape the pseudo-Voigt of Thompson, Cox & Hastings (1987)
+// |F|^2 times the Lorentz(-polarisation) factor and a cylinder's transmission,
+// as velmora-powder's peaks have it, its shape the pseudo-Voigt of Thompson, Cox & Hastings (1987)
 // times the asymmetry factor of Berar & Baldinozzi, J. Appl. Cryst. 26 (1993)
 // 128: 1 + (P1 Fa(z) + P2 Fb(z)) / tan theta + (P3 Fa(z) + P4 Fb(z)) / tan 2theta,
 // z = (2theta - centre) / FWHM, Fa(z) = 2 z exp(-z^2), Fb(z) = 2 (2 z^2 - 3) Fa(z):
@@ -24,6 +24,7 @@
 #include <numbers>
 #include <optional>
 
+#include "absorption/cylinder_absorption.hpp"
 #include "powder/chebyshev.hpp"
 #include "powder/peak_shape.hpp"
 #include "powder/powder_profile.hpp"
@@ -179,7 +180,7 @@ namespace {
 // and the width and Lorentzian fraction with U V W X Y.
 struct PlacedPeak {
   double centre = 0, area = 0;
-  double area_per_weight = 0;  // the line's ratio times the Lorentz(-polarisation) factor
+  double area_per_weight = 0;  // the line's ratio times the Lorentz(-polarisation) and absorption factors
   powder::PeakShape shape;
   std::array<double, 3> centre_by{};  // zero, displacement, transparency
   std::array<double, 5> fwhm_by{}, eta_by{};
@@ -273,6 +274,10 @@ bool place(std::span<const double> p, const PatternSetup& s, const Metric& metri
     lp *= factor;
     const double perpendicular = s.polarisation.perpendicular;
     peak.by_theta.log_area += (1 - perpendicular) * 2 * cos_two_theta * (-4 * sin_theta * cos_theta) / factor;
+  }
+  if (s.mu_r > 0) {
+    lp *= cylinder_transmission(s.mu_r, theta);
+    peak.by_theta.log_area += cylinder_transmission_slope(s.mu_r, theta);
   }
   peak.theta_by_q = sin_theta / (2 * q * cos_theta);
   peak.theta_by_wavelength = sin_theta / (p[ParameterIndex::wavelength] * cos_theta);

@@ -66,6 +66,7 @@ struct PatternSetup {
   std::vector<LineOfSource> lines;
   bool xray = false;  // X-rays carry the polarisation factor of their beam
   powder::Polarisation polarisation;
+  double mu_r = 0;            // a cylinder's mu R: each peak's area times its transmission A(theta)
   bool pseudo_voigt = false;  // the Lorentzian widths X Y take part
   int background_terms = 0;
   std::vector<double> x;  // the measured 2-theta, sorted, degrees

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "absorption/cylinder_absorption.hpp"
 #include "powder/number_text.hpp"
 #include "powder/powder_error.hpp"
 #include "refine/least_squares.hpp"
@@ -330,6 +331,7 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
       setup.lines.push_back({line.wavelength / first, line.ratio});
     setup.xray = start.xray;
     setup.polarisation = start.polarisation;
+    setup.mu_r = start.mu_r;
     setup.pseudo_voigt = pseudo_voigt;
     setup.background_terms = setups.empty() ? static_cast<int>(start.fit.background.size()) : 0;
     setup.x = observed.two_theta;
@@ -526,7 +528,8 @@ PatternRefinement refine_pattern(const powder::ObservedPattern& observed, const 
       tick.two_theta = static_cast<float>(centre - fit.zero_shift);
       tick.wavelength = static_cast<float>(values[ParameterIndex::wavelength]);
       const double theta = tick.two_theta * std::numbers::pi / 360;
-      const double lorentz = 1 / (std::sin(theta) * std::sin(theta) * std::cos(theta));
+      const double lorentz =
+          cylinder_transmission(start.mu_r, theta) / (std::sin(theta) * std::sin(theta) * std::cos(theta));
       tick.fn_squared = static_cast<float>(sum[0]);
       tick.fm_squared = static_cast<float>(sum[1]);
       tick.fx_squared = static_cast<float>(sum[2]);

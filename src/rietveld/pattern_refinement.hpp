@@ -43,6 +43,7 @@ struct PatternStart {
   powder::PatternFit fit;             // its sigma are the weights the refinement starts with
   std::array<double, 4> asymmetry{};  // P1..P4 to start from; all 0: symmetric peaks
   std::array<double, 2> axial{};      // S/L, H/L to start from; 0 0 and refined: kAxialStart each
+  double mu_r = 0;                    // a cylinder's mu R: each peak times its transmission
 };
 
 struct RefinedValue {

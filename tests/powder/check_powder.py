@@ -1116,6 +1116,33 @@ def check_magnetic():
 OUTPUT_OPTIONS = {b"--csv", b"--reflections", b"--plot", b"--html", b"--xy", b"--fit-report"}
 
 
+def check_absorption():
+    """A capillary's absorption: each peak's intensity over its intensity without absorption is the
+    cylinder's transmission at its Bragg angle, as ../absorption/cylinder_integral.py integrates it,
+    so the ratio of the highest-angle to the lowest-angle peak rises by A(high) / A(low)."""
+    try:
+        import numpy  # noqa: F401 (the integral's)
+    except ImportError:
+        return None
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "absorption"))
+    import cylinder_integral
+    problems = []
+    plain = reflections(example("silicon"), 1.5406, "--radiation", "xray", "--answer-hkl")
+    for mu_r in (0.5, 2, 6):
+        absorbed = reflections(example("silicon"), 1.5406, "--radiation", "xray", "--answer-hkl", "--absorption", mu_r)
+        kept = [(float(p["two_theta_deg"]), float(a["I_xray_electron2"]) / float(p["I_xray_electron2"]))
+                for p, a in zip(plain, absorbed) if float(p["I_xray_electron2"]) > 0]
+        for two_theta, ratio in kept:
+            want = cylinder_integral.transmission(mu_r, two_theta, 200)
+            if abs(ratio / want - 1) > 0.015:
+                problems.append(f"mu R {mu_r}, 2theta {two_theta}: A {ratio}, the integral {want}")
+        (low, a_low), (high, a_high) = min(kept), max(kept)
+        want = cylinder_integral.transmission(mu_r, high, 200) / cylinder_integral.transmission(mu_r, low, 200)
+        if abs(a_high / a_low / want - 1) > 0.02:
+            problems.append(f"mu R {mu_r}: high/low angle ratio up by {a_high / a_low}, the integral's {want}")
+    return problems
+
+
 def row_words(options):
     """The row's words as bytes: quoted as the shell does, and \\xHH for a byte that is no text."""
     import re, shlex
@@ -1184,7 +1211,8 @@ def main():
     global args
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("command", choices=["report", "formulas", "profile", "plot", "refusals", "interrupted",
-                                            "magnetic", "fit", "formats", "refine", "moments", "exclude", "sources", "lists", "cif", "large", "instrument"])
+                                            "magnetic", "fit", "formats", "refine", "moments", "exclude", "sources", "lists", "cif", "large", "instrument",
+                                            "absorption"])
     parser.add_argument("--powder", required=True)
     parser.add_argument("--velmora", required=True)
     parser.add_argument("--source", required=True)

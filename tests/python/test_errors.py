@@ -169,6 +169,14 @@ POWDER_REFUSALS = [
     ({"instrument": 1}, TypeError, "instrument: give a str or os.PathLike"),
     ({"source": "Cu", "instrument": os.path.join(SOURCE, "tests", "powder", "answers", "inst_d1a.prm")}, TypeError,
      "source and instrument: "),
+    ({"wavelength": 1.5, "absorption": -1}, ValueError, "absorption -1.0: mu R must be a number not below 0"),
+    ({"wavelength": 1.5, "absorption": 11}, ValueError, "absorption 11.0: mu R must be at most 10"),
+    ({"wavelength": 1.5, "absorption": "x"}, ValueError, "absorption x: give mu R (a number) or auto"),
+    ({"wavelength": 1.5, "absorption": [1]}, TypeError, 'absorption: give a number (mu R) or "auto"'),
+    ({"wavelength": 1.5, "absorption": "auto", "radius": 0.2}, ValueError, "absorption auto needs packing F"),
+    ({"wavelength": 1.5, "packing": 0.5}, ValueError, "packing needs absorption auto"),
+    ({"wavelength": 1.5, "absorption": "auto", "packing": 1.5, "radius": 0.2}, ValueError,
+     "packing 1.5: the packing fraction must be above 0 and at most 1"),
 ]
 REFUSALS += [(lambda kw=kw: iron().powder(**kw), exception, start) for kw, exception, start in POWDER_REFUSALS]
 REFUSALS += [(lambda: iron().reflections(dmin=-1), ValueError, "dmin=-1: the smallest d must be above 0"),

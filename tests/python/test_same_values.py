@@ -199,6 +199,10 @@ POWDER_CHOICES = [
      ["--wavelength", "1.5", "--tch", "0.02,-0.01,0.01,0.03,0.02"]),
     # a GSAS instrument file: two X-ray lines, a monochromator's polarisation, profile function 3
     ({"instrument": INSTRUMENT}, ["--instrument", INSTRUMENT]),
+    # a capillary's absorption, on the neutrons and on a tube's X-rays, given and computed
+    ({"wavelength": 2.4, "absorption": 0.8}, ["--wavelength", "2.4", "--absorption", "0.8"]),
+    ({"source": "Cu", "absorption": "auto", "packing": 0.5, "radius": 0.1},
+     ["--source", "Cu", "--absorption", "auto", "--packing", "0.5", "--radius", "0.1"]),
 ]
 
 

@@ -18,6 +18,7 @@ struct Case {
   std::array<double, 4> asymmetry;  // P1 P2 P3 P4
   std::array<double, 6> cell = {4.157, 4.157, 4.157, 90, 90, 90};
   std::array<double, 2> axial = {0, 0};  // S/L H/L
+  double mu_r = 0;                       // a cylinder's absorption
 };
 
 std::vector<double> parameters_of(const Case& c) {
@@ -44,6 +45,7 @@ PatternSetup setup_of(const Case& c) {
               {{2, 0, 0}, 60, 6, {}, {}}};
   s.lines = {{1.0, 1.0}, {1.002485, 0.5}};
   s.xray = c.xray;
+  s.mu_r = c.mu_r;
   s.pseudo_voigt = c.pseudo_voigt;
   s.background_terms = 3;
   for (double x = 18; x <= 50; x += 0.01) s.x.push_back(x);
@@ -65,6 +67,23 @@ TEST(PatternModel, ExactDerivativesAgreeWithDifferences) {
        {0.01, -0.005, 0.004, 0.02, 0.015},
        {0.04, -0.02, -0.01, 0.005},
        {4.157, 4.31, 4.62, 86, 95.5, 100.5}},
+      // absorbed by a cylinder, whose transmission follows each peak's angle (both branches of its form)
+      {"absorbing_capillary",
+       true,
+       true,
+       {0.01, -0.005, 0.004, 0.02, 0.015},
+       {0, 0, 0, 0},
+       {4.157, 4.157, 4.157, 90, 90, 90},
+       {0, 0},
+       2.5},
+      {"strongly_absorbing_capillary",
+       false,
+       false,
+       {0.01, -0.005, 0.004, 0, 0},
+       {0, 0, 0, 0},
+       {4.157, 4.157, 4.157, 90, 90, 90},
+       {0, 0},
+       8},
       // spread by the axial divergence, unequal and equal S/L and H/L, leaning as well
       {"axial_pseudo_voigt",
        true,
