@@ -13,7 +13,10 @@ by less than 10 % (Si at Mo K-alpha: 9 %; at Cu K-alpha 0.3-3 %); and periodicta
 cross-sections (coherent, incoherent and absorption at the wavelength) at 1.54 and 2.4 A within 1 %.
 Exit 77 when a library is missing.
 """
-import argparse, os, re, subprocess, sys
+import os, re, subprocess, sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import reference_checks  # noqa: E402
 
 # answer file, formula per cell (what periodictable and xraylib are given), the cell edge (cubic)
 COMPOUNDS = (("silicon", "Si8", 5.431021), ("sodium_chloride", "Na4Cl4", 5.6402),
@@ -96,22 +99,6 @@ def check_mu(args):
     return problems
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("command", choices=["table", "mu"])
-    parser.add_argument("--powder")
-    parser.add_argument("--source", required=True)
-    args = parser.parse_args()
-    try:
-        problems = globals()["check_" + args.command](args)
-    except ImportError as missing:
-        print(f"skipped: {missing}")
-        return 77
-    for problem in problems:
-        print(problem)
-    print(f"{args.command}: " + ("agree" if not problems else f"{len(problems)} problems"))
-    return 1 if problems else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    reference_checks.run({"table": check_table, "mu": check_mu}, {},
+                         "python3-periodictable, python3-cctbx, python3-xraylib")

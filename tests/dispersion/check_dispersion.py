@@ -8,7 +8,10 @@ cctbx: |FX|^2 of NiO and GaAs by cctbx's direct summation with the same f' and f
 scatterers, within 1e-3 relative; and --unique merging GaAs by its point group (111 and -1-1-1
 apart) but NiO by its Laue group. Exit 77 when xraylib or cctbx is missing.
 """
-import argparse, json, re, subprocess, sys
+import json, os, re, subprocess, sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import reference_checks  # noqa: E402
 
 WAVELENGTHS = (1.5406, 0.7093, 0.5)
 ELEMENTS = ("Li", "B", "C", "O", "Al", "Si", "Ca", "Fe", "Co", "Ni", "Cu", "Ga", "As", "Sr", "Ag", "Ba", "Gd",
@@ -102,22 +105,6 @@ def check_cctbx(args):
     return problems
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("check", choices=("fprime", "cctbx"))
-    parser.add_argument("--cif", required=True)
-    parser.add_argument("--data", required=True)
-    args = parser.parse_args()
-    try:
-        __import__("xraylib" if args.check == "fprime" else "cctbx.xray")
-    except ImportError as error:
-        print(f"skipped: {error} (python3-xraylib, python3-cctbx)")
-        return 77
-    problems = globals()["check_" + args.check](args)
-    for problem in problems:
-        print(problem)
-    return 1 if problems else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    reference_checks.run({"fprime": check_fprime, "cctbx": check_cctbx},
+                         {"fprime": ["xraylib"], "cctbx": ["cctbx.xray"]}, "python3-xraylib, python3-cctbx")

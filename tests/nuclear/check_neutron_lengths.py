@@ -11,7 +11,10 @@ cctbx: |FN|^2 of GdB6 by cctbx's direct summation, b' as a constant form factor 
 f'', natural and with isotopes, with and without a wavelength, within 1e-3 relative.
 Exit 77 when periodictable or cctbx is missing.
 """
-import argparse, json, os, re, subprocess, sys
+import json, os, re, subprocess, sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import reference_checks  # noqa: E402
 
 THERMAL = 1.798  # angstroms, 2200 m/s
 SHARE = 0.05
@@ -120,24 +123,7 @@ def check_cctbx(args):
     return problems
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("check", choices=("table", "cctbx"))
-    parser.add_argument("--cif")
-    parser.add_argument("--data")
-    parser.add_argument("--source", required=True)
-    args = parser.parse_args()
-    try:
-        __import__("periodictable")
-        __import__("cctbx.xray")
-    except ImportError as error:
-        print(f"skipped: {error} (python3-periodictable, python3-cctbx)")
-        return 77
-    problems = globals()["check_" + args.check](args)
-    for problem in problems:
-        print(problem)
-    return 1 if problems else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    needs = ["periodictable", "cctbx.xray"]
+    reference_checks.run({"table": check_table, "cctbx": check_cctbx}, {"table": needs, "cctbx": needs},
+                         "python3-periodictable, python3-cctbx")
